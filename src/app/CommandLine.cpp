@@ -1,0 +1,51 @@
+#include "app/CommandLine.h"
+
+namespace vorn {
+
+CommandLine CommandLine::parse(const QStringList& arguments)
+{
+    CommandLine c;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            c.help = true;
+        } else if (a == QLatin1String("--version")) {
+            c.version = true;
+        } else if (a == QLatin1String("--list")) {
+            if (i + 1 >= arguments.size() || arguments[i + 1].startsWith(u'-')) {
+                c.error = QStringLiteral("--list needs a list name: today, later, done-ish or a list of yours");
+                return c;
+            }
+            c.list = arguments[++i];
+        } else if (a.startsWith(QLatin1String("--list="))) {
+            c.list = a.mid(7);
+        } else if (a.startsWith(QLatin1String("--"))) {
+            c.error = QStringLiteral("unknown option %1").arg(a);
+            return c;
+        }
+        // "-key value" settings and "-demo" belong to the start-up, not to us.
+    }
+    return c;
+}
+
+QString CommandLine::usage()
+{
+    return QStringLiteral(
+        "Usage: vorn-todo [options]\n"
+        "\n"
+        "A to-do app that doesn't judge.\n"
+        "\n"
+        "Options:\n"
+        "  --list NAME      Print one list and exit: today, later, done-ish, or one of your lists by name.\n"
+        "                   Read-only: safe while the app is open.\n"
+        "  -demo            Run on throw-away sample data (nothing is saved).\n"
+        "  -demoTab NAME    With -demo: the tab to open (today, later, done-ish, random or a list name).\n"
+        "  --version        Print the version and exit.\n"
+        "  -h, --help       Print this help and exit.\n"
+        "\n"
+        "Environment:\n"
+        "  VORN_NOTES_DIR   Folder for note files (default: <data folder>/Vorn/notes).\n"
+        "  VORN_FAMILY_DB   With -demo: the shared family store file to use.\n");
+}
+
+} // namespace vorn

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace vorn {
+
+// The program's own options. Settings given as "-key value" (and "-demo") are left to the start-up.
+struct CommandLine {
+    bool help = false;
+    bool version = false;
+    std::optional<QString> list; // --list NAME
+    QString error;               // set when the arguments make no sense
+
+    static CommandLine parse(const QStringList& arguments);
+    static QString usage();
+};
+
+} // namespace vorn

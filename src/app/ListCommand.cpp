@@ -1,0 +1,32 @@
+#include "app/ListCommand.h"
+
+namespace vorn {
+
+std::optional<Source> sourceNamed(const AppModel& model, const QString& name)
+{
+    const QString wanted = name.trimmed().toLower();
+    for (TodoList list : kAllTodoLists) {
+        const Source s = Source::list(list);
+        if (model.title(s) == wanted)
+            return s;
+    }
+    for (Pile* p : model.piles()) {
+        if (p->name().toLower() == wanted)
+            return Source::pile(p->id());
+    }
+    return std::nullopt;
+}
+
+QString renderList(const AppModel& model, const Source& source)
+{
+    QString out;
+    for (const Thing* t : model.visibleThings(source, model.allThings())) {
+        // One thing, one line, whatever the title holds.
+        QString title = t->title();
+        title.replace(u'\n', u' ').replace(u'\r', u' ');
+        out += (t->isDone() ? QLatin1String("- [x] ") : QLatin1String("- [ ] ")) + title + u'\n';
+    }
+    return out;
+}
+
+} // namespace vorn

@@ -1,0 +1,76 @@
+#include "app/CommandLine.h"
+#include "app/ListCommand.h"
+#include "model/Startup.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
+
+using namespace vorn;
+
+namespace {
+
+int printList(AppModel& model, const QString& name)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const std::optional<Source> source = sourceNamed(model, name);
+    if (!source) {
+        err << "vorn-todo: there's no list called \"" << name << "\". Try today, later, done-ish";
+        for (Pile* p : model.piles())
+            err << ", " << p->name().toLower();
+        err << ".\n";
+        return 2;
+    }
+    out << renderList(model, *source);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
+    QCoreApplication::setApplicationName(QStringLiteral("vorn-todo"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VORN_VERSION));
+
+    const CommandLine cl = CommandLine::parse(QCoreApplication::arguments());
+    QTextStream err(stderr);
+    if (!cl.error.isEmpty()) {
+        err << "vorn-todo: " << cl.error << "\n\n" << CommandLine::usage();
+        return 2;
+    }
+    if (cl.help) {
+        QTextStream(stdout) << CommandLine::usage();
+        return 0;
+    }
+    if (cl.version) {
+        QTextStream(stdout) << "vorn-todo " << QCoreApplication::applicationVersion() << '\n';
+        return 0;
+    }
+
+    Launch launch = Launch::fromProcess();
+    // Until the window arrives, a plain start shows Today the same way --list does.
+    launch.readOnly = cl.list.has_value();
+
+    QString error;
+    std::unique_ptr<Store> store = makeStore(launch, &error);
+    if (!store) {
+        err << "Couldn't open the store: " << error << '\n';
+        return 1;
+    }
+    std::unique_ptr<AppModel> model = makeModel(launch, std::move(store));
+    openDemoTab(*model, launch);
+
+    if (cl.list)
+        return printList(*model, *cl.list);
+
+    err << "vorn todo: the window isn't built yet, so here is today.\n";
+    const int rc = printList(*model, QStringLiteral("today"));
+    QString saveError;
+    if (!model->store().save(&saveError))
+        err << "vorn-todo: couldn't save: " << saveError << '\n';
+    return rc;
+}

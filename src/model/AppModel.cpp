@@ -1,0 +1,138 @@
+#include "model/AppModel.h"
+
+#include "model/Constants.h"
+#include "model/Logging.h"
+
+#include <QDir>
+
+namespace vorn {
+
+// Debug lines are off unless QT_LOGGING_RULES turns them on.
+Q_LOGGING_CATEGORY(lcSync, "com.vorn.todo.sync", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcStartup, "com.vorn.todo.startup", QtInfoMsg)
+
+AppModel::AppModel(Init init, QObject* parent)
+    : QObject(parent),
+      m_store(std::move(init.store)),
+      m_schedule(init.schedule.value_or(Schedule())),
+      m_defaults(std::move(init.defaults)),
+      m_clock(init.clock ? init.clock : std::make_shared<SystemClock>()),
+      m_readOnly(init.readOnly)
+{
+    Q_ASSERT(m_store && m_defaults);
+    const bool demo = init.arguments.contains(kDemoArgument);
+    const bool harness = init.environment.contains(kTestHarnessVariable);
+    m_syncsToFamily = init.syncsToFamily.value_or(!(demo || harness));
+    m_now = m_clock->now();
+
+    m_floats = m_defaults->boolValue(kFocusFloatsKey, true);
+    const QVariantMap order = m_defaults->mapValue(kOrderOtherAppsKey);
+    for (auto it = order.cbegin(); it != order.cend(); ++it) {
+        if (auto n = Settings::number(it.value()))
+            m_externalOrder.insert(it.key(), *n);
+    }
+
+    const QString fromEnvironment = init.environment.value(kNotesDirVariable);
+    m_notesDir = fromEnvironment.isEmpty() ? init.defaultNotesDir : fromEnvironment;
+    if (!m_readOnly && !m_notesDir.isEmpty() && !QDir().mkpath(m_notesDir))
+        qCWarning(lcStartup) << "can't create the notes folder" << m_notesDir; // saving a note reports it later
+
+    {
+        // Start-up housekeeping is not something the user can undo.
+        UndoRegistrationPause pause(m_store->undoManager());
+        refreshPiles();
+        purgeOldDoneIsh();
+        if (!m_readOnly)
+            rollOverIfNeeded();
+    }
+
+    connect(&m_store->undoManager(), &UndoManager::didUndo, this, [this] {
+        refreshPiles();
+        scheduleSync();
+    });
+    connect(&m_store->undoManager(), &UndoManager::didRedo, this, [this] {
+        refreshPiles();
+        scheduleSync();
+    });
+
+    // The family store, its change observer and the first mirror plug in here.
+    if (!m_readOnly)
+        scheduleSync();
+
+    qCDebug(lcSync, "model init done: syncsToFamily=%d familyThings=%ld", int(m_syncsToFamily), 0L);
+}
+
+AppModel::~AppModel() = default;
+
+void AppModel::emitIfChanged(bool changed, Field field)
+{
+    if (changed)
+        Q_EMIT this->changed(field);
+}
+
+void AppModel::setTab(const Tab& tab)
+{
+    if (m_tab == tab)
+        return;
+    m_tab = tab;
+    // A different list starts with a clean slate: nothing selected, nothing lingering, no drag.
+    emitIfChanged(!m_lingering.isEmpty(), Field::lingering);
+    m_lingering.clear();
+    emitIfChanged(!m_lingeringShared.isEmpty(), Field::lingeringShared);
+    m_lingeringShared.clear();
+    emitIfChanged(!m_selection.isEmpty(), Field::selection);
+    m_selection.clear();
+    emitIfChanged(m_selectionAnchor.has_value(), Field::selectionAnchor);
+    m_selectionAnchor.reset();
+    emitIfChanged(!m_dragging.isEmpty(), Field::dragging);
+    m_dragging.clear();
+    Q_EMIT changed(Field::tab);
+}
+
+void AppModel::setSearchText(const QString& text)
+{
+    if (m_searchText == text)
+        return;
+    m_searchText = text;
+    Q_EMIT changed(Field::searchText);
+}
+
+void AppModel::setFloats(bool floats)
+{
+    if (m_floats == floats)
+        return;
+    m_floats = floats;
+    if (!m_readOnly)
+        m_defaults->setValue(kFocusFloatsKey, floats);
+    Q_EMIT changed(Field::floats);
+}
+
+void AppModel::setExpanded(const Thing& thing, bool expanded)
+{
+    const bool had = m_expanded.contains(thing.id());
+    if (had == expanded)
+        return;
+    if (expanded)
+        m_expanded.insert(thing.id());
+    else
+        m_expanded.remove(thing.id());
+    Q_EMIT changed(Field::expanded);
+}
+
+QString AppModel::todayISO() const
+{
+    return m_schedule.dayText(m_clock->now());
+}
+
+std::optional<QDateTime> AppModel::isoDay(const QString& text) const
+{
+    return m_schedule.isoDay(text);
+}
+
+void AppModel::scheduleSync()
+{
+    // Until the family store is attached this only records that local things changed.
+    m_syncPending = true;
+}
+
+} // namespace vorn

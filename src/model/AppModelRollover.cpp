@@ -1,0 +1,53 @@
+#include "model/AppModel.h"
+
+#include "model/Constants.h"
+
+namespace vorn {
+
+namespace {
+constexpr qint64 kDoneIshLifetimeMSecs = 7LL * 24 * 3600 * 1000;
+}
+
+void AppModel::rollOverIfNeeded()
+{
+    const QDateTime t = m_clock->now();
+    const std::optional<double> stored = m_defaults->doubleValue(kRolloverLastActiveKey);
+    const double tSeconds = double(t.toMSecsSinceEpoch()) / 1000.0;
+    if (!stored) {
+        // A first launch has nothing to roll over.
+        m_defaults->setValue(kRolloverLastActiveKey, tSeconds);
+        return;
+    }
+    const QDateTime last = QDateTime::fromMSecsSinceEpoch(qint64(*stored * 1000.0), Qt::UTC);
+    const QDateTime start = m_schedule.startOfDay(t);
+
+    int rolled = 0;
+    if (last < start) {
+        const std::vector<Thing*> things = allThings();
+        for (Thing* thing : things) {
+            if (thing->pile() || thing->isDone() || !(thing->createdAt() < start))
+                continue;
+            if (thing->snoozedUntil() && !(*thing->snoozedUntil() < start))
+                continue;
+            thing->setZCount(thing->zCount() + 1);
+            ++rolled;
+        }
+    }
+    if (rolled >= 1 && rolled != m_rolledOver) {
+        m_rolledOver = rolled;
+        Q_EMIT changed(Field::rolledOver);
+    }
+    m_defaults->setValue(kRolloverLastActiveKey, tSeconds);
+}
+
+void AppModel::purgeOldDoneIsh()
+{
+    const qint64 nowMSecs = m_clock->now().toMSecsSinceEpoch();
+    const std::vector<Thing*> things = allThings();
+    for (Thing* thing : things) {
+        if (thing->doneAt() && nowMSecs - thing->doneAt()->toMSecsSinceEpoch() > kDoneIshLifetimeMSecs)
+            m_store->remove(thing);
+    }
+}
+
+} // namespace vorn

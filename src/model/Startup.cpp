@@ -1,0 +1,139 @@
+#include "model/Startup.h"
+
+#include "model/Constants.h"
+#include "model/Logging.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
+
+namespace vorn {
+
+Launch Launch::fromProcess()
+{
+    Launch l;
+    l.arguments = QCoreApplication::arguments();
+    l.environment = QProcessEnvironment::systemEnvironment();
+    l.clock = std::make_shared<SystemClock>();
+    l.appDataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    l.sharedDataDir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Vorn");
+    l.tempDir = QDir::tempPath();
+    l.settingsPath = Settings::standardPath();
+    return l;
+}
+
+bool Launch::isDemo() const
+{
+    return arguments.contains(kDemoArgument);
+}
+
+bool Launch::underTestHarness() const
+{
+    return environment.contains(kTestHarnessVariable);
+}
+
+QString Launch::storePath() const
+{
+    if (isDemo() || underTestHarness())
+        return QStringLiteral(":memory:");
+    return QDir(appDataDir).filePath(QStringLiteral("store.sqlite"));
+}
+
+QString Launch::defaultNotesDir() const
+{
+    return QDir(sharedDataDir).filePath(QStringLiteral("notes"));
+}
+
+QString Launch::demoFolder() const
+{
+    return QDir(tempDir).filePath(QStringLiteral("vorn-todo-demo-%1").arg(QCoreApplication::applicationPid()));
+}
+
+QString Launch::familyStorePath() const
+{
+    if (isDemo()) {
+        const QString fromEnvironment = environment.value(kFamilyDbVariable);
+        return fromEnvironment.isEmpty() ? QDir(demoFolder()).filePath(QStringLiteral("family.db")) : fromEnvironment;
+    }
+    return QDir(sharedDataDir).filePath(QStringLiteral("family.db"));
+}
+
+QDateTime Launch::now() const
+{
+    return clock ? clock->now() : QDateTime::currentDateTimeUtc();
+}
+
+std::unique_ptr<Settings> Launch::standardSettings() const
+{
+    return std::make_unique<Settings>(settingsPath, parseArgumentDomain(arguments));
+}
+
+std::unique_ptr<Store> makeStore(const Launch& launch, QString* error)
+{
+    const Store::Mode mode = launch.readOnly ? Store::Mode::ReadOnly : Store::Mode::ReadWrite;
+    std::unique_ptr<Store> store = Store::open(launch.storePath(), error, mode);
+    if (store && launch.isDemo())
+        insertSampleData(*store, launch.schedule.value_or(Schedule()), launch.now());
+    return store;
+}
+
+std::unique_ptr<AppModel> makeModel(const Launch& launch, std::unique_ptr<Store> store)
+{
+    AppModel::Init init;
+    init.store = std::move(store);
+    init.arguments = launch.arguments;
+    init.environment = launch.environment;
+    init.clock = launch.clock;
+    init.schedule = launch.schedule;
+    init.defaultNotesDir = launch.defaultNotesDir();
+    init.readOnly = launch.readOnly;
+
+    if (launch.isDemo()) {
+        if (!launch.readOnly) {
+            QDir().mkpath(launch.demoFolder());
+            // Each demo starts from fresh settings.
+            Settings::removeSuite(kDemoSettingsSuite);
+            init.defaults = Settings::suite(kDemoSettingsSuite);
+        }
+        if (!init.defaults)
+            init.defaults = launch.standardSettings();
+        init.syncsToFamily = true;
+        // The family store at launch.familyStorePath() and its demo planner row plug in here.
+    } else {
+        init.defaults = launch.standardSettings();
+    }
+    return std::make_unique<AppModel>(std::move(init));
+}
+
+void openDemoTab(AppModel& model, const Launch& launch)
+{
+    if (!launch.isDemo())
+        return;
+    for (Thing* t : model.allThings()) {
+        if (!t->steps().empty())
+            model.setExpanded(*t, true);
+    }
+
+    const std::optional<QString> wanted = launch.standardSettings()->stringValue(kDemoTabKey);
+    if (!wanted)
+        return;
+    const QString name = wanted->toLower();
+    if (name == QLatin1String("random")) {
+        model.setTab(Tab::random());
+        return;
+    }
+    for (TodoList list : kAllTodoLists) {
+        if (model.title(Source::list(list)) == name) {
+            model.setTab(Tab::list(list));
+            return;
+        }
+    }
+    for (Pile* p : model.piles()) {
+        if (p->name().toLower() == name) {
+            model.setTab(Tab::pile(p->id()));
+            return;
+        }
+    }
+}
+
+} // namespace vorn

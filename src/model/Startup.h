@@ -1,0 +1,53 @@
+#pragma once
+
+#include "model/AppModel.h"
+
+#include <QProcessEnvironment>
+#include <QStringList>
+
+#include <memory>
+
+namespace vorn {
+
+// Everything the start-up reads from the process and the platform, gathered so tests can set it.
+struct Launch {
+    QStringList arguments;
+    QProcessEnvironment environment;
+    std::shared_ptr<const Clock> clock;
+    std::optional<Schedule> schedule;
+    QString appDataDir;    // the app's own folder: the local store lives here
+    QString sharedDataDir; // the family's folder ("…/Vorn"): family.db and notes/
+    QString tempDir;       // where demo runs keep their throw-away files
+    QString settingsPath;  // the standard settings store's file
+    // Look, don't touch: the store opens read-only and nothing is written anywhere.
+    bool readOnly = false;
+
+    // The process's own arguments, environment, clock and standard folders.
+    static Launch fromProcess();
+
+    bool isDemo() const;
+    bool underTestHarness() const;
+    QString storePath() const;
+    QString defaultNotesDir() const;
+    QString demoFolder() const;
+    // family.db: VORN_FAMILY_DB (demo only) or the demo folder in demo mode, the shared folder otherwise.
+    QString familyStorePath() const;
+    QDateTime now() const;
+    // The standard settings store, with the "-key value" launch arguments over it.
+    std::unique_ptr<Settings> standardSettings() const;
+};
+
+// Opens the local object store: in memory for demo runs and under a test harness (demo runs get
+// the sample data), the file in the app data folder otherwise. Null with error set when it can't be opened.
+std::unique_ptr<Store> makeStore(const Launch& launch, QString* error);
+
+// The model over that store, with the standard settings, or the demo's own wiped suite in demo mode.
+std::unique_ptr<AppModel> makeModel(const Launch& launch, std::unique_ptr<Store> store);
+
+// In demo mode: expands things with steps and opens the tab named by the "demoTab" setting.
+void openDemoTab(AppModel& model, const Launch& launch);
+
+// The demo's sample piles, things and steps.
+void insertSampleData(Store& store, const Schedule& schedule, const QDateTime& now);
+
+} // namespace vorn

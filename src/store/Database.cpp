@@ -1,0 +1,459 @@
+#include "store/Database.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+
+#include <sqlite3.h>
+
+namespace vorn {
+
+namespace {
+
+const char* const kSchema = R"sql(
+CREATE TABLE IF NOT EXISTS thing (
+    id INTEGER PRIMARY KEY,
+    title TEXT NOT NULL,
+    created_at INTEGER NOT NULL,
+    done_at INTEGER,
+    snoozed_until INTEGER,
+    z_count INTEGER NOT NULL DEFAULT 0,
+    sort_key REAL NOT NULL,
+    pile_id INTEGER,
+    came_from TEXT,
+    note TEXT NOT NULL DEFAULT '',
+    note_id TEXT,
+    sync_id TEXT NOT NULL
+);
+CREATE TABLE IF NOT EXISTS pile (
+    id INTEGER PRIMARY KEY,
+    name TEXT NOT NULL,
+    created_at INTEGER NOT NULL,
+    sort_key REAL NOT NULL
+);
+CREATE TABLE IF NOT EXISTS step (
+    id INTEGER PRIMARY KEY,
+    title TEXT NOT NULL,
+    done_at INTEGER,
+    sort_key REAL NOT NULL,
+    thing_id INTEGER
+);
+CREATE TABLE IF NOT EXISTS meta (
+    key TEXT PRIMARY KEY,
+    value INTEGER
+);
+)sql";
+
+enum Slot { PutThing, PutPile, PutStep, DelThing, DelPile, DelStep, PutNextId, SlotCount };
+
+QString text(sqlite3_stmt* s, int col)
+{
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, col));
+    return p ? QString::fromUtf8(p, sqlite3_column_bytes(s, col)) : QString();
+}
+
+std::optional<QString> optionalText(sqlite3_stmt* s, int col)
+{
+    if (sqlite3_column_type(s, col) == SQLITE_NULL)
+        return std::nullopt;
+    return text(s, col);
+}
+
+QDateTime instant(sqlite3_stmt* s, int col)
+{
+    return QDateTime::fromMSecsSinceEpoch(sqlite3_column_int64(s, col), Qt::UTC);
+}
+
+std::optional<QDateTime> optionalInstant(sqlite3_stmt* s, int col)
+{
+    if (sqlite3_column_type(s, col) == SQLITE_NULL)
+        return std::nullopt;
+    return instant(s, col);
+}
+
+void bindText(sqlite3_stmt* s, int i, const QString& v)
+{
+    const QByteArray utf8 = v.toUtf8();
+    sqlite3_bind_text(s, i, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+void bindText(sqlite3_stmt* s, int i, const std::optional<QString>& v)
+{
+    if (v)
+        bindText(s, i, *v);
+    else
+        sqlite3_bind_null(s, i);
+}
+
+void bindInstant(sqlite3_stmt* s, int i, const QDateTime& v)
+{
+    sqlite3_bind_int64(s, i, v.toMSecsSinceEpoch());
+}
+
+void bindInstant(sqlite3_stmt* s, int i, const std::optional<QDateTime>& v)
+{
+    if (v)
+        bindInstant(s, i, *v);
+    else
+        sqlite3_bind_null(s, i);
+}
+
+void bindRef(sqlite3_stmt* s, int i, const Record* r)
+{
+    if (r)
+        sqlite3_bind_int64(s, i, r->id().number);
+    else
+        sqlite3_bind_null(s, i);
+}
+
+} // namespace
+
+std::unique_ptr<Database> Database::open(const QString& path, bool readOnly, QString* error)
+{
+    auto fail = [&](const QString& message) {
+        if (error)
+            *error = message;
+        return std::unique_ptr<Database>();
+    };
+
+    const bool memory = path == QLatin1String(":memory:");
+    if (!memory) {
+        const QFileInfo info(path);
+        if (info.isDir())
+            return fail(QStringLiteral("%1 is a folder, not a store file").arg(path));
+        if (readOnly && !info.exists())
+            return std::unique_ptr<Database>(new Database); // nothing stored yet: an empty store
+        if (!readOnly && !QDir().mkpath(info.absolutePath()))
+            return fail(QStringLiteral("can't create the folder %1").arg(info.absolutePath()));
+    }
+
+    std::unique_ptr<Database> db(new Database);
+    const int flags = readOnly ? SQLITE_OPEN_READONLY : (SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    const QByteArray name = memory ? QByteArray(":memory:") : QFile::encodeName(path);
+    if (sqlite3_open_v2(name.constData(), &db->m_db, flags, nullptr) != SQLITE_OK)
+        return fail(db->lastError());
+    sqlite3_extended_result_codes(db->m_db, 1);
+    // Another instance (or the read-only list view) may hold a lock for a moment.
+    sqlite3_busy_timeout(db->m_db, 5000);
+
+    // Read before writing anything: a file that is not ours, or not a database at all, stays untouched.
+    int version = 0;
+    bool hasThingTable = false;
+    int tableCount = 0;
+    {
+        sqlite3_stmt* s = nullptr;
+        if (sqlite3_prepare_v2(db->m_db, "SELECT name FROM sqlite_master WHERE type = 'table'", -1, &s, nullptr) !=
+            SQLITE_OK)
+            return fail(db->lastError());
+        int rc;
+        while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+            ++tableCount;
+            if (text(s, 0) == QLatin1String("thing"))
+                hasThingTable = true;
+        }
+        sqlite3_finalize(s);
+        if (rc != SQLITE_DONE)
+            return fail(db->lastError());
+        if (sqlite3_prepare_v2(db->m_db, "PRAGMA user_version", -1, &s, nullptr) != SQLITE_OK)
+            return fail(db->lastError());
+        if (sqlite3_step(s) == SQLITE_ROW)
+            version = sqlite3_column_int(s, 0);
+        sqlite3_finalize(s);
+    }
+    if (tableCount > 0 && !hasThingTable)
+        return fail(QStringLiteral("%1 is a database, but not a vorn todo store").arg(path));
+    if (version > kSchemaVersion)
+        return fail(QStringLiteral("the store was written by a newer version of vorn todo (format %1)").arg(version));
+
+    if (readOnly)
+        return db;
+
+    // WAL keeps the file readable after a crash mid-write and lets readers in while we save.
+    if (!memory && !db->exec("PRAGMA journal_mode = WAL", error))
+        return nullptr;
+    if (!db->exec("PRAGMA synchronous = NORMAL", error))
+        return nullptr;
+    if (version < kSchemaVersion) {
+        if (!db->exec("BEGIN IMMEDIATE", error))
+            return nullptr;
+        if (!db->exec(kSchema, error) || !db->exec("PRAGMA user_version = 1", error)) {
+            db->exec("ROLLBACK", nullptr);
+            return nullptr;
+        }
+        if (!db->exec("COMMIT", error))
+            return nullptr;
+    }
+    return db;
+}
+
+Database::~Database()
+{
+    for (sqlite3_stmt* s : m_statements)
+        sqlite3_finalize(s);
+    if (m_db)
+        sqlite3_close(m_db);
+}
+
+QString Database::lastError() const
+{
+    return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("out of memory");
+}
+
+bool Database::exec(const char* sql, QString* error)
+{
+    char* message = nullptr;
+    if (sqlite3_exec(m_db, sql, nullptr, nullptr, &message) == SQLITE_OK)
+        return true;
+    if (error)
+        *error = message ? QString::fromUtf8(message) : lastError();
+    sqlite3_free(message);
+    return false;
+}
+
+sqlite3_stmt* Database::statement(int slot, const char* sql, QString* error)
+{
+    if (m_statements.empty())
+        m_statements.assign(SlotCount, nullptr);
+    sqlite3_stmt*& s = m_statements[slot];
+    if (!s && sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &s, nullptr) != SQLITE_OK) {
+        if (error)
+            *error = lastError();
+        s = nullptr;
+    }
+    if (s) {
+        sqlite3_reset(s);
+        sqlite3_clear_bindings(s);
+    }
+    return s;
+}
+
+bool Database::load(std::vector<std::shared_ptr<Record>>& out, qint64& nextNumber, QString* error)
+{
+    nextNumber = 1;
+    if (!m_db)
+        return true;
+
+    auto failed = [&]() {
+        if (error)
+            *error = lastError();
+        return false;
+    };
+    sqlite3_stmt* s = nullptr;
+    qint64 maxNumber = 0;
+
+    QHash<qint64, std::shared_ptr<Pile>> piles;
+    if (sqlite3_prepare_v2(m_db, "SELECT id, name, created_at, sort_key FROM pile ORDER BY id", -1, &s, nullptr) !=
+        SQLITE_OK)
+        return failed();
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+        auto p = std::make_shared<Pile>();
+        p->m_id = {EntityKind::Pile, sqlite3_column_int64(s, 0)};
+        p->m_name = text(s, 1);
+        p->m_createdAt = instant(s, 2);
+        p->m_sortKey = sqlite3_column_double(s, 3);
+        maxNumber = std::max(maxNumber, p->m_id.number);
+        piles.insert(p->m_id.number, p);
+        out.push_back(p);
+    }
+    sqlite3_finalize(s);
+    if (rc != SQLITE_DONE)
+        return failed();
+
+    QHash<qint64, std::shared_ptr<Thing>> things;
+    things.reserve(1024);
+    if (sqlite3_prepare_v2(m_db,
+                           "SELECT id, title, created_at, done_at, snoozed_until, z_count, sort_key, pile_id, "
+                           "came_from, note, note_id, sync_id FROM thing ORDER BY id",
+                           -1, &s, nullptr) != SQLITE_OK)
+        return failed();
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+        auto t = std::make_shared<Thing>();
+        t->m_id = {EntityKind::Thing, sqlite3_column_int64(s, 0)};
+        t->m_title = text(s, 1);
+        t->m_createdAt = instant(s, 2);
+        t->m_doneAt = optionalInstant(s, 3);
+        t->m_snoozedUntil = optionalInstant(s, 4);
+        t->m_zCount = sqlite3_column_int(s, 5);
+        t->m_sortKey = sqlite3_column_double(s, 6);
+        if (sqlite3_column_type(s, 7) != SQLITE_NULL)
+            t->m_pile = piles.value(sqlite3_column_int64(s, 7));
+        t->m_cameFrom = optionalText(s, 8);
+        t->m_note = text(s, 9);
+        t->m_noteID = optionalText(s, 10);
+        t->m_syncID = text(s, 11);
+        maxNumber = std::max(maxNumber, t->m_id.number);
+        things.insert(t->m_id.number, t);
+        out.push_back(t);
+    }
+    sqlite3_finalize(s);
+    if (rc != SQLITE_DONE)
+        return failed();
+
+    if (sqlite3_prepare_v2(m_db, "SELECT id, title, done_at, sort_key, thing_id FROM step ORDER BY id", -1, &s,
+                           nullptr) != SQLITE_OK)
+        return failed();
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+        std::shared_ptr<Thing> owner = things.value(sqlite3_column_int64(s, 4));
+        const qint64 number = sqlite3_column_int64(s, 0);
+        maxNumber = std::max(maxNumber, number);
+        if (!owner)
+            continue; // a step whose thing is gone is unreachable; leave the row alone
+        auto st = std::make_shared<Step>();
+        st->m_id = {EntityKind::Step, number};
+        st->m_title = text(s, 1);
+        st->m_doneAt = optionalInstant(s, 2);
+        st->m_sortKey = sqlite3_column_double(s, 3);
+        st->m_thing = std::move(owner);
+        out.push_back(st);
+    }
+    sqlite3_finalize(s);
+    if (rc != SQLITE_DONE)
+        return failed();
+
+    // Numbers are never reused, even those of records deleted before the last save.
+    if (sqlite3_prepare_v2(m_db, "SELECT value FROM meta WHERE key = 'next_id'", -1, &s, nullptr) != SQLITE_OK)
+        return failed();
+    qint64 stored = 0;
+    if (sqlite3_step(s) == SQLITE_ROW)
+        stored = sqlite3_column_int64(s, 0);
+    sqlite3_finalize(s);
+    nextNumber = std::max(stored, maxNumber + 1);
+    return true;
+}
+
+bool Database::writeThing(const Thing& t, QString* error)
+{
+    sqlite3_stmt* s = statement(PutThing,
+                                "INSERT OR REPLACE INTO thing (id, title, created_at, done_at, snoozed_until, "
+                                "z_count, sort_key, pile_id, came_from, note, note_id, sync_id) "
+                                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                                error);
+    if (!s)
+        return false;
+    sqlite3_bind_int64(s, 1, t.id().number);
+    bindText(s, 2, t.m_title);
+    bindInstant(s, 3, t.m_createdAt);
+    bindInstant(s, 4, t.m_doneAt);
+    bindInstant(s, 5, t.m_snoozedUntil);
+    sqlite3_bind_int(s, 6, t.m_zCount);
+    sqlite3_bind_double(s, 7, t.m_sortKey);
+    bindRef(s, 8, t.m_pile.get());
+    bindText(s, 9, t.m_cameFrom);
+    bindText(s, 10, t.m_note);
+    bindText(s, 11, t.m_noteID);
+    bindText(s, 12, t.m_syncID);
+    if (sqlite3_step(s) == SQLITE_DONE)
+        return true;
+    if (error)
+        *error = lastError();
+    return false;
+}
+
+bool Database::writePile(const Pile& p, QString* error)
+{
+    sqlite3_stmt* s = statement(
+        PutPile, "INSERT OR REPLACE INTO pile (id, name, created_at, sort_key) VALUES (?, ?, ?, ?)", error);
+    if (!s)
+        return false;
+    sqlite3_bind_int64(s, 1, p.id().number);
+    bindText(s, 2, p.m_name);
+    bindInstant(s, 3, p.m_createdAt);
+    sqlite3_bind_double(s, 4, p.m_sortKey);
+    if (sqlite3_step(s) == SQLITE_DONE)
+        return true;
+    if (error)
+        *error = lastError();
+    return false;
+}
+
+bool Database::writeStep(const Step& st, QString* error)
+{
+    sqlite3_stmt* s = statement(
+        PutStep, "INSERT OR REPLACE INTO step (id, title, done_at, sort_key, thing_id) VALUES (?, ?, ?, ?, ?)",
+        error);
+    if (!s)
+        return false;
+    sqlite3_bind_int64(s, 1, st.id().number);
+    bindText(s, 2, st.m_title);
+    bindInstant(s, 3, st.m_doneAt);
+    sqlite3_bind_double(s, 4, st.m_sortKey);
+    bindRef(s, 5, st.m_thing.get());
+    if (sqlite3_step(s) == SQLITE_DONE)
+        return true;
+    if (error)
+        *error = lastError();
+    return false;
+}
+
+bool Database::erase(const Record& r, QString* error)
+{
+    sqlite3_stmt* s = nullptr;
+    switch (r.kind()) {
+    case EntityKind::Thing:
+        s = statement(DelThing, "DELETE FROM thing WHERE id = ?", error);
+        break;
+    case EntityKind::Pile:
+        s = statement(DelPile, "DELETE FROM pile WHERE id = ?", error);
+        break;
+    case EntityKind::Step:
+        s = statement(DelStep, "DELETE FROM step WHERE id = ?", error);
+        break;
+    }
+    if (!s)
+        return false;
+    sqlite3_bind_int64(s, 1, r.id().number);
+    if (sqlite3_step(s) == SQLITE_DONE)
+        return true;
+    if (error)
+        *error = lastError();
+    return false;
+}
+
+bool Database::save(const std::vector<Record*>& records, qint64 nextNumber, QString* error)
+{
+    if (!m_db) {
+        if (error)
+            *error = QStringLiteral("the store is read-only");
+        return false;
+    }
+    if (!exec("BEGIN IMMEDIATE", error))
+        return false;
+    bool ok = true;
+    for (const Record* r : records) {
+        if (!r->m_live) {
+            if (r->m_persisted)
+                ok = erase(*r, error);
+        } else if (!r->m_persisted || r->m_dirty) {
+            switch (r->kind()) {
+            case EntityKind::Thing:
+                ok = writeThing(static_cast<const Thing&>(*r), error);
+                break;
+            case EntityKind::Pile:
+                ok = writePile(static_cast<const Pile&>(*r), error);
+                break;
+            case EntityKind::Step:
+                ok = writeStep(static_cast<const Step&>(*r), error);
+                break;
+            }
+        }
+        if (!ok)
+            break;
+    }
+    if (ok) {
+        sqlite3_stmt* s = statement(PutNextId, "INSERT OR REPLACE INTO meta (key, value) VALUES ('next_id', ?)", error);
+        ok = s != nullptr;
+        if (ok) {
+            sqlite3_bind_int64(s, 1, nextNumber);
+            ok = sqlite3_step(s) == SQLITE_DONE;
+            if (!ok && error)
+                *error = lastError();
+        }
+    }
+    if (ok && exec("COMMIT", error))
+        return true;
+    exec("ROLLBACK", nullptr);
+    return false;
+}
+
+} // namespace vorn

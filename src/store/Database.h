@@ -1,0 +1,43 @@
+#pragma once
+
+#include "store/Records.h"
+
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace vorn {
+
+// The SQLite file behind a Store: schema, loading everything at open, and writing changed records.
+class Database {
+public:
+    static constexpr int kSchemaVersion = 1;
+
+    // Returns nothing and sets error when the file cannot be used; nothing is written to it then.
+    static std::unique_ptr<Database> open(const QString& path, bool readOnly, QString* error);
+    ~Database();
+
+    // Reads every record; piles and things are linked, steps are attached to their things.
+    bool load(std::vector<std::shared_ptr<Record>>& out, qint64& nextNumber, QString* error);
+    // Writes the given records in one transaction: inserts, updates of changed records and deletes.
+    bool save(const std::vector<Record*>& records, qint64 nextNumber, QString* error);
+
+private:
+    Database() = default;
+    bool exec(const char* sql, QString* error);
+    sqlite3_stmt* statement(int slot, const char* sql, QString* error);
+    bool writeThing(const Thing& t, QString* error);
+    bool writePile(const Pile& p, QString* error);
+    bool writeStep(const Step& s, QString* error);
+    bool erase(const Record& r, QString* error);
+    QString lastError() const;
+
+    sqlite3* m_db = nullptr;
+    std::vector<sqlite3_stmt*> m_statements;
+};
+
+} // namespace vorn

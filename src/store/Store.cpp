@@ -1,0 +1,325 @@
+#include "store/Store.h"
+
+#include "store/Database.h"
+
+#include <QMetaObject>
+
+#include <algorithm>
+
+namespace vorn {
+
+Store::Store(QObject* parent) : QObject(parent), m_undo(this)
+{
+    m_autosave.setSingleShot(true);
+    connect(&m_autosave, &QTimer::timeout, this, [this] {
+        if (hasChanges())
+            save();
+    });
+}
+
+Store::~Store()
+{
+    // The last changes of a session are not lost because the autosave timer had not fired yet.
+    if (hasChanges() && !m_readOnly)
+        save();
+}
+
+std::unique_ptr<Store> Store::open(const QString& path, QString* error, Mode mode)
+{
+    // A store in memory has no file to protect, so it is always writable.
+    const bool readOnly = mode == Mode::ReadOnly && path != QLatin1String(":memory:");
+    std::unique_ptr<Database> db = Database::open(path, readOnly, error);
+    if (!db)
+        return nullptr;
+    std::vector<std::shared_ptr<Record>> records;
+    qint64 next = 1;
+    if (!db->load(records, next, error))
+        return nullptr;
+    std::unique_ptr<Store> store(new Store);
+    store->m_path = path;
+    store->m_readOnly = readOnly;
+    store->m_db = std::move(db);
+    store->adoptLoaded(std::move(records), next);
+    return store;
+}
+
+void Store::adoptLoaded(std::vector<std::shared_ptr<Record>> records, qint64 nextNumber)
+{
+    m_nextNumber = nextNumber;
+    m_things.reserve(records.size());
+    for (auto& r : records) {
+        r->m_store = this;
+        r->m_live = true;
+        r->m_persisted = true;
+        switch (r->kind()) {
+        case EntityKind::Thing:
+            m_things.insert(r->m_id.number, std::static_pointer_cast<Thing>(r));
+            break;
+        case EntityKind::Pile:
+            m_piles.insert(r->m_id.number, std::static_pointer_cast<Pile>(r));
+            break;
+        case EntityKind::Step:
+            m_steps.insert(r->m_id.number, std::static_pointer_cast<Step>(r));
+            break;
+        }
+        link(*r); // records arrive owners first, in insertion order
+    }
+}
+
+void Store::link(Record& r)
+{
+    if (r.kind() == EntityKind::Thing) {
+        auto& t = static_cast<Thing&>(r);
+        if (t.m_pile && t.m_pile->isLive())
+            t.m_pile->m_things.push_back(&t);
+    } else if (r.kind() == EntityKind::Step) {
+        auto& s = static_cast<Step&>(r);
+        if (s.m_thing && s.m_thing->isLive())
+            s.m_thing->m_steps.push_back(&s);
+    }
+    if (r.kind() == EntityKind::Thing)
+        m_sortedValid = false;
+}
+
+void Store::unlink(Record& r)
+{
+    if (r.kind() == EntityKind::Thing) {
+        auto& t = static_cast<Thing&>(r);
+        if (t.m_pile)
+            std::erase(t.m_pile->m_things, &t);
+        m_sortedValid = false;
+    } else if (r.kind() == EntityKind::Step) {
+        auto& s = static_cast<Step&>(r);
+        if (s.m_thing)
+            std::erase(s.m_thing->m_steps, &s);
+    }
+}
+
+void Store::attach(const std::shared_ptr<Record>& r, bool registerUndo)
+{
+    Q_ASSERT(!r->m_live);
+    if (!r->m_id.isValid())
+        r->m_id = {r->kind(), m_nextNumber++};
+    r->m_store = this;
+    r->m_live = true;
+    switch (r->kind()) {
+    case EntityKind::Thing:
+        m_things.insert(r->m_id.number, std::static_pointer_cast<Thing>(r));
+        break;
+    case EntityKind::Pile:
+        m_piles.insert(r->m_id.number, std::static_pointer_cast<Pile>(r));
+        break;
+    case EntityKind::Step:
+        m_steps.insert(r->m_id.number, std::static_pointer_cast<Step>(r));
+        break;
+    }
+    link(*r);
+    markPending(*r);
+    if (registerUndo) {
+        m_undo.registerUndo([this, r] {
+            if (r->m_live)
+                remove(r.get());
+        });
+    }
+    noteChange();
+}
+
+Thing* Store::insert(std::shared_ptr<Thing> thing)
+{
+    Thing* t = thing.get();
+    attach(thing, true);
+    return t;
+}
+
+Pile* Store::insert(std::shared_ptr<Pile> pile)
+{
+    Pile* p = pile.get();
+    attach(pile, true);
+    return p;
+}
+
+Step* Store::insert(std::shared_ptr<Step> step)
+{
+    Step* s = step.get();
+    attach(step, true);
+    return s;
+}
+
+void Store::remove(Record* record)
+{
+    if (!record || !record->m_live || record->m_store != this)
+        return;
+    std::shared_ptr<Record> keep = record->shared_from_this();
+
+    // Delete rules first, so that undo (which runs in reverse) restores the record before its dependants.
+    if (record->kind() == EntityKind::Thing) {
+        auto& t = static_cast<Thing&>(*record);
+        const std::vector<Step*> steps = t.m_steps;
+        for (Step* s : steps)
+            remove(s);
+    } else if (record->kind() == EntityKind::Pile) {
+        auto& p = static_cast<Pile&>(*record);
+        const std::vector<Thing*> things = p.m_things;
+        for (Thing* t : things)
+            t->setPile(nullptr);
+    }
+
+    unlink(*record);
+    record->m_live = false;
+    switch (record->kind()) {
+    case EntityKind::Thing:
+        m_things.remove(record->m_id.number);
+        break;
+    case EntityKind::Pile:
+        m_piles.remove(record->m_id.number);
+        break;
+    case EntityKind::Step:
+        m_steps.remove(record->m_id.number);
+        break;
+    }
+    markPending(*record);
+    m_undo.registerUndo([this, keep] {
+        if (!keep->m_live)
+            attach(keep, true);
+    });
+    noteChange();
+}
+
+void Store::didChange(Record& record, quint32 field, std::function<void(Record&)> undo)
+{
+    if (record.m_store != this)
+        return;
+    record.m_dirty |= field;
+    if (record.kind() == EntityKind::Thing && field == ThingSortKey)
+        m_sortedValid = false;
+    if (!record.m_live)
+        return;
+    markPending(record);
+    m_undo.registerUndo([rec = record.shared_from_this(), undo = std::move(undo)] { undo(*rec); });
+    noteChange();
+}
+
+void Store::markPending(Record& record)
+{
+    m_pending.insert(record.m_id, record.shared_from_this());
+    if (m_autosaveDelay > 0 && !m_readOnly)
+        m_autosave.start(m_autosaveDelay);
+}
+
+void Store::noteChange()
+{
+    if (m_changePosted)
+        return;
+    m_changePosted = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_changePosted = false;
+            Q_EMIT changed();
+        },
+        Qt::QueuedConnection);
+}
+
+void Store::setAutosaveDelay(int msecs)
+{
+    m_autosaveDelay = msecs;
+    if (msecs <= 0)
+        m_autosave.stop();
+    else if (hasChanges())
+        m_autosave.start(msecs);
+}
+
+bool Store::save(QString* error)
+{
+    m_autosave.stop();
+    if (m_pending.isEmpty())
+        return true;
+    if (m_readOnly) {
+        if (error)
+            *error = QStringLiteral("the store is read-only");
+        return false;
+    }
+    std::vector<Record*> records;
+    records.reserve(m_pending.size());
+    for (const auto& r : std::as_const(m_pending))
+        records.push_back(r.get());
+    // Owners before dependants keeps every written reference pointing at a row written no later.
+    std::sort(records.begin(), records.end(), [](const Record* a, const Record* b) {
+        auto rank = [](EntityKind k) { return k == EntityKind::Pile ? 0 : k == EntityKind::Thing ? 1 : 2; };
+        return std::pair(rank(a->kind()), a->m_id.number) < std::pair(rank(b->kind()), b->m_id.number);
+    });
+    QString message;
+    if (!m_db->save(records, m_nextNumber, &message)) {
+        if (error)
+            *error = message;
+        Q_EMIT saveFailed(message);
+        return false;
+    }
+    for (Record* r : records) {
+        r->m_persisted = r->m_live;
+        r->m_dirty = 0;
+    }
+    m_pending.clear();
+    return true;
+}
+
+Record* Store::record(RecordId id) const
+{
+    switch (id.kind) {
+    case EntityKind::Thing:
+        return thing(id);
+    case EntityKind::Pile:
+        return pile(id);
+    case EntityKind::Step:
+        return step(id);
+    }
+    return nullptr;
+}
+
+Thing* Store::thing(RecordId id) const
+{
+    return id.kind == EntityKind::Thing ? m_things.value(id.number).get() : nullptr;
+}
+
+Pile* Store::pile(RecordId id) const
+{
+    return id.kind == EntityKind::Pile ? m_piles.value(id.number).get() : nullptr;
+}
+
+Step* Store::step(RecordId id) const
+{
+    return id.kind == EntityKind::Step ? m_steps.value(id.number).get() : nullptr;
+}
+
+const std::vector<Thing*>& Store::thingsBySortKey() const
+{
+    if (!m_sortedValid) {
+        m_sorted.clear();
+        m_sorted.reserve(m_things.size());
+        for (const auto& t : m_things)
+            m_sorted.push_back(t.get());
+        std::sort(m_sorted.begin(), m_sorted.end(), [](const Thing* a, const Thing* b) {
+            if (a->sortKey() != b->sortKey())
+                return a->sortKey() < b->sortKey();
+            return a->id().number < b->id().number;
+        });
+        m_sortedValid = true;
+    }
+    return m_sorted;
+}
+
+std::vector<Pile*> Store::pilesBySortKey() const
+{
+    std::vector<Pile*> out;
+    out.reserve(m_piles.size());
+    for (const auto& p : m_piles)
+        out.push_back(p.get());
+    std::sort(out.begin(), out.end(), [](const Pile* a, const Pile* b) {
+        if (a->sortKey() != b->sortKey())
+            return a->sortKey() < b->sortKey();
+        return a->id().number < b->id().number;
+    });
+    return out;
+}
+
+} // namespace vorn

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "store/Records.h"
+#include "store/UndoManager.h"
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+#include <vector>
+
+namespace vorn {
+
+class Database;
+
+// The local object store: typed records in memory, persisted to SQLite.
+// Inserts, deletes and field changes are recorded for undo and written by save() in one transaction,
+// touching only the records that changed. A save runs by itself shortly after the last change.
+class Store : public QObject {
+    Q_OBJECT
+
+public:
+    enum class Mode { ReadWrite, ReadOnly };
+
+    // Opens (or creates) the store at path; ":memory:" keeps it in memory only.
+    // Returns nothing and sets error when the file cannot be opened; the file is then left untouched.
+    // ReadOnly never creates, migrates or writes the file; a missing file opens as an empty store.
+    // A store in memory is always writable.
+    static std::unique_ptr<Store> open(const QString& path, QString* error, Mode mode = Mode::ReadWrite);
+    ~Store() override;
+
+    const QString& path() const { return m_path; }
+    bool isReadOnly() const { return m_readOnly; }
+
+    // Inserting assigns the identifier; a step or thing joins its owner's inverse list.
+    Thing* insert(std::shared_ptr<Thing> thing);
+    Pile* insert(std::shared_ptr<Pile> pile);
+    Step* insert(std::shared_ptr<Step> step);
+    // Deleting a thing deletes its steps; deleting a pile clears the pile of its things.
+    void remove(Record* record);
+
+    Record* record(RecordId id) const;
+    Thing* thing(RecordId id) const;
+    Pile* pile(RecordId id) const;
+    Step* step(RecordId id) const;
+
+    // Every live thing, ascending by sortKey (ties by insertion). Kept sorted between changes,
+    // so repeated reads cost nothing.
+    const std::vector<Thing*>& thingsBySortKey() const;
+    // Every live pile, ascending by sortKey.
+    std::vector<Pile*> pilesBySortKey() const;
+    qsizetype thingCount() const { return m_things.size(); }
+    qsizetype stepCount() const { return m_steps.size(); }
+
+    bool hasChanges() const { return !m_pending.isEmpty(); }
+    // Writes every pending change in one transaction. On failure nothing is marked saved and error is set.
+    bool save(QString* error = nullptr);
+    // Delay of the automatic save after the last change; 0 or less turns it off.
+    void setAutosaveDelay(int msecs);
+    int autosaveDelay() const { return m_autosaveDelay; }
+
+    UndoManager& undoManager() { return m_undo; }
+
+Q_SIGNALS:
+    // Records were inserted, deleted or changed. Posted once per event-loop turn however many changes.
+    void changed();
+    // An automatic or explicit save failed; the changes stay pending and are retried by the next save.
+    void saveFailed(const QString& error);
+
+private:
+    friend class Record;
+    explicit Store(QObject* parent = nullptr);
+
+    void didChange(Record& record, quint32 field, std::function<void(Record&)> undo);
+    void attach(const std::shared_ptr<Record>& record, bool registerUndo);
+    void detach(Record& record);
+    void link(Record& record);
+    void unlink(Record& record);
+    void markPending(Record& record);
+    void noteChange();
+    void adoptLoaded(std::vector<std::shared_ptr<Record>> records, qint64 nextNumber);
+
+    QString m_path;
+    bool m_readOnly = false;
+    std::unique_ptr<Database> m_db;
+    qint64 m_nextNumber = 1;
+    QHash<qint64, std::shared_ptr<Thing>> m_things;
+    QHash<qint64, std::shared_ptr<Pile>> m_piles;
+    QHash<qint64, std::shared_ptr<Step>> m_steps;
+    // Records with unsaved inserts, deletes or field changes; holding them keeps deleted ones alive until saved.
+    QHash<RecordId, std::shared_ptr<Record>> m_pending;
+    mutable std::vector<Thing*> m_sorted;
+    mutable bool m_sortedValid = false;
+    bool m_changePosted = false;
+    int m_autosaveDelay = 1000;
+    QTimer m_autosave;
+    UndoManager m_undo;
+};
+
+} // namespace vorn

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "model/Startup.h"
+#include "support/TestSupport.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace vorn::test {
+
+// A launch confined to temporary folders, on a clock the test sets, in a fixed time zone.
+struct ModelHarness {
+    explicit ModelHarness(QDateTime start = at("Europe/Berlin", "2026-03-10 09:30:00"),
+                          const char* zone = "Europe/Berlin")
+        : clock(std::make_shared<FixedClock>(start.toUTC()))
+    {
+        launch.arguments = {QStringLiteral("vorn-todo")};
+        launch.environment = QProcessEnvironment();
+        launch.clock = clock;
+        launch.schedule = Schedule(QTimeZone(zone), QLocale(QStringLiteral("en_US")));
+        launch.appDataDir = dir.filePath(QStringLiteral("appdata"));
+        launch.sharedDataDir = dir.filePath(QStringLiteral("shared/Vorn"));
+        launch.tempDir = dir.filePath(QStringLiteral("tmp"));
+        launch.settingsPath = dir.filePath(QStringLiteral("settings/vorn-todo.json"));
+    }
+
+    void demo() { launch.arguments << QStringLiteral("-demo"); }
+
+    // Opens the store the launch describes and builds the model on it.
+    std::unique_ptr<AppModel> start()
+    {
+        QString error;
+        auto store = makeStore(launch, &error);
+        EXPECT_TRUE(store) << error.toStdString();
+        if (!store)
+            return nullptr;
+        store->setAutosaveDelay(0);
+        return makeModel(launch, std::move(store));
+    }
+
+    Thing* thingTitled(const AppModel& model, const QString& title) const
+    {
+        for (Thing* t : model.allThings()) {
+            if (t->title() == title)
+                return t;
+        }
+        return nullptr;
+    }
+
+    QTemporaryDir dir;
+    std::shared_ptr<FixedClock> clock;
+    Launch launch;
+};
+
+} // namespace vorn::test
