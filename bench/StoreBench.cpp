@@ -1,7 +1,6 @@
 // Store benchmarks: open a large store, save one change in it, read all things sorted.
 #include "store/Store.h"
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -99,12 +98,3 @@ void BM_FetchAllSortedUnchanged(benchmark::State& state)
 BENCHMARK(BM_FetchAllSortedUnchanged)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -17,7 +17,8 @@ AppModel::AppModel(Init init, QObject* parent)
       m_schedule(init.schedule.value_or(Schedule())),
       m_defaults(std::move(init.defaults)),
       m_clock(init.clock ? init.clock : std::make_shared<SystemClock>()),
-      m_readOnly(init.readOnly)
+      m_readOnly(init.readOnly),
+      m_intervals(init.intervals)
 {
     Q_ASSERT(m_store && m_defaults);
     const bool demo = init.arguments.contains(kDemoArgument);
@@ -45,6 +46,9 @@ AppModel::AppModel(Init init, QObject* parent)
         if (!m_readOnly)
             rollOverIfNeeded();
     }
+
+    if (!m_readOnly)
+        startClock();
 
     connect(&m_store->undoManager(), &UndoManager::didUndo, this, [this] {
         refreshPiles();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "family/SharedThing.h"
 #include "model/Clock.h"
 #include "model/Entities.h"
 #include "model/Schedule.h"
@@ -8,16 +9,43 @@
 
 #include <QHash>
 #include <QObject>
+#include <QTimer>
 #include <QProcessEnvironment>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
+#include <variant>
 #include <vector>
 
 namespace vorn {
+
+// One row as displayed: an own thing, or a row another application owns.
+class ListRow {
+public:
+    static ListRow thing(Thing* t) { return ListRow(t); }
+    static ListRow shared(SharedThing s) { return ListRow(std::make_shared<const SharedThing>(std::move(s))); }
+
+    RowID id() const;
+    Thing* thing() const;                  // null for a shared row
+    const SharedThing* sharedThing() const; // null for an own row
+
+private:
+    explicit ListRow(Thing* t) : m_value(t) {}
+    explicit ListRow(std::shared_ptr<const SharedThing> s) : m_value(std::move(s)) {}
+    // Rows are made on every redraw; a family row shares its record instead of copying it.
+    std::variant<Thing*, std::shared_ptr<const SharedThing>> m_value;
+};
+
+// How long the model's timers wait; tests shorten them.
+struct ModelIntervals {
+    int toastMSecs = 3000;
+    int dragResetMSecs = 30000;
+    int clockMSecs = 30000;
+};
 
 // The one model every screen reads and every command goes through. It owns the object store
 // and the settings store for the life of the process.
@@ -47,6 +75,7 @@ public:
         isFocusMode,
         floats,
         externalOrder,
+        familyThings,
     };
 
     struct Init {
@@ -58,6 +87,7 @@ public:
         std::shared_ptr<const Clock> clock;             // the system clock when absent
         std::optional<Schedule> schedule;               // the user's calendar when absent
         QString defaultNotesDir;                        // where notes live unless VORN_NOTES_DIR says otherwise
+        ModelIntervals intervals;
         // Look, don't touch: no settings writes, no folders made, no rollover, no clock, no sync.
         bool readOnly = false;
     };
@@ -109,19 +139,92 @@ public:
     Source source(const Thing& thing) const;
     const std::vector<Thing*>& allThings() const { return m_store->thingsBySortKey(); }
     std::vector<Thing*> visibleThings(const Source& source, const std::vector<Thing*>& from) const;
+    std::vector<ListRow> rows(const Source& source, const std::vector<Thing*>& from, bool includeFamily) const;
+    double orderKey(const ListRow& row) const;
     int count(const Source& source, const std::vector<Thing*>& from) const;
+    std::optional<QString> meta(const Thing& thing, const Source& source) const;
     QString title(const Source& source) const;
+    // The things named by the set (shared rows skipped), in no particular order.
+    std::vector<Thing*> things(const QSet<RowID>& ids) const;
+
+    // ---- Family rows ----
+    const std::vector<SharedThing>& familyThings() const { return m_familyThings; }
+    void replaceFamilyThings(std::vector<SharedThing> rows);
+    // Family rows planned for today: open ones, and done ones still lingering; in family order.
+    std::vector<SharedThing> todayFromOthers() const;
+    std::vector<SharedThing> sharedThings(const QSet<RowID>& ids) const;
+    std::optional<SharedThing> sharedThing(const QString& id) const;
 
     // ---- Piles ----
     Pile* pile(RecordId id) const;
     void refreshPiles();
 
-    // ---- Expansion ----
-    void setExpanded(const Thing& thing, bool expanded);
+    // ---- Selection ----
+    void select(const std::optional<RowID>& id);
+    void click(const RowID& id, bool command, bool shift, const Source& source, bool includeFamily);
+    // The selected rows the list shows; the current source when none is given.
+    QSet<RowID> selectedIDs(const std::optional<Source>& source, bool includeFamily) const;
+    std::optional<RowID> primarySelection() const;
+    // Moves the selection to a neighbour when selected rows leave the list.
+    void selectAfterRemoving(const QSet<RowID>& removed, const std::optional<std::vector<RowID>>& order);
+    void pruneSelection();
 
-    // ---- Rollover and clean-up ----
+    // ---- Ordering ----
+    double nextSortKey(const Source& source) const;
+    bool canReorder(const Source& source) const;
+    QString beginDrag(const RowID& id);
+    bool drop(int before, const Source& source);
+    void applyOrder(const std::vector<ListRow>& rows);
+
+    // ---- Operations ----
+    void add(const QString& title, const Source& source);
+    void toggleDone(Thing& thing);
+    void setDone(const QSet<RowID>& ids, bool done);
+    bool allDone(const QSet<RowID>& ids) const;
+    void snooze(const QSet<RowID>& ids, SnoozeOption option, const std::optional<std::vector<RowID>>& order);
+    void moveToToday(const QSet<RowID>& ids, const std::optional<std::vector<RowID>>& order);
+    void rename(Thing& thing, const QString& title);
+    void remove(const QSet<RowID>& ids, const std::optional<std::vector<RowID>>& order); // "delete"
+    void setExpanded(const Thing& thing, bool expanded);
+    void requestAddStep(const Thing& thing);
+    void toggleStep(Step& step);
+    void renameStep(Step& step, const QString& title);
+    void requestNewPile();
+    Pile* createPile(const QString& name);
+    void renamePile(Pile& pile, const QString& name);
+    void deletePile(Pile& pile, bool keepingThings);
+    void leavePile(Thing& thing);
+    struct NoteContent {
+        std::optional<QByteArray> rtf;
+        QString plain;
+    };
+    NoteContent noteContent(RecordId thing) const;
+    void saveNote(RecordId thing, const std::optional<QByteArray>& rtf, const QString& plain);
+    void showToast(const QString& text);
+    void setEditingNote(const std::optional<NoteTarget>& target);
+    void requestAdd();
+
+    // ---- Rollover, clock and clean-up ----
     void rollOverIfNeeded();
     void purgeOldDoneIsh();
+    void startClock();
+    // One beat of the clock: moves `now` on and, on a new day, rolls over and purges.
+    void tick();
+    // What the shell lends reopen(): showing the focus panel, raising the main window while it exists
+    // (false once it is gone) and opening a new one. Any of them may be missing.
+    struct WindowHooks {
+        std::function<void()> showFocusPanel;
+        std::function<bool()> raiseMainWindow;
+        std::function<void()> openMainWindow;
+    };
+    void setWindowHooks(WindowHooks hooks) { m_windowHooks = std::move(hooks); }
+    // Brings the app's window forward when the app is re-activated; false when there was nothing to show.
+    bool reopen();
+
+    // ---- Random pick ----
+    Thing* currentPick(const std::vector<Thing*>& things) const;
+    void reroll(const std::vector<Thing*>& things);
+    void acceptPick(Thing& thing);
 
     // ---- Sync ----
     // Asks for the local things to be mirrored to the family store soon.
@@ -132,6 +235,10 @@ Q_SIGNALS:
 
 private:
     void emitIfChanged(bool changed, Field field);
+    void setSelection(QSet<RowID> selection, std::optional<RowID> anchor);
+    void endDrag();
+    std::vector<RowID> rowOrder(const Source& source, bool includeFamily) const;
+    QString notePath(const QString& stem) const;
 
     std::unique_ptr<Store> m_store;
     Schedule m_schedule;
@@ -163,6 +270,12 @@ private:
     bool m_syncPending = false;
     QHash<QString, double> m_externalOrder;
     bool m_ownChangePending = false;
+    std::vector<SharedThing> m_familyThings;
+    ModelIntervals m_intervals;
+    QTimer* m_dragReset = nullptr;
+    QTimer* m_toastTimer = nullptr;
+    QTimer* m_clockTimer = nullptr;
+    WindowHooks m_windowHooks;
 };
 
 } // namespace vorn

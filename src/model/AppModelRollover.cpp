@@ -18,11 +18,12 @@ void AppModel::rollOverIfNeeded()
         m_defaults->setValue(kRolloverLastActiveKey, tSeconds);
         return;
     }
-    const QDateTime last = QDateTime::fromMSecsSinceEpoch(qint64(*stored * 1000.0), Qt::UTC);
     const QDateTime start = m_schedule.startOfDay(t);
+    // Compared as seconds: turning an out-of-range stored number into milliseconds would overflow.
+    const bool lastOnEarlierDay = *stored < double(start.toMSecsSinceEpoch()) / 1000.0;
 
     int rolled = 0;
-    if (last < start) {
+    if (lastOnEarlierDay) {
         const std::vector<Thing*> things = allThings();
         for (Thing* thing : things) {
             if (thing->pile() || thing->isDone() || !(thing->createdAt() < start))

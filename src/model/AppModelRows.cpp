@@ -1,29 +1,61 @@
 #include "model/AppModel.h"
 
-#include "store/Dates.h"
+#include "model/RelativeDate.h"
+
+#include <climits>
+
+#include <unicode/uchar.h>
+#include <unicode/ustring.h>
 
 #include <algorithm>
+#include <limits>
 
 namespace vorn {
 
 namespace {
 
-// Folds case and strips accents, so "MILK" finds "Oat milk" and "cafe" finds "Café".
+// Folds case fully (so "ß" meets "ss") and strips accents, so "MILK" finds "Oat milk" and "cafe" finds "Café".
 QString searchForm(const QString& text)
 {
     const QString decomposed = text.normalized(QString::NormalizationForm_KD);
-    QString out;
-    out.reserve(decomposed.size());
+    QString stripped;
+    stripped.reserve(decomposed.size());
     for (QChar c : decomposed) {
         const auto category = c.category();
-        if (category == QChar::Mark_NonSpacing || category == QChar::Mark_Enclosing)
-            continue;
-        out.append(c);
+        if (category != QChar::Mark_NonSpacing && category != QChar::Mark_Enclosing)
+            stripped.append(c);
     }
-    return out.toCaseFolded();
+    const auto* source = reinterpret_cast<const UChar*>(stripped.utf16());
+    QString folded(stripped.size() * 3 + 1, Qt::Uninitialized);
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t n = u_strFoldCase(reinterpret_cast<UChar*>(folded.data()), int32_t(folded.size()), source,
+                                    int32_t(stripped.size()), U_FOLD_CASE_DEFAULT, &status);
+    if (U_FAILURE(status))
+        return stripped.toCaseFolded();
+    folded.truncate(n);
+    return folded;
 }
 
 } // namespace
+
+RowID ListRow::id() const
+{
+    if (auto* t = std::get_if<Thing*>(&m_value))
+        return RowID::thing((*t)->id());
+    return RowID::shared(sharedThing()->id);
+}
+
+Thing* ListRow::thing() const
+{
+    auto* t = std::get_if<Thing*>(&m_value);
+    return t ? *t : nullptr;
+}
+
+const SharedThing* ListRow::sharedThing() const
+{
+    auto* s = std::get_if<std::shared_ptr<const SharedThing>>(&m_value);
+    return s ? s->get() : nullptr;
+}
 
 Source AppModel::source(const Thing& thing) const
 {
@@ -34,44 +66,116 @@ Source AppModel::source(const Thing& thing) const
     return Source::list(m_schedule.list(std::nullopt, thing.snoozedUntil(), m_now));
 }
 
-std::vector<Thing*> AppModel::visibleThings(const Source& src, const std::vector<Thing*>& from) const
-{
-    const std::optional<Source> showing = m_tab.source();
-    const bool lingerHere = showing && *showing == src && !m_lingering.isEmpty();
-    const QString needle = m_searchText.isEmpty() ? QString() : searchForm(m_searchText);
+namespace {
 
-    std::vector<Thing*> out;
+// Appends the things shown in `src` to `out` (wrapped by `wrap`), filtered, searched and ordered;
+// rows() and visibleThings() share it so neither builds a list it then copies.
+template <class Row, class Wrap, class Unwrap>
+void appendVisible(const AppModel& model, const Source& src, const std::vector<Thing*>& from,
+                   std::vector<Row>& out, Wrap wrap, Unwrap unwrap)
+{
+    const std::optional<Source> showing = model.tab().source();
+    const QSet<RecordId>& lingering = model.lingering();
+    const bool lingerHere = showing && *showing == src && !lingering.isEmpty();
+    const QString needle = model.searchText().isEmpty() ? QString() : searchForm(model.searchText());
+
+    const size_t first = out.size();
     for (Thing* t : from) {
-        if (!(source(*t) == src || (lingerHere && m_lingering.contains(t->id()))))
+        if (!(model.source(*t) == src || (lingerHere && lingering.contains(t->id()))))
             continue;
         if (!needle.isEmpty() && !searchForm(t->title()).contains(needle))
             continue;
-        out.push_back(t);
+        out.push_back(wrap(t));
     }
 
+    const auto begin = out.begin() + qsizetype(first);
     if (src == Source::later) {
-        const QDateTime past = distantPast();
-        std::stable_sort(out.begin(), out.end(), [&past](const Thing* a, const Thing* b) {
-            const QDateTime& wa = a->snoozedUntil() ? *a->snoozedUntil() : past;
-            const QDateTime& wb = b->snoozedUntil() ? *b->snoozedUntil() : past;
+        // By wake time, then by sort key; no wake time counts as the distant past.
+        std::stable_sort(begin, out.end(), [&unwrap](const Row& ra, const Row& rb) {
+            const Thing* a = unwrap(ra);
+            const Thing* b = unwrap(rb);
+            const qint64 wa = a->snoozedUntil() ? a->snoozedUntil()->toMSecsSinceEpoch() : LLONG_MIN;
+            const qint64 wb = b->snoozedUntil() ? b->snoozedUntil()->toMSecsSinceEpoch() : LLONG_MIN;
             if (wa != wb)
                 return wa < wb;
             return a->sortKey() < b->sortKey();
         });
     } else if (src == Source::doneIsh) {
-        const QDateTime past = distantPast();
-        std::stable_sort(out.begin(), out.end(), [&past](const Thing* a, const Thing* b) {
-            const QDateTime& da = a->doneAt() ? *a->doneAt() : past;
-            const QDateTime& db = b->doneAt() ? *b->doneAt() : past;
+        // Most recently done first.
+        std::stable_sort(begin, out.end(), [&unwrap](const Row& ra, const Row& rb) {
+            const Thing* a = unwrap(ra);
+            const Thing* b = unwrap(rb);
+            const qint64 da = a->doneAt() ? a->doneAt()->toMSecsSinceEpoch() : LLONG_MIN;
+            const qint64 db = b->doneAt() ? b->doneAt()->toMSecsSinceEpoch() : LLONG_MIN;
             return da > db;
         });
     }
+}
+
+} // namespace
+
+std::vector<Thing*> AppModel::visibleThings(const Source& src, const std::vector<Thing*>& from) const
+{
+    std::vector<Thing*> out;
+    appendVisible(*this, src, from, out, [](Thing* t) { return t; }, [](Thing* t) { return t; });
     return out;
+}
+
+std::vector<ListRow> AppModel::rows(const Source& src, const std::vector<Thing*>& from, bool includeFamily) const
+{
+    std::vector<ListRow> out;
+    appendVisible(*this, src, from, out, [](Thing* t) { return ListRow::thing(t); },
+                  [](const ListRow& r) { return r.thing(); });
+    if (!includeFamily || src != Source::today)
+        return out;
+    std::vector<SharedThing> family = todayFromOthers();
+    if (family.empty())
+        return out;
+    for (SharedThing& f : family)
+        out.push_back(ListRow::shared(std::move(f)));
+    // Own rows come first, so a stable sort keeps them ahead of family rows with an equal key.
+    std::stable_sort(out.begin(), out.end(),
+                     [this](const ListRow& a, const ListRow& b) { return orderKey(a) < orderKey(b); });
+    return out;
+}
+
+double AppModel::orderKey(const ListRow& row) const
+{
+    if (Thing* t = row.thing())
+        return t->sortKey();
+    // Family rows nobody has placed yet go last.
+    return m_externalOrder.value(row.sharedThing()->id, std::numeric_limits<double>::max());
 }
 
 int AppModel::count(const Source& src, const std::vector<Thing*>& from) const
 {
     return int(std::count_if(from.begin(), from.end(), [&](const Thing* t) { return source(*t) == src; }));
+}
+
+std::optional<QString> AppModel::meta(const Thing& thing, const Source& src) const
+{
+    if (src.isPile())
+        return std::nullopt;
+    switch (*src.todoList()) {
+    case TodoList::today:
+        if (thing.zCount() < 3 || thing.isDone()) {
+            if (thing.cameFrom())
+                return thing.cameFrom()->toLower();
+            return std::nullopt;
+        }
+        return QStringLiteral("snoozed %1×. delete it? no judgment.").arg(thing.zCount());
+    case TodoList::later:
+        if (thing.snoozedUntil())
+            return m_schedule.wakeLabel(*thing.snoozedUntil(), m_now);
+        return std::nullopt;
+    case TodoList::doneIsh:
+        if (!thing.doneAt())
+            return std::nullopt;
+        if (m_schedule.isSameDay(*thing.doneAt(), m_now))
+            return QStringLiteral("today");
+        return relativeDateText(*thing.doneAt(), m_now, m_schedule);
+    }
+    return std::nullopt;
 }
 
 QString AppModel::title(const Source& src) const
@@ -89,6 +193,62 @@ QString AppModel::title(const Source& src) const
     if (Pile* p = pile(*src.pileID()))
         return p->name().toLower();
     return QStringLiteral("pile");
+}
+
+} // namespace vorn
+
+namespace vorn {
+
+std::vector<Thing*> AppModel::things(const QSet<RowID>& ids) const
+{
+    std::vector<Thing*> out;
+    for (const RowID& id : ids) {
+        if (auto thingID = id.thingID()) {
+            if (Thing* t = m_store->thing(*thingID))
+                out.push_back(t);
+        }
+    }
+    return out;
+}
+
+void AppModel::replaceFamilyThings(std::vector<SharedThing> rows)
+{
+    if (rows == m_familyThings)
+        return;
+    m_familyThings = std::move(rows);
+    Q_EMIT changed(Field::familyThings);
+}
+
+std::vector<SharedThing> AppModel::todayFromOthers() const
+{
+    std::vector<SharedThing> out;
+    if (m_familyThings.empty())
+        return out;
+    const QString today = todayISO();
+    for (const SharedThing& s : m_familyThings) {
+        if (s.day == today && (!s.done || m_lingeringShared.contains(s.id)))
+            out.push_back(s);
+    }
+    return out;
+}
+
+std::vector<SharedThing> AppModel::sharedThings(const QSet<RowID>& ids) const
+{
+    std::vector<SharedThing> out;
+    for (const SharedThing& s : m_familyThings) {
+        if (ids.contains(RowID::shared(s.id)))
+            out.push_back(s);
+    }
+    return out;
+}
+
+std::optional<SharedThing> AppModel::sharedThing(const QString& id) const
+{
+    for (const SharedThing& s : m_familyThings) {
+        if (s.id == id)
+            return s;
+    }
+    return std::nullopt;
 }
 
 } // namespace vorn

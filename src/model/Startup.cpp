@@ -87,6 +87,7 @@ std::unique_ptr<AppModel> makeModel(const Launch& launch, std::unique_ptr<Store>
     init.schedule = launch.schedule;
     init.defaultNotesDir = launch.defaultNotesDir();
     init.readOnly = launch.readOnly;
+    init.intervals = launch.intervals;
 
     if (launch.isDemo()) {
         if (!launch.readOnly) {

@@ -21,6 +21,7 @@ struct Launch {
     QString settingsPath;  // the standard settings store's file
     // Look, don't touch: the store opens read-only and nothing is written anywhere.
     bool readOnly = false;
+    ModelIntervals intervals;
 
     // The process's own arguments, environment, clock and standard folders.
     static Launch fromProcess();

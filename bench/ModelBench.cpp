@@ -1,0 +1,109 @@
+// Model benchmarks: composing Today's rows, the tab counts, the next sort key and a drag reorder.
+#include "model/Constants.h"
+#include "model/Startup.h"
+
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+using namespace vorn;
+
+namespace {
+
+// A model in memory holding `count` things spread over the lists the way a long-used app has them.
+struct Fixture {
+    explicit Fixture(int count, bool allToday = false)
+    {
+        launch.arguments = {QStringLiteral("bench")};
+        launch.environment.insert(kTestHarnessVariable, QStringLiteral("bench"));
+        launch.clock = std::make_shared<FixedClock>(QDateTime(QDate(2026, 3, 10), QTime(9, 30), Qt::UTC));
+        launch.appDataDir = dir.filePath(QStringLiteral("data"));
+        launch.sharedDataDir = dir.filePath(QStringLiteral("shared"));
+        launch.tempDir = dir.path();
+        launch.settingsPath = dir.filePath(QStringLiteral("settings.json"));
+        QString error;
+        auto store = makeStore(launch, &error);
+        store->setAutosaveDelay(0);
+        model = makeModel(launch, std::move(store));
+        Store& s = model->store();
+        UndoRegistrationPause pause(s.undoManager());
+        const QDateTime now = launch.clock->now();
+        Pile* pile = s.insert(Pile::make(QStringLiteral("Groceries"), now));
+        for (int i = 0; i < count; ++i) {
+            const QDateTime created = now.addSecs(-count + i);
+            Thing* t = s.insert(Thing::make(QStringLiteral("Thing %1").arg(i), created));
+            if (allToday)
+                continue;
+            switch (i % 5) {
+            case 1:
+                t->setSnoozedUntil(now.addDays(1 + i % 9));
+                break;
+            case 2:
+                t->setDoneAt(created);
+                break;
+            case 3:
+                t->setPile(pile);
+                break;
+            default:
+                break; // Today
+            }
+        }
+        model->refreshPiles();
+    }
+    QTemporaryDir dir;
+    Launch launch;
+    std::unique_ptr<AppModel> model;
+};
+
+void BM_TodayRows(benchmark::State& state)
+{
+    Fixture f(int(state.range(0)));
+    const std::vector<Thing*>& all = f.model->allThings();
+    size_t rows = 0;
+    for (auto _ : state) {
+        auto r = f.model->rows(Source::today, all, true);
+        rows = r.size();
+        benchmark::DoNotOptimize(r.data());
+    }
+    state.counters["rows"] = double(rows);
+}
+BENCHMARK(BM_TodayRows)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+void BM_AllTabCounts(benchmark::State& state)
+{
+    Fixture f(int(state.range(0)));
+    const std::vector<Thing*>& all = f.model->allThings();
+    const Source pile = Source::pile(f.model->piles().front()->id());
+    for (auto _ : state) {
+        int total = 0;
+        for (const Source& s : {Source::today, Source::later, Source::doneIsh, pile, pile})
+            total += f.model->count(s, all);
+        benchmark::DoNotOptimize(total);
+    }
+}
+BENCHMARK(BM_AllTabCounts)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+void BM_NextSortKey(benchmark::State& state)
+{
+    Fixture f(int(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(f.model->nextSortKey(Source::today));
+}
+BENCHMARK(BM_NextSortKey)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+void BM_DropReorder(benchmark::State& state)
+{
+    Fixture f(int(state.range(0)), true);
+    f.model->store().undoManager().disableRegistration();
+    const std::vector<Thing*> things = f.model->allThings();
+    int i = 0;
+    for (auto _ : state) {
+        // Move one row from near the top to near the bottom and back.
+        const RowID id = RowID::thing(things[size_t(i++ % 10)]->id());
+        f.model->beginDrag(id);
+        benchmark::DoNotOptimize(f.model->drop(int(things.size()) - 5, Source::today));
+    }
+}
+BENCHMARK(BM_DropReorder)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+} // namespace

@@ -1,0 +1,47 @@
+#include "model/AppModel.h"
+
+namespace vorn {
+
+void AppModel::startClock()
+{
+    if (m_clockTimer)
+        return;
+    // Parented to the model, so the beat stops when the model goes; QTimer waits on the monotonic clock.
+    m_clockTimer = new QTimer(this);
+    m_clockTimer->setInterval(m_intervals.clockMSecs);
+    connect(m_clockTimer, &QTimer::timeout, this, &AppModel::tick);
+    m_clockTimer->start();
+}
+
+void AppModel::tick()
+{
+    const QDateTime previous = m_now;
+    m_now = m_clock->now();
+    emitIfChanged(m_now != previous, Field::now);
+
+    // A read-only model looks and never writes, so the day's housekeeping is not its business.
+    if (m_readOnly || m_schedule.isSameDay(previous, m_now))
+        return;
+    // Rolling over and clearing out are the app's own chores, not something the user can undo.
+    UndoRegistrationPause pause(m_store->undoManager());
+    rollOverIfNeeded();
+    purgeOldDoneIsh();
+}
+
+bool AppModel::reopen()
+{
+    if (m_isFocusMode && m_windowHooks.showFocusPanel) {
+        m_windowHooks.showFocusPanel();
+        return true;
+    }
+    // The hook answers false once the main window has been closed for good.
+    if (m_windowHooks.raiseMainWindow && m_windowHooks.raiseMainWindow())
+        return true;
+    if (m_windowHooks.openMainWindow) {
+        m_windowHooks.openMainWindow();
+        return true;
+    }
+    return false;
+}
+
+} // namespace vorn

@@ -1,0 +1,337 @@
+#include "model/AppModel.h"
+
+#include "store/Dates.h"
+
+#include <QTimer>
+
+namespace vorn {
+
+namespace {
+
+constexpr std::size_t kMaxPiles = 4;
+constexpr double kMovedKeyStep = 0.001;
+
+// Titles and names typed by the user lose surrounding blanks and line breaks; nothing is left means "no".
+std::optional<QString> cleanTitle(const QString& text)
+{
+    QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return std::nullopt;
+    return trimmed;
+}
+
+QString deletedToast(qsizetype n, bool anyOwn)
+{
+    // Family rows alone cannot come back with undo, so that toast doesn't promise it.
+    const QString tail = anyOwn ? QStringLiteral(". \u2318Z if that was a mistake.")
+                                : QStringLiteral(". Gone from Vorn Planner too.");
+    if (n == 1)
+        return QStringLiteral("Deleted") + tail;
+    return QStringLiteral("Deleted ") + QString::number(n) + tail;
+}
+
+} // namespace
+
+void AppModel::add(const QString& title, const Source& source)
+{
+    const std::optional<QString> clean = cleanTitle(title);
+    if (!clean)
+        return;
+    const QDateTime t = m_clock->now();
+
+    std::optional<QDateTime> snoozedUntil;
+    Pile* into = nullptr;
+    if (auto id = source.pileID()) {
+        into = pile(*id);
+        if (!into)
+            return;
+    } else {
+        switch (*source.todoList()) {
+        case TodoList::today:
+            break;
+        case TodoList::later:
+            snoozedUntil = m_schedule.startOfTomorrow(t);
+            break;
+        case TodoList::doneIsh:
+            return; // a thing can't be born done
+        }
+    }
+    m_store->insert(Thing::make(*clean, t, snoozedUntil, into));
+    scheduleSync();
+}
+
+void AppModel::toggleDone(Thing& thing)
+{
+    thing.setDoneAt(thing.isDone() ? std::nullopt : std::optional<QDateTime>(m_clock->now()));
+    // The row stays where it was ticked until the user leaves the tab, so a slip is easy to take back.
+    const bool wasLingering = m_lingering.contains(thing.id());
+    m_lingering.insert(thing.id());
+    emitIfChanged(!wasLingering, Field::lingering);
+    scheduleSync();
+}
+
+void AppModel::setDone(const QSet<RowID>& ids, bool done)
+{
+    if (ids.isEmpty())
+        return;
+    const QDateTime t = m_clock->now();
+    bool lingeringChanged = false;
+    {
+        UndoGroup group(m_store->undoManager());
+        for (Thing* thing : things(ids)) {
+            thing->setDoneAt(done ? std::optional<QDateTime>(t) : std::nullopt);
+            if (done) {
+                lingeringChanged |= !m_lingering.contains(thing->id());
+                m_lingering.insert(thing->id());
+            } else {
+                lingeringChanged |= m_lingering.remove(thing->id());
+            }
+        }
+    }
+    emitIfChanged(lingeringChanged, Field::lingering);
+
+    bool sharedChanged = false;
+    // Family store hook: write each row's done flag, then set ownChangePending, post and refresh once.
+    for (const SharedThing& row : sharedThings(ids)) {
+        if (done) {
+            sharedChanged |= !m_lingeringShared.contains(row.id);
+            m_lingeringShared.insert(row.id);
+        } else {
+            sharedChanged |= m_lingeringShared.remove(row.id);
+        }
+    }
+    emitIfChanged(sharedChanged, Field::lingeringShared);
+    scheduleSync();
+}
+
+bool AppModel::allDone(const QSet<RowID>& ids) const
+{
+    if (ids.isEmpty())
+        return false;
+    for (const Thing* thing : things(ids)) {
+        if (!thing->isDone())
+            return false;
+    }
+    for (const SharedThing& row : sharedThings(ids)) {
+        if (!row.done)
+            return false;
+    }
+    return true;
+}
+
+void AppModel::snooze(const QSet<RowID>& ids, SnoozeOption option,
+                      const std::optional<std::vector<RowID>>& order)
+{
+    const std::vector<Thing*> targets = things(ids);
+    if (targets.empty())
+        return;
+    selectAfterRemoving(ids, order);
+    const QDateTime wake = m_schedule.wakeDate(option, m_clock->now());
+    bool lingeringChanged = false;
+    {
+        UndoGroup group(m_store->undoManager());
+        for (Thing* thing : targets) {
+            leavePile(*thing);
+            thing->setSnoozedUntil(wake);
+            thing->setDoneAt(std::nullopt);
+            thing->setZCount(thing->zCount() + 1);
+            lingeringChanged |= m_lingering.remove(thing->id());
+        }
+    }
+    emitIfChanged(lingeringChanged, Field::lingering);
+    scheduleSync();
+}
+
+void AppModel::moveToToday(const QSet<RowID>& ids, const std::optional<std::vector<RowID>>& order)
+{
+    const std::vector<Thing*> targets = things(ids);
+    if (targets.empty())
+        return;
+    selectAfterRemoving(ids, order);
+    // Read once before any change, so the moved things don't push each other's keys up.
+    const double k = nextSortKey(Source::today);
+    bool lingeringChanged = false;
+    {
+        UndoGroup group(m_store->undoManager());
+        for (std::size_t i = 0; i < targets.size(); ++i) {
+            Thing* thing = targets[i];
+            leavePile(*thing);
+            thing->setSnoozedUntil(std::nullopt);
+            thing->setDoneAt(std::nullopt);
+            thing->setSortKey(k + double(i) * kMovedKeyStep);
+            lingeringChanged |= m_lingering.remove(thing->id());
+        }
+    }
+    emitIfChanged(lingeringChanged, Field::lingering);
+    scheduleSync();
+}
+
+void AppModel::rename(Thing& thing, const QString& title)
+{
+    const std::optional<QString> clean = cleanTitle(title);
+    if (!clean || *clean == thing.title())
+        return;
+    thing.setTitle(*clean);
+    scheduleSync();
+}
+
+void AppModel::remove(const QSet<RowID>& ids, const std::optional<std::vector<RowID>>& order)
+{
+    const std::vector<Thing*> own = things(ids);
+    const std::vector<SharedThing> family = sharedThings(ids);
+    if (own.empty() && family.empty())
+        return;
+    selectAfterRemoving(ids, order);
+
+    bool lingeringChanged = false;
+    {
+        UndoGroup group(m_store->undoManager());
+        for (Thing* thing : own) {
+            lingeringChanged |= m_lingering.remove(thing->id());
+            m_store->remove(thing); // its steps go with it
+        }
+    }
+    emitIfChanged(lingeringChanged, Field::lingering);
+
+    if (!family.empty() && m_syncsToFamily) {
+        bool sharedChanged = false;
+        // Family store hook: markDeleted(id, by: "todo") per row; then ownChangePending, post, refresh.
+        for (const SharedThing& row : family)
+            sharedChanged |= m_lingeringShared.remove(row.id);
+        emitIfChanged(sharedChanged, Field::lingeringShared);
+    }
+
+    showToast(deletedToast(qsizetype(own.size() + family.size()), !own.empty()));
+    scheduleSync();
+}
+
+void AppModel::requestAddStep(const Thing& thing)
+{
+    setExpanded(thing, true);
+    // Counting on from the last request, whichever thing it named, makes a repeat a change the view sees.
+    const int count = m_addStepRequest ? m_addStepRequest->count + 1 : 1;
+    m_addStepRequest = StepRequest{thing.id(), count};
+    Q_EMIT changed(Field::addStepRequest);
+}
+
+void AppModel::toggleStep(Step& step)
+{
+    step.setDoneAt(step.isDone() ? std::nullopt : std::optional<QDateTime>(m_clock->now()));
+    scheduleSync();
+}
+
+void AppModel::renameStep(Step& step, const QString& title)
+{
+    const std::optional<QString> clean = cleanTitle(title);
+    if (!clean)
+        return;
+    step.setTitle(*clean);
+    scheduleSync();
+}
+
+void AppModel::requestNewPile()
+{
+    if (m_piles.size() >= kMaxPiles) {
+        showToast(QStringLiteral("That's ") + QString::number(kMaxPiles) + QStringLiteral(" lists. Bold."));
+        return;
+    }
+    ++m_newPileRequest;
+    Q_EMIT changed(Field::newPileRequest);
+}
+
+Pile* AppModel::createPile(const QString& name)
+{
+    const std::optional<QString> clean = cleanTitle(name);
+    if (!clean || m_piles.size() >= kMaxPiles)
+        return nullptr;
+    Pile* created = m_store->insert(Pile::make(*clean, m_clock->now()));
+    m_store->save(); // a failed save stays pending and is retried by the next one
+    refreshPiles();
+    setTab(Tab::pile(created->id()));
+    scheduleSync();
+    return created;
+}
+
+void AppModel::renamePile(Pile& pile, const QString& name)
+{
+    const std::optional<QString> clean = cleanTitle(name);
+    if (!clean || *clean == pile.name())
+        return;
+    pile.setName(*clean);
+    refreshPiles();
+    scheduleSync();
+}
+
+void AppModel::deletePile(Pile& pile, bool keepingThings)
+{
+    const QString name = pile.name();
+    {
+        UndoGroup group(m_store->undoManager());
+        // A copy: leaving or deleting shrinks the pile's own list as we go.
+        const std::vector<Thing*> members = pile.things();
+        for (Thing* thing : members) {
+            if (keepingThings) {
+                thing->setPile(nullptr);
+                thing->setCameFrom(name);
+                thing->setSnoozedUntil(distantFuture()); // Later, "Someday"
+            } else {
+                m_store->remove(thing);
+            }
+        }
+        m_store->remove(&pile);
+    }
+    m_store->save(); // a failed save stays pending and is retried by the next one
+    refreshPiles();
+    showToast(QStringLiteral("Deleted \u201C") + name +
+              QStringLiteral("\u201D. \u2318Z if that was a mistake."));
+    // The pile's things changed or went away; the family store has to hear of it.
+    scheduleSync();
+}
+
+void AppModel::leavePile(Thing& thing)
+{
+    Pile* from = thing.pile();
+    if (!from)
+        return;
+    thing.setCameFrom(from->name());
+    thing.setPile(nullptr);
+    scheduleSync();
+}
+
+void AppModel::showToast(const QString& text)
+{
+    const bool isNew = m_toast != text;
+    m_toast = text;
+    emitIfChanged(isNew, Field::toast);
+
+    // One timer, restarted by every toast: an older toast's wait can never clear a newer one, and a
+    // repeated text also gets its full time on screen.
+    if (!m_toastTimer) {
+        m_toastTimer = new QTimer(this);
+        m_toastTimer->setSingleShot(true);
+        m_toastTimer->setTimerType(Qt::PreciseTimer); // a coarse timer may fire early and cut the toast short
+        connect(m_toastTimer, &QTimer::timeout, this, [this] {
+            if (m_toast) {
+                m_toast.reset();
+                Q_EMIT changed(Field::toast);
+            }
+        });
+    }
+    m_toastTimer->start(m_intervals.toastMSecs);
+}
+
+void AppModel::setEditingNote(const std::optional<NoteTarget>& target)
+{
+    if (m_editingNote == target)
+        return;
+    m_editingNote = target;
+    Q_EMIT changed(Field::editingNote);
+}
+
+void AppModel::requestAdd()
+{
+    ++m_addRequest;
+    Q_EMIT changed(Field::addRequest);
+}
+
+} // namespace vorn

@@ -1,0 +1,135 @@
+#include "model/AppModel.h"
+
+#include "model/Constants.h"
+
+#include <algorithm>
+
+namespace vorn {
+
+double AppModel::nextSortKey(const Source& src) const
+{
+    std::optional<double> highest;
+    const auto consider = [&highest](double key) { highest = highest ? std::max(*highest, key) : key; };
+    for (const Thing* t : visibleThings(src, allThings()))
+        consider(t->sortKey());
+    if (src == Source::today) {
+        for (const SharedThing& s : todayFromOthers()) {
+            if (auto it = m_externalOrder.constFind(s.id); it != m_externalOrder.cend())
+                consider(*it);
+        }
+    }
+    return highest ? *highest + 1 : 0;
+}
+
+bool AppModel::canReorder(const Source& src) const
+{
+    // Later and Done-ish are ordered by time, and a filtered list has gaps the user can't see.
+    return m_searchText.isEmpty() && (src == Source::today || src.isPile());
+}
+
+QString AppModel::beginDrag(const RowID& id)
+{
+    QSet<RowID> dragged;
+    if (m_selection.contains(id)) {
+        dragged = m_selection;
+    } else {
+        select(id);
+        dragged = {id};
+    }
+    if (dragged != m_dragging) {
+        m_dragging = std::move(dragged);
+        Q_EMIT changed(Field::dragging);
+    }
+
+    // A drop that never comes (the drag left the window) must not leave rows marked as dragged forever.
+    if (!m_dragReset) {
+        m_dragReset = new QTimer(this);
+        m_dragReset->setSingleShot(true);
+        connect(m_dragReset, &QTimer::timeout, this, [this] { endDrag(); });
+    }
+    m_dragReset->start(m_intervals.dragResetMSecs);
+
+    if (auto shared = id.sharedID()) {
+        const std::optional<SharedThing> s = sharedThing(*shared);
+        return s ? s->title : QString();
+    }
+    const Thing* t = m_store->thing(*id.thingID());
+    return t ? t->title() : QString();
+}
+
+void AppModel::endDrag()
+{
+    if (m_dragReset)
+        m_dragReset->stop();
+    if (!m_dragging.isEmpty()) {
+        m_dragging.clear();
+        Q_EMIT changed(Field::dragging);
+    }
+}
+
+bool AppModel::drop(int before, const Source& src)
+{
+    if (!canReorder(src) || m_dragging.isEmpty()) {
+        endDrag();
+        return false;
+    }
+    std::vector<ListRow> all = rows(src, allThings(), true);
+    std::vector<ListRow> moved;
+    std::vector<ListRow> rest;
+    for (ListRow& row : all)
+        (m_dragging.contains(row.id()) ? moved : rest).push_back(row);
+    if (moved.empty()) {
+        endDrag();
+        return false;
+    }
+    const qsizetype count = qsizetype(all.size());
+    const qsizetype t = std::clamp<qsizetype>(before, 0, count);
+    if (t < count && m_dragging.contains(all[size_t(t)].id())) {
+        // Dropping a block onto itself changes nothing.
+        endDrag();
+        return false;
+    }
+    size_t p = rest.size();
+    if (t < count) {
+        const RowID target = all[size_t(t)].id();
+        const auto it = std::find_if(rest.begin(), rest.end(), [&](const ListRow& r) { return r.id() == target; });
+        if (it != rest.end())
+            p = size_t(it - rest.begin());
+    }
+    rest.insert(rest.begin() + qsizetype(p), moved.begin(), moved.end());
+    applyOrder(rest);
+    endDrag();
+    return true;
+}
+
+void AppModel::applyOrder(const std::vector<ListRow>& ordered)
+{
+    bool externalChanged = false;
+    {
+        UndoGroup group(m_store->undoManager());
+        for (size_t i = 0; i < ordered.size(); ++i) {
+            if (Thing* t = ordered[i].thing()) {
+                t->setSortKey(double(i));
+            } else {
+                const QString& id = ordered[i].sharedThing()->id;
+                auto it = m_externalOrder.find(id);
+                if (it == m_externalOrder.end() || *it != double(i)) {
+                    m_externalOrder.insert(id, double(i));
+                    externalChanged = true;
+                }
+            }
+        }
+    }
+    if (externalChanged) {
+        // Writing the settings file costs a disk flush, so only when family rows actually moved.
+        QVariantMap stored;
+        for (auto it = m_externalOrder.cbegin(); it != m_externalOrder.cend(); ++it)
+            stored.insert(it.key(), it.value());
+        m_defaults->setValue(kOrderOtherAppsKey, stored);
+        Q_EMIT changed(Field::externalOrder);
+    }
+    // Sort keys stay on this machine: the family store doesn't carry them, so no sync.
+    m_store->save();
+}
+
+} // namespace vorn

@@ -1,0 +1,215 @@
+#include "model/Constants.h"
+#include "model/NoteFiles.h"
+#include "support/ModelHarness.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+using namespace vorn;
+using vorn::test::ModelHarness;
+
+namespace {
+
+const QByteArray kRtf = QByteArrayLiteral("{\\rtf1\\ansi Buy {\\b oat} milk\\par}");
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& data)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
+QStringList noteFiles(const AppModel& model)
+{
+    return QDir(model.notesDir()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+}
+
+Thing* addThing(AppModel& model, const QString& title)
+{
+    return model.store().insert(Thing::make(title, model.clock().now()));
+}
+
+} // namespace
+
+TEST(Notes, savedNoteReadsBackFromALowerCaseUuidFile)
+{
+    ModelHarness h;
+    auto model = h.start();
+    Thing* t = addThing(*model, QStringLiteral("shopping"));
+
+    model->saveNote(t->id(), kRtf, QStringLiteral("  Buy oat milk \n\n"));
+
+    ASSERT_TRUE(t->noteID().has_value());
+    static const QRegularExpression lowerUuid(
+        QStringLiteral("^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$"));
+    EXPECT_TRUE(lowerUuid.match(*t->noteID()).hasMatch()) << t->noteID()->toStdString();
+    EXPECT_EQ(t->note(), QStringLiteral("Buy oat milk"));
+    const QString path = QDir(model->notesDir()).filePath(*t->noteID() + QStringLiteral(".rtf"));
+    EXPECT_EQ(readFile(path), kRtf);
+
+    AppModel::NoteContent content = model->noteContent(t->id());
+    EXPECT_EQ(content.rtf, kRtf);
+    EXPECT_EQ(content.plain, QStringLiteral("Buy oat milk"));
+
+    // A later save rewrites the same file instead of leaving the old one behind.
+    const QString stem = *t->noteID();
+    const QByteArray second = QByteArrayLiteral("{\\rtf1 Bread\\par}");
+    model->saveNote(t->id(), second, QStringLiteral("Bread"));
+    EXPECT_EQ(t->noteID(), stem);
+    EXPECT_EQ(readFile(path), second);
+    EXPECT_EQ(noteFiles(*model), QStringList{stem + QStringLiteral(".rtf")});
+}
+
+TEST(Notes, blankTextOrNoRichTextClearsTheFileAndTheFields)
+{
+    struct Case {
+        const char* name;
+        std::optional<QByteArray> rtf;
+        QString plain;
+    };
+    const std::vector<Case> cases{
+        {"white space only", kRtf, QStringLiteral(" \n\t ")},
+        {"empty", kRtf, QString()},
+        {"no rich text", std::nullopt, QStringLiteral("text without data")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ModelHarness h;
+        auto model = h.start();
+        Thing* t = addThing(*model, QStringLiteral("t"));
+        model->saveNote(t->id(), kRtf, QStringLiteral("first"));
+        ASSERT_EQ(noteFiles(*model).size(), 1);
+
+        model->saveNote(t->id(), c.rtf, c.plain);
+        EXPECT_EQ(t->noteID(), std::nullopt);
+        EXPECT_EQ(t->note(), QString());
+        EXPECT_TRUE(noteFiles(*model).isEmpty());
+        EXPECT_EQ(model->noteContent(t->id()).rtf, std::nullopt);
+    }
+}
+
+TEST(Notes, aNoteThatCannotBeWrittenToastsAndLeavesTheRecord)
+{
+    ModelHarness h;
+    // A folder below a regular file can't be made, whoever runs the test.
+    const QString blocker = h.dir.filePath(QStringLiteral("blocker"));
+    ASSERT_TRUE(writeFile(blocker, "not a folder"));
+    h.launch.environment.insert(kNotesDirVariable, blocker + QStringLiteral("/notes"));
+    auto model = h.start();
+
+    Thing* fresh = addThing(*model, QStringLiteral("fresh"));
+    Thing* noted = addThing(*model, QStringLiteral("noted"));
+    noted->setNote(QStringLiteral("old text"));
+    noted->setNoteID(QStringLiteral("0b7e1c52-4a0e-4b59-9d3e-3f6a1d2c9e11"));
+
+    model->saveNote(fresh->id(), kRtf, QStringLiteral("new"));
+    EXPECT_EQ(model->toast(), QStringLiteral("Couldn't save the note."));
+    EXPECT_EQ(fresh->noteID(), std::nullopt);
+    EXPECT_EQ(fresh->note(), QString());
+
+    model->saveNote(noted->id(), kRtf, QStringLiteral("new"));
+    EXPECT_EQ(noted->noteID(), QStringLiteral("0b7e1c52-4a0e-4b59-9d3e-3f6a1d2c9e11"));
+    EXPECT_EQ(noted->note(), QStringLiteral("old text"));
+    EXPECT_EQ(readFile(blocker), QByteArray("not a folder"));
+
+    // Unreadable: the note opens as plain text.
+    const AppModel::NoteContent content = model->noteContent(noted->id());
+    EXPECT_EQ(content.rtf, std::nullopt);
+    EXPECT_EQ(content.plain, QStringLiteral("old text"));
+}
+
+TEST(Notes, missingFilesAndMissingThingsGiveNoRichText)
+{
+    ModelHarness h;
+    auto model = h.start();
+    Thing* t = addThing(*model, QStringLiteral("t"));
+    t->setNote(QStringLiteral("plain survives"));
+    t->setNoteID(QStringLiteral("no-such-file"));
+    const AppModel::NoteContent content = model->noteContent(t->id());
+    EXPECT_EQ(content.rtf, std::nullopt);
+    EXPECT_EQ(content.plain, QStringLiteral("plain survives"));
+
+    const RecordId gone = t->id();
+    model->store().remove(t);
+    const AppModel::NoteContent none = model->noteContent(gone);
+    EXPECT_EQ(none.rtf, std::nullopt);
+    EXPECT_EQ(none.plain, QString());
+    model->saveNote(gone, kRtf, QStringLiteral("nobody's"));
+    EXPECT_TRUE(noteFiles(*model).isEmpty());
+}
+
+TEST(Notes, foreignNoteIdsThatAreNotPlainStemsNeverTouchFiles)
+{
+    const std::vector<QString> stems{
+        QStringLiteral("../victim"),    QStringLiteral("../../etc/passwd"), QStringLiteral("a/b"),
+        QStringLiteral("a\\b"),         QStringLiteral(".hidden"),          QStringLiteral(".."),
+        QStringLiteral("x\u0001y"),     QString::fromUtf16(u"x\0y", 3),     QString(),
+        QString(200, QLatin1Char('n')),
+    };
+    for (const QString& stem : stems) {
+        SCOPED_TRACE(stem.toStdString());
+        ModelHarness h;
+        auto model = h.start();
+        Thing* t = addThing(*model, QStringLiteral("t"));
+
+        // Put a file where the stem would lead, so reading, overwriting or removing it would show.
+        const QString target =
+            QDir::cleanPath(model->notesDir() + QLatin1Char('/') + stem + QStringLiteral(".rtf"));
+        const bool planted = !stem.contains(QChar(0)) && writeFile(target, "VICTIM");
+        t->setNoteID(stem);
+        t->setNote(QStringLiteral("kept"));
+
+        const AppModel::NoteContent content = model->noteContent(t->id());
+        EXPECT_EQ(content.rtf, std::nullopt);
+        EXPECT_EQ(content.plain, QStringLiteral("kept"));
+
+        model->saveNote(t->id(), kRtf, QStringLiteral("new note"));
+        ASSERT_TRUE(t->noteID().has_value());
+        EXPECT_NE(*t->noteID(), stem);
+        EXPECT_TRUE(isSafeNoteStem(*t->noteID()));
+        EXPECT_EQ(readFile(QDir(model->notesDir()).filePath(*t->noteID() + QStringLiteral(".rtf"))), kRtf);
+        if (planted) {
+            EXPECT_EQ(readFile(target), QByteArray("VICTIM"));
+        }
+
+        t->setNoteID(stem);
+        model->saveNote(t->id(), std::nullopt, QString());
+        EXPECT_EQ(t->noteID(), std::nullopt);
+        EXPECT_EQ(t->note(), QString());
+        if (planted) {
+            EXPECT_TRUE(QFile::exists(target)) << "a clear must not remove a file outside the stem rule";
+        }
+    }
+}
+
+TEST(Notes, stemRuleAcceptsPlainNamesUpTo128Characters)
+{
+    struct Case {
+        QString stem;
+        bool safe;
+    };
+    const std::vector<Case> cases{
+        {QStringLiteral("0b7e1c52-4a0e-4b59-9d3e-3f6a1d2c9e11"), true},
+        {QStringLiteral("0B7E1C52-4A0E-4B59-9D3E-3F6A1D2C9E11"), true}, // the planner may write upper case
+        {QStringLiteral("note one"), true},
+        {QStringLiteral("caf\u00e9.v2"), true},
+        {QString(128, QLatin1Char('a')), true},
+        {QString(129, QLatin1Char('a')), false},
+        {QStringLiteral("."), false},
+        {QStringLiteral(".."), false},
+        {QStringLiteral("tab\there"), false},
+        {QStringLiteral("del\u007f"), false},
+        {QStringLiteral("dir/"), false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(isSafeNoteStem(c.stem), c.safe) << c.stem.toStdString();
+}

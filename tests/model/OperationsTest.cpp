@@ -1,0 +1,672 @@
+#include "store/Dates.h"
+#include "support/ModelHarness.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+
+using namespace vorn;
+using vorn::test::at;
+using vorn::test::drainEvents;
+using vorn::test::ModelHarness;
+
+namespace {
+
+const char* const kBerlin = "Europe/Berlin";
+
+QSet<RowID> rowsOf(std::initializer_list<const Thing*> things)
+{
+    QSet<RowID> ids;
+    for (const Thing* t : things)
+        ids.insert(RowID::thing(t->id()));
+    return ids;
+}
+
+Thing* addThing(AppModel& model, const QString& title, const Source& source = Source::today)
+{
+    model.add(title, source);
+    for (Thing* t : model.allThings()) {
+        if (t->title() == title)
+            return t;
+    }
+    return nullptr;
+}
+
+SharedThing plannerRow(const AppModel& model, const QString& id, bool done = false)
+{
+    SharedThing row;
+    row.id = id;
+    row.title = QStringLiteral("planner ") + id;
+    row.done = done;
+    row.day = model.todayISO();
+    row.sourceApp = QStringLiteral("planner");
+    return row;
+}
+
+std::string text(const std::optional<QDateTime>& t)
+{
+    return t ? t->toUTC().toString(Qt::ISODateWithMs).toStdString() : std::string("-");
+}
+
+std::string text(const std::optional<QString>& s)
+{
+    return s ? s->toStdString() : std::string("-");
+}
+
+// Every stored field of every record, so "restored exactly" means exactly.
+std::vector<std::string> snapshot(const AppModel& model)
+{
+    std::vector<std::string> out;
+    for (const Pile* p : model.store().pilesBySortKey()) {
+        out.push_back("pile " + std::to_string(p->id().number) + " " + p->name().toStdString() + " " +
+                      QString::number(p->sortKey(), 'g', 17).toStdString() + " " + text(p->createdAt()));
+    }
+    for (const Thing* t : model.allThings()) {
+        out.push_back("thing " + std::to_string(t->id().number) + " " + t->title().toStdString() +
+                      " created=" + text(t->createdAt()) + " done=" + text(t->doneAt()) +
+                      " snoozed=" + text(t->snoozedUntil()) + " z=" + std::to_string(t->zCount()) +
+                      " key=" + QString::number(t->sortKey(), 'g', 17).toStdString() +
+                      " pile=" + (t->pile() ? std::to_string(t->pile()->id().number) : std::string("-")) +
+                      " cameFrom=" + text(t->cameFrom()) + " note=" + t->note().toStdString() +
+                      " noteID=" + text(t->noteID()) + " sync=" + t->syncID().toStdString());
+        for (const Step* s : t->orderedSteps()) {
+            out.push_back("  step " + std::to_string(s->id().number) + " " + s->title().toStdString() +
+                          " done=" + text(s->doneAt()) +
+                          " key=" + QString::number(s->sortKey(), 'g', 17).toStdString());
+        }
+    }
+    return out;
+}
+
+Pile* pileNamed(const AppModel& model, const QString& name)
+{
+    for (Pile* p : model.piles()) {
+        if (p->name() == name)
+            return p;
+    }
+    return nullptr;
+}
+
+// A model like the harness builds, with the timers shortened.
+std::unique_ptr<AppModel> modelWithIntervals(ModelHarness& h, ModelIntervals intervals)
+{
+    QString error;
+    AppModel::Init init;
+    init.store = makeStore(h.launch, &error);
+    EXPECT_TRUE(init.store) << error.toStdString();
+    init.store->setAutosaveDelay(0);
+    init.defaults = h.launch.standardSettings();
+    init.arguments = h.launch.arguments;
+    init.environment = h.launch.environment;
+    init.clock = h.clock;
+    init.schedule = h.launch.schedule;
+    init.defaultNotesDir = h.launch.defaultNotesDir();
+    init.intervals = intervals;
+    return std::make_unique<AppModel>(std::move(init));
+}
+
+} // namespace
+
+TEST(Operations, blankTitlesDoNothingAndOthersAreTrimmed)
+{
+    struct Case {
+        const char* name;
+        QString typed;
+        std::optional<QString> stored;
+    };
+    const std::vector<Case> cases{
+        {"three spaces", QStringLiteral("   "), std::nullopt},
+        {"line breaks and tabs", QStringLiteral("\n\t \r\n"), std::nullopt},
+        {"empty", QString(), std::nullopt},
+        {"padded", QStringLiteral(" Buy milk "), QStringLiteral("Buy milk")},
+        {"trailing line break", QStringLiteral("Call Ana\n"), QStringLiteral("Call Ana")},
+        {"inner blanks kept", QStringLiteral("\ta  b\t"), QStringLiteral("a  b")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ModelHarness h;
+        auto model = h.start();
+        model->add(c.typed, Source::today);
+        if (!c.stored) {
+            EXPECT_TRUE(model->allThings().empty());
+            continue;
+        }
+        ASSERT_EQ(model->allThings().size(), 1u);
+        EXPECT_EQ(model->allThings().front()->title(), *c.stored);
+    }
+}
+
+TEST(Operations, renamesTrimIgnoreBlanksAndSkipEqualNames)
+{
+    ModelHarness h;
+    auto model = h.start();
+    Thing* thing = addThing(*model, QStringLiteral("Plan trip"));
+    Pile* pile = model->createPile(QStringLiteral("Home"));
+    ASSERT_TRUE(thing && pile);
+    Step* step = model->store().insert(Step::make(QStringLiteral("Pack"), thing, h.clock->now()));
+    drainEvents();
+    model->store().undoManager().removeAllActions();
+
+    // Equal after trimming: nothing is recorded, so there is no undo step that does nothing.
+    model->rename(*thing, QStringLiteral("  Plan trip\n"));
+    model->renamePile(*pile, QStringLiteral(" Home "));
+    model->renameStep(*step, QStringLiteral("  \n"));
+    model->rename(*thing, QStringLiteral(" \t"));
+    model->renamePile(*pile, QString());
+    drainEvents();
+    EXPECT_EQ(thing->title(), QStringLiteral("Plan trip"));
+    EXPECT_EQ(pile->name(), QStringLiteral("Home"));
+    EXPECT_EQ(step->title(), QStringLiteral("Pack"));
+    EXPECT_FALSE(model->store().undoManager().canUndo());
+
+    model->rename(*thing, QStringLiteral("  Plan the trip "));
+    model->renamePile(*pile, QStringLiteral("\nHouse\n"));
+    model->renameStep(*step, QStringLiteral(" Pack bags "));
+    EXPECT_EQ(thing->title(), QStringLiteral("Plan the trip"));
+    EXPECT_EQ(pile->name(), QStringLiteral("House"));
+    EXPECT_EQ(step->title(), QStringLiteral("Pack bags"));
+    EXPECT_EQ(model->title(Source::pile(pile->id())), QStringLiteral("house"));
+}
+
+TEST(Operations, addPutsTheThingInTheListItWasTypedInto)
+{
+    struct Case {
+        const char* name;
+        const char* clockAt; // Europe/Berlin wall clock when adding
+        TodoList list;
+        std::optional<QDateTime> wakes;
+    };
+    const std::vector<Case> cases{
+        {"today", "2026-03-10 09:30:00", TodoList::today, std::nullopt},
+        {"later at 23:59 wakes a minute later", "2026-03-10 23:59:00", TodoList::later,
+         at(kBerlin, "2026-03-11 00:00:00")},
+        {"later just after midnight wakes the next midnight", "2026-03-11 00:00:00", TodoList::later,
+         at(kBerlin, "2026-03-12 00:00:00")},
+        {"later before the clocks go forward", "2026-03-28 23:59:00", TodoList::later,
+         at(kBerlin, "2026-03-29 00:00:00")},
+        {"later on the 25-hour day", "2026-10-25 23:30:00", TodoList::later,
+         at(kBerlin, "2026-10-26 00:00:00")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ModelHarness h(at(kBerlin, "2026-03-01 08:00:00"));
+        auto model = h.start();
+        // The model's own `now` stays at launch: stamps must come from the clock at the moment of the call.
+        h.clock->set(at(kBerlin, c.clockAt));
+        Thing* thing = addThing(*model, QStringLiteral("x"), Source::list(c.list));
+        ASSERT_NE(thing, nullptr);
+        EXPECT_EQ(text(thing->createdAt()), text(h.clock->now()));
+        EXPECT_DOUBLE_EQ(thing->sortKey(), secondsSinceReferenceDate(h.clock->now()));
+        EXPECT_EQ(text(thing->snoozedUntil()), text(c.wakes));
+        EXPECT_EQ(thing->pile(), nullptr);
+        EXPECT_FALSE(thing->isDone());
+    }
+}
+
+TEST(Operations, addToDoneIshOrAMissingPileMakesNothing)
+{
+    ModelHarness h;
+    auto model = h.start();
+    Pile* pile = model->createPile(QStringLiteral("Errands"));
+    ASSERT_NE(pile, nullptr);
+    const RecordId gone = pile->id();
+
+    model->add(QStringLiteral("already done"), Source::doneIsh);
+    EXPECT_TRUE(model->allThings().empty());
+
+    Thing* inPile = addThing(*model, QStringLiteral("stamps"), Source::pile(gone));
+    ASSERT_NE(inPile, nullptr);
+    EXPECT_EQ(inPile->pile(), pile);
+
+    model->deletePile(*pile, true);
+    model->add(QStringLiteral("into nowhere"), Source::pile(gone));
+    EXPECT_EQ(h.thingTitled(*model, QStringLiteral("into nowhere")), nullptr);
+    EXPECT_EQ(model->allThings().size(), 1u);
+}
+
+TEST(Operations, snoozingAPileThingRemembersThePileAndCountsThePushOff)
+{
+    ModelHarness h;
+    h.demo();
+    auto model = h.start();
+    Thing* milk = h.thingTitled(*model, QStringLiteral("Oat milk"));
+    Thing* gym = h.thingTitled(*model, QStringLiteral("Think about the gym"));
+    ASSERT_TRUE(milk && gym);
+    model->toggleDone(*milk); // done and lingering first: a snooze undoes both
+    ASSERT_TRUE(milk->isDone());
+    ASSERT_TRUE(model->lingering().contains(milk->id()));
+
+    h.clock->advance(3600);
+    QSet<RowID> ids = rowsOf({milk, gym});
+    ids.insert(RowID::shared(QStringLiteral("not ours")));
+    model->snooze(ids, SnoozeOption::tomorrow, std::nullopt);
+
+    const QDateTime wake = at(kBerlin, "2026-03-11 00:00:00");
+    EXPECT_EQ(milk->pile(), nullptr);
+    EXPECT_EQ(milk->cameFrom(), QStringLiteral("Groceries"));
+    EXPECT_EQ(milk->zCount(), 1);
+    EXPECT_FALSE(milk->isDone());
+    EXPECT_EQ(milk->snoozedUntil(), wake);
+    EXPECT_FALSE(model->lingering().contains(milk->id()));
+    EXPECT_EQ(model->source(*milk), Source::later);
+    EXPECT_EQ(pileNamed(*model, QStringLiteral("Groceries"))->things().size(), 2u);
+
+    EXPECT_EQ(gym->cameFrom(), std::nullopt) << "a thing outside a pile came from nowhere";
+    EXPECT_EQ(gym->zCount(), 1);
+    EXPECT_EQ(gym->snoozedUntil(), wake);
+
+    // Family rows alone give nothing to snooze.
+    model->select(RowID::thing(gym->id()));
+    model->snooze({RowID::shared(QStringLiteral("not ours"))}, SnoozeOption::someday, std::nullopt);
+    EXPECT_EQ(gym->zCount(), 1);
+    EXPECT_EQ(model->selection(), QSet<RowID>{RowID::thing(gym->id())});
+}
+
+TEST(Operations, moveToTodayLandsAfterTodayInThingsOrderWithMilliKeys)
+{
+    ModelHarness h;
+    h.demo();
+    auto model = h.start();
+    Thing* taxes = h.thingTitled(*model, QStringLiteral("Do the taxes, sort of"));
+    Thing* water = h.thingTitled(*model, QStringLiteral("Drink water"));
+    Thing* passport = h.thingTitled(*model, QStringLiteral("Passport (check it's in date)"));
+    ASSERT_TRUE(taxes && water && passport);
+    model->toggleDone(*taxes);
+    model->toggleDone(*taxes); // lingering, not done
+
+    double todayMax = 0;
+    for (Thing* t : model->visibleThings(Source::today, model->allThings()))
+        todayMax = std::max(todayMax, t->sortKey());
+    const double k = model->nextSortKey(Source::today);
+    ASSERT_GT(k, todayMax);
+
+    const QSet<RowID> ids = rowsOf({taxes, water, passport});
+    const std::vector<Thing*> order = model->things(ids);
+    model->moveToToday(ids, std::nullopt);
+
+    ASSERT_EQ(order.size(), 3u);
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        SCOPED_TRACE(order[i]->title().toStdString());
+        EXPECT_DOUBLE_EQ(order[i]->sortKey(), k + 0.001 * double(i));
+        EXPECT_EQ(order[i]->snoozedUntil(), std::nullopt);
+        EXPECT_FALSE(order[i]->isDone());
+        EXPECT_EQ(order[i]->pile(), nullptr);
+        EXPECT_EQ(model->source(*order[i]), Source::today);
+    }
+    EXPECT_EQ(passport->cameFrom(), QStringLiteral("Trip"));
+    EXPECT_FALSE(model->lingering().contains(taxes->id()));
+
+    const std::vector<Thing*> today = model->visibleThings(Source::today, model->allThings());
+    ASSERT_GE(today.size(), 3u);
+    EXPECT_EQ(std::vector<Thing*>(today.end() - 3, today.end()), order) << "moved things come last, in order";
+}
+
+TEST(Operations, deleteToastCountsOwnAndFamilyRows)
+{
+    struct Case {
+        const char* name;
+        int own;
+        int family;
+        QString toast;
+    };
+    const std::vector<Case> cases{
+        {"one own", 1, 0, QStringLiteral("Deleted. \u2318Z if that was a mistake.")},
+        {"two own", 2, 0, QStringLiteral("Deleted 2. \u2318Z if that was a mistake.")},
+        {"own and family", 1, 1, QStringLiteral("Deleted 2. \u2318Z if that was a mistake.")},
+        {"one family", 0, 1, QStringLiteral("Deleted. Gone from Vorn Planner too.")},
+        {"two family", 0, 2, QStringLiteral("Deleted 2. Gone from Vorn Planner too.")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ModelHarness h;
+        auto model = h.start();
+        Thing* keep = addThing(*model, QStringLiteral("keep"));
+        QSet<RowID> ids;
+        for (int i = 0; i < c.own; ++i) {
+            Thing* t = addThing(*model, QStringLiteral("own %1").arg(i));
+            model->store().insert(Step::make(QStringLiteral("step"), t, h.clock->now()));
+            ids.insert(RowID::thing(t->id()));
+        }
+        std::vector<SharedThing> rows;
+        for (int i = 0; i < c.family; ++i) {
+            rows.push_back(plannerRow(*model, QStringLiteral("p%1").arg(i)));
+            ids.insert(RowID::shared(rows.back().id));
+        }
+        model->replaceFamilyThings(rows);
+        model->setDone(ids, true); // family rows now lingering too
+
+        model->remove(ids, std::nullopt);
+        EXPECT_EQ(model->toast(), c.toast);
+        ASSERT_EQ(model->allThings().size(), 1u);
+        EXPECT_EQ(model->allThings().front(), keep);
+        EXPECT_EQ(model->store().stepCount(), 0) << "steps go with their thing";
+        EXPECT_TRUE(model->lingering().isEmpty());
+        EXPECT_TRUE(model->lingeringShared().isEmpty());
+    }
+}
+
+TEST(Operations, deleteOfRowsThatNoLongerExistSaysNothing)
+{
+    ModelHarness h;
+    auto model = h.start();
+    Thing* t = addThing(*model, QStringLiteral("soon gone"));
+    const RowID id = RowID::thing(t->id());
+    model->select(id);
+    model->store().remove(t);
+    QSignalSpy spy(model.get(), &AppModel::changed);
+
+    model->remove({id, RowID::shared(QStringLiteral("unknown"))}, std::nullopt);
+    model->remove({}, std::nullopt);
+    EXPECT_EQ(model->toast(), std::nullopt);
+    EXPECT_EQ(model->selection(), QSet<RowID>{id}) << "nothing was removed, so the selection stays";
+    EXPECT_TRUE(spy.isEmpty());
+}
+
+TEST(Operations, setDoneStampsTheClockAndTracksLingeringRows)
+{
+    ModelHarness h;
+    auto model = h.start();
+    Thing* a = addThing(*model, QStringLiteral("a"));
+    Thing* b = addThing(*model, QStringLiteral("b"));
+    model->replaceFamilyThings({plannerRow(*model, QStringLiteral("p1"))});
+    QSet<RowID> ids = rowsOf({a, b});
+    ids.insert(RowID::shared(QStringLiteral("p1")));
+
+    h.clock->advance(600);
+    model->setDone(ids, true);
+    EXPECT_EQ(a->doneAt(), h.clock->now());
+    EXPECT_EQ(b->doneAt(), h.clock->now());
+    EXPECT_EQ(model->lingering(), (QSet<RecordId>{a->id(), b->id()}));
+    EXPECT_EQ(model->lingeringShared(), QSet<QString>{QStringLiteral("p1")});
+    EXPECT_EQ(model->count(Source::doneIsh, model->allThings()), 2);
+
+    model->setDone(ids, false);
+    EXPECT_FALSE(a->isDone());
+    EXPECT_FALSE(b->isDone());
+    EXPECT_TRUE(model->lingering().isEmpty());
+    EXPECT_TRUE(model->lingeringShared().isEmpty());
+
+    // toggleDone keeps the row lingering both ways, so the list doesn't jump under the cursor.
+    model->toggleDone(*a);
+    EXPECT_TRUE(a->isDone());
+    model->toggleDone(*a);
+    EXPECT_FALSE(a->isDone());
+    EXPECT_TRUE(model->lingering().contains(a->id()));
+}
+
+TEST(Operations, allDoneNeedsEveryNamedRowDone)
+{
+    ModelHarness h;
+    auto model = h.start();
+    Thing* done = addThing(*model, QStringLiteral("done"));
+    done->setDoneAt(h.clock->now());
+    Thing* open = addThing(*model, QStringLiteral("open"));
+    model->replaceFamilyThings({plannerRow(*model, QStringLiteral("fDone"), true),
+                                plannerRow(*model, QStringLiteral("fOpen"), false)});
+    const RowID fDone = RowID::shared(QStringLiteral("fDone"));
+    const RowID fOpen = RowID::shared(QStringLiteral("fOpen"));
+
+    struct Case {
+        const char* name;
+        QSet<RowID> ids;
+        bool expected;
+    };
+    const std::vector<Case> cases{
+        {"nothing", {}, false},
+        {"one done", rowsOf({done}), true},
+        {"one open", rowsOf({open}), false},
+        {"done and open", rowsOf({done, open}), false},
+        {"done own and done family", {RowID::thing(done->id()), fDone}, true},
+        {"done own and open family", {RowID::thing(done->id()), fOpen}, false},
+        {"family only, done", {fDone}, true},
+        {"family only, open", {fOpen}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(model->allDone(c.ids), c.expected);
+    }
+}
+
+TEST(Operations, deletePileKeepsThingsInSomedayOrDeletesThem)
+{
+    for (bool keeping : {true, false}) {
+        SCOPED_TRACE(keeping ? "keeping" : "not keeping");
+        ModelHarness h;
+        h.demo();
+        auto model = h.start();
+        Pile* groceries = pileNamed(*model, QStringLiteral("Groceries"));
+        ASSERT_NE(groceries, nullptr);
+        const std::vector<Thing*> members = groceries->things();
+        ASSERT_EQ(members.size(), 3u);
+        std::vector<QString> titles;
+        for (Thing* t : members)
+            titles.push_back(t->title());
+        model->setTab(Tab::pile(groceries->id()));
+        const std::size_t before = model->allThings().size();
+
+        model->deletePile(*groceries, keeping);
+
+        EXPECT_EQ(model->toast(),
+                  QStringLiteral("Deleted \u201CGroceries\u201D. \u2318Z if that was a mistake."));
+        EXPECT_EQ(pileNamed(*model, QStringLiteral("Groceries")), nullptr);
+        EXPECT_EQ(model->piles().size(), 1u);
+        EXPECT_EQ(model->tab(), Tab::list(TodoList::today))
+            << "the tab of a deleted pile falls back to Today";
+        if (keeping) {
+            EXPECT_EQ(model->allThings().size(), before);
+            for (const QString& title : titles) {
+                SCOPED_TRACE(title.toStdString());
+                Thing* t = h.thingTitled(*model, title);
+                ASSERT_NE(t, nullptr);
+                EXPECT_EQ(t->pile(), nullptr);
+                EXPECT_EQ(t->cameFrom(), QStringLiteral("Groceries"));
+                EXPECT_EQ(t->snoozedUntil(), distantFuture());
+                EXPECT_EQ(model->source(*t), Source::later);
+                EXPECT_EQ(model->schedule().laterSection(*t->snoozedUntil(), model->now()),
+                          model->schedule().laterSection(distantFuture(), model->now()));
+            }
+        } else {
+            EXPECT_EQ(model->allThings().size(), before - 3);
+            for (const QString& title : titles)
+                EXPECT_EQ(h.thingTitled(*model, title), nullptr) << title.toStdString();
+        }
+    }
+}
+
+TEST(Operations, pilesStopAtFour)
+{
+    ModelHarness h;
+    auto model = h.start();
+    for (int i = 1; i <= 3; ++i)
+        ASSERT_NE(model->createPile(QStringLiteral("list %1").arg(i)), nullptr);
+
+    model->requestNewPile();
+    EXPECT_EQ(model->newPileRequest(), 1);
+    EXPECT_EQ(model->toast(), std::nullopt);
+
+    Pile* fourth = model->createPile(QStringLiteral("  list 4 "));
+    ASSERT_NE(fourth, nullptr);
+    EXPECT_EQ(fourth->name(), QStringLiteral("list 4"));
+    EXPECT_EQ(model->tab(), Tab::pile(fourth->id())) << "a new list opens";
+    EXPECT_EQ(model->piles().size(), 4u);
+    EXPECT_EQ(model->piles().back(), fourth);
+
+    model->requestNewPile();
+    EXPECT_EQ(model->newPileRequest(), 1);
+    EXPECT_EQ(model->toast(), QStringLiteral("That's 4 lists. Bold."));
+    EXPECT_EQ(model->createPile(QStringLiteral("list 5")), nullptr);
+    EXPECT_EQ(model->store().pilesBySortKey().size(), 4u);
+
+    model->deletePile(*fourth, false);
+    EXPECT_EQ(model->createPile(QStringLiteral("   ")), nullptr) << "a blank name makes no list";
+    EXPECT_EQ(model->piles().size(), 3u);
+}
+
+TEST(Operations, createPileClearsTheSelectionOfTheOldTab)
+{
+    ModelHarness h;
+    auto model = h.start();
+    Thing* t = addThing(*model, QStringLiteral("t"));
+    model->toggleDone(*t);
+    model->select(RowID::thing(t->id()));
+    Pile* pile = model->createPile(QStringLiteral("New"));
+    ASSERT_NE(pile, nullptr);
+    EXPECT_TRUE(model->selection().isEmpty());
+    EXPECT_TRUE(model->lingering().isEmpty());
+    EXPECT_EQ(model->selectionAnchor(), std::nullopt);
+}
+
+TEST(Operations, stepRequestsCountOnAcrossThings)
+{
+    ModelHarness h;
+    auto model = h.start();
+    Thing* a = addThing(*model, QStringLiteral("a"));
+    Thing* b = addThing(*model, QStringLiteral("b"));
+    QSignalSpy spy(model.get(), &AppModel::changed);
+
+    model->requestAddStep(*a);
+    EXPECT_EQ(model->addStepRequest(), (StepRequest{a->id(), 1}));
+    model->requestAddStep(*b);
+    EXPECT_EQ(model->addStepRequest(), (StepRequest{b->id(), 2}));
+    model->requestAddStep(*b);
+    EXPECT_EQ(model->addStepRequest(), (StepRequest{b->id(), 3})) << "a repeat is still a change";
+    EXPECT_EQ(model->expanded(), (QSet<RecordId>{a->id(), b->id()}));
+
+    int requests = 0;
+    for (const QList<QVariant>& args : spy)
+        requests += args.at(0).value<AppModel::Field>() == AppModel::Field::addStepRequest;
+    EXPECT_EQ(requests, 3);
+}
+
+TEST(Operations, toggleStepStampsTheClock)
+{
+    ModelHarness h;
+    auto model = h.start();
+    Thing* t = addThing(*model, QStringLiteral("t"));
+    Step* s = model->store().insert(Step::make(QStringLiteral("s"), t, h.clock->now()));
+    h.clock->advance(90);
+    model->toggleStep(*s);
+    EXPECT_EQ(s->doneAt(), h.clock->now());
+    EXPECT_EQ(t->stepProgress(), QStringLiteral("1/1"));
+    model->toggleStep(*s);
+    EXPECT_EQ(s->doneAt(), std::nullopt);
+}
+
+TEST(Operations, oneUndoRestoresEveryRecordAnOperationChanged)
+{
+    struct Case {
+        const char* name;
+        std::function<void(AppModel&, ModelHarness&)> operation;
+    };
+    const auto ids = [](ModelHarness& h, AppModel& m, std::initializer_list<const char*> titles) {
+        QSet<RowID> out;
+        for (const char* title : titles)
+            out.insert(RowID::thing(h.thingTitled(m, QString::fromUtf8(title))->id()));
+        return out;
+    };
+    const std::vector<Case> cases{
+        {"delete with steps",
+         [&](AppModel& m, ModelHarness& h) {
+             m.remove(ids(h, m, {"Reply to Kesh about the deck", "Oat milk", "Drink water"}), std::nullopt);
+         }},
+        {"snooze",
+         [&](AppModel& m, ModelHarness& h) {
+             m.snooze(ids(h, m, {"Coffee beans", "Drink water", "Call mum back"}), SnoozeOption::monday,
+                      std::nullopt);
+         }},
+        {"move to today",
+         [&](AppModel& m, ModelHarness& h) {
+             m.moveToToday(ids(h, m, {"Chargers", "Learn the guitar", "Drink water"}), std::nullopt);
+         }},
+        {"set done",
+         [&](AppModel& m, ModelHarness& h) {
+             m.setDone(ids(h, m, {"Think about the gym", "Chargers", "Call mum back"}), true);
+         }},
+        {"delete pile keeping things",
+         [&](AppModel& m, ModelHarness&) { m.deletePile(*pileNamed(m, QStringLiteral("Groceries")), true); }},
+        {"delete pile with its things",
+         [&](AppModel& m, ModelHarness&) { m.deletePile(*pileNamed(m, QStringLiteral("Trip")), false); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ModelHarness h;
+        h.demo();
+        auto model = h.start();
+        drainEvents();
+        // An edit in the same event-loop turn must stay its own undo step, apart from the operation.
+        Thing* other = h.thingTitled(*model, QStringLiteral("Fix the squeaky door"));
+        model->rename(*other, QStringLiteral("Oil the squeaky door"));
+        const std::vector<std::string> before = snapshot(*model);
+        const std::size_t pilesBefore = model->piles().size();
+        h.clock->advance(3600);
+
+        c.operation(*model, h);
+        drainEvents();
+        ASSERT_NE(snapshot(*model), before) << "the operation changed nothing";
+
+        model->store().undoManager().undo();
+        EXPECT_EQ(snapshot(*model), before);
+        EXPECT_EQ(model->piles().size(), pilesBefore);
+        model->store().undoManager().undo();
+        EXPECT_EQ(other->title(), QStringLiteral("Fix the squeaky door"));
+        EXPECT_FALSE(model->store().undoManager().canUndo());
+    }
+}
+
+TEST(Operations, aNewerToastKeepsItsFullTime)
+{
+    constexpr int interval = 800;
+    struct Case {
+        const char* name;
+        QString first;
+        QString second;
+    };
+    const std::vector<Case> cases{
+        {"different texts", QStringLiteral("first"), QStringLiteral("second")},
+        {"the same text twice", QStringLiteral("again"), QStringLiteral("again")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ModelHarness h;
+        ModelIntervals intervals;
+        intervals.toastMSecs = interval;
+        auto model = modelWithIntervals(h, intervals);
+
+        QElapsedTimer elapsed;
+        elapsed.start();
+        model->showToast(c.first);
+        EXPECT_EQ(model->toast(), c.first);
+        // Let a good part of the first toast's time pass before the second one.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return elapsed.elapsed() >= 300; }, 5000));
+        ASSERT_EQ(model->toast(), c.first) << "the machine stalled; the first toast already timed out";
+        const qint64 secondAt = elapsed.elapsed();
+        model->showToast(c.second);
+        EXPECT_EQ(model->toast(), c.second);
+
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !model->toast(); }, 10000)) << "the toast never went away";
+        // A few milliseconds of slack for timer rounding; the older timer would clear it ~300 ms early.
+        EXPECT_GE(elapsed.elapsed() - secondAt, interval - 20) << "cleared by the older toast's timer";
+    }
+}
+
+TEST(Operations, aToastClearsItselfAndSaysSo)
+{
+    ModelHarness h;
+    ModelIntervals intervals;
+    intervals.toastMSecs = 20;
+    auto model = modelWithIntervals(h, intervals);
+    QSignalSpy spy(model.get(), &AppModel::changed);
+    model->requestNewPile();
+    for (int i = 0; i < 4; ++i)
+        model->createPile(QStringLiteral("p%1").arg(i));
+    model->requestNewPile();
+    ASSERT_EQ(model->toast(), QStringLiteral("That's 4 lists. Bold."));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model->toast(); }, 10000));
+    EXPECT_EQ(spy.constLast().at(0).value<AppModel::Field>(), AppModel::Field::toast);
+}
