@@ -238,6 +238,14 @@ private:
     void setSelection(QSet<RowID> selection, std::optional<RowID> anchor);
     void endDrag();
     std::vector<RowID> rowOrder(const Source& source, bool includeFamily) const;
+    // What decides whether a thing shows in a list, worked out once per pass over the things.
+    struct Visibility {
+        bool lingerHere = false;
+        QString needle; // the folded search text; empty when not searching
+    };
+    Visibility visibility(const Source& source) const;
+    bool isVisible(const Thing& thing, const Source& source, const Visibility& v) const;
+    bool isTodayFamilyRow(const SharedThing& row, const QString& today) const;
     QString notePath(const QString& stem) const;
 
     std::unique_ptr<Store> m_store;

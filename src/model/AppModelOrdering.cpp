@@ -10,10 +10,17 @@ double AppModel::nextSortKey(const Source& src) const
 {
     std::optional<double> highest;
     const auto consider = [&highest](double key) { highest = highest ? std::max(*highest, key) : key; };
-    for (const Thing* t : visibleThings(src, allThings()))
-        consider(t->sortKey());
-    if (src == Source::today) {
-        for (const SharedThing& s : todayFromOthers()) {
+    // One pass over what the list shows, without building the list.
+    const Visibility v = visibility(src);
+    for (const Thing* t : allThings()) {
+        if (isVisible(*t, src, v))
+            consider(t->sortKey());
+    }
+    if (src == Source::today && !m_familyThings.empty()) {
+        const QString today = todayISO();
+        for (const SharedThing& s : m_familyThings) {
+            if (!isTodayFamilyRow(s, today))
+                continue;
             if (auto it = m_externalOrder.constFind(s.id); it != m_externalOrder.cend())
                 consider(*it);
         }

@@ -70,22 +70,14 @@ namespace {
 
 // Appends the things shown in `src` to `out` (wrapped by `wrap`), filtered, searched and ordered;
 // rows() and visibleThings() share it so neither builds a list it then copies.
-template <class Row, class Wrap, class Unwrap>
-void appendVisible(const AppModel& model, const Source& src, const std::vector<Thing*>& from,
-                   std::vector<Row>& out, Wrap wrap, Unwrap unwrap)
+template <class Row, class Wrap, class Unwrap, class Visible>
+void appendVisible(const Source& src, const std::vector<Thing*>& from, std::vector<Row>& out, Wrap wrap,
+                   Unwrap unwrap, Visible visible)
 {
-    const std::optional<Source> showing = model.tab().source();
-    const QSet<RecordId>& lingering = model.lingering();
-    const bool lingerHere = showing && *showing == src && !lingering.isEmpty();
-    const QString needle = model.searchText().isEmpty() ? QString() : searchForm(model.searchText());
-
     const size_t first = out.size();
     for (Thing* t : from) {
-        if (!(model.source(*t) == src || (lingerHere && lingering.contains(t->id()))))
-            continue;
-        if (!needle.isEmpty() && !searchForm(t->title()).contains(needle))
-            continue;
-        out.push_back(wrap(t));
+        if (visible(*t))
+            out.push_back(wrap(t));
     }
 
     const auto begin = out.begin() + qsizetype(first);
@@ -114,18 +106,44 @@ void appendVisible(const AppModel& model, const Source& src, const std::vector<T
 
 } // namespace
 
+AppModel::Visibility AppModel::visibility(const Source& src) const
+{
+    Visibility v;
+    const std::optional<Source> showing = m_tab.source();
+    v.lingerHere = showing && *showing == src && !m_lingering.isEmpty();
+    if (!m_searchText.isEmpty())
+        v.needle = searchForm(m_searchText);
+    return v;
+}
+
+bool AppModel::isVisible(const Thing& t, const Source& src, const Visibility& v) const
+{
+    // Lingering things stay only in the list of the tab that is showing.
+    if (!(source(t) == src || (v.lingerHere && m_lingering.contains(t.id()))))
+        return false;
+    return v.needle.isEmpty() || searchForm(t.title()).contains(v.needle);
+}
+
+bool AppModel::isTodayFamilyRow(const SharedThing& row, const QString& today) const
+{
+    return row.day == today && (!row.done || m_lingeringShared.contains(row.id));
+}
+
 std::vector<Thing*> AppModel::visibleThings(const Source& src, const std::vector<Thing*>& from) const
 {
     std::vector<Thing*> out;
-    appendVisible(*this, src, from, out, [](Thing* t) { return t; }, [](Thing* t) { return t; });
+    const Visibility v = visibility(src);
+    appendVisible(src, from, out, [](Thing* t) { return t; }, [](Thing* t) { return t; },
+                  [&](const Thing& t) { return isVisible(t, src, v); });
     return out;
 }
 
 std::vector<ListRow> AppModel::rows(const Source& src, const std::vector<Thing*>& from, bool includeFamily) const
 {
     std::vector<ListRow> out;
-    appendVisible(*this, src, from, out, [](Thing* t) { return ListRow::thing(t); },
-                  [](const ListRow& r) { return r.thing(); });
+    const Visibility v = visibility(src);
+    appendVisible(src, from, out, [](Thing* t) { return ListRow::thing(t); },
+                  [](const ListRow& r) { return r.thing(); }, [&](const Thing& t) { return isVisible(t, src, v); });
     if (!includeFamily || src != Source::today)
         return out;
     std::vector<SharedThing> family = todayFromOthers();
@@ -226,7 +244,7 @@ std::vector<SharedThing> AppModel::todayFromOthers() const
         return out;
     const QString today = todayISO();
     for (const SharedThing& s : m_familyThings) {
-        if (s.day == today && (!s.done || m_lingeringShared.contains(s.id)))
+        if (isTodayFamilyRow(s, today))
             out.push_back(s);
     }
     return out;
