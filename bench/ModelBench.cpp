@@ -12,10 +12,12 @@ namespace {
 
 // A model in memory holding `count` things spread over the lists the way a long-used app has them.
 struct Fixture {
-    explicit Fixture(int count, bool allToday = false)
+    explicit Fixture(int count, bool allToday = false, bool syncs = false)
     {
         launch.arguments = {QStringLiteral("bench")};
-        launch.environment.insert(kTestHarnessVariable, QStringLiteral("bench"));
+        if (!syncs)
+            launch.environment.insert(kTestHarnessVariable, QStringLiteral("bench"));
+        launch.useSessionBus = false;
         launch.clock = std::make_shared<FixedClock>(QDateTime(QDate(2026, 3, 10), QTime(9, 30), Qt::UTC));
         launch.appDataDir = dir.filePath(QStringLiteral("data"));
         launch.sharedDataDir = dir.filePath(QStringLiteral("shared"));
@@ -105,5 +107,42 @@ void BM_DropReorder(benchmark::State& state)
     }
 }
 BENCHMARK(BM_DropReorder)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+void BM_MirrorUnchanged(benchmark::State& state)
+{
+    Fixture f(int(state.range(0)), false, true);
+    f.model->scheduleSync();
+    f.model->flushSync(); // the first mirror writes every row
+    for (auto _ : state) {
+        f.model->scheduleSync();
+        f.model->flushSync();
+    }
+}
+BENCHMARK(BM_MirrorUnchanged)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+void BM_MirrorOneChanged(benchmark::State& state)
+{
+    Fixture f(int(state.range(0)), false, true);
+    f.model->scheduleSync();
+    f.model->flushSync();
+    Thing* t = f.model->allThings().front();
+    int i = 0;
+    for (auto _ : state) {
+        t->setTitle(QStringLiteral("renamed %1").arg(++i));
+        f.model->scheduleSync();
+        f.model->flushSync();
+    }
+}
+BENCHMARK(BM_MirrorOneChanged)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+void BM_RefreshFromFamily(benchmark::State& state)
+{
+    Fixture f(int(state.range(0)), false, true);
+    f.model->scheduleSync();
+    f.model->flushSync();
+    for (auto _ : state)
+        f.model->refreshFromFamily();
+}
+BENCHMARK(BM_RefreshFromFamily)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -20,11 +20,13 @@ std::optional<Source> sourceNamed(const AppModel& model, const QString& name)
 QString renderList(const AppModel& model, const Source& source)
 {
     QString out;
-    for (const Thing* t : model.visibleThings(source, model.allThings())) {
+    for (const ListRow& row : model.rows(source, model.allThings(), true)) {
+        const Thing* t = row.thing();
+        const bool done = t ? t->isDone() : row.sharedThing()->done;
         // One thing, one line, whatever the title holds.
-        QString title = t->title();
+        QString title = t ? t->title() : row.sharedThing()->title;
         title.replace(u'\n', u' ').replace(u'\r', u' ');
-        out += (t->isDone() ? QLatin1String("- [x] ") : QLatin1String("- [ ] ")) + title + u'\n';
+        out += (done ? QLatin1String("- [x] ") : QLatin1String("- [ ] ")) + title + u'\n';
     }
     return out;
 }

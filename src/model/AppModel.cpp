@@ -17,6 +17,8 @@ AppModel::AppModel(Init init, QObject* parent)
       m_schedule(init.schedule.value_or(Schedule())),
       m_defaults(std::move(init.defaults)),
       m_clock(init.clock ? init.clock : std::make_shared<SystemClock>()),
+      m_familyStore(std::move(init.familyStore)),
+      m_notifier(std::move(init.notifier)),
       m_readOnly(init.readOnly),
       m_intervals(init.intervals)
 {
@@ -59,14 +61,21 @@ AppModel::AppModel(Init init, QObject* parent)
         scheduleSync();
     });
 
-    // The family store, its change observer and the first mirror plug in here.
+    if (m_notifier)
+        m_notifier->setOnChanged([this] { familyDidChange(); });
     if (!m_readOnly)
         scheduleSync();
+    refreshFromFamily();
 
-    qCDebug(lcSync, "model init done: syncsToFamily=%d familyThings=%ld", int(m_syncsToFamily), 0L);
+    qCDebug(lcSync, "model init done: syncsToFamily=%d familyThings=%ld", int(m_syncsToFamily),
+            long(m_familyThings.size()));
 }
 
-AppModel::~AppModel() = default;
+AppModel::~AppModel()
+{
+    // A change made just before quitting still reaches the family.
+    flushSync();
+}
 
 void AppModel::emitIfChanged(bool changed, Field field)
 {
@@ -131,12 +140,6 @@ QString AppModel::todayISO() const
 std::optional<QDateTime> AppModel::isoDay(const QString& text) const
 {
     return m_schedule.isoDay(text);
-}
-
-void AppModel::scheduleSync()
-{
-    // Until the family store is attached this only records that local things changed.
-    m_syncPending = true;
 }
 
 } // namespace vorn

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "family/FamilyNotifier.h"
+#include "family/FamilyStore.h"
 #include "family/SharedThing.h"
 #include "model/Clock.h"
 #include "model/Entities.h"
@@ -45,6 +47,7 @@ struct ModelIntervals {
     int toastMSecs = 3000;
     int dragResetMSecs = 30000;
     int clockMSecs = 30000;
+    int syncDebounceMSecs = 400;
 };
 
 // The one model every screen reads and every command goes through. It owns the object store
@@ -81,6 +84,8 @@ public:
     struct Init {
         std::unique_ptr<Store> store;
         std::unique_ptr<Settings> defaults;
+        std::unique_ptr<FamilyStore> familyStore; // absent: the app runs without the family
+        std::unique_ptr<FamilyNotifier> notifier; // absent: changes are seen at the next start
         std::optional<bool> syncsToFamily;
         QStringList arguments;
         QProcessEnvironment environment;
@@ -101,6 +106,8 @@ public:
     Settings& defaults() const { return *m_defaults; }
     const Clock& clock() const { return *m_clock; }
     bool syncsToFamily() const { return m_syncsToFamily; }
+    FamilyStore* familyStore() const { return m_familyStore.get(); }
+    FamilyNotifier* notifier() const { return m_notifier.get(); }
     bool isReadOnly() const { return m_readOnly; }
 
     const Tab& tab() const { return m_tab; }
@@ -227,14 +234,37 @@ public:
     void acceptPick(Thing& thing);
 
     // ---- Sync ----
-    // Asks for the local things to be mirrored to the family store soon.
+    // Asks for the local things to be mirrored to the family store soon (debounced).
     void scheduleSync();
+    // Mirrors now instead of after the debounce, when a mirror is pending (quitting, tests, benchmarks).
+    void flushSync();
+    // Reads the family store: the planner's rows for Today, and its edits and deletions of our things.
+    void refreshFromFamily();
+    // A change broadcast arrived: our own echo is skipped, anything else is read.
+    void familyDidChange();
+    // The family row our thing becomes.
+    SharedThing sharedThing(const Thing& thing) const;
+    void toggleExternal(const SharedThing& row);
+    void renameExternal(const SharedThing& row, const QString& title);
+    void saveSharedNote(const QString& id, const std::optional<QByteArray>& rtf, const QString& plain);
 
 Q_SIGNALS:
     void changed(vorn::AppModel::Field field);
+    // The local things were just mirrored into the family store.
+    void mirrored();
 
 private:
     void emitIfChanged(bool changed, Field field);
+    void syncAll();
+    void scheduleMirrorOfAdoptedEdits();
+    void startSyncTimer();
+    void applyDeletesFromFamily();
+    void applyDayFromFamily(const SharedThing& row, Thing& thing);
+    void applyTitleFromFamily(const SharedThing& row, Thing& thing);
+    void applyNoteAndStepsFromFamily(const SharedThing& row, Thing& thing);
+    // After an edit of a family row: mark our own echo, broadcast, and show the result at once.
+    void finishFamilyEdit();
+    bool writeNoteFile(const QString& stem, const QByteArray& rtf);
     void setSelection(QSet<RowID> selection, std::optional<RowID> anchor);
     void endDrag();
     std::vector<RowID> rowOrder(const Source& source, bool includeFamily) const;
@@ -252,6 +282,9 @@ private:
     Schedule m_schedule;
     std::unique_ptr<Settings> m_defaults;
     std::shared_ptr<const Clock> m_clock;
+    std::unique_ptr<FamilyStore> m_familyStore;
+    std::unique_ptr<FamilyNotifier> m_notifier;
+    QTimer* m_syncTimer = nullptr;
     bool m_syncsToFamily = true;
     bool m_readOnly = false;
 

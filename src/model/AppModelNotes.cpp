@@ -1,6 +1,6 @@
 #include "model/AppModel.h"
 
-#include "model/NoteFiles.h"
+#include "family/NoteFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,21 +9,18 @@
 
 namespace vorn {
 
-bool isSafeNoteStem(const QString& stem)
-{
-    if (stem.isEmpty() || stem.size() > kMaxNoteStemLength || stem.startsWith(QLatin1Char('.')))
-        return false;
-    for (QChar c : stem) {
-        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.isNull() ||
-            c.category() == QChar::Other_Control)
-            return false;
-    }
-    return true;
-}
-
 QString AppModel::notePath(const QString& stem) const
 {
     return QDir(m_notesDir).filePath(stem + QStringLiteral(".rtf"));
+}
+
+bool AppModel::writeNoteFile(const QString& stem, const QByteArray& rtf)
+{
+    if (m_notesDir.isEmpty())
+        return false; // never next to wherever the process happens to run
+    QDir().mkpath(m_notesDir); // the folder may have gone since start-up
+    QSaveFile file(notePath(stem));
+    return file.open(QIODevice::WriteOnly) && file.write(rtf) == rtf.size() && file.commit();
 }
 
 AppModel::NoteContent AppModel::noteContent(RecordId id) const
@@ -55,13 +52,7 @@ void AppModel::saveNote(RecordId id, const std::optional<QByteArray>& rtf, const
         // A stem we can't trust is left alone, file and all; the note moves to a fresh file of ours.
         const QString stem =
             currentIsSafe ? *current : QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
-        bool written = false;
-        if (!m_notesDir.isEmpty()) {
-            QDir().mkpath(m_notesDir); // the folder may have gone since start-up
-            QSaveFile file(notePath(stem));
-            written = file.open(QIODevice::WriteOnly) && file.write(*rtf) == rtf->size() && file.commit();
-        }
-        if (!written) {
+        if (!writeNoteFile(stem, *rtf)) {
             showToast(QStringLiteral("Couldn't save the note."));
             return;
         }

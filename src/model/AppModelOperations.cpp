@@ -1,5 +1,7 @@
 #include "model/AppModel.h"
 
+#include "family/FamilyConstants.h"
+
 #include "store/Dates.h"
 
 #include <QTimer>
@@ -91,8 +93,10 @@ void AppModel::setDone(const QSet<RowID>& ids, bool done)
     emitIfChanged(lingeringChanged, Field::lingering);
 
     bool sharedChanged = false;
-    // Family store hook: write each row's done flag, then set ownChangePending, post and refresh once.
-    for (const SharedThing& row : sharedThings(ids)) {
+    const std::vector<SharedThing> family = sharedThings(ids);
+    for (const SharedThing& row : family) {
+        if (m_familyStore)
+            m_familyStore->setDone(row.id, done);
         if (done) {
             sharedChanged |= !m_lingeringShared.contains(row.id);
             m_lingeringShared.insert(row.id);
@@ -101,6 +105,8 @@ void AppModel::setDone(const QSet<RowID>& ids, bool done)
         }
     }
     emitIfChanged(sharedChanged, Field::lingeringShared);
+    if (!family.empty())
+        finishFamilyEdit();
     scheduleSync();
 }
 
@@ -195,10 +201,14 @@ void AppModel::remove(const QSet<RowID>& ids, const std::optional<std::vector<Ro
 
     if (!family.empty() && m_syncsToFamily) {
         bool sharedChanged = false;
-        // Family store hook: markDeleted(id, by: "todo") per row; then ownChangePending, post, refresh.
-        for (const SharedThing& row : family)
+        for (const SharedThing& row : family) {
+            // The planner applies our tombstone to its own row and acknowledges it.
+            if (m_familyStore)
+                m_familyStore->markDeleted(row.id, QString(kTodoApp));
             sharedChanged |= m_lingeringShared.remove(row.id);
+        }
         emitIfChanged(sharedChanged, Field::lingeringShared);
+        finishFamilyEdit();
     }
 
     showToast(deletedToast(qsizetype(own.size() + family.size()), !own.empty()));

@@ -1,17 +1,13 @@
 #pragma once
 
+#include "family/FamilyConstants.h"
+
 #include <QLatin1StringView>
 
 namespace vorn {
 
-// Reverse-DNS identifiers. Those marked "shared" must match the planner's.
+// Reverse-DNS identifiers of this app; the family's shared ones are in family/FamilyConstants.h.
 inline constexpr QLatin1StringView kAppLogSubsystem{"com.vorn.todo"};
-inline constexpr QLatin1StringView kFamilyLogSubsystem{"com.vorn.family"};             // shared
-inline constexpr QLatin1StringView kFamilyStoreQueueLabel{"com.vorn.family.store"};
-inline constexpr QLatin1StringView kFamilyChangeNotification{"com.vorn.family.changed"}; // shared
-inline constexpr QLatin1StringView kHandoffPasteboardName{"com.vorn.family.handoff"};    // shared
-inline constexpr QLatin1StringView kThingsPasteboardType{"application/x-vorn-things+json"}; // shared
-inline constexpr QLatin1StringView kPlannerBundleID{"com.vorn.planner"};                 // shared
 inline constexpr QLatin1StringView kDemoSettingsSuite{"com.vorn.todo.demo"};
 
 // Settings keys.

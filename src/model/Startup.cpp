@@ -99,11 +99,48 @@ std::unique_ptr<AppModel> makeModel(const Launch& launch, std::unique_ptr<Store>
         if (!init.defaults)
             init.defaults = launch.standardSettings();
         init.syncsToFamily = true;
-        // The family store at launch.familyStorePath() and its demo planner row plug in here.
     } else {
         init.defaults = launch.standardSettings();
     }
-    return std::make_unique<AppModel>(std::move(init));
+
+    if (launch.syncsToFamily)
+        init.syncsToFamily = launch.syncsToFamily;
+    const bool syncs = init.syncsToFamily.value_or(!launch.underTestHarness());
+    if (syncs) {
+        const auto clock = launch.clock;
+        FamilyStore::Clock now = [clock] { return clock ? clock->now() : QDateTime::currentDateTimeUtc(); };
+        if (!launch.readOnly) {
+            init.familyStore = std::make_unique<FamilyStore>(launch.familyStorePath(), FamilyStore::Mode::ReadWrite, now);
+            if (launch.useSessionBus)
+                init.notifier = std::make_unique<FamilyNotifier>();
+        } else if (launch.isDemo() && !launch.environment.contains(kFamilyDbVariable)) {
+            // A look at the demo keeps its planner row in memory, away from any file.
+            init.familyStore = std::make_unique<FamilyStore>(QStringLiteral(":memory:"), FamilyStore::Mode::ReadWrite, now);
+        } else {
+            init.familyStore = std::make_unique<FamilyStore>(launch.familyStorePath(), FamilyStore::Mode::ReadOnly, now);
+        }
+        if (init.familyStore && init.familyStore->openError())
+            qCWarning(lcStartup) << "running without the family:" << *init.familyStore->openError();
+    }
+
+    auto model = std::make_unique<AppModel>(std::move(init));
+    if (launch.isDemo())
+        addDemoPlannerRow(*model, launch);
+    return model;
+}
+
+void addDemoPlannerRow(AppModel& model, const Launch& launch)
+{
+    FamilyStore* family = model.familyStore();
+    if (!family || !family->isOpen() || (launch.readOnly && launch.environment.contains(kFamilyDbVariable)))
+        return;
+    SharedThing row;
+    row.id = QStringLiteral("demo-planner-1");
+    row.title = QStringLiteral("book flights (from planner)");
+    row.day = model.todayISO();
+    row.sourceApp = kPlannerApp;
+    family->upsert(row);
+    model.refreshFromFamily();
 }
 
 void openDemoTab(AppModel& model, const Launch& launch)

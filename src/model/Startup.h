@@ -22,6 +22,10 @@ struct Launch {
     // Look, don't touch: the store opens read-only and nothing is written anywhere.
     bool readOnly = false;
     ModelIntervals intervals;
+    // Overrides the usual choice of whether to mirror into the family store (tests that don't need it).
+    std::optional<bool> syncsToFamily;
+    // Whether to join the session bus for the family's change broadcast (tests keep off the user's bus).
+    bool useSessionBus = true;
 
     // The process's own arguments, environment, clock and standard folders.
     static Launch fromProcess();
@@ -44,6 +48,9 @@ std::unique_ptr<Store> makeStore(const Launch& launch, QString* error);
 
 // The model over that store, with the standard settings, or the demo's own wiped suite in demo mode.
 std::unique_ptr<AppModel> makeModel(const Launch& launch, std::unique_ptr<Store> store);
+
+// The demo's one planner row, planned for today, and a refresh so it shows.
+void addDemoPlannerRow(AppModel& model, const Launch& launch);
 
 // In demo mode: expands things with steps and opens the tab named by the "demoTab" setting.
 void openDemoTab(AppModel& model, const Launch& launch);

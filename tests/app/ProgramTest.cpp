@@ -49,7 +49,8 @@ TEST_F(ProgramTest, demoListsPrintExactlyTheirThingsInOrder)
     EXPECT_EQ(today.out, QStringLiteral("- [ ] Reply to Kesh about the deck\n"
                                         "- [ ] Book the dentist (for real this time)\n"
                                         "- [ ] Think about the gym\n"
-                                        "- [ ] Water the plant on the left\n"));
+                                        "- [ ] Water the plant on the left\n"
+                                        "- [ ] book flights (from planner)\n"));
 
     Result groceries = run({QStringLiteral("-demo"), QStringLiteral("--list"), QStringLiteral("groceries")});
     EXPECT_EQ(groceries.exitCode, 0);

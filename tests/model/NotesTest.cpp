@@ -1,5 +1,5 @@
 #include "model/Constants.h"
-#include "model/NoteFiles.h"
+#include "family/NoteFiles.h"
 #include "support/ModelHarness.h"
 
 #include <QDir>

@@ -91,13 +91,16 @@ TEST(Startup, notesFolderComesFromTheEnvironmentAndIsCreated)
 TEST(Startup, familySyncIsOffUnderATestHarnessOnlyWhenNotInDemoMode)
 {
     ModelHarness normal;
+    normal.launch.syncsToFamily = std::nullopt;
     EXPECT_TRUE(normal.start()->syncsToFamily());
 
     ModelHarness harness;
+    harness.launch.syncsToFamily = std::nullopt;
     harness.launch.environment.insert(kTestHarnessVariable, QStringLiteral("/tmp/x"));
     EXPECT_FALSE(harness.start()->syncsToFamily());
 
     ModelHarness demoUnderHarness;
+    demoUnderHarness.launch.syncsToFamily = std::nullopt;
     demoUnderHarness.demo();
     demoUnderHarness.launch.environment.insert(kTestHarnessVariable, QStringLiteral("/tmp/x"));
     EXPECT_TRUE(demoUnderHarness.start()->syncsToFamily());

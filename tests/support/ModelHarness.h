@@ -23,6 +23,9 @@ struct ModelHarness {
         launch.sharedDataDir = dir.filePath(QStringLiteral("shared/Vorn"));
         launch.tempDir = dir.filePath(QStringLiteral("tmp"));
         launch.settingsPath = dir.filePath(QStringLiteral("settings/vorn-todo.json"));
+        launch.useSessionBus = false;
+        // Most tests are about this app alone; the sync tests switch the family back on.
+        launch.syncsToFamily = false;
     }
 
     void demo() { launch.arguments << QStringLiteral("-demo"); }

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "family/SharedThing.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <vector>
+
+struct sqlite3;
+
+namespace vorn {
+
+class SerialQueue;
+
+// The SQLite file shared with the planner. Every statement runs on the store's own serial queue and the
+// caller waits for it. A store that failed to open answers every call with nothing and writes nothing.
+class FamilyStore {
+public:
+    enum class Mode {
+        ReadWrite, // creates the folder, file and schema, purges old tombstones
+        ReadOnly,  // never creates or writes anything; a missing file reads as empty
+    };
+    using Clock = std::function<QDateTime()>;
+
+    explicit FamilyStore(const QString& path, Mode mode = Mode::ReadWrite, Clock clock = {});
+    ~FamilyStore(); // a TRUNCATE checkpoint, then close
+    FamilyStore(const FamilyStore&) = delete;
+    FamilyStore& operator=(const FamilyStore&) = delete;
+
+    const QString& path() const { return m_path; }
+    bool isOpen() const;
+    const std::optional<QString>& openError() const { return m_openError; }
+
+    void upsert(const SharedThing& thing);
+    // Each record exactly as upsert() would write it, in one trip to the queue: a full mirror of
+    // thousands of things would otherwise pay the thread hand-off once per thing.
+    void upsertAll(std::span<const SharedThing> things);
+    std::vector<SharedThing> allThings();
+    void markDeleted(const QString& id, const std::optional<QString>& by);
+    std::vector<QString> deletedByOthers(const QString& app);
+    void acknowledgeDelete(const QString& id);
+    void setDone(const QString& id, bool done);
+    void setNote(const QString& id, const std::optional<QString>& noteID, const QString& note);
+    void setTitle(const QString& id, const QString& title);
+
+    // The planner's side of the contract: it may also move a row to another day and rewrite its steps.
+    void setDay(const QString& id, const std::optional<QString>& day);
+    void setSteps(const QString& id, const std::vector<SharedStep>& steps);
+
+    // Writes counted since the last checkpoint (every 32nd counted write truncates the WAL).
+    qint64 writes() const;
+
+private:
+    struct Connection;
+    QString m_path;
+    std::optional<QString> m_openError;
+    std::unique_ptr<Connection> m_connection; // touched only on the queue
+    std::unique_ptr<SerialQueue> m_queue;
+};
+
+// The steps column: a compact JSON array of {"title":…,"done":…} objects, always the same text for the
+// same steps. Anything that isn't such an array reads as no steps.
+QString encodeSteps(const std::vector<SharedStep>& steps);
+std::vector<SharedStep> decodeSteps(const QString& json);
+
+} // namespace vorn

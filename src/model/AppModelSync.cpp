@@ -1,0 +1,358 @@
+#include "model/AppModel.h"
+
+#include "family/FamilyConstants.h"
+#include "family/NoteFiles.h"
+#include "model/Constants.h"
+#include "model/Logging.h"
+
+#include <QFile>
+#include <QUuid>
+
+namespace vorn {
+
+void AppModel::scheduleSync()
+{
+    if (!m_syncsToFamily) {
+        qCDebug(lcSync, "sync off (syncsToFamily=false)");
+        return;
+    }
+    if (m_readOnly)
+        return;
+    m_syncPending = true;
+    startSyncTimer();
+}
+
+void AppModel::scheduleMirrorOfAdoptedEdits()
+{
+    // The planner's edits we just adopted are not local changes: they must not hold back its next edits
+    // (a pending local change does), but the mirror still writes back what we made of them.
+    if (m_syncsToFamily && !m_readOnly)
+        startSyncTimer();
+}
+
+void AppModel::startSyncTimer()
+{
+    if (!m_syncTimer) {
+        // A burst of changes makes one mirror, a moment after the last of them.
+        m_syncTimer = new QTimer(this);
+        m_syncTimer->setSingleShot(true);
+        connect(m_syncTimer, &QTimer::timeout, this, [this] { syncAll(); });
+    }
+    m_syncTimer->start(m_intervals.syncDebounceMSecs);
+}
+
+void AppModel::flushSync()
+{
+    const bool scheduled = m_syncTimer && m_syncTimer->isActive();
+    if (!(m_syncPending || scheduled) || m_readOnly)
+        return;
+    if (m_syncTimer)
+        m_syncTimer->stop();
+    syncAll();
+}
+
+SharedThing AppModel::sharedThing(const Thing& thing) const
+{
+    SharedThing s;
+    s.id = thing.syncID();
+    s.title = thing.title();
+    s.done = thing.isDone();
+    if (source(thing) == Source::today)
+        s.day = todayISO();
+    s.zs = thing.zCount();
+    for (const Step* step : thing.orderedSteps())
+        s.steps.push_back({step->title(), step->isDone()});
+    s.note = thing.note();
+    s.noteID = thing.noteID();
+    s.sourceApp = kTodoApp;
+    s.updatedAt = double(m_clock->now().toMSecsSinceEpoch()) / 1000.0;
+    return s;
+}
+
+void AppModel::syncAll()
+{
+    m_syncPending = false;
+    if (!m_familyStore || !m_familyStore->isOpen())
+        return;
+    QSet<QString> ours;
+    const std::vector<Thing*> things = allThings();
+    std::vector<SharedThing> rows;
+    rows.reserve(things.size());
+    for (const Thing* t : things) {
+        ours.insert(t->syncID());
+        rows.push_back(sharedThing(*t));
+    }
+    m_familyStore->upsertAll(rows); // unchanged rows are skipped by the store
+    // Our rows without a thing here were deleted (or purged): they become tombstones of our own.
+    for (const SharedThing& row : m_familyStore->allThings()) {
+        if (row.sourceApp == kTodoApp && !ours.contains(row.id))
+            m_familyStore->markDeleted(row.id, std::nullopt);
+    }
+    qCDebug(lcSync, "mirrored %ld things", long(things.size()));
+    m_ownChangePending = true;
+    if (m_notifier)
+        m_notifier->post();
+    Q_EMIT mirrored();
+}
+
+void AppModel::familyDidChange()
+{
+    const bool own = m_ownChangePending;
+    m_ownChangePending = false;
+    if (!own)
+        refreshFromFamily();
+}
+
+void AppModel::refreshFromFamily()
+{
+    if (!m_syncsToFamily) {
+        qCDebug(lcSync, "refresh skipped (sync off)");
+        return;
+    }
+    if (!m_familyStore)
+        return;
+    if (!m_readOnly)
+        applyDeletesFromFamily();
+
+    const std::vector<SharedThing> rows = m_familyStore->allThings();
+    std::vector<SharedThing> family;
+    for (const SharedThing& row : rows) {
+        if (row.sourceApp != kTodoApp)
+            family.push_back(row);
+    }
+    qCDebug(lcSync, "refreshFromFamily: %ld total, %ld other-app things", long(rows.size()), long(family.size()));
+    replaceFamilyThings(std::move(family));
+
+    // A family row that went away can't linger.
+    QSet<QString> known;
+    for (const SharedThing& row : m_familyThings)
+        known.insert(row.id);
+    QSet<QString> lingeringShared = m_lingeringShared;
+    lingeringShared.intersect(known);
+    if (lingeringShared != m_lingeringShared) {
+        m_lingeringShared = std::move(lingeringShared);
+        Q_EMIT changed(Field::lingeringShared);
+    }
+
+    QHash<QString, Thing*> bySyncID;
+    for (Thing* t : allThings()) {
+        if (!bySyncID.contains(t->syncID()))
+            bySyncID.insert(t->syncID(), t);
+    }
+    // Decided once for the whole refresh: only a change the user made here holds the planner's edits back.
+    const bool localChangePending = m_syncPending;
+    {
+        // The planner's edits are not something the user did here, so ⌘Z shouldn't take them back.
+        UndoRegistrationPause pause(m_store->undoManager());
+        for (const SharedThing& row : rows) {
+            if (row.sourceApp != kTodoApp)
+                continue;
+            Thing* thing = bySyncID.value(row.id);
+            if (!thing)
+                continue;
+            // Done is adopted even while a local change waits to be mirrored.
+            if (thing->isDone() != row.done) {
+                if (row.done) {
+                    thing->setDoneAt(m_clock->now());
+                    if (!m_lingering.contains(thing->id())) {
+                        m_lingering.insert(thing->id());
+                        Q_EMIT changed(Field::lingering);
+                    }
+                } else {
+                    thing->setDoneAt(std::nullopt);
+                }
+            }
+            if (!localChangePending) {
+                applyDayFromFamily(row, *thing);
+                applyTitleFromFamily(row, *thing);
+                applyNoteAndStepsFromFamily(row, *thing);
+            }
+        }
+    }
+
+    if (m_familyStore->isOpen() && !m_readOnly) {
+        bool dropped = false;
+        for (auto it = m_externalOrder.begin(); it != m_externalOrder.end();) {
+            if (known.contains(it.key())) {
+                ++it;
+            } else {
+                it = m_externalOrder.erase(it);
+                dropped = true;
+            }
+        }
+        if (dropped) {
+            QVariantMap stored;
+            for (auto it = m_externalOrder.cbegin(); it != m_externalOrder.cend(); ++it)
+                stored.insert(it.key(), it.value());
+            m_defaults->setValue(kOrderOtherAppsKey, stored);
+            Q_EMIT changed(Field::externalOrder);
+        }
+    }
+    pruneSelection();
+}
+
+void AppModel::applyDayFromFamily(const SharedThing& row, Thing& thing)
+{
+    if (!row.day || thing.isDone() || thing.pile())
+        return;
+    const QString today = todayISO();
+    if (source(thing) == Source::today && *row.day == today)
+        return;
+    if (today < *row.day) {
+        const std::optional<QDateTime> start = isoDay(*row.day);
+        if (!start)
+            return;
+        thing.setSnoozedUntil(*start);
+        if (m_lingering.remove(thing.id()))
+            Q_EMIT changed(Field::lingering);
+        qCDebug(lcSync, "planner moved %s to %s", qPrintable(thing.syncID()), qPrintable(*row.day));
+    } else {
+        thing.setSortKey(nextSortKey(Source::today));
+        thing.setSnoozedUntil(std::nullopt);
+        qCDebug(lcSync, "planner moved %s to today", qPrintable(thing.syncID()));
+    }
+    scheduleMirrorOfAdoptedEdits();
+}
+
+void AppModel::applyTitleFromFamily(const SharedThing& row, Thing& thing)
+{
+    const QString title = row.title.trimmed();
+    if (title.isEmpty() || title == thing.title())
+        return;
+    thing.setTitle(title);
+    qCDebug(lcSync, "planner renamed %s", qPrintable(thing.syncID()));
+    scheduleMirrorOfAdoptedEdits();
+}
+
+void AppModel::applyNoteAndStepsFromFamily(const SharedThing& row, Thing& thing)
+{
+    bool noteChanged = false;
+    if (row.noteID != thing.noteID() || row.note != thing.note()) {
+        thing.setNoteID(row.noteID);
+        thing.setNote(row.note);
+        noteChanged = true;
+    }
+
+    const std::vector<Step*> local = thing.orderedSteps();
+    std::vector<SharedStep> localShared;
+    for (const Step* s : local)
+        localShared.push_back({s->title(), s->isDone()});
+    if (localShared == row.steps) {
+        if (!noteChanged)
+            return;
+    } else {
+        const QDateTime now = m_clock->now();
+        const double lastKey = local.empty() ? 0 : local.back()->sortKey();
+        for (size_t i = 0; i < row.steps.size(); ++i) {
+            const SharedStep& remote = row.steps[i];
+            if (i < local.size()) {
+                Step* step = local[i];
+                step->setTitle(remote.title);
+                if (step->isDone() != remote.done)
+                    step->setDoneAt(remote.done ? std::optional<QDateTime>(now) : std::nullopt);
+                continue;
+            }
+            auto fresh = Step::make(remote.title, &thing, now);
+            fresh->setSortKey(lastKey + double(i - local.size() + 1));
+            if (remote.done)
+                fresh->setDoneAt(now);
+            m_store->insert(std::move(fresh));
+        }
+        for (size_t i = row.steps.size(); i < local.size(); ++i)
+            m_store->remove(local[i]);
+    }
+    m_store->save(); // a failed save is retried by the next one
+    scheduleMirrorOfAdoptedEdits();
+}
+
+void AppModel::applyDeletesFromFamily()
+{
+    const std::vector<QString> ids = m_familyStore->deletedByOthers(kTodoApp);
+    if (ids.empty())
+        return;
+    QHash<QString, Thing*> bySyncID;
+    for (Thing* t : allThings()) {
+        if (!bySyncID.contains(t->syncID()))
+            bySyncID.insert(t->syncID(), t);
+    }
+    int deleted = 0;
+    {
+        // One undo brings back everything the planner deleted in this go.
+        UndoGroup group(m_store->undoManager());
+        for (const QString& id : ids) {
+            if (Thing* thing = bySyncID.value(id)) {
+                if (m_lingering.remove(thing->id()))
+                    Q_EMIT changed(Field::lingering);
+                QSet<RowID> selection = m_selection;
+                if (selection.remove(RowID::thing(thing->id())))
+                    setSelection(std::move(selection), m_selectionAnchor);
+                m_store->remove(thing);
+                ++deleted;
+            }
+            m_familyStore->acknowledgeDelete(id);
+        }
+    }
+    if (deleted == 0)
+        return;
+    m_store->save();
+    showToast(deleted == 1 ? QStringLiteral("Deleted in Vorn Planner. ⌘Z if that was a mistake.")
+                           : QStringLiteral("%1 deleted in Vorn Planner. ⌘Z if that was a mistake.").arg(deleted));
+}
+
+void AppModel::finishFamilyEdit()
+{
+    m_ownChangePending = true;
+    if (m_notifier)
+        m_notifier->post();
+    refreshFromFamily();
+}
+
+void AppModel::toggleExternal(const SharedThing& row)
+{
+    if (!m_syncsToFamily || !m_familyStore)
+        return;
+    m_familyStore->setDone(row.id, !row.done);
+    const bool changedLingering = row.done ? m_lingeringShared.remove(row.id) : !m_lingeringShared.contains(row.id);
+    if (!row.done)
+        m_lingeringShared.insert(row.id);
+    emitIfChanged(changedLingering, Field::lingeringShared);
+    finishFamilyEdit();
+}
+
+void AppModel::renameExternal(const SharedThing& row, const QString& title)
+{
+    if (!m_syncsToFamily || !m_familyStore)
+        return;
+    const QString trimmed = title.trimmed();
+    if (trimmed.isEmpty() || trimmed == row.title)
+        return;
+    m_familyStore->setTitle(row.id, trimmed);
+    finishFamilyEdit();
+}
+
+void AppModel::saveSharedNote(const QString& id, const std::optional<QByteArray>& rtf, const QString& plain)
+{
+    if (!m_syncsToFamily || !m_familyStore)
+        return;
+    const std::optional<SharedThing> row = sharedThing(id);
+    if (!row)
+        return;
+    const QString text = plain.trimmed();
+    const bool currentIsSafe = row->noteID && isSafeNoteStem(*row->noteID);
+    if (!text.isEmpty() && rtf) {
+        // A note id we can't use as a file name is replaced by one of ours, never followed.
+        const QString stem = currentIsSafe ? *row->noteID : QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
+        if (!writeNoteFile(stem, *rtf)) {
+            showToast(QStringLiteral("Couldn't save the note."));
+            return;
+        }
+        m_familyStore->setNote(id, stem, text);
+    } else {
+        if (currentIsSafe && !m_notesDir.isEmpty())
+            QFile::remove(notePath(*row->noteID));
+        m_familyStore->setNote(id, std::nullopt, QString());
+    }
+    finishFamilyEdit();
+}
+
+} // namespace vorn

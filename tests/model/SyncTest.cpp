@@ -1,0 +1,391 @@
+#include "family/FamilyConstants.h"
+#include "model/Constants.h"
+#include "store/Dates.h"
+#include "support/ModelHarness.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+using namespace vorn;
+using vorn::test::at;
+using vorn::test::ModelHarness;
+
+namespace {
+
+// The model mirrors into a real family file; a second connection on that file plays the planner.
+class SyncTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        h.launch.syncsToFamily = std::nullopt;
+        h.launch.intervals.syncDebounceMSecs = 60;
+        model = h.start();
+        ASSERT_TRUE(model->familyStore());
+        ASSERT_TRUE(model->familyStore()->isOpen()) << model->familyStore()->openError().value_or(QString()).toStdString();
+        planner = std::make_unique<FamilyStore>(h.launch.familyStorePath());
+    }
+    QDateTime now() const { return h.clock->now(); }
+    Thing* add(const QString& title)
+    {
+        model->add(title, Source::today);
+        return h.thingTitled(*model, title);
+    }
+    // Waits for the debounced mirror, or fails.
+    void mirror()
+    {
+        QSignalSpy spy(model.get(), &AppModel::mirrored);
+        ASSERT_TRUE(spy.wait(5000)) << "no mirror happened";
+    }
+    std::optional<SharedThing> row(const QString& id)
+    {
+        for (const SharedThing& r : planner->allThings()) {
+            if (r.id == id)
+                return r;
+        }
+        return std::nullopt;
+    }
+    // A foreign change broadcast, as the planner sends after each of its writes.
+    void plannerDidWrite()
+    {
+        model->familyDidChange();
+    }
+    SharedThing plannerRow(const QString& id, const QString& title, std::optional<QString> day)
+    {
+        SharedThing s;
+        s.id = id;
+        s.title = title;
+        s.day = std::move(day);
+        s.sourceApp = kPlannerApp;
+        return s;
+    }
+    QVariant column(const QString& id, const char* name)
+    {
+        sqlite3* db = nullptr;
+        sqlite3_open_v2(QFile::encodeName(h.launch.familyStorePath()).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_stmt* s = nullptr;
+        const QByteArray sql = QByteArray("SELECT ") + name + " FROM things WHERE id = ?";
+        sqlite3_prepare_v2(db, sql.constData(), -1, &s, nullptr);
+        const QByteArray key = id.toUtf8();
+        sqlite3_bind_text(s, 1, key.constData(), -1, SQLITE_TRANSIENT);
+        QVariant out;
+        if (sqlite3_step(s) == SQLITE_ROW && sqlite3_column_type(s, 0) != SQLITE_NULL)
+            out = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+        sqlite3_finalize(s);
+        sqlite3_close(db);
+        return out;
+    }
+
+    ModelHarness h; // Tuesday 2026-03-10 09:30 in Berlin
+    std::unique_ptr<AppModel> model;
+    std::unique_ptr<FamilyStore> planner;
+};
+
+} // namespace
+
+TEST_F(SyncTest, aLocalAddIsMirroredAsATodoRowForToday)
+{
+    QElapsedTimer clock;
+    clock.start();
+    Thing* t = add(QStringLiteral("Buy stamps"));
+    EXPECT_TRUE(model->syncPending());
+    mirror();
+    EXPECT_GE(clock.elapsed(), 50) << "the mirror waits for the debounce";
+    EXPECT_FALSE(model->syncPending());
+    const std::optional<SharedThing> r = row(t->syncID());
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->sourceApp, kTodoApp);
+    EXPECT_EQ(r->title, QStringLiteral("Buy stamps"));
+    EXPECT_EQ(r->day, QStringLiteral("2026-03-10"));
+    EXPECT_TRUE(model->ownChangePending());
+
+    model->snooze({RowID::thing(t->id())}, SnoozeOption::tomorrow, std::nullopt);
+    mirror();
+    EXPECT_FALSE(row(t->syncID())->day) << "a snoozed thing carries no day";
+    EXPECT_EQ(row(t->syncID())->zs, 1);
+}
+
+TEST_F(SyncTest, aBurstOfChangesMakesOneMirror)
+{
+    h.launch.intervals.syncDebounceMSecs = 200;
+    model = h.start();
+    QSignalSpy spy(model.get(), &AppModel::mirrored);
+    for (int i = 0; i < 3; ++i) {
+        add(QStringLiteral("thing %1").arg(i));
+        QTest::qWait(60);
+    }
+    EXPECT_EQ(spy.count(), 0);
+    ASSERT_TRUE(spy.wait(5000));
+    QTest::qWait(300);
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_EQ(planner->allThings().size(), 3u);
+}
+
+TEST_F(SyncTest, aLocalDeleteBecomesOurOwnTombstone)
+{
+    Thing* t = add(QStringLiteral("short-lived"));
+    const QString id = t->syncID();
+    mirror();
+    model->remove({RowID::thing(t->id())}, std::nullopt);
+    mirror();
+    EXPECT_FALSE(row(id));
+    EXPECT_EQ(column(id, "deleted").toString(), QStringLiteral("1"));
+    EXPECT_FALSE(column(id, "deleted_by").isValid());
+    EXPECT_TRUE(model->familyThings().empty()) << "our own rows are never family rows";
+}
+
+TEST_F(SyncTest, theOwnEchoIsSkippedAndTheNextBroadcastIsRead)
+{
+    add(QStringLiteral("mine"));
+    mirror();
+    planner->upsert(plannerRow(QStringLiteral("p1"), QStringLiteral("from the planner"), model->todayISO()));
+    plannerDidWrite(); // our own echo of the mirror arrives first
+    EXPECT_TRUE(model->familyThings().empty());
+    plannerDidWrite();
+    ASSERT_EQ(model->familyThings().size(), 1u);
+    const std::vector<ListRow> rows = model->rows(Source::today, model->allThings(), true);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].sharedThing()->title, QStringLiteral("from the planner"));
+}
+
+TEST_F(SyncTest, thePlannersTickIsAdoptedEvenWithALocalChangePending)
+{
+    Thing* t = add(QStringLiteral("tick me there"));
+    Thing* other = add(QStringLiteral("other"));
+    mirror();
+    planner->setDone(t->syncID(), true);
+    planner->setTitle(t->syncID(), QStringLiteral("renamed there"));
+    model->rename(*other, QStringLiteral("edited here")); // a local change now waits to be mirrored
+    plannerDidWrite();
+    plannerDidWrite();
+    EXPECT_TRUE(t->isDone());
+    EXPECT_TRUE(model->lingering().contains(t->id())) << "it stays in view like a thing ticked here";
+    EXPECT_EQ(t->title(), QStringLiteral("tick me there")) << "other edits wait for the local change";
+    mirror();
+    EXPECT_EQ(row(t->syncID())->title, QStringLiteral("tick me there")) << "and the local state wins";
+}
+
+TEST_F(SyncTest, thePlannersRenamesAndDaysReachOurThings)
+{
+    Thing* renamed = add(QStringLiteral("a"));
+    Thing* blanked = add(QStringLiteral("b"));
+    Thing* later = add(QStringLiteral("later one"));
+    Thing* back = add(QStringLiteral("back to today"));
+    Thing* last = add(QStringLiteral("last in today"));
+    model->snooze({RowID::thing(later->id()), RowID::thing(back->id())}, SnoozeOption::someday, std::nullopt);
+    mirror();
+    plannerDidWrite();
+
+    planner->setTitle(renamed->syncID(), QStringLiteral("  A, renamed  "));
+    planner->setTitle(blanked->syncID(), QStringLiteral("   "));
+    planner->setDay(later->syncID(), QStringLiteral("2026-03-14"));
+    planner->setDay(back->syncID(), QStringLiteral("2026-03-01"));
+    plannerDidWrite();
+
+    EXPECT_EQ(renamed->title(), QStringLiteral("A, renamed"));
+    EXPECT_EQ(blanked->title(), QStringLiteral("b")) << "a blank remote title is ignored";
+    EXPECT_EQ(later->snoozedUntil(), at("Europe/Berlin", "2026-03-14 00:00:00"));
+    EXPECT_EQ(model->source(*back), Source::today);
+    const std::vector<Thing*> today = model->visibleThings(Source::today, model->allThings());
+    ASSERT_FALSE(today.empty());
+    EXPECT_EQ(today.back(), back) << "a past day moves the thing to the end of Today";
+    EXPECT_GT(back->sortKey(), last->sortKey());
+}
+
+TEST_F(SyncTest, thePlannersDeletionsRemoveOurThingsAndUndoBringsThemBack)
+{
+    Thing* a = add(QStringLiteral("a"));
+    Thing* b = add(QStringLiteral("b"));
+    const QString idA = a->syncID(), idB = b->syncID();
+    const RecordId recordA = a->id();
+    model->select(RowID::thing(recordA));
+    mirror();
+    plannerDidWrite();
+    test::drainEvents();
+
+    planner->markDeleted(idA, QString(kPlannerApp));
+    planner->markDeleted(idB, QString(kPlannerApp));
+    plannerDidWrite();
+
+    EXPECT_EQ(model->store().thingCount(), 0);
+    EXPECT_EQ(model->toast(), QStringLiteral("2 deleted in Vorn Planner. ⌘Z if that was a mistake."));
+    EXPECT_FALSE(model->selection().contains(RowID::thing(recordA)));
+    EXPECT_FALSE(column(idA, "deleted_by").isValid()) << "the deletion is acknowledged";
+    EXPECT_TRUE(planner->deletedByOthers(kTodoApp).empty());
+
+    test::drainEvents();
+    model->store().undoManager().undo();
+    EXPECT_EQ(model->store().thingCount(), 2);
+    mirror();
+    EXPECT_TRUE(row(idA)) << "a restored thing revives its row under its old id";
+    EXPECT_EQ(column(idA, "deleted").toString(), QStringLiteral("0"));
+}
+
+TEST_F(SyncTest, oneDeletionReadsInTheSingular)
+{
+    Thing* a = add(QStringLiteral("a"));
+    mirror();
+    plannerDidWrite();
+    planner->markDeleted(a->syncID(), QString(kPlannerApp));
+    plannerDidWrite();
+    EXPECT_EQ(model->toast(), QStringLiteral("Deleted in Vorn Planner. ⌘Z if that was a mistake."));
+}
+
+TEST_F(SyncTest, thePlannersStepsAndNoteReplaceOurs)
+{
+    Thing* t = add(QStringLiteral("with steps"));
+    for (const char* title : {"one", "two", "three"})
+        model->store().insert(Step::make(QString::fromLatin1(title), t, now()));
+    mirror();
+    plannerDidWrite();
+
+    planner->setSteps(t->syncID(), {{QStringLiteral("ONE"), true}, {QStringLiteral("two"), false}});
+    planner->setNote(t->syncID(), std::nullopt, QStringLiteral("a note from there"));
+    plannerDidWrite();
+    std::vector<Step*> steps = t->orderedSteps();
+    ASSERT_EQ(steps.size(), 2u) << "surplus local steps go";
+    EXPECT_EQ(steps[0]->title(), QStringLiteral("ONE"));
+    EXPECT_TRUE(steps[0]->isDone());
+    EXPECT_EQ(t->note(), QStringLiteral("a note from there"));
+
+    planner->setSteps(t->syncID(), {{QStringLiteral("ONE"), true}, {QStringLiteral("two"), false},
+                                    {QStringLiteral("new"), true}, {QStringLiteral("newer"), false}});
+    plannerDidWrite();
+    steps = t->orderedSteps();
+    ASSERT_EQ(steps.size(), 4u);
+    EXPECT_EQ(steps[2]->title(), QStringLiteral("new"));
+    EXPECT_TRUE(steps[2]->isDone());
+    EXPECT_EQ(steps[3]->title(), QStringLiteral("newer"));
+}
+
+TEST_F(SyncTest, editsOfPlannerRowsGoStraightIntoTheFile)
+{
+    planner->upsert(plannerRow(QStringLiteral("p1"), QStringLiteral("book flights"), model->todayISO()));
+    planner->upsert(plannerRow(QStringLiteral("p2"), QStringLiteral("pack"), model->todayISO()));
+    plannerDidWrite();
+    ASSERT_EQ(model->familyThings().size(), 2u);
+
+    model->setDone({RowID::shared(QStringLiteral("p1"))}, true);
+    EXPECT_EQ(column(QStringLiteral("p1"), "done").toString(), QStringLiteral("1"));
+    EXPECT_TRUE(model->lingeringShared().contains(QStringLiteral("p1")));
+    EXPECT_EQ(model->rows(Source::today, model->allThings(), true).size(), 2u) << "a ticked family row lingers";
+    EXPECT_TRUE(model->ownChangePending());
+
+    model->renameExternal(*model->sharedThing(QStringLiteral("p2")), QStringLiteral("  pack light "));
+    EXPECT_EQ(column(QStringLiteral("p2"), "title").toString(), QStringLiteral("pack light"));
+    model->toggleExternal(*model->sharedThing(QStringLiteral("p1")));
+    EXPECT_EQ(column(QStringLiteral("p1"), "done").toString(), QStringLiteral("0"));
+
+    model->remove({RowID::shared(QStringLiteral("p2"))}, std::nullopt);
+    EXPECT_EQ(model->toast(), QStringLiteral("Deleted. Gone from Vorn Planner too."));
+    EXPECT_EQ(column(QStringLiteral("p2"), "deleted_by").toString(), QStringLiteral("todo"));
+    EXPECT_EQ(model->familyThings().size(), 1u);
+}
+
+TEST_F(SyncTest, savingAnEmptyNoteOfAPlannerRowRemovesItsFile)
+{
+    planner->upsert(plannerRow(QStringLiteral("p1"), QStringLiteral("noted"), model->todayISO()));
+    plannerDidWrite();
+    model->saveSharedNote(QStringLiteral("p1"), QByteArray("{\\rtf1 hello}"), QStringLiteral("hello"));
+    const QString stem = column(QStringLiteral("p1"), "note_id").toString();
+    ASSERT_FALSE(stem.isEmpty());
+    const QString file = QDir(model->notesDir()).filePath(stem + QStringLiteral(".rtf"));
+    EXPECT_TRUE(QFile::exists(file));
+    EXPECT_EQ(column(QStringLiteral("p1"), "note_plain").toString(), QStringLiteral("hello"));
+
+    model->saveSharedNote(QStringLiteral("p1"), std::nullopt, QStringLiteral("  "));
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_FALSE(column(QStringLiteral("p1"), "note_id").isValid());
+}
+
+TEST_F(SyncTest, externalOrderForgetsRowsThatAreGone)
+{
+    planner->upsert(plannerRow(QStringLiteral("p1"), QStringLiteral("stays"), model->todayISO()));
+    planner->upsert(plannerRow(QStringLiteral("p2"), QStringLiteral("goes"), model->todayISO()));
+    plannerDidWrite();
+    model->beginDrag(RowID::shared(QStringLiteral("p2")));
+    ASSERT_TRUE(model->drop(0, Source::today));
+    ASSERT_EQ(model->externalOrder().size(), 2);
+
+    planner->markDeleted(QStringLiteral("p2"), std::nullopt);
+    plannerDidWrite();
+    EXPECT_EQ(model->externalOrder().keys(), QStringList{QStringLiteral("p1")});
+    EXPECT_EQ(Settings(h.launch.settingsPath).mapValue(kOrderOtherAppsKey).keys(), QStringList{QStringLiteral("p1")});
+}
+
+TEST(SyncOff, aModelThatDoesntSyncNeverTouchesTheFamily)
+{
+    ModelHarness h;
+    h.launch.syncsToFamily = std::nullopt;
+    h.launch.environment.insert(kTestHarnessVariable, QStringLiteral("x"));
+    auto model = h.start();
+    EXPECT_FALSE(model->familyStore());
+    model->add(QStringLiteral("t"), Source::today);
+    EXPECT_FALSE(model->syncPending());
+    EXPECT_FALSE(QFile::exists(h.launch.familyStorePath()));
+}
+
+TEST(SyncDemo, theDemoPlannerRowShowsInToday)
+{
+    ModelHarness h;
+    h.demo();
+    h.launch.syncsToFamily = std::nullopt;
+    h.launch.environment.insert(kFamilyDbVariable, h.dir.filePath(QStringLiteral("demo-family.db")));
+    auto model = h.start();
+    ASSERT_EQ(model->familyThings().size(), 1u);
+    EXPECT_EQ(model->familyThings()[0].id, QStringLiteral("demo-planner-1"));
+    const std::vector<ListRow> rows = model->rows(Source::today, model->allThings(), true);
+    EXPECT_EQ(rows.back().sharedThing()->title, QStringLiteral("book flights (from planner)"));
+    EXPECT_TRUE(QFile::exists(h.dir.filePath(QStringLiteral("demo-family.db"))));
+}
+
+TEST_F(SyncTest, aPlannerNoteIdThatIsAPathIsNeverFollowed)
+{
+    const QString outside = QDir(model->notesDir()).filePath(QStringLiteral("../evil.rtf"));
+    QFile planted(outside);
+    ASSERT_TRUE(planted.open(QIODevice::WriteOnly));
+    planted.write("{\\rtf1 keep me}");
+    planted.close();
+    SharedThing row = plannerRow(QStringLiteral("p1"), QStringLiteral("sneaky"), model->todayISO());
+    row.noteID = QStringLiteral("../evil");
+    row.note = QStringLiteral("old");
+    planner->upsert(row);
+    plannerDidWrite();
+
+    model->saveSharedNote(QStringLiteral("p1"), QByteArray("{\\rtf1 new}"), QStringLiteral("new"));
+    const QString stem = column(QStringLiteral("p1"), "note_id").toString();
+    EXPECT_NE(stem, QStringLiteral("../evil"));
+    EXPECT_TRUE(QFile::exists(QDir(model->notesDir()).filePath(stem + QStringLiteral(".rtf"))));
+    model->saveSharedNote(QStringLiteral("p1"), std::nullopt, QString());
+    ASSERT_TRUE(planted.open(QIODevice::ReadOnly));
+    EXPECT_EQ(planted.readAll(), QByteArray("{\\rtf1 keep me}")) << "a file outside the notes folder is untouched";
+}
+
+TEST(SyncBroken, aFamilyFileThatIsNotADatabaseLeavesTheAppWorking)
+{
+    ModelHarness h;
+    h.launch.syncsToFamily = std::nullopt;
+    h.launch.intervals.syncDebounceMSecs = 20;
+    ASSERT_TRUE(QDir().mkpath(h.launch.sharedDataDir));
+    QFile junk(h.launch.familyStorePath());
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    const QByteArray bytes(5000, '\x42');
+    junk.write(bytes);
+    junk.close();
+
+    auto model = h.start();
+    ASSERT_TRUE(model->familyStore());
+    EXPECT_TRUE(model->familyStore()->openError());
+    model->add(QStringLiteral("still works"), Source::today);
+    model->flushSync();
+    EXPECT_EQ(model->visibleThings(Source::today, model->allThings()).size(), 1u);
+    EXPECT_TRUE(model->familyThings().empty());
+    ASSERT_TRUE(junk.open(QIODevice::ReadOnly));
+    EXPECT_EQ(junk.readAll(), bytes) << "the file is never overwritten";
+}
