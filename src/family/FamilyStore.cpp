@@ -11,11 +11,17 @@
 
 #include <sqlite3.h>
 
+#include "store/SqliteText.h"
+
 #include <array>
 
 namespace vorn {
 
 namespace {
+
+using sqlite::bindText;
+using sqlite::optionalText;
+using sqlite::text;
 
 const QLoggingCategory& lcStore()
 {
@@ -89,39 +95,6 @@ WHERE things.deleted = 0 OR things.deleted_by IS NULL;)sql",
     "UPDATE things SET due_day = ?, updated_at = ? WHERE id = ? AND due_day IS NOT ? AND deleted = 0;",
     "UPDATE things SET steps_json = ?, updated_at = ? WHERE id = ? AND steps_json != ? AND deleted = 0;",
 };
-
-void bindText(sqlite3_stmt* s, int i, const QByteArray& utf8)
-{
-    // An empty text must stay '' (the columns are NOT NULL), never a NULL pointer.
-    const char* data = utf8.constData() ? utf8.constData() : "";
-    sqlite3_bind_text(s, i, data, int(utf8.size()), SQLITE_TRANSIENT);
-}
-
-void bindText(sqlite3_stmt* s, int i, const QString& v)
-{
-    bindText(s, i, v.toUtf8());
-}
-
-void bindText(sqlite3_stmt* s, int i, const std::optional<QString>& v)
-{
-    if (v)
-        bindText(s, i, *v);
-    else
-        sqlite3_bind_null(s, i);
-}
-
-QString text(sqlite3_stmt* s, int col)
-{
-    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, col));
-    return p ? QString::fromUtf8(p, sqlite3_column_bytes(s, col)) : QString();
-}
-
-std::optional<QString> optionalText(sqlite3_stmt* s, int col)
-{
-    if (sqlite3_column_type(s, col) == SQLITE_NULL)
-        return std::nullopt;
-    return text(s, col);
-}
 
 // The stored bytes of a column, or nothing when it is NULL.
 std::optional<QByteArrayView> columnBytes(sqlite3_stmt* s, int col)

@@ -6,9 +6,15 @@
 
 #include <sqlite3.h>
 
+#include "store/SqliteText.h"
+
 namespace vorn {
 
 namespace {
+
+using sqlite::bindText;
+using sqlite::optionalText;
+using sqlite::text;
 
 const char* const kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS thing (
@@ -46,19 +52,6 @@ CREATE TABLE IF NOT EXISTS meta (
 
 enum Slot { PutThing, PutPile, PutStep, DelThing, DelPile, DelStep, PutNextId, SlotCount };
 
-QString text(sqlite3_stmt* s, int col)
-{
-    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, col));
-    return p ? QString::fromUtf8(p, sqlite3_column_bytes(s, col)) : QString();
-}
-
-std::optional<QString> optionalText(sqlite3_stmt* s, int col)
-{
-    if (sqlite3_column_type(s, col) == SQLITE_NULL)
-        return std::nullopt;
-    return text(s, col);
-}
-
 QDateTime instant(sqlite3_stmt* s, int col)
 {
     return QDateTime::fromMSecsSinceEpoch(sqlite3_column_int64(s, col), Qt::UTC);
@@ -69,20 +62,6 @@ std::optional<QDateTime> optionalInstant(sqlite3_stmt* s, int col)
     if (sqlite3_column_type(s, col) == SQLITE_NULL)
         return std::nullopt;
     return instant(s, col);
-}
-
-void bindText(sqlite3_stmt* s, int i, const QString& v)
-{
-    const QByteArray utf8 = v.toUtf8();
-    sqlite3_bind_text(s, i, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
-}
-
-void bindText(sqlite3_stmt* s, int i, const std::optional<QString>& v)
-{
-    if (v)
-        bindText(s, i, *v);
-    else
-        sqlite3_bind_null(s, i);
 }
 
 void bindInstant(sqlite3_stmt* s, int i, const QDateTime& v)
