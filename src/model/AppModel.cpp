@@ -20,7 +20,10 @@ AppModel::AppModel(Init init, QObject* parent)
       m_familyStore(std::move(init.familyStore)),
       m_notifier(std::move(init.notifier)),
       m_readOnly(init.readOnly),
-      m_intervals(init.intervals)
+      m_intervals(init.intervals),
+      m_pasteboard(init.pasteboard),
+      m_workspace(init.workspace),
+      m_handoffPath(init.handoffPath)
 {
     Q_ASSERT(m_store && m_defaults);
     const bool demo = init.arguments.contains(kDemoArgument);

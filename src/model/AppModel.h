@@ -8,6 +8,7 @@
 #include "model/Schedule.h"
 #include "model/Settings.h"
 #include "store/Store.h"
+#include "transfer/VornThing.h"
 
 #include <QHash>
 #include <QObject>
@@ -24,6 +25,9 @@
 #include <vector>
 
 namespace vorn {
+
+class Pasteboard;
+class PlannerWorkspace;
 
 // One row as displayed: an own thing, or a row another application owns.
 class ListRow {
@@ -93,6 +97,11 @@ public:
         std::optional<Schedule> schedule;               // the user's calendar when absent
         QString defaultNotesDir;                        // where notes live unless VORN_NOTES_DIR says otherwise
         ModelIntervals intervals;
+        // The general pasteboard and the desktop's planner services, lent by the shell; without them
+        // copy, cut, paste and sending to the planner do nothing.
+        Pasteboard* pasteboard = nullptr;
+        PlannerWorkspace* workspace = nullptr;
+        QString handoffPath; // the planner hand-off file; the runtime folder's when empty
         // Look, don't touch: no settings writes, no folders made, no rollover, no clock, no sync.
         bool readOnly = false;
     };
@@ -248,6 +257,19 @@ public:
     void renameExternal(const SharedThing& row, const QString& title);
     void saveSharedNote(const QString& id, const std::optional<QByteArray>& rtf, const QString& plain);
 
+    // ---- Transfer ----
+    Pasteboard* pasteboard() const { return m_pasteboard; }
+    PlannerWorkspace* workspace() const { return m_workspace; }
+    bool plannerIsInstalled() const;
+    // The transfer record of a thing, with its note file's RTF when that can be read.
+    VornThing vorn(const Thing& thing) const;
+    void copy(const QSet<RowID>& ids);
+    void cut(const QSet<RowID>& ids, const std::optional<std::vector<RowID>>& order);
+    void sendToPlanner(const QSet<RowID>& ids, const std::optional<std::vector<RowID>>& order);
+    void paste();
+    // Makes things from records in a list, 1 ms apart in their order; returns how many it made.
+    int insert(const std::vector<VornThing>& records, const Source& into, const QDateTime& now);
+
 Q_SIGNALS:
     void changed(vorn::AppModel::Field field);
     // The local things were just mirrored into the family store.
@@ -277,6 +299,12 @@ private:
     bool isVisible(const Thing& thing, const Source& source, const Visibility& v) const;
     bool isTodayFamilyRow(const SharedThing& row, const QString& today) const;
     QString notePath(const QString& stem) const;
+    // The things named by the set, in the order the current list shows them, then by sortKey.
+    std::vector<Thing*> thingsInListOrder(const QSet<RowID>& ids) const;
+    // The things left through the clipboard or to the planner: gone here, selection moved on.
+    void removeHandedOff(const std::vector<Thing*>& list, const QSet<RowID>& ids,
+                         const std::optional<std::vector<RowID>>& order);
+    std::vector<VornThing> vorn(const std::vector<Thing*>& things) const;
 
     std::unique_ptr<Store> m_store;
     Schedule m_schedule;
@@ -317,6 +345,9 @@ private:
     QTimer* m_toastTimer = nullptr;
     QTimer* m_clockTimer = nullptr;
     WindowHooks m_windowHooks;
+    Pasteboard* m_pasteboard = nullptr;
+    PlannerWorkspace* m_workspace = nullptr;
+    QString m_handoffPath;
 };
 
 } // namespace vorn

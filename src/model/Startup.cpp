@@ -88,6 +88,9 @@ std::unique_ptr<AppModel> makeModel(const Launch& launch, std::unique_ptr<Store>
     init.defaultNotesDir = launch.defaultNotesDir();
     init.readOnly = launch.readOnly;
     init.intervals = launch.intervals;
+    init.pasteboard = launch.pasteboard;
+    init.workspace = launch.workspace;
+    init.handoffPath = launch.handoffPath;
 
     if (launch.isDemo()) {
         if (!launch.readOnly) {

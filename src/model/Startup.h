@@ -26,6 +26,11 @@ struct Launch {
     std::optional<bool> syncsToFamily;
     // Whether to join the session bus for the family's change broadcast (tests keep off the user's bus).
     bool useSessionBus = true;
+    // The shell's clipboard and planner services (none: copy, paste and sending do nothing), and the
+    // planner hand-off file (the runtime folder's when empty).
+    Pasteboard* pasteboard = nullptr;
+    PlannerWorkspace* workspace = nullptr;
+    QString handoffPath;
 
     // The process's own arguments, environment, clock and standard folders.
     static Launch fromProcess();

@@ -2,12 +2,27 @@
 
 #include "model/Startup.h"
 #include "support/TestSupport.h"
+#include "transfer/Pasteboard.h"
+#include "transfer/PlannerWorkspace.h"
 
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace vorn::test {
+
+// A desktop that says what the test tells it to and remembers the URLs it was asked to open.
+struct FakeWorkspace final : PlannerWorkspace {
+    bool isPlannerInstalled() const override { return installed; }
+    bool openUrl(const QUrl& url) override
+    {
+        opened.push_back(url);
+        return opens;
+    }
+    bool installed = true;
+    bool opens = true;
+    std::vector<QUrl> opened;
+};
 
 // A launch confined to temporary folders, on a clock the test sets, in a fixed time zone.
 struct ModelHarness {
@@ -26,6 +41,9 @@ struct ModelHarness {
         launch.useSessionBus = false;
         // Most tests are about this app alone; the sync tests switch the family back on.
         launch.syncsToFamily = false;
+        launch.pasteboard = &pasteboard;
+        launch.workspace = &workspace;
+        launch.handoffPath = dir.filePath(QStringLiteral("handoff"));
     }
 
     void demo() { launch.arguments << QStringLiteral("-demo"); }
@@ -53,6 +71,8 @@ struct ModelHarness {
 
     QTemporaryDir dir;
     std::shared_ptr<FixedClock> clock;
+    MemoryPasteboard pasteboard;
+    FakeWorkspace workspace;
     Launch launch;
 };
 

@@ -4,6 +4,8 @@
 #include "family/FamilyNotifier.h"
 #include "family/FamilyStore.h"
 #include "family/NoteFiles.h"
+#include "transfer/HandoffFile.h"
+#include "transfer/VornThings.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -29,6 +31,7 @@
 #include <QUuid>
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -517,6 +520,65 @@ int cmdWatch(Session& s)
     return kExitOk;
 }
 
+// Adds the things waiting in the hand-off file as planner rows, on `day` when given. The file is taken
+// away as it is read, so opening the same URL again adds nothing twice.
+int takeHandoff(Session& s, const std::optional<QString>& day)
+{
+    HandoffFile handoff;
+    const QString type(kThingsPasteboardType);
+    if (!handoff.hasType(type)) {
+        s.out << "nothing handed off\n";
+        return kExitOk;
+    }
+    // The store first: a hand-off taken with nowhere to put it would be lost.
+    const auto store = s.openStore();
+    if (!store)
+        return kExitFailed;
+    const std::optional<QByteArray> json = handoff.take(type);
+    const std::optional<std::vector<VornThing>> records =
+        json ? VornThings::decode(*json) : std::optional<std::vector<VornThing>>();
+    if (!records) {
+        s.out << "nothing handed off that could be read\n";
+        return kExitOk;
+    }
+
+    const double now = double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
+    const QDir notes(s.notesDir());
+    std::vector<SharedThing> rows;
+    for (const VornThing& record : *records) {
+        SharedThing row;
+        row.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        row.title = record.title.trimmed();
+        row.done = record.done;
+        row.day = day;
+        row.zs = int(std::clamp<qint64>(record.zs, 0, std::numeric_limits<int>::max()));
+        for (const VornStep& step : record.steps) {
+            if (const QString title = step.title.trimmed(); !title.isEmpty())
+                row.steps.push_back({title, step.done});
+        }
+        row.note = record.note;
+        row.link = record.link;
+        row.sourceApp = kPlannerApp;
+        row.updatedAt = now;
+        if (record.rtf && !record.rtf->isEmpty()) {
+            // The note keeps its formatting in a file of its own; without the file only the plain text stays.
+            const QString noteID = QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
+            QSaveFile file(notes.filePath(noteID + QStringLiteral(".rtf")));
+            if (notes.mkpath(QStringLiteral(".")) && file.open(QIODevice::WriteOnly) &&
+                file.write(*record.rtf) == record.rtf->size() && file.commit())
+                row.noteID = noteID;
+            else
+                s.err << "vorn-planner: couldn't write the note of \"" << row.title << "\"" << Qt::endl;
+        }
+        rows.push_back(std::move(row));
+    }
+    store->upsertAll(rows);
+    s.announce();
+    for (const SharedThing& row : rows)
+        s.out << row.id << '\n';
+    return kExitOk;
+}
+
 int cmdOpen(Session& s)
 {
     const QString text = s.inv.args.at(0);
@@ -536,12 +598,7 @@ int cmdOpen(Session& s)
             return s.fail(QStringLiteral("\"%1\" in the URL is not a day (YYYY-MM-DD)").arg(dayText));
         day = parsed.day;
     }
-    // Seam: taking the hand-off is still to come. It will read the transfer JSON of type
-    // kThingsPasteboardType from the kHandoffPasteboardName file in the runtime folder, add each record
-    // as a planner row (on `day` when given), write and post. Until then say what would happen.
-    s.out << "would add the things handed off in " << kHandoffPasteboardName << " (" << kThingsPasteboardType
-          << ")" << (day ? QStringLiteral(" on ") + *day : QStringLiteral(" with no day")) << '\n';
-    return kExitOk;
+    return takeHandoff(s, day);
 }
 
 int cmdInstall(Session& s)
@@ -611,8 +668,9 @@ constexpr Command kCommands[] = {
      "timeout comes first) or at the timeout"_L1,
      "count,timeout"_L1, 0, 0, cmdWatch},
     {"open"_L1, "open URL"_L1,
-     "take a hand-off URL (vornplanner://add?handoff=1[&day=YYYY-MM-DD]); a bare "
-     "vornplanner: URL as the only argument does the same"_L1,
+     "take a hand-off URL (vornplanner://add?handoff=1[&day=YYYY-MM-DD]): add the things "
+     "waiting in the hand-off file as planner rows (on the day when given) and print their ids; "
+     "a bare vornplanner: URL as the only argument does the same"_L1,
      ""_L1, 1, 1, cmdOpen},
     {"install"_L1, "install"_L1,
      "write the com.vorn.planner desktop entry (handler of vornplanner: URLs) into the "
@@ -767,6 +825,9 @@ QString usage()
          "exactly as given; put -- before one that starts with \"-\". Every write posts "
       << kFamilyChangeNotification
       << "\non the session bus.\n"
+         "The hand-off is read from "
+      << HandoffFile::pathIn(QStringLiteral("$XDG_RUNTIME_DIR"))
+      << " and removed.\n"
          "Exit status: 0 done, 1 failed (the reason is on stderr), 2 usage error.\n";
     return text;
 }

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QByteArray>
+#include <QLatin1StringView>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace vorn {
+
+// The standard types every program reads; plain text travels as UTF-8.
+inline constexpr QLatin1StringView kPlainTextType{"text/plain"};
+inline constexpr QLatin1StringView kRtfType{"text/rtf"};
+
+// A pasteboard: data under MIME types, replaced as a whole by clear() and what follows it.
+class Pasteboard
+{
+public:
+    virtual ~Pasteboard() = default;
+    // Empties the pasteboard; the next setData() calls fill it anew.
+    virtual void clear() = 0;
+    // Adds (or replaces) one type; false when it could not be stored.
+    virtual bool setData(const QString& type, const QByteArray& data) = 0;
+    virtual std::optional<QByteArray> data(const QString& type) const = 0;
+    virtual bool hasType(const QString& type) const { return data(type).has_value(); }
+};
+
+// A pasteboard in memory, for tests and wherever no platform one is wanted.
+class MemoryPasteboard final : public Pasteboard
+{
+public:
+    void clear() override { m_items.clear(); }
+    bool setData(const QString& type, const QByteArray& data) override
+    {
+        for (auto& item : m_items) {
+            if (item.first == type) {
+                item.second = data;
+                return true;
+            }
+        }
+        m_items.emplace_back(type, data);
+        return true;
+    }
+    std::optional<QByteArray> data(const QString& type) const override
+    {
+        for (const auto& item : m_items) {
+            if (item.first == type)
+                return item.second;
+        }
+        return std::nullopt;
+    }
+    // The types in the order they were put.
+    QStringList types() const
+    {
+        QStringList out;
+        for (const auto& item : m_items)
+            out << item.first;
+        return out;
+    }
+
+private:
+    std::vector<std::pair<QString, QByteArray>> m_items;
+};
+
+} // namespace vorn

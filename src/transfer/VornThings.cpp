@@ -1,0 +1,250 @@
+#include "transfer/VornThings.h"
+
+#include "family/FamilyConstants.h"
+#include "transfer/Pasteboard.h"
+#include "transfer/PlannerWorkspace.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QUrlQuery>
+
+namespace vorn::VornThings {
+
+namespace {
+
+enum class Kind { unticked, ticked, bullet };
+
+struct Marker {
+    QStringView text;
+    Kind kind;
+};
+
+// Tried in this order: the boxed forms before the bare bullet that starts them.
+constexpr Marker kMarkers[] = {
+    {u"- [ ]", Kind::unticked}, {u"- [x]", Kind::ticked},  {u"- [X]", Kind::ticked},
+    {u"* [ ]", Kind::unticked}, {u"* [x]", Kind::ticked},  {u"\u2610", Kind::unticked},
+    {u"\u2611", Kind::ticked},  {u"\u2022", Kind::bullet}, {u"-", Kind::bullet},
+    {u"*", Kind::bullet},
+};
+
+bool isNewline(char16_t c)
+{
+    return (c >= u'\n' && c <= u'\r') || c == u'\u0085' || c == u'\u2028' || c == u'\u2029';
+}
+
+// White space that is not a line break: tabs and the space separators.
+bool isBlank(char16_t c)
+{
+    if (c == u' ' || c == u'\t')
+        return true;
+    return c >= 0x80 && QChar::category(c) == QChar::Separator_Space;
+}
+
+bool isDirectionMark(char16_t c)
+{
+    return c == u'\u200E' || c == u'\u200F';
+}
+
+// Blanks and direction marks come off together: an editor that marks each line's direction may put
+// its mark before the indent as well as after it.
+QStringView trimmed(QStringView s)
+{
+    auto strip = [](char16_t c) { return isBlank(c) || isDirectionMark(c); };
+    qsizetype begin = 0, end = s.size();
+    while (begin < end && strip(s[begin].unicode()))
+        ++begin;
+    while (end > begin && strip(s[end - 1].unicode()))
+        --end;
+    return s.sliced(begin, end - begin);
+}
+
+// An optional sign and decimal digits that fit a 64-bit integer.
+bool isInteger(QStringView s)
+{
+    const bool negative = !s.isEmpty() && s.front() == u'-';
+    if (!s.isEmpty() && (s.front() == u'+' || negative))
+        s = s.sliced(1);
+    if (s.isEmpty())
+        return false;
+    const quint64 limit = negative ? quint64(1) << 63 : (quint64(1) << 63) - 1;
+    quint64 value = 0;
+    for (QChar c : s) {
+        if (c < u'0' || c > u'9')
+            return false;
+        const quint64 digit = c.unicode() - u'0';
+        if (value > (limit - digit) / 10)
+            return false;
+        value = value * 10 + digit;
+    }
+    return true;
+}
+
+bool isDivider(QStringView s)
+{
+    for (QChar c : s) {
+        if (c != u'\u2014')
+            return false;
+    }
+    return true;
+}
+
+void parseLine(QStringView line, std::vector<VornThing>& out)
+{
+    const bool indented = line.startsWith(u"    ") || line.startsWith(u'\t');
+    const QStringView body = trimmed(line);
+
+    QStringView text = body;
+    Kind kind = Kind::bullet;
+    bool marked = false;
+    for (const Marker& m : kMarkers) {
+        // A marker with nothing after it counts too: an empty item makes nothing instead of a "[ ]".
+        if (body.startsWith(m.text) &&
+            (body.size() == m.text.size() || isBlank(body[m.text.size()].unicode()))) {
+            text = body.sliced(m.text.size());
+            kind = m.kind;
+            marked = true;
+            break;
+        }
+    }
+    if (!marked) {
+        // "1.<tab>First", as editors copy numbered lists.
+        const qsizetype tab = body.indexOf(u'\t');
+        if (tab > 0) {
+            const QStringView number = body.first(tab);
+            if (number.endsWith(u'.') && isInteger(number.chopped(1)))
+                text = body.sliced(tab + 1);
+        }
+    }
+
+    text = trimmed(text);
+    if (text.isEmpty() || isDivider(text))
+        return;
+    if (indented && marked && kind != Kind::bullet && !out.empty()) {
+        out.back().steps.push_back({text.toString(), kind == Kind::ticked});
+        return;
+    }
+    VornThing thing;
+    thing.title = text.toString();
+    thing.done = kind == Kind::ticked;
+    out.push_back(std::move(thing));
+}
+
+} // namespace
+
+QString plainText(const std::vector<VornThing>& things)
+{
+    QStringList titles;
+    titles.reserve(qsizetype(things.size()));
+    for (const VornThing& thing : things)
+        titles << thing.title;
+    return titles.join(u'\n');
+}
+
+std::optional<QByteArray> encode(const std::vector<VornThing>& things)
+{
+    QJsonArray array;
+    for (const VornThing& thing : things)
+        array.append(toJson(thing));
+    // QJsonObject keeps its keys sorted, so the document comes out with sorted keys.
+    return QJsonDocument(array).toJson(QJsonDocument::Compact);
+}
+
+std::optional<std::vector<VornThing>> decode(QByteArrayView json)
+{
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(json.toByteArray(), &error);
+    if (error.error != QJsonParseError::NoError || !doc.isArray())
+        return std::nullopt;
+    std::vector<VornThing> out;
+    for (const QJsonValue& value : doc.array()) {
+        std::optional<VornThing> thing = vornThingFromJson(value);
+        if (!thing)
+            return std::nullopt; // one bad record makes the data unreadable, as a whole
+        if (!thing->title.trimmed().isEmpty())
+            out.push_back(std::move(*thing));
+    }
+    if (out.empty())
+        return std::nullopt;
+    return out;
+}
+
+void copy(const std::vector<VornThing>& things, Pasteboard& pasteboard)
+{
+    if (things.empty())
+        return;
+    pasteboard.clear();
+    pasteboard.setData(kPlainTextType, plainText(things).toUtf8());
+    if (const std::optional<QByteArray> json = encode(things))
+        pasteboard.setData(QString(kThingsPasteboardType), *json);
+    // An empty RTF would win over the plain text in programs that prefer RTF, and paste nothing.
+    if (things.size() == 1 && things.front().rtf && !things.front().rtf->isEmpty())
+        pasteboard.setData(kRtfType, *things.front().rtf);
+}
+
+std::vector<VornThing> paste(const Pasteboard& pasteboard)
+{
+    if (const std::optional<QByteArray> json = pasteboard.data(QString(kThingsPasteboardType))) {
+        if (std::optional<std::vector<VornThing>> things = decode(*json))
+            return std::move(*things);
+    }
+    if (const std::optional<QByteArray> text = pasteboard.data(kPlainTextType))
+        return parse(QString::fromUtf8(*text));
+    return {};
+}
+
+std::vector<VornThing> parse(QStringView text)
+{
+    std::vector<VornThing> out;
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    while (start < n) {
+        qsizetype end = start;
+        while (end < n && !isNewline(text[end].unicode()))
+            ++end;
+        if (end > start)
+            parseLine(text.sliced(start, end - start), out);
+        // CR LF is one break; any other newline character is one on its own.
+        start = end + ((end + 1 < n && text[end] == u'\r' && text[end + 1] == u'\n') ? 2 : 1);
+    }
+    return out;
+}
+
+bool plannerIsInstalled(const PlannerWorkspace& workspace)
+{
+    return workspace.isPlannerInstalled();
+}
+
+std::optional<QUrl> plannerUrl(const std::optional<QString>& day)
+{
+    QUrl url;
+    url.setScheme(QStringLiteral("vornplanner"));
+    url.setHost(QStringLiteral("add"));
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("handoff"), QStringLiteral("1"));
+    if (day)
+        query.addQueryItem(QStringLiteral("day"), *day);
+    url.setQuery(query);
+    if (!url.isValid())
+        return std::nullopt;
+    return url;
+}
+
+bool sendToPlanner(const std::vector<VornThing>& things, const std::optional<QString>& day,
+                   PlannerWorkspace& workspace, Pasteboard& handoff)
+{
+    if (things.empty() || !workspace.isPlannerInstalled())
+        return false;
+    const std::optional<QByteArray> json = encode(things);
+    if (!json)
+        return false;
+    handoff.clear();
+    // Without the records there the planner would open to nothing while we delete the things here.
+    if (!handoff.setData(QString(kThingsPasteboardType), *json))
+        return false;
+    const std::optional<QUrl> url = plannerUrl(day);
+    if (!url)
+        return false;
+    return workspace.openUrl(*url);
+}
+
+} // namespace vorn::VornThings

@@ -1,0 +1,53 @@
+// The desktop clipboard as a pasteboard, on the offscreen platform so the user's clipboard is never touched.
+#include "family/FamilyConstants.h"
+#include "transfer/ClipboardPasteboard.h"
+#include "transfer/VornThings.h"
+
+#include <QClipboard>
+#include "support/TestEnvironment.h"
+
+#include <QGuiApplication>
+#include <QMimeData>
+
+#include <gtest/gtest.h>
+
+using namespace vorn;
+using namespace Qt::StringLiterals;
+
+TEST(Clipboard, thingsGoOutInEveryFormatAndChecklistsComeIn)
+{
+    VornThing noted;
+    noted.title = u"Pay r\u00E9nt"_s;
+    noted.steps = {{u"call"_s, true}};
+    noted.rtf = QByteArray("{\\rtf1 x}");
+    VornThing other;
+    other.title = u"Milk"_s;
+
+    ClipboardPasteboard board;
+    VornThings::copy({noted}, board);
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    EXPECT_EQ(mime->text(), u"Pay r\u00E9nt"_s);
+    EXPECT_EQ(mime->data(u"text/rtf"_s), QByteArray("{\\rtf1 x}"));
+    EXPECT_EQ(VornThings::paste(board), std::vector<VornThing>{noted});
+
+    // A new copy replaces every type: no RTF of the one before is left.
+    VornThings::copy({noted, other}, board);
+    mime = QGuiApplication::clipboard()->mimeData();
+    EXPECT_FALSE(mime->hasFormat(u"text/rtf"_s));
+    EXPECT_EQ(mime->text(), u"Pay r\u00E9nt\nMilk"_s);
+
+    // Another program's checklist.
+    QGuiApplication::clipboard()->setText(u"- [ ] a\n- [x] b\n    - [ ] sub"_s);
+    const std::vector<VornThing> things = VornThings::paste(board);
+    ASSERT_EQ(things.size(), 2u);
+    EXPECT_EQ(things[1].steps, (std::vector<VornStep>{{u"sub"_s, false}}));
+    QGuiApplication::clipboard()->clear();
+    EXPECT_TRUE(VornThings::paste(board).empty());
+}
+
+int main(int argc, char** argv)
+{
+    // Offscreen even when a desktop is around: these tests must never touch the user's clipboard.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    return vorn::test::runAllTests<QGuiApplication>(argc, argv);
+}

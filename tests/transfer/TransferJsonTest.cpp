@@ -1,0 +1,270 @@
+// The transfer JSON, the pasteboard formats, the hand-off file and the hand-off itself.
+#include "family/FamilyConstants.h"
+#include "transfer/HandoffFile.h"
+#include "transfer/PlannerWorkspace.h"
+#include "transfer/VornThings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+using namespace vorn;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kThingsType(kThingsPasteboardType);
+
+VornThing fullThing()
+{
+    VornThing t;
+    t.title = u"Pay rent"_s;
+    t.done = true;
+    t.zs = 3;
+    t.steps = {{u"call landlord"_s, true}, {u"transfer"_s, false}};
+    t.note = u"by Friday"_s;
+    t.link = u"https://example.com/rent"_s;
+    t.rtf = QByteArray("{\\rtf1 by {\\b Friday}}\0\xff", 24); // binary bytes survive too
+    return t;
+}
+
+struct Workspace final : PlannerWorkspace {
+    bool isPlannerInstalled() const override { return installed; }
+    bool openUrl(const QUrl& url) override
+    {
+        opened.push_back(url);
+        return opens;
+    }
+    bool installed = true;
+    bool opens = true;
+    std::vector<QUrl> opened;
+};
+
+bool writeFile(const QString& path, const QByteArray& data)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
+} // namespace
+
+TEST(TransferJson, encodesSortedCompactKeysWithBase64Rtf)
+{
+    VornThing plain;
+    plain.title = u"Milk"_s;
+    const std::optional<QByteArray> json = VornThings::encode({fullThing(), plain});
+    ASSERT_TRUE(json);
+    EXPECT_EQ(
+        *json,
+        QByteArray(
+            R"([{"done":true,"link":"https://example.com/rent","note":"by Friday",)"
+            R"("rtf":"e1xydGYxIGJ5IHtcYiBGcmlkYXl9fQD/","steps":[{"done":true,"title":"call landlord"},)"
+            R"({"done":false,"title":"transfer"}],"title":"Pay rent","zs":3},)"
+            R"({"done":false,"note":"","steps":[],"title":"Milk","zs":0}])"));
+    EXPECT_EQ(VornThings::decode(*json), (std::vector<VornThing>{fullThing(), plain}));
+}
+
+TEST(TransferJson, decodingFillsDefaultsAndRefusesWhatDoesNotFit)
+{
+    const std::optional<std::vector<VornThing>> minimal = VornThings::decode(R"([{"title":"  x "}])");
+    ASSERT_TRUE(minimal);
+    VornThing expected;
+    expected.title = u"  x "_s; // kept as written; trimming is the inserter's business
+    EXPECT_EQ(*minimal, std::vector<VornThing>{expected});
+
+    const auto kept =
+        VornThings::decode(R"([{"title":" "},{"title":"a","zs":-2,"done":null,"extra":1},{"title":"\n"}])");
+    ASSERT_TRUE(kept);
+    ASSERT_EQ(kept->size(), 1u);
+    EXPECT_EQ(kept->front().title, u"a"_s);
+    EXPECT_EQ(kept->front().zs, -2);
+
+    const char* refused[] = {
+        "",
+        "not json",
+        R"({"title":"an object, not an array"})",
+        "[]",
+        R"([{"title":"  "}])",
+        R"([{"done":true}])",
+        R"([{"title":7}])",
+        R"([{"title":"a"},{"done":false}])", // one bad record spoils the lot
+        R"([{"title":"a","done":"yes"}])",
+        R"([{"title":"a","zs":1.5}])",
+        R"([{"title":"a","zs":1e300}])",
+        R"([{"title":"a","steps":[{"title":"s"}]}])",
+        R"([{"title":"a","steps":[{"done":true}]}])",
+        R"([{"title":"a","steps":{}}])",
+        R"([{"title":"a","rtf":"not base64!"}])",
+        R"([{"title":"a","link":5}])",
+        R"(["a"])",
+    };
+    for (const char* json : refused) {
+        SCOPED_TRACE(json);
+        EXPECT_FALSE(VornThings::decode(QByteArrayView(json, qstrlen(json))));
+    }
+}
+
+TEST(TransferJson, copyPutsTextJsonAndRtfForExactlyOneThingWithANote)
+{
+    VornThing other;
+    other.title = u"Milk"_s;
+    VornThing emptyRtf = other;
+    emptyRtf.rtf = QByteArray();
+
+    const struct {
+        const char* name;
+        std::vector<VornThing> things;
+        QStringList types;
+    } cases[] = {
+        {"one thing with a note", {fullThing()}, {u"text/plain"_s, kThingsType, u"text/rtf"_s}},
+        {"two things", {fullThing(), fullThing()}, {u"text/plain"_s, kThingsType}},
+        {"one without a note", {other}, {u"text/plain"_s, kThingsType}},
+        {"one with an empty note file", {emptyRtf}, {u"text/plain"_s, kThingsType}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MemoryPasteboard board;
+        board.setData(u"text/html"_s, "stale");
+        VornThings::copy(c.things, board);
+        EXPECT_EQ(board.types(), c.types);
+        EXPECT_EQ(VornThings::paste(board), c.things);
+    }
+
+    MemoryPasteboard board;
+    VornThings::copy({fullThing(), other}, board);
+    VornThings::copy({}, board); // leaves it alone
+    EXPECT_EQ(board.data(u"text/plain"_s), QByteArray("Pay rent\nMilk"));
+}
+
+TEST(TransferJson, undecodableTransferDataFallsBackToThePlainText)
+{
+    for (const QByteArray& json : {QByteArray("{broken"), QByteArray("[]"), QByteArray(R"([{"title":1}])")}) {
+        SCOPED_TRACE(json.toStdString());
+        MemoryPasteboard board;
+        board.setData(kThingsType, json);
+        board.setData(u"text/plain"_s, "- [x] from text");
+        const std::vector<VornThing> things = VornThings::paste(board);
+        ASSERT_EQ(things.size(), 1u);
+        EXPECT_EQ(things[0].title, u"from text"_s);
+        EXPECT_TRUE(things[0].done);
+    }
+}
+
+TEST(TransferJson, sendToPlannerWritesTheHandoffAndOpensTheUrl)
+{
+    QTemporaryDir dir;
+    HandoffFile handoff(HandoffFile::pathIn(dir.path()));
+    Workspace workspace;
+
+    ASSERT_TRUE(VornThings::sendToPlanner({fullThing()}, u"2026-03-10"_s, workspace, handoff));
+    ASSERT_EQ(workspace.opened.size(), 1u);
+    EXPECT_EQ(workspace.opened[0].toString(), u"vornplanner://add?handoff=1&day=2026-03-10"_s);
+    EXPECT_EQ(VornThings::decode(*handoff.data(kThingsType)), std::vector<VornThing>{fullThing()});
+
+    ASSERT_TRUE(VornThings::sendToPlanner({fullThing()}, std::nullopt, workspace, handoff));
+    EXPECT_EQ(workspace.opened.back().toString(), u"vornplanner://add?handoff=1"_s);
+
+    // Each refusal leaves the URL unopened, or reports that opening failed.
+    workspace.opened.clear();
+    EXPECT_FALSE(VornThings::sendToPlanner({}, std::nullopt, workspace, handoff));
+    workspace.installed = false;
+    EXPECT_FALSE(VornThings::sendToPlanner({fullThing()}, std::nullopt, workspace, handoff));
+    workspace.installed = true;
+    HandoffFile nowhere(dir.filePath(u"missing-folder/handoff"_s));
+    EXPECT_FALSE(VornThings::sendToPlanner({fullThing()}, std::nullopt, workspace, nowhere));
+    EXPECT_TRUE(workspace.opened.empty());
+    workspace.opens = false;
+    EXPECT_FALSE(VornThings::sendToPlanner({fullThing()}, std::nullopt, workspace, handoff));
+}
+
+TEST(TransferJson, handoffFileIsReplacedWholeAndTakenOnce)
+{
+    QTemporaryDir dir;
+    const QString path = HandoffFile::pathIn(dir.path());
+    EXPECT_TRUE(path.endsWith(u"/"_s + kHandoffPasteboardName));
+
+    // An earlier, bigger hand-off and some stranger's bytes left behind are both replaced whole.
+    HandoffFile earlier(path);
+    earlier.clear();
+    ASSERT_TRUE(earlier.setData(kThingsType, QByteArray(100'000, 'a')));
+    ASSERT_TRUE(earlier.setData(u"text/plain"_s, "earlier"));
+    HandoffFile now(path);
+    now.clear();
+    ASSERT_TRUE(now.setData(kThingsType, "[]\n"));
+    EXPECT_EQ(HandoffFile(path).data(kThingsType), QByteArray("[]\n"));
+    EXPECT_FALSE(HandoffFile(path).hasType(u"text/plain"_s));
+
+    HandoffFile reader(path);
+    EXPECT_EQ(reader.take(kThingsType), QByteArray("[]\n"));
+    EXPECT_FALSE(reader.take(kThingsType)) << "a hand-off is taken once";
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList()) << "nothing left behind";
+
+    for (const QByteArray& junk :
+         {QByteArray("garbage"), QByteArray("vorn-handoff 1\ntype\n999\nshort\n"),
+          QByteArray("vorn-handoff 1\ntype\n-1\n\n"), QByteArray("vorn-handoff 1\ntype")}) {
+        ASSERT_TRUE(writeFile(path, junk));
+        EXPECT_FALSE(HandoffFile(path).hasType(u"type"_s)) << junk.toStdString();
+    }
+}
+
+TEST(TransferJson, aReaderNeverSeesHalfAHandoff)
+{
+    QTemporaryDir dir;
+    const QString path = HandoffFile::pathIn(dir.path());
+    const QByteArray big(2'000'000, 'b'), small("small");
+    HandoffFile writer(path);
+    ASSERT_TRUE(writer.setData(kThingsType, small));
+
+    std::atomic<bool> done{false};
+    std::atomic<int> reads{0}, torn{0};
+    std::thread reader([&] {
+        const HandoffFile file(path);
+        while (!done) {
+            const std::optional<QByteArray> data = file.data(kThingsType);
+            ++reads;
+            if (!data || (*data != big && *data != small))
+                ++torn;
+        }
+    });
+    for (int i = 0; i < 300; ++i)
+        ASSERT_TRUE(writer.setData(kThingsType, i % 2 ? small : big));
+    done = true;
+    reader.join();
+    EXPECT_GT(reads.load(), 0);
+    EXPECT_EQ(torn.load(), 0);
+}
+
+TEST(TransferJson, withoutARuntimeFolderTheHandoffLivesInAPrivateFolder)
+{
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    qunsetenv("XDG_RUNTIME_DIR");
+    const QString path = HandoffFile::defaultPath();
+    if (!saved.isEmpty())
+        qputenv("XDG_RUNTIME_DIR", saved);
+
+    ASSERT_FALSE(path.isEmpty());
+    const QFileInfo folder(QFileInfo(path).absolutePath());
+    EXPECT_TRUE(folder.isDir());
+    EXPECT_EQ(folder.permissions() &
+                  (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
+              QFile::Permissions());
+}
+
+TEST(TransferJson, plannerCountsAsInstalledWhenItsDesktopEntryIsAFile)
+{
+    QTemporaryDir dir;
+    const QString first = dir.filePath(u"first"_s), second = dir.filePath(u"second"_s);
+    const QString name = kPlannerBundleID + u".desktop"_s;
+    ASSERT_TRUE(QDir().mkpath(first + u'/' + name)); // a folder by that name is no entry
+    ASSERT_TRUE(QDir().mkpath(second));
+    EXPECT_FALSE(findPlannerDesktopEntry({u""_s, first, second}));
+
+    ASSERT_TRUE(writeFile(second + u'/' + name, "[Desktop Entry]\n"));
+    EXPECT_EQ(findPlannerDesktopEntry({first, second}), second + u'/' + name);
+}
