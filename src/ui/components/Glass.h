@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QRectF>
+
+class QPainter;
+class QPalette;
+
+namespace vorn {
+
+// The translucent rounded background of the floating bits (toast, snooze bar, secondary buttons):
+// a capsule of the window colour at part opacity with a hairline edge.
+void paintGlassCapsule(QPainter& painter, const QRectF& rect, const QPalette& palette);
+
+} // namespace vorn

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "model/Entities.h"
+
+#include <QWidget>
+
+#include <vector>
+
+namespace vorn {
+
+class AppModel;
+class Schedule;
+class Thing;
+class ThemedLabel;
+
+// The top of a list screen: the list's title in the pixel font and a one-line summary of it, kept
+// current as things and the day change.
+class ListScreenHeader : public QWidget {
+    Q_OBJECT
+
+public:
+    ListScreenHeader(AppModel& model, const Source& source, QWidget* parent = nullptr);
+    QString title() const;
+    QString summary() const;
+
+    static QString summaryText(const AppModel& model, const Source& source, const std::vector<Thing*>& things);
+    static QString hintText(const Source& source);
+    // The day as weekday, day number and month, in the order and words of the locale.
+    static QString dayText(const QDateTime& now, const Schedule& schedule);
+
+private:
+    void refresh();
+    AppModel& m_model;
+    Source m_source;
+    ThemedLabel* m_title;
+    ThemedLabel* m_summary;
+};
+
+} // namespace vorn

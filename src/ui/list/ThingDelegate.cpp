@@ -1,0 +1,182 @@
+#include "ui/list/ThingDelegate.h"
+
+#include "pixel/PixelView.h"
+#include "pixel/Pixels.h"
+#include "pixel/Theme.h"
+#include "ui/list/ThingListModel.h"
+
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace vorn {
+
+namespace {
+
+QFont sized(const QFont& base, qreal points, QFont::Weight weight = QFont::Normal)
+{
+    QFont f = base;
+    f.setPointSizeF(points);
+    f.setWeight(weight);
+    return f;
+}
+
+constexpr int kCheckFrame = 22;
+
+} // namespace
+
+ThingDelegate::ThingDelegate(ListStyle style, QObject* parent) : QStyledItemDelegate(parent), m_style(style) {}
+
+QSize ThingDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const ListMetrics m = metrics(m_style);
+    if (index.data(ThingListModel::IsHeaderRole).toBool())
+        return {option.rect.width(), headerHeight};
+    return {option.rect.width(), m.rowHeight + m.rowSpacing};
+}
+
+QRect ThingDelegate::checkRect(const QRect& rowRect) const
+{
+    const ListMetrics m = metrics(m_style);
+    return {rowRect.left() + m.padding, rowRect.top() + (m.rowHeight - kCheckFrame) / 2, kCheckFrame, kCheckFrame};
+}
+
+QRect ThingDelegate::titleRect(const QRect& rowRect) const
+{
+    const ListMetrics m = metrics(m_style);
+    const QRect check = checkRect(rowRect);
+    const int left = check.right() + 1 + m.itemSpacing;
+    return {left, rowRect.top() + (m.rowHeight - 28) / 2, std::max(0, rowRect.right() - m.padding - left), 28};
+}
+
+void ThingDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const ListMetrics m = metrics(m_style);
+    const QPalette& pal = option.palette;
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+
+    if (index.data(ThingListModel::IsHeaderRole).toBool()) {
+        painter->setFont(sized(option.font, 12, QFont::DemiBold));
+        painter->setPen(Color::vornMuted().resolved(pal));
+        const QRect r = option.rect.adjusted(12, 14, -12, 0);
+        painter->drawText(r, Qt::AlignLeft | Qt::AlignTop, index.data(ThingListModel::TitleRole).toString());
+        painter->restore();
+        return;
+    }
+
+    const QRect row(option.rect.left(), option.rect.top(), option.rect.width(), m.rowHeight);
+    if (index.data(ThingListModel::DraggingRole).toBool())
+        painter->setOpacity(0.35);
+    if (option.state & QStyle::State_Selected) {
+        QPainterPath bg;
+        bg.addRoundedRect(QRectF(row), m.cornerRadius, m.cornerRadius);
+        painter->fillPath(bg, Color::vornSelection().resolved(pal));
+    }
+
+    const bool done = index.data(ThingListModel::DoneRole).toBool();
+    const QRect check = checkRect(row);
+    const PixelGrid& box = done ? Pixels::boxDone() : Pixels::box();
+    const QSizeF boxSize = PixelView::contentSize(box, glyphUnit);
+    const QPointF boxOrigin(check.left() + (check.width() - boxSize.width()) / 2,
+                            check.top() + (check.height() - boxSize.height()) / 2);
+    PixelView::paint(*painter, box, glyphUnit, done ? PixelView::markInks() : PixelView::defaultInks(),
+                     Color::vornFaint().resolved(pal), boxOrigin);
+
+    // Trailing items are laid out from the right edge; the title takes what is left.
+    int right = row.right() - m.padding;
+    const int centreY = row.center().y();
+    const QFont small = sized(option.font, 12);
+    const QFontMetrics smallMetrics(small);
+    painter->setFont(small);
+    painter->setPen(Color::vornMuted().resolved(pal));
+
+    if (m.showsDetails && index.data(ThingListModel::HasStepsRole).toBool()) {
+        const QRect chevron(right - 18 + 1, centreY - 9, 18, 18);
+        painter->save();
+        painter->translate(QRectF(chevron).center());
+        if (index.data(ThingListModel::ExpandedRole).toBool())
+            painter->rotate(90);
+        QPen pen(Color::vornMuted().resolved(pal), 1.6);
+        pen.setCapStyle(Qt::RoundCap);
+        pen.setJoinStyle(Qt::RoundJoin);
+        painter->setPen(pen);
+        painter->drawPolyline(QPolygonF({QPointF(-2, -4), QPointF(2, 0), QPointF(-2, 4)}));
+        painter->restore();
+        right = chevron.left() - m.itemSpacing;
+    }
+
+    const int zs = index.data(ThingListModel::ZCountRole).toInt();
+    if (zs >= 1 && !done) {
+        const int shown = std::min(zs, 3);
+        const QSizeF z = PixelView::contentSize(Pixels::z(), glyphUnit);
+        const qreal step = (Pixels::z().width() + 1) * glyphUnit;
+        const qreal width = step * (shown - 1) + z.width();
+        const qreal height = z.height() + glyphUnit * (shown - 1);
+        const qreal left = right - width + 1;
+        const qreal bottom = centreY + height / 2;
+        for (int i = 0; i < shown; ++i) {
+            PixelView::paint(*painter, Pixels::z(), glyphUnit, PixelView::defaultInks(),
+                             Color::vornSnooze().resolved(pal),
+                             QPointF(left + i * step, bottom - z.height() - i * glyphUnit));
+        }
+        right = int(left) - m.itemSpacing;
+    }
+
+    for (int role : {int(ThingListModel::MetaRole), int(ThingListModel::StepProgressRole)}) {
+        const QString text = index.data(role).toString();
+        if (text.isEmpty())
+            continue;
+        const int w = smallMetrics.horizontalAdvance(text);
+        painter->drawText(QRect(right - w + 1, row.top(), w, row.height()), Qt::AlignRight | Qt::AlignVCenter, text);
+        right -= w + m.itemSpacing;
+    }
+
+    const QRect title = titleRect(row);
+    const QRect titleArea(title.left(), title.top(), std::max(0, right - title.left() + 1), title.height());
+    QFont titleFont = sized(option.font, titlePointSize(m_style));
+    titleFont.setStrikeOut(done);
+    painter->setFont(titleFont);
+    painter->setPen((done ? Color::vornFaint() : Color::vornText()).resolved(pal));
+    const QString text = QFontMetrics(titleFont).elidedText(index.data(ThingListModel::TitleRole).toString(),
+                                                            Qt::ElideRight, titleArea.width());
+    painter->drawText(titleArea, Qt::AlignLeft | Qt::AlignVCenter, text);
+    painter->restore();
+}
+
+QWidget* ThingDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QStringLiteral("titleEditor"));
+    edit->setPlaceholderText(tr("Title"));
+    edit->setFrame(false);
+    // The editor stands in for the painted title: same size, on the row's own background.
+    QFont font = edit->font();
+    font.setPointSizeF(titlePointSize(m_style));
+    edit->setFont(font);
+    QPalette pal = edit->palette();
+    pal.setColor(QPalette::Base, Qt::transparent);
+    edit->setPalette(pal);
+    return edit;
+}
+
+void ThingDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const
+{
+    auto* edit = static_cast<QLineEdit*>(editor);
+    // Only on opening: a refresh while typing must not throw the draft away.
+    if (edit->property("vornLoaded").toBool())
+        return;
+    edit->setProperty("vornLoaded", true);
+    edit->setText(index.data(ThingListModel::TitleRole).toString());
+    edit->setCursorPosition(int(edit->text().size()));
+}
+
+void ThingDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                                         const QModelIndex&) const
+{
+    const ListMetrics m = metrics(m_style);
+    const QRect row(option.rect.left(), option.rect.top(), option.rect.width(), m.rowHeight);
+    editor->setGeometry(titleRect(row));
+}
+
+} // namespace vorn

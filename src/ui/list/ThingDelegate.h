@@ -1,0 +1,36 @@
+#pragma once
+
+#include "ui/list/ListStyle.h"
+
+#include <QStyledItemDelegate>
+
+namespace vorn {
+
+// Paints one row of the thing list: box, title, step progress, meta text, snooze badge, chevron; or a
+// Later section header. The title editor is the only widget it makes, for the row being edited.
+class ThingDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+
+public:
+    explicit ThingDelegate(ListStyle style, QObject* parent = nullptr);
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override;
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override;
+    void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const override;
+
+    // Parts of a row at `rect`, shared with the view's hit testing.
+    QRect checkRect(const QRect& rowRect) const;
+    QRect titleRect(const QRect& rowRect) const;
+    static constexpr int headerHeight = 34;
+    static constexpr qreal titlePointSize(ListStyle style) { return style == ListStyle::regular ? 13 : 12; }
+    static constexpr qreal glyphUnit = 2;
+
+private:
+    ListStyle m_style;
+};
+
+} // namespace vorn

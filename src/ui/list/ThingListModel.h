@@ -1,0 +1,80 @@
+#pragma once
+
+#include "model/AppModel.h"
+#include "ui/list/ListStyle.h"
+
+#include <QAbstractListModel>
+
+#include <optional>
+#include <vector>
+
+namespace vorn {
+
+// The rows of one source as a flat Qt model: the list's rows, with Later's section headers between
+// them as rows of their own that cannot be selected. Refreshes itself from the store and the model.
+class ThingListModel : public QAbstractListModel {
+    Q_OBJECT
+
+public:
+    enum Role {
+        TitleRole = Qt::UserRole + 1,
+        DoneRole,
+        MetaRole,         // QString, empty when there is none or the style hides it
+        ZCountRole,
+        IsFamilyRole,
+        RowIdRole,        // QString key: "t:<record>" or "s:<shared id>"
+        StepProgressRole, // QString "done/total", empty without steps
+        IsHeaderRole,
+        HasStepsRole,
+        ExpandedRole,
+        DraggingRole,
+    };
+
+    ThingListModel(AppModel& model, Source source, ListStyle style, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    const Source& source() const { return m_source; }
+    void setSource(const Source& source);
+    ListStyle style() const { return m_style; }
+
+    // Rebuilds the rows; inserts or removes one run of rows when that is all that changed.
+    void refresh();
+
+    // The list's rows without headers, in order: what the model's operations take as `order`.
+    const std::vector<RowID>& rowIDs() const { return m_rowIDs; }
+    std::optional<RowID> rowID(int entry) const;
+    // Position among rowIDs() of an entry; none for a header.
+    std::optional<int> rowIndex(int entry) const;
+    std::optional<int> entryOf(const RowID& id) const;
+    bool isHeader(int entry) const;
+    // The live thing of an entry; null for headers, family rows and things deleted since the last refresh.
+    Thing* thing(int entry) const;
+
+    static QString key(const RowID& id);
+
+private:
+    struct Entry {
+        std::optional<RowID> id; // none for a header
+        QString header;
+        std::optional<SharedThing> shared;
+        QString key;
+    };
+    std::vector<Entry> build() const;
+    void onModelChanged(AppModel::Field field);
+    void allDataChanged();
+
+    AppModel& m_model;
+    Source m_source;
+    ListStyle m_style;
+    std::vector<Entry> m_entries;
+    std::vector<RowID> m_rowIDs;
+    std::vector<int> m_rowIndex; // per entry: index among rows, -1 for headers
+    QHash<QString, int> m_entryByKey; // the arrow keys and the selection mirror look rows up by id
+};
+
+} // namespace vorn

@@ -1,0 +1,636 @@
+#include "ui/list/ThingListView.h"
+
+#include "pixel/PixelView.h"
+#include "pixel/Pixels.h"
+#include "pixel/Theme.h"
+#include "ui/list/ThingDelegate.h"
+#include "ui/list/ThingListModel.h"
+
+#include <QDrag>
+#include <QHBoxLayout>
+#include <QDragEnterEvent>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QScrollBar>
+
+namespace vorn {
+
+namespace {
+
+// Compact lists grow with their rows up to this many, then scroll.
+constexpr int kCompactVisibleRows = 10;
+
+} // namespace
+
+ThingListView::ThingListView(AppModel& model, Source source, ListStyle style, QWidget* parent)
+    : QListView(parent), m_model(model), m_style(style)
+{
+    setObjectName(QStringLiteral("thingList"));
+    m_listModel = new ThingListModel(model, std::move(source), style, this);
+    m_delegate = new ThingDelegate(style, this);
+    setModel(m_listModel);
+    setItemDelegate(m_delegate);
+    // The model's selection is the truth; the view's selection only mirrors it for painting.
+    setSelectionMode(QAbstractItemView::NoSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setUniformItemSizes(!metrics(style).showsDetails);
+    setFrameShape(QFrame::NoFrame);
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(false);
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDefaultDropAction(Qt::MoveAction);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    viewport()->setAutoFillBackground(false);
+
+    connect(&m_model, &AppModel::changed, this, [this](AppModel::Field field) {
+        if (field == AppModel::Field::selection)
+            mirrorSelection();
+        else if (field == AppModel::Field::addRequest)
+            startAdding();
+    });
+    const auto rowsChanged = [this] {
+        mirrorSelection();
+        placeAddField();
+    };
+    connect(m_listModel, &QAbstractItemModel::modelReset, this, rowsChanged);
+    connect(m_listModel, &QAbstractItemModel::rowsInserted, this, rowsChanged);
+    connect(m_listModel, &QAbstractItemModel::rowsRemoved, this, rowsChanged);
+    mirrorSelection();
+    if (style == ListStyle::compact)
+        makeAddRow();
+    placeAddField();
+}
+
+const Source& ThingListView::source() const
+{
+    return m_listModel->source();
+}
+
+void ThingListView::setSource(const Source& source)
+{
+    if (source == m_listModel->source())
+        return;
+    if (state() == QAbstractItemView::EditingState) {
+        if (QWidget* editor = indexWidget(currentIndex()))
+            closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+    }
+    if (m_addRow) {
+        m_addRow->hide();
+        m_addRow->deleteLater();
+        m_addRow = nullptr;
+        m_addField = nullptr;
+    }
+    setAwaitingSnooze(false);
+    m_dropTarget.reset();
+    m_listModel->setSource(source);
+    if (m_style == ListStyle::compact)
+        makeAddRow();
+    placeAddField();
+}
+
+bool ThingListView::isDoneIsh() const
+{
+    return m_listModel->source() == Source::doneIsh;
+}
+
+bool ThingListView::isTyping() const
+{
+    return state() == QAbstractItemView::EditingState || (m_addField && m_addField->hasFocus());
+}
+
+QSet<RowID> ThingListView::visibleSelection() const
+{
+    QSet<RowID> out;
+    for (const RowID& id : m_model.selection()) {
+        if (m_listModel->entryOf(id))
+            out.insert(id);
+    }
+    return out;
+}
+
+bool ThingListView::selectionHasThing(const QSet<RowID>& ids) const
+{
+    return std::any_of(ids.begin(), ids.end(), [](const RowID& id) { return id.isThing(); });
+}
+
+Thing* ThingListView::primaryThing() const
+{
+    const auto primary = m_model.primarySelection();
+    if (!primary || !primary->isThing())
+        return nullptr;
+    const auto entry = m_listModel->entryOf(*primary);
+    return entry ? m_listModel->thing(*entry) : nullptr;
+}
+
+std::vector<RowID> ThingListView::order() const
+{
+    return m_listModel->rowIDs();
+}
+
+void ThingListView::setAwaitingSnooze(bool awaiting)
+{
+    if (m_awaitingSnooze == awaiting)
+        return;
+    m_awaitingSnooze = awaiting;
+    Q_EMIT awaitingSnoozeChanged(awaiting);
+}
+
+void ThingListView::mirrorSelection()
+{
+    QItemSelection selection;
+    for (const RowID& id : m_model.selection()) {
+        if (const auto entry = m_listModel->entryOf(id))
+            selection.select(m_listModel->index(*entry), m_listModel->index(*entry));
+    }
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (const auto primary = m_model.primarySelection()) {
+        if (const auto entry = m_listModel->entryOf(*primary)) {
+            const QModelIndex index = m_listModel->index(*entry);
+            if (state() != QAbstractItemView::EditingState)
+                selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+            scrollTo(index);
+        }
+    }
+    viewport()->update();
+}
+
+bool ThingListView::moveSelection(int delta)
+{
+    const auto& rows = m_listModel->rowIDs();
+    if (rows.empty())
+        return false;
+    const int last = int(rows.size()) - 1;
+    int target = delta < 0 ? last : 0;
+    if (const auto primary = m_model.primarySelection()) {
+        const auto entry = m_listModel->entryOf(*primary);
+        if (const auto at = entry ? m_listModel->rowIndex(*entry) : std::nullopt)
+            target = std::clamp(*at + delta, 0, last);
+    }
+    m_model.select(rows[size_t(target)]);
+    return true;
+}
+
+void ThingListView::keyPressEvent(QKeyEvent* event)
+{
+    if (handleKey(event))
+        event->accept();
+    else
+        event->ignore();
+}
+
+bool ThingListView::handleKey(QKeyEvent* event)
+{
+    const int key = event->key();
+    const bool command = event->modifiers() & Qt::ControlModifier;
+    if (key == Qt::Key_Escape) {
+        if (!m_awaitingSnooze)
+            return false;
+        setAwaitingSnooze(false);
+        return true;
+    }
+    if (isTyping())
+        return false;
+
+    switch (key) {
+    case Qt::Key_Up:
+        return moveSelection(-1);
+    case Qt::Key_Down:
+        return moveSelection(+1);
+    case Qt::Key_Space: {
+        const auto ids = visibleSelection();
+        if (ids.isEmpty())
+            return false;
+        m_model.setDone(ids, !m_model.allDone(ids));
+        return true;
+    }
+    case Qt::Key_Return:
+    case Qt::Key_Enter: {
+        const auto primary = m_model.primarySelection();
+        if (!primary || !m_listModel->entryOf(*primary))
+            return false;
+        if (primary->isShared()) {
+            // Renaming a family row in place belongs to the family row widget, not this list yet.
+            if (!command)
+                return false;
+            if (m_model.syncsToFamily())
+                m_model.setEditingNote(NoteTarget::shared(*primary->sharedID()));
+            return true;
+        }
+        if (command) {
+            m_model.setEditingNote(NoteTarget::thing(*primary->thingID()));
+            return true;
+        }
+        return beginEditing(*primary);
+    }
+    case Qt::Key_Delete:
+    case Qt::Key_Backspace: {
+        const auto ids = visibleSelection();
+        if (ids.isEmpty())
+            return false;
+        m_model.remove(ids, order());
+        return true;
+    }
+    case Qt::Key_Right:
+    case Qt::Key_Left: {
+        Thing* t = metrics(m_style).arrowKeys ? primaryThing() : nullptr;
+        if (!t)
+            return false;
+        if (key == Qt::Key_Left)
+            m_model.setExpanded(*t, false);
+        else if (!t->steps().empty())
+            m_model.setExpanded(*t, true);
+        else
+            m_model.requestAddStep(*t);
+        return true;
+    }
+    default:
+        break;
+    }
+
+    if (m_awaitingSnooze && key >= Qt::Key_1 && key <= Qt::Key_4) {
+        const auto option = snoozeOptionFromRaw(key - Qt::Key_0);
+        m_model.snooze(visibleSelection(), *option, order());
+        setAwaitingSnooze(false);
+        return true;
+    }
+
+    const QString text = event->text().toLower();
+    if (text == QLatin1String("s")) {
+        if (isDoneIsh() || !selectionHasThing(visibleSelection()))
+            return false;
+        setAwaitingSnooze(true);
+        return true;
+    }
+    if (text == QLatin1String("t")) {
+        const auto ids = visibleSelection();
+        if (!selectionHasThing(ids))
+            return false;
+        m_model.moveToToday(ids, order());
+        return true;
+    }
+    if (text == QLatin1String("n")) {
+        if (isDoneIsh())
+            return false;
+        startAdding();
+        return true;
+    }
+    if (text == QLatin1String("p") && m_style == ListStyle::compact) {
+        // The panel watches `floats` and changes its window level itself.
+        m_model.setFloats(!m_model.floats());
+        return true;
+    }
+    return false;
+}
+
+bool ThingListView::beginEditing(const RowID& id)
+{
+    const auto entry = m_listModel->entryOf(id);
+    if (!id.isThing() || !entry || !m_listModel->thing(*entry))
+        return false;
+    stopAdding();
+    m_model.select(id);
+    const QModelIndex index = m_listModel->index(*entry);
+    if (!edit(index, QAbstractItemView::AllEditTriggers, nullptr))
+        return false;
+    // Qt opens a line editor with its text selected; the caret belongs at the end instead.
+    if (auto* editor = qobject_cast<QLineEdit*>(indexWidget(index)))
+        editor->setCursorPosition(int(editor->text().size()));
+    return true;
+}
+
+void ThingListView::makeAddRow()
+{
+    if (m_addRow || isDoneIsh())
+        return;
+    const ListMetrics m = metrics(m_style);
+    m_addRow = new QWidget(this);
+    m_addRow->setObjectName(QStringLiteral("addRow"));
+    auto* layout = new QHBoxLayout(m_addRow);
+    layout->setContentsMargins(m.padding, 0, m.padding, 0);
+    layout->setSpacing(m.itemSpacing);
+    auto* frame = new QWidget(m_addRow);
+    frame->setFixedSize(22, 22);
+    auto* frameLayout = new QHBoxLayout(frame);
+    frameLayout->setContentsMargins(0, 0, 0, 0);
+    auto* plus = new PixelView(Pixels::plus(), 2, frame);
+    plus->setForeground(Color::vornFaint());
+    frameLayout->addWidget(plus, 0, Qt::AlignCenter);
+    layout->addWidget(frame);
+    m_addField = new QLineEdit(m_addRow);
+    m_addField->setObjectName(QStringLiteral("addField"));
+    m_addField->setPlaceholderText(tr("Add a thing"));
+    m_addField->setFrame(false);
+    QPalette pal = m_addField->palette();
+    pal.setColor(QPalette::Base, Qt::transparent);
+    m_addField->setPalette(pal);
+    QFont font = m_addField->font();
+    font.setPointSizeF(ThingDelegate::titlePointSize(m_style));
+    m_addField->setFont(font);
+    m_addField->installEventFilter(this);
+    layout->addWidget(m_addField, 1);
+    connect(m_addField, &QLineEdit::returnPressed, this, [this] {
+        // The field stays open so several things can be typed one after another.
+        m_model.add(m_addField->text(), m_listModel->source());
+        m_addField->clear();
+    });
+    placeAddField();
+    m_addRow->show();
+}
+
+void ThingListView::startAdding()
+{
+    if (isDoneIsh())
+        return;
+    setAwaitingSnooze(false);
+    makeAddRow();
+    m_addField->setFocus();
+}
+
+void ThingListView::stopAdding()
+{
+    if (!m_addRow)
+        return;
+    const bool hadFocus = m_addField && m_addField->hasFocus();
+    if (m_style == ListStyle::compact && !isDoneIsh()) {
+        // The compact list keeps its add row; only the draft goes.
+        m_addField->clear();
+    } else {
+        m_addRow->hide();
+        m_addRow->deleteLater();
+        m_addRow = nullptr;
+        m_addField = nullptr;
+        placeAddField();
+    }
+    if (hadFocus)
+        setFocus();
+}
+
+void ThingListView::placeAddField()
+{
+    const ListMetrics m = metrics(m_style);
+    const int strip = m_addRow ? m.rowHeight : 0;
+    setViewportMargins(0, 0, 0, strip);
+    if (m_style == ListStyle::compact) {
+        // As tall as the rows up to ten of them; only beyond that does the list scroll.
+        const int rows = int(m_listModel->rowIDs().size());
+        setVerticalScrollBarPolicy(rows > kCompactVisibleRows ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+        setFixedHeight(std::min(rows, kCompactVisibleRows) * m.rowHeight + strip + 2 * frameWidth());
+    }
+    if (m_addRow) {
+        const QRect r = contentsRect();
+        m_addRow->setGeometry(r.left(), r.bottom() + 1 - m.rowHeight, r.width(), m.rowHeight);
+    }
+}
+
+void ThingListView::resizeEvent(QResizeEvent* event)
+{
+    QListView::resizeEvent(event);
+    placeAddField();
+}
+
+bool ThingListView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_addField && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        stopAdding();
+        return true;
+    }
+    return QListView::eventFilter(watched, event);
+}
+
+void ThingListView::mousePressEvent(QMouseEvent* event)
+{
+    const QModelIndex index = indexAt(event->position().toPoint());
+    const auto id = index.isValid() ? m_listModel->rowID(index.row()) : std::nullopt;
+    if (!id || event->button() != Qt::LeftButton) {
+        QListView::mousePressEvent(event);
+        return;
+    }
+    const QRect rect = visualRect(index);
+    const QPoint pos = event->position().toPoint();
+    const bool command = event->modifiers() & Qt::ControlModifier;
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
+    Thing* t = m_listModel->thing(index.row());
+    if (t && m_delegate->checkRect(rect).contains(pos)) {
+        m_model.toggleDone(*t);
+        return;
+    }
+    // A click on the title of the one row already selected renames it; elsewhere a click selects.
+    if (t && !command && !shift && m_delegate->titleRect(rect).contains(pos) && m_model.selection().size() == 1
+        && m_model.selection().contains(*id)) {
+        beginEditing(*id);
+        return;
+    }
+    m_model.click(*id, command, shift, m_listModel->source(), true);
+    setFocus(Qt::MouseFocusReason);
+    Q_EMIT activated();
+    // The base class only records the press here, so a drag can start from it.
+    QListView::mousePressEvent(event);
+}
+
+void ThingListView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    const QModelIndex index = indexAt(event->position().toPoint());
+    const auto id = index.isValid() ? m_listModel->rowID(index.row()) : std::nullopt;
+    if (!id)
+        return;
+    if (id->isThing())
+        m_model.setEditingNote(NoteTarget::thing(*id->thingID()));
+    else if (m_model.syncsToFamily())
+        m_model.setEditingNote(NoteTarget::shared(*id->sharedID()));
+}
+
+std::unique_ptr<QMenu> ThingListView::contextMenu(int entry)
+{
+    const auto id = m_listModel->rowID(entry);
+    if (!id)
+        return nullptr;
+    // A click inside the selection acts on all of it; elsewhere only on the clicked row.
+    QSet<RowID> targets = m_model.selectedIDs(m_listModel->source(), true);
+    if (!targets.contains(*id))
+        targets = {*id};
+    const std::vector<RowID> rows = order();
+    const Source source = m_listModel->source();
+    auto menu = std::make_unique<QMenu>(this);
+    const bool allDone = m_model.allDone(targets);
+    const auto addDone = [&] {
+        menu->addAction(allDone ? tr("Not Done") : tr("Done"), this,
+                        [this, targets, allDone] { m_model.setDone(targets, !allDone); });
+    };
+    const auto addDelete = [&] {
+        menu->addSeparator();
+        menu->addAction(tr("Delete"), this, [this, targets, rows] { m_model.remove(targets, rows); });
+    };
+
+    if (id->isShared()) {
+        const auto shared = m_model.sharedThing(*id->sharedID());
+        const bool hasNote = shared && !shared->note.isEmpty();
+        menu->addAction(hasNote ? tr("Open Note") : tr("Add a Note"), this, [this, sid = *id->sharedID()] {
+            if (m_model.syncsToFamily())
+                m_model.setEditingNote(NoteTarget::shared(sid));
+        });
+        addDone();
+        addDelete();
+        return menu;
+    }
+
+    addDone();
+    if (source != Source::doneIsh) {
+        QMenu* snooze = menu->addMenu(tr("Snooze"));
+        const std::pair<SnoozeOption, QString> options[] = {{SnoozeOption::tonightIsh, tr("Tonight-ish")},
+                                                             {SnoozeOption::tomorrow, tr("Tomorrow")},
+                                                             {SnoozeOption::monday, tr("Monday")},
+                                                             {SnoozeOption::someday, tr("Someday")}};
+        for (const auto& [option, title] : options) {
+            snooze->addAction(title, this, [this, targets, rows, opt = option] { m_model.snooze(targets, opt, rows); });
+        }
+    }
+    if (source != Source::today)
+        menu->addAction(tr("Move to Today"), this, [this, targets, rows] { m_model.moveToToday(targets, rows); });
+    menu->addAction(tr("Edit"), this, [this, rid = *id] { beginEditing(rid); });
+    if (m_style != ListStyle::compact) {
+        menu->addAction(tr("Add Step"), this, [this, rid = *id] {
+            const auto at = m_listModel->entryOf(rid);
+            if (Thing* t = at ? m_listModel->thing(*at) : nullptr)
+                m_model.requestAddStep(*t);
+        });
+    }
+    menu->addSeparator();
+    menu->addAction(tr("Cut"), this, [this, targets, rows] { m_model.cut(targets, rows); });
+    menu->addAction(tr("Copy"), this, [this, targets] { m_model.copy(targets); });
+    menu->addAction(tr("Paste"), this, [this] { m_model.paste(); });
+    if (m_model.plannerIsInstalled()) {
+        menu->addAction(tr("Send to Vorn Planner"), this,
+                        [this, targets, rows] { m_model.sendToPlanner(targets, rows); });
+    }
+    addDelete();
+    return menu;
+}
+
+void ThingListView::contextMenuEvent(QContextMenuEvent* event)
+{
+    const QModelIndex index = indexAt(viewport()->mapFrom(this, event->pos()));
+    auto menu = index.isValid() ? contextMenu(index.row()) : nullptr;
+    if (!menu) {
+        event->ignore();
+        return;
+    }
+    menu->exec(event->globalPos());
+}
+
+void ThingListView::startDrag(Qt::DropActions)
+{
+    const auto id = m_listModel->rowID(currentIndex().row());
+    if (!id)
+        return;
+    auto* mime = new QMimeData;
+    mime->setText(m_model.beginDrag(*id));
+    auto* drag = new QDrag(this);
+    drag->setMimeData(mime);
+    drag->exec(Qt::MoveAction);
+}
+
+std::optional<DropSpot> ThingListView::dropSpotAt(const QPoint& pos) const
+{
+    const QModelIndex index = indexAt(pos);
+    if (index.isValid()) {
+        const auto row = m_listModel->rowIndex(index.row());
+        if (!row)
+            return std::nullopt;
+        return dropSpotInRow(*row, pos.y() - visualRect(index).top(), metrics(m_style).rowHeight);
+    }
+    const int count = m_listModel->rowCount();
+    const int lastBottom = count > 0 ? visualRect(m_listModel->index(count - 1)).bottom() : -1;
+    if (m_style == ListStyle::regular && pos.y() > lastBottom && m_model.canReorder(m_listModel->source()))
+        return DropSpot::endOfList();
+    return std::nullopt;
+}
+
+bool ThingListView::performDrop(const DropSpot& spot)
+{
+    const int before = insertionIndex(spot, int(m_listModel->rowIDs().size()));
+    m_dropTarget.reset();
+    viewport()->update();
+    return m_model.drop(before, m_listModel->source());
+}
+
+void ThingListView::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!event->mimeData()->hasText()) {
+        event->ignore();
+        return;
+    }
+    m_dropTarget = dropSpotAt(event->position().toPoint());
+    viewport()->update();
+    event->setDropAction(Qt::MoveAction);
+    event->accept();
+}
+
+void ThingListView::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!event->mimeData()->hasText()) {
+        event->ignore();
+        return;
+    }
+    const auto spot = dropSpotAt(event->position().toPoint());
+    if (spot != m_dropTarget) {
+        m_dropTarget = spot;
+        viewport()->update();
+    }
+    event->setDropAction(Qt::MoveAction);
+    event->accept();
+}
+
+void ThingListView::dragLeaveEvent(QDragLeaveEvent* event)
+{
+    m_dropTarget.reset();
+    viewport()->update();
+    event->accept();
+}
+
+void ThingListView::dropEvent(QDropEvent* event)
+{
+    const auto spot = dropSpotAt(event->position().toPoint());
+    if (!spot || !event->mimeData()->hasText()) {
+        m_dropTarget.reset();
+        viewport()->update();
+        event->ignore();
+        return;
+    }
+    const bool moved = performDrop(*spot);
+    event->setDropAction(Qt::MoveAction);
+    event->setAccepted(moved);
+}
+
+void ThingListView::paintEvent(QPaintEvent* event)
+{
+    QListView::paintEvent(event);
+    if (!m_dropTarget)
+        return;
+    const ListMetrics m = metrics(m_style);
+    int y = -1;
+    if (m_dropTarget->kind == DropSpot::Kind::endOfList) {
+        const int count = m_listModel->rowCount();
+        y = count > 0 ? visualRect(m_listModel->index(count - 1)).bottom() + 1 : 0;
+    } else if (size_t(m_dropTarget->index) < m_listModel->rowIDs().size()) {
+        const auto entry = m_listModel->entryOf(m_listModel->rowIDs()[size_t(m_dropTarget->index)]);
+        if (entry) {
+            const QRect rect = visualRect(m_listModel->index(*entry));
+            y = m_dropTarget->after ? rect.top() + m.rowHeight - 2 : rect.top();
+        }
+    }
+    if (y < 0)
+        return;
+    QPainter painter(viewport());
+    painter.fillRect(QRect(m.padding, y, viewport()->width() - 2 * m.padding, 2), Color::vornText().resolved(palette()));
+}
+
+} // namespace vorn

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "model/AppModel.h"
+#include "ui/list/DropPosition.h"
+#include "ui/list/ListStyle.h"
+
+#include <QLineEdit>
+#include <QListView>
+#include <QPointer>
+
+#include <memory>
+#include <optional>
+
+class QMenu;
+
+
+namespace vorn {
+
+class ThingDelegate;
+class ThingListModel;
+
+// The keyboard-driven list of one source. It keeps only view state (the add field, the row being
+// renamed, the drop target, a pending snooze choice); data changes and the selection go through AppModel.
+class ThingListView : public QListView {
+    Q_OBJECT
+
+public:
+    ThingListView(AppModel& model, Source source, ListStyle style, QWidget* parent = nullptr);
+
+    ThingListModel* listModel() const { return m_listModel; }
+    ListStyle listStyle() const { return m_style; }
+    const Source& source() const;
+    // Showing another source drops every piece of view state.
+    void setSource(const Source& source);
+
+    bool awaitingSnooze() const { return m_awaitingSnooze; }
+    // The compact list always has its add row; the regular one only after N or the new-thing command.
+    bool isAdding() const { return m_addField != nullptr; }
+    QLineEdit* addField() const { return m_addField; }
+    // True while a text field of the list has the keys; then only Escape is a list key.
+    bool isTyping() const;
+    bool isEditingTitle() const { return state() == QAbstractItemView::EditingState; }
+
+    void startAdding();
+    // Opens the inline title editor of a local thing.
+    bool beginEditing(const RowID& id);
+
+    const std::optional<DropSpot>& dropTarget() const { return m_dropTarget; }
+    // The spot a drop at `pos` (viewport coordinates) would land on; none outside rows and end zone.
+    std::optional<DropSpot> dropSpotAt(const QPoint& pos) const;
+    bool performDrop(const DropSpot& spot);
+
+    // The menu a right click on the row at `entry` shows; none for a header. The caller owns it.
+    std::unique_ptr<QMenu> contextMenu(int entry);
+
+Q_SIGNALS:
+    // A row was clicked: the focus panel brings itself forward.
+    void activated();
+    void awaitingSnoozeChanged(bool awaiting);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool handleKey(QKeyEvent* event);
+    void mirrorSelection();
+    void setAwaitingSnooze(bool awaiting);
+    void stopAdding();
+    void makeAddRow();
+    void placeAddField();
+    bool isDoneIsh() const;
+    QSet<RowID> visibleSelection() const;
+    bool selectionHasThing(const QSet<RowID>& ids) const;
+    Thing* primaryThing() const;
+    std::vector<RowID> order() const;
+    bool moveSelection(int delta);
+
+    AppModel& m_model;
+    ListStyle m_style;
+    ThingListModel* m_listModel = nullptr;
+    ThingDelegate* m_delegate = nullptr;
+    QPointer<QWidget> m_addRow; // the plus glyph and the add field
+    QPointer<QLineEdit> m_addField;
+    bool m_awaitingSnooze = false;
+    std::optional<DropSpot> m_dropTarget;
+};
+
+} // namespace vorn

@@ -1,0 +1,167 @@
+#include "support/ModelHarness.h"
+#include "ui/components/EmptyListView.h"
+#include "ui/components/ListScreen.h"
+#include "ui/components/ListScreenHeader.h"
+#include "pixel/YawnView.h"
+
+#include <QLabel>
+#include <QTest>
+
+namespace vorn {
+namespace {
+
+Source pileNamed(const AppModel& model, const QString& name)
+{
+    for (Pile* p : model.piles()) {
+        if (p->name() == name)
+            return Source::pile(p->id());
+    }
+    ADD_FAILURE() << "no pile " << name.toStdString();
+    return Source::today;
+}
+
+TEST(ListScreenHeader, demoListsReadTheirTitleSummaryAndHint)
+{
+    test::ModelHarness h; // Tuesday 10 March 2026, en_US
+    h.demo();
+    auto model = h.start();
+    ASSERT_TRUE(model);
+    struct Case {
+        Source source;
+        QString title;
+        QString summary;
+        QString hint;
+    };
+    const std::vector<Case> cases{
+        {Source::today, "today", "Tuesday, March 10 · 4 left.", "5 is plenty. The rest can wait in Later."},
+        {Source::later, "later", "5 things, pushed off. 2 coming back tomorrow.",
+         "Snoozed things come back on their own. Like a cat."},
+        {Source::doneIsh, "done-ish", "1 done. Clears itself after 7 days.", "No archive to tend."},
+        {pileNamed(*model, "Groceries"), "groceries", "3 things in a pile. None of it is due.",
+         "Press T to pull one into Today, or S to snooze it."},
+        {pileNamed(*model, "Trip"), "trip", "2 things in a pile. None of it is due.",
+         "Press T to pull one into Today, or S to snooze it."},
+    };
+    for (const Case& c : cases) {
+        ListScreen screen(*model, c.source);
+        EXPECT_EQ(screen.header()->title(), c.title);
+        EXPECT_EQ(screen.header()->summary(), c.summary);
+        EXPECT_EQ(screen.hint(), c.hint);
+    }
+}
+
+TEST(ListScreenHeader, todayCountsSwitchWording)
+{
+    // given the demo's 4 open things in Today
+    test::ModelHarness h;
+    h.demo();
+    auto model = h.start();
+    ASSERT_TRUE(model);
+    ListScreenHeader header(*model, Source::today);
+
+    // when one more arrives, the header follows the store
+    model->add(QStringLiteral("Fifth"), Source::today);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return header.summary().endsWith(QStringLiteral("5 left.")); }, 2000));
+    EXPECT_EQ(header.summary(), QStringLiteral("Tuesday, March 10 · 5 left."));
+
+    model->add(QStringLiteral("Sixth"), Source::today);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return header.summary().contains(QStringLiteral("Bold")); }, 2000));
+    EXPECT_EQ(header.summary(), QStringLiteral("Tuesday, March 10 · That's 6. Bold."));
+}
+
+TEST(ListScreenHeader, emptyListsAndRollover)
+{
+    test::ModelHarness h;
+    auto model = h.start();
+    ASSERT_TRUE(model);
+    EXPECT_EQ(ListScreenHeader::summaryText(*model, Source::today, model->allThings()),
+              QStringLiteral("Tuesday, March 10 · Nothing left."));
+    EXPECT_EQ(ListScreenHeader::summaryText(*model, Source::later, model->allThings()),
+              QStringLiteral("No rush. Nothing due tomorrow. Suspicious."));
+    Pile* empty = model->createPile(QStringLiteral("Empty"));
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(ListScreenHeader::summaryText(*model, Source::pile(empty->id()), model->allThings()),
+              QStringLiteral("Nothing in it yet."));
+
+    // given one thing left open overnight
+    model->add(QStringLiteral("Leftover"), Source::today);
+    ListScreenHeader header(*model, Source::today);
+    h.clock->advance(24 * 3600);
+    model->tick();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return header.summary().contains(QStringLiteral("rolled")); }, 2000));
+    EXPECT_EQ(header.summary(),
+              QStringLiteral("Wednesday, March 11 · 1 left. · 1 thing rolled over. We've all been there."));
+}
+
+TEST(ListScreenHeader, dayTextFollowsTheLocaleWithoutYear)
+{
+    const QDateTime noon(QDate(2026, 3, 10), QTime(12, 0), QTimeZone("Europe/Berlin"));
+    EXPECT_EQ(ListScreenHeader::dayText(noon, Schedule(QTimeZone("Europe/Berlin"), QLocale("en_US"))),
+              QStringLiteral("Tuesday, March 10"));
+    const QString german = ListScreenHeader::dayText(noon, Schedule(QTimeZone("Europe/Berlin"), QLocale("de_DE")));
+    EXPECT_TRUE(german.startsWith(QStringLiteral("Dienstag"))) << german.toStdString();
+    EXPECT_TRUE(german.contains(QStringLiteral("März"))) << german.toStdString();
+    EXPECT_FALSE(german.contains(QStringLiteral("2026"))) << german.toStdString();
+}
+
+TEST(ListScreen, clickAroundRowsRequestsAddExceptOnDoneIsh)
+{
+    test::ModelHarness h;
+    auto model = h.start();
+    ASSERT_TRUE(model);
+    ListScreen today(*model, Source::today);
+    today.resize(500, 400);
+    today.show();
+    const int before = model->addRequest();
+    QTest::mouseClick(today.list(), Qt::LeftButton, {}, QPoint(50, 50));
+    EXPECT_EQ(model->addRequest(), before + 1);
+
+    ListScreen done(*model, Source::doneIsh);
+    done.resize(500, 400);
+    done.show();
+    QTest::mouseClick(done.list(), Qt::LeftButton, {}, QPoint(50, 50));
+    EXPECT_EQ(model->addRequest(), before + 1);
+}
+
+TEST(ListScreen, setListReplacesThePlaceholder)
+{
+    test::ModelHarness h;
+    auto model = h.start();
+    ASSERT_TRUE(model);
+    ListScreen screen(*model, Source::today);
+    auto* list = new QLabel(QStringLiteral("rows"));
+    screen.setList(list);
+    EXPECT_EQ(screen.list(), list);
+    EXPECT_EQ(list->parentWidget(), &screen);
+    EXPECT_EQ(screen.findChildren<QLabel*>(QStringLiteral("listPlaceholder")).size(), 0);
+}
+
+TEST(EmptyListView, messagesPerSourceAndStyle)
+{
+    struct Case {
+        Source source;
+        ListStyle style;
+        QString text;
+    };
+    const std::vector<Case> cases{
+        {Source::today, ListStyle::regular, "nothing due. suspicious."},
+        {Source::today, ListStyle::compact, "nothing left. suspicious."},
+        {Source::later, ListStyle::regular, "Nothing pushed off. Look at you."},
+        {Source::later, ListStyle::compact, "Nothing pushed off. Look at you."},
+        {Source::doneIsh, ListStyle::regular, "Nothing done yet. It's fine."},
+        {Source::pile(RecordId{}), ListStyle::compact, "An empty pile. Very restful."},
+    };
+    for (const Case& c : cases) {
+        EmptyListView view(c.source, c.style);
+        EXPECT_EQ(view.text(), c.text);
+        // Today's regular empty state yawns; the others show the still face.
+        const bool yawns = c.source == Source::today && c.style == ListStyle::regular;
+        EXPECT_EQ(view.findChildren<YawnView*>().size(), yawns ? 1 : 0) << c.text.toStdString();
+        if (c.style == ListStyle::compact) {
+            EXPECT_EQ(view.height(), 40);
+        }
+    }
+}
+
+} // namespace
+} // namespace vorn

@@ -1,0 +1,175 @@
+#include "support/ModelHarness.h"
+#include "ui/components/CheckButton.h"
+#include "ui/components/DoneLine.h"
+#include "ui/components/FamilyThingRow.h"
+#include "ui/components/PixelButton.h"
+#include "ui/components/SnoozeBar.h"
+#include "ui/components/ToastView.h"
+#include "pixel/Pixels.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+
+namespace vorn {
+namespace {
+
+TEST(CheckButton, clickCallsActionAndLabelFollowsState)
+{
+    int calls = 0;
+    CheckButton check(false, [&] { ++calls; });
+    check.show();
+    EXPECT_EQ(check.size(), QSize(22, 22));
+    EXPECT_EQ(check.accessibleName(), QStringLiteral("Not done"));
+    QTest::mouseClick(&check, Qt::LeftButton);
+    EXPECT_EQ(calls, 1);
+    check.setDone(true);
+    EXPECT_EQ(check.accessibleName(), QStringLiteral("Done"));
+
+    // The ticked box shows the yawn ink; the open one has none of it.
+    const QImage done = check.grab().toImage();
+    check.setDone(false);
+    const QImage open = check.grab().toImage();
+    const auto hasYawn = [](const QImage& img) {
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                if (img.pixelColor(x, y).rgb() == Color::yawn.rgb())
+                    return true;
+        return false;
+    };
+    EXPECT_TRUE(hasYawn(done));
+    EXPECT_FALSE(hasYawn(open));
+}
+
+TEST(PixelButton, clickCallsActionAndPressShrinksLabel)
+{
+    int calls = 0;
+    PixelButton button(Pixels::plus(), Color::vornText(), [&] { ++calls; });
+    button.show();
+    EXPECT_EQ(button.size(), QSize(28, 28));
+    QTest::mousePress(&button, Qt::LeftButton);
+    EXPECT_DOUBLE_EQ(button.labelScale(), PressButton::pressedScale);
+    QTest::mouseRelease(&button, Qt::LeftButton);
+    EXPECT_DOUBLE_EQ(button.labelScale(), 1.0);
+    EXPECT_EQ(calls, 1);
+}
+
+TEST(SnoozeBar, numberKeysPickOptionsAndEscapeCancels)
+{
+    SnoozeBar bar(ListStyle::regular);
+    std::vector<SnoozeOption> picked;
+    int cancels = 0;
+    bar.setOnPick([&](SnoozeOption o) { picked.push_back(o); });
+    bar.setOnCancel([&] { ++cancels; });
+    bar.show();
+    for (Qt::Key key : {Qt::Key_1, Qt::Key_2, Qt::Key_3, Qt::Key_4})
+        QTest::keyClick(&bar, key);
+    EXPECT_EQ(picked, (std::vector<SnoozeOption>{SnoozeOption::tonightIsh, SnoozeOption::tomorrow,
+                                                 SnoozeOption::monday, SnoozeOption::someday}));
+    QTest::keyClick(&bar, Qt::Key_5);
+    QTest::keyClick(&bar, Qt::Key_Escape);
+    EXPECT_EQ(picked.size(), 4u);
+    EXPECT_EQ(cancels, 1);
+
+    // A click on a choice picks it too.
+    auto* monday = bar.findChild<SnoozeOptionButton*>(QStringLiteral("snoozeOption3"));
+    ASSERT_TRUE(monday);
+    QTest::mouseClick(monday, Qt::LeftButton);
+    EXPECT_EQ(picked.back(), SnoozeOption::monday);
+}
+
+TEST(SnoozeBar, namesPerStyle)
+{
+    const auto names = [](const SnoozeBar& bar) {
+        QStringList out;
+        for (auto* b : bar.findChildren<SnoozeOptionButton*>())
+            out << b->name();
+        return out;
+    };
+    SnoozeBar regular(ListStyle::regular);
+    EXPECT_EQ(names(regular), (QStringList{"Tonight-ish", "Tomorrow", "Monday", "Someday"}));
+    auto* prompt = regular.findChild<QLabel*>(QStringLiteral("snoozePrompt"));
+    ASSERT_TRUE(prompt);
+    EXPECT_EQ(prompt->text(), QStringLiteral("Snooze until…"));
+    SnoozeBar compact(ListStyle::compact);
+    EXPECT_EQ(names(compact), (QStringList{"Tonight", "Tmrw", "Mon", "Someday"}));
+    EXPECT_EQ(compact.findChild<QLabel*>(QStringLiteral("snoozePrompt")), nullptr);
+}
+
+TEST(ToastView, showsTheModelsToastAndGoesWhenItClears)
+{
+    test::ModelHarness h;
+    h.launch.intervals.toastMSecs = 50;
+    auto model = h.start();
+    ASSERT_TRUE(model);
+    QWidget window;
+    window.resize(400, 300);
+    ToastView toast(*model, &window);
+    window.show();
+    EXPECT_FALSE(toast.isVisible());
+
+    model->showToast(QStringLiteral("Deleted."));
+    EXPECT_TRUE(toast.isVisible());
+    EXPECT_EQ(toast.text(), QStringLiteral("Deleted."));
+    EXPECT_EQ(toast.height(), 34);
+
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !model->toast(); }, 2000));
+    EXPECT_FALSE(toast.isVisible());
+    EXPECT_EQ(toast.text(), QString());
+}
+
+TEST(DoneLine, saysTheDayIsDone)
+{
+    DoneLine line(ListStyle::compact);
+    auto* text = line.findChild<QLabel*>(QStringLiteral("doneLineText"));
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->text(), QStringLiteral("Done. Take the rest of the day."));
+    EXPECT_EQ(line.height(), 40);
+}
+
+TEST(FamilyThingRow, showsRecordAndRoutesClicksAndRenameKeys)
+{
+    test::ModelHarness h;
+    auto model = h.start();
+    ASSERT_TRUE(model);
+    SharedThing row;
+    row.id = QStringLiteral("p-1");
+    row.title = QStringLiteral("Plan the week");
+    row.done = true;
+    row.sourceApp = QStringLiteral("vorn planner");
+    FamilyThingRow view(*model, row);
+    view.show();
+    auto* title = view.findChild<QLabel*>(QStringLiteral("familyTitle"));
+    auto* app = view.findChild<QLabel*>(QStringLiteral("familyApp"));
+    ASSERT_TRUE(title && app);
+    EXPECT_EQ(title->text(), QStringLiteral("Plan the week"));
+    EXPECT_TRUE(title->font().strikeOut());
+    EXPECT_EQ(app->text(), QStringLiteral("vorn planner"));
+    EXPECT_EQ(view.findChild<CheckButton*>()->accessibleName(), QStringLiteral("Done"));
+
+    int taps = 0, doubleTaps = 0;
+    view.setOnNameTap([&] { ++taps; });
+    view.setOnNameDoubleTap([&] { ++doubleTaps; });
+    QTest::mouseClick(title, Qt::LeftButton);
+    QTest::mouseDClick(title, Qt::LeftButton);
+    EXPECT_GE(taps, 1);
+    EXPECT_EQ(doubleTaps, 1);
+
+    int commits = 0, cancels = 0;
+    QString draft;
+    view.setRename(FamilyRename{row.title, true, [&](const QString& t) { draft = t; }, [&] { ++commits; },
+                                [&] { ++cancels; }});
+    auto* field = view.findChild<QLineEdit*>(QStringLiteral("familyRenameField"));
+    ASSERT_TRUE(field);
+    EXPECT_EQ(field->placeholderText(), QStringLiteral("Title"));
+    EXPECT_TRUE(title->isHidden());
+    QTest::keyClicks(field, QStringLiteral("!"));
+    EXPECT_EQ(draft, QStringLiteral("Plan the week!"));
+    QTest::keyClick(field, Qt::Key_Return);
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_EQ(commits, 1);
+    EXPECT_EQ(cancels, 1);
+}
+
+} // namespace
+} // namespace vorn

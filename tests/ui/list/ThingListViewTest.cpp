@@ -1,0 +1,416 @@
+#include "pixel/Theme.h"
+#include "support/ModelHarness.h"
+#include "ui/list/DropPosition.h"
+#include "ui/list/ThingListModel.h"
+#include "ui/list/ThingListView.h"
+
+#include <QLineEdit>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace vorn;
+
+namespace {
+
+struct ThingListViewTest : ::testing::Test {
+    void SetUp() override
+    {
+        h.demo();
+        model = h.start();
+        ASSERT_TRUE(model);
+    }
+
+    ThingListView& show(const Source& source, ListStyle style = ListStyle::regular)
+    {
+        view = std::make_unique<ThingListView>(*model, source, style);
+        view->resize(520, 420);
+        view->show();
+        view->setFocus();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+        return *view;
+    }
+    const std::vector<RowID>& rows() const { return view->listModel()->rowIDs(); }
+    QSet<RowID> only(const RowID& id) const { return {id}; }
+    Thing* titled(const char* title) const { return h.thingTitled(*model, QString::fromUtf8(title)); }
+    // A point on the right of the row, clear of the box and the title.
+    QPoint pointIn(int row, int dy = 20) const
+    {
+        const auto entry = view->listModel()->entryOf(rows()[size_t(row)]);
+        const QRect r = view->visualRect(view->listModel()->index(entry.value_or(0)));
+        return {r.right() - 4, r.top() + dy};
+    }
+    void key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) { QTest::keyClick(view.get(), k, mods); }
+    void key(char c) { QTest::keyClick(view.get(), c); }
+    // The store posts its change a turn later; the list follows it then.
+    void settle()
+    {
+        QSignalSpy spy(&model->store(), &Store::changed);
+        spy.wait(200);
+    }
+
+    test::ModelHarness h;
+    std::unique_ptr<AppModel> model;
+    std::unique_ptr<ThingListView> view;
+};
+
+} // namespace
+
+TEST(DropPosition, lowerHalfDropsAfterTheRowAndTheEndZoneAtTheEnd)
+{
+    struct Case {
+        int index;
+        double y;
+        int rowHeight;
+        bool after;
+        int before;
+    };
+    const Case cases[] = {
+        {2, 30, 40, true, 3},  {2, 10, 40, false, 2}, {2, 20, 40, false, 2}, // exactly half is still before
+        {2, 20.5, 40, true, 3}, {0, 17, 32, true, 1}, {0, 16, 32, false, 0},
+        {2, 41, 40, true, 3}, // the drawn row may be taller than the nominal height
+    };
+    for (const Case& c : cases) {
+        const DropSpot spot = dropSpotInRow(c.index, c.y, c.rowHeight);
+        EXPECT_EQ(spot, DropSpot::row(c.index, c.after)) << c.y;
+        EXPECT_EQ(insertionIndex(spot, 7), c.before) << c.y;
+    }
+    EXPECT_EQ(insertionIndex(DropSpot::endOfList(), 7), 7);
+}
+
+TEST_F(ThingListViewTest, dropSpotsFollowTheRowHalvesAndDropReorders)
+{
+    show(Source::today);
+    ASSERT_GE(rows().size(), 4u);
+    const QPoint upper = pointIn(2, 8);
+    const QPoint lower = pointIn(2, 30);
+    EXPECT_EQ(view->dropSpotAt(upper), DropSpot::row(2, false));
+    EXPECT_EQ(view->dropSpotAt(lower), DropSpot::row(2, true));
+    const QPoint belowRows(40, view->visualRect(view->listModel()->index(view->listModel()->rowCount() - 1)).bottom() + 20);
+    EXPECT_EQ(view->dropSpotAt(belowRows), DropSpot::endOfList());
+
+    // Dragging the first row into the lower half of row 3 puts it third.
+    const RowID first = rows()[0];
+    model->beginDrag(first);
+    EXPECT_TRUE(view->performDrop(*view->dropSpotAt(lower)));
+    settle();
+    EXPECT_EQ(rows()[2], first);
+
+    // Later is ordered by time: no end zone there.
+    view->setSource(Source::later);
+    EXPECT_FALSE(view->dropSpotAt(QPoint(40, view->viewport()->height() - 2)));
+}
+
+TEST_F(ThingListViewTest, arrowsSelectWithinTheRowsAndStopAtTheEnds)
+{
+    show(Source::today);
+    const size_t last = rows().size() - 1;
+    ASSERT_GE(last, 2u);
+
+    key(Qt::Key_Down);
+    EXPECT_EQ(model->selection(), only(rows()[0])) << "↓ with nothing selected";
+    key(Qt::Key_Up);
+    EXPECT_EQ(model->selection(), only(rows()[0])) << "↑ at the top";
+    key(Qt::Key_Down);
+    EXPECT_EQ(model->selection(), only(rows()[1]));
+
+    model->select(std::nullopt);
+    key(Qt::Key_Up);
+    EXPECT_EQ(model->selection(), only(rows()[last])) << "↑ with nothing selected";
+    key(Qt::Key_Down);
+    EXPECT_EQ(model->selection(), only(rows()[last])) << "↓ at the bottom";
+    key(Qt::Key_Up);
+    EXPECT_EQ(model->selection(), only(rows()[last - 1]));
+
+    // A selection from another list counts as none.
+    model->select(RowID::thing(titled("Call mum back")->id()));
+    key(Qt::Key_Down);
+    EXPECT_EQ(model->selection(), only(rows()[0]));
+
+    // The view paints what the model selected.
+    EXPECT_TRUE(view->selectionModel()->isSelected(view->listModel()->index(*view->listModel()->entryOf(rows()[0]))));
+}
+
+TEST_F(ThingListViewTest, spaceDeleteAndTheSnoozeChoiceActOnTheSelection)
+{
+    show(Source::today);
+    Thing* gym = titled("Think about the gym");
+    model->select(RowID::thing(gym->id()));
+
+    key(Qt::Key_Space);
+    EXPECT_TRUE(gym->isDone());
+    key(Qt::Key_Space);
+    EXPECT_FALSE(gym->isDone());
+
+    // S waits for a digit; Escape gives up without snoozing.
+    key('s');
+    EXPECT_TRUE(view->awaitingSnooze());
+    key(Qt::Key_Escape);
+    EXPECT_FALSE(view->awaitingSnooze());
+    key('2');
+    EXPECT_FALSE(gym->snoozedUntil()) << "a digit without S does nothing";
+
+    for (const auto& [digit, option] : {std::pair{'1', SnoozeOption::tonightIsh}, std::pair{'2', SnoozeOption::tomorrow},
+                                        std::pair{'3', SnoozeOption::monday}, std::pair{'4', SnoozeOption::someday}}) {
+        Thing* t = titled(digit == '1' ? "Think about the gym" : digit == '2' ? "Water the plant on the left"
+                                        : digit == '3' ? "Book the dentist (for real this time)"
+                                                       : "Reply to Kesh about the deck");
+        settle();
+        model->select(RowID::thing(t->id()));
+        key('S');
+        key(digit);
+        EXPECT_FALSE(view->awaitingSnooze());
+        ASSERT_TRUE(t->snoozedUntil()) << digit;
+        EXPECT_EQ(*t->snoozedUntil(), model->schedule().wakeDate(option, model->now())) << digit;
+    }
+
+    // Delete removes the selected thing and moves the selection on.
+    model->add(QStringLiteral("Throwaway"), Source::today);
+    settle();
+    Thing* throwaway = titled("Throwaway");
+    ASSERT_TRUE(throwaway);
+    const RecordId goneID = throwaway->id();
+    model->select(RowID::thing(goneID));
+    key(Qt::Key_Delete);
+    EXPECT_FALSE(model->store().thing(goneID));
+    EXPECT_FALSE(model->selection().contains(RowID::thing(goneID)));
+}
+
+TEST_F(ThingListViewTest, keysThatDoNotApplyAreIgnored)
+{
+    show(Source::doneIsh);
+    Thing* done = titled("Drink water");
+    ASSERT_TRUE(done);
+    model->select(RowID::thing(done->id()));
+    ASSERT_TRUE(view->listModel()->entryOf(RowID::thing(done->id())));
+    key('s');
+    EXPECT_FALSE(view->awaitingSnooze()) << "no snoozing in Done-ish";
+    key('n');
+    EXPECT_FALSE(view->isAdding()) << "no adding in Done-ish";
+
+    // With nothing selected Space, Return and Delete leave everything as it was.
+    view->setSource(Source::today);
+    model->select(std::nullopt);
+    const size_t before = model->allThings().size();
+    QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+    QApplication::sendEvent(view.get(), &space);
+    EXPECT_FALSE(space.isAccepted());
+    key(Qt::Key_Return);
+    key(Qt::Key_Delete);
+    EXPECT_FALSE(view->isEditingTitle());
+    EXPECT_EQ(model->allThings().size(), before);
+    // → and ← belong to the regular style.
+    auto compact = std::make_unique<ThingListView>(*model, Source::today, ListStyle::compact);
+    Thing* reply = titled("Reply to Kesh about the deck");
+    model->select(RowID::thing(reply->id()));
+    QTest::keyClick(compact.get(), Qt::Key_Right);
+    EXPECT_FALSE(model->expanded().contains(reply->id()));
+    key(Qt::Key_Right);
+    EXPECT_TRUE(model->expanded().contains(reply->id()));
+    key(Qt::Key_Left);
+    EXPECT_FALSE(model->expanded().contains(reply->id()));
+}
+
+TEST_F(ThingListViewTest, tMovesSelectedLaterThingsToToday)
+{
+    show(Source::later);
+    Thing* mum = titled("Call mum back");
+    model->select(RowID::thing(mum->id()));
+    key('T');
+    EXPECT_FALSE(mum->snoozedUntil());
+    settle();
+    EXPECT_FALSE(view->listModel()->entryOf(RowID::thing(mum->id())));
+}
+
+TEST_F(ThingListViewTest, returnRenamesInPlaceAndEscapeCancels)
+{
+    show(Source::today);
+    Thing* gym = titled("Think about the gym");
+    model->select(RowID::thing(gym->id()));
+
+    key(Qt::Key_Return);
+    auto* editor = view->findChild<QLineEdit*>(QStringLiteral("titleEditor"));
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->text(), gym->title());
+    EXPECT_TRUE(view->isTyping());
+    // Letters that are list keys elsewhere are typed here.
+    QTest::keyClicks(editor, QStringLiteral(" st"));
+    EXPECT_FALSE(view->awaitingSnooze());
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !view->isEditingTitle(); }));
+    EXPECT_EQ(gym->title(), QStringLiteral("Think about the gym st"));
+    EXPECT_FALSE(gym->snoozedUntil());
+
+    key(Qt::Key_Return);
+    editor = view->findChild<QLineEdit*>(QStringLiteral("titleEditor"));
+    ASSERT_TRUE(editor);
+    QTest::keyClicks(editor, QStringLiteral("xyz"));
+    QTest::keyClick(editor, Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !view->isEditingTitle(); }));
+    EXPECT_EQ(gym->title(), QStringLiteral("Think about the gym st"));
+
+    // Ctrl+Return opens the note instead.
+    key(Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(model->editingNote(), NoteTarget::thing(gym->id()));
+}
+
+TEST_F(ThingListViewTest, addFieldTakesLettersAddsOnReturnAndClosesOnEscape)
+{
+    show(Source::today);
+    Thing* gym = titled("Think about the gym");
+    model->select(RowID::thing(gym->id()));
+    key('n');
+    ASSERT_TRUE(view->isAdding());
+    QLineEdit* field = view->findChild<QLineEdit*>(QStringLiteral("addField"));
+    ASSERT_TRUE(field);
+    EXPECT_TRUE(view->isTyping());
+
+    QTest::keyClicks(field, QStringLiteral("st"));
+    EXPECT_EQ(field->text(), QStringLiteral("st"));
+    EXPECT_FALSE(view->awaitingSnooze());
+    EXPECT_FALSE(gym->snoozedUntil());
+
+    QTest::keyClick(field, Qt::Key_Return);
+    settle();
+    Thing* added = titled("st");
+    ASSERT_TRUE(added);
+    EXPECT_TRUE(view->listModel()->entryOf(RowID::thing(added->id())));
+    EXPECT_TRUE(field->text().isEmpty());
+    EXPECT_TRUE(view->isAdding()) << "the field stays open for the next one";
+
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_FALSE(view->isAdding());
+
+    // The new-thing command opens it too.
+    model->requestAdd();
+    EXPECT_TRUE(view->isAdding());
+}
+
+TEST_F(ThingListViewTest, compactListAlwaysHasItsAddRowAndEscapeOnlyClearsIt)
+{
+    show(Source::today, ListStyle::compact);
+    ASSERT_TRUE(view->isAdding());
+    QLineEdit* field = view->addField();
+    EXPECT_FALSE(field->hasFocus());
+    key('n');
+    QTest::keyClicks(field, QStringLiteral("half"));
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_TRUE(view->isAdding());
+    EXPECT_EQ(view->addField(), field);
+    EXPECT_TRUE(field->text().isEmpty());
+    // Done-ish takes no new things, so it has no add row.
+    view->setSource(Source::doneIsh);
+    EXPECT_FALSE(view->isAdding());
+    view->setSource(Source::today);
+    EXPECT_TRUE(view->isAdding());
+    ASSERT_TRUE(view->grab().save(QStringLiteral("/tmp/vorn-list-compact.png")));
+}
+
+TEST_F(ThingListViewTest, clicksSelectExtendAndToggleLikeTheModelSays)
+{
+    show(Source::today);
+    QSignalSpy activated(view.get(), &ThingListView::activated);
+    ASSERT_GE(rows().size(), 4u);
+
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, pointIn(0));
+    EXPECT_EQ(model->selection(), only(rows()[0]));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, pointIn(2));
+    EXPECT_EQ(model->selection(), (QSet<RowID>{rows()[0], rows()[2]}));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier, pointIn(3));
+    EXPECT_EQ(model->selection(), (QSet<RowID>{rows()[2], rows()[3]}));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, pointIn(3));
+    EXPECT_EQ(model->selection(), only(rows()[2]));
+    EXPECT_EQ(activated.count(), 4);
+
+    // The box ticks the thing without touching the selection.
+    Thing* t = view->listModel()->thing(*view->listModel()->entryOf(rows()[1]));
+    const QRect r = view->visualRect(view->listModel()->index(*view->listModel()->entryOf(rows()[1])));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(r.left() + 20, r.top() + 20));
+    EXPECT_EQ(t->isDone(), true);
+    EXPECT_EQ(model->selection(), only(rows()[2]));
+}
+
+TEST_F(ThingListViewTest, compactListGrowsToTenRowsThenScrolls)
+{
+    for (int i = 0; i < 5; ++i)
+        model->add(QStringLiteral("Extra %1").arg(i), Source::today);
+    settle();
+    show(Source::today, ListStyle::compact);
+    const int shown = int(rows().size());
+    ASSERT_LT(shown, 11);
+    EXPECT_EQ(view->viewport()->height(), shown * 32);
+    EXPECT_EQ(view->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    for (int i = shown; i < 12; ++i)
+        model->add(QStringLiteral("More %1").arg(i), Source::today);
+    settle();
+    EXPECT_EQ(rows().size(), 12u);
+    EXPECT_EQ(view->viewport()->height(), 320);
+    EXPECT_NE(view->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+}
+
+// Also leaves the pictures in /tmp for a person to look at.
+TEST_F(ThingListViewTest, paintsTheSelectedRowOnTheSelectionColourOnly)
+{
+    show(Source::today);
+    model->select(rows()[1]);
+    const QImage image = view->grab().toImage();
+    ASSERT_TRUE(image.save(QStringLiteral("/tmp/vorn-list-today.png")));
+    const auto backgroundAt = [&](int row) {
+        const QRect r = view->visualRect(view->listModel()->index(*view->listModel()->entryOf(rows()[size_t(row)])));
+        // Left of the box, halfway down: clear of every glyph and of the rounded corners.
+        return image.pixelColor(r.left() + 5, r.top() + 20);
+    };
+    // The selection colour is translucent: expect it laid over the plain background of the rows around.
+    const QColor selection = Color::vornSelection().resolved(view->palette());
+    const QColor plain = backgroundAt(0);
+    EXPECT_EQ(backgroundAt(2), plain);
+    const qreal a = selection.alphaF();
+    const auto blend = [&](int s, int b) { return int(std::lround(s * a + b * (1 - a))); };
+    const QColor selected = backgroundAt(1);
+    EXPECT_NEAR(selected.red(), blend(selection.red(), plain.red()), 2);
+    EXPECT_NEAR(selected.green(), blend(selection.green(), plain.green()), 2);
+    EXPECT_NEAR(selected.blue(), blend(selection.blue(), plain.blue()), 2);
+    EXPECT_NE(selected, plain);
+
+    view->setSource(Source::later);
+    ASSERT_TRUE(view->grab().save(QStringLiteral("/tmp/vorn-list-later.png")));
+    view->setSource(Source::today);
+    view->startAdding();
+    ASSERT_TRUE(view->grab().save(QStringLiteral("/tmp/vorn-list-adding.png")));
+}
+
+TEST_F(ThingListViewTest, contextMenuActsOnTheSelectionWhenTheRowIsInIt)
+{
+    show(Source::today);
+    const auto entryOf = [&](const RowID& id) { return *view->listModel()->entryOf(id); };
+    const RowID a = rows()[0], b = rows()[1], c = rows()[2];
+    model->click(a, false, false, Source::today, true);
+    model->click(b, true, false, Source::today, true);
+
+    auto menu = view->contextMenu(entryOf(a));
+    ASSERT_TRUE(menu);
+    QStringList texts;
+    for (QAction* action : menu->actions())
+        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    EXPECT_EQ(texts, (QStringList{"Done", "Snooze", "Edit", "Add Step", "-", "Cut", "Copy", "Paste",
+                                  "Send to Vorn Planner", "-", "Delete"}));
+
+    // On a row outside the selection only that row is snoozed.
+    auto other = view->contextMenu(entryOf(c));
+    QMenu* snooze = other->actions().at(1)->menu();
+    ASSERT_TRUE(snooze);
+    ASSERT_EQ(snooze->actions().size(), 4);
+    EXPECT_EQ(snooze->actions().at(1)->text(), QStringLiteral("Tomorrow"));
+    snooze->actions().at(1)->trigger();
+    Thing* thingC = model->store().thing(*c.thingID());
+    EXPECT_TRUE(thingC->snoozedUntil());
+    EXPECT_FALSE(model->store().thing(*a.thingID())->snoozedUntil());
+
+    // Inside the selection, Delete takes both selected rows.
+    menu->actions().last()->trigger();
+    EXPECT_FALSE(model->store().thing(*a.thingID()));
+    EXPECT_FALSE(model->store().thing(*b.thingID()));
+    EXPECT_TRUE(model->store().thing(*c.thingID()));
+}
