@@ -1,0 +1,160 @@
+#include "ui/main/StripButtons.h"
+
+#include "pixel/PixelView.h"
+#include "pixel/Pixels.h"
+#include "ui/components/ThemedLabel.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <algorithm>
+
+namespace vorn {
+
+namespace {
+constexpr int kPadding = 10;
+constexpr int kSpacing = 5;
+constexpr int kHeight = 28;
+constexpr qreal kGlyphUnit = 2;
+
+QFont countFont()
+{
+    return uiFont(11);
+}
+
+// Qt 6.4 cannot ask the font for tabular figures, so each digit gets a cell as wide as the widest one
+// and a changing count does not jiggle the strip.
+int digitCell(const QFontMetrics& metrics)
+{
+    int widest = 0;
+    for (char c = '0'; c <= '9'; ++c)
+        widest = std::max(widest, metrics.horizontalAdvance(QLatin1Char(c)));
+    return widest;
+}
+
+int countWidth(int count)
+{
+    return digitCell(QFontMetrics(countFont())) * static_cast<int>(QString::number(count).size());
+}
+} // namespace
+
+TabButton::TabButton(const QString& title, QWidget* parent) : PressButton(parent)
+{
+    setText(title);
+    setAccessibleName(title);
+    // Checked is how assistive technology hears "selected"; clicks never toggle it, the model decides.
+    setCheckable(true);
+    setAutoExclusive(false);
+    setFixedHeight(kHeight);
+    connect(this, &QAbstractButton::toggled, this, [this] { updateGeometry(); });
+}
+
+void TabButton::setTitle(const QString& title)
+{
+    if (title == text())
+        return;
+    setText(title);
+    setAccessibleName(title);
+    updateGeometry();
+    update();
+}
+
+void TabButton::setCount(std::optional<int> count)
+{
+    if (count == m_count)
+        return;
+    m_count = count;
+    updateGeometry();
+    update();
+}
+
+std::optional<int> TabButton::shownCount() const
+{
+    if (m_count && *m_count > 0)
+        return m_count;
+    return std::nullopt;
+}
+
+void TabButton::setSelected(bool selected)
+{
+    setChecked(selected);
+    update();
+}
+
+QFont TabButton::titleFont() const
+{
+    return uiFont(13, isChecked() ? QFont::DemiBold : QFont::Normal);
+}
+
+QSize TabButton::sizeHint() const
+{
+    int width = kPadding * 2 + QFontMetrics(titleFont()).horizontalAdvance(text());
+    if (auto n = shownCount())
+        width += kSpacing + countWidth(*n);
+    return {width, kHeight};
+}
+
+void TabButton::paintLabel(QPainter& painter)
+{
+    const QRectF r = QRectF(rect());
+    if (isChecked()) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Color::vornSelection().resolved(palette()));
+        painter.drawRoundedRect(r, r.height() / 2, r.height() / 2);
+    }
+    qreal x = kPadding;
+    painter.setFont(titleFont());
+    painter.setPen(Color::vornText().resolved(palette()));
+    const int titleWidth = QFontMetrics(titleFont()).horizontalAdvance(text());
+    painter.drawText(QRectF(x, 0, titleWidth + 1, r.height()), Qt::AlignVCenter | Qt::AlignLeft, text());
+    if (auto n = shownCount()) {
+        x += titleWidth + kSpacing;
+        painter.setFont(countFont());
+        painter.setPen(Color::vornMuted().resolved(palette()));
+        const int cell = digitCell(QFontMetrics(countFont()));
+        for (QChar digit : QString::number(*n)) {
+            painter.drawText(QRectF(x, 0, cell, r.height()), Qt::AlignCenter, QString(digit));
+            x += cell;
+        }
+    }
+}
+
+void TabButton::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // The ordinary click of the same gesture has already selected the tab.
+    if (event->button() == Qt::LeftButton) {
+        Q_EMIT doubleClicked();
+        event->accept();
+        return;
+    }
+    PressButton::mouseDoubleClickEvent(event);
+}
+
+NewListButton::NewListButton(QWidget* parent) : PressButton(parent)
+{
+    setAccessibleName(QStringLiteral("New list"));
+    setFixedSize(28, 28);
+}
+
+void NewListButton::setAtLimit(bool atLimit)
+{
+    if (atLimit == m_atLimit)
+        return;
+    m_atLimit = atLimit;
+    update();
+}
+
+const Color& NewListButton::glyphColor() const
+{
+    return m_atLimit ? Color::vornFaint() : Color::vornMuted();
+}
+
+void NewListButton::paintLabel(QPainter& painter)
+{
+    const QSizeF glyph = PixelView::contentSize(Pixels::plus(), kGlyphUnit);
+    const QPointF origin((width() - glyph.width()) / 2, (height() - glyph.height()) / 2);
+    PixelView::paint(painter, Pixels::plus(), kGlyphUnit, PixelView::defaultInks(),
+                     glyphColor().resolved(palette()), origin);
+}
+
+} // namespace vorn

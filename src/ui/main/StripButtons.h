@@ -1,0 +1,63 @@
+#pragma once
+
+#include "pixel/Theme.h"
+#include "ui/components/PressStyle.h"
+
+#include <optional>
+
+namespace vorn {
+
+// One tab of the strip: a title and, when given and above zero, a muted count, on a capsule that is
+// filled only while the tab is selected.
+class TabButton : public PressButton
+{
+    Q_OBJECT
+
+public:
+    explicit TabButton(const QString& title, QWidget* parent = nullptr);
+
+    QString title() const { return text(); }
+    void setTitle(const QString& title);
+    // nullopt: this tab never shows a count.
+    void setCount(std::optional<int> count);
+    // The count as painted; nullopt when nothing is shown.
+    std::optional<int> shownCount() const;
+    bool isSelected() const { return isChecked(); }
+    void setSelected(bool selected);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+Q_SIGNALS:
+    void doubleClicked();
+
+protected:
+    void paintLabel(QPainter& painter) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    QFont titleFont() const;
+    std::optional<int> m_count;
+};
+
+// The plus that asks for a new pile; faint once the pile limit is reached.
+class NewListButton : public PressButton
+{
+    Q_OBJECT
+
+public:
+    explicit NewListButton(QWidget* parent = nullptr);
+
+    void setAtLimit(bool atLimit);
+    const Color& glyphColor() const;
+
+    QSize sizeHint() const override { return {28, 28}; }
+
+protected:
+    void paintLabel(QPainter& painter) override;
+
+private:
+    bool m_atLimit = false;
+};
+
+} // namespace vorn

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "model/Entities.h"
+#include "ui/main/PileDeletePrompt.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <optional>
+#include <vector>
+
+class QHBoxLayout;
+class QMenu;
+
+namespace vorn {
+
+class AppModel;
+class NewListButton;
+class PileNameField;
+class TabButton;
+
+// The row of tabs: Today, Later, Done-ish, Random, a separator, one tab per pile and the new-list
+// button. It reads the model and calls its operations; it holds only which popover or prompt is open.
+class TabStrip : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static inline const QString newListHelp = QStringLiteral("New list \u2318\u21E7N");
+
+    explicit TabStrip(AppModel& model, QWidget* parent = nullptr);
+
+    // Tests answer the delete confirmation through this instead of a modal dialog.
+    void setDeleteConfirmer(PileDeleteConfirmer confirmer) { m_confirmer = std::move(confirmer); }
+
+    // The tabs in strip order: built-in lists, random, then piles.
+    std::vector<TabButton*> tabs() const;
+    TabButton* tabFor(const Tab& tab) const;
+    NewListButton* newListButton() const { return m_newList; }
+
+    bool isNaming() const { return m_naming != nullptr; }
+    std::optional<RecordId> renaming() const { return m_renamingId; }
+    PileNameField* namingField() const { return m_naming; }
+    PileNameField* renamingField() const { return m_renaming; }
+
+    // The pile tab's context menu ("Rename…", "Delete…"); the caller owns and shows it.
+    QMenu* makePileMenu(RecordId pile, QWidget* parent);
+    void startRenaming(RecordId pile);
+    // Asks the confirmer and carries out its answer.
+    void confirmDelete(RecordId pile);
+
+private:
+    struct Entry {
+        Tab tab;
+        TabButton* button;
+    };
+
+    TabButton* addTab(const Tab& tab, const QString& title);
+    void rebuildPileTabs();
+    void refresh();
+    void refreshSelection();
+    void openNaming();
+    PileNameField* openPopover(const QString& title, const QString& initial, QWidget* anchor);
+
+    AppModel& m_model;
+    QHBoxLayout* m_pileRow;
+    NewListButton* m_newList;
+    std::vector<Entry> m_fixed;
+    std::vector<Entry> m_pileTabs;
+    std::vector<RecordId> m_shownPiles;
+    QPointer<PileNameField> m_naming;
+    QPointer<PileNameField> m_renaming;
+    std::optional<RecordId> m_renamingId;
+    std::optional<RecordId> m_deleting;
+    PileDeleteConfirmer m_confirmer = askWithMessageBox;
+};
+
+} // namespace vorn
