@@ -54,8 +54,8 @@ struct ModelIntervals {
     int syncDebounceMSecs = 400;
 };
 
-// The one model every screen reads and every command goes through. It owns the object store
-// and the settings store for the life of the process.
+// The one model every screen reads and every command goes through. It owns the object store, the
+// settings store, the family store and its change broadcast for the life of the process.
 class AppModel : public QObject {
     Q_OBJECT
 
