@@ -4,7 +4,6 @@
 #include <QGuiApplication>
 #include <QMimeData>
 
-#include <algorithm>
 
 namespace vorn {
 
@@ -24,12 +23,7 @@ bool ClipboardPasteboard::setData(const QString& type, const QByteArray& data)
 {
     if (!m_clipboard)
         return false;
-    auto it =
-        std::find_if(m_staged.begin(), m_staged.end(), [&](const auto& item) { return item.first == type; });
-    if (it != m_staged.end())
-        it->second = data;
-    else
-        m_staged.emplace_back(type, data);
+    putItem(m_staged, type, data);
 
     auto mime = std::make_unique<QMimeData>();
     for (const auto& [t, bytes] : m_staged) {

@@ -23,7 +23,7 @@ public:
 private:
     QPointer<QClipboard> m_clipboard;
     // What was set since clear(): the clipboard only takes whole sets of types.
-    std::vector<std::pair<QString, QByteArray>> m_staged;
+    PasteboardItems m_staged;
 };
 
 } // namespace vorn

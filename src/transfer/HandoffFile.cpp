@@ -9,7 +9,6 @@
 #include <QStandardPaths>
 #include <QUuid>
 
-#include <algorithm>
 
 #if defined(Q_OS_UNIX)
 #include <unistd.h>
@@ -139,12 +138,7 @@ bool HandoffFile::setData(const QString& type, const QByteArray& data)
 {
     if (m_path.isEmpty() || type.contains(QLatin1Char('\n')))
         return false;
-    auto it =
-        std::find_if(m_staged.begin(), m_staged.end(), [&](const auto& item) { return item.first == type; });
-    if (it != m_staged.end())
-        it->second = data;
-    else
-        m_staged.emplace_back(type, data);
+    putItem(m_staged, type, data);
     const QByteArray bytes = serialize(m_staged);
     if (bytes.size() > kMaxBytes)
         return false; // the reader would refuse it

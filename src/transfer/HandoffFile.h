@@ -32,7 +32,7 @@ public:
 
 private:
     QString m_path;
-    std::vector<std::pair<QString, QByteArray>> m_staged; // what was set since clear()
+    PasteboardItems m_staged; // what was set since clear()
 };
 
 } // namespace vorn

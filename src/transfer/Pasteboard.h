@@ -15,6 +15,29 @@ namespace vorn {
 inline constexpr QLatin1StringView kPlainTextType{"text/plain"};
 inline constexpr QLatin1StringView kRtfType{"text/rtf"};
 
+// Typed items in the order they were put; putting a type again replaces its data in place.
+using PasteboardItems = std::vector<std::pair<QString, QByteArray>>;
+
+inline void putItem(PasteboardItems& items, const QString& type, const QByteArray& data)
+{
+    for (auto& item : items) {
+        if (item.first == type) {
+            item.second = data;
+            return;
+        }
+    }
+    items.emplace_back(type, data);
+}
+
+inline std::optional<QByteArray> findItem(const PasteboardItems& items, const QString& type)
+{
+    for (const auto& item : items) {
+        if (item.first == type)
+            return item.second;
+    }
+    return std::nullopt;
+}
+
 // A pasteboard: data under MIME types, replaced as a whole by clear() and what follows it.
 class Pasteboard
 {
@@ -35,23 +58,10 @@ public:
     void clear() override { m_items.clear(); }
     bool setData(const QString& type, const QByteArray& data) override
     {
-        for (auto& item : m_items) {
-            if (item.first == type) {
-                item.second = data;
-                return true;
-            }
-        }
-        m_items.emplace_back(type, data);
+        putItem(m_items, type, data);
         return true;
     }
-    std::optional<QByteArray> data(const QString& type) const override
-    {
-        for (const auto& item : m_items) {
-            if (item.first == type)
-                return item.second;
-        }
-        return std::nullopt;
-    }
+    std::optional<QByteArray> data(const QString& type) const override { return findItem(m_items, type); }
     // The types in the order they were put.
     QStringList types() const
     {
@@ -62,7 +72,7 @@ public:
     }
 
 private:
-    std::vector<std::pair<QString, QByteArray>> m_items;
+    PasteboardItems m_items;
 };
 
 } // namespace vorn

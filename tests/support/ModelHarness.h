@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Startup.h"
+#include "support/FakeWorkspace.h"
 #include "support/TestSupport.h"
 #include "transfer/Pasteboard.h"
 #include "transfer/PlannerWorkspace.h"
@@ -10,19 +11,6 @@
 #include <gtest/gtest.h>
 
 namespace vorn::test {
-
-// A desktop that says what the test tells it to and remembers the URLs it was asked to open.
-struct FakeWorkspace final : PlannerWorkspace {
-    bool isPlannerInstalled() const override { return installed; }
-    bool openUrl(const QUrl& url) override
-    {
-        opened.push_back(url);
-        return opens;
-    }
-    bool installed = true;
-    bool opens = true;
-    std::vector<QUrl> opened;
-};
 
 // A launch confined to temporary folders, on a clock the test sets, in a fixed time zone.
 struct ModelHarness {

@@ -1,6 +1,7 @@
 // The transfer JSON, the pasteboard formats, the hand-off file and the hand-off itself.
 #include "family/FamilyConstants.h"
 #include "transfer/HandoffFile.h"
+#include "support/FakeWorkspace.h"
 #include "transfer/PlannerWorkspace.h"
 #include "transfer/VornThings.h"
 
@@ -33,17 +34,7 @@ VornThing fullThing()
     return t;
 }
 
-struct Workspace final : PlannerWorkspace {
-    bool isPlannerInstalled() const override { return installed; }
-    bool openUrl(const QUrl& url) override
-    {
-        opened.push_back(url);
-        return opens;
-    }
-    bool installed = true;
-    bool opens = true;
-    std::vector<QUrl> opened;
-};
+using Workspace = vorn::test::FakeWorkspace;
 
 bool writeFile(const QString& path, const QByteArray& data)
 {
