@@ -33,7 +33,7 @@ QString CommandLine::usage()
     return QStringLiteral(
         "Usage: vorn-todo [options]\n"
         "\n"
-        "A to-do app that doesn't judge.\n"
+        "A to-do app that doesn't judge. Without options it opens its window.\n"
         "\n"
         "Options:\n"
         "  --list NAME      Print one list and exit: today, later, done-ish, or one of your lists by name.\n"

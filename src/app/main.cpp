@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/ListCommand.h"
+#include "app/WindowStart.h"
 #include "model/Startup.h"
 
 #include <QCoreApplication>
@@ -31,12 +32,19 @@ int printList(AppModel& model, const QString& name)
 
 int main(int argc, char** argv)
 {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine cl = CommandLine::parse(arguments);
+    // A plain start opens the window; everything else is a command-line mode that needs no display.
+    if (cl.error.isEmpty() && !cl.help && !cl.version && !cl.list)
+        return runWindowApp(argc, argv);
+
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
     QCoreApplication::setApplicationName(QStringLiteral("vorn-todo"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VORN_VERSION));
 
-    const CommandLine cl = CommandLine::parse(QCoreApplication::arguments());
     QTextStream err(stderr);
     if (!cl.error.isEmpty()) {
         err << "vorn-todo: " << cl.error << "\n\n" << CommandLine::usage();
@@ -52,9 +60,7 @@ int main(int argc, char** argv)
     }
 
     Launch launch = Launch::fromProcess();
-    // Until the window arrives, a plain start shows Today the same way --list does.
-    launch.readOnly = cl.list.has_value();
-
+    launch.readOnly = true;
     QString error;
     std::unique_ptr<Store> store = makeStore(launch, &error);
     if (!store) {
@@ -63,14 +69,5 @@ int main(int argc, char** argv)
     }
     std::unique_ptr<AppModel> model = makeModel(launch, std::move(store));
     openDemoTab(*model, launch);
-
-    if (cl.list)
-        return printList(*model, *cl.list);
-
-    err << "vorn todo: the window isn't built yet, so here is today.\n";
-    const int rc = printList(*model, QStringLiteral("today"));
-    QString saveError;
-    if (!model->store().save(&saveError))
-        err << "vorn-todo: couldn't save: " << saveError << '\n';
-    return rc;
+    return printList(*model, *cl.list);
 }

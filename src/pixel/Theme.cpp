@@ -40,6 +40,21 @@ Appearance currentAppearance()
     return appearanceOf(QGuiApplication::palette());
 }
 
+QPalette themedPalette(Appearance appearance)
+{
+    QPalette p;
+    const QColor back = Color::vornBackground().resolved(appearance);
+    const QColor text = Color::vornText().resolved(appearance);
+    for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button})
+        p.setColor(role, back);
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(role, text);
+    p.setColor(QPalette::PlaceholderText, Color::vornFaint().resolved(appearance));
+    p.setColor(QPalette::Highlight, Color::vornSelection().resolved(appearance));
+    p.setColor(QPalette::HighlightedText, text);
+    return p;
+}
+
 QColor Color::resolved(Appearance appearance) const
 {
     return appearance == Appearance::dark ? m_dark : m_light;

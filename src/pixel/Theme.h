@@ -17,6 +17,8 @@ Appearance appearanceOf(const QPalette& palette);
 // The appearance in force for the whole application: the test override when set, else the application
 // palette's.
 Appearance currentAppearance();
+// A whole palette in the theme's colours, as a desktop in that appearance would hand the app.
+QPalette themedPalette(Appearance appearance);
 
 // A colour that decides between its light and dark value each time it is resolved, so screens follow a
 // switch of appearance without being rebuilt. A fixed colour is one whose two values are equal.

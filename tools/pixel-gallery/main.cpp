@@ -24,18 +24,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QPalette paletteFor(Appearance appearance)
-{
-    QPalette p;
-    const QColor back = Color::vornBackground().resolved(appearance);
-    const QColor text = Color::vornText().resolved(appearance);
-    for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button})
-        p.setColor(role, back);
-    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        p.setColor(role, text);
-    return p;
-}
-
 QLabel* label(const QString& text, const QFont& font, QWidget* parent)
 {
     auto* l = new QLabel(text, parent);
@@ -275,7 +263,7 @@ int main(int argc, char** argv)
 
     for (Appearance appearance : {Appearance::light, Appearance::dark}) {
         // Switched the way the desktop does it: a new application palette.
-        QApplication::setPalette(paletteFor(appearance));
+        QApplication::setPalette(themedPalette(appearance));
         std::unique_ptr<QWidget> page = sheet(appearance);
         page->adjustSize();
         save(page->grab().toImage(),

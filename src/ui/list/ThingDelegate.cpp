@@ -3,8 +3,10 @@
 #include "pixel/PixelView.h"
 #include "pixel/Pixels.h"
 #include "pixel/Theme.h"
+#include "ui/components/ThemedLabel.h"
 #include "ui/list/ThingListModel.h"
 
+#include <QAbstractItemView>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
@@ -13,12 +15,9 @@ namespace vorn {
 
 namespace {
 
-QFont sized(const QFont& base, qreal points, QFont::Weight weight = QFont::Normal)
+QFont sized(const QFont&, int pixels, QFont::Weight weight = QFont::Normal)
 {
-    QFont f = base;
-    f.setPointSizeF(points);
-    f.setWeight(weight);
-    return f;
+    return uiFont(pixels, weight);
 }
 
 constexpr int kCheckFrame = 22;
@@ -32,6 +31,12 @@ QSize ThingDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIn
     const ListMetrics m = metrics(m_style);
     if (index.data(ThingListModel::IsHeaderRole).toBool())
         return {option.rect.width(), headerHeight};
+    if (index.data(ThingListModel::IsStepsRole).toBool()) {
+        // The steps entry is as tall as the steps view the list placed on it.
+        const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
+        const QWidget* steps = view ? view->indexWidget(index) : nullptr;
+        return {option.rect.width(), steps ? steps->sizeHint().height() : 0};
+    }
     return {option.rect.width(), m.rowHeight + m.rowSpacing};
 }
 
@@ -39,6 +44,13 @@ QRect ThingDelegate::checkRect(const QRect& rowRect) const
 {
     const ListMetrics m = metrics(m_style);
     return {rowRect.left() + m.padding, rowRect.top() + (m.rowHeight - kCheckFrame) / 2, kCheckFrame, kCheckFrame};
+}
+
+QRect ThingDelegate::chevronRect(const QRect& rowRect) const
+{
+    const ListMetrics m = metrics(m_style);
+    const int right = rowRect.right() - m.padding;
+    return {right - 18 + 1, rowRect.top() + m.rowHeight / 2 - 9, 18, 18};
 }
 
 QRect ThingDelegate::titleRect(const QRect& rowRect) const
@@ -51,6 +63,8 @@ QRect ThingDelegate::titleRect(const QRect& rowRect) const
 
 void ThingDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
+    if (index.data(ThingListModel::IsStepsRole).toBool())
+        return; // the steps view draws itself
     const ListMetrics m = metrics(m_style);
     const QPalette& pal = option.palette;
     painter->save();
@@ -68,10 +82,18 @@ void ThingDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     const QRect row(option.rect.left(), option.rect.top(), option.rect.width(), m.rowHeight);
     if (index.data(ThingListModel::DraggingRole).toBool())
         painter->setOpacity(0.35);
+    const bool family = index.data(ThingListModel::IsFamilyRole).toBool();
     if (option.state & QStyle::State_Selected) {
         QPainterPath bg;
         bg.addRoundedRect(QRectF(row), m.cornerRadius, m.cornerRadius);
         painter->fillPath(bg, Color::vornSelection().resolved(pal));
+    } else if (family) {
+        // Another app's row sits on a faint well, so it reads as a guest in the list.
+        QPainterPath bg;
+        bg.addRoundedRect(QRectF(row), m.cornerRadius, m.cornerRadius);
+        QColor well = Color::vornWell().resolved(pal);
+        well.setAlphaF(well.alphaF() * 0.4f);
+        painter->fillPath(bg, well);
     }
 
     const bool done = index.data(ThingListModel::DoneRole).toBool();
@@ -92,7 +114,7 @@ void ThingDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     painter->setPen(Color::vornMuted().resolved(pal));
 
     if (m.showsDetails && index.data(ThingListModel::HasStepsRole).toBool()) {
-        const QRect chevron(right - 18 + 1, centreY - 9, 18, 18);
+        const QRect chevron = chevronRect(row);
         painter->save();
         painter->translate(QRectF(chevron).center());
         if (index.data(ThingListModel::ExpandedRole).toBool())
@@ -123,7 +145,8 @@ void ThingDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
         right = int(left) - m.itemSpacing;
     }
 
-    for (int role : {int(ThingListModel::MetaRole), int(ThingListModel::StepProgressRole)}) {
+    for (int role : {int(ThingListModel::SourceAppRole), int(ThingListModel::MetaRole),
+                     int(ThingListModel::StepProgressRole)}) {
         const QString text = index.data(role).toString();
         if (text.isEmpty())
             continue;
@@ -134,7 +157,7 @@ void ThingDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
 
     const QRect title = titleRect(row);
     const QRect titleArea(title.left(), title.top(), std::max(0, right - title.left() + 1), title.height());
-    QFont titleFont = sized(option.font, titlePointSize(m_style));
+    QFont titleFont = sized(option.font, family ? familyTitleSize : titlePixelSize(m_style));
     titleFont.setStrikeOut(done);
     painter->setFont(titleFont);
     painter->setPen((done ? Color::vornFaint() : Color::vornText()).resolved(pal));
@@ -144,16 +167,15 @@ void ThingDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     painter->restore();
 }
 
-QWidget* ThingDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const
+QWidget* ThingDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const
 {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(QStringLiteral("titleEditor"));
     edit->setPlaceholderText(tr("Title"));
     edit->setFrame(false);
     // The editor stands in for the painted title: same size, on the row's own background.
-    QFont font = edit->font();
-    font.setPointSizeF(titlePointSize(m_style));
-    edit->setFont(font);
+    const bool family = index.data(ThingListModel::IsFamilyRole).toBool();
+    edit->setFont(uiFont(family ? familyTitleSize : titlePixelSize(m_style)));
     QPalette pal = edit->palette();
     pal.setColor(QPalette::Base, Qt::transparent);
     edit->setPalette(pal);
@@ -172,8 +194,13 @@ void ThingDelegate::setEditorData(QWidget* editor, const QModelIndex& index) con
 }
 
 void ThingDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
-                                         const QModelIndex&) const
+                                         const QModelIndex& index) const
 {
+    // The steps view under an expanded thing is an index widget too; it takes the whole entry.
+    if (index.data(ThingListModel::IsStepsRole).toBool()) {
+        editor->setGeometry(option.rect);
+        return;
+    }
     const ListMetrics m = metrics(m_style);
     const QRect row(option.rect.left(), option.rect.top(), option.rect.width(), m.rowHeight);
     editor->setGeometry(titleRect(row));

@@ -25,8 +25,10 @@ public:
     // Parts of a row at `rect`, shared with the view's hit testing.
     QRect checkRect(const QRect& rowRect) const;
     QRect titleRect(const QRect& rowRect) const;
+    QRect chevronRect(const QRect& rowRect) const;
     static constexpr int headerHeight = 34;
-    static constexpr qreal titlePointSize(ListStyle style) { return style == ListStyle::regular ? 13 : 12; }
+    static constexpr int titlePixelSize(ListStyle style) { return style == ListStyle::regular ? 13 : 12; }
+    static constexpr int familyTitleSize = 14;
     static constexpr qreal glyphUnit = 2;
 
 private:

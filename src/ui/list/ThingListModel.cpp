@@ -31,7 +31,7 @@ std::vector<ThingListModel::Entry> ThingListModel::build() const
             if (t && t->snoozedUntil()) {
                 const QString label = m_model.schedule().laterSection(*t->snoozedUntil(), m_model.now());
                 if (label != previous)
-                    out.push_back(Entry{std::nullopt, label, std::nullopt, QStringLiteral("h:") + label});
+                    out.push_back(Entry{std::nullopt, label, std::nullopt, std::nullopt, QStringLiteral("h:") + label});
                 previous = label;
             } else {
                 // A row without a wake time breaks the run, so the next dated row names its section again.
@@ -42,7 +42,11 @@ std::vector<ThingListModel::Entry> ThingListModel::build() const
         std::optional<SharedThing> shared;
         if (const SharedThing* s = row.sharedThing())
             shared = *s;
-        out.push_back(Entry{id, QString(), std::move(shared), key(id)});
+        out.push_back(Entry{id, QString(), std::nullopt, std::move(shared), key(id)});
+        if (const Thing* t = row.thing(); t && regular && m_model.expanded().contains(t->id())) {
+            out.push_back(Entry{std::nullopt, QString(), t->id(), std::nullopt,
+                                QStringLiteral("x:") + QString::number(t->id().number)});
+        }
     }
     return out;
 }
@@ -114,9 +118,9 @@ void ThingListModel::onModelChanged(AppModel::Field field)
     case AppModel::Field::familyThings:
     case AppModel::Field::tab:
     case AppModel::Field::externalOrder:
+    case AppModel::Field::expanded:
         refresh();
         break;
-    case AppModel::Field::expanded:
     case AppModel::Field::dragging:
         allDataChanged();
         break;
@@ -146,7 +150,15 @@ int ThingListModel::rowCount(const QModelIndex& parent) const
 
 bool ThingListModel::isHeader(int entry) const
 {
-    return entry >= 0 && entry < int(m_entries.size()) && !m_entries[size_t(entry)].id;
+    return entry >= 0 && entry < int(m_entries.size()) && !m_entries[size_t(entry)].id
+        && !m_entries[size_t(entry)].stepsOf;
+}
+
+std::optional<RecordId> ThingListModel::stepsOf(int entry) const
+{
+    if (entry < 0 || entry >= int(m_entries.size()))
+        return std::nullopt;
+    return m_entries[size_t(entry)].stepsOf;
 }
 
 std::optional<RowID> ThingListModel::rowID(int entry) const
@@ -186,6 +198,8 @@ QVariant ThingListModel::data(const QModelIndex& index, int role) const
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
     const Entry& e = m_entries[size_t(index.row())];
+    if (e.stepsOf)
+        return role == IsStepsRole ? QVariant(true) : QVariant();
     if (!e.id) {
         switch (role) {
         case Qt::DisplayRole:
@@ -222,6 +236,8 @@ QVariant ThingListModel::data(const QModelIndex& index, int role) const
             return QString();
         case DraggingRole:
             return m_model.dragging().contains(*e.id);
+        case SourceAppRole:
+            return s.sourceApp;
         default:
             return {};
         }
@@ -262,11 +278,11 @@ Qt::ItemFlags ThingListModel::flags(const QModelIndex& index) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return Qt::NoItemFlags;
-    if (isHeader(index.row()))
+    const Entry& e = m_entries[size_t(index.row())];
+    if (!e.id)
         return Qt::ItemIsEnabled;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
-    // Only our own titles are edited in place; family rows are renamed through their own row.
-    if (thing(index.row()))
+    if (e.shared || thing(index.row()))
         f |= Qt::ItemIsEditable;
     return f;
 }
@@ -275,10 +291,16 @@ bool ThingListModel::setData(const QModelIndex& index, const QVariant& value, in
 {
     if (role != Qt::EditRole || !checkIndex(index, CheckIndexOption::IndexIsValid))
         return false;
+    // Trimming and refusing a blank title are the model's business, for our rows and the family's.
+    const Entry& e = m_entries[size_t(index.row())];
+    if (e.shared) {
+        m_model.renameExternal(*e.shared, value.toString());
+        Q_EMIT dataChanged(index, index);
+        return true;
+    }
     Thing* t = thing(index.row());
     if (!t)
         return false;
-    // Trimming and refusing a blank title are the model's business.
     m_model.rename(*t, value.toString());
     Q_EMIT dataChanged(index, index);
     return true;
@@ -298,6 +320,8 @@ QHash<int, QByteArray> ThingListModel::roleNames() const
     names.insert(HasStepsRole, "hasSteps");
     names.insert(ExpandedRole, "expanded");
     names.insert(DraggingRole, "dragging");
+    names.insert(IsStepsRole, "isSteps");
+    names.insert(SourceAppRole, "sourceApp");
     return names;
 }
 

@@ -11,7 +11,8 @@
 namespace vorn {
 
 // The rows of one source as a flat Qt model: the list's rows, with Later's section headers between
-// them as rows of their own that cannot be selected. Refreshes itself from the store and the model.
+// them and an entry for the steps under each expanded thing, as entries of their own that cannot be
+// selected. Refreshes itself from the store and the model.
 class ThingListModel : public QAbstractListModel {
     Q_OBJECT
 
@@ -28,6 +29,8 @@ public:
         HasStepsRole,
         ExpandedRole,
         DraggingRole,
+        IsStepsRole,      // the entry that holds an expanded thing's steps view
+        SourceAppRole,    // QString: the app a family row comes from; empty for our own
     };
 
     ThingListModel(AppModel& model, Source source, ListStyle style, QObject* parent = nullptr);
@@ -52,6 +55,8 @@ public:
     std::optional<int> rowIndex(int entry) const;
     std::optional<int> entryOf(const RowID& id) const;
     bool isHeader(int entry) const;
+    // The thing whose steps an entry holds; none for rows and headers.
+    std::optional<RecordId> stepsOf(int entry) const;
     // The live thing of an entry; null for headers, family rows and things deleted since the last refresh.
     Thing* thing(int entry) const;
 
@@ -59,8 +64,9 @@ public:
 
 private:
     struct Entry {
-        std::optional<RowID> id; // none for a header
+        std::optional<RowID> id; // none for a header or a steps entry
         QString header;
+        std::optional<RecordId> stepsOf;
         std::optional<SharedThing> shared;
         QString key;
     };

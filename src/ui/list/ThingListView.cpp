@@ -3,9 +3,12 @@
 #include "pixel/PixelView.h"
 #include "pixel/Pixels.h"
 #include "pixel/Theme.h"
+#include "ui/components/ThemedLabel.h"
 #include "ui/list/ThingDelegate.h"
 #include "ui/list/ThingListModel.h"
+#include "ui/steps/StepsView.h"
 
+#include <QApplication>
 #include <QDrag>
 #include <QHBoxLayout>
 #include <QDragEnterEvent>
@@ -57,6 +60,7 @@ ThingListView::ThingListView(AppModel& model, Source source, ListStyle style, QW
             startAdding();
     });
     const auto rowsChanged = [this] {
+        placeStepsViews();
         mirrorSelection();
         placeAddField();
     };
@@ -87,6 +91,7 @@ void ThingListView::setSource(const Source& source)
         m_addRow->deleteLater();
         m_addRow = nullptr;
         m_addField = nullptr;
+        Q_EMIT addingChanged(false);
     }
     setAwaitingSnooze(false);
     m_dropTarget.reset();
@@ -103,7 +108,43 @@ bool ThingListView::isDoneIsh() const
 
 bool ThingListView::isTyping() const
 {
-    return state() == QAbstractItemView::EditingState || (m_addField && m_addField->hasFocus());
+    if (state() == QAbstractItemView::EditingState || (m_addField && m_addField->hasFocus()))
+        return true;
+    // A steps field or any other text field that has the keys counts too.
+    const QWidget* focus = QApplication::focusWidget();
+    return focus && (focus->inherits("QLineEdit") || focus->inherits("QTextEdit")
+                     || focus->inherits("QPlainTextEdit"));
+}
+
+StepsView* ThingListView::stepsView(RecordId thing) const
+{
+    for (int entry = 0; entry < m_listModel->rowCount(); ++entry) {
+        if (m_listModel->stepsOf(entry) == thing)
+            return qobject_cast<StepsView*>(indexWidget(m_listModel->index(entry)));
+    }
+    return nullptr;
+}
+
+void ThingListView::placeStepsViews()
+{
+    if (!metrics(m_style).showsDetails)
+        return;
+    for (int entry = 0; entry < m_listModel->rowCount(); ++entry) {
+        const auto id = m_listModel->stepsOf(entry);
+        if (!id)
+            continue;
+        const QModelIndex index = m_listModel->index(entry);
+        if (indexWidget(index))
+            continue;
+        const Thing* t = m_model.store().thing(*id);
+        if (!t || !t->isLive())
+            continue;
+        auto* steps = new StepsView(m_model, *t, m_style);
+        // Adding or deleting a step changes the view's height; the rows below move with it.
+        steps->installEventFilter(this);
+        setIndexWidget(index, steps);
+        scheduleDelayedItemsLayout();
+    }
 }
 
 QSet<RowID> ThingListView::visibleSelection() const
@@ -141,6 +182,44 @@ void ThingListView::setAwaitingSnooze(bool awaiting)
         return;
     m_awaitingSnooze = awaiting;
     Q_EMIT awaitingSnoozeChanged(awaiting);
+}
+
+void ThingListView::snoozeSelection(SnoozeOption option)
+{
+    m_model.snooze(visibleSelection(), option, order());
+    setAwaitingSnooze(false);
+}
+
+int ThingListView::endZoneHeight() const
+{
+    const bool shown = m_style == ListStyle::regular && !m_listModel->rowIDs().empty()
+        && m_model.canReorder(m_listModel->source());
+    return shown ? metrics(m_style).rowHeight : 0;
+}
+
+QSize ThingListView::sizeHint() const
+{
+    if (m_style == ListStyle::compact)
+        return QListView::sizeHint();
+    const int rows = m_listModel->rowCount() > 0 ? contentsSize().height() : 0;
+    const int strip = m_addRow ? metrics(m_style).rowHeight : 0;
+    return {QListView::sizeHint().width(), rows + endZoneHeight() + strip + 2 * frameWidth()};
+}
+
+QSize ThingListView::minimumSizeHint() const
+{
+    // Zero high while empty: the list keeps its keys even when the empty state stands in for it.
+    return {QListView::minimumSizeHint().width(), 0};
+}
+
+void ThingListView::updateGeometries()
+{
+    QListView::updateGeometries();
+    const int height = sizeHint().height();
+    if (height != m_hintedHeight) {
+        m_hintedHeight = height;
+        updateGeometry();
+    }
 }
 
 void ThingListView::mirrorSelection()
@@ -217,9 +296,8 @@ bool ThingListView::handleKey(QKeyEvent* event)
         if (!primary || !m_listModel->entryOf(*primary))
             return false;
         if (primary->isShared()) {
-            // Renaming a family row in place belongs to the family row widget, not this list yet.
             if (!command)
-                return false;
+                return beginEditing(*primary);
             if (m_model.syncsToFamily())
                 m_model.setEditingNote(NoteTarget::shared(*primary->sharedID()));
             return true;
@@ -256,9 +334,7 @@ bool ThingListView::handleKey(QKeyEvent* event)
     }
 
     if (m_awaitingSnooze && key >= Qt::Key_1 && key <= Qt::Key_4) {
-        const auto option = snoozeOptionFromRaw(key - Qt::Key_0);
-        m_model.snooze(visibleSelection(), *option, order());
-        setAwaitingSnooze(false);
+        snoozeSelection(*snoozeOptionFromRaw(key - Qt::Key_0));
         return true;
     }
 
@@ -293,7 +369,7 @@ bool ThingListView::handleKey(QKeyEvent* event)
 bool ThingListView::beginEditing(const RowID& id)
 {
     const auto entry = m_listModel->entryOf(id);
-    if (!id.isThing() || !entry || !m_listModel->thing(*entry))
+    if (!entry || (id.isThing() && !m_listModel->thing(*entry)))
         return false;
     stopAdding();
     m_model.select(id);
@@ -331,9 +407,7 @@ void ThingListView::makeAddRow()
     QPalette pal = m_addField->palette();
     pal.setColor(QPalette::Base, Qt::transparent);
     m_addField->setPalette(pal);
-    QFont font = m_addField->font();
-    font.setPointSizeF(ThingDelegate::titlePointSize(m_style));
-    m_addField->setFont(font);
+    m_addField->setFont(uiFont(ThingDelegate::titlePixelSize(m_style)));
     m_addField->installEventFilter(this);
     layout->addWidget(m_addField, 1);
     connect(m_addField, &QLineEdit::returnPressed, this, [this] {
@@ -343,6 +417,8 @@ void ThingListView::makeAddRow()
     });
     placeAddField();
     m_addRow->show();
+    updateGeometries();
+    Q_EMIT addingChanged(true);
 }
 
 void ThingListView::startAdding()
@@ -368,6 +444,8 @@ void ThingListView::stopAdding()
         m_addRow = nullptr;
         m_addField = nullptr;
         placeAddField();
+        updateGeometries();
+        Q_EMIT addingChanged(false);
     }
     if (hadFocus)
         setFocus();
@@ -398,6 +476,8 @@ void ThingListView::resizeEvent(QResizeEvent* event)
 
 bool ThingListView::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::LayoutRequest && qobject_cast<StepsView*>(watched))
+        scheduleDelayedItemsLayout();
     if (watched == m_addField && event->type() == QEvent::KeyPress
         && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
         stopAdding();
@@ -409,7 +489,12 @@ bool ThingListView::eventFilter(QObject* watched, QEvent* event)
 void ThingListView::mousePressEvent(QMouseEvent* event)
 {
     const QModelIndex index = indexAt(event->position().toPoint());
-    const auto id = index.isValid() ? m_listModel->rowID(index.row()) : std::nullopt;
+    if (!index.isValid()) {
+        // Below the rows is the screen's: it opens the add row or offers its menu.
+        event->ignore();
+        return;
+    }
+    const auto id = m_listModel->rowID(index.row());
     if (!id || event->button() != Qt::LeftButton) {
         QListView::mousePressEvent(event);
         return;
@@ -421,6 +506,10 @@ void ThingListView::mousePressEvent(QMouseEvent* event)
     Thing* t = m_listModel->thing(index.row());
     if (t && m_delegate->checkRect(rect).contains(pos)) {
         m_model.toggleDone(*t);
+        return;
+    }
+    if (t && metrics(m_style).showsDetails && !t->steps().empty() && m_delegate->chevronRect(rect).contains(pos)) {
+        m_model.setExpanded(*t, !m_model.expanded().contains(t->id()));
         return;
     }
     // A click on the title of the one row already selected renames it; elsewhere a click selects.
@@ -477,6 +566,7 @@ std::unique_ptr<QMenu> ThingListView::contextMenu(int entry)
             if (m_model.syncsToFamily())
                 m_model.setEditingNote(NoteTarget::shared(sid));
         });
+        menu->addAction(tr("Rename"), this, [this, rid = *id] { beginEditing(rid); });
         addDone();
         addDelete();
         return menu;

@@ -16,6 +16,7 @@ class QMenu;
 
 namespace vorn {
 
+class StepsView;
 class ThingDelegate;
 class ThingListModel;
 
@@ -34,6 +35,13 @@ public:
     void setSource(const Source& source);
 
     bool awaitingSnooze() const { return m_awaitingSnooze; }
+    void setAwaitingSnooze(bool awaiting);
+    // What the digit keys and the snooze bar do: snooze the visible selection, then stop asking.
+    void snoozeSelection(SnoozeOption option);
+    // The regular list is as tall as its rows, add row and end drop zone, so what sits below it
+    // follows the last row; with less room it scrolls.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
     // The compact list always has its add row; the regular one only after N or the new-thing command.
     bool isAdding() const { return m_addField != nullptr; }
     QLineEdit* addField() const { return m_addField; }
@@ -42,8 +50,10 @@ public:
     bool isEditingTitle() const { return state() == QAbstractItemView::EditingState; }
 
     void startAdding();
-    // Opens the inline title editor of a local thing.
+    // Opens the inline title editor of a local thing or a family row.
     bool beginEditing(const RowID& id);
+    // The steps view under an expanded thing; null while the thing is folded or not listed.
+    StepsView* stepsView(RecordId thing) const;
 
     const std::optional<DropSpot>& dropTarget() const { return m_dropTarget; }
     // The spot a drop at `pos` (viewport coordinates) would land on; none outside rows and end zone.
@@ -57,6 +67,7 @@ Q_SIGNALS:
     // A row was clicked: the focus panel brings itself forward.
     void activated();
     void awaitingSnoozeChanged(bool awaiting);
+    void addingChanged(bool adding);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -75,8 +86,11 @@ protected:
 private:
     bool handleKey(QKeyEvent* event);
     void mirrorSelection();
-    void setAwaitingSnooze(bool awaiting);
+    // Puts a steps view on every steps entry that has none yet.
+    void placeStepsViews();
     void stopAdding();
+    void updateGeometries() override;
+    int endZoneHeight() const;
     void makeAddRow();
     void placeAddField();
     bool isDoneIsh() const;
@@ -94,6 +108,7 @@ private:
     QPointer<QLineEdit> m_addField;
     bool m_awaitingSnooze = false;
     std::optional<DropSpot> m_dropTarget;
+    int m_hintedHeight = -1;
 };
 
 } // namespace vorn

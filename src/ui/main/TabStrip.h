@@ -2,6 +2,7 @@
 
 #include "model/Entities.h"
 #include "ui/main/PileDeletePrompt.h"
+#include "ui/main/PileNameField.h"
 
 #include <QPointer>
 #include <QWidget>

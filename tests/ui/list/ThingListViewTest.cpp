@@ -3,6 +3,7 @@
 #include "ui/list/DropPosition.h"
 #include "ui/list/ThingListModel.h"
 #include "ui/list/ThingListView.h"
+#include "ui/steps/StepsView.h"
 
 #include <QLineEdit>
 #include <QMenu>
@@ -413,4 +414,96 @@ TEST_F(ThingListViewTest, contextMenuActsOnTheSelectionWhenTheRowIsInIt)
     EXPECT_FALSE(model->store().thing(*a.thingID()));
     EXPECT_FALSE(model->store().thing(*b.thingID()));
     EXPECT_TRUE(model->store().thing(*c.thingID()));
+}
+
+TEST_F(ThingListViewTest, expandedThingShowsItsStepsUnderItsRowAndTheRowsBelowMakeRoom)
+{
+    show(Source::today);
+    Thing* reply = titled("Reply to Kesh about the deck");
+    ASSERT_TRUE(reply);
+    const RowID replyId = RowID::thing(reply->id());
+    const auto rowBelow = [&] {
+        const auto at = std::find(rows().begin(), rows().end(), replyId) - rows().begin();
+        const RowID next = rows()[size_t(at) + 1];
+        return view->visualRect(view->listModel()->index(*view->listModel()->entryOf(next)));
+    };
+    const int foldedTop = rowBelow().top();
+    EXPECT_FALSE(view->stepsView(reply->id()));
+
+    model->select(replyId);
+    key(Qt::Key_Right);
+    settle();
+    StepsView* steps = view->stepsView(reply->id());
+    ASSERT_TRUE(steps);
+    EXPECT_EQ(steps->rows().size(), 3u);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rowBelow().top() >= foldedTop + steps->sizeHint().height(); }));
+
+    // A step typed into the view's field grows it, and the rows below move down with it.
+    const int before = rowBelow().top();
+    steps->addField()->setFocus();
+    EXPECT_TRUE(view->isTyping()) << "list keys must stay letters in the steps field";
+    QTest::keyClicks(steps->addField(), QStringLiteral("Sleep on it"));
+    QTest::keyClick(steps->addField(), Qt::Key_Return);
+    EXPECT_EQ(reply->steps().size(), 4u);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rowBelow().top() > before; }));
+
+    view->setFocus();
+    key(Qt::Key_Left);
+    settle();
+    EXPECT_FALSE(view->stepsView(reply->id()));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rowBelow().top() == foldedTop; }));
+}
+
+TEST_F(ThingListViewTest, clickOnTheChevronFoldsAndUnfolds)
+{
+    show(Source::today);
+    Thing* reply = titled("Reply to Kesh about the deck");
+    const auto entry = *view->listModel()->entryOf(RowID::thing(reply->id()));
+    const QRect row = view->visualRect(view->listModel()->index(entry));
+    const QPoint chevron(row.right() - 12 - 9, row.top() + 20);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, chevron);
+    EXPECT_TRUE(model->expanded().contains(reply->id()));
+    settle();
+    EXPECT_TRUE(view->stepsView(reply->id()));
+}
+
+TEST(ThingListFamilyRows, returnRenamesAFamilyRowThroughTheFamilyAndItsMenuOffersRename)
+{
+    test::ModelHarness h;
+    h.demo();
+    h.launch.syncsToFamily = true;
+    auto model = h.start();
+    ASSERT_TRUE(model);
+    ThingListView view(*model, Source::today, ListStyle::regular);
+    view.resize(520, 420);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.setFocus();
+    const auto& rows = view.listModel()->rowIDs();
+    const auto family = std::find_if(rows.begin(), rows.end(), [](const RowID& id) { return id.isShared(); });
+    ASSERT_NE(family, rows.end()) << "the demo lists its planner row in Today";
+    const RowID id = *family;
+
+    auto menu = view.contextMenu(*view.listModel()->entryOf(id));
+    QStringList texts;
+    for (QAction* action : menu->actions())
+        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    EXPECT_EQ(texts, (QStringList{"Add a Note", "Rename", "Done", "-", "Delete"}));
+
+    model->select(id);
+    QTest::keyClick(&view, Qt::Key_Return);
+    auto* editor = view.findChild<QLineEdit*>(QStringLiteral("titleEditor"));
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->text(), QStringLiteral("book flights (from planner)"));
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("book the train"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !view.isEditingTitle(); }));
+    EXPECT_EQ(model->sharedThing(*id.sharedID())->title, QStringLiteral("book the train"));
+    // The family file has it too, not only the rows on screen.
+    model->flushSync();
+    const auto stored = model->familyStore()->allThings();
+    const auto row = std::find_if(stored.begin(), stored.end(), [&](const SharedThing& s) { return s.id == *id.sharedID(); });
+    ASSERT_NE(row, stored.end());
+    EXPECT_EQ(row->title, QStringLiteral("book the train"));
 }

@@ -1,0 +1,145 @@
+#include "app/AppCommands.h"
+
+#include "app/TextTarget.h"
+#include "model/AppModel.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+
+namespace vorn {
+
+AppCommands::AppCommands(AppModel& model, QMenuBar* menuBar, QObject* parent) : QObject(parent), m_model(model)
+{
+    buildFile(menuBar);
+    buildEdit(menuBar);
+    buildView(menuBar);
+    connect(&m_model, &AppModel::changed, this, [this](AppModel::Field field) {
+        if (field == AppModel::Field::piles)
+            rebuildPileActions();
+        else if (field == AppModel::Field::selection)
+            refreshEnabled();
+    });
+    connect(&m_model.store().undoManager(), &UndoManager::stateChanged, this, &AppCommands::refreshEnabled);
+    refreshEnabled();
+}
+
+QAction* AppCommands::add(QMenu* menu, const QString& name, const QString& title, const QKeySequence& shortcut)
+{
+    QAction* a = menu->addAction(title);
+    a->setObjectName(name);
+    a->setShortcut(shortcut);
+    m_actions.push_back(a);
+    return a;
+}
+
+QAction* AppCommands::action(const QString& objectName) const
+{
+    for (QAction* a : m_actions) {
+        if (a->objectName() == objectName)
+            return a;
+    }
+    for (QAction* a : m_pileActions) {
+        if (a->objectName() == objectName)
+            return a;
+    }
+    return nullptr;
+}
+
+void AppCommands::buildFile(QMenuBar* bar)
+{
+    QMenu* file = bar->addMenu(tr("&File"));
+    connect(add(file, QStringLiteral("newThing"), tr("New Thing"), QKeySequence::New), &QAction::triggered, this,
+            [this] { m_model.requestAdd(); });
+    connect(add(file, QStringLiteral("newList"), tr("New List"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N)),
+            &QAction::triggered, this, [this] { m_model.requestNewPile(); });
+    file->addSeparator();
+    QAction* quit = add(file, QStringLiteral("quit"), tr("Quit vorn todo (eventually)"), QKeySequence::Quit);
+    quit->setMenuRole(QAction::QuitRole);
+    connect(quit, &QAction::triggered, qApp, &QApplication::quit, Qt::QueuedConnection);
+}
+
+void AppCommands::buildEdit(QMenuBar* bar)
+{
+    QMenu* edit = bar->addMenu(tr("&Edit"));
+    const auto focus = [] { return QApplication::focusWidget(); };
+    connect(add(edit, QStringLiteral("undo"), tr("Undo"), QKeySequence::Undo), &QAction::triggered, this, [this, focus] {
+        if (!sendToTextField(focus(), TextCommand::undo))
+            m_model.store().undoManager().undo();
+    });
+    connect(add(edit, QStringLiteral("redo"), tr("Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)),
+            &QAction::triggered, this, [this, focus] {
+                if (!sendToTextField(focus(), TextCommand::redo))
+                    m_model.store().undoManager().redo();
+            });
+    edit->addSeparator();
+    const auto selected = [this] { return m_model.selectedIDs(m_model.source(), true); };
+    connect(add(edit, QStringLiteral("cut"), tr("Cut"), QKeySequence::Cut), &QAction::triggered, this,
+            [this, focus, selected] {
+                if (!sendToTextField(focus(), TextCommand::cut))
+                    m_model.cut(selected(), std::nullopt);
+            });
+    connect(add(edit, QStringLiteral("copy"), tr("Copy"), QKeySequence::Copy), &QAction::triggered, this,
+            [this, focus, selected] {
+                if (!sendToTextField(focus(), TextCommand::copy))
+                    m_model.copy(selected());
+            });
+    connect(add(edit, QStringLiteral("paste"), tr("Paste"), QKeySequence::Paste), &QAction::triggered, this,
+            [this, focus] {
+                if (!sendToTextField(focus(), TextCommand::paste))
+                    m_model.paste();
+            });
+    // Outside a text field there is nothing to select all of: the rows are chosen one by one.
+    connect(add(edit, QStringLiteral("selectAll"), tr("Select All"), QKeySequence::SelectAll), &QAction::triggered,
+            this, [focus] { sendToTextField(focus(), TextCommand::selectAll); });
+    edit->addSeparator();
+    connect(add(edit, QStringLiteral("sendToPlanner"), tr("Send to Vorn Planner"),
+                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P)),
+            &QAction::triggered, this, [this, selected] { m_model.sendToPlanner(selected(), std::nullopt); });
+}
+
+void AppCommands::buildView(QMenuBar* bar)
+{
+    m_view = bar->addMenu(tr("&View"));
+    const struct {
+        const char* name;
+        const char* title;
+        Tab tab;
+    } fixed[] = {
+        {"tabToday", "Today", Tab::list(TodoList::today)},
+        {"tabLater", "Later", Tab::list(TodoList::later)},
+        {"tabDoneIsh", "Done-ish", Tab::list(TodoList::doneIsh)},
+        {"tabRandom", "Random", Tab::random()},
+    };
+    int key = Qt::Key_1;
+    for (const auto& f : fixed) {
+        QAction* a = add(m_view, QString::fromLatin1(f.name), tr(f.title), QKeySequence(Qt::CTRL | Qt::Key(key++)));
+        connect(a, &QAction::triggered, this, [this, tab = f.tab] { m_model.setTab(tab); });
+    }
+    m_pileAnchor = m_view->addSeparator();
+    rebuildPileActions();
+}
+
+void AppCommands::rebuildPileActions()
+{
+    for (QAction* a : m_pileActions)
+        delete a;
+    m_pileActions.clear();
+    const auto& piles = m_model.piles();
+    for (size_t i = 0; i < piles.size() && i < size_t(pileShortcuts); ++i) {
+        auto* a = new QAction(piles[i]->name(), m_view);
+        a->setObjectName(QStringLiteral("tabPile%1").arg(i + 1));
+        a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_5 + int(i))));
+        connect(a, &QAction::triggered, this, [this, id = piles[i]->id()] { m_model.setTab(Tab::pile(id)); });
+        m_view->insertAction(m_pileAnchor, a);
+        m_pileActions.push_back(a);
+    }
+}
+
+void AppCommands::refreshEnabled()
+{
+    if (QAction* send = action(QStringLiteral("sendToPlanner")))
+        send->setEnabled(!m_model.selection().isEmpty());
+}
+
+} // namespace vorn

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QObject>
+
+#include <vector>
+
+class QAction;
+class QMenu;
+class QMenuBar;
+
+namespace vorn {
+
+class AppModel;
+
+// The menu commands and their shortcuts (Ctrl on Linux, ⌘ on macOS). They act on the model, except the
+// edit commands, which a focused text field takes first.
+class AppCommands : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int pileShortcuts = 4; // Ctrl+5 to Ctrl+8
+
+    AppCommands(AppModel& model, QMenuBar* menuBar, QObject* parent = nullptr);
+
+    QAction* action(const QString& objectName) const;
+    // The pile items of the View menu, at most four, in pile order.
+    const std::vector<QAction*>& pileActions() const { return m_pileActions; }
+
+private:
+    void buildFile(QMenuBar* bar);
+    void buildEdit(QMenuBar* bar);
+    void buildView(QMenuBar* bar);
+    void rebuildPileActions();
+    void refreshEnabled();
+    QAction* add(QMenu* menu, const QString& name, const QString& title, const QKeySequence& shortcut);
+
+    AppModel& m_model;
+    QMenu* m_view = nullptr;
+    QAction* m_pileAnchor = nullptr; // pile items go before this
+    std::vector<QAction*> m_actions;
+    std::vector<QAction*> m_pileActions;
+};
+
+} // namespace vorn

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QMainWindow>
+
+namespace vorn {
+
+class AppCommands;
+class AppModel;
+class MainView;
+
+// The main window: the main view with the app's menus. The model outlives it.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    static constexpr QSize defaultSize{900, 600};
+
+    explicit MainWindow(AppModel& model, QWidget* parent = nullptr);
+
+    MainView* mainView() const { return m_view; }
+    AppCommands* commands() const { return m_commands; }
+
+private:
+    MainView* m_view;
+    AppCommands* m_commands;
+};
+
+} // namespace vorn

@@ -1,0 +1,136 @@
+#include "app/WindowStart.h"
+
+#include "app/MainWindow.h"
+#include "model/AppModel.h"
+#include "model/Startup.h"
+#include "pixel/VornFont.h"
+#include "transfer/ClipboardPasteboard.h"
+#include "transfer/DesktopWorkspace.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QSocketNotifier>
+#include <QTextStream>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace vorn {
+
+namespace {
+
+int gSignalPipe[2] = {-1, -1};
+
+void onQuitSignal(int)
+{
+    const char byte = 1;
+    // Only async-signal-safe work here; the event loop does the rest.
+    [[maybe_unused]] const auto written = ::write(gSignalPipe[0], &byte, 1);
+}
+
+// A terminated session (logout, kill) quits through the event loop, so the last edits are saved.
+void quitOnSignals(QApplication& app)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(gSignalPipe[1], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [notifier] {
+        notifier->setEnabled(false);
+        char byte = 0;
+        [[maybe_unused]] const auto got = ::read(gSignalPipe[1], &byte, 1);
+        QApplication::quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onQuitSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+} // namespace
+
+bool hasDisplay(const QProcessEnvironment& environment)
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    return !environment.value(QStringLiteral("QT_QPA_PLATFORM")).isEmpty()
+        || !environment.value(QStringLiteral("DISPLAY")).isEmpty()
+        || !environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty();
+#else
+    Q_UNUSED(environment);
+    return true;
+#endif
+}
+
+QString noDisplayAdvice()
+{
+    return QStringLiteral(
+        "vorn todo needs a display for its window, and there is none here (DISPLAY and WAYLAND_DISPLAY are unset).\n"
+        "  ./scripts/run starts it on a virtual display (Xvfb) by itself,\n"
+        "  xvfb-run -a vorn-todo does the same by hand,\n"
+        "  vorn-todo --list today prints a list without any display.\n");
+}
+
+std::unique_ptr<WindowApp> openWindowApp(const Launch& launch, QString* error)
+{
+    std::unique_ptr<Store> store = makeStore(launch, error);
+    if (!store)
+        return nullptr;
+    auto app = std::make_unique<WindowApp>();
+    app->model = makeModel(launch, std::move(store));
+    app->window = std::make_unique<MainWindow>(*app->model);
+    MainWindow* window = app->window.get();
+    AppModel::WindowHooks hooks;
+    hooks.raiseMainWindow = [window] {
+        window->show();
+        window->raise();
+        window->activateWindow();
+        return true;
+    };
+    app->model->setWindowHooks(std::move(hooks));
+    openDemoTab(*app->model, launch);
+    return app;
+}
+
+int runWindowApp(int& argc, char** argv)
+{
+    if (!hasDisplay(QProcessEnvironment::systemEnvironment())) {
+        QTextStream(stderr) << noDisplayAdvice();
+        return 2;
+    }
+    QApplication qapp(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
+    QCoreApplication::setApplicationName(QStringLiteral("vorn-todo"));
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("vorn todo"));
+    quitOnSignals(qapp);
+    // Without it the pixel-font titles fall back to the UI face; nothing to report.
+    VornFont::registerFont();
+
+    ClipboardPasteboard pasteboard;
+    DesktopWorkspace workspace;
+    Launch launch = Launch::fromProcess();
+    launch.pasteboard = &pasteboard;
+    launch.workspace = &workspace;
+
+    QString error;
+    std::unique_ptr<WindowApp> app = openWindowApp(launch, &error);
+    if (!app) {
+        const QString message = QStringLiteral("Couldn't open the store: ") + error;
+        QTextStream(stderr) << message << '\n';
+        if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+            QMessageBox::critical(nullptr, QStringLiteral("vorn todo"), message);
+        return 1;
+    }
+    app->window->show();
+    const int rc = QApplication::exec();
+
+    QString saveError;
+    if (!app->model->store().save(&saveError))
+        QTextStream(stderr) << "vorn-todo: couldn't save: " << saveError << '\n';
+    app->window.reset();
+    app->model.reset();
+    return rc;
+}
+
+} // namespace vorn

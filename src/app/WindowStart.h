@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QProcessEnvironment>
+#include <QString>
+
+#include <memory>
+
+namespace vorn {
+
+class AppModel;
+class MainWindow;
+struct Launch;
+
+// Whether this process can put up a window: a display to talk to, or a platform chosen explicitly.
+bool hasDisplay(const QProcessEnvironment& environment);
+// What to do without one.
+QString noDisplayAdvice();
+
+// The app as the window start builds it: the model first, the window on top of it.
+struct WindowApp {
+    std::unique_ptr<AppModel> model;
+    std::unique_ptr<MainWindow> window;
+};
+
+// Opens the store, makes the model and the main window, lends the model its window hooks and opens
+// the demo tab. Null with `error` set when the store can't be opened. Needs a QApplication.
+std::unique_ptr<WindowApp> openWindowApp(const Launch& launch, QString* error);
+
+// The whole windowed run of the program: display check, application, font, clipboard and desktop
+// services, the window, the event loop, and a last save. Quits cleanly on SIGTERM and SIGINT.
+int runWindowApp(int& argc, char** argv);
+
+} // namespace vorn

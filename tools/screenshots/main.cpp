@@ -1,0 +1,114 @@
+// screenshots [FOLDER]: opens the main window on the demo data in a throw-away home folder and writes
+// Today, Later, Done-ish, a pile, the random screen and an empty Today, in light and dark, as PNG files
+// into FOLDER (docs/screenshots by default).
+
+#include "app/MainWindow.h"
+#include "app/WindowStart.h"
+#include "model/AppModel.h"
+#include "model/Startup.h"
+#include "pixel/Theme.h"
+#include "pixel/VornFont.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+
+using namespace vorn;
+
+namespace {
+
+void settle()
+{
+    // Long enough for the store's change to arrive and the fades to finish.
+    QTest::qWait(400);
+}
+
+std::optional<Tab> pileTab(const AppModel& model, const QString& name)
+{
+    for (Pile* p : model.piles()) {
+        if (p->name() == name)
+            return Tab::pile(p->id());
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Pictures only: no display needed, and nothing of the user's is read or written.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toLocal8Bit());
+    for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "VORN_NOTES_DIR", "VORN_FAMILY_DB"})
+        qunsetenv(name);
+    qputenv("VORN_REDUCE_MOTION", "1"); // the yawn holds still, so every run draws the same picture
+
+    QApplication qapp(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
+    QCoreApplication::setApplicationName(QStringLiteral("vorn-todo"));
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(VORN_SCREENSHOT_DIR);
+    if (!QDir().mkpath(folder)) {
+        std::fprintf(stderr, "screenshots: cannot make %s\n", qPrintable(folder));
+        return 1;
+    }
+    VornFont::registerFont();
+
+    int failures = 0;
+    for (Appearance appearance : {Appearance::light, Appearance::dark}) {
+        QApplication::setPalette(themedPalette(appearance));
+        Launch launch = Launch::fromProcess();
+        launch.arguments = {QStringLiteral("vorn-todo"), QStringLiteral("-demo")};
+        launch.useSessionBus = false;
+        QString error;
+        auto app = openWindowApp(launch, &error);
+        if (!app) {
+            std::fprintf(stderr, "screenshots: %s\n", qPrintable(error));
+            return 1;
+        }
+        AppModel& model = *app->model;
+        app->window->show();
+        settle();
+        const QString suffix = appearance == Appearance::dark ? QStringLiteral("-dark") : QStringLiteral("-light");
+        const auto shoot = [&](const QString& name) {
+            settle();
+            const QString path = QDir(folder).filePath(name + suffix + QStringLiteral(".png"));
+            if (!app->window->grab().save(path, "PNG")) {
+                std::fprintf(stderr, "screenshots: cannot write %s\n", qPrintable(path));
+                ++failures;
+                return;
+            }
+            std::printf("%s\n", qPrintable(path));
+        };
+
+        // Today with its first row selected, as it looks after a press of ↓.
+        model.setTab(Tab::list(TodoList::today));
+        const auto today = model.rows(Source::today, model.allThings(), true);
+        if (!today.empty())
+            model.select(today.front().id());
+        shoot(QStringLiteral("today"));
+        model.setTab(Tab::list(TodoList::later));
+        shoot(QStringLiteral("later"));
+        model.setTab(Tab::list(TodoList::doneIsh));
+        shoot(QStringLiteral("done-ish"));
+        if (const auto groceries = pileTab(model, QStringLiteral("Groceries"))) {
+            model.setTab(*groceries);
+            shoot(QStringLiteral("pile"));
+        }
+        model.setTab(Tab::random());
+        shoot(QStringLiteral("random"));
+
+        model.setTab(Tab::list(TodoList::today));
+        QSet<RowID> all;
+        for (const ListRow& row : model.rows(Source::today, model.allThings(), true))
+            all.insert(row.id());
+        model.remove(all, std::nullopt);
+        QTest::qWait(3500); // the deletion's toast goes by itself
+        shoot(QStringLiteral("today-empty"));
+    }
+    return failures == 0 ? 0 : 1;
+}
