@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QSet>
 #include <QUrl>
 
 #include <sqlite3.h>
@@ -419,6 +420,30 @@ void FamilyStore::upsertAll(std::span<const SharedThing> things)
     });
 }
 
+void FamilyStore::mirrorAsync(std::vector<SharedThing> things, const QString& ownApp, QObject* context,
+                              std::function<void()> done)
+{
+    m_queue->async([this, things = std::move(things), ownApp, context, done = std::move(done)] {
+        QSet<QString> listed;
+        listed.reserve(qsizetype(things.size()));
+        for (const SharedThing& thing : things) {
+            listed.insert(thing.id);
+            m_connection->upsert(thing);
+        }
+        for (const SharedThing& row : m_connection->allThings()) {
+            if (row.sourceApp == ownApp && !listed.contains(row.id))
+                markDeletedHere(row.id, std::nullopt);
+        }
+        if (context && done)
+            QMetaObject::invokeMethod(context, done, Qt::QueuedConnection);
+    });
+}
+
+void FamilyStore::drain()
+{
+    m_queue->sync([] {});
+}
+
 std::vector<SharedThing> FamilyStore::allThings()
 {
     std::vector<SharedThing> things;
@@ -428,12 +453,15 @@ std::vector<SharedThing> FamilyStore::allThings()
 
 void FamilyStore::markDeleted(const QString& id, const std::optional<QString>& by)
 {
-    m_queue->sync([&] {
-        m_connection->update(MarkDeleted, [&](sqlite3_stmt* s) {
-            bindText(s, 1, by);
-            sqlite3_bind_double(s, 2, m_connection->now());
-            bindText(s, 3, id);
-        });
+    m_queue->sync([&] { markDeletedHere(id, by); });
+}
+
+void FamilyStore::markDeletedHere(const QString& id, const std::optional<QString>& by)
+{
+    m_connection->update(MarkDeleted, [&](sqlite3_stmt* s) {
+        bindText(s, 1, by);
+        sqlite3_bind_double(s, 2, m_connection->now());
+        bindText(s, 3, id);
     });
 }
 

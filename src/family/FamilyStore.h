@@ -3,6 +3,7 @@
 #include "family/SharedThing.h"
 
 #include <QDateTime>
+#include <QObject>
 #include <QString>
 
 #include <functional>
@@ -41,6 +42,13 @@ public:
     // thousands of things would otherwise pay the thread hand-off once per thing.
     void upsertAll(std::span<const SharedThing> things);
     std::vector<SharedThing> allThings();
+    // A whole mirror without waiting for it: writes `things` as upsertAll() does, then marks the
+    // rows of `ownApp` that are not among them as deleted by nobody, all on the queue; `done` then
+    // runs on `context`'s thread. The context must outlive the queued work: drain() before it goes.
+    void mirrorAsync(std::vector<SharedThing> things, const QString& ownApp, QObject* context,
+                     std::function<void()> done);
+    // Waits until everything queued so far has run.
+    void drain();
     void markDeleted(const QString& id, const std::optional<QString>& by);
     std::vector<QString> deletedByOthers(const QString& app);
     void acknowledgeDelete(const QString& id);
@@ -59,6 +67,8 @@ private:
     struct Connection;
     QString m_path;
     std::optional<QString> m_openError;
+    // On the queue only.
+    void markDeletedHere(const QString& id, const std::optional<QString>& by);
     std::unique_ptr<Connection> m_connection; // touched only on the queue
     std::unique_ptr<SerialQueue> m_queue;
 };

@@ -1,5 +1,7 @@
 #include "family/SerialQueue.h"
 
+#include <QtGlobal>
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -111,6 +113,24 @@ SerialQueue::~SerialQueue()
     m_state->wake.notify_one();
     if (m_state->thread.joinable())
         m_state->thread.join();
+}
+
+void SerialQueue::async(std::function<void()> work)
+{
+    {
+        std::lock_guard lock(m_state->mutex);
+        m_state->tasks.emplace_back([work = std::move(work)] {
+            try {
+                work();
+            } catch (const std::exception& e) {
+                qWarning("serial queue: queued work failed: %s", e.what());
+            } catch (...) {
+                qWarning("serial queue: queued work failed");
+            }
+        });
+        m_state->queued.fetch_add(1, std::memory_order_release);
+    }
+    m_state->wake.notify_one();
 }
 
 void SerialQueue::sync(const std::function<void()>& work)

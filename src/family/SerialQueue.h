@@ -17,6 +17,9 @@ public:
 
     // Runs `work` on the queue's thread and waits until it has finished.
     void sync(const std::function<void()>& work);
+    // Queues `work` and returns at once; it runs after everything queued before it. An exception
+    // escaping it is logged and dropped.
+    void async(std::function<void()> work);
 
 private:
     struct State;

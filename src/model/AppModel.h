@@ -253,6 +253,7 @@ public:
     void familyDidChange();
     // The family row our thing becomes.
     SharedThing sharedThing(const Thing& thing) const;
+    SharedThing sharedThing(const Thing& thing, const QString& today, double updatedAt) const;
     void toggleExternal(const SharedThing& row);
     void renameExternal(const SharedThing& row, const QString& title);
     void saveSharedNote(const QString& id, const std::optional<QByteArray>& rtf, const QString& plain);
@@ -278,6 +279,10 @@ Q_SIGNALS:
 private:
     void emitIfChanged(bool changed, Field field);
     void syncAll();
+    // A mirror's writes have landed: tell the family, once per mirror.
+    void mirrorWritten(size_t count);
+    // Waits for mirrors still on the family store's queue and delivers their news.
+    void finishMirrors();
     void scheduleMirrorOfAdoptedEdits();
     void startSyncTimer();
     void applyDeletesFromFamily();
@@ -339,6 +344,7 @@ private:
     bool m_syncPending = false;
     QHash<QString, double> m_externalOrder;
     bool m_ownChangePending = false;
+    int m_mirrorsInFlight = 0;
     std::vector<SharedThing> m_familyThings;
     ModelIntervals m_intervals;
     QTimer* m_dragReset = nullptr;

@@ -5,6 +5,7 @@
 #include "model/Constants.h"
 #include "model/Logging.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QUuid>
 
@@ -44,28 +45,45 @@ void AppModel::startSyncTimer()
 void AppModel::flushSync()
 {
     const bool scheduled = m_syncTimer && m_syncTimer->isActive();
-    if (!(m_syncPending || scheduled) || m_readOnly)
+    if (!(m_syncPending || scheduled) || m_readOnly) {
+        finishMirrors();
         return;
+    }
     if (m_syncTimer)
         m_syncTimer->stop();
     syncAll();
+    finishMirrors();
+}
+
+void AppModel::finishMirrors()
+{
+    if (m_mirrorsInFlight == 0 || !m_familyStore)
+        return;
+    // Wait for the queue, then hand out the news of every finished mirror now rather than a turn later.
+    m_familyStore->drain();
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 SharedThing AppModel::sharedThing(const Thing& thing) const
+{
+    return sharedThing(thing, todayISO(), double(m_clock->now().toMSecsSinceEpoch()) / 1000.0);
+}
+
+SharedThing AppModel::sharedThing(const Thing& thing, const QString& today, double updatedAt) const
 {
     SharedThing s;
     s.id = thing.syncID();
     s.title = thing.title();
     s.done = thing.isDone();
     if (source(thing) == Source::today)
-        s.day = todayISO();
+        s.day = today;
     s.zs = thing.zCount();
     for (const Step* step : thing.orderedSteps())
         s.steps.push_back({step->title(), step->isDone()});
     s.note = thing.note();
     s.noteID = thing.noteID();
     s.sourceApp = kTodoApp;
-    s.updatedAt = double(m_clock->now().toMSecsSinceEpoch()) / 1000.0;
+    s.updatedAt = updatedAt;
     return s;
 }
 
@@ -74,21 +92,26 @@ void AppModel::syncAll()
     m_syncPending = false;
     if (!m_familyStore || !m_familyStore->isOpen())
         return;
-    QSet<QString> ours;
     const std::vector<Thing*> things = allThings();
     std::vector<SharedThing> rows;
     rows.reserve(things.size());
-    for (const Thing* t : things) {
-        ours.insert(t->syncID());
-        rows.push_back(sharedThing(*t));
-    }
-    m_familyStore->upsertAll(rows); // unchanged rows are skipped by the store
-    // Our rows without a thing here were deleted (or purged): they become tombstones of our own.
-    for (const SharedThing& row : m_familyStore->allThings()) {
-        if (row.sourceApp == kTodoApp && !ours.contains(row.id))
-            m_familyStore->markDeleted(row.id, std::nullopt);
-    }
-    qCDebug(lcSync, "mirrored %ld things", long(things.size()));
+    // One clock reading for the whole mirror: the day can't differ between rows, and it is cheaper.
+    const QString today = todayISO();
+    const double updatedAt = double(m_clock->now().toMSecsSinceEpoch()) / 1000.0;
+    for (const Thing* t : things)
+        rows.push_back(sharedThing(*t, today, updatedAt));
+    const size_t count = rows.size();
+    // The writes run on the family store's queue while the window goes on; with thousands of things
+    // waiting for them would freeze every key press that lands in the meantime. Unchanged rows are
+    // skipped there, and our rows without a thing here (deleted or purged) become our tombstones.
+    ++m_mirrorsInFlight;
+    m_familyStore->mirrorAsync(std::move(rows), kTodoApp, this, [this, count] { mirrorWritten(count); });
+}
+
+void AppModel::mirrorWritten(size_t count)
+{
+    --m_mirrorsInFlight;
+    qCDebug(lcSync, "mirrored %ld things", long(count));
     m_ownChangePending = true;
     if (m_notifier)
         m_notifier->post();

@@ -1,5 +1,6 @@
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -17,17 +18,44 @@ struct Result {
 // Runs the installed program with a home folder of the test's own.
 class ProgramTest : public ::testing::Test {
 protected:
-    Result run(const QStringList& args)
+    QProcessEnvironment environment() const
     {
-        QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), home.path());
         env.remove(QStringLiteral("XDG_DATA_HOME"));
         env.remove(QStringLiteral("XDG_CONFIG_HOME"));
         env.insert(QStringLiteral("TMPDIR"), home.path());
+        // The window runs on the offscreen platform, off any display and off the user's bus.
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+        return env;
+    }
+    Result run(const QStringList& args, const QProcessEnvironment& env)
+    {
+        QProcess p;
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(VORN_TODO_BINARY), args);
         EXPECT_TRUE(p.waitForFinished(30000));
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    }
+    Result run(const QStringList& args) { return run(args, environment()); }
+    // Starts the window, waits until its store exists, then ends it the way a logout does.
+    Result runWindowUntilStarted(const QStringList& args = {})
+    {
+        QProcess p;
+        p.setProcessEnvironment(environment());
+        p.start(QStringLiteral(VORN_TODO_BINARY), args);
+        EXPECT_TRUE(p.waitForStarted(10000));
+        QElapsedTimer waited;
+        waited.start();
+        while (!QFile::exists(storePath()) && waited.elapsed() < 20000 && p.state() == QProcess::Running)
+            p.waitForFinished(50);
+        // A moment for the window to come up after the store.
+        p.waitForFinished(500);
+        EXPECT_EQ(p.state(), QProcess::Running) << p.readAllStandardError().toStdString();
+        p.terminate();
+        EXPECT_TRUE(p.waitForFinished(20000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << "SIGTERM quits through the event loop";
         return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
     }
     QString storePath() const { return home.filePath(QStringLiteral(".local/share/Vorn/vorn-todo/store.sqlite")); }
@@ -73,7 +101,7 @@ TEST_F(ProgramTest, listingIsReadOnly)
     EXPECT_TRUE(empty.out.isEmpty());
     EXPECT_FALSE(QFile::exists(storePath())) << "listing never creates a store";
 
-    Result plain = run({});
+    Result plain = runWindowUntilStarted();
     EXPECT_EQ(plain.exitCode, 0) << plain.err.toStdString();
     ASSERT_TRUE(QFile::exists(storePath()));
     const QByteArray before = hashOf(storePath());
@@ -91,6 +119,7 @@ TEST_F(ProgramTest, anUnreadableStoreStopsTheAppAndStaysAsItWas)
     const QByteArray before = hashOf(storePath());
 
     for (const QStringList& args : {QStringList{}, QStringList{QStringLiteral("--list"), QStringLiteral("today")}}) {
+        // The window start stops before any window; the listing never needs one.
         Result r = run(args);
         EXPECT_NE(r.exitCode, 0);
         EXPECT_TRUE(r.err.startsWith(QStringLiteral("Couldn't open the store: "))) << r.err.toStdString();
@@ -105,4 +134,30 @@ TEST_F(ProgramTest, helpListsTheOptions)
     EXPECT_TRUE(r.out.contains(QStringLiteral("--list")));
     EXPECT_TRUE(r.out.contains(QStringLiteral("-demo")));
     EXPECT_NE(run({QStringLiteral("--bogus")}).exitCode, 0);
+}
+
+TEST_F(ProgramTest, withoutADisplayTheWindowStartSaysWhatToDoInsteadOfCrashing)
+{
+    QProcessEnvironment env = environment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        env.remove(QString::fromLatin1(name));
+    Result r = run({}, env);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Xvfb"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("--list"))) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(storePath())) << "nothing is opened before the display check";
+
+    // Listing needs no display at all.
+    Result list = run({QStringLiteral("-demo"), QStringLiteral("--list"), QStringLiteral("later")}, env);
+    EXPECT_EQ(list.exitCode, 0) << list.err.toStdString();
+    EXPECT_TRUE(list.out.contains(QStringLiteral("Call mum back")));
+}
+
+TEST_F(ProgramTest, aWindowEndedBySigtermQuitsNormallyAndLeavesAReadableStore)
+{
+    Result first = runWindowUntilStarted();
+    EXPECT_EQ(first.exitCode, 0) << first.err.toStdString();
+    // The store is a real database the next start (and --list) can read.
+    Result list = run({QStringLiteral("--list"), QStringLiteral("today")});
+    EXPECT_EQ(list.exitCode, 0) << list.err.toStdString();
 }

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
 #include <QTimeZone>
 #include <QVariant>
 
@@ -324,6 +326,53 @@ TEST_F(FamilyStoreTest, upsertAllWritesOnlyWhatUpsertWouldWrite)
     EXPECT_EQ(raw.column(QStringLiteral("same"), "updated_at"), seconds(kT0));
     EXPECT_EQ(raw.column(QStringLiteral("changed"), "updated_at"), later);
     EXPECT_EQ(raw.column(QStringLiteral("theirs-deleted"), "deleted"), 1LL);
+}
+
+TEST_F(FamilyStoreTest, mirrorWithoutWaitingWritesTombstonesOurMissingRowsThenReportsOnTheCallersThread)
+{
+    auto store = open();
+    SharedThing theirs = sample(QStringLiteral("planner-row"));
+    theirs.sourceApp = QStringLiteral("planner");
+    store->upsertAll(std::vector<SharedThing>{sample(QStringLiteral("kept")), sample(QStringLiteral("gone")), theirs});
+
+    QObject context;
+    bool done = false;
+    bool doneOnCaller = false;
+    std::vector<SharedThing> seenWhenDone;
+    SharedThing changed = sample(QStringLiteral("kept"));
+    changed.title = QStringLiteral("Kept, renamed");
+    store->mirrorAsync({changed}, QStringLiteral("todo"), &context, [&] {
+        done = true;
+        doneOnCaller = QThread::currentThread() == context.thread();
+        seenWhenDone = store->allThings();
+    });
+    // The news comes through the caller's event loop, never from the queue's thread.
+    EXPECT_FALSE(done);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
+    EXPECT_TRUE(doneOnCaller);
+
+    RawDb raw(path);
+    EXPECT_EQ(raw.column(QStringLiteral("kept"), "title"), QStringLiteral("Kept, renamed"));
+    EXPECT_EQ(raw.column(QStringLiteral("gone"), "deleted"), 1LL) << "our row without a thing is our tombstone";
+    EXPECT_FALSE(raw.column(QStringLiteral("gone"), "deleted_by").isValid()) << "deleted by nobody else";
+    EXPECT_EQ(raw.column(QStringLiteral("planner-row"), "deleted"), 0LL) << "another app's rows are left alone";
+    // Everything was written before `done` ran.
+    const auto kept = std::find_if(seenWhenDone.begin(), seenWhenDone.end(),
+                                   [](const SharedThing& t) { return t.id == QStringLiteral("kept"); });
+    ASSERT_NE(kept, seenWhenDone.end());
+    EXPECT_EQ(kept->title, QStringLiteral("Kept, renamed"));
+}
+
+TEST_F(FamilyStoreTest, drainWaitsForMirrorsStillQueued)
+{
+    auto store = open();
+    std::vector<SharedThing> many;
+    for (int i = 0; i < 500; ++i)
+        many.push_back(sample(QStringLiteral("t%1").arg(i)));
+    QObject context;
+    store->mirrorAsync(std::move(many), QStringLiteral("todo"), &context, {});
+    store->drain();
+    EXPECT_EQ(RawDb(path).column(QStringLiteral("t499"), "deleted"), 0LL);
 }
 
 TEST_F(FamilyStoreTest, upsertRevivesTombstoneOnlyWhenOwnerDeletedOrAcknowledged)

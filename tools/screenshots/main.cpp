@@ -42,8 +42,6 @@ int main(int argc, char** argv)
     // Pictures only: no display needed, and nothing of the user's is read or written.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir home;
-    qputenv("HOME", home.path().toLocal8Bit());
     for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "VORN_NOTES_DIR", "VORN_FAMILY_DB"})
         qunsetenv(name);
     qputenv("VORN_REDUCE_MOTION", "1"); // the yawn holds still, so every run draws the same picture
@@ -61,6 +59,9 @@ int main(int argc, char** argv)
     int failures = 0;
     for (Appearance appearance : {Appearance::light, Appearance::dark}) {
         QApplication::setPalette(themedPalette(appearance));
+        // A fresh home per pass, so the second pass starts from the same demo as the first.
+        QTemporaryDir home;
+        qputenv("HOME", home.path().toLocal8Bit());
         Launch launch = Launch::fromProcess();
         launch.arguments = {QStringLiteral("vorn-todo"), QStringLiteral("-demo")};
         launch.useSessionBus = false;

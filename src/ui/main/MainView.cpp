@@ -12,6 +12,7 @@
 #include "ui/main/ToolbarButtons.h"
 
 #include <QHBoxLayout>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPainter>
 #include <QTimer>
@@ -78,6 +79,10 @@ QWidget* MainView::makeToolbar()
     row->setSpacing(8);
 
     m_tabs = new TabStrip(m_model, bar);
+    // In a narrow window the strip gives way (the menu's Ctrl+1… still switch tabs) so the window
+    // can go down to its minimum size.
+    m_tabs->layout()->setSizeConstraint(QLayout::SetNoConstraint);
+    m_tabs->setMinimumWidth(1); // an explicit minimum overrides the strip's own
     row->addWidget(m_tabs, 0, Qt::AlignVCenter);
     row->addStretch(1);
 
@@ -201,7 +206,7 @@ void MainView::resizeEvent(QResizeEvent* event)
 
 void MainView::placeToast()
 {
-    const QSize size = m_toast->sizeHint().boundedTo(this->size());
+    const QSize size = QLayout::closestAcceptableSize(m_toast, m_toast->sizeHint()).boundedTo(this->size());
     m_toast->setGeometry((width() - size.width()) / 2, height() - toastBottom - size.height(), size.width(),
                          size.height());
     m_toast->raise();

@@ -1,0 +1,159 @@
+#include "app/AppCommands.h"
+#include "app/MainWindow.h"
+
+#include "model/AppModel.h"
+#include "support/ModelHarness.h"
+#include "transfer/Pasteboard.h"
+#include "ui/list/ThingList.h"
+#include "ui/list/ThingListModel.h"
+#include "ui/list/ThingListView.h"
+#include "ui/main/MainView.h"
+#include "ui/main/TabStrip.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace vorn {
+namespace {
+
+struct MainWindowTest : ::testing::Test {
+    void SetUp() override
+    {
+        h.demo();
+        model = h.start();
+        ASSERT_TRUE(model);
+        window = std::make_unique<MainWindow>(*model);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+    ThingListView* list() const { return window->mainView()->thingList()->view(); }
+    QAction* action(const char* name) const { return window->commands()->action(QString::fromLatin1(name)); }
+    // Keys go to whatever has the focus, through the window's shortcuts first, as a user's would.
+    void press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window.get();
+        QTest::keyClick(target, key, mods);
+    }
+    void settle()
+    {
+        QSignalSpy spy(&model->store(), &Store::changed);
+        spy.wait(200);
+    }
+
+    test::ModelHarness h;
+    std::unique_ptr<AppModel> model;
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(MainWindowTest, opensAsTheMainWindowWithItsSizes)
+{
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("vorn todo"));
+    EXPECT_EQ(window->size(), QSize(900, 600));
+    window->resize(100, 100);
+    QTest::qWait(20);
+    EXPECT_GE(window->mainView()->width(), 560);
+    EXPECT_GE(window->mainView()->height(), 420);
+}
+
+TEST_F(MainWindowTest, ctrlNumberSwitchesTabsAndPilesGetCtrlFiveOnwards)
+{
+    press(Qt::Key_2, Qt::ControlModifier);
+    EXPECT_EQ(model->tab(), Tab::list(TodoList::later));
+    press(Qt::Key_4, Qt::ControlModifier);
+    EXPECT_EQ(model->tab(), Tab::random());
+    press(Qt::Key_5, Qt::ControlModifier);
+    EXPECT_EQ(model->tab(), Tab::pile(model->piles().front()->id()));
+    press(Qt::Key_1, Qt::ControlModifier);
+    EXPECT_EQ(model->tab(), Tab::list(TodoList::today));
+
+    // Six piles: only the first four get a command.
+    model->createPile(QStringLiteral("Three"));
+    model->createPile(QStringLiteral("Four"));
+    model->createPile(QStringLiteral("Five"));
+    const auto& piles = window->commands()->pileActions();
+    ASSERT_EQ(piles.size(), 4u);
+    EXPECT_EQ(piles[3]->text(), model->piles()[3]->name());
+    EXPECT_EQ(piles[3]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_8));
+}
+
+TEST_F(MainWindowTest, undoAndRedoTakeBackModelEdits)
+{
+    list()->setFocus();
+    press(Qt::Key_Down);
+    const RowID first = *model->primarySelection();
+    Thing* t = model->store().thing(*first.thingID());
+    press(Qt::Key_Space);
+    ASSERT_TRUE(t->isDone());
+    QTest::qWait(10); // the edit's undo group closes at the end of the turn
+
+    press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_FALSE(t->isDone());
+    press(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(t->isDone());
+}
+
+TEST_F(MainWindowTest, editCommandsGoToATextFieldFirst)
+{
+    // While a title is being edited, Ctrl+C copies its text, not the rows.
+    list()->setFocus();
+    press(Qt::Key_Down);
+    press(Qt::Key_Return);
+    auto* editor = list()->findChild<QLineEdit*>(QStringLiteral("titleEditor"));
+    ASSERT_TRUE(editor);
+    editor->setSelection(0, 5);
+    press(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("Reply"));
+    EXPECT_FALSE(h.pasteboard.data(kPlainTextType)) << "the rows stayed off the clipboard";
+
+    // Ctrl+Z in the field undoes typing, not the last model edit.
+    QTest::keyClicks(editor, QStringLiteral("xx"));
+    press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_FALSE(editor->text().contains(QStringLiteral("xx")));
+    press(Qt::Key_Escape);
+
+    // Back on the list, Ctrl+C copies the selected rows.
+    list()->setFocus();
+    press(Qt::Key_C, Qt::ControlModifier);
+    const auto copied = h.pasteboard.data(kPlainTextType);
+    ASSERT_TRUE(copied);
+    EXPECT_EQ(*copied, QByteArray("Reply to Kesh about the deck"));
+}
+
+TEST_F(MainWindowTest, selectAllOutsideATextFieldDoesNothingAndSendNeedsASelection)
+{
+    list()->setFocus();
+    model->select(RowID::thing(model->allThings().front()->id()));
+    const auto before = model->selection();
+    action("selectAll")->trigger();
+    EXPECT_EQ(model->selection(), before);
+
+    EXPECT_TRUE(action("sendToPlanner")->isEnabled());
+    model->select(std::nullopt);
+    EXPECT_FALSE(action("sendToPlanner")->isEnabled());
+}
+
+TEST_F(MainWindowTest, newThingAndNewListCommandsOpenTheirFields)
+{
+    list()->setFocus();
+    press(Qt::Key_N, Qt::ControlModifier);
+    ASSERT_TRUE(list()->isAdding());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list()->addField()->hasFocus(); }));
+    QTest::keyClicks(list()->addField(), QStringLiteral("One"));
+    press(Qt::Key_Return);
+    QTest::keyClicks(list()->addField(), QStringLiteral("Two"));
+    press(Qt::Key_Return);
+    EXPECT_TRUE(h.thingTitled(*model, QStringLiteral("One")));
+    EXPECT_TRUE(h.thingTitled(*model, QStringLiteral("Two")));
+
+    press(Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(window->mainView()->tabStrip()->isNaming());
+}
+
+} // namespace
+} // namespace vorn

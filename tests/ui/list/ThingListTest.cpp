@@ -1,0 +1,140 @@
+#include "support/ModelHarness.h"
+#include "ui/components/DoneLine.h"
+#include "ui/components/EmptyListView.h"
+#include "ui/components/SnoozeBar.h"
+#include "ui/list/ThingList.h"
+#include "ui/list/ThingListModel.h"
+#include "ui/list/ThingListView.h"
+
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace vorn;
+
+namespace {
+
+struct ThingListTest : ::testing::Test {
+    void SetUp() override
+    {
+        h.demo();
+        model = h.start();
+        ASSERT_TRUE(model);
+    }
+    ThingList& show(const Source& source, ListStyle style = ListStyle::regular)
+    {
+        list = std::make_unique<ThingList>(*model, source, style);
+        list->resize(560, 460);
+        list->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(list.get()));
+        list->view()->setFocus();
+        return *list;
+    }
+    void settle()
+    {
+        QSignalSpy spy(&model->store(), &Store::changed);
+        spy.wait(200);
+    }
+    QSet<RowID> rowsOf(const Source& source) const
+    {
+        QSet<RowID> ids;
+        for (const ListRow& row : model->rows(source, model->allThings(), true))
+            ids.insert(row.id());
+        return ids;
+    }
+
+    test::ModelHarness h;
+    std::unique_ptr<AppModel> model;
+    std::unique_ptr<ThingList> list;
+};
+
+} // namespace
+
+TEST_F(ThingListTest, emptyListSaysSoUntilTheAddRowOpensAndKeepsItsKeys)
+{
+    show(Source::today);
+    EXPECT_FALSE(list->emptyView()->isVisible());
+    model->remove(rowsOf(Source::today), std::nullopt);
+    settle();
+    ASSERT_TRUE(list->emptyView()->isVisible());
+    EXPECT_EQ(list->emptyView()->text(), QStringLiteral("nothing due. suspicious."));
+
+    // The list still has the keys while the empty state stands in for it: N opens the add row.
+    ASSERT_TRUE(list->view()->hasFocus());
+    QTest::keyClick(list->view(), Qt::Key_N);
+    ASSERT_TRUE(list->view()->isAdding());
+    EXPECT_FALSE(list->emptyView()->isVisible());
+    QTest::keyClicks(list->view()->addField(), QStringLiteral("Stretch"));
+    QTest::keyClick(list->view()->addField(), Qt::Key_Return);
+    settle();
+    EXPECT_FALSE(list->emptyView()->isVisible());
+    EXPECT_EQ(model->count(Source::today, model->allThings()), 1);
+}
+
+TEST_F(ThingListTest, doneLineShowsOnlyWhenEveryTodayRowIsDone)
+{
+    show(Source::today);
+    EXPECT_FALSE(list->doneLine()->isVisible());
+    const QSet<RowID> today = rowsOf(Source::today);
+    model->setDone(today, true);
+    settle();
+    EXPECT_TRUE(list->doneLine()->isVisible());
+    // The line sits right under the rows, not at the bottom of the screen.
+    EXPECT_LE(list->doneLine()->geometry().top(), list->view()->geometry().bottom() + 8);
+
+    model->setDone({*today.begin()}, false);
+    settle();
+    EXPECT_FALSE(list->doneLine()->isVisible());
+
+    // Other lists never show it.
+    show(Source::later);
+    model->setDone(rowsOf(Source::later), true);
+    settle();
+    EXPECT_FALSE(list->doneLine()->isVisible());
+}
+
+TEST_F(ThingListTest, snoozeBarComesWithSAndPicksOrBacksOut)
+{
+    show(Source::today);
+    const RowID first = list->view()->listModel()->rowIDs().front();
+    model->select(first);
+    EXPECT_FALSE(list->snoozeBar());
+    QTest::keyClick(list->view(), Qt::Key_S);
+    SnoozeBar* bar = list->snoozeBar();
+    ASSERT_TRUE(bar);
+    EXPECT_TRUE(bar->isVisible());
+    // Over the bottom of the list, centred, 8 above its edge.
+    EXPECT_EQ(bar->geometry().bottom() + 1, list->height() - 8);
+    EXPECT_NEAR(bar->geometry().center().x(), list->width() / 2, 1);
+
+    QTest::keyClick(list->view(), Qt::Key_Escape);
+    EXPECT_FALSE(list->view()->awaitingSnooze());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !list->snoozeBar(); }));
+
+    // A click on "Tomorrow" does what the 2 key does.
+    QTest::keyClick(list->view(), Qt::Key_S);
+    bar = list->snoozeBar();
+    ASSERT_TRUE(bar);
+    auto* tomorrow = bar->findChild<SnoozeOptionButton*>(QStringLiteral("snoozeOption2"));
+    ASSERT_TRUE(tomorrow);
+    QTest::mouseClick(tomorrow, Qt::LeftButton);
+    EXPECT_FALSE(list->view()->awaitingSnooze());
+    Thing* t = model->store().thing(*first.thingID());
+    ASSERT_TRUE(t && t->snoozedUntil());
+    EXPECT_EQ(model->schedule().startOfDay(*t->snoozedUntil()),
+              model->schedule().addDays(model->schedule().startOfDay(model->now()), 1));
+}
+
+TEST_F(ThingListTest, compactEmptyListShowsItsMessageAboveTheAddRow)
+{
+    show(Source::today, ListStyle::compact);
+    model->remove(rowsOf(Source::today), std::nullopt);
+    settle();
+    EXPECT_TRUE(list->emptyView()->isVisible());
+    EXPECT_EQ(list->emptyView()->text(), QStringLiteral("nothing left. suspicious."));
+    ASSERT_TRUE(list->view()->addField());
+    EXPECT_TRUE(list->view()->addField()->isVisible());
+    EXPECT_LT(list->emptyView()->geometry().top(), list->view()->geometry().top());
+}

@@ -1,0 +1,216 @@
+#include "ui/main/MainView.h"
+
+#include "model/AppModel.h"
+#include "model/Constants.h"
+#include "support/ModelHarness.h"
+#include "ui/components/ListScreen.h"
+#include "ui/components/RandomScreen.h"
+#include "ui/components/ToastView.h"
+#include "ui/list/ThingList.h"
+#include "ui/list/ThingListModel.h"
+#include "ui/list/ThingListView.h"
+#include "ui/main/StripButtons.h"
+#include "ui/main/TabStrip.h"
+#include "ui/main/ToolbarButtons.h"
+
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace vorn {
+namespace {
+
+struct MainViewTest : ::testing::Test {
+    void SetUp() override { h.demo(); }
+    MainView& show()
+    {
+        model = h.start();
+        EXPECT_TRUE(model);
+        view = std::make_unique<MainView>(*model);
+        view->resize(900, 600);
+        view->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+        return *view;
+    }
+    ListScreen* listScreen() const { return qobject_cast<ListScreen*>(view->screen()); }
+    void settle()
+    {
+        QSignalSpy spy(&model->store(), &Store::changed);
+        spy.wait(200);
+    }
+
+    test::ModelHarness h;
+    std::unique_ptr<AppModel> model;
+    std::unique_ptr<MainView> view;
+};
+
+TEST_F(MainViewTest, clickingATabShowsItsScreenAndTheListTakesTheKeys)
+{
+    show();
+    ASSERT_TRUE(listScreen());
+    EXPECT_EQ(listScreen()->source(), Source::today);
+
+    QTest::mouseClick(view->tabStrip()->tabFor(Tab::list(TodoList::later)), Qt::LeftButton);
+    EXPECT_EQ(model->tab(), Tab::list(TodoList::later));
+    ASSERT_TRUE(listScreen());
+    EXPECT_EQ(listScreen()->source(), Source::later);
+    ASSERT_TRUE(view->thingList());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->thingList()->view()->hasFocus(); }));
+    // ↓ straight away selects Later's first row: no click needed after a tab switch.
+    QTest::keyClick(view->thingList()->view(), Qt::Key_Down);
+    ASSERT_FALSE(model->selection().isEmpty());
+    EXPECT_EQ(*model->primarySelection(), view->thingList()->view()->listModel()->rowIDs().front());
+
+    QTest::mouseClick(view->tabStrip()->tabFor(Tab::random()), Qt::LeftButton);
+    EXPECT_TRUE(qobject_cast<RandomScreen*>(view->screen()));
+    EXPECT_FALSE(view->thingList());
+
+    // Renaming the pile on screen keeps the screen; only another list replaces it.
+    Pile* groceries = model->piles().front();
+    model->setTab(Tab::pile(groceries->id()));
+    QWidget* pileScreen = view->screen();
+    model->renamePile(*groceries, QStringLiteral("Food"));
+    settle();
+    EXPECT_EQ(view->screen(), pileScreen);
+}
+
+TEST_F(MainViewTest, newThingButtonOpensTheAddRowAndIsOffOnRandomAndDoneIsh)
+{
+    show();
+    EXPECT_TRUE(view->newThingButton()->isEnabled());
+    EXPECT_EQ(view->newThingButton()->toolTip(), QStringLiteral("New thing \u2318N"));
+    QTest::mouseClick(view->newThingButton(), Qt::LeftButton);
+    ThingListView* list = view->thingList()->view();
+    ASSERT_TRUE(list->isAdding());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list->addField()->hasFocus(); }));
+
+    model->setTab(Tab::list(TodoList::doneIsh));
+    EXPECT_FALSE(view->newThingButton()->isEnabled());
+    model->setTab(Tab::random());
+    EXPECT_FALSE(view->newThingButton()->isEnabled());
+    model->setTab(Tab::pile(model->piles().front()->id()));
+    EXPECT_TRUE(view->newThingButton()->isEnabled());
+}
+
+TEST_F(MainViewTest, clickBelowTheRowsOpensTheAddRowExceptOnDoneIsh)
+{
+    show();
+    ThingListView* list = view->thingList()->view();
+    const QPoint below(listScreen()->width() / 2, listScreen()->height() - 60);
+    QTest::mouseClick(listScreen(), Qt::LeftButton, {}, below);
+    EXPECT_TRUE(list->isAdding());
+
+    model->setTab(Tab::list(TodoList::doneIsh));
+    QTest::mouseClick(listScreen(), Qt::LeftButton, {}, below);
+    EXPECT_FALSE(view->thingList()->view()->isAdding());
+}
+
+TEST_F(MainViewTest, searchFieldFiltersTheRowsBothWays)
+{
+    show();
+    QTest::keyClicks(view->searchField(), QStringLiteral("gym"));
+    EXPECT_EQ(model->searchText(), QStringLiteral("gym"));
+    settle();
+    const auto& rows = view->thingList()->view()->listModel()->rowIDs();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(model->store().thing(*rows.front().thingID())->title(), QStringLiteral("Think about the gym"));
+    // Typing S or T in the search field types letters: no snooze bar, nothing moved.
+    EXPECT_FALSE(view->thingList()->view()->awaitingSnooze());
+    model->setSearchText(QString());
+    EXPECT_TRUE(view->searchField()->text().isEmpty());
+    EXPECT_EQ(view->searchField()->placeholderText(), QStringLiteral("Search"));
+}
+
+TEST_F(MainViewTest, toastSitsAtTheBottomCentre)
+{
+    show();
+    model->showToast(QStringLiteral("Moved 2 to Today."));
+    ToastView* toast = view->toastView();
+    EXPECT_EQ(toast->text(), QStringLiteral("Moved 2 to Today."));
+    EXPECT_TRUE(toast->isVisible());
+    EXPECT_EQ(toast->geometry().bottom() + 1, view->height() - MainView::toastBottom);
+    EXPECT_NEAR(toast->geometry().center().x(), view->width() / 2, 1);
+    EXPECT_EQ(toast->height(), 34);
+}
+
+TEST_F(MainViewTest, focusButtonWaitsForTheShellAndCallsIt)
+{
+    show();
+    EXPECT_FALSE(view->focusButton()->isEnabled());
+    EXPECT_EQ(view->focusButton()->toolTip(), QStringLiteral("Focus mode \u2318\u21E7F. Same list, less window."));
+    int entered = 0;
+    view->setEnterFocusMode([&] { ++entered; });
+    EXPECT_TRUE(view->focusButton()->isEnabled());
+    QTest::mouseClick(view->focusButton(), Qt::LeftButton);
+    EXPECT_EQ(entered, 1);
+}
+
+TEST_F(MainViewTest, focusModeIsRestoredOnceWhenTheAppWasLeftInIt)
+{
+    model = h.start();
+    model->defaults().setValue(QString(kFocusLastModeKey), true);
+    MainView restoring(*model);
+    int entered = 0;
+    restoring.setEnterFocusMode([&] { ++entered; });
+    // A window that never shows up: focus mode comes anyway, after the polls run out.
+    restoring.setWindowVisible([] { return false; });
+    QElapsedTimer timer;
+    timer.start();
+    restoring.restoreFocusMode();
+    EXPECT_EQ(entered, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return entered == 1; }, 3000));
+    EXPECT_GE(timer.elapsed(), MainView::pollCount * MainView::pollMSecs - 25);
+    restoring.restoreFocusMode();
+    QTest::qWait(100);
+    EXPECT_EQ(entered, 1) << "once per view";
+
+    // A visible window: right away.
+    MainView visible(*model);
+    int quick = 0;
+    visible.setEnterFocusMode([&] { ++quick; });
+    visible.setWindowVisible([] { return true; });
+    visible.restoreFocusMode();
+    EXPECT_EQ(quick, 1);
+
+    // Left in the main window: never.
+    model->defaults().setValue(QString(kFocusLastModeKey), false);
+    MainView plain(*model);
+    int never = 0;
+    plain.setEnterFocusMode([&] { ++never; });
+    plain.restoreFocusMode();
+    QTest::qWait(MainView::pollCount * MainView::pollMSecs + 100);
+    EXPECT_EQ(never, 0);
+}
+
+TEST_F(MainViewTest, noteSheetFollowsEditingNoteBothWays)
+{
+    show();
+    Thing* t = model->allThings().front();
+    model->setEditingNote(NoteTarget::thing(t->id()));
+    EXPECT_TRUE(view->noteSheetOpen());
+    view->setNoteSheetOpen(false);
+    EXPECT_FALSE(model->editingNote());
+    // The same note opens again.
+    model->setEditingNote(NoteTarget::thing(t->id()));
+    EXPECT_TRUE(view->noteSheetOpen());
+    model->setEditingNote(std::nullopt);
+    EXPECT_FALSE(view->noteSheetOpen());
+}
+
+TEST_F(MainViewTest, narrowWindowKeepsItsMinimumAndTheToolbarGivesWay)
+{
+    show();
+    EXPECT_EQ(view->minimumSize(), QSize(560, 420));
+    EXPECT_LE(view->minimumSizeHint().width(), 560);
+    view->resize(560, 420);
+    QTest::qWait(50);
+    EXPECT_EQ(view->size(), QSize(560, 420));
+    EXPECT_TRUE(view->searchField()->isVisible());
+    EXPECT_LE(view->searchField()->geometry().right(), view->width());
+}
+
+} // namespace
+} // namespace vorn
