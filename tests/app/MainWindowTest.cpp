@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -153,6 +154,35 @@ TEST_F(MainWindowTest, newThingAndNewListCommandsOpenTheirFields)
 
     press(Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_TRUE(window->mainView()->tabStrip()->isNaming());
+}
+
+TEST_F(MainWindowTest, quittingKeepsATitleBeingTyped)
+{
+    list()->setFocus();
+    press(Qt::Key_Down);
+    Thing* t = model->store().thing(*model->primarySelection()->thingID());
+    press(Qt::Key_Return);
+    auto* editor = list()->findChild<QLineEdit*>(QStringLiteral("titleEditor"));
+    ASSERT_TRUE(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("Reply to Kesh, today"));
+    // Quit (the menu, SIGTERM) closes the windows first, and the editor commits as it loses focus.
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QApplication::exec();
+    EXPECT_EQ(t->title(), QStringLiteral("Reply to Kesh, today"));
+}
+
+TEST_F(MainWindowTest, escapeInTheSearchFieldClearsItThenReturnsToTheList)
+{
+    QLineEdit* search = window->mainView()->searchField();
+    search->setFocus();
+    QTest::keyClicks(search, QStringLiteral("gym"));
+    press(Qt::Key_Escape);
+    EXPECT_TRUE(search->text().isEmpty());
+    EXPECT_TRUE(model->searchText().isEmpty());
+    EXPECT_TRUE(search->hasFocus());
+    press(Qt::Key_Escape);
+    EXPECT_TRUE(list()->hasFocus());
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "ui/main/ToolbarButtons.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLayout>
 #include <QLineEdit>
 #include <QPainter>
@@ -106,6 +107,7 @@ QWidget* MainView::makeToolbar()
     m_search->setFixedWidth(kSearchWidth);
     m_search->setFont(uiFont(13));
     m_search->setText(m_model.searchText());
+    m_search->installEventFilter(this);
     connect(m_search, &QLineEdit::textChanged, this, [this](const QString& text) {
         if (text != m_model.searchText())
             m_model.setSearchText(text);
@@ -151,6 +153,22 @@ void MainView::showScreenForTab()
         m_list->setFocus();
     else
         m_screen->setFocus();
+}
+
+bool MainView::eventFilter(QObject* watched, QEvent* event)
+{
+    // Escape in the search field clears it, and once empty hands the keys back to the list.
+    if (watched == m_search && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        if (!m_search->text().isEmpty())
+            m_search->clear();
+        else if (m_list)
+            m_list->setFocus();
+        else if (m_screen)
+            m_screen->setFocus();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void MainView::setEnterFocusMode(std::function<void()> enter)
