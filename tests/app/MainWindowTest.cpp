@@ -62,6 +62,26 @@ TEST_F(MainWindowTest, opensAsTheMainWindowWithItsSizes)
     EXPECT_GE(window->mainView()->height(), 420);
 }
 
+TEST_F(MainWindowTest, theListHasTheKeysFromTheStart)
+{
+    EXPECT_EQ(QApplication::focusWidget(), list());
+    press(Qt::Key_Down);
+    ASSERT_TRUE(model->primarySelection());
+    EXPECT_EQ(*model->primarySelection(), list()->listModel()->rowIDs().front());
+}
+
+TEST_F(MainWindowTest, randomScreenTakesItsKeysRightAfterCtrlFour)
+{
+    press(Qt::Key_4, Qt::ControlModifier);
+    ASSERT_EQ(model->tab(), Tab::random());
+    Thing* pick = model->currentPick(model->allThings());
+    ASSERT_TRUE(pick);
+    press(Qt::Key_Return);
+    EXPECT_EQ(model->tab(), Tab::list(TodoList::today));
+    ASSERT_TRUE(model->primarySelection());
+    EXPECT_EQ(*model->primarySelection(), RowID::thing(pick->id()));
+}
+
 TEST_F(MainWindowTest, ctrlNumberSwitchesTabsAndPilesGetCtrlFiveOnwards)
 {
     press(Qt::Key_2, Qt::ControlModifier);
