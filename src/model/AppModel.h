@@ -251,8 +251,7 @@ public:
     void refreshFromFamily();
     // A change broadcast arrived: our own echo is skipped, anything else is read.
     void familyDidChange();
-    // The family row our thing becomes.
-    SharedThing sharedThing(const Thing& thing) const;
+    // The family row our thing becomes; a mirror passes one day and one time for all its rows.
     SharedThing sharedThing(const Thing& thing, const QString& today, double updatedAt) const;
     void toggleExternal(const SharedThing& row);
     void renameExternal(const SharedThing& row, const QString& title);

@@ -64,11 +64,6 @@ void AppModel::finishMirrors()
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
-SharedThing AppModel::sharedThing(const Thing& thing) const
-{
-    return sharedThing(thing, todayISO(), double(m_clock->now().toMSecsSinceEpoch()) / 1000.0);
-}
-
 SharedThing AppModel::sharedThing(const Thing& thing, const QString& today, double updatedAt) const
 {
     SharedThing s;

@@ -119,6 +119,12 @@ QSizeF PixelView::contentSize(const PixelGrid& grid, qreal unit)
     return {grid.width() * unit, grid.height() * unit};
 }
 
+QPointF PixelView::centredOrigin(const PixelGrid& grid, qreal unit, const QRectF& box)
+{
+    const QSizeF size = contentSize(grid, unit);
+    return {box.left() + (box.width() - size.width()) / 2, box.top() + (box.height() - size.height()) / 2};
+}
+
 QSize PixelView::frameSize(const PixelGrid& grid, qreal unit)
 {
     const QSizeF exact = contentSize(grid, unit);

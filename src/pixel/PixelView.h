@@ -69,6 +69,8 @@ public:
                       const QColor& foreground, QPointF origin);
     // The exact, unrounded size of a grid at a unit.
     static QSizeF contentSize(const PixelGrid& grid, qreal unit);
+    // Where a grid's top-left corner goes to sit centred in `box`.
+    static QPointF centredOrigin(const PixelGrid& grid, qreal unit, const QRectF& box);
     // The whole-pixel size a view of that grid takes.
     static QSize frameSize(const PixelGrid& grid, qreal unit);
 

@@ -35,8 +35,7 @@ void CheckButton::setDone(bool done)
 void CheckButton::paintLabel(QPainter& painter)
 {
     const PixelGrid& grid = m_done ? Pixels::boxDone() : Pixels::box();
-    const QSizeF size = PixelView::contentSize(grid, kUnit);
-    const QPointF origin((width() - size.width()) / 2, (height() - size.height()) / 2);
+    const QPointF origin = PixelView::centredOrigin(grid, kUnit, rect());
     if (m_done)
         PixelView::paint(painter, grid, kUnit, PixelView::markInks(), Color::ink, origin);
     else

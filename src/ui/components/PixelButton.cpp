@@ -41,9 +41,8 @@ void PixelButton::paintLabel(QPainter& painter)
         painter.drawRoundedRect(QRectF(rect()), 8, 8);
     }
     constexpr qreal unit = 2;
-    const QSizeF size = PixelView::contentSize(m_glyph, unit);
     PixelView::paint(painter, m_glyph, unit, PixelView::defaultInks(), tint,
-                     QPointF((width() - size.width()) / 2, (height() - size.height()) / 2));
+                     PixelView::centredOrigin(m_glyph, unit, rect()));
 }
 
 } // namespace vorn

@@ -99,11 +99,8 @@ void ThingDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     const bool done = index.data(ThingListModel::DoneRole).toBool();
     const QRect check = checkRect(row);
     const PixelGrid& box = done ? Pixels::boxDone() : Pixels::box();
-    const QSizeF boxSize = PixelView::contentSize(box, glyphUnit);
-    const QPointF boxOrigin(check.left() + (check.width() - boxSize.width()) / 2,
-                            check.top() + (check.height() - boxSize.height()) / 2);
     PixelView::paint(*painter, box, glyphUnit, done ? PixelView::markInks() : PixelView::defaultInks(),
-                     Color::vornFaint().resolved(pal), boxOrigin);
+                     Color::vornFaint().resolved(pal), PixelView::centredOrigin(box, glyphUnit, check));
 
     // Trailing items are laid out from the right edge; the title takes what is left.
     int right = row.right() - m.padding;

@@ -126,7 +126,7 @@ void MainView::showScreenForTab()
 {
     const auto source = m_model.source();
     // A pile renamed or the piles reordered keeps the same screen; only a new source makes a new one.
-    if (m_screen && source == m_shownSource && m_shownRandom == !source.has_value())
+    if (m_screen && source == m_shownSource)
         return;
     // Replacing the screen drops its view state, as a change of list should.
     if (m_screen) {
@@ -144,7 +144,6 @@ void MainView::showScreenForTab()
         m_screen = new RandomScreen(m_model, this);
     }
     m_shownSource = source;
-    m_shownRandom = !source.has_value();
     m_layout->addWidget(m_screen, 1);
     m_screen->show();
     m_toast->raise();

@@ -79,8 +79,7 @@ private:
     ToastView* m_toast = nullptr;
     QPointer<QWidget> m_screen;
     QPointer<ThingList> m_list;
-    std::optional<Source> m_shownSource;
-    bool m_shownRandom = false;
+    std::optional<Source> m_shownSource; // none: the random screen
     std::function<void()> m_enterFocusMode;
     std::function<bool()> m_windowVisible;
     bool m_restoredMode = false;

@@ -151,10 +151,8 @@ const Color& NewListButton::glyphColor() const
 
 void NewListButton::paintLabel(QPainter& painter)
 {
-    const QSizeF glyph = PixelView::contentSize(Pixels::plus(), kGlyphUnit);
-    const QPointF origin((width() - glyph.width()) / 2, (height() - glyph.height()) / 2);
     PixelView::paint(painter, Pixels::plus(), kGlyphUnit, PixelView::defaultInks(),
-                     glyphColor().resolved(palette()), origin);
+                     glyphColor().resolved(palette()), PixelView::centredOrigin(Pixels::plus(), kGlyphUnit, rect()));
 }
 
 } // namespace vorn

@@ -67,9 +67,8 @@ void NewThingButton::paintLabel(QPainter& painter)
     QColor ink = Color::ink;
     if (!isEnabled())
         ink.setAlphaF(0.45f);
-    const QSizeF glyph = PixelView::contentSize(Pixels::plus(), kGlyphUnit);
     PixelView::paint(painter, Pixels::plus(), kGlyphUnit, PixelView::defaultInks(), ink,
-                     QPointF((width() - glyph.width()) / 2, (height() - glyph.height()) / 2));
+                     PixelView::centredOrigin(Pixels::plus(), kGlyphUnit, rect()));
 }
 
 } // namespace vorn
