@@ -14,7 +14,6 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLineEdit>
-#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -43,8 +42,7 @@ struct MainWindowTest : ::testing::Test {
     }
     void settle()
     {
-        QSignalSpy spy(&model->store(), &Store::changed);
-        spy.wait(200);
+        test::waitForStoreChange(*model);
     }
 
     test::ModelHarness h;

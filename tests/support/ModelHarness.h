@@ -6,6 +6,7 @@
 #include "transfer/Pasteboard.h"
 #include "transfer/PlannerWorkspace.h"
 
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -63,5 +64,13 @@ struct ModelHarness {
     FakeWorkspace workspace;
     Launch launch;
 };
+
+// The store posts its change a turn later and the views follow it then: waits for that post, or
+// `msecs` when there is none to come.
+inline void waitForStoreChange(AppModel& model, int msecs = 200)
+{
+    QSignalSpy spy(&model.store(), &Store::changed);
+    spy.wait(msecs);
+}
 
 } // namespace vorn::test

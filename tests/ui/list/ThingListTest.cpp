@@ -7,7 +7,6 @@
 #include "ui/list/ThingListView.h"
 
 #include <QLineEdit>
-#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -34,8 +33,7 @@ struct ThingListTest : ::testing::Test {
     }
     void settle()
     {
-        QSignalSpy spy(&model->store(), &Store::changed);
-        spy.wait(200);
+        test::waitForStoreChange(*model);
     }
     QSet<RowID> rowsOf(const Source& source) const
     {

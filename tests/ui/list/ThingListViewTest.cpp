@@ -48,8 +48,7 @@ struct ThingListViewTest : ::testing::Test {
     // The store posts its change a turn later; the list follows it then.
     void settle()
     {
-        QSignalSpy spy(&model->store(), &Store::changed);
-        spy.wait(200);
+        test::waitForStoreChange(*model);
     }
 
     test::ModelHarness h;

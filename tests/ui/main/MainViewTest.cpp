@@ -15,7 +15,6 @@
 
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -38,8 +37,7 @@ struct MainViewTest : ::testing::Test {
     ListScreen* listScreen() const { return qobject_cast<ListScreen*>(view->screen()); }
     void settle()
     {
-        QSignalSpy spy(&model->store(), &Store::changed);
-        spy.wait(200);
+        test::waitForStoreChange(*model);
     }
 
     test::ModelHarness h;

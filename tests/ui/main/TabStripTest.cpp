@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -56,8 +55,7 @@ protected:
     // Record edits reach the strip once per event-loop turn.
     void waitForStore() const
     {
-        QSignalSpy spy(&model->store(), &Store::changed);
-        spy.wait(1000);
+        test::waitForStoreChange(*model, 1000);
         QCoreApplication::processEvents();
     }
 
