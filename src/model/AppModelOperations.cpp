@@ -1,4 +1,5 @@
 #include "model/AppModel.h"
+#include "model/KeyNames.h"
 
 #include "family/FamilyConstants.h"
 
@@ -25,7 +26,7 @@ std::optional<QString> cleanTitle(const QString& text)
 QString deletedToast(qsizetype n, bool anyOwn)
 {
     // Family rows alone cannot come back with undo, so that toast doesn't promise it.
-    const QString tail = anyOwn ? QStringLiteral(". \u2318Z if that was a mistake.")
+    const QString tail = anyOwn ? QStringLiteral(". ") + undoHint()
                                 : QStringLiteral(". Gone from Vorn Planner too.");
     if (n == 1)
         return QStringLiteral("Deleted") + tail;
@@ -293,7 +294,7 @@ void AppModel::deletePile(Pile& pile, bool keepingThings)
     m_store->save(); // a failed save stays pending and is retried by the next one
     refreshPiles();
     showToast(QStringLiteral("Deleted \u201C") + name +
-              QStringLiteral("\u201D. \u2318Z if that was a mistake."));
+              QStringLiteral("\u201D. ") + undoHint());
     // The pile's things changed or went away; the family store has to hear of it.
     scheduleSync();
 }

@@ -1,4 +1,5 @@
 #include "model/AppModel.h"
+#include "model/KeyNames.h"
 
 #include "family/FamilyConstants.h"
 #include "family/NoteFiles.h"
@@ -160,7 +161,7 @@ void AppModel::refreshFromFamily()
     // Decided once for the whole refresh: only a change the user made here holds the planner's edits back.
     const bool localChangePending = m_syncPending;
     {
-        // The planner's edits are not something the user did here, so ⌘Z shouldn't take them back.
+        // The planner's edits are not something the user did here, so undo shouldn't take them back.
         UndoRegistrationPause pause(m_store->undoManager());
         for (const SharedThing& row : rows) {
             if (row.sourceApp != kTodoApp)
@@ -313,8 +314,8 @@ void AppModel::applyDeletesFromFamily()
     if (deleted == 0)
         return;
     m_store->save();
-    showToast(deleted == 1 ? QStringLiteral("Deleted in Vorn Planner. ⌘Z if that was a mistake.")
-                           : QStringLiteral("%1 deleted in Vorn Planner. ⌘Z if that was a mistake.").arg(deleted));
+    const QString count = deleted == 1 ? QStringLiteral("Deleted") : QString::number(deleted) + QStringLiteral(" deleted");
+    showToast(count + QStringLiteral(" in Vorn Planner. ") + undoHint());
 }
 
 void AppModel::finishFamilyEdit()

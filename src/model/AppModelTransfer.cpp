@@ -1,4 +1,5 @@
 #include "model/AppModel.h"
+#include "model/KeyNames.h"
 
 #include "family/NoteFiles.h"
 #include "transfer/HandoffFile.h"
@@ -20,7 +21,7 @@ constexpr qint64 kPastedStepMSecs = 1; // pasted things and steps keep their ord
 
 QString sentToast(std::size_t n)
 {
-    const QString tail = QStringLiteral(" to Vorn Planner. \u2318Z if that was a mistake.");
+    const QString tail = QStringLiteral(" to Vorn Planner. ") + undoHint();
     if (n == 1)
         return QStringLiteral("Sent") + tail;
     return QStringLiteral("Sent ") + QString::number(n) + tail;

@@ -140,7 +140,7 @@ TEST_F(Handoff, sentThingsLeaveHereAndBecomePlannerRows)
 
     QSignalSpy mirrored(model.get(), &AppModel::mirrored);
     model->sendToPlanner({RowID::thing(rent->id()), RowID::thing(plants->id())}, std::nullopt);
-    EXPECT_EQ(model->toast(), u"Sent 2 to Vorn Planner. \u2318Z if that was a mistake."_s);
+    EXPECT_EQ(model->toast(), u"Sent 2 to Vorn Planner. Ctrl+Z if that was a mistake."_s);
     EXPECT_EQ(model->store().thingCount(), 1);
     EXPECT_FALSE(QFile::exists(h.launch.handoffPath)) << "the planner took the hand-off";
 

@@ -147,7 +147,7 @@ TEST_F(TwoProcessTest, thePlannersDeletionsRemoveOurThingsWithAToast)
 
     planner({QStringLiteral("delete"), idA});
     ASSERT_TRUE(waitFor([&] { return model->store().thingCount() == 2; }));
-    EXPECT_EQ(model->toast(), QStringLiteral("Deleted in Vorn Planner. ⌘Z if that was a mistake."));
+    EXPECT_EQ(model->toast(), QStringLiteral("Deleted in Vorn Planner. Ctrl+Z if that was a mistake."));
 
     // Two at once, without a broadcast in between, then one broadcast.
     Thing* c = h.thingTitled(*model, QStringLiteral("c"));
@@ -158,7 +158,7 @@ TEST_F(TwoProcessTest, thePlannersDeletionsRemoveOurThingsWithAToast)
     }
     planner({QStringLiteral("add"), QStringLiteral("nudge"), QStringLiteral("--day"), QStringLiteral("2001-01-01")});
     ASSERT_TRUE(waitFor([&] { return model->store().thingCount() == 0; }));
-    EXPECT_EQ(model->toast(), QStringLiteral("2 deleted in Vorn Planner. ⌘Z if that was a mistake."));
+    EXPECT_EQ(model->toast(), QStringLiteral("2 deleted in Vorn Planner. Ctrl+Z if that was a mistake."));
     EXPECT_TRUE(model->familyStore()->deletedByOthers(kTodoApp).empty()) << "every deletion is acknowledged";
 }
 

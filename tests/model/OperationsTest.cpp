@@ -316,9 +316,9 @@ TEST(Operations, deleteToastCountsOwnAndFamilyRows)
         QString toast;
     };
     const std::vector<Case> cases{
-        {"one own", 1, 0, QStringLiteral("Deleted. \u2318Z if that was a mistake.")},
-        {"two own", 2, 0, QStringLiteral("Deleted 2. \u2318Z if that was a mistake.")},
-        {"own and family", 1, 1, QStringLiteral("Deleted 2. \u2318Z if that was a mistake.")},
+        {"one own", 1, 0, QStringLiteral("Deleted. Ctrl+Z if that was a mistake.")},
+        {"two own", 2, 0, QStringLiteral("Deleted 2. Ctrl+Z if that was a mistake.")},
+        {"own and family", 1, 1, QStringLiteral("Deleted 2. Ctrl+Z if that was a mistake.")},
         {"one family", 0, 1, QStringLiteral("Deleted. Gone from Vorn Planner too.")},
         {"two family", 0, 2, QStringLiteral("Deleted 2. Gone from Vorn Planner too.")},
     };
@@ -456,7 +456,7 @@ TEST(Operations, deletePileKeepsThingsInSomedayOrDeletesThem)
         model->deletePile(*groceries, keeping);
 
         EXPECT_EQ(model->toast(),
-                  QStringLiteral("Deleted \u201CGroceries\u201D. \u2318Z if that was a mistake."));
+                  QStringLiteral("Deleted \u201CGroceries\u201D. Ctrl+Z if that was a mistake."));
         EXPECT_EQ(pileNamed(*model, QStringLiteral("Groceries")), nullptr);
         EXPECT_EQ(model->piles().size(), 1u);
         EXPECT_EQ(model->tab(), Tab::list(TodoList::today))

@@ -214,7 +214,7 @@ TEST_F(SyncTest, thePlannersDeletionsRemoveOurThingsAndUndoBringsThemBack)
     plannerDidWrite();
 
     EXPECT_EQ(model->store().thingCount(), 0);
-    EXPECT_EQ(model->toast(), QStringLiteral("2 deleted in Vorn Planner. ⌘Z if that was a mistake."));
+    EXPECT_EQ(model->toast(), QStringLiteral("2 deleted in Vorn Planner. Ctrl+Z if that was a mistake."));
     EXPECT_FALSE(model->selection().contains(RowID::thing(recordA)));
     EXPECT_FALSE(column(idA, "deleted_by").isValid()) << "the deletion is acknowledged";
     EXPECT_TRUE(planner->deletedByOthers(kTodoApp).empty());
@@ -234,7 +234,7 @@ TEST_F(SyncTest, oneDeletionReadsInTheSingular)
     plannerDidWrite();
     planner->markDeleted(a->syncID(), QString(kPlannerApp));
     plannerDidWrite();
-    EXPECT_EQ(model->toast(), QStringLiteral("Deleted in Vorn Planner. ⌘Z if that was a mistake."));
+    EXPECT_EQ(model->toast(), QStringLiteral("Deleted in Vorn Planner. Ctrl+Z if that was a mistake."));
 }
 
 TEST_F(SyncTest, thePlannersStepsAndNoteReplaceOurs)

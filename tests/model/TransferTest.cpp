@@ -292,14 +292,14 @@ TEST_F(Transfer, sendingRemovesTheThingsWithAToastAndUndoesAsOneStep)
     ASSERT_TRUE(handed);
     EXPECT_EQ(VornThings::decode(*handed), records);
     EXPECT_EQ(titles(model->allThings()), QStringList{u"stays"_s});
-    EXPECT_EQ(model->toast(), u"Sent 2 to Vorn Planner. \u2318Z if that was a mistake."_s);
+    EXPECT_EQ(model->toast(), u"Sent 2 to Vorn Planner. Ctrl+Z if that was a mistake."_s);
 
     endTurn();
     model->store().undoManager().undo();
     EXPECT_EQ(model->store().thingCount(), 3);
 
     model->sendToPlanner(rowsOf({h.thingTitled(*model, u"Milk"_s)}), std::nullopt);
-    EXPECT_EQ(model->toast(), u"Sent to Vorn Planner. \u2318Z if that was a mistake."_s);
+    EXPECT_EQ(model->toast(), u"Sent to Vorn Planner. Ctrl+Z if that was a mistake."_s);
     EXPECT_EQ(model->store().thingCount(), 2);
 }
 

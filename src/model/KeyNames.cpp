@@ -1,0 +1,10 @@
+#include "model/KeyNames.h"
+
+namespace vorn {
+
+QString keyName(const QKeySequence& keys)
+{
+    return keys.toString(QKeySequence::NativeText);
+}
+
+} // namespace vorn
