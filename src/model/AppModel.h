@@ -7,6 +7,7 @@
 #include "model/Entities.h"
 #include "model/Schedule.h"
 #include "model/Settings.h"
+#include "model/SyncBaseline.h"
 #include "store/Store.h"
 #include "transfer/VornThing.h"
 
@@ -277,17 +278,19 @@ Q_SIGNALS:
 
 private:
     void emitIfChanged(bool changed, Field field);
+    // Whether the clock moving on from `since` to now took a snoozed thing out of Later.
+    bool anyThingWoke(const QDateTime& since) const;
     void syncAll();
     // A mirror's writes have landed: tell the family, once per mirror.
     void mirrorWritten(size_t count);
     // Waits for mirrors still on the family store's queue and delivers their news.
     void finishMirrors();
-    void scheduleMirrorOfAdoptedEdits();
-    void startSyncTimer();
     void applyDeletesFromFamily();
     void applyDayFromFamily(const SharedThing& row, Thing& thing);
     void applyTitleFromFamily(const SharedThing& row, Thing& thing);
-    void applyNoteAndStepsFromFamily(const SharedThing& row, Thing& thing);
+    // Takes the planner's edits of one of our rows, except in fields changed here and not mirrored yet.
+    void adoptEdits(const SharedThing& row, Thing& thing, const QString& today);
+    void applyNoteAndStepsFromFamily(const SharedThing& row, Thing& thing, bool note, bool steps);
     // After an edit of a family row: mark our own echo, broadcast, and show the result at once.
     void finishFamilyEdit();
     bool writeNoteFile(const QString& stem, const QByteArray& rtf);
@@ -343,6 +346,7 @@ private:
     bool m_syncPending = false;
     QHash<QString, double> m_externalOrder;
     bool m_ownChangePending = false;
+    SyncBaseline m_baseline;
     int m_mirrorsInFlight = 0;
     std::vector<SharedThing> m_familyThings;
     ModelIntervals m_intervals;

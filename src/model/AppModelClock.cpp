@@ -20,12 +20,34 @@ void AppModel::tick()
     emitIfChanged(m_now != previous, Field::now);
 
     // A read-only model looks and never writes, so the day's housekeeping is not its business.
-    if (m_readOnly || m_schedule.isSameDay(previous, m_now))
+    if (m_readOnly)
         return;
-    // Rolling over and clearing out are the app's own chores, not something the user can undo.
-    UndoRegistrationPause pause(m_store->undoManager());
-    rollOverIfNeeded();
-    purgeOldDoneIsh();
+    if (m_schedule.isSameDay(previous, m_now)) {
+        // A thing whose snooze ran out is in Today now: the family file has to say so too.
+        if (anyThingWoke(previous))
+            scheduleSync();
+        return;
+    }
+    {
+        // Rolling over and clearing out are the app's own chores, not something the user can undo.
+        UndoRegistrationPause pause(m_store->undoManager());
+        rollOverIfNeeded();
+        purgeOldDoneIsh();
+    }
+    // Every Today row now carries yesterday's day in the family file; left so, the planner would
+    // plan them for a day that is gone.
+    scheduleSync();
+}
+
+bool AppModel::anyThingWoke(const QDateTime& since) const
+{
+    for (const Thing* t : allThings()) {
+        const std::optional<QDateTime>& until = t->snoozedUntil();
+        if (until && !t->isDone() && !t->pile() &&
+            m_schedule.list(std::nullopt, until, since) != m_schedule.list(std::nullopt, until, m_now))
+            return true;
+    }
+    return false;
 }
 
 bool AppModel::reopen()

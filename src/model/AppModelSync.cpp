@@ -5,6 +5,7 @@
 #include "family/NoteFiles.h"
 #include "model/Constants.h"
 #include "model/Logging.h"
+#include "model/SyncBaseline.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -21,19 +22,6 @@ void AppModel::scheduleSync()
     if (m_readOnly)
         return;
     m_syncPending = true;
-    startSyncTimer();
-}
-
-void AppModel::scheduleMirrorOfAdoptedEdits()
-{
-    // The planner's edits we just adopted are not local changes: they must not hold back its next edits
-    // (a pending local change does), but the mirror still writes back what we made of them.
-    if (m_syncsToFamily && !m_readOnly)
-        startSyncTimer();
-}
-
-void AppModel::startSyncTimer()
-{
     if (!m_syncTimer) {
         // A burst of changes makes one mirror, a moment after the last of them.
         m_syncTimer = new QTimer(this);
@@ -96,6 +84,7 @@ void AppModel::syncAll()
     const double updatedAt = double(m_clock->now().toMSecsSinceEpoch()) / 1000.0;
     for (const Thing* t : things)
         rows.push_back(sharedThing(*t, today, updatedAt));
+    m_baseline.mirrored(rows);
     const size_t count = rows.size();
     // The writes run on the family store's queue while the window goes on; with thousands of things
     // waiting for them would freeze every key press that lands in the meantime. Unchanged rows are
@@ -139,7 +128,8 @@ void AppModel::refreshFromFamily()
         if (row.sourceApp != kTodoApp)
             family.push_back(row);
     }
-    qCDebug(lcSync, "refreshFromFamily: %ld total, %ld other-app things", long(rows.size()), long(family.size()));
+    qCDebug(lcSync, "refreshFromFamily: %ld total, %ld other-app things", long(rows.size()),
+            long(family.size()));
     replaceFamilyThings(std::move(family));
 
     // A family row that went away can't linger.
@@ -158,34 +148,15 @@ void AppModel::refreshFromFamily()
         if (!bySyncID.contains(t->syncID()))
             bySyncID.insert(t->syncID(), t);
     }
-    // Decided once for the whole refresh: only a change the user made here holds the planner's edits back.
-    const bool localChangePending = m_syncPending;
     {
         // The planner's edits are not something the user did here, so undo shouldn't take them back.
         UndoRegistrationPause pause(m_store->undoManager());
+        const QString today = todayISO();
         for (const SharedThing& row : rows) {
             if (row.sourceApp != kTodoApp)
                 continue;
-            Thing* thing = bySyncID.value(row.id);
-            if (!thing)
-                continue;
-            // Done is adopted even while a local change waits to be mirrored.
-            if (thing->isDone() != row.done) {
-                if (row.done) {
-                    thing->setDoneAt(m_clock->now());
-                    if (!m_lingering.contains(thing->id())) {
-                        m_lingering.insert(thing->id());
-                        Q_EMIT changed(Field::lingering);
-                    }
-                } else {
-                    thing->setDoneAt(std::nullopt);
-                }
-            }
-            if (!localChangePending) {
-                applyDayFromFamily(row, *thing);
-                applyTitleFromFamily(row, *thing);
-                applyNoteAndStepsFromFamily(row, *thing);
-            }
+            if (Thing* thing = bySyncID.value(row.id))
+                adoptEdits(row, *thing, today);
         }
     }
 
@@ -210,12 +181,40 @@ void AppModel::refreshFromFamily()
     pruneSelection();
 }
 
+void AppModel::adoptEdits(const SharedThing& row, Thing& thing, const QString& today)
+{
+    // A field changed here and not mirrored yet is ours to write; the planner's edits of the other
+    // fields are taken. So a tick waiting for its mirror is never undone by a refresh, and one pending
+    // change doesn't hold back the planner's edits of anything else.
+    const SyncBaseline::Fields pending = m_baseline.localChanges(sharedThing(thing, today, 0));
+    if (!(pending & SyncBaseline::Done) && thing.isDone() != row.done) {
+        if (row.done) {
+            thing.setDoneAt(m_clock->now());
+            if (!m_lingering.contains(thing.id())) {
+                m_lingering.insert(thing.id());
+                Q_EMIT changed(Field::lingering);
+            }
+        } else {
+            thing.setDoneAt(std::nullopt);
+        }
+    }
+    if (!(pending & SyncBaseline::Day))
+        applyDayFromFamily(row, thing);
+    if (!(pending & SyncBaseline::Title))
+        applyTitleFromFamily(row, thing);
+    applyNoteAndStepsFromFamily(row, thing, !(pending & SyncBaseline::Note),
+                                !(pending & SyncBaseline::Steps));
+    m_baseline.agree(sharedThing(thing, today, 0), pending);
+}
+
 void AppModel::applyDayFromFamily(const SharedThing& row, Thing& thing)
 {
     if (!row.day || thing.isDone() || thing.pile())
         return;
     const QString today = todayISO();
-    if (source(thing) == Source::today && *row.day == today)
+    // Today already shows a thing planned for today or an earlier day; moving it would only lose the
+    // user's order (a row still carrying yesterday's day after midnight is our own, not news).
+    if (source(thing) == Source::today && !(today < *row.day))
         return;
     if (today < *row.day) {
         const std::optional<QDateTime> start = isoDay(*row.day);
@@ -230,7 +229,7 @@ void AppModel::applyDayFromFamily(const SharedThing& row, Thing& thing)
         thing.setSnoozedUntil(std::nullopt);
         qCDebug(lcSync, "planner moved %s to today", qPrintable(thing.syncID()));
     }
-    scheduleMirrorOfAdoptedEdits();
+    scheduleSync();
 }
 
 void AppModel::applyTitleFromFamily(const SharedThing& row, Thing& thing)
@@ -240,13 +239,13 @@ void AppModel::applyTitleFromFamily(const SharedThing& row, Thing& thing)
         return;
     thing.setTitle(title);
     qCDebug(lcSync, "planner renamed %s", qPrintable(thing.syncID()));
-    scheduleMirrorOfAdoptedEdits();
+    scheduleSync();
 }
 
-void AppModel::applyNoteAndStepsFromFamily(const SharedThing& row, Thing& thing)
+void AppModel::applyNoteAndStepsFromFamily(const SharedThing& row, Thing& thing, bool note, bool steps)
 {
     bool noteChanged = false;
-    if (row.noteID != thing.noteID() || row.note != thing.note()) {
+    if (note && (row.noteID != thing.noteID() || row.note != thing.note())) {
         thing.setNoteID(row.noteID);
         thing.setNote(row.note);
         noteChanged = true;
@@ -256,7 +255,7 @@ void AppModel::applyNoteAndStepsFromFamily(const SharedThing& row, Thing& thing)
     std::vector<SharedStep> localShared;
     for (const Step* s : local)
         localShared.push_back({s->title(), s->isDone()});
-    if (localShared == row.steps) {
+    if (!steps || localShared == row.steps) {
         if (!noteChanged)
             return;
     } else {
@@ -281,7 +280,7 @@ void AppModel::applyNoteAndStepsFromFamily(const SharedThing& row, Thing& thing)
             m_store->remove(local[i]);
     }
     m_store->save(); // a failed save is retried by the next one
-    scheduleMirrorOfAdoptedEdits();
+    scheduleSync();
 }
 
 void AppModel::applyDeletesFromFamily()
@@ -314,7 +313,8 @@ void AppModel::applyDeletesFromFamily()
     if (deleted == 0)
         return;
     m_store->save();
-    const QString count = deleted == 1 ? QStringLiteral("Deleted") : QString::number(deleted) + QStringLiteral(" deleted");
+    const QString count =
+        deleted == 1 ? QStringLiteral("Deleted") : QString::number(deleted) + QStringLiteral(" deleted");
     showToast(count + QStringLiteral(" in Vorn Planner. ") + undoHint());
 }
 
@@ -331,7 +331,8 @@ void AppModel::toggleExternal(const SharedThing& row)
     if (!m_syncsToFamily || !m_familyStore)
         return;
     m_familyStore->setDone(row.id, !row.done);
-    const bool changedLingering = row.done ? m_lingeringShared.remove(row.id) : !m_lingeringShared.contains(row.id);
+    const bool changedLingering =
+        row.done ? m_lingeringShared.remove(row.id) : !m_lingeringShared.contains(row.id);
     if (!row.done)
         m_lingeringShared.insert(row.id);
     emitIfChanged(changedLingering, Field::lingeringShared);
@@ -360,7 +361,8 @@ void AppModel::saveSharedNote(const QString& id, const std::optional<QByteArray>
     const bool currentIsSafe = row->noteID && isSafeNoteStem(*row->noteID);
     if (!text.isEmpty() && rtf) {
         // A note id we can't use as a file name is replaced by one of ours, never followed.
-        const QString stem = currentIsSafe ? *row->noteID : QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
+        const QString stem =
+            currentIsSafe ? *row->noteID : QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
         if (!writeNoteFile(stem, *rtf)) {
             showToast(QStringLiteral("Couldn't save the note."));
             return;

@@ -17,7 +17,8 @@ using vorn::test::ModelHarness;
 
 namespace {
 
-class TwoProcessTest : public ::testing::Test {
+class TwoProcessTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -25,10 +26,12 @@ protected:
         h.launch.syncsToFamily = std::nullopt;
         h.launch.useSessionBus = true;
         model = h.start();
-        ASSERT_TRUE(model->notifier() && model->notifier()->isConnected()) << "these tests need a session bus";
+        ASSERT_TRUE(model->notifier() && model->notifier()->isConnected())
+            << "these tests need a session bus";
         ASSERT_TRUE(model->familyStore()->isOpen());
         QSignalSpy spy(model.get(), &AppModel::mirrored);
-        ASSERT_TRUE(spy.wait(5000)) << "the start-up mirror";
+        model->flushSync(); // the start-up mirror, now
+        ASSERT_EQ(spy.count(), 1) << "the start-up mirror";
         settle();
     }
 
@@ -66,7 +69,36 @@ protected:
     std::unique_ptr<AppModel> model;
 };
 
+// Our mirror waits a minute here, so the planner's broadcasts surely arrive while changes wait for it.
+class TwoProcessSlowMirrorTest : public TwoProcessTest
+{
+protected:
+    TwoProcessSlowMirrorTest() { h.launch.intervals.syncDebounceMSecs = 60000; }
+};
+
 } // namespace
+
+TEST_F(TwoProcessSlowMirrorTest, aBroadcastNeitherUndoesAWaitingTickNorDropsThePlannersEdits)
+{
+    Thing* ticked = add(QStringLiteral("Water the plant"));
+    Thing* renamed = add(QStringLiteral("rename me there"));
+    model->flushSync();
+    settle();
+
+    model->toggleDone(*ticked); // waits for its mirror
+    planner({QStringLiteral("rename"), renamed->syncID(), QStringLiteral("renamed there")});
+    ASSERT_TRUE(waitFor([&] { return renamed->title() == QStringLiteral("renamed there"); }))
+        << "the planner's edit of another thing is taken at once";
+    EXPECT_TRUE(ticked->isDone()) << "the broadcast undid the tick";
+
+    model->flushSync();
+    settle();
+    const QString list = planner({QStringLiteral("list")});
+    EXPECT_TRUE(list.contains(ticked->syncID() + QStringLiteral("\ttodo\t1\t"))) << list.toStdString();
+    EXPECT_TRUE(list.contains(renamed->syncID() + QStringLiteral("\ttodo\t0\t") + model->todayISO() +
+                              QStringLiteral("\trenamed there")))
+        << list.toStdString();
+}
 
 TEST_F(TwoProcessTest, aLocalAddReachesThePlannerAsATodoRowForToday)
 {
@@ -79,7 +111,8 @@ TEST_F(TwoProcessTest, aLocalAddReachesThePlannerAsATodoRowForToday)
     EXPECT_LT(timer.elapsed(), 3000);
 
     const QString list = planner({QStringLiteral("list")});
-    const QString expected = t->syncID() + QStringLiteral("\ttodo\t0\t") + model->todayISO() + QStringLiteral("\tBuy stamps");
+    const QString expected =
+        t->syncID() + QStringLiteral("\ttodo\t0\t") + model->todayISO() + QStringLiteral("\tBuy stamps");
     EXPECT_TRUE(list.contains(expected)) << list.toStdString();
 }
 
@@ -97,15 +130,18 @@ TEST_F(TwoProcessTest, threeChangesATenthApartMakeOneMirror)
 
 TEST_F(TwoProcessTest, aPlannerRowForTodayShowsUpAfterItsBroadcast)
 {
-    planner({QStringLiteral("add"), QStringLiteral("call the bank"), QStringLiteral("--day"), model->todayISO()});
+    planner(
+        {QStringLiteral("add"), QStringLiteral("call the bank"), QStringLiteral("--day"), model->todayISO()});
     ASSERT_TRUE(waitFor([&] { return model->familyThings().size() == 1; }));
     const std::vector<ListRow> rows = model->rows(Source::today, model->allThings(), true);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].sharedThing()->title, QStringLiteral("call the bank"));
 
-    planner({QStringLiteral("add"), QStringLiteral("some other day"), QStringLiteral("--day"), QStringLiteral("2001-01-01")});
+    planner({QStringLiteral("add"), QStringLiteral("some other day"), QStringLiteral("--day"),
+             QStringLiteral("2001-01-01")});
     ASSERT_TRUE(waitFor([&] { return model->familyThings().size() == 2; }));
-    EXPECT_EQ(model->rows(Source::today, model->allThings(), true).size(), 1u) << "only rows planned for today show";
+    EXPECT_EQ(model->rows(Source::today, model->allThings(), true).size(), 1u)
+        << "only rows planned for today show";
 }
 
 TEST_F(TwoProcessTest, thePlannersEditsOfOurThingsTakeEffect)
@@ -133,7 +169,8 @@ TEST_F(TwoProcessTest, thePlannersEditsOfOurThingsTakeEffect)
     ASSERT_TRUE(waitFor([&] { return future->snoozedUntil() == inThreeDays; })) << "a future day snoozes it";
 
     planner({QStringLiteral("day"), past->syncID(), QStringLiteral("2001-01-01")});
-    ASSERT_TRUE(waitFor([&] { return model->source(*past) == Source::today; })) << "a past day brings it back";
+    ASSERT_TRUE(waitFor([&] { return model->source(*past) == Source::today; }))
+        << "a past day brings it back";
     EXPECT_GT(past->sortKey(), last->sortKey()) << "at the end of Today";
 }
 
@@ -156,7 +193,8 @@ TEST_F(TwoProcessTest, thePlannersDeletionsRemoveOurThingsWithAToast)
         quiet.markDeleted(idB, QString(kPlannerApp));
         quiet.markDeleted(c->syncID(), QString(kPlannerApp));
     }
-    planner({QStringLiteral("add"), QStringLiteral("nudge"), QStringLiteral("--day"), QStringLiteral("2001-01-01")});
+    planner({QStringLiteral("add"), QStringLiteral("nudge"), QStringLiteral("--day"),
+             QStringLiteral("2001-01-01")});
     ASSERT_TRUE(waitFor([&] { return model->store().thingCount() == 0; }));
     EXPECT_EQ(model->toast(), QStringLiteral("2 deleted in Vorn Planner. Ctrl+Z if that was a mistake."));
     EXPECT_TRUE(model->familyStore()->deletedByOthers(kTodoApp).empty()) << "every deletion is acknowledged";

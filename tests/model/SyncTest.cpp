@@ -20,7 +20,8 @@ using vorn::test::ModelHarness;
 namespace {
 
 // The model mirrors into a real family file; a second connection on that file plays the planner.
-class SyncTest : public ::testing::Test {
+class SyncTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -28,7 +29,8 @@ protected:
         h.launch.intervals.syncDebounceMSecs = 60;
         model = h.start();
         ASSERT_TRUE(model->familyStore());
-        ASSERT_TRUE(model->familyStore()->isOpen()) << model->familyStore()->openError().value_or(QString()).toStdString();
+        ASSERT_TRUE(model->familyStore()->isOpen())
+            << model->familyStore()->openError().value_or(QString()).toStdString();
         planner = std::make_unique<FamilyStore>(h.launch.familyStorePath());
     }
     QDateTime now() const { return h.clock->now(); }
@@ -52,10 +54,7 @@ protected:
         return std::nullopt;
     }
     // A foreign change broadcast, as the planner sends after each of its writes.
-    void plannerDidWrite()
-    {
-        model->familyDidChange();
-    }
+    void plannerDidWrite() { model->familyDidChange(); }
     SharedThing plannerRow(const QString& id, const QString& title, std::optional<QString> day)
     {
         SharedThing s;
@@ -68,7 +67,8 @@ protected:
     QVariant column(const QString& id, const char* name)
     {
         sqlite3* db = nullptr;
-        sqlite3_open_v2(QFile::encodeName(h.launch.familyStorePath()).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_open_v2(QFile::encodeName(h.launch.familyStorePath()).constData(), &db, SQLITE_OPEN_READONLY,
+                        nullptr);
         sqlite3_stmt* s = nullptr;
         const QByteArray sql = QByteArray("SELECT ") + name + " FROM things WHERE id = ?";
         sqlite3_prepare_v2(db, sql.constData(), -1, &s, nullptr);
@@ -154,21 +154,97 @@ TEST_F(SyncTest, theOwnEchoIsSkippedAndTheNextBroadcastIsRead)
     EXPECT_EQ(rows[1].sharedThing()->title, QStringLiteral("from the planner"));
 }
 
-TEST_F(SyncTest, thePlannersTickIsAdoptedEvenWithALocalChangePending)
+TEST_F(SyncTest, aChangeWaitingForItsMirrorHoldsOnlyItsOwnFieldsAgainstThePlanner)
 {
-    Thing* t = add(QStringLiteral("tick me there"));
-    Thing* other = add(QStringLiteral("other"));
+    Thing* ticked = add(QStringLiteral("ticked here"));
+    Thing* renamed = add(QStringLiteral("renamed here"));
+    Thing* untouched = add(QStringLiteral("untouched here"));
     mirror();
-    planner->setDone(t->syncID(), true);
-    planner->setTitle(t->syncID(), QStringLiteral("renamed there"));
-    model->rename(*other, QStringLiteral("edited here")); // a local change now waits to be mirrored
+    plannerDidWrite(); // our own echo
+
+    // Given changes here that are not mirrored yet,
+    model->toggleDone(*ticked);
+    model->rename(*renamed, QStringLiteral("renamed here, again"));
+    // when the planner edits the same things and another one, and broadcasts,
+    planner->setTitle(ticked->syncID(), QStringLiteral("ticked, retitled there"));
+    planner->setSteps(ticked->syncID(), {{QStringLiteral("a step from there"), false}});
+    planner->setTitle(renamed->syncID(), QStringLiteral("renamed there"));
+    planner->setDone(renamed->syncID(), true);
+    planner->setTitle(untouched->syncID(), QStringLiteral("edited there"));
+    plannerDidWrite();
+
+    // then each field changed here keeps our value and every other field takes the planner's.
+    EXPECT_TRUE(ticked->isDone()) << "a tick is never undone by a broadcast";
+    EXPECT_EQ(ticked->title(), QStringLiteral("ticked, retitled there"));
+    ASSERT_EQ(ticked->orderedSteps().size(), 1u);
+    EXPECT_EQ(renamed->title(), QStringLiteral("renamed here, again")) << "the same field: ours wins";
+    EXPECT_TRUE(renamed->isDone()) << "the planner's tick of a thing renamed here";
+    EXPECT_TRUE(model->lingering().contains(renamed->id()));
+    EXPECT_EQ(untouched->title(), QStringLiteral("edited there"));
+
+    mirror();
+    EXPECT_EQ(column(ticked->syncID(), "done").toString(), QStringLiteral("1"));
+    EXPECT_EQ(row(ticked->syncID())->title, QStringLiteral("ticked, retitled there"));
+    EXPECT_EQ(row(renamed->syncID())->title, QStringLiteral("renamed here, again"));
+    EXPECT_EQ(row(untouched->syncID())->title, QStringLiteral("edited there"))
+        << "not overwritten by our mirror";
+
+    // Once mirrored, the planner's next edit of that field is taken again.
+    planner->setTitle(renamed->syncID(), QStringLiteral("renamed there at last"));
     plannerDidWrite();
     plannerDidWrite();
-    EXPECT_TRUE(t->isDone());
-    EXPECT_TRUE(model->lingering().contains(t->id())) << "it stays in view like a thing ticked here";
-    EXPECT_EQ(t->title(), QStringLiteral("tick me there")) << "other edits wait for the local change";
+    EXPECT_EQ(renamed->title(), QStringLiteral("renamed there at last"));
+
+    // Ticking ours together with a planner row reads the file at once; ours stays ticked all the same.
+    planner->upsert(plannerRow(QStringLiteral("p1"), QStringLiteral("from there"), model->todayISO()));
+    plannerDidWrite();
+    model->setDone({RowID::thing(untouched->id()), RowID::shared(QStringLiteral("p1"))}, true);
+    EXPECT_TRUE(untouched->isDone());
+    EXPECT_EQ(column(QStringLiteral("p1"), "done").toString(), QStringLiteral("1"));
+}
+
+TEST_F(SyncTest, theFamilyFileFollowsTheClockAndTodaysOrderOutlivesMidnight)
+{
+    const auto todayTitles = [this] {
+        QStringList out;
+        for (const Thing* t : model->visibleThings(Source::today, model->allThings()))
+            out << t->title();
+        return out;
+    };
+    // Given Today in the user's own order, mirrored, and a thing snoozed until tonight,
+    Thing* first = add(QStringLiteral("first"));
+    add(QStringLiteral("second"));
+    Thing* third = add(QStringLiteral("third"));
+    model->beginDrag(RowID::thing(third->id()));
+    ASSERT_TRUE(model->drop(0, Source::today));
+    Thing* tonight = add(QStringLiteral("tonight"));
+    model->snooze({RowID::thing(tonight->id())}, SnoozeOption::tonightIsh, std::nullopt);
     mirror();
-    EXPECT_EQ(row(t->syncID())->title, QStringLiteral("tick me there")) << "and the local state wins";
+    plannerDidWrite();
+    ASSERT_FALSE(row(tonight->syncID())->day);
+
+    // when its snooze runs out, the clock's beat alone puts today's day on its row;
+    h.clock->set(tonight->snoozedUntil()->addSecs(60));
+    model->tick();
+    mirror();
+    EXPECT_EQ(row(tonight->syncID())->day, QStringLiteral("2026-03-10"));
+    const QStringList order = todayTitles();
+    ASSERT_EQ(order, (QStringList{"third", "first", "second", "tonight"}));
+
+    // at midnight every Today row is mirrored with the new day,
+    h.clock->set(at("Europe/Berlin", "2026-03-11 00:00:30"));
+    model->tick();
+    mirror();
+    EXPECT_EQ(row(first->syncID())->day, QStringLiteral("2026-03-11"));
+    // and neither the next broadcast nor a start on a later day moves them.
+    planner->upsert(
+        plannerRow(QStringLiteral("p1"), QStringLiteral("planned"), QStringLiteral("2026-03-11")));
+    plannerDidWrite();
+    EXPECT_EQ(todayTitles(), order);
+    model.reset();
+    h.clock->set(at("Europe/Berlin", "2026-03-13 08:00:00"));
+    model = h.start();
+    EXPECT_EQ(todayTitles(), order);
 }
 
 TEST_F(SyncTest, thePlannersRenamesAndDaysReachOurThings)
@@ -254,8 +330,10 @@ TEST_F(SyncTest, thePlannersStepsAndNoteReplaceOurs)
     EXPECT_TRUE(steps[0]->isDone());
     EXPECT_EQ(t->note(), QStringLiteral("a note from there"));
 
-    planner->setSteps(t->syncID(), {{QStringLiteral("ONE"), true}, {QStringLiteral("two"), false},
-                                    {QStringLiteral("new"), true}, {QStringLiteral("newer"), false}});
+    planner->setSteps(t->syncID(), {{QStringLiteral("ONE"), true},
+                                    {QStringLiteral("two"), false},
+                                    {QStringLiteral("new"), true},
+                                    {QStringLiteral("newer"), false}});
     plannerDidWrite();
     steps = t->orderedSteps();
     ASSERT_EQ(steps.size(), 4u);
@@ -274,7 +352,8 @@ TEST_F(SyncTest, editsOfPlannerRowsGoStraightIntoTheFile)
     model->setDone({RowID::shared(QStringLiteral("p1"))}, true);
     EXPECT_EQ(column(QStringLiteral("p1"), "done").toString(), QStringLiteral("1"));
     EXPECT_TRUE(model->lingeringShared().contains(QStringLiteral("p1")));
-    EXPECT_EQ(model->rows(Source::today, model->allThings(), true).size(), 2u) << "a ticked family row lingers";
+    EXPECT_EQ(model->rows(Source::today, model->allThings(), true).size(), 2u)
+        << "a ticked family row lingers";
     EXPECT_TRUE(model->ownChangePending());
 
     model->renameExternal(*model->sharedThing(QStringLiteral("p2")), QStringLiteral("  pack light "));
@@ -316,7 +395,8 @@ TEST_F(SyncTest, externalOrderForgetsRowsThatAreGone)
     planner->markDeleted(QStringLiteral("p2"), std::nullopt);
     plannerDidWrite();
     EXPECT_EQ(model->externalOrder().keys(), QStringList{QStringLiteral("p1")});
-    EXPECT_EQ(Settings(h.launch.settingsPath).mapValue(kOrderOtherAppsKey).keys(), QStringList{QStringLiteral("p1")});
+    EXPECT_EQ(Settings(h.launch.settingsPath).mapValue(kOrderOtherAppsKey).keys(),
+              QStringList{QStringLiteral("p1")});
 }
 
 TEST(SyncOff, aModelThatDoesntSyncNeverTouchesTheFamily)
@@ -364,7 +444,8 @@ TEST_F(SyncTest, aPlannerNoteIdThatIsAPathIsNeverFollowed)
     EXPECT_TRUE(QFile::exists(QDir(model->notesDir()).filePath(stem + QStringLiteral(".rtf"))));
     model->saveSharedNote(QStringLiteral("p1"), std::nullopt, QString());
     ASSERT_TRUE(planted.open(QIODevice::ReadOnly));
-    EXPECT_EQ(planted.readAll(), QByteArray("{\\rtf1 keep me}")) << "a file outside the notes folder is untouched";
+    EXPECT_EQ(planted.readAll(), QByteArray("{\\rtf1 keep me}"))
+        << "a file outside the notes folder is untouched";
 }
 
 TEST(SyncBroken, aFamilyFileThatIsNotADatabaseLeavesTheAppWorking)
