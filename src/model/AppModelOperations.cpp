@@ -151,7 +151,8 @@ void AppModel::snooze(const QSet<RowID>& ids, SnoozeOption option,
 
 void AppModel::moveToToday(const QSet<RowID>& ids, const std::optional<std::vector<RowID>>& order)
 {
-    const std::vector<Thing*> targets = things(ids);
+    // They arrive at the end of Today in the order they had where they came from.
+    const std::vector<Thing*> targets = thingsInListOrder(ids);
     if (targets.empty())
         return;
     selectAfterRemoving(ids, order);

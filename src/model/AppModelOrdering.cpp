@@ -10,8 +10,10 @@ double AppModel::nextSortKey(const Source& src) const
 {
     std::optional<double> highest;
     const auto consider = [&highest](double key) { highest = highest ? std::max(*highest, key) : key; };
-    // One pass over what the list shows, without building the list.
-    const Visibility v = visibility(src);
+    // One pass over what the list holds, without building the list. A search only hides rows: a key
+    // above the visible ones alone could land among, or above, the hidden ones.
+    Visibility v = visibility(src);
+    v.needle.clear();
     for (const Thing* t : allThings()) {
         if (isVisible(*t, src, v))
             consider(t->sortKey());
