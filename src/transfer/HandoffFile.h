@@ -28,7 +28,7 @@ public:
 
     // Reads the data of one type and removes the file, in that order and once: two readers racing for
     // the same hand-off never both get it.
-    std::optional<QByteArray> take(const QString& type);
+    std::optional<QByteArray> take(const QString& type) override;
 
 private:
     QString m_path;

@@ -49,6 +49,14 @@ public:
     virtual bool setData(const QString& type, const QByteArray& data) = 0;
     virtual std::optional<QByteArray> data(const QString& type) const = 0;
     virtual bool hasType(const QString& type) const { return data(type).has_value(); }
+    // Reads one type and empties the pasteboard, when it holds that type.
+    virtual std::optional<QByteArray> take(const QString& type)
+    {
+        std::optional<QByteArray> out = data(type);
+        if (out)
+            clear();
+        return out;
+    }
 };
 
 // A pasteboard in memory, for tests and wherever no platform one is wanted.

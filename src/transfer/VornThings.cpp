@@ -234,17 +234,32 @@ bool sendToPlanner(const std::vector<VornThing>& things, const std::optional<QSt
 {
     if (things.empty() || !workspace.isPlannerInstalled())
         return false;
-    const std::optional<QByteArray> json = encode(things);
-    if (!json)
+    const QString type(kThingsPasteboardType);
+    // A batch the planner hasn't taken yet stays: this one joins it. Taking it first means that either
+    // the planner got it already or we did, never both and never neither.
+    const std::optional<QByteArray> unread = handoff.take(type);
+    std::vector<VornThing> batch;
+    if (unread) {
+        if (std::optional<std::vector<VornThing>> earlier = decode(*unread))
+            batch = std::move(*earlier);
+    }
+    batch.insert(batch.end(), things.begin(), things.end());
+    // On any failure the unread batch goes back as it was; the things of this one stay here.
+    const auto giveBack = [&] {
+        handoff.clear();
+        if (unread)
+            handoff.setData(type, *unread);
         return false;
+    };
+    const std::optional<QByteArray> json = encode(batch);
+    const std::optional<QUrl> url = plannerUrl(day);
+    if (!json || !url)
+        return giveBack();
     handoff.clear();
     // Without the records there the planner would open to nothing while we delete the things here.
-    if (!handoff.setData(QString(kThingsPasteboardType), *json))
-        return false;
-    const std::optional<QUrl> url = plannerUrl(day);
-    if (!url)
-        return false;
-    return workspace.openUrl(*url);
+    if (!handoff.setData(type, *json) || !workspace.openUrl(*url))
+        return giveBack();
+    return true;
 }
 
 } // namespace vorn::VornThings

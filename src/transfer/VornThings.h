@@ -37,8 +37,9 @@ std::vector<VornThing> parse(QStringView text);
 bool plannerIsInstalled(const PlannerWorkspace& workspace);
 // vornplanner://add?handoff=1, with &day= when a day is given.
 std::optional<QUrl> plannerUrl(const std::optional<QString>& day);
-// Puts the things on the hand-off pasteboard and opens the planner's URL. False when the planner is
-// not installed, there is nothing to send, the hand-off could not be written or the URL not opened.
+// Puts the things on the hand-off pasteboard, after any the planner has not taken yet, and opens the
+// planner's URL. False when the planner is not installed, there is nothing to send, the hand-off could
+// not be written or the URL not opened; the pasteboard then holds what it held before.
 bool sendToPlanner(const std::vector<VornThing>& things, const std::optional<QString>& day,
                    PlannerWorkspace& workspace, Pasteboard& handoff);
 

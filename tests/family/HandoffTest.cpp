@@ -34,6 +34,11 @@ struct PlannerProcessWorkspace final : PlannerWorkspace {
     }
     bool openUrl(const QUrl& url) override
     {
+        if (slowToStart) {
+            // The desktop took the URL; the planner is still on its way.
+            opened << url.toString(QUrl::FullyEncoded);
+            return true;
+        }
         const Outcome outcome = run({url.toString(QUrl::FullyEncoded)});
         return outcome.code == 0;
     }
@@ -58,6 +63,8 @@ struct PlannerProcessWorkspace final : PlannerWorkspace {
     }
 
     QProcessEnvironment environment;
+    bool slowToStart = false;
+    QStringList opened;
 };
 
 class Handoff : public ::testing::Test
@@ -186,7 +193,29 @@ TEST_F(Handoff, withThePlannerUninstalledTheThingsStay)
     EXPECT_TRUE(rowsOf(QString(kPlannerApp)).empty());
 }
 
-TEST_F(Handoff, aDayInTheUrlPlansTheRowsAndALeftOverHandoffIsReplaced)
+TEST_F(Handoff, aSecondSendBeforeThePlannerReadsTheFirstLosesNeither)
+{
+    install();
+    workspace.slowToStart = true;
+    Thing* rent = add(u"Pay rent"_s);
+    Thing* mum = add(u"Call mum"_s);
+    model->sendToPlanner({RowID::thing(rent->id())}, std::nullopt);
+    model->sendToPlanner({RowID::thing(mum->id())}, std::nullopt);
+    EXPECT_EQ(model->store().thingCount(), 0);
+    ASSERT_EQ(workspace.opened.size(), 2);
+
+    // The planner comes up for each URL in turn; the first finds both batches, the second nothing.
+    for (const QString& url : workspace.opened)
+        EXPECT_EQ(workspace.run({url}).code, 0);
+    std::vector<SharedThing> planner = rowsOf(QString(kPlannerApp));
+    QStringList titles;
+    for (const SharedThing& row : planner)
+        titles << row.title;
+    titles.sort();
+    EXPECT_EQ(titles, (QStringList{u"Call mum"_s, u"Pay rent"_s}));
+}
+
+TEST_F(Handoff, aDayInTheUrlPlansTheRowsAndALeftOverHandoffGoesAlong)
 {
     install();
     // An earlier hand-off the planner never took.
@@ -198,16 +227,21 @@ TEST_F(Handoff, aDayInTheUrlPlansTheRowsAndALeftOverHandoffIsReplaced)
     record.title = u"Call mum"_s;
     HandoffFile handoff(h.launch.handoffPath);
     ASSERT_TRUE(VornThings::sendToPlanner({record}, model->todayISO(), workspace, handoff));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model->familyThings().size() == 1; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->familyThings().size() == 3; }, 10000));
     const std::vector<ListRow> today = model->rows(Source::today, model->allThings(), true);
-    ASSERT_EQ(today.size(), 1u);
-    ASSERT_TRUE(today[0].sharedThing());
-    EXPECT_EQ(today[0].sharedThing()->title, u"Call mum"_s);
-    EXPECT_EQ(today[0].sharedThing()->day, model->todayISO());
+    ASSERT_EQ(today.size(), 3u);
+    QStringList titles;
+    for (const ListRow& row : today) {
+        ASSERT_TRUE(row.sharedThing());
+        EXPECT_EQ(row.sharedThing()->day, model->todayISO());
+        titles << row.sharedThing()->title;
+    }
+    titles.sort();
+    EXPECT_EQ(titles, (QStringList{u"Call mum"_s, u"old one"_s, u"old two"_s}));
 
     // Opening the URL again finds nothing: a hand-off is added once.
     const auto again = workspace.run({u"vornplanner://add?handoff=1"_s});
     EXPECT_EQ(again.code, 0);
     EXPECT_TRUE(again.out.contains(u"nothing handed off"_s)) << again.out.toStdString();
-    EXPECT_EQ(rowsOf(QString(kPlannerApp)).size(), 1u);
+    EXPECT_EQ(rowsOf(QString(kPlannerApp)).size(), 3u);
 }

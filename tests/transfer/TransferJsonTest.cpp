@@ -1,7 +1,7 @@
 // The transfer JSON, the pasteboard formats, the hand-off file and the hand-off itself.
 #include "family/FamilyConstants.h"
-#include "transfer/HandoffFile.h"
 #include "support/FakeWorkspace.h"
+#include "transfer/HandoffFile.h"
 #include "transfer/PlannerWorkspace.h"
 #include "transfer/VornThings.h"
 
@@ -171,6 +171,9 @@ TEST(TransferJson, sendToPlannerWritesTheHandoffAndOpensTheUrl)
     EXPECT_TRUE(workspace.opened.empty());
     workspace.opens = false;
     EXPECT_FALSE(VornThings::sendToPlanner({fullThing()}, std::nullopt, workspace, handoff));
+    // The second send joined the first, which nobody had taken; the failed one left both as they were.
+    EXPECT_EQ(VornThings::decode(*handoff.data(kThingsType)),
+              (std::vector<VornThing>{fullThing(), fullThing()}));
 }
 
 TEST(TransferJson, handoffFileIsReplacedWholeAndTakenOnce)
