@@ -8,6 +8,9 @@
 #include "transfer/DesktopWorkspace.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QTextStream>
@@ -49,14 +52,34 @@ void quitOnSignals(QApplication& app)
     sigaction(SIGINT, &action, nullptr);
 }
 
+// Two processes on one store would each save over the other's things, and each mirror would
+// tombstone the other's new ones in the family file. The lock belongs to the process: one that died
+// leaves a stale lock the next start takes over. Returns false when a live process holds it.
+bool lockStore(const Launch& launch, std::unique_ptr<QLockFile>& lock)
+{
+    const QString path = launch.storeLockPath();
+    if (path.isEmpty())
+        return true;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    lock = std::make_unique<QLockFile>(path);
+    // Only a dead owner makes a lock stale; by age alone a long day's lock would be taken over.
+    lock->setStaleLockTime(0);
+    if (lock->tryLock(0))
+        return true;
+    const bool heldElsewhere = lock->error() == QLockFile::LockFailedError;
+    // A folder we can't write to: the store's own open says what is wrong.
+    lock.reset();
+    return !heldElsewhere;
+}
+
 } // namespace
 
 bool hasDisplay(const QProcessEnvironment& environment)
 {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
-    return !environment.value(QStringLiteral("QT_QPA_PLATFORM")).isEmpty()
-        || !environment.value(QStringLiteral("DISPLAY")).isEmpty()
-        || !environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty();
+    return !environment.value(QStringLiteral("QT_QPA_PLATFORM")).isEmpty() ||
+           !environment.value(QStringLiteral("DISPLAY")).isEmpty() ||
+           !environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty();
 #else
     Q_UNUSED(environment);
     return true;
@@ -65,11 +88,11 @@ bool hasDisplay(const QProcessEnvironment& environment)
 
 QString noDisplayAdvice()
 {
-    return QStringLiteral(
-        "vorn todo needs a display for its window, and there is none here (DISPLAY and WAYLAND_DISPLAY are unset).\n"
-        "  ./scripts/run starts it on a virtual display (Xvfb) by itself,\n"
-        "  xvfb-run -a vorn-todo does the same by hand,\n"
-        "  vorn-todo --list today prints a list without any display.\n");
+    return QStringLiteral("vorn todo needs a display for its window, and there is none here (DISPLAY and "
+                          "WAYLAND_DISPLAY are unset).\n"
+                          "  ./scripts/run starts it on a virtual display (Xvfb) by itself,\n"
+                          "  xvfb-run -a vorn-todo does the same by hand,\n"
+                          "  vorn-todo --list today prints a list without any display.\n");
 }
 
 std::unique_ptr<WindowApp> openWindowApp(const Launch& launch, QString* error)
@@ -112,6 +135,12 @@ int runWindowApp(int& argc, char** argv)
     Launch launch = Launch::fromProcess();
     launch.pasteboard = &pasteboard;
     launch.workspace = &workspace;
+
+    std::unique_ptr<QLockFile> lock;
+    if (!lockStore(launch, lock)) {
+        QTextStream(stderr) << "vorn todo is already running.\n";
+        return 0;
+    }
 
     QString error;
     std::unique_ptr<WindowApp> app = openWindowApp(launch, &error);

@@ -39,6 +39,12 @@ QString Launch::storePath() const
     return QDir(appDataDir).filePath(QStringLiteral("store.sqlite"));
 }
 
+QString Launch::storeLockPath() const
+{
+    const QString store = storePath();
+    return store == QLatin1String(":memory:") ? QString() : store + QStringLiteral(".lock");
+}
+
 QString Launch::defaultNotesDir() const
 {
     return QDir(sharedDataDir).filePath(QStringLiteral("notes"));

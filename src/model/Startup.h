@@ -38,6 +38,8 @@ struct Launch {
     bool isDemo() const;
     bool underTestHarness() const;
     QString storePath() const;
+    // The lock beside the store that keeps a second process from writing it; empty for a store in memory.
+    QString storeLockPath() const;
     QString defaultNotesDir() const;
     QString demoFolder() const;
     // family.db: VORN_FAMILY_DB (demo only) or the demo folder in demo mode, the shared folder otherwise.

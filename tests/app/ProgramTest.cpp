@@ -1,3 +1,5 @@
+#include "support/XSession.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
@@ -6,6 +8,10 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
+
+using vorn::test::XSession;
 
 namespace {
 
@@ -16,7 +22,8 @@ struct Result {
 };
 
 // Runs the installed program with a home folder of the test's own.
-class ProgramTest : public ::testing::Test {
+class ProgramTest : public ::testing::Test
+{
 protected:
     QProcessEnvironment environment() const
     {
@@ -36,7 +43,8 @@ protected:
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(VORN_TODO_BINARY), args);
         EXPECT_TRUE(p.waitForFinished(30000));
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
     }
     Result run(const QStringList& args) { return run(args, environment()); }
     // Starts the window, waits until its store exists, then ends it the way a logout does.
@@ -56,16 +64,21 @@ protected:
         p.terminate();
         EXPECT_TRUE(p.waitForFinished(20000));
         EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << "SIGTERM quits through the event loop";
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
     }
-    QString storePath() const { return home.filePath(QStringLiteral(".local/share/Vorn/vorn-todo/store.sqlite")); }
+    QString storePath() const
+    {
+        return home.filePath(QStringLiteral(".local/share/Vorn/vorn-todo/store.sqlite"));
+    }
     QTemporaryDir home;
 };
 
 QByteArray hashOf(const QString& path)
 {
     QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256) : QByteArray();
+    return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256)
+                                       : QByteArray();
 }
 
 } // namespace
@@ -82,7 +95,8 @@ TEST_F(ProgramTest, demoListsPrintExactlyTheirThingsInOrder)
 
     Result groceries = run({QStringLiteral("-demo"), QStringLiteral("--list"), QStringLiteral("groceries")});
     EXPECT_EQ(groceries.exitCode, 0);
-    EXPECT_EQ(groceries.out, QStringLiteral("- [ ] Oat milk\n- [ ] Bread, the good one\n- [ ] Coffee beans\n"));
+    EXPECT_EQ(groceries.out,
+              QStringLiteral("- [ ] Oat milk\n- [ ] Bread, the good one\n- [ ] Coffee beans\n"));
     EXPECT_FALSE(QFile::exists(storePath())) << "a demo never writes the real store";
 }
 
@@ -118,7 +132,8 @@ TEST_F(ProgramTest, anUnreadableStoreStopsTheAppAndStaysAsItWas)
     f.close();
     const QByteArray before = hashOf(storePath());
 
-    for (const QStringList& args : {QStringList{}, QStringList{QStringLiteral("--list"), QStringLiteral("today")}}) {
+    for (const QStringList& args :
+         {QStringList{}, QStringList{QStringLiteral("--list"), QStringLiteral("today")}}) {
         // The window start stops before any window; the listing never needs one.
         Result r = run(args);
         EXPECT_NE(r.exitCode, 0);
@@ -160,4 +175,55 @@ TEST_F(ProgramTest, aWindowEndedBySigtermQuitsNormallyAndLeavesAReadableStore)
     // The store is a real database the next start (and --list) can read.
     Result list = run({QStringLiteral("--list"), QStringLiteral("today")});
     EXPECT_EQ(list.exitCode, 0) << list.err.toStdString();
+}
+
+TEST_F(ProgramTest, aSecondStartOnTheSameHomeLeavesTheFirstInCharge)
+{
+    XSession x;
+    ASSERT_FALSE(x.display().isEmpty()) << "no Xvfb";
+    QProcess first;
+    first.setProcessEnvironment(x.environment(environment()));
+    first.start(QStringLiteral(VORN_TODO_BINARY), {});
+    const QString window = x.waitForWindow(QStringLiteral("vorn todo"));
+    ASSERT_FALSE(window.isEmpty()) << "state " << int(first.state()) << ": "
+                                   << first.readAllStandardError().toStdString();
+    ASSERT_TRUE(x.keys(window, {QStringLiteral("n")}));
+    ASSERT_TRUE(x.type(window, QStringLiteral("typed before the second start")));
+    ASSERT_TRUE(x.keys(window, {QStringLiteral("Return"), QStringLiteral("Escape")}));
+
+    // The second start goes away at once and says why; a listing may still look alongside.
+    QElapsedTimer timer;
+    timer.start();
+    const Result second = run({}, x.environment(environment()));
+    EXPECT_LT(timer.elapsed(), 2000);
+    EXPECT_EQ(second.exitCode, 0);
+    EXPECT_EQ(second.err, QStringLiteral("vorn todo is already running.\n"));
+    EXPECT_EQ(run({QStringLiteral("--list"), QStringLiteral("today")}).exitCode, 0);
+
+    ASSERT_TRUE(x.keys(window, {QStringLiteral("n")}));
+    ASSERT_TRUE(x.type(window, QStringLiteral("typed after it")));
+    ASSERT_TRUE(x.keys(window, {QStringLiteral("Return"), QStringLiteral("Escape")}));
+    first.terminate();
+    ASSERT_TRUE(first.waitForFinished(20000));
+    EXPECT_EQ(first.exitCode(), 0) << first.readAllStandardError().toStdString();
+    const Result list = run({QStringLiteral("--list"), QStringLiteral("today")});
+    EXPECT_EQ(list.out, QStringLiteral("- [ ] typed before the second start\n- [ ] typed after it\n"));
+}
+
+TEST_F(ProgramTest, aLockLeftByAKilledProcessDoesNotKeepTheNextStartOut)
+{
+    QProcess killed;
+    killed.setProcessEnvironment(environment());
+    killed.start(QStringLiteral(VORN_TODO_BINARY), {});
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFile::exists(storePath() + QStringLiteral(".lock")) && waited.elapsed() < 20000)
+        killed.waitForFinished(50);
+    ASSERT_TRUE(QFile::exists(storePath() + QStringLiteral(".lock")));
+    ::kill(pid_t(killed.processId()), SIGKILL);
+    killed.waitForFinished(5000);
+
+    const Result next = runWindowUntilStarted();
+    EXPECT_EQ(next.exitCode, 0);
+    EXPECT_FALSE(next.err.contains(QStringLiteral("already running"))) << next.err.toStdString();
 }

@@ -1,0 +1,94 @@
+#include "support/XSession.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+
+namespace vorn::test {
+
+XSession::XSession()
+{
+    // -displayfd picks a free display and writes its number once the server accepts clients.
+    m_server.start(QStringLiteral("Xvfb"),
+                   {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                    QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
+                    QStringLiteral("tcp")});
+    if (!m_server.waitForStarted(5000))
+        return;
+    QElapsedTimer waited;
+    waited.start();
+    QByteArray out;
+    while (!out.contains('\n') && waited.elapsed() < 10000 && m_server.state() == QProcess::Running) {
+        m_server.waitForReadyRead(100);
+        out += m_server.readAllStandardOutput();
+    }
+    const QString number = QString::fromLatin1(out).trimmed();
+    if (!number.isEmpty())
+        m_display = QStringLiteral(":") + number;
+}
+
+XSession::~XSession()
+{
+    m_server.terminate();
+    if (!m_server.waitForFinished(5000))
+        m_server.kill();
+    m_server.waitForFinished(5000);
+}
+
+QProcessEnvironment XSession::environment(QProcessEnvironment base) const
+{
+    base.insert(QStringLiteral("DISPLAY"), m_display);
+    base.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    base.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    // Without a bus address, a client with a display would autolaunch a bus of its own on it and wait
+    // for it; a test that wants no bus means none.
+    if (!base.contains(QStringLiteral("DBUS_SESSION_BUS_ADDRESS")))
+        base.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                    QStringLiteral("unix:path=/nonexistent/vorn-no-bus"));
+    return base;
+}
+
+QString XSession::run(const QStringList& args, int msecs, bool* ok) const
+{
+    QProcess p;
+    p.setProcessEnvironment(environment(QProcessEnvironment::systemEnvironment()));
+    p.start(QStringLiteral("xdotool"), args);
+    const bool finished = p.waitForFinished(msecs);
+    if (!finished) {
+        p.kill();
+        p.waitForFinished(2000);
+    }
+    *ok = finished && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+QString XSession::waitForWindow(const QString& title, int msecs) const
+{
+    const QString pattern = QLatin1Char('^') + QRegularExpression::escape(title) + QLatin1Char('$');
+    bool ok = false;
+    const QString out = run({QStringLiteral("search"), QStringLiteral("--sync"),
+                             QStringLiteral("--onlyvisible"), QStringLiteral("--name"), pattern},
+                            msecs, &ok);
+    return ok ? out.section(QLatin1Char('\n'), 0, 0).trimmed() : QString();
+}
+
+bool XSession::xdotool(const QStringList& args) const
+{
+    bool ok = false;
+    run(args, 10000, &ok);
+    return ok;
+}
+
+bool XSession::keys(const QString& window, const QStringList& names) const
+{
+    return xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window}) &&
+           xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("30")} +
+                   names);
+}
+
+bool XSession::type(const QString& window, const QString& text) const
+{
+    return xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window}) &&
+           xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text});
+}
+
+} // namespace vorn::test
