@@ -103,7 +103,8 @@ std::unique_ptr<AppModel> makeModel(const Launch& launch, std::unique_ptr<Store>
             QDir().mkpath(launch.demoFolder());
             // Each demo starts from fresh settings.
             Settings::removeSuite(kDemoSettingsSuite);
-            init.defaults = Settings::suite(kDemoSettingsSuite);
+            // Launch arguments still override it, as they do the standard store.
+            init.defaults = Settings::suite(kDemoSettingsSuite, parseArgumentDomain(launch.arguments));
         }
         if (!init.defaults)
             init.defaults = launch.standardSettings();

@@ -35,10 +35,8 @@ TEST(Startup, floatsFallsBackToTrueUnlessABooleanIsStored)
         bool expected;
     };
     const std::vector<Case> cases{
-        {"absent", QVariant(), true},
-        {"false", QVariant(false), false},
-        {"true", QVariant(true), true},
-        {"text false", QVariant(QStringLiteral("false")), true},
+        {"absent", QVariant(), true},      {"false", QVariant(false), false},
+        {"true", QVariant(true), true},    {"text false", QVariant(QStringLiteral("false")), true},
         {"number 0", QVariant(0.0), true},
     };
     for (const Case& c : cases) {
@@ -62,8 +60,9 @@ TEST(Startup, changingFloatsIsWrittenBack)
 TEST(Startup, externalOrderKeepsOnlyNumericEntries)
 {
     ModelHarness h;
-    writeSetting(h, kOrderOtherAppsKey,
-                 QVariantMap{{QStringLiteral("planner-1"), 2.5}, {QStringLiteral("planner-2"), QStringLiteral("3")}});
+    writeSetting(
+        h, kOrderOtherAppsKey,
+        QVariantMap{{QStringLiteral("planner-1"), 2.5}, {QStringLiteral("planner-2"), QStringLiteral("3")}});
     auto model = h.start();
     ASSERT_EQ(model->externalOrder().size(), 1);
     EXPECT_DOUBLE_EQ(model->externalOrder().value(QStringLiteral("planner-1")), 2.5);
@@ -165,8 +164,10 @@ TEST(Startup, aLaunchOnTheNextDayRollsTodayThingsOverOnce)
         done->setDoneAt(now);
         Pile* p = s.insert(Pile::make(QStringLiteral("P"), now));
         s.insert(Thing::make(QStringLiteral("in a pile"), now.addDays(-1), std::nullopt, p));
-        s.insert(Thing::make(QStringLiteral("sleeping"), now.addDays(-1), at("Europe/Berlin", "2026-03-11 12:00:00")));
-        s.insert(Thing::make(QStringLiteral("woke yesterday"), now.addDays(-2), at("Europe/Berlin", "2026-03-10 08:00:00")));
+        s.insert(Thing::make(QStringLiteral("sleeping"), now.addDays(-1),
+                             at("Europe/Berlin", "2026-03-11 12:00:00")));
+        s.insert(Thing::make(QStringLiteral("woke yesterday"), now.addDays(-2),
+                             at("Europe/Berlin", "2026-03-10 08:00:00")));
     }
     h.clock->set(at("Europe/Berlin", "2026-03-11 07:00:00"));
     {
@@ -195,7 +196,9 @@ TEST(Startup, oldDoneThingsArePurgedAtLaunch)
         auto model = h.start();
         const QDateTime now = h.clock->now();
         model->store().insert(Thing::make(QStringLiteral("exactly a week"), now))->setDoneAt(now.addDays(-7));
-        model->store().insert(Thing::make(QStringLiteral("a week and a second"), now))->setDoneAt(now.addSecs(-7 * 86400 - 1));
+        model->store()
+            .insert(Thing::make(QStringLiteral("a week and a second"), now))
+            ->setDoneAt(now.addSecs(-7 * 86400 - 1));
     }
     auto model = h.start();
     EXPECT_NE(h.thingTitled(*model, QStringLiteral("exactly a week")), nullptr);
@@ -211,10 +214,11 @@ TEST(Startup, demoDataFillsTheListsInOrder)
     openDemoTab(*model, h.launch);
 
     EXPECT_EQ(model->tab(), Tab::list(TodoList::today));
-    EXPECT_EQ(titles(model->visibleThings(Source::today, model->allThings())),
-              (QStringList{QStringLiteral("Reply to Kesh about the deck"),
-                           QStringLiteral("Book the dentist (for real this time)"),
-                           QStringLiteral("Think about the gym"), QStringLiteral("Water the plant on the left")}));
+    EXPECT_EQ(
+        titles(model->visibleThings(Source::today, model->allThings())),
+        (QStringList{QStringLiteral("Reply to Kesh about the deck"),
+                     QStringLiteral("Book the dentist (for real this time)"),
+                     QStringLiteral("Think about the gym"), QStringLiteral("Water the plant on the left")}));
     EXPECT_EQ(titles(model->visibleThings(Source::later, model->allThings())),
               (QStringList{QStringLiteral("Call mum back"), QStringLiteral("Return the jacket"),
                            QStringLiteral("Do the taxes, sort of"), QStringLiteral("Learn the guitar"),
@@ -248,9 +252,9 @@ TEST(Startup, demoTabLaunchArgumentChoosesTheTab)
         bool random;
     };
     const std::vector<Case> cases{
-        {"Later", TodoList::later, nullptr, false},     {"done-ish", TodoList::doneIsh, nullptr, false},
-        {"trip", std::nullopt, "Trip", false},          {"RANDOM", std::nullopt, nullptr, true},
-        {"nonsense", TodoList::today, nullptr, false},  {"doneIsh", TodoList::today, nullptr, false},
+        {"Later", TodoList::later, nullptr, false},    {"done-ish", TodoList::doneIsh, nullptr, false},
+        {"trip", std::nullopt, "Trip", false},         {"RANDOM", std::nullopt, nullptr, true},
+        {"nonsense", TodoList::today, nullptr, false}, {"doneIsh", TodoList::today, nullptr, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value);
@@ -279,7 +283,7 @@ TEST(Startup, demoTabIsIgnoredOutsideDemoMode)
     EXPECT_EQ(model->tab(), Tab::list(TodoList::today));
 }
 
-TEST(Startup, demoSettingsStartFreshEachRun)
+TEST(Startup, demoSettingsStartFreshEachRunAndLaunchArgumentsOverrideThem)
 {
     {
         ModelHarness h;
@@ -289,6 +293,11 @@ TEST(Startup, demoSettingsStartFreshEachRun)
     ModelHarness h;
     h.demo();
     EXPECT_TRUE(h.start()->floats());
+
+    ModelHarness withArgument;
+    withArgument.demo();
+    withArgument.launch.arguments << QStringLiteral("-focus.floats") << QStringLiteral("false");
+    EXPECT_FALSE(withArgument.start()->floats());
 }
 
 TEST(Model, undoAndRedoRefreshThePiles)
