@@ -31,7 +31,8 @@ std::vector<ThingListModel::Entry> ThingListModel::build() const
             if (t && t->snoozedUntil()) {
                 const QString label = m_model.schedule().laterSection(*t->snoozedUntil(), m_model.now());
                 if (label != previous)
-                    out.push_back(Entry{std::nullopt, label, std::nullopt, std::nullopt, QStringLiteral("h:") + label});
+                    out.push_back(
+                        Entry{std::nullopt, label, std::nullopt, std::nullopt, QStringLiteral("h:") + label});
                 previous = label;
             } else {
                 // A row without a wake time breaks the run, so the next dated row names its section again.
@@ -60,8 +61,8 @@ void ThingListModel::refresh()
     while (prefix < oldSize && prefix < newSize && m_entries[prefix].key == next[prefix].key)
         ++prefix;
     size_t suffix = 0;
-    while (suffix < oldSize - prefix && suffix < newSize - prefix
-           && m_entries[oldSize - 1 - suffix].key == next[newSize - 1 - suffix].key)
+    while (suffix < oldSize - prefix && suffix < newSize - prefix &&
+           m_entries[oldSize - 1 - suffix].key == next[newSize - 1 - suffix].key)
         ++suffix;
     const int oldMiddle = int(oldSize - prefix - suffix);
     const int newMiddle = int(newSize - prefix - suffix);
@@ -150,8 +151,8 @@ int ThingListModel::rowCount(const QModelIndex& parent) const
 
 bool ThingListModel::isHeader(int entry) const
 {
-    return entry >= 0 && entry < int(m_entries.size()) && !m_entries[size_t(entry)].id
-        && !m_entries[size_t(entry)].stepsOf;
+    return entry >= 0 && entry < int(m_entries.size()) && !m_entries[size_t(entry)].id &&
+           !m_entries[size_t(entry)].stepsOf;
 }
 
 std::optional<RecordId> ThingListModel::stepsOf(int entry) const

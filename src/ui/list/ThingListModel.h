@@ -13,14 +13,15 @@ namespace vorn {
 // The rows of one source as a flat Qt model: the list's rows, with Later's section headers between
 // them and an entry for the steps under each expanded thing, as entries of their own that cannot be
 // selected. Refreshes itself from the store and the model.
-class ThingListModel : public QAbstractListModel {
+class ThingListModel : public QAbstractListModel
+{
     Q_OBJECT
 
 public:
     enum Role {
         TitleRole = Qt::UserRole + 1,
         DoneRole,
-        MetaRole,         // QString, empty when there is none or the style hides it
+        MetaRole, // QString, empty when there is none or the style hides it
         ZCountRole,
         IsFamilyRole,
         RowIdRole,        // QString key: "t:<record>" or "s:<shared id>"
@@ -29,8 +30,8 @@ public:
         HasStepsRole,
         ExpandedRole,
         DraggingRole,
-        IsStepsRole,      // the entry that holds an expanded thing's steps view
-        SourceAppRole,    // QString: the app a family row comes from; empty for our own
+        IsStepsRole,   // the entry that holds an expanded thing's steps view
+        SourceAppRole, // QString: the app a family row comes from; empty for our own
     };
 
     ThingListModel(AppModel& model, Source source, ListStyle style, QObject* parent = nullptr);
@@ -79,7 +80,7 @@ private:
     ListStyle m_style;
     std::vector<Entry> m_entries;
     std::vector<RowID> m_rowIDs;
-    std::vector<int> m_rowIndex; // per entry: index among rows, -1 for headers
+    std::vector<int> m_rowIndex;      // per entry: index among rows, -1 for headers
     QHash<QString, int> m_entryByKey; // the arrow keys and the selection mirror look rows up by id
 };
 

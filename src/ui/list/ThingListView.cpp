@@ -9,10 +9,10 @@
 #include "ui/steps/StepsView.h"
 
 #include <QApplication>
-#include <QDrag>
-#include <QHBoxLayout>
-#include <QDragEnterEvent>
 #include <QContextMenuEvent>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -112,8 +112,8 @@ bool ThingListView::isTyping() const
         return true;
     // A steps field or any other text field that has the keys counts too.
     const QWidget* focus = QApplication::focusWidget();
-    return focus && (focus->inherits("QLineEdit") || focus->inherits("QTextEdit")
-                     || focus->inherits("QPlainTextEdit"));
+    return focus && (focus->inherits("QLineEdit") || focus->inherits("QTextEdit") ||
+                     focus->inherits("QPlainTextEdit"));
 }
 
 StepsView* ThingListView::stepsView(RecordId thing) const
@@ -192,8 +192,8 @@ void ThingListView::snoozeSelection(SnoozeOption option)
 
 int ThingListView::endZoneHeight() const
 {
-    const bool shown = m_style == ListStyle::regular && !m_listModel->rowIDs().empty()
-        && m_model.canReorder(m_listModel->source());
+    const bool shown = m_style == ListStyle::regular && !m_listModel->rowIDs().empty() &&
+                       m_model.canReorder(m_listModel->source());
     return shown ? metrics(m_style).rowHeight : 0;
 }
 
@@ -459,7 +459,8 @@ void ThingListView::placeAddField()
     if (m_style == ListStyle::compact) {
         // As tall as the rows up to ten of them; only beyond that does the list scroll.
         const int rows = int(m_listModel->rowIDs().size());
-        setVerticalScrollBarPolicy(rows > kCompactVisibleRows ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+        setVerticalScrollBarPolicy(rows > kCompactVisibleRows ? Qt::ScrollBarAsNeeded
+                                                              : Qt::ScrollBarAlwaysOff);
         setFixedHeight(std::min(rows, kCompactVisibleRows) * m.rowHeight + strip + 2 * frameWidth());
     }
     if (m_addRow) {
@@ -478,8 +479,8 @@ bool ThingListView::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::LayoutRequest && qobject_cast<StepsView*>(watched))
         scheduleDelayedItemsLayout();
-    if (watched == m_addField && event->type() == QEvent::KeyPress
-        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+    if (watched == m_addField && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
         stopAdding();
         return true;
     }
@@ -508,13 +509,14 @@ void ThingListView::mousePressEvent(QMouseEvent* event)
         m_model.toggleDone(*t);
         return;
     }
-    if (t && metrics(m_style).showsDetails && !t->steps().empty() && m_delegate->chevronRect(rect).contains(pos)) {
+    if (t && metrics(m_style).showsDetails && !t->steps().empty() &&
+        m_delegate->chevronRect(rect).contains(pos)) {
         m_model.setExpanded(*t, !m_model.expanded().contains(t->id()));
         return;
     }
     // A click on the title of the one row already selected renames it; elsewhere a click selects.
-    if (t && !command && !shift && m_delegate->titleRect(rect).contains(pos) && m_model.selection().size() == 1
-        && m_model.selection().contains(*id)) {
+    if (t && !command && !shift && m_delegate->titleRect(rect).contains(pos) &&
+        m_model.selection().size() == 1 && m_model.selection().contains(*id)) {
         beginEditing(*id);
         return;
     }
@@ -576,15 +578,17 @@ std::unique_ptr<QMenu> ThingListView::contextMenu(int entry)
     if (source != Source::doneIsh) {
         QMenu* snooze = menu->addMenu(tr("Snooze"));
         const std::pair<SnoozeOption, QString> options[] = {{SnoozeOption::tonightIsh, tr("Tonight-ish")},
-                                                             {SnoozeOption::tomorrow, tr("Tomorrow")},
-                                                             {SnoozeOption::monday, tr("Monday")},
-                                                             {SnoozeOption::someday, tr("Someday")}};
+                                                            {SnoozeOption::tomorrow, tr("Tomorrow")},
+                                                            {SnoozeOption::monday, tr("Monday")},
+                                                            {SnoozeOption::someday, tr("Someday")}};
         for (const auto& [option, title] : options) {
-            snooze->addAction(title, this, [this, targets, rows, opt = option] { m_model.snooze(targets, opt, rows); });
+            snooze->addAction(title, this,
+                              [this, targets, rows, opt = option] { m_model.snooze(targets, opt, rows); });
         }
     }
     if (source != Source::today)
-        menu->addAction(tr("Move to Today"), this, [this, targets, rows] { m_model.moveToToday(targets, rows); });
+        menu->addAction(tr("Move to Today"), this,
+                        [this, targets, rows] { m_model.moveToToday(targets, rows); });
     menu->addAction(tr("Edit"), this, [this, rid = *id] { beginEditing(rid); });
     if (m_style != ListStyle::compact) {
         menu->addAction(tr("Add Step"), this, [this, rid = *id] {
@@ -720,7 +724,8 @@ void ThingListView::paintEvent(QPaintEvent* event)
     if (y < 0)
         return;
     QPainter painter(viewport());
-    painter.fillRect(QRect(m.padding, y, viewport()->width() - 2 * m.padding, 2), Color::vornText().resolved(palette()));
+    painter.fillRect(QRect(m.padding, y, viewport()->width() - 2 * m.padding, 2),
+                     Color::vornText().resolved(palette()));
 }
 
 } // namespace vorn

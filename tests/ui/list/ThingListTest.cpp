@@ -1,8 +1,8 @@
+#include "ui/list/ThingList.h"
 #include "support/ModelHarness.h"
 #include "ui/components/DoneLine.h"
 #include "ui/components/EmptyListView.h"
 #include "ui/components/SnoozeBar.h"
-#include "ui/list/ThingList.h"
 #include "ui/list/ThingListModel.h"
 #include "ui/list/ThingListView.h"
 
@@ -31,10 +31,7 @@ struct ThingListTest : ::testing::Test {
         list->view()->setFocus();
         return *list;
     }
-    void settle()
-    {
-        test::waitForStoreChange(*model);
-    }
+    void settle() { test::waitForStoreChange(*model); }
     QSet<RowID> rowsOf(const Source& source) const
     {
         QSet<RowID> ids;

@@ -1,8 +1,8 @@
+#include "ui/list/ThingListView.h"
 #include "pixel/Theme.h"
 #include "support/ModelHarness.h"
 #include "ui/list/DropPosition.h"
 #include "ui/list/ThingListModel.h"
-#include "ui/list/ThingListView.h"
 #include "ui/steps/StepsView.h"
 
 #include <QLineEdit>
@@ -46,10 +46,7 @@ struct ThingListViewTest : ::testing::Test {
     void key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) { QTest::keyClick(view.get(), k, mods); }
     void key(char c) { QTest::keyClick(view.get(), c); }
     // The store posts its change a turn later; the list follows it then.
-    void settle()
-    {
-        test::waitForStoreChange(*model);
-    }
+    void settle() { test::waitForStoreChange(*model); }
 
     test::ModelHarness h;
     std::unique_ptr<AppModel> model;
@@ -68,8 +65,8 @@ TEST(DropPosition, lowerHalfDropsAfterTheRowAndTheEndZoneAtTheEnd)
         int before;
     };
     const Case cases[] = {
-        {2, 30, 40, true, 3},  {2, 10, 40, false, 2}, {2, 20, 40, false, 2}, // exactly half is still before
-        {2, 20.5, 40, true, 3}, {0, 17, 32, true, 1}, {0, 16, 32, false, 0},
+        {2, 30, 40, true, 3},   {2, 10, 40, false, 2}, {2, 20, 40, false, 2}, // exactly half is still before
+        {2, 20.5, 40, true, 3}, {0, 17, 32, true, 1},  {0, 16, 32, false, 0},
         {2, 41, 40, true, 3}, // the drawn row may be taller than the nominal height
     };
     for (const Case& c : cases) {
@@ -88,7 +85,8 @@ TEST_F(ThingListViewTest, dropSpotsFollowTheRowHalvesAndDropReorders)
     const QPoint lower = pointIn(2, 30);
     EXPECT_EQ(view->dropSpotAt(upper), DropSpot::row(2, false));
     EXPECT_EQ(view->dropSpotAt(lower), DropSpot::row(2, true));
-    const QPoint belowRows(40, view->visualRect(view->listModel()->index(view->listModel()->rowCount() - 1)).bottom() + 20);
+    const QPoint belowRows(
+        40, view->visualRect(view->listModel()->index(view->listModel()->rowCount() - 1)).bottom() + 20);
     EXPECT_EQ(view->dropSpotAt(belowRows), DropSpot::endOfList());
 
     // Dragging the first row into the lower half of row 3 puts it third.
@@ -130,7 +128,8 @@ TEST_F(ThingListViewTest, arrowsSelectWithinTheRowsAndStopAtTheEnds)
     EXPECT_EQ(model->selection(), only(rows()[0]));
 
     // The view paints what the model selected.
-    EXPECT_TRUE(view->selectionModel()->isSelected(view->listModel()->index(*view->listModel()->entryOf(rows()[0]))));
+    EXPECT_TRUE(
+        view->selectionModel()->isSelected(view->listModel()->index(*view->listModel()->entryOf(rows()[0]))));
 }
 
 TEST_F(ThingListViewTest, spaceDeleteAndTheSnoozeChoiceActOnTheSelection)
@@ -152,11 +151,13 @@ TEST_F(ThingListViewTest, spaceDeleteAndTheSnoozeChoiceActOnTheSelection)
     key('2');
     EXPECT_FALSE(gym->snoozedUntil()) << "a digit without S does nothing";
 
-    for (const auto& [digit, option] : {std::pair{'1', SnoozeOption::tonightIsh}, std::pair{'2', SnoozeOption::tomorrow},
-                                        std::pair{'3', SnoozeOption::monday}, std::pair{'4', SnoozeOption::someday}}) {
-        Thing* t = titled(digit == '1' ? "Think about the gym" : digit == '2' ? "Water the plant on the left"
-                                        : digit == '3' ? "Book the dentist (for real this time)"
-                                                       : "Reply to Kesh about the deck");
+    for (const auto& [digit, option] :
+         {std::pair{'1', SnoozeOption::tonightIsh}, std::pair{'2', SnoozeOption::tomorrow},
+          std::pair{'3', SnoozeOption::monday}, std::pair{'4', SnoozeOption::someday}}) {
+        Thing* t = titled(digit == '1'   ? "Think about the gym"
+                          : digit == '2' ? "Water the plant on the left"
+                          : digit == '3' ? "Book the dentist (for real this time)"
+                                         : "Reply to Kesh about the deck");
         settle();
         model->select(RowID::thing(t->id()));
         key('S');
@@ -358,7 +359,8 @@ TEST_F(ThingListViewTest, paintsTheSelectedRowOnTheSelectionColourOnly)
     const QImage image = view->grab().toImage();
     ASSERT_TRUE(image.save(QStringLiteral("/tmp/vorn-list-today.png")));
     const auto backgroundAt = [&](int row) {
-        const QRect r = view->visualRect(view->listModel()->index(*view->listModel()->entryOf(rows()[size_t(row)])));
+        const QRect r =
+            view->visualRect(view->listModel()->index(*view->listModel()->entryOf(rows()[size_t(row)])));
         // Left of the box, halfway down: clear of every glyph and of the rounded corners.
         return image.pixelColor(r.left() + 5, r.top() + 20);
     };
@@ -502,7 +504,8 @@ TEST(ThingListFamilyRows, returnRenamesAFamilyRowThroughTheFamilyAndItsMenuOffer
     // The family file has it too, not only the rows on screen.
     model->flushSync();
     const auto stored = model->familyStore()->allThings();
-    const auto row = std::find_if(stored.begin(), stored.end(), [&](const SharedThing& s) { return s.id == *id.sharedID(); });
+    const auto row = std::find_if(stored.begin(), stored.end(),
+                                  [&](const SharedThing& s) { return s.id == *id.sharedID(); });
     ASSERT_NE(row, stored.end());
     EXPECT_EQ(row->title, QStringLiteral("book the train"));
 }
