@@ -67,6 +67,8 @@ ThingListView::ThingListView(AppModel& model, Source source, ListStyle style, QW
     connect(m_listModel, &QAbstractItemModel::modelReset, this, rowsChanged);
     connect(m_listModel, &QAbstractItemModel::rowsInserted, this, rowsChanged);
     connect(m_listModel, &QAbstractItemModel::rowsRemoved, this, rowsChanged);
+    // The rows exist before any signal: a thing left open in another list shows its steps here too.
+    placeStepsViews();
     mirrorSelection();
     if (style == ListStyle::compact)
         makeAddRow();

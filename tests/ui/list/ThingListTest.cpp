@@ -5,6 +5,7 @@
 #include "ui/components/SnoozeBar.h"
 #include "ui/list/ThingListModel.h"
 #include "ui/list/ThingListView.h"
+#include "ui/steps/StepsView.h"
 
 #include <QLineEdit>
 #include <QTest>
@@ -132,4 +133,19 @@ TEST_F(ThingListTest, compactEmptyListShowsItsMessageAboveTheAddRow)
     ASSERT_TRUE(list->view()->addField());
     EXPECT_TRUE(list->view()->addField()->isVisible());
     EXPECT_LT(list->emptyView()->geometry().top(), list->view()->geometry().top());
+}
+
+TEST_F(ThingListTest, anExpandedThingShowsItsStepsInANewListAndAfterASourceSwitch)
+{
+    Thing* reply = h.thingTitled(*model, QStringLiteral("Reply to Kesh about the deck"));
+    model->setExpanded(*reply, true);
+    show(Source::today); // as a tab switch builds the tab's list
+    for (const char* when : {"a new list", "back from another source"}) {
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            const StepsView* steps = list->view()->stepsView(reply->id());
+            return steps && steps->isVisible() && steps->height() >= steps->sizeHint().height();
+        })) << when;
+        list->view()->setSource(Source::later);
+        list->view()->setSource(Source::today);
+    }
 }
