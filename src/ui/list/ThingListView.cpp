@@ -144,6 +144,7 @@ void ThingListView::placeStepsViews()
         auto* steps = new StepsView(m_model, *t, m_style);
         // Adding or deleting a step changes the view's height; the rows below move with it.
         steps->installEventFilter(this);
+        connect(steps, &StepsView::typingEnded, this, [this] { setFocus(Qt::OtherFocusReason); });
         setIndexWidget(index, steps);
         scheduleDelayedItemsLayout();
     }

@@ -144,6 +144,7 @@ void StepsView::finishEditing(RecordId id, const std::optional<QString>& title)
     }
     m_editing.reset();
     rebuild();
+    Q_EMIT typingEnded();
 }
 
 void StepsView::toggle(RecordId id)
@@ -171,6 +172,7 @@ void StepsView::cancelAdd()
 {
     m_addField->clear();
     m_addField->clearFocus();
+    Q_EMIT typingEnded();
     // An empty steps area has nothing left to show, so the thing closes again.
     if (Thing* t = thing(); t && t->steps().empty())
         m_model.setExpanded(*t, false);

@@ -34,6 +34,11 @@ public:
     const std::optional<RecordId>& editing() const { return m_editing; }
     void beginEditing(RecordId step);
 
+Q_SIGNALS:
+    // A step title was committed or dropped, or the add field let go: the keys go back to the list,
+    // so the keyboard never ends up on no widget at all.
+    void typingEnded();
+
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -5,8 +5,10 @@
 #include "ui/components/SnoozeBar.h"
 #include "ui/list/ThingListModel.h"
 #include "ui/list/ThingListView.h"
+#include "ui/steps/StepRow.h"
 #include "ui/steps/StepsView.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QTest>
 
@@ -33,6 +35,12 @@ struct ThingListTest : ::testing::Test {
         return *list;
     }
     void settle() { test::waitForStoreChange(*model); }
+    // Keys as the desktop delivers them: to the focus widget, or to the window when there is none.
+    void press(Qt::Key key) { QTest::keyClick(list->windowHandle(), key); }
+    bool focusOn(const QWidget* w) const
+    {
+        return QTest::qWaitFor([w] { return QApplication::focusWidget() == w; }, 500);
+    }
     QSet<RowID> rowsOf(const Source& source) const
     {
         QSet<RowID> ids;
@@ -148,4 +156,28 @@ TEST_F(ThingListTest, anExpandedThingShowsItsStepsInANewListAndAfterASourceSwitc
         list->view()->setSource(Source::later);
         list->view()->setSource(Source::today);
     }
+}
+
+TEST_F(ThingListTest, keysGoBackToTheListAfterEveryStepEdit)
+{
+    show(Source::today);
+    list->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(list.get()));
+    Thing* gym = h.thingTitled(*model, QStringLiteral("Think about the gym"));
+    model->select(RowID::thing(gym->id()));
+    press(Qt::Key_Right); // no steps yet: the caret lands in the add-step field
+    StepsView* steps = list->view()->stepsView(gym->id());
+    ASSERT_TRUE(steps && focusOn(steps->addField()));
+    QTest::keyClicks(steps->addField(), QStringLiteral("Shoes"));
+    press(Qt::Key_Return);
+    press(Qt::Key_Escape);
+    EXPECT_TRUE(focusOn(list->view())) << "Escape in the add-step field";
+    for (const Qt::Key end : {Qt::Key_Return, Qt::Key_Escape}) {
+        steps->beginEditing(gym->steps().front()->id());
+        ASSERT_TRUE(focusOn(steps->rows().front()->editor()));
+        press(end);
+        EXPECT_TRUE(focusOn(list->view())) << "a step title ended with key " << end;
+    }
+    press(Qt::Key_Space);
+    EXPECT_TRUE(gym->isDone()) << "the list's keys work without a click first";
 }
