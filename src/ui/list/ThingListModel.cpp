@@ -194,6 +194,13 @@ Thing* ThingListModel::thing(int entry) const
     return t && t->isLive() ? t : nullptr;
 }
 
+const SharedThing* ThingListModel::sharedThing(int entry) const
+{
+    if (entry < 0 || entry >= int(m_entries.size()) || !m_entries[size_t(entry)].shared)
+        return nullptr;
+    return &*m_entries[size_t(entry)].shared;
+}
+
 QVariant ThingListModel::data(const QModelIndex& index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))

@@ -60,6 +60,8 @@ public:
     std::optional<RecordId> stepsOf(int entry) const;
     // The live thing of an entry; null for headers, family rows and things deleted since the last refresh.
     Thing* thing(int entry) const;
+    // The family row of an entry as last read; null for everything else.
+    const SharedThing* sharedThing(int entry) const;
 
     static QString key(const RowID& id);
 

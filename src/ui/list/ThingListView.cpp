@@ -508,8 +508,15 @@ void ThingListView::mousePressEvent(QMouseEvent* event)
     const bool command = event->modifiers() & Qt::ControlModifier;
     const bool shift = event->modifiers() & Qt::ShiftModifier;
     Thing* t = m_listModel->thing(index.row());
-    if (t && m_delegate->checkRect(rect).contains(pos)) {
+    const bool onBox = m_delegate->checkRect(rect).contains(pos);
+    if (t && onBox) {
         m_model.toggleDone(*t);
+        return;
+    }
+    if (const SharedThing* shared = m_listModel->sharedThing(index.row()); shared && onBox) {
+        // A copy: the tick refreshes the rows, and with them the entry this points into.
+        const SharedThing row = *shared;
+        m_model.toggleExternal(row);
         return;
     }
     if (t && metrics(m_style).showsDetails && !t->steps().empty() &&

@@ -468,7 +468,7 @@ TEST_F(ThingListViewTest, clickOnTheChevronFoldsAndUnfolds)
     EXPECT_TRUE(view->stepsView(reply->id()));
 }
 
-TEST(ThingListFamilyRows, returnRenamesAFamilyRowThroughTheFamilyAndItsMenuOffersRename)
+TEST(ThingListFamilyRows, aFamilyRowRenamesAndTicksThroughTheFamilyAndItsMenuOffersRename)
 {
     test::ModelHarness h;
     h.demo();
@@ -508,4 +508,11 @@ TEST(ThingListFamilyRows, returnRenamesAFamilyRowThroughTheFamilyAndItsMenuOffer
                                   [&](const SharedThing& s) { return s.id == *id.sharedID(); });
     ASSERT_NE(row, stored.end());
     EXPECT_EQ(row->title, QStringLiteral("book the train"));
+
+    // A click on its box ticks it, as on our own rows, and leaves the selection alone.
+    model->select(std::nullopt);
+    const QRect r = view.visualRect(view.listModel()->index(*view.listModel()->entryOf(id)));
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(r.left() + 23, r.top() + 20));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return model->sharedThing(*id.sharedID())->done; }));
+    EXPECT_TRUE(model->selection().isEmpty());
 }
