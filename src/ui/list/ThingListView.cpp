@@ -19,6 +19,8 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyleHints>
+#include <QTimer>
 
 namespace vorn {
 
@@ -52,6 +54,10 @@ ThingListView::ThingListView(AppModel& model, Source source, ListStyle style, QW
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     viewport()->setAutoFillBackground(false);
+
+    m_titleClickTimer = new QTimer(this);
+    m_titleClickTimer->setSingleShot(true);
+    connect(m_titleClickTimer, &QTimer::timeout, this, &ThingListView::renameAfterTitleClick);
 
     connect(&m_model, &AppModel::changed, this, [this](AppModel::Field field) {
         if (field == AppModel::Field::selection)
@@ -97,6 +103,7 @@ void ThingListView::setSource(const Source& source)
     }
     setAwaitingSnooze(false);
     m_dropTarget.reset();
+    cancelTitleClick();
     m_listModel->setSource(source);
     if (m_style == ListStyle::compact)
         makeAddRow();
@@ -525,11 +532,15 @@ void ThingListView::mousePressEvent(QMouseEvent* event)
         return;
     }
     // A click on the title of the one row already selected renames it; elsewhere a click selects.
+    // The rename waits out the double-click interval: this press may start a double click, which
+    // opens the note, and an editor opened now would take the second press away from the list.
     if (t && !command && !shift && m_delegate->titleRect(rect).contains(pos) &&
         m_model.selection().size() == 1 && m_model.selection().contains(*id)) {
-        beginEditing(*id);
+        m_titleClicked = *id;
+        m_titleClickTimer->start(QGuiApplication::styleHints()->mouseDoubleClickInterval());
         return;
     }
+    cancelTitleClick();
     m_model.click(*id, command, shift, m_listModel->source(), true);
     setFocus(Qt::MouseFocusReason);
     Q_EMIT activated();
@@ -537,8 +548,23 @@ void ThingListView::mousePressEvent(QMouseEvent* event)
     QListView::mousePressEvent(event);
 }
 
+void ThingListView::cancelTitleClick()
+{
+    m_titleClickTimer->stop();
+    m_titleClicked.reset();
+}
+
+void ThingListView::renameAfterTitleClick()
+{
+    const auto id = std::exchange(m_titleClicked, std::nullopt);
+    // Only if nothing else happened since: the row is still the one selected and not being renamed.
+    if (id && state() != QAbstractItemView::EditingState && m_model.selection() == QSet<RowID>{*id})
+        beginEditing(*id);
+}
+
 void ThingListView::mouseDoubleClickEvent(QMouseEvent* event)
 {
+    cancelTitleClick();
     const QModelIndex index = indexAt(event->position().toPoint());
     const auto id = index.isValid() ? m_listModel->rowID(index.row()) : std::nullopt;
     if (!id)

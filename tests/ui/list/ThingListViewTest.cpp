@@ -5,6 +5,7 @@
 #include "ui/list/ThingListModel.h"
 #include "ui/steps/StepsView.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
@@ -466,6 +467,27 @@ TEST_F(ThingListViewTest, clickOnTheChevronFoldsAndUnfolds)
     EXPECT_TRUE(model->expanded().contains(reply->id()));
     settle();
     EXPECT_TRUE(view->stepsView(reply->id()));
+}
+
+TEST_F(ThingListViewTest, doubleClickOnATitleOpensTheNoteAndALoneClickOnTheSelectedTitleRenames)
+{
+    show(Source::today);
+    Thing* water = titled("Water the plant on the left");
+    const QRect r =
+        view->visualRect(view->listModel()->index(*view->listModel()->entryOf(RowID::thing(water->id()))));
+    const QPoint title = view->viewport()->mapTo(view.get(), QPoint(r.left() + 60, r.top() + 20));
+    // Sent to the window, QTest's double click is the desktop's: press, release, press, double click,
+    // release, each to the widget under the pointer. The first one selects the row, the second finds it
+    // selected.
+    for (const char* row : {"unselected", "selected"}) {
+        model->setEditingNote(std::nullopt);
+        QTest::mouseDClick(view->windowHandle(), Qt::LeftButton, {}, title);
+        EXPECT_EQ(model->editingNote(), NoteTarget::thing(water->id())) << row;
+    }
+    QTest::qWait(QApplication::doubleClickInterval() + 100);
+    EXPECT_FALSE(view->isEditingTitle()) << "a double click does not rename as well";
+    QTest::mouseClick(view->windowHandle(), Qt::LeftButton, {}, title);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->isEditingTitle(); }));
 }
 
 TEST(ThingListFamilyRows, aFamilyRowRenamesAndTicksThroughTheFamilyAndItsMenuOffersRename)
