@@ -7,9 +7,11 @@
 #include "ui/list/ThingListModel.h"
 
 #include <QAbstractItemView>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
+#include <QToolTip>
 
 namespace vorn {
 
@@ -208,6 +210,20 @@ void ThingDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionView
     const ListMetrics m = metrics(m_style);
     const QRect row(option.rect.left(), option.rect.top(), option.rect.width(), m.rowHeight);
     editor->setGeometry(titleRect(row));
+}
+
+bool ThingDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                              const QModelIndex& index)
+{
+    if (event->type() == QEvent::ToolTip && metrics(m_style).showsDetails &&
+        index.data(ThingListModel::HasStepsRole).toBool() &&
+        chevronRect(option.rect).contains(event->pos())) {
+        QToolTip::showText(event->globalPos(),
+                           ThingListModel::chevronHelp(index.data(ThingListModel::ExpandedRole).toBool()),
+                           view);
+        return true;
+    }
+    return QStyledItemDelegate::helpEvent(event, view, option, index);
 }
 
 } // namespace vorn

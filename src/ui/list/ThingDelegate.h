@@ -23,6 +23,9 @@ public:
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
     void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const override;
+    // The steps button's help, as a tooltip over the chevron.
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
 
     // Parts of a row at `rect`, shared with the view's hit testing.
     QRect checkRect(const QRect& rowRect) const;

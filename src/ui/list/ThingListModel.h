@@ -64,8 +64,22 @@ public:
     const SharedThing* sharedThing(int entry) const;
 
     static QString key(const RowID& id);
+    // The help of the steps button, which the arrow keys mirror: "Show steps (Right)".
+    static QString chevronHelp(bool expanded);
 
 private:
+    // What a screen reader hears of a row besides its title.
+    struct Spoken {
+        bool done = false;
+        int zCount = 0;
+        QString sourceApp;
+        QString meta;
+        int stepsDone = 0;
+        int steps = 0;
+        std::optional<bool> expanded; // set when the row has a steps button
+    };
+    static QString spokenDetails(const Spoken& row);
+
     struct Entry {
         std::optional<RowID> id; // none for a header or a steps entry
         QString header;

@@ -5,11 +5,13 @@
 #include "ui/list/ThingListModel.h"
 #include "ui/steps/StepsView.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -490,6 +492,30 @@ TEST_F(ThingListViewTest, doubleClickOnATitleOpensTheNoteAndALoneClickOnTheSelec
     EXPECT_TRUE(QTest::qWaitFor([&] { return view->isEditingTitle(); }));
 }
 
+TEST_F(ThingListViewTest, screenReadersHearDoneStateStepsSnoozesAndTheStepsButton)
+{
+    model->toggleDone(*titled("Water the plant on the left")); // it stays in Today until the day is over
+    show(Source::today);
+    const std::pair<const char*, const char*> cases[] = {
+        {"Water the plant on the left", "Done"},
+        {"Book the dentist (for real this time)",
+         "Not done, snoozed 3×. delete it? no judgment., Snoozed 3 times"},
+        {"Reply to Kesh about the deck", "Not done, 1 of 3 steps done, Snoozed 2 times, Show steps (Right)"},
+    };
+    for (const auto& [title, description] : cases) {
+        const int entry = *view->listModel()->entryOf(RowID::thing(titled(title)->id()));
+        QAccessibleInterface* cell =
+            QAccessible::queryAccessibleInterface(view.get())->tableInterface()->cellAt(entry, 0);
+        EXPECT_EQ(cell->text(QAccessible::Description), QString::fromUtf8(description));
+        EXPECT_EQ(bool(cell->state().checked), titled(title)->isDone()) << title;
+    }
+    // The steps button's help is also its tooltip.
+    model->setExpanded(*titled("Reply to Kesh about the deck"), true);
+    QHelpEvent help(QEvent::ToolTip, pointIn(0) - QPoint(17, 0), QPoint());
+    QApplication::sendEvent(view->viewport(), &help);
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("Hide steps (Left)"));
+}
+
 TEST(ThingListFamilyRows, aFamilyRowRenamesAndTicksThroughTheFamilyAndItsMenuOffersRename)
 {
     test::ModelHarness h;
@@ -537,4 +563,8 @@ TEST(ThingListFamilyRows, aFamilyRowRenamesAndTicksThroughTheFamilyAndItsMenuOff
     QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(r.left() + 23, r.top() + 20));
     EXPECT_TRUE(QTest::qWaitFor([&] { return model->sharedThing(*id.sharedID())->done; }));
     EXPECT_TRUE(model->selection().isEmpty());
+    QAccessibleInterface* cell = QAccessible::queryAccessibleInterface(&view)->tableInterface()->cellAt(
+        *view.listModel()->entryOf(id), 0);
+    EXPECT_EQ(cell->text(QAccessible::Description), QStringLiteral("Done, planner"));
+    EXPECT_TRUE(cell->state().checked);
 }
