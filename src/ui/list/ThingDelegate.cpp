@@ -7,9 +7,11 @@
 #include "ui/list/ThingListModel.h"
 
 #include <QAbstractItemView>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
+#include <QToolTip>
 
 namespace vorn {
 
@@ -24,7 +26,9 @@ constexpr int kCheckFrame = 22;
 
 } // namespace
 
-ThingDelegate::ThingDelegate(ListStyle style, QObject* parent) : QStyledItemDelegate(parent), m_style(style) {}
+ThingDelegate::ThingDelegate(ListStyle style, QObject* parent) : QStyledItemDelegate(parent), m_style(style)
+{
+}
 
 QSize ThingDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
@@ -43,7 +47,8 @@ QSize ThingDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIn
 QRect ThingDelegate::checkRect(const QRect& rowRect) const
 {
     const ListMetrics m = metrics(m_style);
-    return {rowRect.left() + m.padding, rowRect.top() + (m.rowHeight - kCheckFrame) / 2, kCheckFrame, kCheckFrame};
+    return {rowRect.left() + m.padding, rowRect.top() + (m.rowHeight - kCheckFrame) / 2, kCheckFrame,
+            kCheckFrame};
 }
 
 QRect ThingDelegate::chevronRect(const QRect& rowRect) const
@@ -58,10 +63,12 @@ QRect ThingDelegate::titleRect(const QRect& rowRect) const
     const ListMetrics m = metrics(m_style);
     const QRect check = checkRect(rowRect);
     const int left = check.right() + 1 + m.itemSpacing;
-    return {left, rowRect.top() + (m.rowHeight - 28) / 2, std::max(0, rowRect.right() - m.padding - left), 28};
+    return {left, rowRect.top() + (m.rowHeight - 28) / 2, std::max(0, rowRect.right() - m.padding - left),
+            28};
 }
 
-void ThingDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+void ThingDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const
 {
     if (index.data(ThingListModel::IsStepsRole).toBool())
         return; // the steps view draws itself
@@ -148,7 +155,8 @@ void ThingDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
         if (text.isEmpty())
             continue;
         const int w = smallMetrics.horizontalAdvance(text);
-        painter->drawText(QRect(right - w + 1, row.top(), w, row.height()), Qt::AlignRight | Qt::AlignVCenter, text);
+        painter->drawText(QRect(right - w + 1, row.top(), w, row.height()), Qt::AlignRight | Qt::AlignVCenter,
+                          text);
         right -= w + m.itemSpacing;
     }
 
@@ -164,7 +172,8 @@ void ThingDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     painter->restore();
 }
 
-QWidget* ThingDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const
+QWidget* ThingDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                                     const QModelIndex& index) const
 {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(QStringLiteral("titleEditor"));
@@ -201,6 +210,20 @@ void ThingDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionView
     const ListMetrics m = metrics(m_style);
     const QRect row(option.rect.left(), option.rect.top(), option.rect.width(), m.rowHeight);
     editor->setGeometry(titleRect(row));
+}
+
+bool ThingDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                              const QModelIndex& index)
+{
+    if (event->type() == QEvent::ToolTip && metrics(m_style).showsDetails &&
+        index.data(ThingListModel::HasStepsRole).toBool() &&
+        chevronRect(option.rect).contains(event->pos())) {
+        QToolTip::showText(event->globalPos(),
+                           ThingListModel::chevronHelp(index.data(ThingListModel::ExpandedRole).toBool()),
+                           view);
+        return true;
+    }
+    return QStyledItemDelegate::helpEvent(event, view, option, index);
 }
 
 } // namespace vorn

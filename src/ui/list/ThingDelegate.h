@@ -8,19 +8,24 @@ namespace vorn {
 
 // Paints one row of the thing list: box, title, step progress, meta text, snooze badge, chevron; or a
 // Later section header. The title editor is the only widget it makes, for the row being edited.
-class ThingDelegate : public QStyledItemDelegate {
+class ThingDelegate : public QStyledItemDelegate
+{
     Q_OBJECT
 
 public:
     explicit ThingDelegate(ListStyle style, QObject* parent = nullptr);
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override;
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
     void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const override;
+    // The steps button's help, as a tooltip over the chevron.
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
 
     // Parts of a row at `rect`, shared with the view's hit testing.
     QRect checkRect(const QRect& rowRect) const;

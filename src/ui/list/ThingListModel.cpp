@@ -1,5 +1,8 @@
 #include "ui/list/ThingListModel.h"
 
+#include "model/KeyNames.h"
+#include "pixel/ZCount.h"
+
 namespace vorn {
 
 ThingListModel::ThingListModel(AppModel& model, Source source, ListStyle style, QObject* parent)
@@ -31,7 +34,8 @@ std::vector<ThingListModel::Entry> ThingListModel::build() const
             if (t && t->snoozedUntil()) {
                 const QString label = m_model.schedule().laterSection(*t->snoozedUntil(), m_model.now());
                 if (label != previous)
-                    out.push_back(Entry{std::nullopt, label, std::nullopt, std::nullopt, QStringLiteral("h:") + label});
+                    out.push_back(
+                        Entry{std::nullopt, label, std::nullopt, std::nullopt, QStringLiteral("h:") + label});
                 previous = label;
             } else {
                 // A row without a wake time breaks the run, so the next dated row names its section again.
@@ -60,8 +64,8 @@ void ThingListModel::refresh()
     while (prefix < oldSize && prefix < newSize && m_entries[prefix].key == next[prefix].key)
         ++prefix;
     size_t suffix = 0;
-    while (suffix < oldSize - prefix && suffix < newSize - prefix
-           && m_entries[oldSize - 1 - suffix].key == next[newSize - 1 - suffix].key)
+    while (suffix < oldSize - prefix && suffix < newSize - prefix &&
+           m_entries[oldSize - 1 - suffix].key == next[newSize - 1 - suffix].key)
         ++suffix;
     const int oldMiddle = int(oldSize - prefix - suffix);
     const int newMiddle = int(newSize - prefix - suffix);
@@ -150,8 +154,8 @@ int ThingListModel::rowCount(const QModelIndex& parent) const
 
 bool ThingListModel::isHeader(int entry) const
 {
-    return entry >= 0 && entry < int(m_entries.size()) && !m_entries[size_t(entry)].id
-        && !m_entries[size_t(entry)].stepsOf;
+    return entry >= 0 && entry < int(m_entries.size()) && !m_entries[size_t(entry)].id &&
+           !m_entries[size_t(entry)].stepsOf;
 }
 
 std::optional<RecordId> ThingListModel::stepsOf(int entry) const
@@ -193,6 +197,40 @@ Thing* ThingListModel::thing(int entry) const
     return t && t->isLive() ? t : nullptr;
 }
 
+QString ThingListModel::chevronHelp(bool expanded)
+{
+    return expanded ? QStringLiteral("Hide steps (") + keyName(QKeySequence(Qt::Key_Left)) + u')'
+                    : QStringLiteral("Show steps (") + keyName(QKeySequence(Qt::Key_Right)) + u')';
+}
+
+QString ThingListModel::spokenDetails(const Spoken& row)
+{
+    // What the row shows after its title, in the order it is drawn.
+    QStringList parts{row.done ? QStringLiteral("Done") : QStringLiteral("Not done")};
+    if (row.steps > 0) {
+        parts << QStringLiteral("%1 of %2 %3 done")
+                     .arg(row.stepsDone)
+                     .arg(row.steps)
+                     .arg(row.steps == 1 ? QStringLiteral("step") : QStringLiteral("steps"));
+    }
+    if (!row.meta.isEmpty())
+        parts << row.meta;
+    if (!row.sourceApp.isEmpty())
+        parts << row.sourceApp;
+    if (row.zCount >= 1 && !row.done)
+        parts << ZCount::accessibleLabel(row.zCount);
+    if (row.expanded)
+        parts << chevronHelp(*row.expanded);
+    return parts.join(QStringLiteral(", "));
+}
+
+const SharedThing* ThingListModel::sharedThing(int entry) const
+{
+    if (entry < 0 || entry >= int(m_entries.size()) || !m_entries[size_t(entry)].shared)
+        return nullptr;
+    return &*m_entries[size_t(entry)].shared;
+}
+
 QVariant ThingListModel::data(const QModelIndex& index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
@@ -217,10 +255,20 @@ QVariant ThingListModel::data(const QModelIndex& index, int role) const
         switch (role) {
         case Qt::DisplayRole:
         case Qt::EditRole:
+        case Qt::AccessibleTextRole:
         case TitleRole:
             return s.title;
         case DoneRole:
             return s.done;
+        case Qt::CheckStateRole:
+            return s.done ? Qt::Checked : Qt::Unchecked;
+        case Qt::AccessibleDescriptionRole: {
+            Spoken spoken;
+            spoken.done = s.done;
+            spoken.zCount = s.zs;
+            spoken.sourceApp = s.sourceApp;
+            return spokenDetails(spoken);
+        }
         case ZCountRole:
             return s.zs;
         case IsFamilyRole:
@@ -248,10 +296,30 @@ QVariant ThingListModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
+    case Qt::AccessibleTextRole:
     case TitleRole:
         return t->title();
     case DoneRole:
         return t->isDone();
+    case Qt::CheckStateRole:
+        return t->isDone() ? Qt::Checked : Qt::Unchecked;
+    case Qt::AccessibleDescriptionRole: {
+        Spoken spoken;
+        spoken.done = t->isDone();
+        spoken.zCount = t->zCount();
+        if (details) {
+            spoken.meta = m_model.meta(*t, m_source).value_or(QString());
+            if (!t->steps().empty())
+                spoken.expanded = m_model.expanded().contains(t->id());
+        }
+        if (!t->steps().empty()) {
+            const auto& steps = t->steps();
+            spoken.stepsDone =
+                int(std::count_if(steps.begin(), steps.end(), [](const Step* s) { return s->isDone(); }));
+            spoken.steps = int(steps.size());
+        }
+        return spokenDetails(spoken);
+    }
     case MetaRole:
         return details ? m_model.meta(*t, m_source).value_or(QString()) : QString();
     case ZCountRole:
@@ -281,7 +349,9 @@ Qt::ItemFlags ThingListModel::flags(const QModelIndex& index) const
     const Entry& e = m_entries[size_t(index.row())];
     if (!e.id)
         return Qt::ItemIsEnabled;
-    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+    // Checkable so that a screen reader says whether the row is done; the view handles the box's clicks.
+    Qt::ItemFlags f =
+        Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemIsUserCheckable;
     if (e.shared || thing(index.row()))
         f |= Qt::ItemIsEditable;
     return f;

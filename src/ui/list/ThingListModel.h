@@ -13,14 +13,15 @@ namespace vorn {
 // The rows of one source as a flat Qt model: the list's rows, with Later's section headers between
 // them and an entry for the steps under each expanded thing, as entries of their own that cannot be
 // selected. Refreshes itself from the store and the model.
-class ThingListModel : public QAbstractListModel {
+class ThingListModel : public QAbstractListModel
+{
     Q_OBJECT
 
 public:
     enum Role {
         TitleRole = Qt::UserRole + 1,
         DoneRole,
-        MetaRole,         // QString, empty when there is none or the style hides it
+        MetaRole, // QString, empty when there is none or the style hides it
         ZCountRole,
         IsFamilyRole,
         RowIdRole,        // QString key: "t:<record>" or "s:<shared id>"
@@ -29,8 +30,8 @@ public:
         HasStepsRole,
         ExpandedRole,
         DraggingRole,
-        IsStepsRole,      // the entry that holds an expanded thing's steps view
-        SourceAppRole,    // QString: the app a family row comes from; empty for our own
+        IsStepsRole,   // the entry that holds an expanded thing's steps view
+        SourceAppRole, // QString: the app a family row comes from; empty for our own
     };
 
     ThingListModel(AppModel& model, Source source, ListStyle style, QObject* parent = nullptr);
@@ -59,10 +60,26 @@ public:
     std::optional<RecordId> stepsOf(int entry) const;
     // The live thing of an entry; null for headers, family rows and things deleted since the last refresh.
     Thing* thing(int entry) const;
+    // The family row of an entry as last read; null for everything else.
+    const SharedThing* sharedThing(int entry) const;
 
     static QString key(const RowID& id);
+    // The help of the steps button, which the arrow keys mirror: "Show steps (Right)".
+    static QString chevronHelp(bool expanded);
 
 private:
+    // What a screen reader hears of a row besides its title.
+    struct Spoken {
+        bool done = false;
+        int zCount = 0;
+        QString sourceApp;
+        QString meta;
+        int stepsDone = 0;
+        int steps = 0;
+        std::optional<bool> expanded; // set when the row has a steps button
+    };
+    static QString spokenDetails(const Spoken& row);
+
     struct Entry {
         std::optional<RowID> id; // none for a header or a steps entry
         QString header;
@@ -79,7 +96,7 @@ private:
     ListStyle m_style;
     std::vector<Entry> m_entries;
     std::vector<RowID> m_rowIDs;
-    std::vector<int> m_rowIndex; // per entry: index among rows, -1 for headers
+    std::vector<int> m_rowIndex;      // per entry: index among rows, -1 for headers
     QHash<QString, int> m_entryByKey; // the arrow keys and the selection mirror look rows up by id
 };
 

@@ -9,16 +9,18 @@
 #include "ui/steps/StepsView.h"
 
 #include <QApplication>
-#include <QDrag>
-#include <QHBoxLayout>
-#include <QDragEnterEvent>
 #include <QContextMenuEvent>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyleHints>
+#include <QTimer>
 
 namespace vorn {
 
@@ -53,6 +55,10 @@ ThingListView::ThingListView(AppModel& model, Source source, ListStyle style, QW
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     viewport()->setAutoFillBackground(false);
 
+    m_titleClickTimer = new QTimer(this);
+    m_titleClickTimer->setSingleShot(true);
+    connect(m_titleClickTimer, &QTimer::timeout, this, &ThingListView::renameAfterTitleClick);
+
     connect(&m_model, &AppModel::changed, this, [this](AppModel::Field field) {
         if (field == AppModel::Field::selection)
             mirrorSelection();
@@ -67,6 +73,8 @@ ThingListView::ThingListView(AppModel& model, Source source, ListStyle style, QW
     connect(m_listModel, &QAbstractItemModel::modelReset, this, rowsChanged);
     connect(m_listModel, &QAbstractItemModel::rowsInserted, this, rowsChanged);
     connect(m_listModel, &QAbstractItemModel::rowsRemoved, this, rowsChanged);
+    // The rows exist before any signal: a thing left open in another list shows its steps here too.
+    placeStepsViews();
     mirrorSelection();
     if (style == ListStyle::compact)
         makeAddRow();
@@ -95,6 +103,7 @@ void ThingListView::setSource(const Source& source)
     }
     setAwaitingSnooze(false);
     m_dropTarget.reset();
+    cancelTitleClick();
     m_listModel->setSource(source);
     if (m_style == ListStyle::compact)
         makeAddRow();
@@ -112,8 +121,8 @@ bool ThingListView::isTyping() const
         return true;
     // A steps field or any other text field that has the keys counts too.
     const QWidget* focus = QApplication::focusWidget();
-    return focus && (focus->inherits("QLineEdit") || focus->inherits("QTextEdit")
-                     || focus->inherits("QPlainTextEdit"));
+    return focus && (focus->inherits("QLineEdit") || focus->inherits("QTextEdit") ||
+                     focus->inherits("QPlainTextEdit"));
 }
 
 StepsView* ThingListView::stepsView(RecordId thing) const
@@ -142,6 +151,7 @@ void ThingListView::placeStepsViews()
         auto* steps = new StepsView(m_model, *t, m_style);
         // Adding or deleting a step changes the view's height; the rows below move with it.
         steps->installEventFilter(this);
+        connect(steps, &StepsView::typingEnded, this, [this] { setFocus(Qt::OtherFocusReason); });
         setIndexWidget(index, steps);
         scheduleDelayedItemsLayout();
     }
@@ -192,8 +202,8 @@ void ThingListView::snoozeSelection(SnoozeOption option)
 
 int ThingListView::endZoneHeight() const
 {
-    const bool shown = m_style == ListStyle::regular && !m_listModel->rowIDs().empty()
-        && m_model.canReorder(m_listModel->source());
+    const bool shown = m_style == ListStyle::regular && !m_listModel->rowIDs().empty() &&
+                       m_model.canReorder(m_listModel->source());
     return shown ? metrics(m_style).rowHeight : 0;
 }
 
@@ -459,7 +469,8 @@ void ThingListView::placeAddField()
     if (m_style == ListStyle::compact) {
         // As tall as the rows up to ten of them; only beyond that does the list scroll.
         const int rows = int(m_listModel->rowIDs().size());
-        setVerticalScrollBarPolicy(rows > kCompactVisibleRows ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+        setVerticalScrollBarPolicy(rows > kCompactVisibleRows ? Qt::ScrollBarAsNeeded
+                                                              : Qt::ScrollBarAlwaysOff);
         setFixedHeight(std::min(rows, kCompactVisibleRows) * m.rowHeight + strip + 2 * frameWidth());
     }
     if (m_addRow) {
@@ -478,8 +489,8 @@ bool ThingListView::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::LayoutRequest && qobject_cast<StepsView*>(watched))
         scheduleDelayedItemsLayout();
-    if (watched == m_addField && event->type() == QEvent::KeyPress
-        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+    if (watched == m_addField && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
         stopAdding();
         return true;
     }
@@ -504,20 +515,32 @@ void ThingListView::mousePressEvent(QMouseEvent* event)
     const bool command = event->modifiers() & Qt::ControlModifier;
     const bool shift = event->modifiers() & Qt::ShiftModifier;
     Thing* t = m_listModel->thing(index.row());
-    if (t && m_delegate->checkRect(rect).contains(pos)) {
+    const bool onBox = m_delegate->checkRect(rect).contains(pos);
+    if (t && onBox) {
         m_model.toggleDone(*t);
         return;
     }
-    if (t && metrics(m_style).showsDetails && !t->steps().empty() && m_delegate->chevronRect(rect).contains(pos)) {
+    if (const SharedThing* shared = m_listModel->sharedThing(index.row()); shared && onBox) {
+        // A copy: the tick refreshes the rows, and with them the entry this points into.
+        const SharedThing row = *shared;
+        m_model.toggleExternal(row);
+        return;
+    }
+    if (t && metrics(m_style).showsDetails && !t->steps().empty() &&
+        m_delegate->chevronRect(rect).contains(pos)) {
         m_model.setExpanded(*t, !m_model.expanded().contains(t->id()));
         return;
     }
     // A click on the title of the one row already selected renames it; elsewhere a click selects.
-    if (t && !command && !shift && m_delegate->titleRect(rect).contains(pos) && m_model.selection().size() == 1
-        && m_model.selection().contains(*id)) {
-        beginEditing(*id);
+    // The rename waits out the double-click interval: this press may start a double click, which
+    // opens the note, and an editor opened now would take the second press away from the list.
+    if (t && !command && !shift && m_delegate->titleRect(rect).contains(pos) &&
+        m_model.selection().size() == 1 && m_model.selection().contains(*id)) {
+        m_titleClicked = *id;
+        m_titleClickTimer->start(QGuiApplication::styleHints()->mouseDoubleClickInterval());
         return;
     }
+    cancelTitleClick();
     m_model.click(*id, command, shift, m_listModel->source(), true);
     setFocus(Qt::MouseFocusReason);
     Q_EMIT activated();
@@ -525,8 +548,23 @@ void ThingListView::mousePressEvent(QMouseEvent* event)
     QListView::mousePressEvent(event);
 }
 
+void ThingListView::cancelTitleClick()
+{
+    m_titleClickTimer->stop();
+    m_titleClicked.reset();
+}
+
+void ThingListView::renameAfterTitleClick()
+{
+    const auto id = std::exchange(m_titleClicked, std::nullopt);
+    // Only if nothing else happened since: the row is still the one selected and not being renamed.
+    if (id && state() != QAbstractItemView::EditingState && m_model.selection() == QSet<RowID>{*id})
+        beginEditing(*id);
+}
+
 void ThingListView::mouseDoubleClickEvent(QMouseEvent* event)
 {
+    cancelTitleClick();
     const QModelIndex index = indexAt(event->position().toPoint());
     const auto id = index.isValid() ? m_listModel->rowID(index.row()) : std::nullopt;
     if (!id)
@@ -576,15 +614,17 @@ std::unique_ptr<QMenu> ThingListView::contextMenu(int entry)
     if (source != Source::doneIsh) {
         QMenu* snooze = menu->addMenu(tr("Snooze"));
         const std::pair<SnoozeOption, QString> options[] = {{SnoozeOption::tonightIsh, tr("Tonight-ish")},
-                                                             {SnoozeOption::tomorrow, tr("Tomorrow")},
-                                                             {SnoozeOption::monday, tr("Monday")},
-                                                             {SnoozeOption::someday, tr("Someday")}};
+                                                            {SnoozeOption::tomorrow, tr("Tomorrow")},
+                                                            {SnoozeOption::monday, tr("Monday")},
+                                                            {SnoozeOption::someday, tr("Someday")}};
         for (const auto& [option, title] : options) {
-            snooze->addAction(title, this, [this, targets, rows, opt = option] { m_model.snooze(targets, opt, rows); });
+            snooze->addAction(title, this,
+                              [this, targets, rows, opt = option] { m_model.snooze(targets, opt, rows); });
         }
     }
     if (source != Source::today)
-        menu->addAction(tr("Move to Today"), this, [this, targets, rows] { m_model.moveToToday(targets, rows); });
+        menu->addAction(tr("Move to Today"), this,
+                        [this, targets, rows] { m_model.moveToToday(targets, rows); });
     menu->addAction(tr("Edit"), this, [this, rid = *id] { beginEditing(rid); });
     if (m_style != ListStyle::compact) {
         menu->addAction(tr("Add Step"), this, [this, rid = *id] {
@@ -720,7 +760,8 @@ void ThingListView::paintEvent(QPaintEvent* event)
     if (y < 0)
         return;
     QPainter painter(viewport());
-    painter.fillRect(QRect(m.padding, y, viewport()->width() - 2 * m.padding, 2), Color::vornText().resolved(palette()));
+    painter.fillRect(QRect(m.padding, y, viewport()->width() - 2 * m.padding, 2),
+                     Color::vornText().resolved(palette()));
 }
 
 } // namespace vorn

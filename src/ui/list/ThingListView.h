@@ -12,7 +12,7 @@
 #include <optional>
 
 class QMenu;
-
+class QTimer;
 
 namespace vorn {
 
@@ -22,7 +22,8 @@ class ThingListModel;
 
 // The keyboard-driven list of one source. It keeps only view state (the add field, the row being
 // renamed, the drop target, a pending snooze choice); data changes and the selection go through AppModel.
-class ThingListView : public QListView {
+class ThingListView : public QListView
+{
     Q_OBJECT
 
 public:
@@ -89,6 +90,8 @@ private:
     // Puts a steps view on every steps entry that has none yet.
     void placeStepsViews();
     void stopAdding();
+    void cancelTitleClick();
+    void renameAfterTitleClick();
     void updateGeometries() override;
     int endZoneHeight() const;
     void makeAddRow();
@@ -109,6 +112,9 @@ private:
     bool m_awaitingSnooze = false;
     std::optional<DropSpot> m_dropTarget;
     int m_hintedHeight = -1;
+    // A click on the selected row's title, waiting to see whether a second click makes it a double click.
+    std::optional<RowID> m_titleClicked;
+    QTimer* m_titleClickTimer = nullptr;
 };
 
 } // namespace vorn

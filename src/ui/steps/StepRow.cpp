@@ -22,7 +22,8 @@ StepRow::StepRow(const Step& step, int indent, const QString* editDraft, QWidget
     layout->setContentsMargins(indent, 0, 0, 0);
     layout->setSpacing(steps::rowSpacing);
 
-    m_check = new CheckButton(step.isDone(), [this] { Q_EMIT toggleRequested(); }, this);
+    m_check = new CheckButton(
+        step.isDone(), [this] { Q_EMIT toggleRequested(); }, this);
     m_check->setObjectName(QStringLiteral("stepCheck"));
     // The shared box names a thing's state; here it names the step's.
     m_check->setAccessibleName(step.isDone() ? QStringLiteral("Step done") : QStringLiteral("Step not done"));
@@ -33,16 +34,18 @@ StepRow::StepRow(const Step& step, int indent, const QString* editDraft, QWidget
         m_editor->setObjectName(QStringLiteral("stepTitleEditor"));
         m_editor->setPlaceholderText(QStringLiteral("Step"));
         m_editor->setFrame(false);
-    // The field sits on the list itself, not on a box of its own.
-    m_editor->setStyleSheet(QStringLiteral("background: transparent;"));
+        // The field sits on the list itself, not on a box of its own.
+        m_editor->setStyleSheet(QStringLiteral("background: transparent;"));
         m_editor->setFont(uiFont(steps::titlePixelSize));
         m_editor->installEventFilter(this);
-        connect(m_editor, &QLineEdit::textEdited, this, [this](const QString& text) { Q_EMIT editDraftChanged(text); });
+        connect(m_editor, &QLineEdit::textEdited, this,
+                [this](const QString& text) { Q_EMIT editDraftChanged(text); });
         layout->addWidget(m_editor, 1, Qt::AlignVCenter);
     } else {
         QFont font = uiFont(steps::titlePixelSize);
         font.setStrikeOut(step.isDone());
-        m_title = new ThemedLabel(step.title(), font, step.isDone() ? Color::vornFaint() : Color::vornText(), this);
+        m_title =
+            new ThemedLabel(step.title(), font, step.isDone() ? Color::vornFaint() : Color::vornText(), this);
         m_title->setObjectName(QStringLiteral("stepTitle"));
         m_title->setWordWrap(false);
         m_title->installEventFilter(this);

@@ -111,14 +111,16 @@ void StepsView::rebuild()
         connect(r, &StepRow::editRequested, this, [this, id] { beginEditing(id); });
         connect(r, &StepRow::deleteRequested, this, [this, id] { deleteStep(id); });
         connect(r, &StepRow::editDraftChanged, this, [this](const QString& text) { m_editDraft = text; });
-        connect(r, &StepRow::renameRequested, this, [this, id](const QString& text) { finishEditing(id, text); });
+        connect(r, &StepRow::renameRequested, this,
+                [this, id](const QString& text) { finishEditing(id, text); });
         connect(r, &StepRow::editCancelled, this, [this, id] { finishEditing(id, std::nullopt); });
         m_rowsLayout->addWidget(r);
         m_rows.push_back(r);
         if (editingThis && m_focusEditor) {
             m_focusEditor = false;
             // Focus changes wait for the next turn, once the editor is laid out and shown.
-            QTimer::singleShot(0, r->editor(), [editor = r->editor()] { editor->setFocus(Qt::OtherFocusReason); });
+            QTimer::singleShot(0, r->editor(),
+                               [editor = r->editor()] { editor->setFocus(Qt::OtherFocusReason); });
         }
     }
 }
@@ -142,6 +144,7 @@ void StepsView::finishEditing(RecordId id, const std::optional<QString>& title)
     }
     m_editing.reset();
     rebuild();
+    Q_EMIT typingEnded();
 }
 
 void StepsView::toggle(RecordId id)
@@ -169,6 +172,7 @@ void StepsView::cancelAdd()
 {
     m_addField->clear();
     m_addField->clearFocus();
+    Q_EMIT typingEnded();
     // An empty steps area has nothing left to show, so the thing closes again.
     if (Thing* t = thing(); t && t->steps().empty())
         m_model.setExpanded(*t, false);

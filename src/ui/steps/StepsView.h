@@ -20,7 +20,8 @@ class Thing;
 
 // The steps of one expanded thing, shown under its row: a row per step in step order, then the
 // always-present add-step field. It holds only view state (drafts, which step is being edited).
-class StepsView : public QWidget {
+class StepsView : public QWidget
+{
     Q_OBJECT
 
 public:
@@ -32,6 +33,11 @@ public:
     StepRow* row(RecordId step) const;
     const std::optional<RecordId>& editing() const { return m_editing; }
     void beginEditing(RecordId step);
+
+Q_SIGNALS:
+    // A step title was committed or dropped, or the add field let go: the keys go back to the list,
+    // so the keyboard never ends up on no widget at all.
+    void typingEnded();
 
 protected:
     void showEvent(QShowEvent* event) override;

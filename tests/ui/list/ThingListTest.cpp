@@ -1,11 +1,14 @@
+#include "ui/list/ThingList.h"
 #include "support/ModelHarness.h"
 #include "ui/components/DoneLine.h"
 #include "ui/components/EmptyListView.h"
 #include "ui/components/SnoozeBar.h"
-#include "ui/list/ThingList.h"
 #include "ui/list/ThingListModel.h"
 #include "ui/list/ThingListView.h"
+#include "ui/steps/StepRow.h"
+#include "ui/steps/StepsView.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QTest>
 
@@ -31,9 +34,12 @@ struct ThingListTest : ::testing::Test {
         list->view()->setFocus();
         return *list;
     }
-    void settle()
+    void settle() { test::waitForStoreChange(*model); }
+    // Keys as the desktop delivers them: to the focus widget, or to the window when there is none.
+    void press(Qt::Key key) { QTest::keyClick(list->windowHandle(), key); }
+    bool focusOn(const QWidget* w) const
     {
-        test::waitForStoreChange(*model);
+        return QTest::qWaitFor([w] { return QApplication::focusWidget() == w; }, 500);
     }
     QSet<RowID> rowsOf(const Source& source) const
     {
@@ -135,4 +141,43 @@ TEST_F(ThingListTest, compactEmptyListShowsItsMessageAboveTheAddRow)
     ASSERT_TRUE(list->view()->addField());
     EXPECT_TRUE(list->view()->addField()->isVisible());
     EXPECT_LT(list->emptyView()->geometry().top(), list->view()->geometry().top());
+}
+
+TEST_F(ThingListTest, anExpandedThingShowsItsStepsInANewListAndAfterASourceSwitch)
+{
+    Thing* reply = h.thingTitled(*model, QStringLiteral("Reply to Kesh about the deck"));
+    model->setExpanded(*reply, true);
+    show(Source::today); // as a tab switch builds the tab's list
+    for (const char* when : {"a new list", "back from another source"}) {
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            const StepsView* steps = list->view()->stepsView(reply->id());
+            return steps && steps->isVisible() && steps->height() >= steps->sizeHint().height();
+        })) << when;
+        list->view()->setSource(Source::later);
+        list->view()->setSource(Source::today);
+    }
+}
+
+TEST_F(ThingListTest, keysGoBackToTheListAfterEveryStepEdit)
+{
+    show(Source::today);
+    list->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(list.get()));
+    Thing* gym = h.thingTitled(*model, QStringLiteral("Think about the gym"));
+    model->select(RowID::thing(gym->id()));
+    press(Qt::Key_Right); // no steps yet: the caret lands in the add-step field
+    StepsView* steps = list->view()->stepsView(gym->id());
+    ASSERT_TRUE(steps && focusOn(steps->addField()));
+    QTest::keyClicks(steps->addField(), QStringLiteral("Shoes"));
+    press(Qt::Key_Return);
+    press(Qt::Key_Escape);
+    EXPECT_TRUE(focusOn(list->view())) << "Escape in the add-step field";
+    for (const Qt::Key end : {Qt::Key_Return, Qt::Key_Escape}) {
+        steps->beginEditing(gym->steps().front()->id());
+        ASSERT_TRUE(focusOn(steps->rows().front()->editor()));
+        press(end);
+        EXPECT_TRUE(focusOn(list->view())) << "a step title ended with key " << end;
+    }
+    press(Qt::Key_Space);
+    EXPECT_TRUE(gym->isDone()) << "the list's keys work without a click first";
 }

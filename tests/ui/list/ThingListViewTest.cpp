@@ -1,14 +1,17 @@
+#include "ui/list/ThingListView.h"
 #include "pixel/Theme.h"
 #include "support/ModelHarness.h"
 #include "ui/list/DropPosition.h"
 #include "ui/list/ThingListModel.h"
-#include "ui/list/ThingListView.h"
 #include "ui/steps/StepsView.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -46,10 +49,7 @@ struct ThingListViewTest : ::testing::Test {
     void key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) { QTest::keyClick(view.get(), k, mods); }
     void key(char c) { QTest::keyClick(view.get(), c); }
     // The store posts its change a turn later; the list follows it then.
-    void settle()
-    {
-        test::waitForStoreChange(*model);
-    }
+    void settle() { test::waitForStoreChange(*model); }
 
     test::ModelHarness h;
     std::unique_ptr<AppModel> model;
@@ -68,8 +68,8 @@ TEST(DropPosition, lowerHalfDropsAfterTheRowAndTheEndZoneAtTheEnd)
         int before;
     };
     const Case cases[] = {
-        {2, 30, 40, true, 3},  {2, 10, 40, false, 2}, {2, 20, 40, false, 2}, // exactly half is still before
-        {2, 20.5, 40, true, 3}, {0, 17, 32, true, 1}, {0, 16, 32, false, 0},
+        {2, 30, 40, true, 3},   {2, 10, 40, false, 2}, {2, 20, 40, false, 2}, // exactly half is still before
+        {2, 20.5, 40, true, 3}, {0, 17, 32, true, 1},  {0, 16, 32, false, 0},
         {2, 41, 40, true, 3}, // the drawn row may be taller than the nominal height
     };
     for (const Case& c : cases) {
@@ -88,7 +88,8 @@ TEST_F(ThingListViewTest, dropSpotsFollowTheRowHalvesAndDropReorders)
     const QPoint lower = pointIn(2, 30);
     EXPECT_EQ(view->dropSpotAt(upper), DropSpot::row(2, false));
     EXPECT_EQ(view->dropSpotAt(lower), DropSpot::row(2, true));
-    const QPoint belowRows(40, view->visualRect(view->listModel()->index(view->listModel()->rowCount() - 1)).bottom() + 20);
+    const QPoint belowRows(
+        40, view->visualRect(view->listModel()->index(view->listModel()->rowCount() - 1)).bottom() + 20);
     EXPECT_EQ(view->dropSpotAt(belowRows), DropSpot::endOfList());
 
     // Dragging the first row into the lower half of row 3 puts it third.
@@ -130,7 +131,8 @@ TEST_F(ThingListViewTest, arrowsSelectWithinTheRowsAndStopAtTheEnds)
     EXPECT_EQ(model->selection(), only(rows()[0]));
 
     // The view paints what the model selected.
-    EXPECT_TRUE(view->selectionModel()->isSelected(view->listModel()->index(*view->listModel()->entryOf(rows()[0]))));
+    EXPECT_TRUE(
+        view->selectionModel()->isSelected(view->listModel()->index(*view->listModel()->entryOf(rows()[0]))));
 }
 
 TEST_F(ThingListViewTest, spaceDeleteAndTheSnoozeChoiceActOnTheSelection)
@@ -152,11 +154,13 @@ TEST_F(ThingListViewTest, spaceDeleteAndTheSnoozeChoiceActOnTheSelection)
     key('2');
     EXPECT_FALSE(gym->snoozedUntil()) << "a digit without S does nothing";
 
-    for (const auto& [digit, option] : {std::pair{'1', SnoozeOption::tonightIsh}, std::pair{'2', SnoozeOption::tomorrow},
-                                        std::pair{'3', SnoozeOption::monday}, std::pair{'4', SnoozeOption::someday}}) {
-        Thing* t = titled(digit == '1' ? "Think about the gym" : digit == '2' ? "Water the plant on the left"
-                                        : digit == '3' ? "Book the dentist (for real this time)"
-                                                       : "Reply to Kesh about the deck");
+    for (const auto& [digit, option] :
+         {std::pair{'1', SnoozeOption::tonightIsh}, std::pair{'2', SnoozeOption::tomorrow},
+          std::pair{'3', SnoozeOption::monday}, std::pair{'4', SnoozeOption::someday}}) {
+        Thing* t = titled(digit == '1'   ? "Think about the gym"
+                          : digit == '2' ? "Water the plant on the left"
+                          : digit == '3' ? "Book the dentist (for real this time)"
+                                         : "Reply to Kesh about the deck");
         settle();
         model->select(RowID::thing(t->id()));
         key('S');
@@ -358,7 +362,8 @@ TEST_F(ThingListViewTest, paintsTheSelectedRowOnTheSelectionColourOnly)
     const QImage image = view->grab().toImage();
     ASSERT_TRUE(image.save(QStringLiteral("/tmp/vorn-list-today.png")));
     const auto backgroundAt = [&](int row) {
-        const QRect r = view->visualRect(view->listModel()->index(*view->listModel()->entryOf(rows()[size_t(row)])));
+        const QRect r =
+            view->visualRect(view->listModel()->index(*view->listModel()->entryOf(rows()[size_t(row)])));
         // Left of the box, halfway down: clear of every glyph and of the rounded corners.
         return image.pixelColor(r.left() + 5, r.top() + 20);
     };
@@ -466,7 +471,52 @@ TEST_F(ThingListViewTest, clickOnTheChevronFoldsAndUnfolds)
     EXPECT_TRUE(view->stepsView(reply->id()));
 }
 
-TEST(ThingListFamilyRows, returnRenamesAFamilyRowThroughTheFamilyAndItsMenuOffersRename)
+TEST_F(ThingListViewTest, doubleClickOnATitleOpensTheNoteAndALoneClickOnTheSelectedTitleRenames)
+{
+    show(Source::today);
+    Thing* water = titled("Water the plant on the left");
+    const QRect r =
+        view->visualRect(view->listModel()->index(*view->listModel()->entryOf(RowID::thing(water->id()))));
+    const QPoint title = view->viewport()->mapTo(view.get(), QPoint(r.left() + 60, r.top() + 20));
+    // Sent to the window, QTest's double click is the desktop's: press, release, press, double click,
+    // release, each to the widget under the pointer. The first one selects the row, the second finds it
+    // selected.
+    for (const char* row : {"unselected", "selected"}) {
+        model->setEditingNote(std::nullopt);
+        QTest::mouseDClick(view->windowHandle(), Qt::LeftButton, {}, title);
+        EXPECT_EQ(model->editingNote(), NoteTarget::thing(water->id())) << row;
+    }
+    QTest::qWait(QApplication::doubleClickInterval() + 100);
+    EXPECT_FALSE(view->isEditingTitle()) << "a double click does not rename as well";
+    QTest::mouseClick(view->windowHandle(), Qt::LeftButton, {}, title);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->isEditingTitle(); }));
+}
+
+TEST_F(ThingListViewTest, screenReadersHearDoneStateStepsSnoozesAndTheStepsButton)
+{
+    model->toggleDone(*titled("Water the plant on the left")); // it stays in Today until the day is over
+    show(Source::today);
+    const std::pair<const char*, const char*> cases[] = {
+        {"Water the plant on the left", "Done"},
+        {"Book the dentist (for real this time)",
+         "Not done, snoozed 3×. delete it? no judgment., Snoozed 3 times"},
+        {"Reply to Kesh about the deck", "Not done, 1 of 3 steps done, Snoozed 2 times, Show steps (Right)"},
+    };
+    for (const auto& [title, description] : cases) {
+        const int entry = *view->listModel()->entryOf(RowID::thing(titled(title)->id()));
+        QAccessibleInterface* cell =
+            QAccessible::queryAccessibleInterface(view.get())->tableInterface()->cellAt(entry, 0);
+        EXPECT_EQ(cell->text(QAccessible::Description), QString::fromUtf8(description));
+        EXPECT_EQ(bool(cell->state().checked), titled(title)->isDone()) << title;
+    }
+    // The steps button's help is also its tooltip.
+    model->setExpanded(*titled("Reply to Kesh about the deck"), true);
+    QHelpEvent help(QEvent::ToolTip, pointIn(0) - QPoint(17, 0), QPoint());
+    QApplication::sendEvent(view->viewport(), &help);
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("Hide steps (Left)"));
+}
+
+TEST(ThingListFamilyRows, aFamilyRowRenamesAndTicksThroughTheFamilyAndItsMenuOffersRename)
 {
     test::ModelHarness h;
     h.demo();
@@ -502,7 +552,19 @@ TEST(ThingListFamilyRows, returnRenamesAFamilyRowThroughTheFamilyAndItsMenuOffer
     // The family file has it too, not only the rows on screen.
     model->flushSync();
     const auto stored = model->familyStore()->allThings();
-    const auto row = std::find_if(stored.begin(), stored.end(), [&](const SharedThing& s) { return s.id == *id.sharedID(); });
+    const auto row = std::find_if(stored.begin(), stored.end(),
+                                  [&](const SharedThing& s) { return s.id == *id.sharedID(); });
     ASSERT_NE(row, stored.end());
     EXPECT_EQ(row->title, QStringLiteral("book the train"));
+
+    // A click on its box ticks it, as on our own rows, and leaves the selection alone.
+    model->select(std::nullopt);
+    const QRect r = view.visualRect(view.listModel()->index(*view.listModel()->entryOf(id)));
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(r.left() + 23, r.top() + 20));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return model->sharedThing(*id.sharedID())->done; }));
+    EXPECT_TRUE(model->selection().isEmpty());
+    QAccessibleInterface* cell = QAccessible::queryAccessibleInterface(&view)->tableInterface()->cellAt(
+        *view.listModel()->entryOf(id), 0);
+    EXPECT_EQ(cell->text(QAccessible::Description), QStringLiteral("Done, planner"));
+    EXPECT_TRUE(cell->state().checked);
 }

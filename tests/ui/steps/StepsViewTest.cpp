@@ -1,7 +1,7 @@
+#include "ui/steps/StepsView.h"
 #include "support/ModelHarness.h"
 #include "ui/components/ThemedLabel.h"
 #include "ui/steps/StepRow.h"
-#include "ui/steps/StepsView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -113,7 +113,8 @@ TEST_F(StepsViewTest, returnAddsStepsOneAfterAnotherAndRefusesBlankTitles)
     typeStep(QStringLiteral("   "));
     typeStep(QStringLiteral("Book a room"));
 
-    const QStringList expected = keshSteps + QStringList{QStringLiteral("Print the deck"), QStringLiteral("Book a room")};
+    const QStringList expected =
+        keshSteps + QStringList{QStringLiteral("Print the deck"), QStringLiteral("Book a room")};
     EXPECT_EQ(titles(*kesh), expected);
     EXPECT_TRUE(field()->text().isEmpty());
     EXPECT_EQ(QApplication::focusWidget(), field());
@@ -139,15 +140,18 @@ TEST_F(StepsViewTest, checkBoxAndMenuTickAndUntick)
     ASSERT_FALSE(fix->isDone());
 
     StepRow* row = rowAt(1);
-    EXPECT_EQ(row->findChild<QWidget*>(QStringLiteral("stepCheck"))->accessibleName(), QStringLiteral("Step not done"));
+    EXPECT_EQ(row->findChild<QWidget*>(QStringLiteral("stepCheck"))->accessibleName(),
+              QStringLiteral("Step not done"));
     QTest::mouseClick(row->findChild<QWidget*>(QStringLiteral("stepCheck")), Qt::LeftButton);
     EXPECT_TRUE(fix->isDone());
     EXPECT_TRUE(model->syncPending());
 
     row = rowAt(1);
-    EXPECT_EQ(row->findChild<QWidget*>(QStringLiteral("stepCheck"))->accessibleName(), QStringLiteral("Step done"));
+    EXPECT_EQ(row->findChild<QWidget*>(QStringLiteral("stepCheck"))->accessibleName(),
+              QStringLiteral("Step done"));
     EXPECT_TRUE(row->findChild<ThemedLabel*>(QStringLiteral("stepTitle"))->font().strikeOut());
-    EXPECT_EQ(row->findChild<QAction*>(QStringLiteral("toggleStepAction"))->text(), QStringLiteral("Not Done"));
+    EXPECT_EQ(row->findChild<QAction*>(QStringLiteral("toggleStepAction"))->text(),
+              QStringLiteral("Not Done"));
     trigger(row, "toggleStepAction");
     EXPECT_FALSE(fix->isDone());
     EXPECT_FALSE(rowAt(1)->findChild<ThemedLabel*>(QStringLiteral("stepTitle"))->font().strikeOut());
