@@ -73,6 +73,8 @@ TabStrip::TabStrip(AppModel& model, QWidget* parent) : QWidget(parent), m_model(
             refreshSelection();
             break;
         case AppModel::Field::piles:
+        // A snoozed thing wakes when the clock passes its time, with no record edited.
+        case AppModel::Field::now:
             refresh();
             break;
         default:

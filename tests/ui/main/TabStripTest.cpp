@@ -99,6 +99,27 @@ TEST_F(TabStripTest, showsTabsInOrderWithCountsOnlyWhereTheyBelong)
     EXPECT_EQ(pileTab("Trip")->shownCount(), 1);
 }
 
+TEST_F(TabStripTest, countsFollowTheClockWhenASnoozedThingWakes)
+{
+    // given a thing snoozed until ten minutes from now
+    Thing* chargers = h.thingTitled(*model, QStringLiteral("Chargers"));
+    chargers->setPile(nullptr);
+    chargers->setSnoozedUntil(model->now().addSecs(10 * 60));
+    waitForStore();
+    const int today = countOf(Source::today);
+    const int later = countOf(Source::later);
+    EXPECT_EQ(strip->tabFor(Tab::list(TodoList::today))->shownCount(), today);
+
+    // when the clock passes its wake time, with no record edited
+    h.clock->advance(11 * 60);
+    model->tick();
+
+    // then the badges move it from Later to Today at once
+    EXPECT_EQ(countOf(Source::today), today + 1);
+    EXPECT_EQ(strip->tabFor(Tab::list(TodoList::today))->shownCount(), today + 1);
+    EXPECT_EQ(strip->tabFor(Tab::list(TodoList::later))->shownCount(), later - 1);
+}
+
 TEST_F(TabStripTest, clickingTabsSwitchesTheModelTabAndHighlight)
 {
     const auto selected = [this] {
