@@ -2,6 +2,8 @@
 
 #include "app/TextTarget.h"
 #include "model/AppModel.h"
+#include "model/KeyNames.h"
+#include "ui/main/CommandKeys.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -9,7 +11,8 @@
 
 namespace vorn {
 
-AppCommands::AppCommands(AppModel& model, QMenuBar* menuBar, QObject* parent) : QObject(parent), m_model(model)
+AppCommands::AppCommands(AppModel& model, QMenuBar* menuBar, QObject* parent)
+    : QObject(parent), m_model(model)
 {
     buildFile(menuBar);
     buildEdit(menuBar);
@@ -24,7 +27,8 @@ AppCommands::AppCommands(AppModel& model, QMenuBar* menuBar, QObject* parent) : 
     refreshEnabled();
 }
 
-QAction* AppCommands::add(QMenu* menu, const QString& name, const QString& title, const QKeySequence& shortcut)
+QAction* AppCommands::add(QMenu* menu, const QString& name, const QString& title,
+                          const QKeySequence& shortcut)
 {
     QAction* a = menu->addAction(title);
     a->setObjectName(name);
@@ -49,10 +53,10 @@ QAction* AppCommands::action(const QString& objectName) const
 void AppCommands::buildFile(QMenuBar* bar)
 {
     QMenu* file = bar->addMenu(tr("&File"));
-    connect(add(file, QStringLiteral("newThing"), tr("New Thing"), QKeySequence::New), &QAction::triggered, this,
+    connect(add(file, QStringLiteral("newThing"), tr("New Thing"), newThingKeys()), &QAction::triggered, this,
             [this] { m_model.requestAdd(); });
-    connect(add(file, QStringLiteral("newList"), tr("New List"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N)),
-            &QAction::triggered, this, [this] { m_model.requestNewPile(); });
+    connect(add(file, QStringLiteral("newList"), tr("New List"), newListKeys()), &QAction::triggered, this,
+            [this] { m_model.requestNewPile(); });
     file->addSeparator();
     QAction* quit = add(file, QStringLiteral("quit"), tr("Quit vorn todo (eventually)"), QKeySequence::Quit);
     quit->setMenuRole(QAction::QuitRole);
@@ -63,10 +67,11 @@ void AppCommands::buildEdit(QMenuBar* bar)
 {
     QMenu* edit = bar->addMenu(tr("&Edit"));
     const auto focus = [] { return QApplication::focusWidget(); };
-    connect(add(edit, QStringLiteral("undo"), tr("Undo"), QKeySequence::Undo), &QAction::triggered, this, [this, focus] {
-        if (!sendToTextField(focus(), TextCommand::undo))
-            m_model.store().undoManager().undo();
-    });
+    connect(add(edit, QStringLiteral("undo"), tr("Undo"), undoKeys()), &QAction::triggered, this,
+            [this, focus] {
+                if (!sendToTextField(focus(), TextCommand::undo))
+                    m_model.store().undoManager().undo();
+            });
     connect(add(edit, QStringLiteral("redo"), tr("Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)),
             &QAction::triggered, this, [this, focus] {
                 if (!sendToTextField(focus(), TextCommand::redo))
@@ -90,8 +95,8 @@ void AppCommands::buildEdit(QMenuBar* bar)
                     m_model.paste();
             });
     // Outside a text field there is nothing to select all of: the rows are chosen one by one.
-    connect(add(edit, QStringLiteral("selectAll"), tr("Select All"), QKeySequence::SelectAll), &QAction::triggered,
-            this, [focus] { sendToTextField(focus(), TextCommand::selectAll); });
+    connect(add(edit, QStringLiteral("selectAll"), tr("Select All"), QKeySequence::SelectAll),
+            &QAction::triggered, this, [focus] { sendToTextField(focus(), TextCommand::selectAll); });
     edit->addSeparator();
     connect(add(edit, QStringLiteral("sendToPlanner"), tr("Send to Vorn Planner"),
                 QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P)),
@@ -113,7 +118,8 @@ void AppCommands::buildView(QMenuBar* bar)
     };
     int key = Qt::Key_1;
     for (const auto& f : fixed) {
-        QAction* a = add(m_view, QString::fromLatin1(f.name), tr(f.title), QKeySequence(Qt::CTRL | Qt::Key(key++)));
+        QAction* a =
+            add(m_view, QString::fromLatin1(f.name), tr(f.title), QKeySequence(Qt::CTRL | Qt::Key(key++)));
         connect(a, &QAction::triggered, this, [this, tab = f.tab] { m_model.setTab(tab); });
     }
     m_pileAnchor = m_view->addSeparator();

@@ -1,5 +1,5 @@
-#include "app/AppCommands.h"
 #include "app/MainWindow.h"
+#include "app/AppCommands.h"
 
 #include "model/AppModel.h"
 #include "support/ModelHarness.h"
@@ -8,7 +8,9 @@
 #include "ui/list/ThingListModel.h"
 #include "ui/list/ThingListView.h"
 #include "ui/main/MainView.h"
+#include "ui/main/StripButtons.h"
 #include "ui/main/TabStrip.h"
+#include "ui/main/ToolbarButtons.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -40,10 +42,7 @@ struct MainWindowTest : ::testing::Test {
         QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window.get();
         QTest::keyClick(target, key, mods);
     }
-    void settle()
-    {
-        test::waitForStoreChange(*model);
-    }
+    void settle() { test::waitForStoreChange(*model); }
 
     test::ModelHarness h;
     std::unique_ptr<AppModel> model;
@@ -155,6 +154,34 @@ TEST_F(MainWindowTest, selectAllOutsideATextFieldDoesNothingAndSendNeedsASelecti
     EXPECT_TRUE(action("sendToPlanner")->isEnabled());
     model->select(std::nullopt);
     EXPECT_FALSE(action("sendToPlanner")->isEnabled());
+}
+
+TEST_F(MainWindowTest, textsNameTheKeysTheMenusUse)
+{
+    // given a pile with a thing, and a delete prompt that is only read
+    TabStrip* strip = window->mainView()->tabStrip();
+    QString deleteMessage;
+    strip->setDeleteConfirmer([&](const PileDeletePrompt& prompt, QWidget*) {
+        deleteMessage = prompt.message;
+        return PileDeleteChoice::cancel;
+    });
+    strip->confirmDelete(model->piles().front()->id());
+
+    // then every text that names a key writes it exactly as the menu item beside it does
+    const auto menuKeys = [this](const char* name) {
+        return action(name)->shortcut().toString(QKeySequence::NativeText);
+    };
+    const struct {
+        QString text;
+        QString expected;
+    } cases[] = {
+        {window->mainView()->newThingButton()->toolTip(), "New thing " + menuKeys("newThing")},
+        {strip->newListButton()->toolTip(), "New list " + menuKeys("newList")},
+        {deleteMessage, "It has 3 things in it. " + menuKeys("undo") + " undoes this."},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.text, c.expected) << c.text.toStdString();
+    EXPECT_EQ(menuKeys("undo"), QStringLiteral("Ctrl+Z"));
 }
 
 TEST_F(MainWindowTest, newThingAndNewListCommandsOpenTheirFields)

@@ -3,6 +3,7 @@
 #include "model/AppModel.h"
 #include "pixel/Theme.h"
 #include "store/Store.h"
+#include "ui/main/CommandKeys.h"
 #include "ui/main/PileNameField.h"
 #include "ui/main/StripButtons.h"
 
@@ -166,9 +167,8 @@ void TabStrip::refresh()
     }
     const bool atLimit = m_model.piles().size() > 3;
     m_newList->setAtLimit(atLimit);
-    m_newList->setToolTip(atLimit ? QStringLiteral("That's ") + QString::number(kPileLimit) +
-                                        QStringLiteral(" lists. Bold.")
-                                  : newListHelp);
+    m_newList->setToolTip(atLimit ? QStringLiteral("That's %1 lists. Bold.").arg(kPileLimit)
+                                  : QStringLiteral("New list %1").arg(keyName(newListKeys())));
     refreshSelection();
 }
 

@@ -27,8 +27,6 @@ class TabStrip : public QWidget
     Q_OBJECT
 
 public:
-    static inline const QString newListHelp = QStringLiteral("New list \u2318\u21E7N");
-
     explicit TabStrip(AppModel& model, QWidget* parent = nullptr);
 
     // Tests answer the delete confirmation through this instead of a modal dialog.

@@ -35,10 +35,7 @@ struct MainViewTest : ::testing::Test {
         return *view;
     }
     ListScreen* listScreen() const { return qobject_cast<ListScreen*>(view->screen()); }
-    void settle()
-    {
-        test::waitForStoreChange(*model);
-    }
+    void settle() { test::waitForStoreChange(*model); }
 
     test::ModelHarness h;
     std::unique_ptr<AppModel> model;
@@ -79,7 +76,7 @@ TEST_F(MainViewTest, newThingButtonOpensTheAddRowAndIsOffOnRandomAndDoneIsh)
 {
     show();
     EXPECT_TRUE(view->newThingButton()->isEnabled());
-    EXPECT_EQ(view->newThingButton()->toolTip(), QStringLiteral("New thing \u2318N"));
+    EXPECT_EQ(view->newThingButton()->toolTip(), QStringLiteral("New thing Ctrl+N"));
     QTest::mouseClick(view->newThingButton(), Qt::LeftButton);
     ThingListView* list = view->thingList()->view();
     ASSERT_TRUE(list->isAdding());
@@ -138,7 +135,8 @@ TEST_F(MainViewTest, focusButtonWaitsForTheShellAndCallsIt)
 {
     show();
     EXPECT_FALSE(view->focusButton()->isEnabled());
-    EXPECT_EQ(view->focusButton()->toolTip(), QStringLiteral("Focus mode \u2318\u21E7F. Same list, less window."));
+    // No shortcut is named while there is no focus mode for it to open.
+    EXPECT_EQ(view->focusButton()->toolTip(), QStringLiteral("Focus mode. Same list, less window."));
     int entered = 0;
     view->setEnterFocusMode([&] { ++entered; });
     EXPECT_TRUE(view->focusButton()->isEnabled());

@@ -155,7 +155,7 @@ TEST_F(TabStripTest, clickingTabsSwitchesTheModelTabAndHighlight)
 TEST_F(TabStripTest, newListButtonNamesAPileUntilTheLimit)
 {
     NewListButton* button = strip->newListButton();
-    EXPECT_EQ(button->toolTip(), QString::fromUtf8("New list \u2318\u21E7N"));
+    EXPECT_EQ(button->toolTip(), QStringLiteral("New list Ctrl+Shift+N"));
     EXPECT_EQ(button->accessibleName(), QStringLiteral("New list"));
     EXPECT_EQ(button->glyphColor(), Color::vornMuted());
 
@@ -262,7 +262,7 @@ TEST_F(TabStripTest, deleteConfirmationTextsAndChoices)
     deleteViaMenu(solo->id());
     ASSERT_EQ(prompts.size(), 1u);
     EXPECT_EQ(prompts[0].title, QString::fromUtf8("Delete \u201CSolo\u201D?"));
-    EXPECT_EQ(prompts[0].message, QString::fromUtf8("It has 1 thing in it. \u2318Z undoes this."));
+    EXPECT_EQ(prompts[0].message, QStringLiteral("It has 1 thing in it. Ctrl+Z undoes this."));
     ASSERT_TRUE(model->pile(solo->id()));
     EXPECT_TRUE(pileTab("Solo"));
 
