@@ -19,10 +19,12 @@ AppCommands::AppCommands(AppModel& model, QMenuBar* menuBar, QObject* parent)
     buildView(menuBar);
     connect(&m_model, &AppModel::changed, this, [this](AppModel::Field field) {
         if (field == AppModel::Field::piles)
-            rebuildPileActions();
+            refreshPileActions();
         else if (field == AppModel::Field::selection)
             refreshEnabled();
     });
+    // A rename changes no pile order, only a record: the store's change carries it, and an undo's too.
+    connect(&m_model.store(), &Store::changed, this, &AppCommands::refreshPileActions);
     connect(&m_model.store().undoManager(), &UndoManager::stateChanged, this, &AppCommands::refreshEnabled);
     refreshEnabled();
 }
@@ -123,16 +125,26 @@ void AppCommands::buildView(QMenuBar* bar)
         connect(a, &QAction::triggered, this, [this, tab = f.tab] { m_model.setTab(tab); });
     }
     m_pileAnchor = m_view->addSeparator();
-    rebuildPileActions();
+    refreshPileActions();
 }
 
-void AppCommands::rebuildPileActions()
+void AppCommands::refreshPileActions()
 {
+    const auto& piles = m_model.piles();
+    const size_t shown = std::min(piles.size(), size_t(pileShortcuts));
+    std::vector<RecordId> ids;
+    for (size_t i = 0; i < shown; ++i)
+        ids.push_back(piles[i]->id());
+    if (ids == m_pileActionIds) {
+        for (size_t i = 0; i < shown; ++i)
+            m_pileActions[i]->setText(piles[i]->name());
+        return;
+    }
     for (QAction* a : m_pileActions)
         delete a;
     m_pileActions.clear();
-    const auto& piles = m_model.piles();
-    for (size_t i = 0; i < piles.size() && i < size_t(pileShortcuts); ++i) {
+    m_pileActionIds = ids;
+    for (size_t i = 0; i < shown; ++i) {
         auto* a = new QAction(piles[i]->name(), m_view);
         a->setObjectName(QStringLiteral("tabPile%1").arg(i + 1));
         a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_5 + int(i))));

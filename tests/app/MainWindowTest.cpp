@@ -8,6 +8,7 @@
 #include "ui/list/ThingListModel.h"
 #include "ui/list/ThingListView.h"
 #include "ui/main/MainView.h"
+#include "ui/main/PileNameField.h"
 #include "ui/main/StripButtons.h"
 #include "ui/main/TabStrip.h"
 #include "ui/main/ToolbarButtons.h"
@@ -154,6 +155,61 @@ TEST_F(MainWindowTest, selectAllOutsideATextFieldDoesNothingAndSendNeedsASelecti
     EXPECT_TRUE(action("sendToPlanner")->isEnabled());
     model->select(std::nullopt);
     EXPECT_FALSE(action("sendToPlanner")->isEnabled());
+}
+
+TEST_F(MainWindowTest, sendToPlannerFollowsTheSelectionAcrossTabSwitches)
+{
+    // Each switch leaves the new list with nothing selected, however it was made.
+    const std::function<void()> switches[] = {
+        [this] { press(Qt::Key_2, Qt::ControlModifier); },
+        [this] {
+            QTest::mouseClick(window->mainView()->tabStrip()->tabFor(Tab::list(TodoList::today)),
+                              Qt::LeftButton);
+        },
+        [this] { press(Qt::Key_5, Qt::ControlModifier); },
+    };
+    for (const auto& switchTab : switches) {
+        list()->setFocus();
+        press(Qt::Key_Down);
+        ASSERT_FALSE(model->selection().isEmpty());
+        EXPECT_TRUE(action("sendToPlanner")->isEnabled());
+        switchTab();
+        ASSERT_TRUE(model->selectedIDs(std::nullopt, true).isEmpty());
+        EXPECT_FALSE(action("sendToPlanner")->isEnabled()) << "after switch " << (&switchTab - switches);
+    }
+}
+
+TEST_F(MainWindowTest, viewMenuFollowsPileRenamesAddsAndDeletes)
+{
+    // The pile items as the menu shows them, title and key.
+    const auto pileItems = [this] {
+        QStringList titles;
+        for (QAction* a : window->commands()->pileActions())
+            titles << a->text() + " " + a->shortcut().toString(QKeySequence::NativeText);
+        return titles.join(QStringLiteral(", ")).toStdString();
+    };
+    ASSERT_EQ(pileItems(), "Groceries Ctrl+5, Trip Ctrl+6");
+
+    // a rename through the tab strip's popover, as the user does it
+    TabStrip* strip = window->mainView()->tabStrip();
+    Pile* groceries = model->piles().front();
+    strip->startRenaming(groceries->id());
+    ASSERT_TRUE(strip->renamingField());
+    strip->renamingField()->field()->selectAll();
+    QTest::keyClicks(strip->renamingField()->field(), QStringLiteral("Food"));
+    QTest::keyClick(strip->renamingField()->field(), Qt::Key_Return);
+    settle();
+    EXPECT_EQ(pileItems(), "Food Ctrl+5, Trip Ctrl+6");
+
+    // undoing it brings the old name back
+    model->store().undoManager().undo();
+    settle();
+    EXPECT_EQ(pileItems(), "Groceries Ctrl+5, Trip Ctrl+6");
+
+    model->createPile(QStringLiteral("Books"));
+    EXPECT_EQ(pileItems(), "Groceries Ctrl+5, Trip Ctrl+6, Books Ctrl+7");
+    model->deletePile(*model->piles().front(), true);
+    EXPECT_EQ(pileItems(), "Trip Ctrl+5, Books Ctrl+6");
 }
 
 TEST_F(MainWindowTest, textsNameTheKeysTheMenusUse)
