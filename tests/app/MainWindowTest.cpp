@@ -101,6 +101,32 @@ TEST_F(MainWindowTest, ctrlNumberSwitchesTabsAndPilesGetCtrlFiveOnwards)
     EXPECT_EQ(piles[3]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_8));
 }
 
+TEST_F(MainWindowTest, ctrlNumberReachesFoldedTabsAndBringsThemIntoView)
+{
+    // given four lists in the narrowest window, where some tabs fold away
+    model->createPile(QStringLiteral("Books I keep meaning to read"));
+    model->createPile(QStringLiteral("Presents for everyone this year"));
+    window->resize(560, 600);
+    settle();
+    TabStrip* strip = window->mainView()->tabStrip();
+    ASSERT_FALSE(strip->foldedTabs().empty());
+
+    const Tab tabs[] = {Tab::list(TodoList::today),         Tab::list(TodoList::later),
+                        Tab::list(TodoList::doneIsh),       Tab::random(),
+                        Tab::pile(model->piles()[0]->id()), Tab::pile(model->piles()[1]->id()),
+                        Tab::pile(model->piles()[2]->id()), Tab::pile(model->piles()[3]->id())};
+    for (int digit = 8; digit >= 1; --digit) {
+        press(Qt::Key(Qt::Key_0 + digit), Qt::ControlModifier);
+        const Tab& expected = tabs[digit - 1];
+        EXPECT_EQ(model->tab(), expected) << "Ctrl+" << digit;
+        // on the strip, whole
+        const TabButton* tab = strip->tabFor(expected);
+        EXPECT_TRUE(tab->isVisible()) << "Ctrl+" << digit;
+        EXPECT_GE(tab->width(), tab->sizeHint().width()) << "Ctrl+" << digit;
+        EXPECT_LE(tab->geometry().right(), strip->width() - 1) << "Ctrl+" << digit;
+    }
+}
+
 TEST_F(MainWindowTest, undoAndRedoTakeBackModelEdits)
 {
     list()->setFocus();

@@ -5,6 +5,7 @@
 #include "support/ModelHarness.h"
 #include "ui/components/ListScreen.h"
 #include "ui/components/RandomScreen.h"
+#include "ui/components/ThemedLabel.h"
 #include "ui/components/ToastView.h"
 #include "ui/list/ThingList.h"
 #include "ui/list/ThingListModel.h"
@@ -13,8 +14,10 @@
 #include "ui/main/TabStrip.h"
 #include "ui/main/ToolbarButtons.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -194,6 +197,98 @@ TEST_F(MainViewTest, noteSheetFollowsEditingNoteBothWays)
     EXPECT_TRUE(view->noteSheetOpen());
     model->setEditingNote(std::nullopt);
     EXPECT_FALSE(view->noteSheetOpen());
+}
+
+TEST_F(MainViewTest, tabStripFitsFourLongListsAtEveryWidth)
+{
+    // given four lists with long names, the last one made (and so selected)
+    show();
+    model->renamePile(*model->piles()[0], QStringLiteral("Groceries for the whole week"));
+    model->renamePile(*model->piles()[1], QStringLiteral("Trip to the coast, with the kids"));
+    model->createPile(QStringLiteral("Books I keep meaning to read"));
+    model->createPile(QStringLiteral("Presents for everyone this year"));
+    settle();
+    TabStrip* strip = view->tabStrip();
+    QStringList everyTab;
+    for (TabButton* t : strip->tabs())
+        everyTab << t->title();
+
+    const struct {
+        int width;
+        bool folds;
+    } cases[] = {{560, true}, {700, true}, {900, true}, {1200, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.width);
+        view->resize(c.width, 600);
+        QCoreApplication::processEvents();
+
+        // then the strip keeps clear of the buttons beside it
+        EXPECT_LT(strip->geometry().right(), view->focusButton()->geometry().left());
+
+        // and what it shows stands left to right, inside it, none over another
+        std::vector<QWidget*> row;
+        QStringList shown;
+        for (TabButton* t : strip->tabs()) {
+            if (t->isVisible()) {
+                row.push_back(t);
+                shown << t->title();
+            }
+        }
+        row.push_back(strip->newListButton());
+        if (strip->overflowButton()->isVisible())
+            row.push_back(strip->overflowButton());
+        for (size_t i = 0; i < row.size(); ++i) {
+            EXPECT_GE(row[i]->x(), i == 0 ? 0 : row[i - 1]->geometry().right() + 1) << i;
+            EXPECT_LE(row[i]->geometry().right(), strip->width() - 1) << i;
+        }
+
+        // and each label is whole or elided, with room for all of it
+        for (TabButton* t : strip->tabs()) {
+            if (!t->isVisible())
+                continue;
+            const QString label = t->shownTitle();
+            if (label != t->title()) {
+                EXPECT_TRUE(label.endsWith(QChar(0x2026))) << label.toStdString();
+                EXPECT_TRUE(t->title().startsWith(label.chopped(1))) << label.toStdString();
+            }
+            const QFontMetrics metrics(uiFont(13, t->isSelected() ? QFont::DemiBold : QFont::Normal));
+            EXPECT_GE(t->width(), 20 + metrics.horizontalAdvance(label)) << label.toStdString();
+        }
+
+        // and every tab is on the strip or in the menu behind its last button, once
+        QStringList folded;
+        if (strip->overflowButton()->isVisible()) {
+            QTest::mouseClick(strip->overflowButton(), Qt::LeftButton);
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            ASSERT_TRUE(menu);
+            for (QAction* a : menu->actions())
+                folded << a->text().section(QLatin1Char('\t'), 0, 0);
+            menu->close();
+        }
+        EXPECT_EQ(!folded.isEmpty(), c.folds);
+        QStringList both = shown + folded;
+        both.sort();
+        QStringList expected = everyTab;
+        expected.sort();
+        EXPECT_EQ(both.join(u'|').toStdString(), expected.join(u'|').toStdString());
+        EXPECT_TRUE(shown.contains(QStringLiteral("Presents for everyone this year"))) << "the selected tab";
+    }
+
+    // when a folded tab is chosen from the menu, it is selected and comes into view
+    view->resize(560, 600);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(strip->overflowButton()->isVisible());
+    QTest::mouseClick(strip->overflowButton(), Qt::LeftButton);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_TRUE(menu);
+    QAction* first = menu->actions().front();
+    const QString title = first->text().section(QLatin1Char('\t'), 0, 0);
+    first->trigger();
+    menu->close();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(strip->tabFor(model->tab()));
+    EXPECT_EQ(strip->tabFor(model->tab())->title(), title);
+    EXPECT_TRUE(strip->tabFor(model->tab())->isVisible());
 }
 
 TEST_F(MainViewTest, narrowWindowKeepsItsMinimumAndTheToolbarGivesWay)
