@@ -2,6 +2,8 @@
 
 #include "app/TextTarget.h"
 #include "model/AppModel.h"
+#include "model/KeyNames.h"
+#include "ui/main/CommandKeys.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -9,22 +11,26 @@
 
 namespace vorn {
 
-AppCommands::AppCommands(AppModel& model, QMenuBar* menuBar, QObject* parent) : QObject(parent), m_model(model)
+AppCommands::AppCommands(AppModel& model, QMenuBar* menuBar, QObject* parent)
+    : QObject(parent), m_model(model)
 {
     buildFile(menuBar);
     buildEdit(menuBar);
     buildView(menuBar);
     connect(&m_model, &AppModel::changed, this, [this](AppModel::Field field) {
         if (field == AppModel::Field::piles)
-            rebuildPileActions();
+            refreshPileActions();
         else if (field == AppModel::Field::selection)
             refreshEnabled();
     });
+    // A rename changes no pile order, only a record: the store's change carries it, and an undo's too.
+    connect(&m_model.store(), &Store::changed, this, &AppCommands::refreshPileActions);
     connect(&m_model.store().undoManager(), &UndoManager::stateChanged, this, &AppCommands::refreshEnabled);
     refreshEnabled();
 }
 
-QAction* AppCommands::add(QMenu* menu, const QString& name, const QString& title, const QKeySequence& shortcut)
+QAction* AppCommands::add(QMenu* menu, const QString& name, const QString& title,
+                          const QKeySequence& shortcut)
 {
     QAction* a = menu->addAction(title);
     a->setObjectName(name);
@@ -49,10 +55,10 @@ QAction* AppCommands::action(const QString& objectName) const
 void AppCommands::buildFile(QMenuBar* bar)
 {
     QMenu* file = bar->addMenu(tr("&File"));
-    connect(add(file, QStringLiteral("newThing"), tr("New Thing"), QKeySequence::New), &QAction::triggered, this,
+    connect(add(file, QStringLiteral("newThing"), tr("New Thing"), newThingKeys()), &QAction::triggered, this,
             [this] { m_model.requestAdd(); });
-    connect(add(file, QStringLiteral("newList"), tr("New List"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N)),
-            &QAction::triggered, this, [this] { m_model.requestNewPile(); });
+    connect(add(file, QStringLiteral("newList"), tr("New List"), newListKeys()), &QAction::triggered, this,
+            [this] { m_model.requestNewPile(); });
     file->addSeparator();
     QAction* quit = add(file, QStringLiteral("quit"), tr("Quit vorn todo (eventually)"), QKeySequence::Quit);
     quit->setMenuRole(QAction::QuitRole);
@@ -63,10 +69,11 @@ void AppCommands::buildEdit(QMenuBar* bar)
 {
     QMenu* edit = bar->addMenu(tr("&Edit"));
     const auto focus = [] { return QApplication::focusWidget(); };
-    connect(add(edit, QStringLiteral("undo"), tr("Undo"), QKeySequence::Undo), &QAction::triggered, this, [this, focus] {
-        if (!sendToTextField(focus(), TextCommand::undo))
-            m_model.store().undoManager().undo();
-    });
+    connect(add(edit, QStringLiteral("undo"), tr("Undo"), undoKeys()), &QAction::triggered, this,
+            [this, focus] {
+                if (!sendToTextField(focus(), TextCommand::undo))
+                    m_model.store().undoManager().undo();
+            });
     connect(add(edit, QStringLiteral("redo"), tr("Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)),
             &QAction::triggered, this, [this, focus] {
                 if (!sendToTextField(focus(), TextCommand::redo))
@@ -90,8 +97,8 @@ void AppCommands::buildEdit(QMenuBar* bar)
                     m_model.paste();
             });
     // Outside a text field there is nothing to select all of: the rows are chosen one by one.
-    connect(add(edit, QStringLiteral("selectAll"), tr("Select All"), QKeySequence::SelectAll), &QAction::triggered,
-            this, [focus] { sendToTextField(focus(), TextCommand::selectAll); });
+    connect(add(edit, QStringLiteral("selectAll"), tr("Select All"), QKeySequence::SelectAll),
+            &QAction::triggered, this, [focus] { sendToTextField(focus(), TextCommand::selectAll); });
     edit->addSeparator();
     connect(add(edit, QStringLiteral("sendToPlanner"), tr("Send to Vorn Planner"),
                 QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P)),
@@ -113,20 +120,31 @@ void AppCommands::buildView(QMenuBar* bar)
     };
     int key = Qt::Key_1;
     for (const auto& f : fixed) {
-        QAction* a = add(m_view, QString::fromLatin1(f.name), tr(f.title), QKeySequence(Qt::CTRL | Qt::Key(key++)));
+        QAction* a =
+            add(m_view, QString::fromLatin1(f.name), tr(f.title), QKeySequence(Qt::CTRL | Qt::Key(key++)));
         connect(a, &QAction::triggered, this, [this, tab = f.tab] { m_model.setTab(tab); });
     }
     m_pileAnchor = m_view->addSeparator();
-    rebuildPileActions();
+    refreshPileActions();
 }
 
-void AppCommands::rebuildPileActions()
+void AppCommands::refreshPileActions()
 {
+    const auto& piles = m_model.piles();
+    const size_t shown = std::min(piles.size(), size_t(pileShortcuts));
+    std::vector<RecordId> ids;
+    for (size_t i = 0; i < shown; ++i)
+        ids.push_back(piles[i]->id());
+    if (ids == m_pileActionIds) {
+        for (size_t i = 0; i < shown; ++i)
+            m_pileActions[i]->setText(piles[i]->name());
+        return;
+    }
     for (QAction* a : m_pileActions)
         delete a;
     m_pileActions.clear();
-    const auto& piles = m_model.piles();
-    for (size_t i = 0; i < piles.size() && i < size_t(pileShortcuts); ++i) {
+    m_pileActionIds = ids;
+    for (size_t i = 0; i < shown; ++i) {
         auto* a = new QAction(piles[i]->name(), m_view);
         a->setObjectName(QStringLiteral("tabPile%1").arg(i + 1));
         a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_5 + int(i))));

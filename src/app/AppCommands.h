@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/RecordId.h"
+
 #include <QObject>
 
 #include <vector>
@@ -14,7 +16,8 @@ class AppModel;
 
 // The menu commands and their shortcuts (Ctrl on Linux, ⌘ on macOS). They act on the model, except the
 // edit commands, which a focused text field takes first.
-class AppCommands : public QObject {
+class AppCommands : public QObject
+{
     Q_OBJECT
 
 public:
@@ -30,7 +33,7 @@ private:
     void buildFile(QMenuBar* bar);
     void buildEdit(QMenuBar* bar);
     void buildView(QMenuBar* bar);
-    void rebuildPileActions();
+    void refreshPileActions();
     void refreshEnabled();
     QAction* add(QMenu* menu, const QString& name, const QString& title, const QKeySequence& shortcut);
 
@@ -39,6 +42,7 @@ private:
     QAction* m_pileAnchor = nullptr; // pile items go before this
     std::vector<QAction*> m_actions;
     std::vector<QAction*> m_pileActions;
+    std::vector<RecordId> m_pileActionIds; // the piles m_pileActions stand for, in order
 };
 
 } // namespace vorn

@@ -92,16 +92,22 @@ void AppModel::setTab(const Tab& tab)
         return;
     m_tab = tab;
     // A different list starts with a clean slate: nothing selected, nothing lingering, no drag.
-    emitIfChanged(!m_lingering.isEmpty(), Field::lingering);
+    // All is cleared before anyone hears of it, so an observer never reads the old list's state.
+    const bool hadLingering = !m_lingering.isEmpty();
+    const bool hadLingeringShared = !m_lingeringShared.isEmpty();
+    const bool hadSelection = !m_selection.isEmpty();
+    const bool hadAnchor = m_selectionAnchor.has_value();
+    const bool hadDragging = !m_dragging.isEmpty();
     m_lingering.clear();
-    emitIfChanged(!m_lingeringShared.isEmpty(), Field::lingeringShared);
     m_lingeringShared.clear();
-    emitIfChanged(!m_selection.isEmpty(), Field::selection);
     m_selection.clear();
-    emitIfChanged(m_selectionAnchor.has_value(), Field::selectionAnchor);
     m_selectionAnchor.reset();
-    emitIfChanged(!m_dragging.isEmpty(), Field::dragging);
     m_dragging.clear();
+    emitIfChanged(hadLingering, Field::lingering);
+    emitIfChanged(hadLingeringShared, Field::lingeringShared);
+    emitIfChanged(hadSelection, Field::selection);
+    emitIfChanged(hadAnchor, Field::selectionAnchor);
+    emitIfChanged(hadDragging, Field::dragging);
     Q_EMIT changed(Field::tab);
 }
 

@@ -1,5 +1,5 @@
-#include "app/AppCommands.h"
 #include "app/MainWindow.h"
+#include "app/AppCommands.h"
 
 #include "model/AppModel.h"
 #include "support/ModelHarness.h"
@@ -8,7 +8,9 @@
 #include "ui/list/ThingListModel.h"
 #include "ui/list/ThingListView.h"
 #include "ui/main/MainView.h"
+#include "ui/main/StripButtons.h"
 #include "ui/main/TabStrip.h"
+#include "ui/main/ToolbarButtons.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -40,10 +42,7 @@ struct MainWindowTest : ::testing::Test {
         QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window.get();
         QTest::keyClick(target, key, mods);
     }
-    void settle()
-    {
-        test::waitForStoreChange(*model);
-    }
+    void settle() { test::waitForStoreChange(*model); }
 
     test::ModelHarness h;
     std::unique_ptr<AppModel> model;
@@ -101,6 +100,29 @@ TEST_F(MainWindowTest, ctrlNumberSwitchesTabsAndPilesGetCtrlFiveOnwards)
     EXPECT_EQ(piles[3]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_8));
 }
 
+TEST_F(MainWindowTest, ctrlNumberReachesFoldedTabsAndBringsThemIntoView)
+{
+    // given four lists in the narrowest window, where tabs fold away
+    model->createPile(QStringLiteral("Books I keep meaning to read"));
+    model->createPile(QStringLiteral("Presents for everyone this year"));
+    window->resize(560, 600);
+    settle();
+    TabStrip* strip = window->mainView()->tabStrip();
+    ASSERT_FALSE(strip->foldedTabs().empty());
+    // then each Ctrl+digit, folded tab or not, selects its tab and shows it whole on the strip
+    const Tab builtIns[] = {Tab::list(TodoList::today), Tab::list(TodoList::later),
+                            Tab::list(TodoList::doneIsh), Tab::random()};
+    for (int digit = 8; digit >= 1; --digit) {
+        press(Qt::Key(Qt::Key_0 + digit), Qt::ControlModifier);
+        const Tab expected = digit <= 4 ? builtIns[digit - 1] : Tab::pile(model->piles()[digit - 5]->id());
+        EXPECT_EQ(model->tab(), expected) << digit;
+        const TabButton* tab = strip->tabFor(expected);
+        EXPECT_TRUE(tab->isVisible()) << digit;
+        EXPECT_GE(tab->width(), tab->sizeHint().width()) << digit;
+        EXPECT_LT(tab->geometry().right(), strip->width()) << digit;
+    }
+}
+
 TEST_F(MainWindowTest, undoAndRedoTakeBackModelEdits)
 {
     list()->setFocus();
@@ -155,6 +177,51 @@ TEST_F(MainWindowTest, selectAllOutsideATextFieldDoesNothingAndSendNeedsASelecti
     EXPECT_TRUE(action("sendToPlanner")->isEnabled());
     model->select(std::nullopt);
     EXPECT_FALSE(action("sendToPlanner")->isEnabled());
+}
+
+TEST_F(MainWindowTest, sendToPlannerGreysOutWhenATabSwitchClearsTheSelection)
+{
+    for (Qt::Key key : {Qt::Key_2, Qt::Key_5, Qt::Key_1}) {
+        list()->setFocus();
+        press(Qt::Key_Down);
+        ASSERT_TRUE(action("sendToPlanner")->isEnabled());
+        press(key, Qt::ControlModifier);
+        ASSERT_TRUE(model->selection().isEmpty());
+        EXPECT_FALSE(action("sendToPlanner")->isEnabled()) << key;
+    }
+}
+
+TEST_F(MainWindowTest, viewMenuFollowsPileRenamesAddsAndDeletes)
+{
+    const auto pileItems = [this] {
+        QStringList items;
+        for (QAction* a : window->commands()->pileActions())
+            items << a->text() + " " + a->shortcut().toString(QKeySequence::NativeText);
+        return items.join(QStringLiteral(", ")).toStdString();
+    };
+    model->renamePile(*model->piles().front(), QStringLiteral("Food"));
+    settle();
+    EXPECT_EQ(pileItems(), "Food Ctrl+5, Trip Ctrl+6");
+    model->createPile(QStringLiteral("Books"));
+    EXPECT_EQ(pileItems(), "Food Ctrl+5, Trip Ctrl+6, Books Ctrl+7");
+    model->deletePile(*model->piles().front(), true);
+    EXPECT_EQ(pileItems(), "Trip Ctrl+5, Books Ctrl+6");
+}
+
+TEST_F(MainWindowTest, textsNameTheKeysTheMenusUse)
+{
+    // Every text that names a key writes it as the menu item for that command does.
+    const auto keys = [this](const char* name) {
+        return action(name)->shortcut().toString(QKeySequence::NativeText);
+    };
+    const std::pair<QString, QString> cases[] = {
+        {window->mainView()->newThingButton()->toolTip(), "New thing " + keys("newThing")},
+        {window->mainView()->tabStrip()->newListButton()->toolTip(), "New list " + keys("newList")},
+        {PileDeletePrompt::forPile(QStringLiteral("Trip"), 2).message,
+         "It has 2 things in it. " + keys("undo") + " undoes this."},
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(text.toStdString(), expected.toStdString());
 }
 
 TEST_F(MainWindowTest, newThingAndNewListCommandsOpenTheirFields)

@@ -1,6 +1,6 @@
 // screenshots [FOLDER]: opens the main window on the demo data in a throw-away home folder and writes
-// Today, Later, Done-ish, a pile, the random screen and an empty Today, in light and dark, as PNG files
-// into FOLDER (docs/screenshots by default).
+// Today, Later, Done-ish, a pile, the random screen, the toolbar with four long-named lists at 900 and
+// 560 px, and an empty Today, in light and dark, as PNG files into FOLDER (docs/screenshots by default).
 
 #include "app/MainWindow.h"
 #include "app/WindowStart.h"
@@ -75,10 +75,12 @@ int main(int argc, char** argv)
         app->window->show();
         settle();
         const QString suffix = appearance == Appearance::dark ? QStringLiteral("-dark") : QStringLiteral("-light");
-        const auto shoot = [&](const QString& name) {
+        // The whole window, or only `part` of it.
+        const auto shoot = [&](const QString& name, QWidget* part = nullptr) {
             settle();
             const QString path = QDir(folder).filePath(name + suffix + QStringLiteral(".png"));
-            if (!app->window->grab().save(path, "PNG")) {
+            const QPixmap picture = part ? part->grab() : app->window->grab();
+            if (!picture.save(path, "PNG")) {
                 std::fprintf(stderr, "screenshots: cannot write %s\n", qPrintable(path));
                 ++failures;
                 return;
@@ -102,6 +104,21 @@ int main(int argc, char** argv)
         }
         model.setTab(Tab::random());
         shoot(QStringLiteral("random"));
+
+        // Four lists with long names, the last one made selected: its name elided, the tabs that still
+        // do not fit folded behind the strip's last button.
+        Pile* books = model.createPile(QStringLiteral("Books I keep meaning to read"));
+        Pile* presents = model.createPile(QStringLiteral("Presents for everyone this year"));
+        auto* toolbar = app->window->findChild<QWidget*>(QStringLiteral("toolbar"));
+        for (int width : {900, 560}) {
+            app->window->resize(width, app->window->height());
+            shoot(QStringLiteral("tabstrip-%1").arg(width), toolbar);
+        }
+        app->window->resize(MainWindow::defaultSize);
+        for (Pile* pile : {presents, books}) {
+            if (pile)
+                model.deletePile(*pile, false);
+        }
 
         model.setTab(Tab::list(TodoList::today));
         QSet<RowID> all;

@@ -79,11 +79,8 @@ QWidget* MainView::makeToolbar()
     row->setContentsMargins(12, 0, 12, 0);
     row->setSpacing(8);
 
+    // The strip takes what the other items leave and folds the tabs that do not fit.
     m_tabs = new TabStrip(m_model, bar);
-    // In a narrow window the strip gives way (the menu's Ctrl+1… still switch tabs) so the window
-    // can go down to its minimum size.
-    m_tabs->layout()->setSizeConstraint(QLayout::SetNoConstraint);
-    m_tabs->setMinimumWidth(1); // an explicit minimum overrides the strip's own
     row->addWidget(m_tabs, 0, Qt::AlignVCenter);
     row->addStretch(1);
 
@@ -157,8 +154,8 @@ void MainView::showScreenForTab()
 bool MainView::eventFilter(QObject* watched, QEvent* event)
 {
     // Escape in the search field clears it, and once empty hands the keys back to the list.
-    if (watched == m_search && event->type() == QEvent::KeyPress
-        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+    if (watched == m_search && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
         if (!m_search->text().isEmpty())
             m_search->clear();
         else if (m_list)

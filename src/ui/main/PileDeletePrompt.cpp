@@ -1,5 +1,7 @@
 #include "ui/main/PileDeletePrompt.h"
 
+#include "model/KeyNames.h"
+
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -14,7 +16,8 @@ PileDeletePrompt PileDeletePrompt::forPile(const QString& name, int thingCount)
     } else {
         const QString phrase = thingCount == 1 ? QStringLiteral("1 thing")
                                                : QString::number(thingCount) + QStringLiteral(" things");
-        prompt.message = QStringLiteral("It has ") + phrase + QStringLiteral(" in it. \u2318Z undoes this.");
+        prompt.message = QStringLiteral("It has ") + phrase + QStringLiteral(" in it. ") +
+                         keyName(undoKeys()) + QStringLiteral(" undoes this.");
     }
     return prompt;
 }

@@ -36,6 +36,22 @@ int countWidth(int count)
 {
     return digitCell(QFontMetrics(countFont())) * static_cast<int>(QString::number(count).size());
 }
+
+const PixelGrid& moreDots()
+{
+    static const PixelGrid grid({
+        QStringLiteral("........."),
+        QStringLiteral("........."),
+        QStringLiteral("........."),
+        QStringLiteral("........."),
+        QStringLiteral(".#..#..#."),
+        QStringLiteral("........."),
+        QStringLiteral("........."),
+        QStringLiteral("........."),
+        QStringLiteral("........."),
+    });
+    return grid;
+}
 } // namespace
 
 TabButton::TabButton(const QString& title, QWidget* parent) : PressButton(parent)
@@ -55,6 +71,28 @@ void TabButton::setTitle(const QString& title)
         return;
     setText(title);
     setAccessibleName(title);
+    titleChanged();
+}
+
+void TabButton::setTitleCap(std::optional<int> cap)
+{
+    if (cap == m_titleCap)
+        return;
+    m_titleCap = cap;
+    titleChanged();
+}
+
+QString TabButton::shownTitle() const
+{
+    if (!m_titleCap)
+        return text();
+    return QFontMetrics(titleFont()).elidedText(text(), Qt::ElideRight, *m_titleCap);
+}
+
+void TabButton::titleChanged()
+{
+    // An elided name is still there in full, one hover away.
+    setToolTip(shownTitle() == text() ? QString() : text());
     updateGeometry();
     update();
 }
@@ -77,8 +115,10 @@ std::optional<int> TabButton::shownCount() const
 
 void TabButton::setSelected(bool selected)
 {
+    // No early return: a click has already toggled the check without asking.
     setChecked(selected);
-    update();
+    // The selected title is semibold, so wider: it may elide differently.
+    titleChanged();
 }
 
 QFont TabButton::titleFont() const
@@ -86,12 +126,23 @@ QFont TabButton::titleFont() const
     return uiFont(13, isChecked() ? QFont::DemiBold : QFont::Normal);
 }
 
+int TabButton::countPart() const
+{
+    const auto n = shownCount();
+    return n ? kSpacing + countWidth(*n) : 0;
+}
+
+int TabButton::widthFor(std::optional<int> cap) const
+{
+    int title = QFontMetrics(titleFont()).horizontalAdvance(text());
+    if (cap)
+        title = std::min(title, *cap);
+    return kPadding * 2 + title + countPart();
+}
+
 QSize TabButton::sizeHint() const
 {
-    int width = kPadding * 2 + QFontMetrics(titleFont()).horizontalAdvance(text());
-    if (auto n = shownCount())
-        width += kSpacing + countWidth(*n);
-    return {width, kHeight};
+    return {kPadding * 2 + QFontMetrics(titleFont()).horizontalAdvance(shownTitle()) + countPart(), kHeight};
 }
 
 void TabButton::paintLabel(QPainter& painter)
@@ -105,8 +156,9 @@ void TabButton::paintLabel(QPainter& painter)
     qreal x = kPadding;
     painter.setFont(titleFont());
     painter.setPen(Color::vornText().resolved(palette()));
-    const int titleWidth = QFontMetrics(titleFont()).horizontalAdvance(text());
-    painter.drawText(QRectF(x, 0, titleWidth + 1, r.height()), Qt::AlignVCenter | Qt::AlignLeft, text());
+    const QString title = shownTitle();
+    const int titleWidth = QFontMetrics(titleFont()).horizontalAdvance(title);
+    painter.drawText(QRectF(x, 0, titleWidth + 1, r.height()), Qt::AlignVCenter | Qt::AlignLeft, title);
     if (auto n = shownCount()) {
         x += titleWidth + kSpacing;
         painter.setFont(countFont());
@@ -152,7 +204,22 @@ const Color& NewListButton::glyphColor() const
 void NewListButton::paintLabel(QPainter& painter)
 {
     PixelView::paint(painter, Pixels::plus(), kGlyphUnit, PixelView::defaultInks(),
-                     glyphColor().resolved(palette()), PixelView::centredOrigin(Pixels::plus(), kGlyphUnit, rect()));
+                     glyphColor().resolved(palette()),
+                     PixelView::centredOrigin(Pixels::plus(), kGlyphUnit, rect()));
+}
+
+OverflowButton::OverflowButton(QWidget* parent) : PressButton(parent)
+{
+    setAccessibleName(QStringLiteral("More tabs"));
+    setToolTip(QStringLiteral("More tabs"));
+    setFixedSize(28, 28);
+}
+
+void OverflowButton::paintLabel(QPainter& painter)
+{
+    PixelView::paint(painter, moreDots(), kGlyphUnit, PixelView::defaultInks(),
+                     Color::vornMuted().resolved(palette()),
+                     PixelView::centredOrigin(moreDots(), kGlyphUnit, rect()));
 }
 
 } // namespace vorn

@@ -8,7 +8,7 @@
 namespace vorn {
 
 // One tab of the strip: a title and, when given and above zero, a muted count, on a capsule that is
-// filled only while the tab is selected.
+// filled only while the tab is selected. A title wider than its cap is elided, never cut.
 class TabButton : public PressButton
 {
     Q_OBJECT
@@ -25,6 +25,13 @@ public:
     bool isSelected() const { return isChecked(); }
     void setSelected(bool selected);
 
+    // The most the title may take, in pixels; nullopt: all of it.
+    void setTitleCap(std::optional<int> cap);
+    // The title as painted: whole, or elided to the cap.
+    QString shownTitle() const;
+    // The width this tab would take with the title capped at `cap`, for laying out the strip.
+    int widthFor(std::optional<int> cap) const;
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
@@ -37,7 +44,10 @@ protected:
 
 private:
     QFont titleFont() const;
+    int countPart() const;
+    void titleChanged();
     std::optional<int> m_count;
+    std::optional<int> m_titleCap;
 };
 
 // The plus that asks for a new pile; faint once the pile limit is reached.
@@ -58,6 +68,20 @@ protected:
 
 private:
     bool m_atLimit = false;
+};
+
+// The three dots at the strip's end that open a menu of the tabs there was no room for.
+class OverflowButton : public PressButton
+{
+    Q_OBJECT
+
+public:
+    explicit OverflowButton(QWidget* parent = nullptr);
+
+    QSize sizeHint() const override { return {28, 28}; }
+
+protected:
+    void paintLabel(QPainter& painter) override;
 };
 
 } // namespace vorn

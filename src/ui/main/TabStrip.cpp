@@ -3,23 +3,34 @@
 #include "model/AppModel.h"
 #include "pixel/Theme.h"
 #include "store/Store.h"
+#include "ui/main/CommandKeys.h"
 #include "ui/main/PileNameField.h"
 #include "ui/main/StripButtons.h"
 
-#include <QHBoxLayout>
 #include <QMenu>
 #include <QPainter>
+
+#include <algorithm>
 
 namespace vorn {
 
 namespace {
 constexpr int kPileLimit = 4;
+constexpr int kPadding = 4;
+constexpr int kSpacing = 2;
+constexpr int kButtonSide = 28; // the new-list and overflow buttons, and the tabs' height
+constexpr int kSeparatorWidth = 13;
+// A list name elided for room keeps at least this much of itself. A name longer than the longest
+// is elided even when there is room, so that one list cannot crowd out the others.
+constexpr int kShortestTitle = 56;
+constexpr int kLongestTitle = 160;
 
 // A 1 × 16 line in the faint colour, with 6 of air on each side.
 class StripSeparator : public QWidget
 {
 public:
-    explicit StripSeparator(QWidget* parent) : QWidget(parent) { setFixedSize(13, 16); }
+    explicit StripSeparator(QWidget* parent) : QWidget(parent) { setFixedSize(kSeparatorWidth, 16); }
+    QSize sizeHint() const override { return {kSeparatorWidth, 16}; }
 
 protected:
     void paintEvent(QPaintEvent*) override
@@ -34,11 +45,6 @@ protected:
 TabStrip::TabStrip(AppModel& model, QWidget* parent) : QWidget(parent), m_model(model)
 {
     setObjectName(QStringLiteral("tabStrip"));
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(4, 0, 4, 0);
-    row->setSpacing(2);
-    row->setAlignment(Qt::AlignVCenter);
-
     const std::pair<Tab, QString> fixed[] = {
         {Tab::list(TodoList::today), QStringLiteral("Today")},
         {Tab::list(TodoList::later), QStringLiteral("Later")},
@@ -46,23 +52,23 @@ TabStrip::TabStrip(AppModel& model, QWidget* parent) : QWidget(parent), m_model(
         {Tab::random(), QStringLiteral("Random")},
     };
     for (const auto& [tab, title] : fixed) {
-        TabButton* button = addTab(tab, title);
-        m_fixed.push_back({tab, button});
-        row->addWidget(button);
+        m_fixed.push_back({tab, addTab(tab, title)});
     }
-    auto* separator = new StripSeparator(this);
-    separator->setObjectName(QStringLiteral("tabSeparator"));
-    row->addWidget(separator);
-
-    m_pileRow = new QHBoxLayout;
-    m_pileRow->setSpacing(2);
-    row->addLayout(m_pileRow);
+    m_separator = new StripSeparator(this);
+    m_separator->setObjectName(QStringLiteral("tabSeparator"));
 
     m_newList = new NewListButton(this);
     m_newList->setObjectName(QStringLiteral("newListButton"));
-    row->addWidget(m_newList);
-    row->addStretch(1);
     connect(m_newList, &QAbstractButton::clicked, this, [this] { m_model.requestNewPile(); });
+
+    m_overflow = new OverflowButton(this);
+    m_overflow->setObjectName(QStringLiteral("tabOverflowButton"));
+    m_overflow->hide();
+    connect(m_overflow, &QAbstractButton::clicked, this, [this] {
+        QMenu* menu = makeOverflowMenu(this);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(m_overflow->mapToGlobal(QPoint(0, m_overflow->height())));
+    });
 
     connect(&m_model, &AppModel::changed, this, [this](AppModel::Field field) {
         switch (field) {
@@ -73,6 +79,8 @@ TabStrip::TabStrip(AppModel& model, QWidget* parent) : QWidget(parent), m_model(
             refreshSelection();
             break;
         case AppModel::Field::piles:
+        // A snoozed thing wakes when the clock passes its time, with no record edited.
+        case AppModel::Field::now:
             refresh();
             break;
         default:
@@ -141,7 +149,6 @@ void TabStrip::rebuildPileTabs()
             menu->setAttribute(Qt::WA_DeleteOnClose);
             menu->popup(button->mapToGlobal(at));
         });
-        m_pileRow->addWidget(button);
         m_pileTabs.push_back({Tab::pile(id), button});
     }
 }
@@ -164,9 +171,8 @@ void TabStrip::refresh()
     }
     const bool atLimit = m_model.piles().size() > 3;
     m_newList->setAtLimit(atLimit);
-    m_newList->setToolTip(atLimit ? QStringLiteral("That's ") + QString::number(kPileLimit) +
-                                        QStringLiteral(" lists. Bold.")
-                                  : newListHelp);
+    m_newList->setToolTip(atLimit ? QStringLiteral("That's %1 lists. Bold.").arg(kPileLimit)
+                                  : QStringLiteral("New list %1").arg(keyName(newListKeys())));
     refreshSelection();
 }
 
@@ -176,6 +182,151 @@ void TabStrip::refreshSelection()
         button->setSelected(false);
     if (TabButton* selected = tabFor(m_model.tab()))
         selected->setSelected(true);
+    // Counts, names and the semibold selected title all change widths, and what is folded.
+    updateGeometry();
+    layoutTabs();
+}
+
+namespace {
+
+// The widths a tab takes: whole, and without its title (what is left when the title is capped).
+struct TabWidths {
+    int whole;
+    int bare;
+    bool elidable;
+    int at(int cap) const { return elidable ? std::min(whole, bare + cap) : whole; }
+};
+
+// Only list names elide; the built-in titles are short and the same everywhere.
+std::vector<TabWidths> measure(const std::vector<TabButton*>& tabs, size_t firstPile)
+{
+    std::vector<TabWidths> widths;
+    for (size_t i = 0; i < tabs.size(); ++i)
+        widths.push_back({tabs[i]->widthFor(std::nullopt), tabs[i]->widthFor(0), i >= firstPile});
+    return widths;
+}
+
+// The strip's width showing the tabs marked in `shown`, with list names capped at `cap`.
+int rowWidth(const std::vector<TabWidths>& tabs, size_t firstPile, const std::vector<bool>& shown, int cap)
+{
+    int width = kPadding * 2 + kButtonSide; // the new-list button stays whatever else goes
+    bool anyBuiltIn = false;
+    bool anyFolded = false;
+    for (size_t i = 0; i < tabs.size(); ++i) {
+        if (!shown[i]) {
+            anyFolded = true;
+            continue;
+        }
+        width += tabs[i].at(cap) + kSpacing;
+        anyBuiltIn = anyBuiltIn || i < firstPile;
+    }
+    if (anyBuiltIn)
+        width += kSeparatorWidth + kSpacing;
+    if (anyFolded)
+        width += kSpacing + kButtonSide;
+    return width;
+}
+
+} // namespace
+
+void TabStrip::layoutTabs()
+{
+    std::vector<Entry> entries = m_fixed;
+    entries.insert(entries.end(), m_pileTabs.begin(), m_pileTabs.end());
+    const std::vector<TabButton*> all = tabs();
+    const size_t firstPile = m_fixed.size();
+    const std::vector<TabWidths> widths = measure(all, firstPile);
+
+    // The last tab folds first; the selected one only when nothing else is left to fold.
+    std::vector<size_t> foldOrder;
+    for (size_t i = all.size(); i-- > 0;) {
+        if (!all[i]->isSelected())
+            foldOrder.push_back(i);
+    }
+    for (size_t i = 0; i < all.size(); ++i) {
+        if (all[i]->isSelected())
+            foldOrder.push_back(i);
+    }
+
+    std::vector<bool> shown(all.size(), true);
+    int cap = kLongestTitle;
+    for (size_t folded = 0;; ++folded) {
+        if (folded > 0)
+            shown[foldOrder[folded - 1]] = false;
+        // Names give way before tabs do: the widest cap that fits, down to the shortest.
+        cap = kLongestTitle;
+        while (cap > kShortestTitle && rowWidth(widths, firstPile, shown, cap) > width())
+            --cap;
+        if (rowWidth(widths, firstPile, shown, cap) <= width() || folded == foldOrder.size())
+            break;
+    }
+
+    // Geometry before visibility: a child shown without a size of its own would size itself.
+    int x = kPadding;
+    const auto place = [&](QWidget* item, bool visible) {
+        if (visible) {
+            const QSize size = item->sizeHint();
+            item->setGeometry(x, (height() - size.height()) / 2, size.width(), size.height());
+            x += size.width() + kSpacing;
+        }
+        item->setVisible(visible);
+    };
+    m_folded.clear();
+    bool anyBuiltIn = false;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (i == firstPile)
+            place(m_separator, anyBuiltIn);
+        if (i >= firstPile)
+            entries[i].button->setTitleCap(cap);
+        place(entries[i].button, shown[i]);
+        anyBuiltIn = anyBuiltIn || (shown[i] && i < firstPile);
+        if (!shown[i])
+            m_folded.push_back(entries[i].tab);
+    }
+    if (firstPile == entries.size())
+        place(m_separator, anyBuiltIn);
+    place(m_newList, true);
+    place(m_overflow, !m_folded.empty());
+}
+
+QSize TabStrip::sizeHint() const
+{
+    const std::vector<TabButton*> all = tabs();
+    const std::vector<bool> shown(all.size(), true);
+    return {rowWidth(measure(all, m_fixed.size()), m_fixed.size(), shown, kLongestTitle), kButtonSide};
+}
+
+QSize TabStrip::minimumSizeHint() const
+{
+    // Everything folded: the overflow button and the new-list button.
+    return {kPadding * 2 + kButtonSide * 2 + kSpacing, kButtonSide};
+}
+
+void TabStrip::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    layoutTabs();
+}
+
+std::vector<Tab> TabStrip::foldedTabs() const
+{
+    return m_folded;
+}
+
+QMenu* TabStrip::makeOverflowMenu(QWidget* parent)
+{
+    auto* menu = new QMenu(parent);
+    menu->setObjectName(QStringLiteral("tabOverflowMenu"));
+    for (const Tab& tab : m_folded) {
+        const TabButton* button = tabFor(tab);
+        // A menu reads & as a mnemonic; the count goes where a menu puts a shortcut.
+        QString text = button->title().replace(QLatin1Char('&'), QStringLiteral("&&"));
+        if (const auto n = button->shownCount())
+            text += QLatin1Char('\t') + QString::number(*n);
+        QAction* action = menu->addAction(text);
+        connect(action, &QAction::triggered, this, [this, tab] { m_model.setTab(tab); });
+    }
+    return menu;
 }
 
 PileNameField* TabStrip::openPopover(const QString& title, const QString& initial, QWidget* anchor)

@@ -10,25 +10,25 @@
 #include <optional>
 #include <vector>
 
-class QHBoxLayout;
 class QMenu;
 
 namespace vorn {
 
 class AppModel;
 class NewListButton;
+class OverflowButton;
 class PileNameField;
 class TabButton;
 
 // The row of tabs: Today, Later, Done-ish, Random, a separator, one tab per pile and the new-list
 // button. It reads the model and calls its operations; it holds only which popover or prompt is open.
+// When the row is short of room it first elides long list names, then folds tabs, last first, into
+// a menu behind a button at its end; the selected tab is folded only when nothing else is left.
 class TabStrip : public QWidget
 {
     Q_OBJECT
 
 public:
-    static inline const QString newListHelp = QStringLiteral("New list \u2318\u21E7N");
-
     explicit TabStrip(AppModel& model, QWidget* parent = nullptr);
 
     // Tests answer the delete confirmation through this instead of a modal dialog.
@@ -38,6 +38,11 @@ public:
     std::vector<TabButton*> tabs() const;
     TabButton* tabFor(const Tab& tab) const;
     NewListButton* newListButton() const { return m_newList; }
+    OverflowButton* overflowButton() const { return m_overflow; }
+    // The tabs there was no room for, in strip order.
+    std::vector<Tab> foldedTabs() const;
+    // The menu of the folded tabs; the caller owns and shows it.
+    QMenu* makeOverflowMenu(QWidget* parent);
 
     bool isNaming() const { return m_naming != nullptr; }
     std::optional<RecordId> renaming() const { return m_renamingId; }
@@ -50,6 +55,12 @@ public:
     // Asks the confirmer and carries out its answer.
     void confirmDelete(RecordId pile);
 
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     struct Entry {
         Tab tab;
@@ -60,15 +71,18 @@ private:
     void rebuildPileTabs();
     void refresh();
     void refreshSelection();
+    void layoutTabs();
     void openNaming();
     PileNameField* openPopover(const QString& title, const QString& initial, QWidget* anchor);
 
     AppModel& m_model;
-    QHBoxLayout* m_pileRow;
+    QWidget* m_separator;
     NewListButton* m_newList;
+    OverflowButton* m_overflow;
     std::vector<Entry> m_fixed;
     std::vector<Entry> m_pileTabs;
     std::vector<RecordId> m_shownPiles;
+    std::vector<Tab> m_folded;
     QPointer<PileNameField> m_naming;
     QPointer<PileNameField> m_renaming;
     std::optional<RecordId> m_renamingId;

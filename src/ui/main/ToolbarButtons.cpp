@@ -4,6 +4,7 @@
 #include "pixel/Pixels.h"
 #include "pixel/Theme.h"
 #include "pixel/VornFont.h"
+#include "ui/main/CommandKeys.h"
 
 #include <QPainter>
 
@@ -21,7 +22,8 @@ FocusButton::FocusButton(QWidget* parent) : PressButton(parent)
 {
     setObjectName(QStringLiteral("focusButton"));
     setAccessibleName(QStringLiteral("Focus mode"));
-    setToolTip(QStringLiteral("Focus mode \u2318\u21E7F. Same list, less window."));
+    // No key named: there is no focus-mode command yet for one to run.
+    setToolTip(QStringLiteral("Focus mode. Same list, less window."));
     setFocusPolicy(Qt::NoFocus);
 }
 
@@ -48,7 +50,7 @@ NewThingButton::NewThingButton(QWidget* parent) : PressButton(parent)
 {
     setObjectName(QStringLiteral("newThingButton"));
     setAccessibleName(QStringLiteral("New thing"));
-    setToolTip(QStringLiteral("New thing \u2318N"));
+    setToolTip(QStringLiteral("New thing ") + keyName(newThingKeys()));
     setFocusPolicy(Qt::NoFocus);
 }
 

@@ -5,6 +5,7 @@
 #include "support/ModelHarness.h"
 #include "ui/components/ListScreen.h"
 #include "ui/components/RandomScreen.h"
+#include "ui/components/ThemedLabel.h"
 #include "ui/components/ToastView.h"
 #include "ui/list/ThingList.h"
 #include "ui/list/ThingListModel.h"
@@ -13,8 +14,10 @@
 #include "ui/main/TabStrip.h"
 #include "ui/main/ToolbarButtons.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -35,10 +38,7 @@ struct MainViewTest : ::testing::Test {
         return *view;
     }
     ListScreen* listScreen() const { return qobject_cast<ListScreen*>(view->screen()); }
-    void settle()
-    {
-        test::waitForStoreChange(*model);
-    }
+    void settle() { test::waitForStoreChange(*model); }
 
     test::ModelHarness h;
     std::unique_ptr<AppModel> model;
@@ -79,7 +79,7 @@ TEST_F(MainViewTest, newThingButtonOpensTheAddRowAndIsOffOnRandomAndDoneIsh)
 {
     show();
     EXPECT_TRUE(view->newThingButton()->isEnabled());
-    EXPECT_EQ(view->newThingButton()->toolTip(), QStringLiteral("New thing \u2318N"));
+    EXPECT_EQ(view->newThingButton()->toolTip(), QStringLiteral("New thing Ctrl+N"));
     QTest::mouseClick(view->newThingButton(), Qt::LeftButton);
     ThingListView* list = view->thingList()->view();
     ASSERT_TRUE(list->isAdding());
@@ -138,7 +138,8 @@ TEST_F(MainViewTest, focusButtonWaitsForTheShellAndCallsIt)
 {
     show();
     EXPECT_FALSE(view->focusButton()->isEnabled());
-    EXPECT_EQ(view->focusButton()->toolTip(), QStringLiteral("Focus mode \u2318\u21E7F. Same list, less window."));
+    // No shortcut is named while there is no focus mode for it to open.
+    EXPECT_EQ(view->focusButton()->toolTip(), QStringLiteral("Focus mode. Same list, less window."));
     int entered = 0;
     view->setEnterFocusMode([&] { ++entered; });
     EXPECT_TRUE(view->focusButton()->isEnabled());
@@ -196,6 +197,80 @@ TEST_F(MainViewTest, noteSheetFollowsEditingNoteBothWays)
     EXPECT_TRUE(view->noteSheetOpen());
     model->setEditingNote(std::nullopt);
     EXPECT_FALSE(view->noteSheetOpen());
+}
+
+TEST_F(MainViewTest, tabStripFitsFourLongListsAtEveryWidth)
+{
+    // given four lists with long names, the last one made (and so selected)
+    show();
+    model->renamePile(*model->piles()[0], QStringLiteral("Groceries for the whole week"));
+    model->renamePile(*model->piles()[1], QStringLiteral("Trip to the coast, with the kids"));
+    model->createPile(QStringLiteral("Books I keep meaning to read"));
+    model->createPile(QStringLiteral("Presents for everyone this year"));
+    settle();
+    TabStrip* strip = view->tabStrip();
+    QStringList everyTab;
+    for (TabButton* t : strip->tabs())
+        everyTab << t->title();
+    everyTab.sort();
+    // The menu behind the strip's last button, opened as the user does.
+    const auto openOverflow = [strip] {
+        QTest::mouseClick(strip->overflowButton(), Qt::LeftButton);
+        return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    };
+
+    for (const auto& [width, folds] : {std::pair{1200, false}, {900, true}, {700, true}, {560, true}}) {
+        SCOPED_TRACE(width);
+        view->resize(width, 600);
+        QCoreApplication::processEvents();
+        EXPECT_LT(strip->geometry().right(), view->focusButton()->geometry().left());
+
+        // then each label on the strip is whole or elided, with room for all of it
+        QStringList shown;
+        std::vector<QWidget*> row;
+        for (TabButton* t : strip->tabs()) {
+            if (!t->isVisible())
+                continue;
+            shown << t->title();
+            row.push_back(t);
+            const QString label = t->shownTitle();
+            EXPECT_TRUE(label == t->title() ||
+                        (label.endsWith(QChar(0x2026)) && t->title().startsWith(label.chopped(1))));
+            const QFontMetrics metrics(uiFont(13, t->isSelected() ? QFont::DemiBold : QFont::Normal));
+            EXPECT_GE(t->width(), 20 + metrics.horizontalAdvance(label)) << label.toStdString();
+        }
+        EXPECT_TRUE(shown.contains(QStringLiteral("Presents for everyone this year"))) << "the selected tab";
+        // and everything on it stands left to right inside it, none over another
+        row.push_back(strip->newListButton());
+        ASSERT_EQ(strip->overflowButton()->isVisible(), folds);
+        if (folds)
+            row.push_back(strip->overflowButton());
+        for (size_t i = 1; i < row.size(); ++i)
+            EXPECT_GT(row[i]->x(), row[i - 1]->geometry().right()) << i;
+        EXPECT_GE(row.front()->x(), 0);
+        EXPECT_LT(row.back()->geometry().right(), strip->width());
+
+        // and every other tab is in the menu behind the strip's last button
+        if (folds) {
+            QMenu* menu = openOverflow();
+            ASSERT_TRUE(menu);
+            for (QAction* a : menu->actions())
+                shown << a->text().section(QLatin1Char('\t'), 0, 0);
+            menu->close();
+        }
+        shown.sort();
+        EXPECT_EQ(shown.join(u'|').toStdString(), everyTab.join(u'|').toStdString());
+    }
+
+    // when a folded tab is chosen from the menu, it is selected and comes into view
+    QMenu* menu = openOverflow();
+    ASSERT_TRUE(menu);
+    const QString chosen = menu->actions().front()->text().section(QLatin1Char('\t'), 0, 0);
+    menu->actions().front()->trigger();
+    menu->close();
+    ASSERT_TRUE(strip->tabFor(model->tab()));
+    EXPECT_EQ(strip->tabFor(model->tab())->title(), chosen);
+    EXPECT_TRUE(strip->tabFor(model->tab())->isVisible());
 }
 
 TEST_F(MainViewTest, narrowWindowKeepsItsMinimumAndTheToolbarGivesWay)

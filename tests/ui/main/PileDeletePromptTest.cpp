@@ -13,9 +13,9 @@ TEST(PileDeletePrompt, titleQuotesTheNameAndMessageCountsThings)
     };
     const Case cases[] = {
         {0, "It's empty."},
-        {1, "It has 1 thing in it. \u2318Z undoes this."},
-        {2, "It has 2 things in it. \u2318Z undoes this."},
-        {12, "It has 12 things in it. \u2318Z undoes this."},
+        {1, "It has 1 thing in it. Ctrl+Z undoes this."},
+        {2, "It has 2 things in it. Ctrl+Z undoes this."},
+        {12, "It has 12 things in it. Ctrl+Z undoes this."},
     };
     for (const Case& c : cases) {
         const PileDeletePrompt prompt = PileDeletePrompt::forPile(QStringLiteral("Trip"), c.count);

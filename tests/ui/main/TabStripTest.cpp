@@ -99,6 +99,27 @@ TEST_F(TabStripTest, showsTabsInOrderWithCountsOnlyWhereTheyBelong)
     EXPECT_EQ(pileTab("Trip")->shownCount(), 1);
 }
 
+TEST_F(TabStripTest, countsFollowTheClockWhenASnoozedThingWakes)
+{
+    // given a thing snoozed until ten minutes from now
+    Thing* chargers = h.thingTitled(*model, QStringLiteral("Chargers"));
+    chargers->setPile(nullptr);
+    chargers->setSnoozedUntil(model->now().addSecs(10 * 60));
+    waitForStore();
+    const int today = countOf(Source::today);
+    const int later = countOf(Source::later);
+    EXPECT_EQ(strip->tabFor(Tab::list(TodoList::today))->shownCount(), today);
+
+    // when the clock passes its wake time, with no record edited
+    h.clock->advance(11 * 60);
+    model->tick();
+
+    // then the badges move it from Later to Today at once
+    EXPECT_EQ(countOf(Source::today), today + 1);
+    EXPECT_EQ(strip->tabFor(Tab::list(TodoList::today))->shownCount(), today + 1);
+    EXPECT_EQ(strip->tabFor(Tab::list(TodoList::later))->shownCount(), later - 1);
+}
+
 TEST_F(TabStripTest, clickingTabsSwitchesTheModelTabAndHighlight)
 {
     const auto selected = [this] {
@@ -134,7 +155,7 @@ TEST_F(TabStripTest, clickingTabsSwitchesTheModelTabAndHighlight)
 TEST_F(TabStripTest, newListButtonNamesAPileUntilTheLimit)
 {
     NewListButton* button = strip->newListButton();
-    EXPECT_EQ(button->toolTip(), QString::fromUtf8("New list \u2318\u21E7N"));
+    EXPECT_EQ(button->toolTip(), QStringLiteral("New list Ctrl+Shift+N"));
     EXPECT_EQ(button->accessibleName(), QStringLiteral("New list"));
     EXPECT_EQ(button->glyphColor(), Color::vornMuted());
 
@@ -241,7 +262,7 @@ TEST_F(TabStripTest, deleteConfirmationTextsAndChoices)
     deleteViaMenu(solo->id());
     ASSERT_EQ(prompts.size(), 1u);
     EXPECT_EQ(prompts[0].title, QString::fromUtf8("Delete \u201CSolo\u201D?"));
-    EXPECT_EQ(prompts[0].message, QString::fromUtf8("It has 1 thing in it. \u2318Z undoes this."));
+    EXPECT_EQ(prompts[0].message, QStringLiteral("It has 1 thing in it. Ctrl+Z undoes this."));
     ASSERT_TRUE(model->pile(solo->id()));
     EXPECT_TRUE(pileTab("Solo"));
 
