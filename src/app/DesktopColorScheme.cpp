@@ -57,7 +57,8 @@ void DesktopColorScheme::start()
         return;
     }
     if (!m_bus.isConnected()) {
-        logOnce(u"no session bus, the Qt palette decides light or dark"_s);
+        // The family's broadcast already says so, and a failed start's first line belongs to its cause.
+        qCDebug(lcAppearance) << "no session bus, the Qt palette decides light or dark";
         return;
     }
     // Subscribed before asking, so a switch between the answer and the subscription is not missed. The
