@@ -1,5 +1,7 @@
 #include "app/WindowStart.h"
 
+#include "app/Appearance.h"
+#include "app/DesktopColorScheme.h"
 #include "app/MainWindow.h"
 #include "model/AppModel.h"
 #include "model/Startup.h"
@@ -129,6 +131,10 @@ int runWindowApp(int& argc, char** argv)
     quitOnSignals(qapp);
     // Without it the pixel-font titles fall back to the UI face; nothing to report.
     VornFont::registerFont();
+    // Asked first, so the portal answers while the store opens.
+    DesktopColorScheme colorScheme(QDBusConnection::sessionBus());
+    wearDesktopAppearance(colorScheme);
+    colorScheme.start();
 
     ClipboardPasteboard pasteboard;
     DesktopWorkspace workspace;
@@ -151,6 +157,7 @@ int runWindowApp(int& argc, char** argv)
             QMessageBox::critical(nullptr, QStringLiteral("vorn todo"), message);
         return 1;
     }
+    colorScheme.awaitFirstAnswer(std::chrono::milliseconds(100));
     app->window->show();
     const int rc = QApplication::exec();
 

@@ -9,10 +9,29 @@ namespace vorn {
 
 namespace {
 
+// What light or dark is decided from, in this order.
+struct Evidence {
+    std::optional<Appearance> override;   // a test's
+    std::optional<Appearance> preference; // the desktop's colour scheme
+    // Set once the application wears its own palette: what the desktop's palette stood for until then.
+    std::optional<Appearance> desktopPalette;
+};
+
+Evidence& evidence()
+{
+    static Evidence e;
+    return e;
+}
+
 std::optional<Appearance>& overrideSlot()
 {
-    static std::optional<Appearance> slot;
-    return slot;
+    return evidence().override;
+}
+
+bool wearsTheme(const QPalette& palette, Appearance appearance)
+{
+    return palette.color(QPalette::Window) == Color::vornBackground().resolved(appearance) &&
+           palette.color(QPalette::WindowText) == Color::vornText().resolved(appearance);
 }
 
 QColor withOpacity(QColor c, qreal opacity)
@@ -25,18 +44,24 @@ QColor withOpacity(QColor c, qreal opacity)
 
 Appearance appearanceOf(const QPalette& palette)
 {
-    // Any palette whose window is darker than mid-grey reads as dark; everything else, including a
-    // palette we cannot judge, gets the light colours.
-    return palette.color(QPalette::Active, QPalette::Window).lightness() < 128 ? Appearance::dark
-                                                                               : Appearance::light;
+    // Light text on a darker window reads as dark; everything else, including a palette we cannot
+    // judge, gets the light colours.
+    const int text = palette.color(QPalette::Active, QPalette::WindowText).lightness();
+    const int window = palette.color(QPalette::Active, QPalette::Window).lightness();
+    return text > window ? Appearance::dark : Appearance::light;
 }
 
 Appearance currentAppearance()
 {
-    if (overrideSlot())
-        return *overrideSlot();
+    const Evidence& e = evidence();
+    if (e.override)
+        return *e.override;
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         return Appearance::light;
+    if (e.preference)
+        return *e.preference;
+    if (e.desktopPalette)
+        return *e.desktopPalette;
     return appearanceOf(QGuiApplication::palette());
 }
 
@@ -52,6 +77,9 @@ QPalette themedPalette(Appearance appearance)
     p.setColor(QPalette::PlaceholderText, Color::vornFaint().resolved(appearance));
     p.setColor(QPalette::Highlight, Color::vornSelection().resolved(appearance));
     p.setColor(QPalette::HighlightedText, text);
+    // Greyed-out menu items and fields must look it.
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, Color::vornFaint().resolved(appearance));
     return p;
 }
 
@@ -143,6 +171,20 @@ void AppearanceWatcher::setOverride(std::optional<Appearance> appearance)
         instance()->recheck();
 }
 
+void AppearanceWatcher::setPreference(std::optional<Appearance> preference)
+{
+    evidence().preference = preference;
+    recheck();
+}
+
+void AppearanceWatcher::wearThemedPalette()
+{
+    Evidence& e = evidence();
+    if (!e.desktopPalette)
+        e.desktopPalette = appearanceOf(QGuiApplication::palette());
+    recheck();
+}
+
 bool AppearanceWatcher::eventFilter(QObject* watched, QEvent* event)
 {
     // The desktop's light/dark switch reaches us as a new application palette.
@@ -162,7 +204,18 @@ bool AppearanceWatcher::eventFilter(QObject* watched, QEvent* event)
 
 void AppearanceWatcher::recheck()
 {
+    Evidence& e = evidence();
+    const bool wearing = e.desktopPalette.has_value();
+    if (wearing && m_worn && !wearsTheme(QGuiApplication::palette(), *m_worn)) {
+        // Someone else put a whole palette on the application: it stands for the desktop's now.
+        e.desktopPalette = appearanceOf(QGuiApplication::palette());
+        m_worn.reset();
+    }
     const Appearance now = currentAppearance();
+    if (wearing && m_worn != now) {
+        m_worn = now;
+        QApplication::setPalette(themedPalette(now));
+    }
     if (now == m_current)
         return;
     m_current = now;

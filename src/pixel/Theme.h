@@ -10,19 +10,20 @@ namespace vorn {
 
 enum class Appearance { light, dark };
 
-// The appearance a palette stands for: dark when its window colour is dark. Qt 6.4 has no colour-scheme
-// query, so the palette the desktop hands us is the evidence.
+// The appearance a palette stands for: dark when its text is lighter than its window. Where the desktop
+// states no colour scheme, the palette it hands us is the only evidence.
 Appearance appearanceOf(const QPalette& palette);
 
-// The appearance in force for the whole application: the test override when set, else the application
-// palette's.
+// The appearance in force for the whole application: the test override when set, else the desktop's
+// preference, else the desktop palette's.
 Appearance currentAppearance();
 // A whole palette in the theme's colours, as a desktop in that appearance would hand the app.
 QPalette themedPalette(Appearance appearance);
 
 // A colour that decides between its light and dark value each time it is resolved, so screens follow a
 // switch of appearance without being rebuilt. A fixed colour is one whose two values are equal.
-class Color {
+class Color
+{
 public:
     constexpr Color(QColor light, QColor dark) : m_light(light), m_dark(dark) {}
 
@@ -64,9 +65,11 @@ private:
     QColor m_dark;
 };
 
-// Announces when the application's appearance flips between light and dark: the desktop changed its
-// palette, or a test set the override. Made on first use, owned by the application object.
-class AppearanceWatcher : public QObject {
+// Decides light or dark for the whole application and announces each flip: the desktop stated another
+// preference or handed over another palette, or a test set the override. Made on first use, owned by the
+// application object.
+class AppearanceWatcher : public QObject
+{
     Q_OBJECT
 
 public:
@@ -74,8 +77,15 @@ public:
 
     Appearance current() const { return m_current; }
 
-    // Tests force an appearance; nullopt hands the decision back to the palette.
+    // Tests force an appearance; nullopt hands the decision back.
     static void setOverride(std::optional<Appearance> appearance);
+    // The desktop's preference, from its colour scheme; nullopt when it states none, and then the
+    // desktop's palette decides.
+    void setPreference(std::optional<Appearance> preference);
+    // From now on the application wears the themed palette of the appearance in force, and changes it at
+    // each flip, so that every widget, menu and dialog draws in the theme's colours. The desktop's palette
+    // is hidden from then on; the appearance it stood for is kept.
+    void wearThemedPalette();
 
 Q_SIGNALS:
     void changed(vorn::Appearance appearance);
@@ -88,6 +98,7 @@ private:
     void recheck();
 
     Appearance m_current;
+    std::optional<Appearance> m_worn; // the themed palette the application wears
 };
 
 } // namespace vorn

@@ -65,6 +65,7 @@ TEST(Theme, thePaletteDecidesTheAppearance)
     struct Case {
         QColor window;
         Appearance appearance;
+        QColor text = Qt::gray;
     };
     const Case cases[] = {
         {QColor(0xef, 0xef, 0xef), Appearance::light}, // a stock light desktop
@@ -74,13 +75,17 @@ TEST(Theme, thePaletteDecidesTheAppearance)
         {Color::ink, Appearance::dark},
         {Qt::white, Appearance::light},
         {Qt::black, Appearance::dark},
+        {QColor(0x70, 0x70, 0x70), Appearance::light, Qt::black}, // on mid-grey the text tells
+        {QColor(0x88, 0x88, 0x88), Appearance::dark, Qt::white},
+        {Qt::gray, Appearance::light}, // no telling
     };
     for (const Case& c : cases)
-        EXPECT_EQ(appearanceOf(paletteWithWindow(c.window, Qt::gray)), c.appearance)
-            << c.window.name().toStdString();
+        EXPECT_EQ(appearanceOf(paletteWithWindow(c.window, c.text)), c.appearance)
+            << c.window.name().toStdString() << " " << c.text.name().toStdString();
 }
 
-class ThemeSwitch : public ::testing::Test {
+class ThemeSwitch : public ::testing::Test
+{
 protected:
     void SetUp() override
     {

@@ -2,6 +2,8 @@
 // Today, Later, Done-ish, a pile, the random screen, the toolbar with four long-named lists at 900 and
 // 560 px, and an empty Today, in light and dark, as PNG files into FOLDER (docs/screenshots by default).
 
+#include "app/Appearance.h"
+#include "app/DesktopColorScheme.h"
 #include "app/MainWindow.h"
 #include "app/WindowStart.h"
 #include "model/AppModel.h"
@@ -55,10 +57,14 @@ int main(int argc, char** argv)
         return 1;
     }
     VornFont::registerFont();
+    // The app's own way to light or dark, with the desktop's answer given here instead of over the bus.
+    DesktopColorScheme colorScheme(QDBusConnection(QStringLiteral("no bus")));
+    wearDesktopAppearance(colorScheme);
 
     int failures = 0;
     for (Appearance appearance : {Appearance::light, Appearance::dark}) {
-        QApplication::setPalette(themedPalette(appearance));
+        colorScheme.setScheme(appearance == Appearance::dark ? ColorScheme::preferDark
+                                                             : ColorScheme::preferLight);
         // A fresh home per pass, so the second pass starts from the same demo as the first.
         QTemporaryDir home;
         qputenv("HOME", home.path().toLocal8Bit());
