@@ -129,24 +129,25 @@ int runWindowApp(int& argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("vorn-todo"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("vorn todo"));
     quitOnSignals(qapp);
-    // Without it the pixel-font titles fall back to the UI face; nothing to report.
-    VornFont::registerFont();
-    // Asked first, so the portal answers while the store opens.
-    DesktopColorScheme colorScheme(QDBusConnection::sessionBus());
-    wearDesktopAppearance(colorScheme);
-    colorScheme.start();
 
     ClipboardPasteboard pasteboard;
     DesktopWorkspace workspace;
     Launch launch = Launch::fromProcess();
     launch.pasteboard = &pasteboard;
     launch.workspace = &workspace;
-
+    // Before anything else: a second start has nothing to set up.
     std::unique_ptr<QLockFile> lock;
     if (!lockStore(launch, lock)) {
         QTextStream(stderr) << "vorn todo is already running.\n";
         return 0;
     }
+
+    // Without it the pixel-font titles fall back to the UI face; nothing to report.
+    VornFont::registerFont();
+    // Asked first, so the portal answers while the store opens.
+    DesktopColorScheme colorScheme(QDBusConnection::sessionBus());
+    wearDesktopAppearance(colorScheme);
+    colorScheme.start();
 
     QString error;
     std::unique_ptr<WindowApp> app = openWindowApp(launch, &error);

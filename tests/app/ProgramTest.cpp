@@ -185,7 +185,7 @@ TEST_F(ProgramTest, aSecondStartOnTheSameHomeLeavesTheFirstInCharge)
     first.setProcessEnvironment(x.environment(environment()));
     first.start(QStringLiteral(VORN_TODO_BINARY), {});
     const QString window = x.waitForWindow(QStringLiteral("vorn todo"));
-    ASSERT_FALSE(window.isEmpty()) << "state " << int(first.state()) << ": "
+    ASSERT_FALSE(window.isEmpty()) << (first.waitForFinished(0) ? "it ended: " : "no window: ")
                                    << first.readAllStandardError().toStdString();
     ASSERT_TRUE(x.keys(window, {QStringLiteral("n")}));
     ASSERT_TRUE(x.type(window, QStringLiteral("typed before the second start")));

@@ -1,6 +1,5 @@
 #include "ui/list/ThingListModel.h"
 
-#include "model/KeyNames.h"
 #include "pixel/ZCount.h"
 
 namespace vorn {
@@ -199,8 +198,8 @@ Thing* ThingListModel::thing(int entry) const
 
 QString ThingListModel::chevronHelp(bool expanded)
 {
-    return expanded ? QStringLiteral("Hide steps (") + keyName(QKeySequence(Qt::Key_Left)) + u')'
-                    : QStringLiteral("Show steps (") + keyName(QKeySequence(Qt::Key_Right)) + u')';
+    // The arrows are the keys' own faces on every keyboard; only modifiers are spelled out.
+    return expanded ? QStringLiteral("Hide steps (\u2190)") : QStringLiteral("Show steps (\u2192)");
 }
 
 QString ThingListModel::spokenDetails(const Spoken& row)

@@ -64,7 +64,7 @@ public:
     const SharedThing* sharedThing(int entry) const;
 
     static QString key(const RowID& id);
-    // The help of the steps button, which the arrow keys mirror: "Show steps (Right)".
+    // The help of the steps button, which the arrow keys mirror: "Show steps (→)".
     static QString chevronHelp(bool expanded);
 
 private:

@@ -500,7 +500,7 @@ TEST_F(ThingListViewTest, screenReadersHearDoneStateStepsSnoozesAndTheStepsButto
         {"Water the plant on the left", "Done"},
         {"Book the dentist (for real this time)",
          "Not done, snoozed 3×. delete it? no judgment., Snoozed 3 times"},
-        {"Reply to Kesh about the deck", "Not done, 1 of 3 steps done, Snoozed 2 times, Show steps (Right)"},
+        {"Reply to Kesh about the deck", "Not done, 1 of 3 steps done, Snoozed 2 times, Show steps (\u2192)"},
     };
     for (const auto& [title, description] : cases) {
         const int entry = *view->listModel()->entryOf(RowID::thing(titled(title)->id()));
@@ -513,7 +513,7 @@ TEST_F(ThingListViewTest, screenReadersHearDoneStateStepsSnoozesAndTheStepsButto
     model->setExpanded(*titled("Reply to Kesh about the deck"), true);
     QHelpEvent help(QEvent::ToolTip, pointIn(0) - QPoint(17, 0), QPoint());
     QApplication::sendEvent(view->viewport(), &help);
-    EXPECT_EQ(QToolTip::text(), QStringLiteral("Hide steps (Left)"));
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("Hide steps (\u2190)"));
 }
 
 TEST(ThingListFamilyRows, aFamilyRowRenamesAndTicksThroughTheFamilyAndItsMenuOffersRename)
