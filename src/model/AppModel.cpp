@@ -12,18 +12,12 @@ Q_LOGGING_CATEGORY(lcSync, "com.vorn.todo.sync", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcStartup, "com.vorn.todo.startup", QtInfoMsg)
 
 AppModel::AppModel(Init init, QObject* parent)
-    : QObject(parent),
-      m_store(std::move(init.store)),
-      m_schedule(init.schedule.value_or(Schedule())),
+    : QObject(parent), m_store(std::move(init.store)), m_schedule(init.schedule.value_or(Schedule())),
       m_defaults(std::move(init.defaults)),
       m_clock(init.clock ? init.clock : std::make_shared<SystemClock>()),
-      m_familyStore(std::move(init.familyStore)),
-      m_notifier(std::move(init.notifier)),
-      m_readOnly(init.readOnly),
-      m_intervals(init.intervals),
-      m_pasteboard(init.pasteboard),
-      m_workspace(init.workspace),
-      m_handoffPath(init.handoffPath)
+      m_familyStore(std::move(init.familyStore)), m_notifier(std::move(init.notifier)),
+      m_readOnly(init.readOnly), m_intervals(init.intervals), m_pasteboard(init.pasteboard),
+      m_workspace(init.workspace), m_handoffPath(init.handoffPath)
 {
     Q_ASSERT(m_store && m_defaults);
     const bool demo = init.arguments.contains(kDemoArgument);
@@ -41,7 +35,8 @@ AppModel::AppModel(Init init, QObject* parent)
     const QString fromEnvironment = init.environment.value(kNotesDirVariable);
     m_notesDir = fromEnvironment.isEmpty() ? init.defaultNotesDir : fromEnvironment;
     if (!m_readOnly && !m_notesDir.isEmpty() && !QDir().mkpath(m_notesDir))
-        qCWarning(lcStartup) << "can't create the notes folder" << m_notesDir; // saving a note reports it later
+        qCWarning(lcStartup) << "can't create the notes folder"
+                             << m_notesDir; // saving a note reports it later
 
     {
         // Start-up housekeeping is not something the user can undo.

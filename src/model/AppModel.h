@@ -13,11 +13,11 @@
 
 #include <QHash>
 #include <QObject>
-#include <QTimer>
 #include <QProcessEnvironment>
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -31,13 +31,17 @@ class Pasteboard;
 class PlannerWorkspace;
 
 // One row as displayed: an own thing, or a row another application owns.
-class ListRow {
+class ListRow
+{
 public:
     static ListRow thing(Thing* t) { return ListRow(t); }
-    static ListRow shared(SharedThing s) { return ListRow(std::make_shared<const SharedThing>(std::move(s))); }
+    static ListRow shared(SharedThing s)
+    {
+        return ListRow(std::make_shared<const SharedThing>(std::move(s)));
+    }
 
     RowID id() const;
-    Thing* thing() const;                  // null for a shared row
+    Thing* thing() const;                   // null for a shared row
     const SharedThing* sharedThing() const; // null for an own row
 
 private:
@@ -57,7 +61,8 @@ struct ModelIntervals {
 
 // The one model every screen reads and every command goes through. It owns the object store, the
 // settings store, the family store and its change broadcast for the life of the process.
-class AppModel : public QObject {
+class AppModel : public QObject
+{
     Q_OBJECT
 
 public:
@@ -94,9 +99,9 @@ public:
         std::optional<bool> syncsToFamily;
         QStringList arguments;
         QProcessEnvironment environment;
-        std::shared_ptr<const Clock> clock;             // the system clock when absent
-        std::optional<Schedule> schedule;               // the user's calendar when absent
-        QString defaultNotesDir;                        // where notes live unless VORN_NOTES_DIR says otherwise
+        std::shared_ptr<const Clock> clock; // the system clock when absent
+        std::optional<Schedule> schedule;   // the user's calendar when absent
+        QString defaultNotesDir;            // where notes live unless VORN_NOTES_DIR says otherwise
         ModelIntervals intervals;
         // The general pasteboard and the desktop's planner services, lent by the shell; without them
         // copy, cut, paste and sending to the planner do nothing.
@@ -156,7 +161,8 @@ public:
     Source source(const Thing& thing) const;
     const std::vector<Thing*>& allThings() const { return m_store->thingsBySortKey(); }
     std::vector<Thing*> visibleThings(const Source& source, const std::vector<Thing*>& from) const;
-    std::vector<ListRow> rows(const Source& source, const std::vector<Thing*>& from, bool includeFamily) const;
+    std::vector<ListRow> rows(const Source& source, const std::vector<Thing*>& from,
+                              bool includeFamily) const;
     double orderKey(const ListRow& row) const;
     int count(const Source& source, const std::vector<Thing*>& from) const;
     std::optional<QString> meta(const Thing& thing, const Source& source) const;

@@ -26,8 +26,8 @@ std::optional<QString> cleanTitle(const QString& text)
 QString deletedToast(qsizetype n, bool anyOwn)
 {
     // Family rows alone cannot come back with undo, so that toast doesn't promise it.
-    const QString tail = anyOwn ? QStringLiteral(". ") + undoHint()
-                                : QStringLiteral(". Gone from Vorn Planner too.");
+    const QString tail =
+        anyOwn ? QStringLiteral(". ") + undoHint() : QStringLiteral(". Gone from Vorn Planner too.");
     if (n == 1)
         return QStringLiteral("Deleted") + tail;
     return QStringLiteral("Deleted ") + QString::number(n) + tail;
@@ -294,8 +294,7 @@ void AppModel::deletePile(Pile& pile, bool keepingThings)
     }
     m_store->save(); // a failed save stays pending and is retried by the next one
     refreshPiles();
-    showToast(QStringLiteral("Deleted \u201C") + name +
-              QStringLiteral("\u201D. ") + undoHint());
+    showToast(QStringLiteral("Deleted \u201C") + name + QStringLiteral("\u201D. ") + undoHint());
     // The pile's things changed or went away; the family store has to hear of it.
     scheduleSync();
 }

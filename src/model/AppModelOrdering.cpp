@@ -101,7 +101,8 @@ bool AppModel::drop(int before, const Source& src)
     size_t p = rest.size();
     if (t < count) {
         const RowID target = all[size_t(t)].id();
-        const auto it = std::find_if(rest.begin(), rest.end(), [&](const ListRow& r) { return r.id() == target; });
+        const auto it =
+            std::find_if(rest.begin(), rest.end(), [&](const ListRow& r) { return r.id() == target; });
         if (it != rest.end())
             p = size_t(it - rest.begin());
     }

@@ -16,7 +16,8 @@ Launch Launch::fromProcess()
     l.environment = QProcessEnvironment::systemEnvironment();
     l.clock = std::make_shared<SystemClock>();
     l.appDataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    l.sharedDataDir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Vorn");
+    l.sharedDataDir =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Vorn");
     l.tempDir = QDir::tempPath();
     l.settingsPath = Settings::standardPath();
     return l;
@@ -52,14 +53,16 @@ QString Launch::defaultNotesDir() const
 
 QString Launch::demoFolder() const
 {
-    return QDir(tempDir).filePath(QStringLiteral("vorn-todo-demo-%1").arg(QCoreApplication::applicationPid()));
+    return QDir(tempDir).filePath(
+        QStringLiteral("vorn-todo-demo-%1").arg(QCoreApplication::applicationPid()));
 }
 
 QString Launch::familyStorePath() const
 {
     if (isDemo()) {
         const QString fromEnvironment = environment.value(kFamilyDbVariable);
-        return fromEnvironment.isEmpty() ? QDir(demoFolder()).filePath(QStringLiteral("family.db")) : fromEnvironment;
+        return fromEnvironment.isEmpty() ? QDir(demoFolder()).filePath(QStringLiteral("family.db"))
+                                         : fromEnvironment;
     }
     return QDir(sharedDataDir).filePath(QStringLiteral("family.db"));
 }
@@ -120,14 +123,17 @@ std::unique_ptr<AppModel> makeModel(const Launch& launch, std::unique_ptr<Store>
         const auto clock = launch.clock;
         FamilyStore::Clock now = [clock] { return clock ? clock->now() : QDateTime::currentDateTimeUtc(); };
         if (!launch.readOnly) {
-            init.familyStore = std::make_unique<FamilyStore>(launch.familyStorePath(), FamilyStore::Mode::ReadWrite, now);
+            init.familyStore =
+                std::make_unique<FamilyStore>(launch.familyStorePath(), FamilyStore::Mode::ReadWrite, now);
             if (launch.useSessionBus)
                 init.notifier = std::make_unique<FamilyNotifier>();
         } else if (launch.isDemo() && !launch.environment.contains(kFamilyDbVariable)) {
             // A look at the demo keeps its planner row in memory, away from any file.
-            init.familyStore = std::make_unique<FamilyStore>(QStringLiteral(":memory:"), FamilyStore::Mode::ReadWrite, now);
+            init.familyStore =
+                std::make_unique<FamilyStore>(QStringLiteral(":memory:"), FamilyStore::Mode::ReadWrite, now);
         } else {
-            init.familyStore = std::make_unique<FamilyStore>(launch.familyStorePath(), FamilyStore::Mode::ReadOnly, now);
+            init.familyStore =
+                std::make_unique<FamilyStore>(launch.familyStorePath(), FamilyStore::Mode::ReadOnly, now);
         }
         if (init.familyStore && init.familyStore->openError())
             qCWarning(lcStartup) << "running without the family:" << *init.familyStore->openError();

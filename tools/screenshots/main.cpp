@@ -44,7 +44,8 @@ int main(int argc, char** argv)
     // Pictures only: no display needed, and nothing of the user's is read or written.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "VORN_NOTES_DIR", "VORN_FAMILY_DB"})
+    for (const char* name :
+         {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "VORN_NOTES_DIR", "VORN_FAMILY_DB"})
         qunsetenv(name);
     qputenv("VORN_REDUCE_MOTION", "1"); // the yawn holds still, so every run draws the same picture
 
@@ -80,7 +81,8 @@ int main(int argc, char** argv)
         AppModel& model = *app->model;
         app->window->show();
         settle();
-        const QString suffix = appearance == Appearance::dark ? QStringLiteral("-dark") : QStringLiteral("-light");
+        const QString suffix =
+            appearance == Appearance::dark ? QStringLiteral("-dark") : QStringLiteral("-light");
         // The whole window, or only `part` of it.
         const auto shoot = [&](const QString& name, QWidget* part = nullptr) {
             settle();
