@@ -23,8 +23,8 @@ QString fixture(int things)
     store->setAutosaveDelay(0);
     UndoRegistrationPause pause(store->undoManager());
     for (int i = 0; i < things; ++i) {
-        Thing* t = store->insert(Thing::make(QStringLiteral("Thing number %1 with a title of usual length").arg(i),
-                                             kStart.addSecs(i)));
+        Thing* t = store->insert(Thing::make(
+            QStringLiteral("Thing number %1 with a title of usual length").arg(i), kStart.addSecs(i)));
         if (i % 3 == 0)
             t->setDoneAt(kStart.addSecs(i + 60));
         if (i % 5 == 0)

@@ -74,8 +74,8 @@ public:
     }
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (!m_seen && event->type() == QEvent::Paint && watched->isWidgetType()
-            && static_cast<QWidget*>(watched)->window() == m_window) {
+        if (!m_seen && event->type() == QEvent::Paint && watched->isWidgetType() &&
+            static_cast<QWidget*>(watched)->window() == m_window) {
             m_seen = true;
             // Runs after the paint that is under way and its flush to the window.
             QTimer::singleShot(0, this, [this] { m_then(); });
@@ -246,10 +246,11 @@ double median(std::vector<double> v)
 int parent(int runs)
 {
     std::printf("platform: %s, %d runs per case, medians\n\n",
-                qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ? "default" : qgetenv("QT_QPA_PLATFORM").constData(),
+                qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ? "default"
+                                                               : qgetenv("QT_QPA_PLATFORM").constData(),
                 runs);
-    std::printf("%-8s %6s | %12s %12s %6s | %10s %10s | %10s %10s\n", "case", "rows", "app start", "bare start",
-                "ratio", "app RSS", "bare RSS", "key med", "key max");
+    std::printf("%-8s %6s | %12s %12s %6s | %10s %10s | %10s %10s\n", "case", "rows", "app start",
+                "bare start", "ratio", "app RSS", "bare RSS", "key med", "key max");
     struct Case {
         const char* name;
         int things; // 0: the demo
@@ -264,7 +265,8 @@ int parent(int runs)
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert(QStringLiteral("HOME"), home.path());
             seeder.setProcessEnvironment(env);
-            seeder.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--seed"), QString::number(c.things)});
+            seeder.start(QCoreApplication::applicationFilePath(),
+                         {QStringLiteral("--seed"), QString::number(c.things)});
             if (!seeder.waitForFinished(300000) || seeder.exitCode() != 0) {
                 std::fprintf(stderr, "seeding %d things failed\n", c.things);
                 return 1;
@@ -296,7 +298,8 @@ int parent(int runs)
         std::printf("%-8s %6d | %9.1f ms %9.1f ms %6.2f | %7.1f MB %7.1f MB |", c.name, rows, am, bm, am / bm,
                     median(appRss), median(bareRss));
         if (!keyMed.empty())
-            std::printf(" %7.2f ms %7.2f ms\n", median(keyMed), *std::max_element(keyMax.begin(), keyMax.end()));
+            std::printf(" %7.2f ms %7.2f ms\n", median(keyMed),
+                        *std::max_element(keyMax.begin(), keyMax.end()));
         else
             std::printf(" %10s %10s\n", "-", "-");
     }

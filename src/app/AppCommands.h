@@ -16,8 +16,7 @@ class AppModel;
 
 // The menu commands and their shortcuts (Ctrl on Linux, ⌘ on macOS). They act on the model, except the
 // edit commands, which a focused text field takes first.
-class AppCommands : public QObject
-{
+class AppCommands : public QObject {
     Q_OBJECT
 
 public:

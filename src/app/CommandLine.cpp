@@ -13,7 +13,8 @@ CommandLine CommandLine::parse(const QStringList& arguments)
             c.version = true;
         } else if (a == QLatin1String("--list")) {
             if (i + 1 >= arguments.size() || arguments[i + 1].startsWith(u'-')) {
-                c.error = QStringLiteral("--list needs a list name: today, later, done-ish or a list of yours");
+                c.error =
+                    QStringLiteral("--list needs a list name: today, later, done-ish or a list of yours");
                 return c;
             }
             c.list = arguments[++i];

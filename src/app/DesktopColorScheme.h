@@ -22,8 +22,7 @@ std::optional<ColorScheme> colorSchemeFromEnvironment();
 // The desktop's colour scheme, read from the settings portal (org.freedesktop.appearance color-scheme)
 // on `bus` and followed live. Without a bus or a portal it stays noPreference, so the Qt palette
 // decides; it never holds anything up for long.
-class DesktopColorScheme : public QObject
-{
+class DesktopColorScheme : public QObject {
     Q_OBJECT
 
 public:

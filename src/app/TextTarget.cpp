@@ -8,8 +8,7 @@ namespace vorn {
 
 namespace {
 
-template <typename Field>
-bool send(Field* field, TextCommand command)
+template <typename Field> bool send(Field* field, TextCommand command)
 {
     switch (command) {
     case TextCommand::cut:

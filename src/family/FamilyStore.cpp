@@ -144,8 +144,7 @@ struct FamilyStore::Connection {
 
     // Holds one cached statement for one use, and resets it afterwards: a statement left mid-step would
     // keep a read open and stop the checkpoint from truncating the WAL.
-    class Use
-    {
+    class Use {
     public:
         explicit Use(sqlite3_stmt* s) : m_stmt(s) {}
         ~Use()

@@ -17,7 +17,7 @@ QString AppModel::notePath(const QString& stem) const
 bool AppModel::writeNoteFile(const QString& stem, const QByteArray& rtf)
 {
     if (m_notesDir.isEmpty())
-        return false; // never next to wherever the process happens to run
+        return false;          // never next to wherever the process happens to run
     QDir().mkpath(m_notesDir); // the folder may have gone since start-up
     QSaveFile file(notePath(stem));
     return file.open(QIODevice::WriteOnly) && file.write(rtf) == rtf.size() && file.commit();

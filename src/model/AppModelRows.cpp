@@ -14,7 +14,8 @@ namespace vorn {
 
 namespace {
 
-// Folds case fully (so "ß" meets "ss") and strips accents, so "MILK" finds "Oat milk" and "cafe" finds "Café".
+// Folds case fully (so "ß" meets "ss") and strips accents, so "MILK" finds "Oat milk" and "cafe" finds
+// "Café".
 QString searchForm(const QString& text)
 {
     const QString decomposed = text.normalized(QString::NormalizationForm_KD);
@@ -133,17 +134,20 @@ std::vector<Thing*> AppModel::visibleThings(const Source& src, const std::vector
 {
     std::vector<Thing*> out;
     const Visibility v = visibility(src);
-    appendVisible(src, from, out, [](Thing* t) { return t; }, [](Thing* t) { return t; },
-                  [&](const Thing& t) { return isVisible(t, src, v); });
+    appendVisible(
+        src, from, out, [](Thing* t) { return t; }, [](Thing* t) { return t; },
+        [&](const Thing& t) { return isVisible(t, src, v); });
     return out;
 }
 
-std::vector<ListRow> AppModel::rows(const Source& src, const std::vector<Thing*>& from, bool includeFamily) const
+std::vector<ListRow> AppModel::rows(const Source& src, const std::vector<Thing*>& from,
+                                    bool includeFamily) const
 {
     std::vector<ListRow> out;
     const Visibility v = visibility(src);
-    appendVisible(src, from, out, [](Thing* t) { return ListRow::thing(t); },
-                  [](const ListRow& r) { return r.thing(); }, [&](const Thing& t) { return isVisible(t, src, v); });
+    appendVisible(
+        src, from, out, [](Thing* t) { return ListRow::thing(t); },
+        [](const ListRow& r) { return r.thing(); }, [&](const Thing& t) { return isVisible(t, src, v); });
     if (!includeFamily || src != Source::today)
         return out;
     std::vector<SharedThing> family = todayFromOthers();

@@ -98,7 +98,8 @@ void AppModel::selectAfterRemoving(const QSet<RowID>& removed, const std::option
         std::find_if(order.begin(), order.end(), [&](const RowID& id) { return removed.contains(id); });
     if (firstRemoved == order.end())
         return;
-    const auto next = std::find_if(firstRemoved, order.end(), [&](const RowID& id) { return !removed.contains(id); });
+    const auto next =
+        std::find_if(firstRemoved, order.end(), [&](const RowID& id) { return !removed.contains(id); });
     if (next != order.end()) {
         select(*next);
         return;

@@ -39,7 +39,8 @@ void insertSampleData(Store& store, const Schedule& schedule, const QDateTime& n
     };
     int n = 1;
     for (const Sample& s : samples) {
-        Thing* t = store.insert(Thing::make(QString::fromUtf8(s.title), base.addSecs(n++), s.snoozedUntil, s.pile));
+        Thing* t =
+            store.insert(Thing::make(QString::fromUtf8(s.title), base.addSecs(n++), s.snoozedUntil, s.pile));
         t->setZCount(s.zCount);
         if (s.done)
             t->setDoneAt(now);

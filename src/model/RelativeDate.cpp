@@ -23,8 +23,8 @@ const URelativeDateTimeFormatter* formatterFor(const QLocale& locale)
     auto it = cache.find(name);
     if (it == cache.end()) {
         UErrorCode status = U_ZERO_ERROR;
-        URelativeDateTimeFormatter* f = ureldatefmt_open(name.toLatin1().constData(), nullptr, UDAT_STYLE_LONG,
-                                                         UDISPCTX_CAPITALIZATION_NONE, &status);
+        URelativeDateTimeFormatter* f = ureldatefmt_open(
+            name.toLatin1().constData(), nullptr, UDAT_STYLE_LONG, UDISPCTX_CAPITALIZATION_NONE, &status);
         if (U_FAILURE(status)) {
             if (f)
                 ureldatefmt_close(f);

@@ -28,8 +28,7 @@ inline constexpr char kSettingsApplication[] = "vorn-todo";
 //
 // Reads look in the argument domain (settings given as launch arguments) before the file;
 // writes always go to the file.
-class Settings
-{
+class Settings {
 public:
     explicit Settings(const QString& filePath, QVariantMap argumentDomain = {});
     ~Settings();

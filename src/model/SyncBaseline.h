@@ -15,8 +15,7 @@ namespace vorn {
 // wrote, and the planner's edits it adopted since. A field in which a thing now differs from that was
 // changed here and is not mirrored yet: a refresh leaves that field alone (our next mirror wins it) and
 // still takes the planner's edits of every other field, and of every other thing.
-class SyncBaseline
-{
+class SyncBaseline {
 public:
     enum Field : unsigned {
         Done = 1u << 0,

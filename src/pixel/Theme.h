@@ -22,8 +22,7 @@ QPalette themedPalette(Appearance appearance);
 
 // A colour that decides between its light and dark value each time it is resolved, so screens follow a
 // switch of appearance without being rebuilt. A fixed colour is one whose two values are equal.
-class Color
-{
+class Color {
 public:
     constexpr Color(QColor light, QColor dark) : m_light(light), m_dark(dark) {}
 
@@ -68,8 +67,7 @@ private:
 // Decides light or dark for the whole application and announces each flip: the desktop stated another
 // preference or handed over another palette, or a test set the override. Made on first use, owned by the
 // application object.
-class AppearanceWatcher : public QObject
-{
+class AppearanceWatcher : public QObject {
     Q_OBJECT
 
 public:

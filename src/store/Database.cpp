@@ -121,8 +121,8 @@ std::unique_ptr<Database> Database::open(const QString& path, bool readOnly, QSt
     int tableCount = 0;
     {
         sqlite3_stmt* s = nullptr;
-        if (sqlite3_prepare_v2(db->m_db, "SELECT name FROM sqlite_master WHERE type = 'table'", -1, &s, nullptr) !=
-            SQLITE_OK)
+        if (sqlite3_prepare_v2(db->m_db, "SELECT name FROM sqlite_master WHERE type = 'table'", -1, &s,
+                               nullptr) != SQLITE_OK)
             return fail(db->lastError());
         int rc;
         while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
@@ -142,7 +142,8 @@ std::unique_ptr<Database> Database::open(const QString& path, bool readOnly, QSt
     if (tableCount > 0 && !hasThingTable)
         return fail(QStringLiteral("%1 is a database, but not a vorn todo store").arg(path));
     if (version > kSchemaVersion)
-        return fail(QStringLiteral("the store was written by a newer version of vorn todo (format %1)").arg(version));
+        return fail(
+            QStringLiteral("the store was written by a newer version of vorn todo (format %1)").arg(version));
 
     if (readOnly)
         return db;
@@ -221,8 +222,8 @@ bool Database::load(std::vector<std::shared_ptr<Record>>& out, qint64& nextNumbe
     qint64 maxNumber = 0;
 
     QHash<qint64, std::shared_ptr<Pile>> piles;
-    if (sqlite3_prepare_v2(m_db, "SELECT id, name, created_at, sort_key FROM pile ORDER BY id", -1, &s, nullptr) !=
-        SQLITE_OK)
+    if (sqlite3_prepare_v2(m_db, "SELECT id, name, created_at, sort_key FROM pile ORDER BY id", -1, &s,
+                           nullptr) != SQLITE_OK)
         return failed();
     int rc;
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
@@ -241,10 +242,11 @@ bool Database::load(std::vector<std::shared_ptr<Record>>& out, qint64& nextNumbe
 
     QHash<qint64, std::shared_ptr<Thing>> things;
     things.reserve(1024);
-    if (sqlite3_prepare_v2(m_db,
-                           "SELECT id, title, created_at, done_at, snoozed_until, z_count, sort_key, pile_id, "
-                           "came_from, note, note_id, sync_id FROM thing ORDER BY id",
-                           -1, &s, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(
+            m_db,
+            "SELECT id, title, created_at, done_at, snoozed_until, z_count, sort_key, pile_id, "
+            "came_from, note, note_id, sync_id FROM thing ORDER BY id",
+            -1, &s, nullptr) != SQLITE_OK)
         return failed();
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
         auto t = std::make_shared<Thing>();
@@ -269,8 +271,8 @@ bool Database::load(std::vector<std::shared_ptr<Record>>& out, qint64& nextNumbe
     if (rc != SQLITE_DONE)
         return failed();
 
-    if (sqlite3_prepare_v2(m_db, "SELECT id, title, done_at, sort_key, thing_id FROM step ORDER BY id", -1, &s,
-                           nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(m_db, "SELECT id, title, done_at, sort_key, thing_id FROM step ORDER BY id", -1,
+                           &s, nullptr) != SQLITE_OK)
         return failed();
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
         std::shared_ptr<Thing> owner = things.value(sqlite3_column_int64(s, 4));
@@ -291,7 +293,8 @@ bool Database::load(std::vector<std::shared_ptr<Record>>& out, qint64& nextNumbe
         return failed();
 
     // Numbers are never reused, even those of records deleted before the last save.
-    if (sqlite3_prepare_v2(m_db, "SELECT value FROM meta WHERE key = 'next_id'", -1, &s, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(m_db, "SELECT value FROM meta WHERE key = 'next_id'", -1, &s, nullptr) !=
+        SQLITE_OK)
         return failed();
     qint64 stored = 0;
     if (sqlite3_step(s) == SQLITE_ROW)
@@ -303,11 +306,12 @@ bool Database::load(std::vector<std::shared_ptr<Record>>& out, qint64& nextNumbe
 
 bool Database::writeThing(const Thing& t, QString* error)
 {
-    sqlite3_stmt* s = statement(PutThing,
-                                "INSERT OR REPLACE INTO thing (id, title, created_at, done_at, snoozed_until, "
-                                "z_count, sort_key, pile_id, came_from, note, note_id, sync_id) "
-                                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                                error);
+    sqlite3_stmt* s =
+        statement(PutThing,
+                  "INSERT OR REPLACE INTO thing (id, title, created_at, done_at, snoozed_until, "
+                  "z_count, sort_key, pile_id, came_from, note, note_id, sync_id) "
+                  "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                  error);
     if (!s)
         return false;
     sqlite3_bind_int64(s, 1, t.id().number);
@@ -349,8 +353,8 @@ bool Database::writePile(const Pile& p, QString* error)
 bool Database::writeStep(const Step& st, QString* error)
 {
     sqlite3_stmt* s = statement(
-        PutStep, "INSERT OR REPLACE INTO step (id, title, done_at, sort_key, thing_id) VALUES (?, ?, ?, ?, ?)",
-        error);
+        PutStep,
+        "INSERT OR REPLACE INTO step (id, title, done_at, sort_key, thing_id) VALUES (?, ?, ?, ?, ?)", error);
     if (!s)
         return false;
     sqlite3_bind_int64(s, 1, st.id().number);
@@ -420,7 +424,8 @@ bool Database::save(const std::vector<Record*>& records, qint64 nextNumber, QStr
             break;
     }
     if (ok) {
-        sqlite3_stmt* s = statement(PutNextId, "INSERT OR REPLACE INTO meta (key, value) VALUES ('next_id', ?)", error);
+        sqlite3_stmt* s =
+            statement(PutNextId, "INSERT OR REPLACE INTO meta (key, value) VALUES ('next_id', ?)", error);
         ok = s != nullptr;
         if (ok) {
             sqlite3_bind_int64(s, 1, nextNumber);

@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 
-
 namespace vorn {
 
 // The fixed instants that stand for "no wake time" ordering and "someday".

@@ -28,7 +28,6 @@ inline size_t qHash(const RecordId& id, size_t seed = 0) noexcept
 
 } // namespace vorn
 
-template <>
-struct std::hash<vorn::RecordId> {
+template <> struct std::hash<vorn::RecordId> {
     size_t operator()(const vorn::RecordId& id) const noexcept { return vorn::qHash(id, 0); }
 };

@@ -50,7 +50,8 @@ void Thing::setPile(Pile* pile)
 std::vector<Step*> Thing::orderedSteps() const
 {
     std::vector<Step*> out = m_steps;
-    std::stable_sort(out.begin(), out.end(), [](const Step* a, const Step* b) { return a->sortKey() < b->sortKey(); });
+    std::stable_sort(out.begin(), out.end(),
+                     [](const Step* a, const Step* b) { return a->sortKey() < b->sortKey(); });
     return out;
 }
 
@@ -58,7 +59,8 @@ std::optional<QString> Thing::stepProgress() const
 {
     if (m_steps.empty())
         return std::nullopt;
-    const auto done = std::count_if(m_steps.begin(), m_steps.end(), [](const Step* s) { return s->isDone(); });
+    const auto done =
+        std::count_if(m_steps.begin(), m_steps.end(), [](const Step* s) { return s->isDone(); });
     return QString::number(done) + u'/' + QString::number(m_steps.size());
 }
 

@@ -34,8 +34,7 @@ protected:
     explicit Record(EntityKind kind) : m_kind(kind) {}
 
     // Assigns a field, recording the old value for undo and marking the field for saving.
-    template <class Self, class T>
-    void assign(T Self::*member, const T& value, quint32 field)
+    template <class Self, class T> void assign(T Self::*member, const T& value, quint32 field)
     {
         Self& self = static_cast<Self&>(*this);
         if (self.*member == value)
@@ -98,7 +97,10 @@ public:
 
     void setTitle(const QString& v) { assign(&Thing::m_title, v, ThingTitle); }
     void setDoneAt(const std::optional<QDateTime>& v) { assign(&Thing::m_doneAt, v, ThingDoneAt); }
-    void setSnoozedUntil(const std::optional<QDateTime>& v) { assign(&Thing::m_snoozedUntil, v, ThingSnoozedUntil); }
+    void setSnoozedUntil(const std::optional<QDateTime>& v)
+    {
+        assign(&Thing::m_snoozedUntil, v, ThingSnoozedUntil);
+    }
     void setZCount(int v) { assign(&Thing::m_zCount, v, ThingZCount); }
     void setSortKey(double v);
     void setPile(Pile* pile);

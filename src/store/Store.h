@@ -89,7 +89,8 @@ private:
     QHash<qint64, std::shared_ptr<Thing>> m_things;
     QHash<qint64, std::shared_ptr<Pile>> m_piles;
     QHash<qint64, std::shared_ptr<Step>> m_steps;
-    // Records with unsaved inserts, deletes or field changes; holding them keeps deleted ones alive until saved.
+    // Records with unsaved inserts, deletes or field changes; holding them keeps deleted ones alive until
+    // saved.
     QHash<RecordId, std::shared_ptr<Record>> m_pending;
     mutable std::vector<Thing*> m_sorted;
     mutable bool m_sortedValid = false;

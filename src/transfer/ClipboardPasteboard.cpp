@@ -4,7 +4,6 @@
 #include <QGuiApplication>
 #include <QMimeData>
 
-
 namespace vorn {
 
 ClipboardPasteboard::ClipboardPasteboard(QClipboard* clipboard)

@@ -10,8 +10,7 @@ namespace vorn {
 
 // The desktop's clipboard as a pasteboard: plain text as text, any other type as its own MIME type.
 // Needs a QGuiApplication.
-class ClipboardPasteboard final : public Pasteboard
-{
+class ClipboardPasteboard final : public Pasteboard {
 public:
     // The application's clipboard when none is given.
     explicit ClipboardPasteboard(QClipboard* clipboard = nullptr);

@@ -9,7 +9,6 @@
 #include <QStandardPaths>
 #include <QUuid>
 
-
 #if defined(Q_OS_UNIX)
 #include <unistd.h>
 #endif

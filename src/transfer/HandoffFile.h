@@ -7,8 +7,7 @@ namespace vorn {
 // The named pasteboard of the planner hand-off: one file in the user's runtime folder named
 // kHandoffPasteboardName. Every write replaces the whole file at once, so a reader sees the old
 // contents or the new, never a part; a left-over file from an earlier hand-off is simply replaced.
-class HandoffFile final : public Pasteboard
-{
+class HandoffFile final : public Pasteboard {
 public:
     // Larger files are not read; a hand-off of things and their notes stays far below this.
     static constexpr qint64 kMaxBytes = qint64(64) << 20;

@@ -39,8 +39,7 @@ inline std::optional<QByteArray> findItem(const PasteboardItems& items, const QS
 }
 
 // A pasteboard: data under MIME types, replaced as a whole by clear() and what follows it.
-class Pasteboard
-{
+class Pasteboard {
 public:
     virtual ~Pasteboard() = default;
     // Empties the pasteboard; the next setData() calls fill it anew.
@@ -60,8 +59,7 @@ public:
 };
 
 // A pasteboard in memory, for tests and wherever no platform one is wanted.
-class MemoryPasteboard final : public Pasteboard
-{
+class MemoryPasteboard final : public Pasteboard {
 public:
     void clear() override { m_items.clear(); }
     bool setData(const QString& type, const QByteArray& data) override

@@ -8,8 +8,7 @@
 namespace vorn {
 
 // What the desktop tells us about the planner and does for us: is it there, and open its URL.
-class PlannerWorkspace
-{
+class PlannerWorkspace {
 public:
     virtual ~PlannerWorkspace() = default;
     virtual bool isPlannerInstalled() const = 0;

@@ -35,8 +35,7 @@ const QString kSettings = u"org.freedesktop.portal.Settings"_s;
 // app's thread waits.
 enum class Portal { readOne, readOnly, silent };
 
-class FakePortal : public QDBusVirtualObject
-{
+class FakePortal : public QDBusVirtualObject {
 public:
     explicit FakePortal(Portal kind) : m_kind(kind)
     {

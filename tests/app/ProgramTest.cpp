@@ -22,8 +22,7 @@ struct Result {
 };
 
 // Runs the installed program with a home folder of the test's own.
-class ProgramTest : public ::testing::Test
-{
+class ProgramTest : public ::testing::Test {
 protected:
     QProcessEnvironment environment() const
     {

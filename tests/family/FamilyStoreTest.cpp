@@ -42,8 +42,7 @@ double seconds(const QDateTime& t)
 }
 
 // A second connection to the file, to see what was really stored.
-class RawDb
-{
+class RawDb {
 public:
     explicit RawDb(const QString& path)
     {
@@ -124,8 +123,7 @@ std::map<QString, QByteArray> snapshot(const QString& folder)
     return files;
 }
 
-class FamilyStoreTest : public ::testing::Test
-{
+class FamilyStoreTest : public ::testing::Test {
 protected:
     std::unique_ptr<FamilyStore> open(Mode mode = Mode::ReadWrite)
     {
@@ -333,7 +331,8 @@ TEST_F(FamilyStoreTest, mirrorWithoutWaitingWritesTombstonesOurMissingRowsThenRe
     auto store = open();
     SharedThing theirs = sample(QStringLiteral("planner-row"));
     theirs.sourceApp = QStringLiteral("planner");
-    store->upsertAll(std::vector<SharedThing>{sample(QStringLiteral("kept")), sample(QStringLiteral("gone")), theirs});
+    store->upsertAll(
+        std::vector<SharedThing>{sample(QStringLiteral("kept")), sample(QStringLiteral("gone")), theirs});
 
     QObject context;
     bool done = false;
@@ -353,9 +352,11 @@ TEST_F(FamilyStoreTest, mirrorWithoutWaitingWritesTombstonesOurMissingRowsThenRe
 
     RawDb raw(path);
     EXPECT_EQ(raw.column(QStringLiteral("kept"), "title"), QStringLiteral("Kept, renamed"));
-    EXPECT_EQ(raw.column(QStringLiteral("gone"), "deleted"), 1LL) << "our row without a thing is our tombstone";
+    EXPECT_EQ(raw.column(QStringLiteral("gone"), "deleted"), 1LL)
+        << "our row without a thing is our tombstone";
     EXPECT_FALSE(raw.column(QStringLiteral("gone"), "deleted_by").isValid()) << "deleted by nobody else";
-    EXPECT_EQ(raw.column(QStringLiteral("planner-row"), "deleted"), 0LL) << "another app's rows are left alone";
+    EXPECT_EQ(raw.column(QStringLiteral("planner-row"), "deleted"), 0LL)
+        << "another app's rows are left alone";
     // Everything was written before `done` ran.
     const auto kept = std::find_if(seenWhenDone.begin(), seenWhenDone.end(),
                                    [](const SharedThing& t) { return t.id == QStringLiteral("kept"); });

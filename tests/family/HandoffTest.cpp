@@ -67,8 +67,7 @@ struct PlannerProcessWorkspace final : PlannerWorkspace {
     QStringList opened;
 };
 
-class Handoff : public ::testing::Test
-{
+class Handoff : public ::testing::Test {
 protected:
     void SetUp() override
     {

@@ -43,8 +43,7 @@ struct Tombstone {
     friend bool operator==(const Tombstone&, const Tombstone&) = default;
 };
 
-class PlannerTool : public ::testing::Test
-{
+class PlannerTool : public ::testing::Test {
 protected:
     void SetUp() override
     {

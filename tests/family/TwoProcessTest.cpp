@@ -17,8 +17,7 @@ using vorn::test::ModelHarness;
 
 namespace {
 
-class TwoProcessTest : public ::testing::Test
-{
+class TwoProcessTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -70,8 +69,7 @@ protected:
 };
 
 // Our mirror waits a minute here, so the planner's broadcasts surely arrive while changes wait for it.
-class TwoProcessSlowMirrorTest : public TwoProcessTest
-{
+class TwoProcessSlowMirrorTest : public TwoProcessTest {
 protected:
     TwoProcessSlowMirrorTest() { h.launch.intervals.syncDebounceMSecs = 60000; }
 };

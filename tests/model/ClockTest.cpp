@@ -91,7 +91,8 @@ TEST(Clock, tickMovesNowOnAndWakesASnoozeWithoutAnyRecordChanging)
 {
     ModelHarness h(at(kBerlin, "2026-03-10 09:30:00"));
     auto model = h.start();
-    Thing* nap = seed(*model, QStringLiteral("nap"), h.clock->now().addSecs(-3600), at(kBerlin, "2026-03-10 10:00:00"));
+    Thing* nap = seed(*model, QStringLiteral("nap"), h.clock->now().addSecs(-3600),
+                      at(kBerlin, "2026-03-10 10:00:00"));
     ASSERT_TRUE(model->store().save());
     FieldSpy spy(*model);
 
@@ -99,7 +100,8 @@ TEST(Clock, tickMovesNowOnAndWakesASnoozeWithoutAnyRecordChanging)
     EXPECT_EQ(spy.count(AppModel::Field::now), 0) << "a beat that finds the same time announces nothing";
 
     h.clock->set(at(kBerlin, "2026-03-10 10:00:00"));
-    EXPECT_EQ(model->source(*nap), Source::later) << "lists follow the model's now, which only the clock moves";
+    EXPECT_EQ(model->source(*nap), Source::later)
+        << "lists follow the model's now, which only the clock moves";
     model->tick();
     EXPECT_EQ(model->now(), h.clock->now());
     EXPECT_EQ(spy.count(AppModel::Field::now), 1);
@@ -162,7 +164,8 @@ TEST(Clock, theDayChangesAtTheUsersMidnightAcrossClockChanges)
         {"24 hours into the 25-hour day", kBerlin, "2026-10-25 00:00:20", "2026-10-25 23:59:50", false},
         {"out of the 25-hour day", kBerlin, "2026-10-25 23:59:50", "2026-10-26 00:00:20", true},
         {"into a day that starts at 01:00", kSaoPaulo, "2018-11-03 23:59:50", "2018-11-04 01:00:20", true},
-        {"through the day that starts at 01:00", kSaoPaulo, "2018-11-04 01:00:20", "2018-11-04 23:59:50", false},
+        {"through the day that starts at 01:00", kSaoPaulo, "2018-11-04 01:00:20", "2018-11-04 23:59:50",
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -245,7 +248,8 @@ TEST(Rollover, onlyThingsThatWereInTodayBeforeTheDayBeganRollOver)
     };
     std::vector<Thing*> things;
     for (const Case& c : cases) {
-        Thing* t = seed(*model, QString::fromUtf8(c.title), c.createdAt, c.snoozedUntil, c.inPile ? pile : nullptr);
+        Thing* t =
+            seed(*model, QString::fromUtf8(c.title), c.createdAt, c.snoozedUntil, c.inPile ? pile : nullptr);
         if (c.done) {
             UndoRegistrationPause quiet(model->store().undoManager());
             t->setDoneAt(start.addSecs(-60));
@@ -337,7 +341,8 @@ TEST(Rollover, lastActiveIsANumberOfSecondsAndAnyOtherStoredTypeCountsAsAbsent)
 
 TEST(Purge, keepsDoneThingsForSevenTimes24HoursThenDeletesThemWithTheirSteps)
 {
-    // The week before 30 March 2026 lost an hour in Berlin: seven calendar days are an hour short of 604800 s.
+    // The week before 30 March 2026 lost an hour in Berlin: seven calendar days are an hour short of 604800
+    // s.
     ModelHarness h(at(kBerlin, "2026-03-29 23:59:50"));
     auto model = h.start();
     const QDateTime beat = at(kBerlin, "2026-03-30 00:00:10");
@@ -356,7 +361,8 @@ TEST(Purge, keepsDoneThingsForSevenTimes24HoursThenDeletesThemWithTheirSteps)
     EXPECT_NE(model->store().step(keptStep), nullptr);
     EXPECT_EQ(model->store().thing(gone), nullptr);
     EXPECT_EQ(model->store().step(goneStep), nullptr);
-    EXPECT_EQ(model->store().thing(calendarWeek->id()), calendarWeek) << "a week is 604800 seconds, not 7 days";
+    EXPECT_EQ(model->store().thing(calendarWeek->id()), calendarWeek)
+        << "a week is 604800 seconds, not 7 days";
     EXPECT_EQ(model->store().thing(openAndOld->id()), openAndOld) << "only done things are cleared";
     EXPECT_EQ(model->store().thingCount(), 3);
 }
@@ -366,7 +372,8 @@ TEST(Clock, housekeepingOnTheClockIsNotAnUndoableEdit)
     ModelHarness h(at(kBerlin, "2026-03-10 23:59:00"));
     auto model = h.start();
     Thing* old = seed(*model, QStringLiteral("old"), at(kBerlin, "2026-03-09 12:00:00"));
-    const RecordId stale = seedDone(*model, QStringLiteral("stale"), at(kBerlin, "2026-03-02 12:00:00"))->id();
+    const RecordId stale =
+        seedDone(*model, QStringLiteral("stale"), at(kBerlin, "2026-03-02 12:00:00"))->id();
     UndoManager& undo = model->store().undoManager();
 
     old->setTitle(QStringLiteral("renamed")); // the user's last edit
@@ -424,7 +431,8 @@ TEST(Clock, reopenShowsWhatTheShellCanShowInOrder)
         bool expected;
         QStringList calls;
     };
-    const QString panel = QStringLiteral("panel"), raise = QStringLiteral("raise"), open = QStringLiteral("open");
+    const QString panel = QStringLiteral("panel"), raise = QStringLiteral("raise"),
+                  open = QStringLiteral("open");
     const std::vector<Case> cases{
         {"no hooks at all", false, std::nullopt, false, false, {}},
         {"a main window to raise", false, true, true, true, {raise}},

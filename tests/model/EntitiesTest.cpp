@@ -35,7 +35,8 @@ TEST(Entities, sourcesAndTabsCompareByKindAndPayload)
     EXPECT_EQ(Tab::pile(pileA).source(), Source::pile(pileA));
     EXPECT_FALSE(Tab::random().source());
 
-    QSet<Source> sources{Source::today, Source::list(TodoList::today), Source::pile(pileA), Source::pile(pileA)};
+    QSet<Source> sources{Source::today, Source::list(TodoList::today), Source::pile(pileA),
+                         Source::pile(pileA)};
     EXPECT_EQ(sources.size(), 2);
 }
 
@@ -51,6 +52,8 @@ TEST(Entities, rowIdentifiersNeverConfuseOwnAndSharedRows)
     EXPECT_EQ(set.size(), 2);
 
     EXPECT_NE(NoteTarget::thing(RecordId{EntityKind::Thing, 1}), NoteTarget::shared(QStringLiteral("x")));
-    EXPECT_EQ((StepRequest{RecordId{EntityKind::Thing, 1}, 2}), (StepRequest{RecordId{EntityKind::Thing, 1}, 2}));
-    EXPECT_NE((StepRequest{RecordId{EntityKind::Thing, 1}, 2}), (StepRequest{RecordId{EntityKind::Thing, 1}, 3}));
+    EXPECT_EQ((StepRequest{RecordId{EntityKind::Thing, 1}, 2}),
+              (StepRequest{RecordId{EntityKind::Thing, 1}, 2}));
+    EXPECT_NE((StepRequest{RecordId{EntityKind::Thing, 1}, 2}),
+              (StepRequest{RecordId{EntityKind::Thing, 1}, 3}));
 }

@@ -1,5 +1,5 @@
-#include "model/Constants.h"
 #include "family/NoteFiles.h"
+#include "model/Constants.h"
 #include "support/ModelHarness.h"
 
 #include <QDir>

@@ -178,7 +178,8 @@ TEST_F(OrderingTest, familyRowsKeepTheirPlaceAcrossRestarts)
     model->beginDrag(RowID::shared(QStringLiteral("P")));
     ASSERT_TRUE(model->drop(1, Source::today));
     EXPECT_EQ(order(), QStringLiteral("APBCD"));
-    EXPECT_EQ(Settings(h.launch.settingsPath).mapValue(kOrderOtherAppsKey).value(QStringLiteral("P")), QVariant(1.0));
+    EXPECT_EQ(Settings(h.launch.settingsPath).mapValue(kOrderOtherAppsKey).value(QStringLiteral("P")),
+              QVariant(1.0));
 
     model.reset();
     model = h.start();

@@ -36,7 +36,8 @@ struct RandomHarness {
     Thing* add(const char* title, std::optional<QDateTime> snoozedUntil = std::nullopt, Pile* pile = nullptr)
     {
         const QDateTime created = h.clock->now().addSecs(-3600 + qint64(model->allThings().size()));
-        return model->store().insert(Thing::make(QString::fromUtf8(title), created, std::move(snoozedUntil), pile));
+        return model->store().insert(
+            Thing::make(QString::fromUtf8(title), created, std::move(snoozedUntil), pile));
     }
     Thing* addDone(const char* title)
     {
@@ -53,7 +54,10 @@ struct RandomHarness {
     QDateTime tomorrow() const { return model->schedule().startOfTomorrow(h.clock->now()); }
 
     // The thing the pick names, whatever its state.
-    Thing* picked() const { return model->randomPick() ? model->store().thing(*model->randomPick()) : nullptr; }
+    Thing* picked() const
+    {
+        return model->randomPick() ? model->store().thing(*model->randomPick()) : nullptr;
+    }
 
     Thing* rerolled()
     {

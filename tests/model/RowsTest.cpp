@@ -31,7 +31,8 @@ protected:
     {
         QStringList out;
         for (const ListRow& row : model->rows(src, model->allThings(), true))
-            out << (row.thing() ? row.thing()->title() : QStringLiteral("family:") + row.sharedThing()->title);
+            out << (row.thing() ? row.thing()->title()
+                                : QStringLiteral("family:") + row.sharedThing()->title);
         return out;
     }
     SharedThing planned(const QString& id, const QString& title, bool done = false)
@@ -96,7 +97,9 @@ TEST_F(RowsTest, searchIgnoresCaseAndAccentsButNotCounts)
         {"CAFÉ", Source::today, {QStringLiteral("Café au lait")}},
         {"strasse", Source::today, {QStringLiteral("Straße fegen")}},
         {"x", Source::doneIsh, {QStringLiteral("Fix the box")}},
-        {" ", Source::today, {QStringLiteral("Oat milk"), QStringLiteral("Café au lait"), QStringLiteral("Straße fegen")}},
+        {" ",
+         Source::today,
+         {QStringLiteral("Oat milk"), QStringLiteral("Café au lait"), QStringLiteral("Straße fegen")}},
         {"nothing like it", Source::today, {}},
     };
     for (const Case& c : cases) {
@@ -146,7 +149,8 @@ TEST_F(RowsTest, lingeringThingsStayOnlyInTheListOfTheShowingTab)
 
     model->setTab(Tab::list(TodoList::later));
     model->setTab(Tab::list(TodoList::today));
-    EXPECT_EQ(titles(Source::today), QStringList{QStringLiteral("other")}) << "leaving the tab ends lingering";
+    EXPECT_EQ(titles(Source::today), QStringList{QStringLiteral("other")})
+        << "leaving the tab ends lingering";
 }
 
 TEST_F(RowsTest, familyRowsMergeIntoTodayByTheirPlacedOrder)
@@ -167,8 +171,8 @@ TEST_F(RowsTest, familyRowsMergeIntoTodayByTheirPlacedOrder)
     model->replaceFamilyThings({unplaced, placedFirst, otherDay, done});
 
     EXPECT_EQ(titles(Source::today),
-              (QStringList{QStringLiteral("family:placed first"), QStringLiteral("own 1"), QStringLiteral("own 2"),
-                           QStringLiteral("family:unplaced")}));
+              (QStringList{QStringLiteral("family:placed first"), QStringLiteral("own 1"),
+                           QStringLiteral("own 2"), QStringLiteral("family:unplaced")}));
     EXPECT_EQ(model->rows(Source::today, model->allThings(), false).size(), 2u);
     EXPECT_TRUE(titles(Source::later).isEmpty());
     EXPECT_EQ(model->count(Source::today, model->allThings()), 2) << "counts are of own things";
@@ -178,7 +182,8 @@ TEST_F(RowsTest, aFamilyRowWithTheSameKeyAsAnOwnRowComesAfterIt)
 {
     Thing* own = make(QStringLiteral("own"));
     own->setSortKey(5);
-    Settings(h.launch.settingsPath).setValue(QStringLiteral("order.otherApps"), QVariantMap{{QStringLiteral("p"), 5.0}});
+    Settings(h.launch.settingsPath)
+        .setValue(QStringLiteral("order.otherApps"), QVariantMap{{QStringLiteral("p"), 5.0}});
     restart();
     model->replaceFamilyThings({planned(QStringLiteral("p"), QStringLiteral("tie"))});
     EXPECT_EQ(titles(Source::today), (QStringList{QStringLiteral("own"), QStringLiteral("family:tie")}));
@@ -237,7 +242,8 @@ TEST_F(RowsTest, titlesOfSourcesAndLookups)
     Thing* gone = make(QStringLiteral("gone"));
     const RecordId goneID = gone->id();
     model->store().remove(gone);
-    const std::vector<Thing*> found = model->things(
-        {RowID::thing(t->id()), RowID::thing(goneID), RowID::shared(QStringLiteral("x")), RowID::thing(p->id())});
+    const std::vector<Thing*> found =
+        model->things({RowID::thing(t->id()), RowID::thing(goneID), RowID::shared(QStringLiteral("x")),
+                       RowID::thing(p->id())});
     EXPECT_EQ(found, std::vector<Thing*>{t});
 }

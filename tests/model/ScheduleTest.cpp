@@ -45,7 +45,8 @@ void expectShifts(SnoozeOption option, std::initializer_list<Shift> cases)
 {
     for (const Shift& c : cases) {
         SCOPED_TRACE(std::string(c.zone) + " " + c.from);
-        EXPECT_EQ(iso(scheduleIn(c.zone).wakeDate(option, when(c.zone, c.from))), iso(when(c.zone, c.expected)));
+        EXPECT_EQ(iso(scheduleIn(c.zone).wakeDate(option, when(c.zone, c.from))),
+                  iso(when(c.zone, c.expected)));
     }
 }
 
@@ -65,7 +66,8 @@ TEST(Schedule, DoneBeatsSnoozeAndASnoozeEndingNowIsOver)
         {false, 1, TodoList::later},     {false, -60, TodoList::today}, {false, {}, TodoList::today},
     };
     for (const auto& c : cases) {
-        const auto snooze = c.snoozeSecs ? std::optional(now.addSecs(*c.snoozeSecs).toTimeZone(newYork)) : std::nullopt;
+        const auto snooze =
+            c.snoozeSecs ? std::optional(now.addSecs(*c.snoozeSecs).toTimeZone(newYork)) : std::nullopt;
         const auto done = c.done ? std::optional(now.addDays(-1)) : std::nullopt;
         EXPECT_EQ(schedule.list(done, snooze, now), c.expected) << c.done << " " << c.snoozeSecs.value_or(-1);
     }
@@ -73,39 +75,42 @@ TEST(Schedule, DoneBeatsSnoozeAndASnoozeEndingNowIsOver)
 
 TEST(Schedule, TonightIshAimsAtLocalSevenPmNotHoursAfterMidnight)
 {
-    expectShifts(SnoozeOption::tonightIsh, {
-        {kBerlin, "2026-03-07 18:59:59", "2026-03-07 19:00:00"},
-        {kBerlin, "2026-03-07 19:00:00", "2026-03-07 21:00:00"},
-        {kBerlin, "2026-03-07 23:30:00", "2026-03-08 01:30:00"},
-        {kBerlin, "2026-03-07 00:00:00", "2026-03-07 19:00:00"},
-        {kBerlin, "2026-03-29 10:00:00", "2026-03-29 19:00:00"},
-        {kBerlin, "2026-10-25 10:00:00", "2026-10-25 19:00:00"},
-        {kHavana, "2026-03-07 23:30:00", "2026-03-08 02:30:00"}, // two real hours over the skipped midnight
-    });
+    expectShifts(SnoozeOption::tonightIsh,
+                 {
+                     {kBerlin, "2026-03-07 18:59:59", "2026-03-07 19:00:00"},
+                     {kBerlin, "2026-03-07 19:00:00", "2026-03-07 21:00:00"},
+                     {kBerlin, "2026-03-07 23:30:00", "2026-03-08 01:30:00"},
+                     {kBerlin, "2026-03-07 00:00:00", "2026-03-07 19:00:00"},
+                     {kBerlin, "2026-03-29 10:00:00", "2026-03-29 19:00:00"},
+                     {kBerlin, "2026-10-25 10:00:00", "2026-10-25 19:00:00"},
+                     {kHavana, "2026-03-07 23:30:00",
+                      "2026-03-08 02:30:00"}, // two real hours over the skipped midnight
+                 });
 }
 
 TEST(Schedule, TomorrowIsTheNextLocalDaysFirstInstantNotTwentyFourHoursOn)
 {
     expectShifts(SnoozeOption::tomorrow, {
-        {kBerlin, "2026-03-07 23:59:00", "2026-03-08 00:00:00"},
-        {kBerlin, "2026-03-29 12:00:00", "2026-03-30 00:00:00"},
-        {kBerlin, "2026-10-25 12:00:00", "2026-10-26 00:00:00"},
-        {kSaoPaulo, "2018-11-03 12:00:00", "2018-11-04 01:00:00"},
-        {kSaoPaulo, "2018-11-04 12:00:00", "2018-11-05 00:00:00"},
-        {kHavana, "2026-10-31 12:00:00", "2026-11-01 04:00:00Z"}, // the first of the two midnights
-    });
+                                             {kBerlin, "2026-03-07 23:59:00", "2026-03-08 00:00:00"},
+                                             {kBerlin, "2026-03-29 12:00:00", "2026-03-30 00:00:00"},
+                                             {kBerlin, "2026-10-25 12:00:00", "2026-10-26 00:00:00"},
+                                             {kSaoPaulo, "2018-11-03 12:00:00", "2018-11-04 01:00:00"},
+                                             {kSaoPaulo, "2018-11-04 12:00:00", "2018-11-05 00:00:00"},
+                                             {kHavana, "2026-10-31 12:00:00",
+                                              "2026-11-01 04:00:00Z"}, // the first of the two midnights
+                                         });
 }
 
 TEST(Schedule, MondayIsNextMondaysMidnightAndAFullWeekFromAMonday)
 {
     expectShifts(SnoozeOption::monday, {
-        {kBerlin, "2026-03-09 08:00:00", "2026-03-16 00:00:00"},
-        {kBerlin, "2026-03-09 00:00:00", "2026-03-16 00:00:00"},
-        {kBerlin, "2026-03-08 23:00:00", "2026-03-09 00:00:00"},
-        {kBerlin, "2026-03-10 00:00:00", "2026-03-16 00:00:00"},
-        {kBerlin, "2026-03-28 10:00:00", "2026-03-30 00:00:00"},
-        {kBerlin, "2026-10-24 10:00:00", "2026-10-26 00:00:00"},
-    });
+                                           {kBerlin, "2026-03-09 08:00:00", "2026-03-16 00:00:00"},
+                                           {kBerlin, "2026-03-09 00:00:00", "2026-03-16 00:00:00"},
+                                           {kBerlin, "2026-03-08 23:00:00", "2026-03-09 00:00:00"},
+                                           {kBerlin, "2026-03-10 00:00:00", "2026-03-16 00:00:00"},
+                                           {kBerlin, "2026-03-28 10:00:00", "2026-03-30 00:00:00"},
+                                           {kBerlin, "2026-10-24 10:00:00", "2026-10-26 00:00:00"},
+                                       });
 }
 
 TEST(Schedule, SomedayWakesAtTheDistantFutureTheLabelsRecognise)
@@ -144,8 +149,8 @@ TEST(Schedule, StartOfDayIsTheFirstInstantWhenMidnightIsSkippedOrRepeated)
         {kSaoPaulo, "2019-02-17 02:30:00Z", "2019-02-16 02:00:00Z"}, // the second 23:30 of 02-16
         {kHavana, "2026-03-08 12:00:00", "2026-03-08 05:00:00Z"},
         {kHavana, "2026-11-01 12:00:00", "2026-11-01 04:00:00Z"},
-        {kHavana, "2026-11-01 05:30:00Z", "2026-11-01 04:00:00Z"}, // the second 00:30
-        {"Pacific/Apia", "2011-12-31 12:00:00", "2011-12-30 10:00:00Z"}, // 2011-12-30 never happened there
+        {kHavana, "2026-11-01 05:30:00Z", "2026-11-01 04:00:00Z"},          // the second 00:30
+        {"Pacific/Apia", "2011-12-31 12:00:00", "2011-12-30 10:00:00Z"},    // 2011-12-30 never happened there
         {"America/Toronto", "1919-03-31 12:00:00", "1919-03-31 04:30:00Z"}, // clocks jumped 23:30 -> 00:30
     };
     for (const Shift& c : cases)
@@ -201,7 +206,8 @@ struct Wording {
     const char* expected;
 };
 
-void expectWording(const Schedule& schedule, QString (Schedule::*word)(const QDateTime&, const QDateTime&) const,
+void expectWording(const Schedule& schedule,
+                   QString (Schedule::*word)(const QDateTime&, const QDateTime&) const,
                    std::initializer_list<Wording> cases)
 {
     for (const Wording& c : cases) {
@@ -216,44 +222,49 @@ void expectWording(const Schedule& schedule, QString (Schedule::*word)(const QDa
 TEST(Schedule, WakeLabelCountsCalendarDaysInTheSchedulesZone)
 {
     const char* sat = "2026-03-07 10:00:00";
-    expectWording(scheduleIn(kBerlin), &Schedule::wakeLabel, {
-        {sat, nullptr, "someday"},
-        {sat, "2026-03-07 10:00:01", "tonight-ish"},
-        {sat, "2026-03-07 23:59:59", "tonight-ish"},
-        {sat, "2026-03-07 08:00:00", "tonight-ish"},
-        {sat, "2026-03-08 00:00:00", "tomorrow"},
-        {sat, "2026-03-07 23:30:00Z", "tomorrow"}, // already Sunday in Berlin
-        {sat, "2026-03-10 09:00:00", "tuesday"},
-        {sat, "2026-03-13 23:59:00", "friday"},
-        {sat, "2026-03-14 00:00:00", "mar 14"},
-        {sat, "2026-03-17 09:00:00", "mar 17"},
-        {sat, "2026-03-05 09:00:00", "thursday"},
-        {"2026-03-07 23:00:00", "2026-03-14 00:30:00", "mar 14"}, // 145.5 hours, yet seven days
-        {"2026-03-24 23:00:00", "2026-03-31 00:30:00", "mar 31"}, // 144.5 hours over the spring change
-        {"2026-10-25 00:30:00", "2026-10-25 23:30:00", "tonight-ish"},
-        {"2026-10-25 00:30:00", "2026-10-26 00:00:00", "tomorrow"},
-    });
+    expectWording(
+        scheduleIn(kBerlin), &Schedule::wakeLabel,
+        {
+            {sat, nullptr, "someday"},
+            {sat, "2026-03-07 10:00:01", "tonight-ish"},
+            {sat, "2026-03-07 23:59:59", "tonight-ish"},
+            {sat, "2026-03-07 08:00:00", "tonight-ish"},
+            {sat, "2026-03-08 00:00:00", "tomorrow"},
+            {sat, "2026-03-07 23:30:00Z", "tomorrow"}, // already Sunday in Berlin
+            {sat, "2026-03-10 09:00:00", "tuesday"},
+            {sat, "2026-03-13 23:59:00", "friday"},
+            {sat, "2026-03-14 00:00:00", "mar 14"},
+            {sat, "2026-03-17 09:00:00", "mar 17"},
+            {sat, "2026-03-05 09:00:00", "thursday"},
+            {"2026-03-07 23:00:00", "2026-03-14 00:30:00", "mar 14"}, // 145.5 hours, yet seven days
+            {"2026-03-24 23:00:00", "2026-03-31 00:30:00", "mar 31"}, // 144.5 hours over the spring change
+            {"2026-10-25 00:30:00", "2026-10-25 23:30:00", "tonight-ish"},
+            {"2026-10-25 00:30:00", "2026-10-26 00:00:00", "tomorrow"},
+        });
 }
 
 TEST(Schedule, WakeLabelSpeaksTheSchedulesLocale)
 {
     const char* sat = "2026-03-07 10:00:00";
-    expectWording(scheduleIn(kBerlin, "en_GB"), &Schedule::wakeLabel, {{sat, "2026-03-17 09:00:00", "17 mar"}});
-    expectWording(scheduleIn(kBerlin, "de_DE"), &Schedule::wakeLabel, {{sat, "2026-03-10 09:00:00", "dienstag"}});
+    expectWording(scheduleIn(kBerlin, "en_GB"), &Schedule::wakeLabel,
+                  {{sat, "2026-03-17 09:00:00", "17 mar"}});
+    expectWording(scheduleIn(kBerlin, "de_DE"), &Schedule::wakeLabel,
+                  {{sat, "2026-03-10 09:00:00", "dienstag"}});
 }
 
 TEST(Schedule, LaterSectionFollowsLocalDaysEvenOnLongDstDays)
 {
     const char* sat = "2026-03-07 10:00:00";
-    expectWording(scheduleIn(kBerlin), &Schedule::laterSection, {
-        {sat, nullptr, "Someday"},
-        {sat, "2026-03-07 21:00:00", "Tonight-ish"},
-        {sat, "2026-03-08 09:00:00", "Tomorrow"},
-        {sat, "2026-03-09 09:00:00", "Further off"},
-        {sat, "2026-03-05 09:00:00", "Further off"},
-        {"2026-10-25 00:30:00", "2026-10-25 23:30:00", "Tonight-ish"},
-        {"2026-10-25 00:30:00", "2026-10-26 00:00:00", "Tomorrow"},
-    });
+    expectWording(scheduleIn(kBerlin), &Schedule::laterSection,
+                  {
+                      {sat, nullptr, "Someday"},
+                      {sat, "2026-03-07 21:00:00", "Tonight-ish"},
+                      {sat, "2026-03-08 09:00:00", "Tomorrow"},
+                      {sat, "2026-03-09 09:00:00", "Further off"},
+                      {sat, "2026-03-05 09:00:00", "Further off"},
+                      {"2026-10-25 00:30:00", "2026-10-25 23:30:00", "Tonight-ish"},
+                      {"2026-10-25 00:30:00", "2026-10-26 00:00:00", "Tomorrow"},
+                  });
 }
 
 TEST(Schedule, IsoDayNeedsExactlyThreeNumbersAndARealDate)

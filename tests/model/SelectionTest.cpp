@@ -14,8 +14,8 @@ protected:
     {
         model = h.start();
         for (int i = 0; i < 5; ++i) {
-            Thing* t = model->store().insert(
-                Thing::make(QString(QChar(u'A' + i)), h.clock->now().addSecs(i)));
+            Thing* t =
+                model->store().insert(Thing::make(QString(QChar(u'A' + i)), h.clock->now().addSecs(i)));
             rows.push_back(RowID::thing(t->id()));
         }
     }

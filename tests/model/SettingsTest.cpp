@@ -47,8 +47,7 @@ std::string typed(const QVariant& v)
 }
 
 // Moves QStandardPaths' test-mode folders into a temporary home for one test.
-class TemporaryHome
-{
+class TemporaryHome {
 public:
     TemporaryHome() { qputenv("HOME", m_dir.path().toLocal8Bit()); }
     ~TemporaryHome() { m_hadHome ? qputenv("HOME", m_oldHome) : qunsetenv("HOME"); }

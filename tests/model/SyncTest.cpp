@@ -20,8 +20,7 @@ using vorn::test::ModelHarness;
 namespace {
 
 // The model mirrors into a real family file; a second connection on that file plays the planner.
-class SyncTest : public ::testing::Test
-{
+class SyncTest : public ::testing::Test {
 protected:
     void SetUp() override
     {

@@ -40,8 +40,7 @@ QStringList titles(const std::vector<Thing*>& things)
     return out;
 }
 
-class Transfer : public ::testing::Test
-{
+class Transfer : public ::testing::Test {
 protected:
     void SetUp() override { model = h.start(); }
 

@@ -84,8 +84,7 @@ TEST(Theme, thePaletteDecidesTheAppearance)
             << c.window.name().toStdString() << " " << c.text.name().toStdString();
 }
 
-class ThemeSwitch : public ::testing::Test
-{
+class ThemeSwitch : public ::testing::Test {
 protected:
     void SetUp() override
     {

@@ -5,8 +5,8 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -64,7 +64,8 @@ TEST_F(PersistenceTest, everyFieldSurvivesAReopen)
     {
         auto store = open();
         Pile* p = store->insert(Pile::make(QStringLiteral("Groceries 🛒"), kNoon));
-        Thing* t = store->insert(Thing::make(QStringLiteral("Oat milk, café"), kNoon.addMSecs(123), kNoon.addDays(2), p));
+        Thing* t = store->insert(
+            Thing::make(QStringLiteral("Oat milk, café"), kNoon.addMSecs(123), kNoon.addDays(2), p));
         t->setDoneAt(kNoon.addSecs(60));
         t->setZCount(5);
         t->setSortKey(-1.25);
@@ -120,7 +121,10 @@ TEST_F(PersistenceTest, saveWritesOnlyTheRecordsThatChanged)
     }
     auto store = open();
     // Another writer touches b behind our back; saving a change to a must not overwrite it.
-    sql(QStringLiteral("UPDATE thing SET title = 'b from elsewhere' WHERE id = %1").arg(b.number).toUtf8().constData());
+    sql(QStringLiteral("UPDATE thing SET title = 'b from elsewhere' WHERE id = %1")
+            .arg(b.number)
+            .toUtf8()
+            .constData());
     store->thing(a)->setTitle(QStringLiteral("a2"));
     ASSERT_TRUE(store->save());
     EXPECT_FALSE(store->hasChanges());

@@ -1,5 +1,5 @@
-#include "store/Dates.h"
 #include "store/Store.h"
+#include "store/Dates.h"
 #include "support/TestSupport.h"
 
 #include <QSignalSpy>

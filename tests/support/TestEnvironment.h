@@ -14,8 +14,7 @@ namespace vorn::test {
 std::unique_ptr<QTemporaryDir> isolateTestProcess();
 
 // The body of every test program's main(), with the application object its tests need.
-template <class App>
-int runAllTests(int argc, char** argv)
+template <class App> int runAllTests(int argc, char** argv)
 {
     const auto home = isolateTestProcess();
     if (!home)

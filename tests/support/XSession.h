@@ -9,8 +9,7 @@ namespace vorn::test {
 
 // A private X server (Xvfb) for one test, and xdotool to find windows on it and type into them the
 // way a user does. Each session has a display of its own, so tests never share one.
-class XSession
-{
+class XSession {
 public:
     XSession();
     ~XSession();

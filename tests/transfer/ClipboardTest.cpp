@@ -3,8 +3,8 @@
 #include "transfer/ClipboardPasteboard.h"
 #include "transfer/VornThings.h"
 
-#include <QClipboard>
 #include "support/TestEnvironment.h"
+#include <QClipboard>
 
 #include <QGuiApplication>
 #include <QMimeData>

@@ -85,8 +85,7 @@ struct Command {
 
 // ---- Session: what every command shares ------------------------------------------------------------
 
-class Session
-{
+class Session {
 public:
     Session(const Invocation& invocation, QTextStream& output, QTextStream& errors)
         : inv(invocation), out(output), err(errors)

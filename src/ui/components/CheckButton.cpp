@@ -39,8 +39,8 @@ void CheckButton::paintLabel(QPainter& painter)
     if (m_done)
         PixelView::paint(painter, grid, kUnit, PixelView::markInks(), Color::ink, origin);
     else
-        PixelView::paint(painter, grid, kUnit, PixelView::defaultInks(), Color::vornFaint().resolved(palette()),
-                         origin);
+        PixelView::paint(painter, grid, kUnit, PixelView::defaultInks(),
+                         Color::vornFaint().resolved(palette()), origin);
 }
 
 } // namespace vorn

@@ -1,7 +1,7 @@
 #include "ui/components/DoneLine.h"
 
-#include "pixel/Pixels.h"
 #include "pixel/PixelView.h"
+#include "pixel/Pixels.h"
 #include "ui/components/ThemedLabel.h"
 
 #include <QBoxLayout>

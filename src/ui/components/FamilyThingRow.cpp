@@ -20,7 +20,8 @@ FamilyThingRow::FamilyThingRow(AppModel& model, SharedThing thing, QWidget* pare
     layout->setContentsMargins(12, 0, 12, 0);
     layout->setSpacing(12);
     // The action reads the row at click time, so a refreshed record is the one toggled.
-    m_check = new CheckButton(m_thing.done, [this] { m_model.toggleExternal(m_thing); }, this);
+    m_check = new CheckButton(
+        m_thing.done, [this] { m_model.toggleExternal(m_thing); }, this);
     layout->addWidget(m_check, 0, Qt::AlignVCenter);
     m_title = new ThemedLabel(QString(), uiFont(14), Color::vornText(), this);
     m_title->setObjectName(QStringLiteral("familyTitle"));
@@ -94,8 +95,8 @@ void FamilyThingRow::setRename(std::optional<FamilyRename> rename)
 bool FamilyThingRow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_title) {
-        if (event->type() == QEvent::MouseButtonRelease
-            && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        if (event->type() == QEvent::MouseButtonRelease &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
             if (m_onNameTap)
                 m_onNameTap();
             return true;
@@ -124,7 +125,8 @@ void FamilyThingRow::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    QColor fill = m_selected ? Color::vornSelection().resolved(palette()) : Color::vornWell().resolved(palette());
+    QColor fill =
+        m_selected ? Color::vornSelection().resolved(palette()) : Color::vornWell().resolved(palette());
     if (!m_selected)
         fill.setAlphaF(fill.alphaF() * 0.4f);
     painter.setBrush(fill);

@@ -41,7 +41,8 @@ QString ListScreenHeader::dayText(const QDateTime& now, const Schedule& schedule
     return schedule.locale().toString(now.toTimeZone(schedule.timeZone()).date(), format.trimmed());
 }
 
-QString ListScreenHeader::summaryText(const AppModel& model, const Source& source, const std::vector<Thing*>& all)
+QString ListScreenHeader::summaryText(const AppModel& model, const Source& source,
+                                      const std::vector<Thing*>& all)
 {
     const int n = model.count(source, all);
     if (source.isPile()) {
@@ -68,8 +69,8 @@ QString ListScreenHeader::summaryText(const AppModel& model, const Source& sourc
         const QDateTime tomorrow = schedule.addDays(schedule.startOfDay(model.now()), 1);
         int back = 0;
         for (const Thing* t : all) {
-            if (t->snoozedUntil() && model.source(*t) == Source::later
-                && schedule.isSameDay(*t->snoozedUntil(), tomorrow))
+            if (t->snoozedUntil() && model.source(*t) == Source::later &&
+                schedule.isSameDay(*t->snoozedUntil(), tomorrow))
                 ++back;
         }
         if (back >= 1)

@@ -6,7 +6,8 @@
 
 namespace vorn {
 
-PixelButton::PixelButton(const PixelGrid& glyph, const Color& tint, std::function<void()> action, QWidget* parent)
+PixelButton::PixelButton(const PixelGrid& glyph, const Color& tint, std::function<void()> action,
+                         QWidget* parent)
     : PressButton(parent), m_glyph(glyph), m_tint(tint), m_action(std::move(action))
 {
     setFixedSize(28, 28);

@@ -1,8 +1,8 @@
 #include "ui/components/RandomScreen.h"
 
 #include "model/AppModel.h"
-#include "pixel/Pixels.h"
 #include "pixel/PixelView.h"
+#include "pixel/Pixels.h"
 #include "pixel/VornFont.h"
 #include "pixel/YawnView.h"
 #include "pixel/ZCount.h"
@@ -47,14 +47,15 @@ QString RandomScreen::originText(const AppModel& model, const Thing& thing)
     const Source source = model.source(thing);
     if (source.isPile()) {
         const Pile* pile = model.pile(*source.pileID());
-        return QStringLiteral("From ") + (pile ? pile->name().toLower() : QStringLiteral("a pile")) + QStringLiteral(".");
+        return QStringLiteral("From ") + (pile ? pile->name().toLower() : QStringLiteral("a pile")) +
+               QStringLiteral(".");
     }
     switch (*source.todoList()) {
     case TodoList::today:
         return QStringLiteral("From today.");
     case TodoList::later:
-        return QStringLiteral("From later, ") + model.meta(thing, Source::later).value_or(QStringLiteral("someday"))
-               + QStringLiteral(".");
+        return QStringLiteral("From later, ") +
+               model.meta(thing, Source::later).value_or(QStringLiteral("someday")) + QStringLiteral(".");
     case TodoList::doneIsh:
         return {};
     }
@@ -69,10 +70,12 @@ RandomScreen::RandomScreen(AppModel& model, QWidget* parent) : QWidget(parent), 
     layout->setContentsMargins(28, 20, 28, 20);
     layout->setSpacing(0);
 
-    auto* heading = new ThemedLabel(QStringLiteral("random"), VornFont::font(VornFont::titleSize), Color::vornText(), this);
+    auto* heading = new ThemedLabel(QStringLiteral("random"), VornFont::font(VornFont::titleSize),
+                                    Color::vornText(), this);
     heading->setContentsMargins(12, 0, 0, 0);
     layout->addWidget(heading);
-    auto* subtitle = new ThemedLabel(QStringLiteral("Can't decide? Here's one."), uiFont(13), Color::vornMuted(), this);
+    auto* subtitle =
+        new ThemedLabel(QStringLiteral("Can't decide? Here's one."), uiFont(13), Color::vornMuted(), this);
     subtitle->setContentsMargins(12, 14, 0, 0);
     layout->addWidget(subtitle);
 
@@ -134,7 +137,8 @@ RandomScreen::RandomScreen(AppModel& model, QWidget* parent) : QWidget(parent), 
     empty->addStretch(1);
     m_stack->addWidget(m_empty);
 
-    auto* hint = new ThemedLabel(QStringLiteral("R for another one. ↵ to do it."), uiFont(12), Color::vornFaint(), this);
+    auto* hint = new ThemedLabel(QStringLiteral("R for another one. ↵ to do it."), uiFont(12),
+                                 Color::vornFaint(), this);
     hint->setContentsMargins(12, 0, 0, 0);
     layout->addWidget(hint);
 
@@ -196,7 +200,8 @@ void RandomScreen::showEvent(QShowEvent* event)
 
 void RandomScreen::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_R && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+    if (event->key() == Qt::Key_R &&
+        !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
         reroll();
         event->accept();
         return;

@@ -84,8 +84,8 @@ void SnoozeOptionButton::paintLabel(QPainter& painter)
     painter.drawText(QRect(kPadding, 0, keyWidth, height()), Qt::AlignVCenter | Qt::AlignLeft, key);
     painter.setFont(nameFont());
     painter.setPen(Color::vornText().resolved(palette()));
-    painter.drawText(QRect(kPadding + keyWidth + kKeyGap, 0, width(), height()), Qt::AlignVCenter | Qt::AlignLeft,
-                     m_name);
+    painter.drawText(QRect(kPadding + keyWidth + kKeyGap, 0, width(), height()),
+                     Qt::AlignVCenter | Qt::AlignLeft, m_name);
 }
 
 SnoozeBar::SnoozeBar(ListStyle style, QWidget* parent) : QWidget(parent)
@@ -130,7 +130,8 @@ void SnoozeBar::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
-    if (event->key() >= Qt::Key_1 && event->key() <= Qt::Key_4 && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+    if (event->key() >= Qt::Key_1 && event->key() <= Qt::Key_4 &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
         pick(*snoozeOptionFromRaw(event->key() - Qt::Key_0));
         event->accept();
         return;

@@ -7,9 +7,9 @@ namespace vorn {
 
 // Every size and switch that differs between the two styles, in one place.
 struct ListMetrics {
-    int rowHeight;      // also the height the drop rule halves, whatever is drawn
-    int padding;        // row horizontal padding and drop-indicator inset
-    int itemSpacing;    // between the items inside a row
+    int rowHeight;   // also the height the drop rule halves, whatever is drawn
+    int padding;     // row horizontal padding and drop-indicator inset
+    int itemSpacing; // between the items inside a row
     int cornerRadius;
     int rowSpacing;     // vertical gap between rows
     bool addRowWell;    // the add row sits on a well instead of clear

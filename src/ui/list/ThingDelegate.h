@@ -8,8 +8,7 @@ namespace vorn {
 
 // Paints one row of the thing list: box, title, step progress, meta text, snooze badge, chevron; or a
 // Later section header. The title editor is the only widget it makes, for the row being edited.
-class ThingDelegate : public QStyledItemDelegate
-{
+class ThingDelegate : public QStyledItemDelegate {
     Q_OBJECT
 
 public:

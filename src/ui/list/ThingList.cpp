@@ -107,9 +107,10 @@ void ThingList::placeSnoozeBar()
 {
     if (!m_snoozeBar)
         return;
-    const QSize size = QLayout::closestAcceptableSize(m_snoozeBar, m_snoozeBar->sizeHint()).boundedTo(this->size());
-    m_snoozeBar->setGeometry((width() - size.width()) / 2, height() - kSnoozeBarBottom - size.height(), size.width(),
-                             size.height());
+    const QSize size =
+        QLayout::closestAcceptableSize(m_snoozeBar, m_snoozeBar->sizeHint()).boundedTo(this->size());
+    m_snoozeBar->setGeometry((width() - size.width()) / 2, height() - kSnoozeBarBottom - size.height(),
+                             size.width(), size.height());
 }
 
 void ThingList::resizeEvent(QResizeEvent* event)

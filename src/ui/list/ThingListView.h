@@ -22,8 +22,7 @@ class ThingListModel;
 
 // The keyboard-driven list of one source. It keeps only view state (the add field, the row being
 // renamed, the drop target, a pending snooze choice); data changes and the selection go through AppModel.
-class ThingListView : public QListView
-{
+class ThingListView : public QListView {
     Q_OBJECT
 
 public:

@@ -8,8 +8,7 @@ namespace vorn {
 
 // The popover form that names a new pile or renames one: a caption, one field and a hint, no button.
 // Return hands the text over exactly as typed; cleaning it up is the model's business.
-class PileNameField : public QFrame
-{
+class PileNameField : public QFrame {
     Q_OBJECT
 
 public:

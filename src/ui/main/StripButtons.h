@@ -9,8 +9,7 @@ namespace vorn {
 
 // One tab of the strip: a title and, when given and above zero, a muted count, on a capsule that is
 // filled only while the tab is selected. A title wider than its cap is elided, never cut.
-class TabButton : public PressButton
-{
+class TabButton : public PressButton {
     Q_OBJECT
 
 public:
@@ -51,8 +50,7 @@ private:
 };
 
 // The plus that asks for a new pile; faint once the pile limit is reached.
-class NewListButton : public PressButton
-{
+class NewListButton : public PressButton {
     Q_OBJECT
 
 public:
@@ -71,8 +69,7 @@ private:
 };
 
 // The three dots at the strip's end that open a menu of the tabs there was no room for.
-class OverflowButton : public PressButton
-{
+class OverflowButton : public PressButton {
     Q_OBJECT
 
 public:

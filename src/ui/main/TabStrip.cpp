@@ -26,8 +26,7 @@ constexpr int kShortestTitle = 56;
 constexpr int kLongestTitle = 160;
 
 // A 1 × 16 line in the faint colour, with 6 of air on each side.
-class StripSeparator : public QWidget
-{
+class StripSeparator : public QWidget {
 public:
     explicit StripSeparator(QWidget* parent) : QWidget(parent) { setFixedSize(kSeparatorWidth, 16); }
     QSize sizeHint() const override { return {kSeparatorWidth, 16}; }

@@ -24,8 +24,7 @@ class TabButton;
 // button. It reads the model and calls its operations; it holds only which popover or prompt is open.
 // When the row is short of room it first elides long list names, then folds tabs, last first, into
 // a menu behind a button at its end; the selected tab is folded only when nothing else is left.
-class TabStrip : public QWidget
-{
+class TabStrip : public QWidget {
     Q_OBJECT
 
 public:

@@ -5,8 +5,7 @@
 namespace vorn {
 
 // The focus-mode button: the focus glyph and the word "focus" in the pixel font.
-class FocusButton : public PressButton
-{
+class FocusButton : public PressButton {
     Q_OBJECT
 
 public:
@@ -19,8 +18,7 @@ protected:
 };
 
 // The new-thing button: an ink plus on a yawn-tinted capsule.
-class NewThingButton : public PressButton
-{
+class NewThingButton : public PressButton {
     Q_OBJECT
 
 public:

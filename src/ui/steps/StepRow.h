@@ -15,8 +15,7 @@ class ThemedLabel;
 
 // One step: its box, its title (or the title editor while editing) and its context menu.
 // The row only reports what the user asked for; the steps view acts on the model.
-class StepRow : public QWidget
-{
+class StepRow : public QWidget {
     Q_OBJECT
 
 public:

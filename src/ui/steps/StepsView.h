@@ -20,8 +20,7 @@ class Thing;
 
 // The steps of one expanded thing, shown under its row: a row per step in step order, then the
 // always-present add-step field. It holds only view state (drafts, which step is being edited).
-class StepsView : public QWidget
-{
+class StepsView : public QWidget {
     Q_OBJECT
 
 public:

@@ -1,8 +1,8 @@
+#include "ui/components/ListScreen.h"
+#include "pixel/YawnView.h"
 #include "support/ModelHarness.h"
 #include "ui/components/EmptyListView.h"
-#include "ui/components/ListScreen.h"
 #include "ui/components/ListScreenHeader.h"
-#include "pixel/YawnView.h"
 
 #include <QLabel>
 #include <QTest>
@@ -98,7 +98,8 @@ TEST(ListScreenHeader, dayTextFollowsTheLocaleWithoutYear)
     const QDateTime noon(QDate(2026, 3, 10), QTime(12, 0), QTimeZone("Europe/Berlin"));
     EXPECT_EQ(ListScreenHeader::dayText(noon, Schedule(QTimeZone("Europe/Berlin"), QLocale("en_US"))),
               QStringLiteral("Tuesday, March 10"));
-    const QString german = ListScreenHeader::dayText(noon, Schedule(QTimeZone("Europe/Berlin"), QLocale("de_DE")));
+    const QString german =
+        ListScreenHeader::dayText(noon, Schedule(QTimeZone("Europe/Berlin"), QLocale("de_DE")));
     EXPECT_TRUE(german.startsWith(QStringLiteral("Dienstag"))) << german.toStdString();
     EXPECT_TRUE(german.contains(QStringLiteral("März"))) << german.toStdString();
     EXPECT_FALSE(german.contains(QStringLiteral("2026"))) << german.toStdString();

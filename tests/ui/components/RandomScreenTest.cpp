@@ -1,7 +1,7 @@
-#include "support/ModelHarness.h"
-#include "pixel/VornFont.h"
-#include "ui/components/ListScreen.h"
 #include "ui/components/RandomScreen.h"
+#include "pixel/VornFont.h"
+#include "support/ModelHarness.h"
+#include "ui/components/ListScreen.h"
 
 #include <QAbstractButton>
 #include <QLabel>

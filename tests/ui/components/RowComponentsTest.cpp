@@ -1,3 +1,4 @@
+#include "pixel/Pixels.h"
 #include "support/ModelHarness.h"
 #include "ui/components/CheckButton.h"
 #include "ui/components/DoneLine.h"
@@ -5,7 +6,6 @@
 #include "ui/components/PixelButton.h"
 #include "ui/components/SnoozeBar.h"
 #include "ui/components/ToastView.h"
-#include "pixel/Pixels.h"
 
 #include <QLabel>
 #include <QLineEdit>

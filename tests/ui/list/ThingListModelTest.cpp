@@ -1,5 +1,5 @@
-#include "support/ModelHarness.h"
 #include "ui/list/ThingListModel.h"
+#include "support/ModelHarness.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
@@ -49,7 +49,8 @@ TEST_F(ThingListModelTest, staysConsistentThroughEditsInEveryList)
     Thing* gym = titled("Think about the gym");
     model->snooze({RowID::thing(gym->id())}, SnoozeOption::tomorrow, std::nullopt);
     ASSERT_TRUE(storeChanged.wait());
-    model->remove({RowID::thing(titled("Oat milk")->id()), RowID::thing(titled("Call mum back")->id())}, std::nullopt);
+    model->remove({RowID::thing(titled("Oat milk")->id()), RowID::thing(titled("Call mum back")->id())},
+                  std::nullopt);
     ASSERT_TRUE(storeChanged.wait());
     model->setSearchText(QStringLiteral("the"));
     model->setSearchText(QString());
@@ -112,9 +113,13 @@ TEST_F(ThingListModelTest, rolesCarryWhatTheRowPaints)
     // The meta text follows the model in the regular style and is never shown in the compact one.
     Thing* dentist = titled("Book the dentist (for real this time)");
     const auto meta = model->meta(*dentist, Source::today);
-    EXPECT_EQ(entry(regular, "Book the dentist (for real this time)").data(ThingListModel::MetaRole).toString(),
-              meta.value_or(QString()));
-    EXPECT_TRUE(entry(compact, "Book the dentist (for real this time)").data(ThingListModel::MetaRole).toString().isEmpty());
+    EXPECT_EQ(
+        entry(regular, "Book the dentist (for real this time)").data(ThingListModel::MetaRole).toString(),
+        meta.value_or(QString()));
+    EXPECT_TRUE(entry(compact, "Book the dentist (for real this time)")
+                    .data(ThingListModel::MetaRole)
+                    .toString()
+                    .isEmpty());
 
     // Editing through the Qt model renames through the app model.
     Thing* replyThing = titled("Reply to Kesh about the deck");

@@ -19,8 +19,7 @@ namespace {
 
 using test::ModelHarness;
 
-class TabStripTest : public ::testing::Test
-{
+class TabStripTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
