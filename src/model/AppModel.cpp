@@ -50,6 +50,8 @@ AppModel::AppModel(Init init, QObject* parent)
     if (!m_readOnly)
         startClock();
 
+    // Screens hear of record changes from the model, like of every other change.
+    connect(m_store.get(), &Store::changed, this, [this] { Q_EMIT changed(Field::records); });
     connect(&m_store->undoManager(), &UndoManager::didUndo, this, [this] {
         refreshPiles();
         scheduleSync();

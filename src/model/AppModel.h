@@ -31,8 +31,7 @@ class Pasteboard;
 class PlannerWorkspace;
 
 // One row as displayed: an own thing, or a row another application owns.
-class ListRow
-{
+class ListRow {
 public:
     static ListRow thing(Thing* t) { return ListRow(t); }
     static ListRow shared(SharedThing s)
@@ -61,8 +60,7 @@ struct ModelIntervals {
 
 // The one model every screen reads and every command goes through. It owns the object store, the
 // settings store, the family store and its change broadcast for the life of the process.
-class AppModel : public QObject
-{
+class AppModel : public QObject {
     Q_OBJECT
 
 public:
@@ -89,6 +87,7 @@ public:
         floats,
         externalOrder,
         familyThings,
+        records, // things, steps or piles were inserted, deleted or changed (once per event-loop turn)
     };
 
     struct Init {
@@ -210,6 +209,9 @@ public:
     void remove(const QSet<RowID>& ids, const std::optional<std::vector<RowID>>& order); // "delete"
     void setExpanded(const Thing& thing, bool expanded);
     void requestAddStep(const Thing& thing);
+    // A step at the end of the thing's steps; none for a blank title.
+    Step* addStep(Thing& thing, const QString& title);
+    void removeStep(Step& step);
     void toggleStep(Step& step);
     void renameStep(Step& step, const QString& title);
     void requestNewPile();

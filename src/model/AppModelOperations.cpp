@@ -232,6 +232,30 @@ void AppModel::toggleStep(Step& step)
     scheduleSync();
 }
 
+Step* AppModel::addStep(Thing& thing, const QString& title)
+{
+    const std::optional<QString> clean = cleanTitle(title);
+    if (!clean)
+        return nullptr;
+    Step* step = nullptr;
+    {
+        // Steps typed in one turn (pasted lines, fast typing) must still undo one at a time.
+        UndoGroup group(m_store->undoManager());
+        step = m_store->insert(Step::make(*clean, &thing, m_clock->now()));
+    }
+    scheduleSync();
+    return step;
+}
+
+void AppModel::removeStep(Step& step)
+{
+    {
+        UndoGroup group(m_store->undoManager());
+        m_store->remove(&step);
+    }
+    scheduleSync();
+}
+
 void AppModel::renameStep(Step& step, const QString& title)
 {
     const std::optional<QString> clean = cleanTitle(title);

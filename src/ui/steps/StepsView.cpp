@@ -155,17 +155,10 @@ void StepsView::toggle(RecordId id)
 
 void StepsView::addStep()
 {
-    const QString title = m_addField->text().trimmed();
+    const QString title = m_addField->text();
     m_addField->clear();
-    Thing* t = thing();
-    if (title.isEmpty() || !t)
-        return;
-    {
-        // Steps typed in one turn (pasted lines, fast typing) must still undo one at a time.
-        UndoGroup group(m_model.store().undoManager());
-        m_model.store().insert(Step::make(title, t, m_model.clock().now()));
-    }
-    m_model.scheduleSync();
+    if (Thing* t = thing())
+        m_model.addStep(*t, title);
 }
 
 void StepsView::cancelAdd()
@@ -180,14 +173,8 @@ void StepsView::cancelAdd()
 
 void StepsView::deleteStep(RecordId id)
 {
-    Step* s = step(id);
-    if (!s)
-        return;
-    {
-        UndoGroup group(m_model.store().undoManager());
-        m_model.store().remove(s);
-    }
-    m_model.scheduleSync();
+    if (Step* s = step(id))
+        m_model.removeStep(*s);
 }
 
 void StepsView::focusAddFieldIfRequested()
