@@ -1,5 +1,10 @@
 #include "family/NoteFiles.h"
 
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QUuid>
+
 namespace vorn {
 
 bool isSafeNoteStem(const QString& stem)
@@ -12,6 +17,42 @@ bool isSafeNoteStem(const QString& stem)
             return false;
     }
     return true;
+}
+
+QString NoteFolder::newStem()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
+}
+
+QString NoteFolder::filePath(const QString& stem) const
+{
+    if (m_path.isEmpty() || !isSafeNoteStem(stem))
+        return {};
+    return QDir(m_path).filePath(stem + QStringLiteral(".rtf"));
+}
+
+std::optional<QByteArray> NoteFolder::read(const QString& stem) const
+{
+    QFile file(filePath(stem));
+    if (file.fileName().isEmpty() || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return file.readAll();
+}
+
+bool NoteFolder::write(const QString& stem, const QByteArray& rtf) const
+{
+    const QString path = filePath(stem);
+    if (path.isEmpty())
+        return false;
+    QDir().mkpath(m_path); // the folder may have gone since start-up
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(rtf) == rtf.size() && file.commit();
+}
+
+void NoteFolder::remove(const QString& stem) const
+{
+    if (const QString path = filePath(stem); !path.isEmpty())
+        QFile::remove(path);
 }
 
 } // namespace vorn

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+
+#include <optional>
 
 namespace vorn {
 
@@ -11,5 +14,27 @@ inline constexpr qsizetype kMaxNoteStemLength = 128;
 // from records that other applications write too, so one that could name a path elsewhere ("../x", "a/b"),
 // a hidden file, or that carries control characters is never used as a file name.
 bool isSafeNoteStem(const QString& stem);
+
+// The notes folder the family shares: one RTF file per note, named by its stem plus ".rtf". A stem that
+// is not safe is never used as a file name, and a folder without a path is never written to (not next
+// to wherever the process happens to run).
+class NoteFolder {
+public:
+    explicit NoteFolder(QString path = {}) : m_path(std::move(path)) {}
+
+    const QString& path() const { return m_path; }
+    // A fresh stem of ours: a UUID in lower case.
+    static QString newStem();
+    // The note's RTF; none when the stem is unsafe or the file can't be read.
+    std::optional<QByteArray> read(const QString& stem) const;
+    // Writes the file atomically, making the folder again if it went; false when that failed.
+    bool write(const QString& stem, const QByteArray& rtf) const;
+    // Removes the file; a file left behind is harmless, so failures are not reported.
+    void remove(const QString& stem) const;
+
+private:
+    QString filePath(const QString& stem) const;
+    QString m_path;
+};
 
 } // namespace vorn

@@ -15,28 +15,32 @@ AppModel::AppModel(Init init, QObject* parent)
     : QObject(parent), m_store(std::move(init.store)), m_schedule(init.schedule.value_or(Schedule())),
       m_defaults(std::move(init.defaults)),
       m_clock(init.clock ? init.clock : std::make_shared<SystemClock>()),
-      m_familyStore(std::move(init.familyStore)), m_notifier(std::move(init.notifier)),
-      m_readOnly(init.readOnly), m_intervals(init.intervals), m_pasteboard(init.pasteboard),
-      m_workspace(init.workspace), m_handoffPath(init.handoffPath)
+      m_timers(init.timers ? init.timers : std::make_shared<QtTimers>()), m_readOnly(init.readOnly),
+      m_now(m_clock->now()), m_notes(init.notesDir), m_intervals(init.intervals),
+      m_pasteboard(init.pasteboard), m_workspace(init.workspace), m_handoffPath(init.handoffPath)
 {
     Q_ASSERT(m_store && m_defaults);
-    const bool demo = init.arguments.contains(kDemoArgument);
-    const bool harness = init.environment.contains(kTestHarnessVariable);
-    m_syncsToFamily = init.syncsToFamily.value_or(!(demo || harness));
-    m_now = m_clock->now();
-
     m_floats = m_defaults->boolValue(kFocusFloatsKey, true);
-    const QVariantMap order = m_defaults->mapValue(kOrderOtherAppsKey);
-    for (auto it = order.cbegin(); it != order.cend(); ++it) {
-        if (auto n = Settings::number(it.value()))
-            m_externalOrder.insert(it.key(), *n);
-    }
-
-    const QString fromEnvironment = init.environment.value(kNotesDirVariable);
-    m_notesDir = fromEnvironment.isEmpty() ? init.defaultNotesDir : fromEnvironment;
-    if (!m_readOnly && !m_notesDir.isEmpty() && !QDir().mkpath(m_notesDir))
+    if (!m_readOnly && !m_notes.path().isEmpty() && !QDir().mkpath(m_notes.path()))
         qCWarning(lcStartup) << "can't create the notes folder"
-                             << m_notesDir; // saving a note reports it later
+                             << m_notes.path(); // saving a note says so later
+
+    m_dragReset = m_timers->make(QStringLiteral("drag"), false, [this] { endDrag(); });
+    m_toastTimer = m_timers->make(QStringLiteral("toast"), false, [this] { clearToast(); });
+    m_clockTimer = m_timers->make(QStringLiteral("clock"), true, [this] { tick(); });
+    FamilySync::Init sync;
+    sync.on = init.syncsToFamily;
+    sync.readOnly = m_readOnly;
+    sync.store = std::move(init.familyStore);
+    sync.notifier = std::move(init.notifier);
+    sync.notes = m_notes;
+    sync.debounceMSecs = m_intervals.syncDebounceMSecs;
+    m_sync = std::make_unique<FamilySync>(std::move(sync), *m_store, m_schedule, *m_clock, *m_defaults,
+                                          *m_timers, static_cast<SyncHost&>(*this));
+    connect(m_sync.get(), &FamilySync::rowsChanged, this, [this] { Q_EMIT changed(Field::familyThings); });
+    connect(m_sync.get(), &FamilySync::externalOrderChanged, this,
+            [this] { Q_EMIT changed(Field::externalOrder); });
+    connect(m_sync.get(), &FamilySync::mirrored, this, &AppModel::mirrored);
 
     {
         // Start-up housekeeping is not something the user can undo.
@@ -61,14 +65,12 @@ AppModel::AppModel(Init init, QObject* parent)
         scheduleSync();
     });
 
-    if (m_notifier)
-        m_notifier->setOnChanged([this] { familyDidChange(); });
     if (!m_readOnly)
         scheduleSync();
     refreshFromFamily();
 
-    qCDebug(lcSync, "model init done: syncsToFamily=%d familyThings=%ld", int(m_syncsToFamily),
-            long(m_familyThings.size()));
+    qCDebug(lcSync, "model init done: syncsToFamily=%d familyThings=%ld", int(syncsToFamily()),
+            long(familyThings().size()));
 }
 
 AppModel::~AppModel()
@@ -93,12 +95,11 @@ void AppModel::setTab(const Tab& tab)
     const bool hadLingering = !m_lingering.isEmpty();
     const bool hadLingeringShared = !m_lingeringShared.isEmpty();
     const bool hadSelection = !m_selection.isEmpty();
-    const bool hadAnchor = m_selectionAnchor.has_value();
+    const bool hadAnchor = m_selection.anchor().has_value();
     const bool hadDragging = !m_dragging.isEmpty();
     m_lingering.clear();
     m_lingeringShared.clear();
-    m_selection.clear();
-    m_selectionAnchor.reset();
+    m_selection = Selection();
     m_dragging.clear();
     emitIfChanged(hadLingering, Field::lingering);
     emitIfChanged(hadLingeringShared, Field::lingeringShared);

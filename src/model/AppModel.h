@@ -2,22 +2,23 @@
 
 #include "family/FamilyNotifier.h"
 #include "family/FamilyStore.h"
+#include "family/NoteFiles.h"
 #include "family/SharedThing.h"
 #include "model/Clock.h"
 #include "model/Entities.h"
+#include "model/RandomPick.h"
 #include "model/Schedule.h"
+#include "model/Selection.h"
 #include "model/Settings.h"
-#include "model/SyncBaseline.h"
+#include "model/Timers.h"
+#include "model/sync/FamilySync.h"
 #include "store/Store.h"
 #include "transfer/VornThing.h"
 
 #include <QHash>
 #include <QObject>
-#include <QProcessEnvironment>
 #include <QSet>
 #include <QString>
-#include <QStringList>
-#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -59,8 +60,9 @@ struct ModelIntervals {
 };
 
 // The one model every screen reads and every command goes through. It owns the object store, the
-// settings store, the family store and its change broadcast for the life of the process.
-class AppModel : public QObject {
+// settings store and the family sync for the life of the process, and keeps the state the screens
+// observe; the sync, the selection, the random pick and the notes folder do their part of the work.
+class AppModel : public QObject, private SyncHost {
     Q_OBJECT
 
 public:
@@ -95,12 +97,11 @@ public:
         std::unique_ptr<Settings> defaults;
         std::unique_ptr<FamilyStore> familyStore; // absent: the app runs without the family
         std::unique_ptr<FamilyNotifier> notifier; // absent: changes are seen at the next start
-        std::optional<bool> syncsToFamily;
-        QStringList arguments;
-        QProcessEnvironment environment;
-        std::shared_ptr<const Clock> clock; // the system clock when absent
-        std::optional<Schedule> schedule;   // the user's calendar when absent
-        QString defaultNotesDir;            // where notes live unless VORN_NOTES_DIR says otherwise
+        bool syncsToFamily = true;                // off: the family file is never read or written
+        std::shared_ptr<const Clock> clock;       // the system clock when absent
+        std::shared_ptr<Timers> timers;           // Qt's timers when absent
+        std::optional<Schedule> schedule;         // the user's calendar when absent
+        QString notesDir; // where note files live; none: notes keep their plain text only
         ModelIntervals intervals;
         // The general pasteboard and the desktop's planner services, lent by the shell; without them
         // copy, cut, paste and sending to the planner do nothing.
@@ -119,15 +120,15 @@ public:
     const Schedule& schedule() const { return m_schedule; }
     Settings& defaults() const { return *m_defaults; }
     const Clock& clock() const { return *m_clock; }
-    bool syncsToFamily() const { return m_syncsToFamily; }
-    FamilyStore* familyStore() const { return m_familyStore.get(); }
-    FamilyNotifier* notifier() const { return m_notifier.get(); }
+    bool syncsToFamily() const { return m_sync->isOn(); }
+    FamilyStore* familyStore() const { return m_sync->familyStore(); }
+    FamilyNotifier* notifier() const { return m_sync->notifier(); }
     bool isReadOnly() const { return m_readOnly; }
 
     const Tab& tab() const { return m_tab; }
     void setTab(const Tab& tab);
-    const QSet<RowID>& selection() const { return m_selection; }
-    const std::optional<RowID>& selectionAnchor() const { return m_selectionAnchor; }
+    const QSet<RowID>& selection() const { return m_selection.ids(); }
+    const std::optional<RowID>& selectionAnchor() const { return m_selection.anchor(); }
     const QSet<RowID>& dragging() const { return m_dragging; }
     const QSet<RecordId>& lingering() const { return m_lingering; }
     const QSet<QString>& lingeringShared() const { return m_lingeringShared; }
@@ -139,17 +140,17 @@ public:
     const std::optional<QString>& toast() const { return m_toast; }
     const QDateTime& now() const { return m_now; }
     const std::vector<Pile*>& piles() const { return m_piles; }
-    const std::optional<RecordId>& randomPick() const { return m_randomPick; }
+    const std::optional<RecordId>& randomPick() const { return m_randomPick.current(); }
     const QSet<RecordId>& expanded() const { return m_expanded; }
     const std::optional<StepRequest>& addStepRequest() const { return m_addStepRequest; }
     const std::optional<NoteTarget>& editingNote() const { return m_editingNote; }
-    const QString& notesDir() const { return m_notesDir; }
+    const QString& notesDir() const { return m_notes.path(); }
     bool isFocusMode() const { return m_isFocusMode; }
     bool floats() const { return m_floats; }
     void setFloats(bool floats);
-    const QHash<QString, double>& externalOrder() const { return m_externalOrder; }
-    bool syncPending() const { return m_syncPending; }
-    bool ownChangePending() const { return m_ownChangePending; }
+    const QHash<QString, double>& externalOrder() const { return m_sync->externalOrder(); }
+    bool syncPending() const { return m_sync->isPending(); }
+    bool ownChangePending() const { return m_sync->ownChangePending(); }
 
     // ---- Day text ----
     QString todayISO() const;
@@ -170,7 +171,7 @@ public:
     std::vector<Thing*> things(const QSet<RowID>& ids) const;
 
     // ---- Family rows ----
-    const std::vector<SharedThing>& familyThings() const { return m_familyThings; }
+    const std::vector<SharedThing>& familyThings() const { return m_sync->rows(); }
     void replaceFamilyThings(std::vector<SharedThing> rows);
     // Family rows planned for today: open ones, and done ones still lingering; in family order.
     std::vector<SharedThing> todayFromOthers() const;
@@ -186,7 +187,7 @@ public:
     void click(const RowID& id, bool command, bool shift, const Source& source, bool includeFamily);
     // The selected rows the list shows; the current source when none is given.
     QSet<RowID> selectedIDs(const std::optional<Source>& source, bool includeFamily) const;
-    std::optional<RowID> primarySelection() const;
+    std::optional<RowID> primarySelection() const { return m_selection.primary(); }
     // Moves the selection to a neighbour when selected rows leave the list.
     void selectAfterRemoving(const QSet<RowID>& removed, const std::optional<std::vector<RowID>>& order);
     void pruneSelection();
@@ -261,7 +262,7 @@ public:
     // A change broadcast arrived: our own echo is skipped, anything else is read.
     void familyDidChange();
     // The family row our thing becomes; a mirror passes one day and one time for all its rows.
-    SharedThing sharedThing(const Thing& thing, const QString& today, double updatedAt) const;
+    SharedThing sharedRow(const Thing& thing, const QString& today, double updatedAt) const override;
     void toggleExternal(const SharedThing& row);
     void renameExternal(const SharedThing& row, const QString& title);
     void saveSharedNote(const QString& id, const std::optional<QByteArray>& rtf, const QString& plain);
@@ -286,23 +287,16 @@ Q_SIGNALS:
 
 private:
     void emitIfChanged(bool changed, Field field);
+    void clearToast();
     // Whether the clock moving on from `since` to now took a snoozed thing out of Later.
     bool anyThingWoke(const QDateTime& since) const;
-    void syncAll();
-    // A mirror's writes have landed: tell the family, once per mirror.
-    void mirrorWritten(size_t count);
-    // Waits for mirrors still on the family store's queue and delivers their news.
-    void finishMirrors();
-    void applyDeletesFromFamily();
-    void applyDayFromFamily(const SharedThing& row, Thing& thing);
-    void applyTitleFromFamily(const SharedThing& row, Thing& thing);
-    // Takes the planner's edits of one of our rows, except in fields changed here and not mirrored yet.
-    void adoptEdits(const SharedThing& row, Thing& thing, const QString& today);
-    void applyNoteAndStepsFromFamily(const SharedThing& row, Thing& thing, bool note, bool steps);
-    // After an edit of a family row: mark our own echo, broadcast, and show the result at once.
-    void finishFamilyEdit();
-    bool writeNoteFile(const QString& stem, const QByteArray& rtf);
-    void setSelection(QSet<RowID> selection, std::optional<RowID> anchor);
+    // What the sync engine asks of the model.
+    bool isInToday(const Thing& thing) const override;
+    void moveToEndOfToday(Thing& thing) override;
+    void setLingering(const Thing& thing, bool lingering) override;
+    void forget(const Thing& thing) override;
+    void familyRowsRead() override;
+    void setSelection(Selection selection);
     void endDrag();
     std::vector<RowID> rowOrder(const Source& source, bool includeFamily) const;
     // What decides whether a thing shows in a list, worked out once per pass over the things.
@@ -313,7 +307,6 @@ private:
     Visibility visibility(const Source& source) const;
     bool isVisible(const Thing& thing, const Source& source, const Visibility& v) const;
     bool isTodayFamilyRow(const SharedThing& row, const QString& today) const;
-    QString notePath(const QString& stem) const;
     // The things named by the set, in the order the current list shows them, then by sortKey.
     std::vector<Thing*> thingsInListOrder(const QSet<RowID>& ids) const;
     // The things left through the clipboard or to the planner: gone here, selection moved on.
@@ -325,15 +318,11 @@ private:
     Schedule m_schedule;
     std::unique_ptr<Settings> m_defaults;
     std::shared_ptr<const Clock> m_clock;
-    std::unique_ptr<FamilyStore> m_familyStore;
-    std::unique_ptr<FamilyNotifier> m_notifier;
-    QTimer* m_syncTimer = nullptr;
-    bool m_syncsToFamily = true;
+    std::shared_ptr<Timers> m_timers;
     bool m_readOnly = false;
 
     Tab m_tab = Tab::list(TodoList::today);
-    QSet<RowID> m_selection;
-    std::optional<RowID> m_selectionAnchor;
+    Selection m_selection;
     QSet<RowID> m_dragging;
     QSet<RecordId> m_lingering;
     QSet<QString> m_lingeringShared;
@@ -344,27 +333,23 @@ private:
     std::optional<QString> m_toast;
     QDateTime m_now;
     std::vector<Pile*> m_piles;
-    std::optional<RecordId> m_randomPick;
+    RandomPick m_randomPick;
     QSet<RecordId> m_expanded;
     std::optional<StepRequest> m_addStepRequest;
     std::optional<NoteTarget> m_editingNote;
-    QString m_notesDir;
+    NoteFolder m_notes;
     bool m_isFocusMode = false;
     bool m_floats = true;
-    bool m_syncPending = false;
-    QHash<QString, double> m_externalOrder;
-    bool m_ownChangePending = false;
-    SyncBaseline m_baseline;
-    int m_mirrorsInFlight = 0;
-    std::vector<SharedThing> m_familyThings;
     ModelIntervals m_intervals;
-    QTimer* m_dragReset = nullptr;
-    QTimer* m_toastTimer = nullptr;
-    QTimer* m_clockTimer = nullptr;
+    std::unique_ptr<Timer> m_dragReset;
+    std::unique_ptr<Timer> m_toastTimer;
+    std::unique_ptr<Timer> m_clockTimer;
     WindowHooks m_windowHooks;
     Pasteboard* m_pasteboard = nullptr;
     PlannerWorkspace* m_workspace = nullptr;
     QString m_handoffPath;
+    // Last, so it goes first: its last mirror still reads the things and asks the model about them.
+    std::unique_ptr<FamilySync> m_sync;
 };
 
 } // namespace vorn

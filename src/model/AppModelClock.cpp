@@ -4,13 +4,8 @@ namespace vorn {
 
 void AppModel::startClock()
 {
-    if (m_clockTimer)
-        return;
-    // Parented to the model, so the beat stops when the model goes; QTimer waits on the monotonic clock.
-    m_clockTimer = new QTimer(this);
-    m_clockTimer->setInterval(m_intervals.clockMSecs);
-    connect(m_clockTimer, &QTimer::timeout, this, &AppModel::tick);
-    m_clockTimer->start();
+    if (!m_clockTimer->isActive())
+        m_clockTimer->start(m_intervals.clockMSecs);
 }
 
 void AppModel::tick()

@@ -96,8 +96,6 @@ void AppModel::setDone(const QSet<RowID>& ids, bool done)
     bool sharedChanged = false;
     const std::vector<SharedThing> family = sharedThings(ids);
     for (const SharedThing& row : family) {
-        if (m_familyStore)
-            m_familyStore->setDone(row.id, done);
         if (done) {
             sharedChanged |= !m_lingeringShared.contains(row.id);
             m_lingeringShared.insert(row.id);
@@ -106,8 +104,7 @@ void AppModel::setDone(const QSet<RowID>& ids, bool done)
         }
     }
     emitIfChanged(sharedChanged, Field::lingeringShared);
-    if (!family.empty())
-        finishFamilyEdit();
+    m_sync->setDone(family, done);
     scheduleSync();
 }
 
@@ -201,16 +198,12 @@ void AppModel::remove(const QSet<RowID>& ids, const std::optional<std::vector<Ro
     }
     emitIfChanged(lingeringChanged, Field::lingering);
 
-    if (!family.empty() && m_syncsToFamily) {
+    if (!family.empty() && syncsToFamily()) {
         bool sharedChanged = false;
-        for (const SharedThing& row : family) {
-            // The planner applies our tombstone to its own row and acknowledges it.
-            if (m_familyStore)
-                m_familyStore->markDeleted(row.id, QString(kTodoApp));
+        for (const SharedThing& row : family)
             sharedChanged |= m_lingeringShared.remove(row.id);
-        }
         emitIfChanged(sharedChanged, Field::lingeringShared);
-        finishFamilyEdit();
+        m_sync->markDeleted(family);
     }
 
     showToast(deletedToast(qsizetype(own.size() + family.size()), !own.empty()));
@@ -341,18 +334,15 @@ void AppModel::showToast(const QString& text)
 
     // One timer, restarted by every toast: an older toast's wait can never clear a newer one, and a
     // repeated text also gets its full time on screen.
-    if (!m_toastTimer) {
-        m_toastTimer = new QTimer(this);
-        m_toastTimer->setSingleShot(true);
-        m_toastTimer->setTimerType(Qt::PreciseTimer); // a coarse timer may fire early and cut the toast short
-        connect(m_toastTimer, &QTimer::timeout, this, [this] {
-            if (m_toast) {
-                m_toast.reset();
-                Q_EMIT changed(Field::toast);
-            }
-        });
-    }
     m_toastTimer->start(m_intervals.toastMSecs);
+}
+
+void AppModel::clearToast()
+{
+    if (m_toast) {
+        m_toast.reset();
+        Q_EMIT changed(Field::toast);
+    }
 }
 
 void AppModel::setEditingNote(const std::optional<NoteTarget>& target)

@@ -18,12 +18,12 @@ double AppModel::nextSortKey(const Source& src) const
         if (isVisible(*t, src, v))
             consider(t->sortKey());
     }
-    if (src == Source::today && !m_familyThings.empty()) {
+    if (src == Source::today && !familyThings().empty()) {
         const QString today = todayISO();
-        for (const SharedThing& s : m_familyThings) {
+        for (const SharedThing& s : familyThings()) {
             if (!isTodayFamilyRow(s, today))
                 continue;
-            if (auto it = m_externalOrder.constFind(s.id); it != m_externalOrder.cend())
+            if (auto it = externalOrder().constFind(s.id); it != externalOrder().cend())
                 consider(*it);
         }
     }
@@ -40,7 +40,7 @@ QString AppModel::beginDrag(const RowID& id)
 {
     QSet<RowID> dragged;
     if (m_selection.contains(id)) {
-        dragged = m_selection;
+        dragged = m_selection.ids();
     } else {
         select(id);
         dragged = {id};
@@ -51,11 +51,6 @@ QString AppModel::beginDrag(const RowID& id)
     }
 
     // A drop that never comes (the drag left the window) must not leave rows marked as dragged forever.
-    if (!m_dragReset) {
-        m_dragReset = new QTimer(this);
-        m_dragReset->setSingleShot(true);
-        connect(m_dragReset, &QTimer::timeout, this, [this] { endDrag(); });
-    }
     m_dragReset->start(m_intervals.dragResetMSecs);
 
     if (auto shared = id.sharedID()) {
@@ -68,8 +63,7 @@ QString AppModel::beginDrag(const RowID& id)
 
 void AppModel::endDrag()
 {
-    if (m_dragReset)
-        m_dragReset->stop();
+    m_dragReset->stop();
     if (!m_dragging.isEmpty()) {
         m_dragging.clear();
         Q_EMIT changed(Field::dragging);
@@ -114,30 +108,17 @@ bool AppModel::drop(int before, const Source& src)
 
 void AppModel::applyOrder(const std::vector<ListRow>& ordered)
 {
-    bool externalChanged = false;
+    std::vector<std::pair<QString, double>> placed;
     {
         UndoGroup group(m_store->undoManager());
         for (size_t i = 0; i < ordered.size(); ++i) {
-            if (Thing* t = ordered[i].thing()) {
+            if (Thing* t = ordered[i].thing())
                 t->setSortKey(double(i));
-            } else {
-                const QString& id = ordered[i].sharedThing()->id;
-                auto it = m_externalOrder.find(id);
-                if (it == m_externalOrder.end() || *it != double(i)) {
-                    m_externalOrder.insert(id, double(i));
-                    externalChanged = true;
-                }
-            }
+            else
+                placed.emplace_back(ordered[i].sharedThing()->id, double(i));
         }
     }
-    if (externalChanged) {
-        // Writing the settings file costs a disk flush, so only when family rows actually moved.
-        QVariantMap stored;
-        for (auto it = m_externalOrder.cbegin(); it != m_externalOrder.cend(); ++it)
-            stored.insert(it.key(), it.value());
-        m_defaults->setValue(kOrderOtherAppsKey, stored);
-        Q_EMIT changed(Field::externalOrder);
-    }
+    m_sync->placeRows(placed);
     // Sort keys stay on this machine: the family store doesn't carry them, so no sync.
     m_store->save();
 }

@@ -166,7 +166,7 @@ double AppModel::orderKey(const ListRow& row) const
     if (Thing* t = row.thing())
         return t->sortKey();
     // Family rows nobody has placed yet go last.
-    return m_externalOrder.value(row.sharedThing()->id, std::numeric_limits<double>::max());
+    return externalOrder().value(row.sharedThing()->id, std::numeric_limits<double>::max());
 }
 
 int AppModel::count(const Source& src, const std::vector<Thing*>& from) const
@@ -235,19 +235,16 @@ std::vector<Thing*> AppModel::things(const QSet<RowID>& ids) const
 
 void AppModel::replaceFamilyThings(std::vector<SharedThing> rows)
 {
-    if (rows == m_familyThings)
-        return;
-    m_familyThings = std::move(rows);
-    Q_EMIT changed(Field::familyThings);
+    m_sync->replaceRows(std::move(rows));
 }
 
 std::vector<SharedThing> AppModel::todayFromOthers() const
 {
     std::vector<SharedThing> out;
-    if (m_familyThings.empty())
+    if (familyThings().empty())
         return out;
     const QString today = todayISO();
-    for (const SharedThing& s : m_familyThings) {
+    for (const SharedThing& s : familyThings()) {
         if (isTodayFamilyRow(s, today))
             out.push_back(s);
     }
@@ -257,7 +254,7 @@ std::vector<SharedThing> AppModel::todayFromOthers() const
 std::vector<SharedThing> AppModel::sharedThings(const QSet<RowID>& ids) const
 {
     std::vector<SharedThing> out;
-    for (const SharedThing& s : m_familyThings) {
+    for (const SharedThing& s : familyThings()) {
         if (ids.contains(RowID::shared(s.id)))
             out.push_back(s);
     }
@@ -266,7 +263,7 @@ std::vector<SharedThing> AppModel::sharedThings(const QSet<RowID>& ids) const
 
 std::optional<SharedThing> AppModel::sharedThing(const QString& id) const
 {
-    for (const SharedThing& s : m_familyThings) {
+    for (const SharedThing& s : familyThings()) {
         if (s.id == id)
             return s;
     }

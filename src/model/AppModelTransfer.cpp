@@ -62,13 +62,8 @@ VornThing AppModel::vorn(const Thing& thing) const
     for (const Step* step : thing.orderedSteps())
         record.steps.push_back({step->title(), step->isDone()});
     record.note = thing.note();
-    const std::optional<QString>& stem = thing.noteID();
-    // A note id that could name a file outside the notes folder is never read.
-    if (stem && isSafeNoteStem(*stem) && !m_notesDir.isEmpty()) {
-        QFile file(notePath(*stem));
-        if (file.open(QIODevice::ReadOnly))
-            record.rtf = file.readAll();
-    }
+    if (const std::optional<QString>& stem = thing.noteID())
+        record.rtf = m_notes.read(*stem);
     return record;
 }
 
@@ -186,8 +181,8 @@ int AppModel::insert(const std::vector<VornThing>& records, const Source& into, 
             if (record.done)
                 made->setDoneAt(now);
             if (record.rtf && !record.rtf->isEmpty()) {
-                const QString stem = QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
-                if (writeNoteFile(stem, *record.rtf)) {
+                const QString stem = NoteFolder::newStem();
+                if (m_notes.write(stem, *record.rtf)) {
                     made->setNoteID(stem);
                     made->setNote(record.note);
                 }

@@ -46,9 +46,11 @@ QString Launch::storeLockPath() const
     return store == QLatin1String(":memory:") ? QString() : store + QStringLiteral(".lock");
 }
 
-QString Launch::defaultNotesDir() const
+QString Launch::notesDir() const
 {
-    return QDir(sharedDataDir).filePath(QStringLiteral("notes"));
+    const QString fromEnvironment = environment.value(kNotesDirVariable);
+    return fromEnvironment.isEmpty() ? QDir(sharedDataDir).filePath(QStringLiteral("notes"))
+                                     : fromEnvironment;
 }
 
 QString Launch::demoFolder() const
@@ -90,11 +92,9 @@ std::unique_ptr<AppModel> makeModel(const Launch& launch, std::unique_ptr<Store>
 {
     AppModel::Init init;
     init.store = std::move(store);
-    init.arguments = launch.arguments;
-    init.environment = launch.environment;
     init.clock = launch.clock;
     init.schedule = launch.schedule;
-    init.defaultNotesDir = launch.defaultNotesDir();
+    init.notesDir = launch.notesDir();
     init.readOnly = launch.readOnly;
     init.intervals = launch.intervals;
     init.pasteboard = launch.pasteboard;
@@ -111,15 +111,13 @@ std::unique_ptr<AppModel> makeModel(const Launch& launch, std::unique_ptr<Store>
         }
         if (!init.defaults)
             init.defaults = launch.standardSettings();
-        init.syncsToFamily = true;
     } else {
         init.defaults = launch.standardSettings();
     }
 
-    if (launch.syncsToFamily)
-        init.syncsToFamily = launch.syncsToFamily;
-    const bool syncs = init.syncsToFamily.value_or(!launch.underTestHarness());
-    if (syncs) {
+    // A demo shows its planner row even under a test harness, which otherwise keeps off the family.
+    init.syncsToFamily = launch.syncsToFamily.value_or(launch.isDemo() || !launch.underTestHarness());
+    if (init.syncsToFamily) {
         const auto clock = launch.clock;
         FamilyStore::Clock now = [clock] { return clock ? clock->now() : QDateTime::currentDateTimeUtc(); };
         if (!launch.readOnly) {

@@ -40,7 +40,8 @@ struct Launch {
     QString storePath() const;
     // The lock beside the store that keeps a second process from writing it; empty for a store in memory.
     QString storeLockPath() const;
-    QString defaultNotesDir() const;
+    // The notes folder: VORN_NOTES_DIR, else "notes" in the shared folder.
+    QString notesDir() const;
     QString demoFolder() const;
     // family.db: VORN_FAMILY_DB (demo only) or the demo folder in demo mode, the shared folder otherwise.
     QString familyStorePath() const;

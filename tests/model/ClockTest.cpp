@@ -73,7 +73,7 @@ struct HandMadeModel {
         init.defaults = std::make_unique<Settings>(settingsPath);
         init.clock = clock;
         init.schedule = Schedule(QTimeZone(kBerlin), QLocale(QStringLiteral("en_US")));
-        init.defaultNotesDir = dir.filePath(QStringLiteral("notes"));
+        init.notesDir = dir.filePath(QStringLiteral("notes"));
         init.intervals.clockMSecs = clockMSecs;
         init.readOnly = readOnly;
         model = std::make_unique<AppModel>(std::move(init));

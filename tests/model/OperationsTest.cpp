@@ -102,11 +102,9 @@ std::unique_ptr<AppModel> modelWithIntervals(ModelHarness& h, ModelIntervals int
     EXPECT_TRUE(init.store) << error.toStdString();
     init.store->setAutosaveDelay(0);
     init.defaults = h.launch.standardSettings();
-    init.arguments = h.launch.arguments;
-    init.environment = h.launch.environment;
     init.clock = h.clock;
     init.schedule = h.launch.schedule;
-    init.defaultNotesDir = h.launch.defaultNotesDir();
+    init.notesDir = h.launch.notesDir();
     init.intervals = intervals;
     return std::make_unique<AppModel>(std::move(init));
 }

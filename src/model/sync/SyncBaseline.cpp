@@ -1,4 +1,4 @@
-#include "model/SyncBaseline.h"
+#include "model/sync/SyncBaseline.h"
 
 namespace vorn {
 

@@ -1,0 +1,392 @@
+#include "model/sync/FamilySync.h"
+
+#include "family/FamilyConstants.h"
+#include "model/Clock.h"
+#include "model/Constants.h"
+#include "model/KeyNames.h"
+#include "model/Logging.h"
+#include "model/Schedule.h"
+#include "model/Settings.h"
+#include "model/Timers.h"
+#include "store/Store.h"
+
+#include <QCoreApplication>
+
+namespace vorn {
+
+namespace {
+
+QHash<QString, Thing*> thingsBySyncID(const Store& store)
+{
+    QHash<QString, Thing*> out;
+    for (Thing* t : store.thingsBySortKey()) {
+        if (!out.contains(t->syncID()))
+            out.insert(t->syncID(), t);
+    }
+    return out;
+}
+
+} // namespace
+
+FamilySync::FamilySync(Init init, Store& local, const Schedule& schedule, const Clock& clock,
+                       Settings& settings, Timers& timers, SyncHost& host, QObject* parent)
+    : QObject(parent), m_local(local), m_schedule(schedule), m_clock(clock), m_settings(settings),
+      m_host(host), m_on(init.on), m_readOnly(init.readOnly), m_family(std::move(init.store)),
+      m_notifier(std::move(init.notifier)), m_notes(std::move(init.notes)),
+      m_debounceMSecs(init.debounceMSecs)
+{
+    const QVariantMap order = m_settings.mapValue(kOrderOtherAppsKey);
+    for (auto it = order.cbegin(); it != order.cend(); ++it) {
+        if (auto n = Settings::number(it.value()))
+            m_externalOrder.insert(it.key(), *n);
+    }
+    // A burst of changes makes one mirror, a moment after the last of them.
+    m_debounce = timers.make(QStringLiteral("sync"), false, [this] { mirror(); });
+    if (m_notifier)
+        m_notifier->setOnChanged([this] { didChange(); });
+}
+
+FamilySync::~FamilySync() = default;
+
+QString FamilySync::today() const
+{
+    return m_schedule.dayText(m_clock.now());
+}
+
+void FamilySync::replaceRows(std::vector<SharedThing> rows)
+{
+    if (rows == m_rows)
+        return;
+    m_rows = std::move(rows);
+    Q_EMIT rowsChanged();
+}
+
+void FamilySync::placeRows(const std::vector<std::pair<QString, double>>& places)
+{
+    bool moved = false;
+    for (const auto& [id, key] : places) {
+        auto it = m_externalOrder.find(id);
+        if (it == m_externalOrder.end() || *it != key) {
+            m_externalOrder.insert(id, key);
+            moved = true;
+        }
+    }
+    // Writing the settings file costs a disk flush, so only when family rows actually moved.
+    if (moved)
+        saveExternalOrder();
+}
+
+void FamilySync::saveExternalOrder()
+{
+    QVariantMap stored;
+    for (auto it = m_externalOrder.cbegin(); it != m_externalOrder.cend(); ++it)
+        stored.insert(it.key(), it.value());
+    m_settings.setValue(kOrderOtherAppsKey, stored);
+    Q_EMIT externalOrderChanged();
+}
+
+void FamilySync::schedule()
+{
+    if (!m_on) {
+        qCDebug(lcSync, "sync off (syncsToFamily=false)");
+        return;
+    }
+    if (m_readOnly)
+        return;
+    m_pending = true;
+    m_debounce->start(m_debounceMSecs);
+}
+
+void FamilySync::flush()
+{
+    if ((m_pending || m_debounce->isActive()) && !m_readOnly) {
+        m_debounce->stop();
+        mirror();
+    }
+    if (m_mirrorsInFlight == 0 || !m_family)
+        return;
+    // Wait for the queue, then hand out the news of every finished mirror now rather than a turn later.
+    m_family->drain();
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+}
+
+void FamilySync::mirror()
+{
+    m_pending = false;
+    if (!m_family || !m_family->isOpen())
+        return;
+    const std::vector<Thing*>& things = m_local.thingsBySortKey();
+    std::vector<SharedThing> rows;
+    rows.reserve(things.size());
+    // One clock reading for the whole mirror: the day can't differ between rows, and it is cheaper.
+    const QString day = today();
+    const double updatedAt = double(m_clock.now().toMSecsSinceEpoch()) / 1000.0;
+    for (const Thing* t : things)
+        rows.push_back(m_host.sharedRow(*t, day, updatedAt));
+    m_baseline.mirrored(rows);
+    const size_t count = rows.size();
+    // The writes run on the family store's queue while the window goes on; with thousands of things
+    // waiting for them would freeze every key press that lands in the meantime. Unchanged rows are
+    // skipped there, and our rows without a thing here (deleted or purged) become our tombstones.
+    ++m_mirrorsInFlight;
+    m_family->mirrorAsync(std::move(rows), kTodoApp, this, [this, count] { mirrorWritten(count); });
+}
+
+void FamilySync::mirrorWritten(size_t count)
+{
+    --m_mirrorsInFlight;
+    qCDebug(lcSync, "mirrored %ld things", long(count));
+    m_ownChangePending = true;
+    if (m_notifier)
+        m_notifier->post();
+    Q_EMIT mirrored();
+}
+
+void FamilySync::didChange()
+{
+    const bool own = m_ownChangePending;
+    m_ownChangePending = false;
+    if (!own)
+        refresh();
+}
+
+void FamilySync::refresh()
+{
+    if (!m_on) {
+        qCDebug(lcSync, "refresh skipped (sync off)");
+        return;
+    }
+    if (!m_family)
+        return;
+    if (!m_readOnly)
+        applyDeletes();
+
+    const std::vector<SharedThing> all = m_family->allThings();
+    std::vector<SharedThing> others;
+    for (const SharedThing& row : all) {
+        if (row.sourceApp != kTodoApp)
+            others.push_back(row);
+    }
+    qCDebug(lcSync, "refreshFromFamily: %ld total, %ld other-app things", long(all.size()),
+            long(others.size()));
+    replaceRows(std::move(others));
+
+    const QHash<QString, Thing*> bySyncID = thingsBySyncID(m_local);
+    {
+        // The planner's edits are not something the user did here, so undo shouldn't take them back.
+        UndoRegistrationPause pause(m_local.undoManager());
+        const QString day = today();
+        for (const SharedThing& row : all) {
+            if (row.sourceApp != kTodoApp)
+                continue;
+            if (Thing* thing = bySyncID.value(row.id))
+                adoptEdits(row, *thing, day);
+        }
+    }
+
+    // A row that went away keeps no place; with the file unreadable we can't tell, so nothing goes.
+    if (m_family->isOpen() && !m_readOnly) {
+        QSet<QString> known;
+        for (const SharedThing& row : m_rows)
+            known.insert(row.id);
+        const qsizetype before = m_externalOrder.size();
+        m_externalOrder.removeIf([&](const auto& entry) { return !known.contains(entry.key()); });
+        if (m_externalOrder.size() != before)
+            saveExternalOrder();
+    }
+    m_host.familyRowsRead();
+}
+
+void FamilySync::adoptEdits(const SharedThing& row, Thing& thing, const QString& day)
+{
+    // A field changed here and not mirrored yet is ours to write; the planner's edits of the other
+    // fields are taken. So a tick waiting for its mirror is never undone by a refresh, and one pending
+    // change doesn't hold back the planner's edits of anything else.
+    const SyncBaseline::Fields pending = m_baseline.localChanges(m_host.sharedRow(thing, day, 0));
+    if (!(pending & SyncBaseline::Done) && thing.isDone() != row.done) {
+        if (row.done) {
+            thing.setDoneAt(m_clock.now());
+            m_host.setLingering(thing, true); // in view like a thing ticked by hand
+        } else {
+            thing.setDoneAt(std::nullopt);
+        }
+    }
+    if (!(pending & SyncBaseline::Day))
+        adoptDay(row, thing);
+    if (!(pending & SyncBaseline::Title))
+        adoptTitle(row, thing);
+    adoptNoteAndSteps(row, thing, !(pending & SyncBaseline::Note), !(pending & SyncBaseline::Steps));
+    m_baseline.agree(m_host.sharedRow(thing, day, 0), pending);
+}
+
+void FamilySync::adoptDay(const SharedThing& row, Thing& thing)
+{
+    if (!row.day || thing.isDone() || thing.pile())
+        return;
+    const QString day = today();
+    // Today already shows a thing planned for today or an earlier day; moving it would only lose the
+    // user's order (a row still carrying yesterday's day after midnight is our own, not news).
+    if (m_host.isInToday(thing) && !(day < *row.day))
+        return;
+    if (day < *row.day) {
+        const std::optional<QDateTime> start = m_schedule.isoDay(*row.day);
+        if (!start)
+            return;
+        thing.setSnoozedUntil(*start);
+        m_host.setLingering(thing, false);
+        qCDebug(lcSync, "planner moved %s to %s", qPrintable(thing.syncID()), qPrintable(*row.day));
+    } else {
+        m_host.moveToEndOfToday(thing);
+        qCDebug(lcSync, "planner moved %s to today", qPrintable(thing.syncID()));
+    }
+    schedule();
+}
+
+void FamilySync::adoptTitle(const SharedThing& row, Thing& thing)
+{
+    const QString title = row.title.trimmed();
+    if (title.isEmpty() || title == thing.title())
+        return;
+    thing.setTitle(title);
+    qCDebug(lcSync, "planner renamed %s", qPrintable(thing.syncID()));
+    schedule();
+}
+
+void FamilySync::adoptNoteAndSteps(const SharedThing& row, Thing& thing, bool note, bool steps)
+{
+    bool noteChanged = false;
+    if (note && (row.noteID != thing.noteID() || row.note != thing.note())) {
+        thing.setNoteID(row.noteID);
+        thing.setNote(row.note);
+        noteChanged = true;
+    }
+
+    const std::vector<Step*> local = thing.orderedSteps();
+    std::vector<SharedStep> localShared;
+    for (const Step* s : local)
+        localShared.push_back({s->title(), s->isDone()});
+    if (!steps || localShared == row.steps) {
+        if (!noteChanged)
+            return;
+    } else {
+        const QDateTime now = m_clock.now();
+        const double lastKey = local.empty() ? 0 : local.back()->sortKey();
+        for (size_t i = 0; i < row.steps.size(); ++i) {
+            const SharedStep& remote = row.steps[i];
+            if (i < local.size()) {
+                Step* step = local[i];
+                step->setTitle(remote.title);
+                if (step->isDone() != remote.done)
+                    step->setDoneAt(remote.done ? std::optional<QDateTime>(now) : std::nullopt);
+                continue;
+            }
+            auto fresh = Step::make(remote.title, &thing, now);
+            fresh->setSortKey(lastKey + double(i - local.size() + 1));
+            if (remote.done)
+                fresh->setDoneAt(now);
+            m_local.insert(std::move(fresh));
+        }
+        for (size_t i = row.steps.size(); i < local.size(); ++i)
+            m_local.remove(local[i]);
+    }
+    m_local.save(); // a failed save is retried by the next one
+    schedule();
+}
+
+void FamilySync::applyDeletes()
+{
+    const std::vector<QString> ids = m_family->deletedByOthers(kTodoApp);
+    if (ids.empty())
+        return;
+    const QHash<QString, Thing*> bySyncID = thingsBySyncID(m_local);
+    int deleted = 0;
+    {
+        // One undo brings back everything the planner deleted in this go.
+        UndoGroup group(m_local.undoManager());
+        for (const QString& id : ids) {
+            if (Thing* thing = bySyncID.value(id)) {
+                m_host.forget(*thing);
+                m_local.remove(thing);
+                ++deleted;
+            }
+            m_family->acknowledgeDelete(id);
+        }
+    }
+    if (deleted == 0)
+        return;
+    m_local.save();
+    const QString count =
+        deleted == 1 ? QStringLiteral("Deleted") : QString::number(deleted) + QStringLiteral(" deleted");
+    m_host.showToast(count + QStringLiteral(" in Vorn Planner. ") + undoHint());
+}
+
+void FamilySync::finishEdit()
+{
+    // Our own echo is skipped when it comes back; reading now shows the result at once.
+    m_ownChangePending = true;
+    if (m_notifier)
+        m_notifier->post();
+    refresh();
+}
+
+void FamilySync::setDone(const std::vector<SharedThing>& rows, bool done)
+{
+    if (rows.empty())
+        return;
+    for (const SharedThing& row : rows) {
+        if (m_family)
+            m_family->setDone(row.id, done);
+    }
+    finishEdit();
+}
+
+void FamilySync::markDeleted(const std::vector<SharedThing>& rows)
+{
+    if (rows.empty() || !m_on)
+        return;
+    // The planner applies our tombstone to its own row and acknowledges it.
+    for (const SharedThing& row : rows) {
+        if (m_family)
+            m_family->markDeleted(row.id, QString(kTodoApp));
+    }
+    finishEdit();
+}
+
+void FamilySync::rename(const SharedThing& row, const QString& title)
+{
+    if (!m_on || !m_family)
+        return;
+    const QString trimmed = title.trimmed();
+    if (trimmed.isEmpty() || trimmed == row.title)
+        return;
+    m_family->setTitle(row.id, trimmed);
+    finishEdit();
+}
+
+void FamilySync::saveNote(const QString& id, const std::optional<QByteArray>& rtf, const QString& plain)
+{
+    if (!m_on || !m_family)
+        return;
+    const auto row =
+        std::find_if(m_rows.begin(), m_rows.end(), [&](const SharedThing& s) { return s.id == id; });
+    if (row == m_rows.end())
+        return;
+    const QString text = plain.trimmed();
+    const std::optional<QString> current = row->noteID;
+    if (!text.isEmpty() && rtf) {
+        // A note id we can't use as a file name is replaced by one of ours, never followed.
+        const QString stem = current && isSafeNoteStem(*current) ? *current : NoteFolder::newStem();
+        if (!m_notes.write(stem, *rtf)) {
+            m_host.showToast(QStringLiteral("Couldn't save the note."));
+            return;
+        }
+        m_family->setNote(id, stem, text);
+    } else {
+        if (current)
+            m_notes.remove(*current);
+        m_family->setNote(id, std::nullopt, QString());
+    }
+    finishEdit();
+}
+
+} // namespace vorn

@@ -1,0 +1,133 @@
+#pragma once
+
+#include "family/FamilyNotifier.h"
+#include "family/FamilyStore.h"
+#include "family/NoteFiles.h"
+#include "family/SharedThing.h"
+#include "model/Entities.h"
+#include "model/sync/SyncBaseline.h"
+
+#include <QHash>
+#include <QObject>
+#include <QSet>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace vorn {
+
+class Clock;
+class Schedule;
+class Settings;
+class Store;
+class Timer;
+class Timers;
+
+// What the sync engine needs of the app's model, which knows the lists, the lingering rows, the
+// selection and the toast. All of it runs on the main thread.
+class SyncHost {
+public:
+    virtual ~SyncHost() = default;
+    // The family row our thing becomes now; a mirror passes one day and one time for all its rows.
+    virtual SharedThing sharedRow(const Thing& thing, const QString& today, double updatedAt) const = 0;
+    virtual bool isInToday(const Thing& thing) const = 0;
+    // The planner planned our thing for today or an earlier day: it joins the end of Today.
+    virtual void moveToEndOfToday(Thing& thing) = 0;
+    // Whether a thing stays in view after the planner ticked it (true) or planned it for later (false).
+    virtual void setLingering(const Thing& thing, bool lingering) = 0;
+    // The planner deleted our thing: it leaves the selection and the lingering rows before it goes.
+    virtual void forget(const Thing& thing) = 0;
+    virtual void showToast(const QString& text) = 0;
+    // The family rows were read again: what referred to rows that are gone has to go too.
+    virtual void familyRowsRead() = 0;
+};
+
+// Keeps the family file and our things in step. It mirrors every local thing into the file a moment
+// after the last change, reads the other applications' rows (shown in Today) and the planner's edits
+// and deletions of ours, carries out our edits of the planner's rows, tells its own change broadcasts
+// from the planner's, and keeps the manual order of the planner's rows in Today.
+class FamilySync : public QObject {
+    Q_OBJECT
+
+public:
+    struct Init {
+        bool on = true;        // off: nothing is read or written
+        bool readOnly = false; // look, don't touch
+        std::unique_ptr<FamilyStore> store;
+        std::unique_ptr<FamilyNotifier> notifier;
+        NoteFolder notes;
+        int debounceMSecs = 400;
+    };
+    FamilySync(Init init, Store& local, const Schedule& schedule, const Clock& clock, Settings& settings,
+               Timers& timers, SyncHost& host, QObject* parent = nullptr);
+    ~FamilySync() override;
+
+    bool isOn() const { return m_on; }
+    FamilyStore* familyStore() const { return m_family.get(); }
+    FamilyNotifier* notifier() const { return m_notifier.get(); }
+    bool isPending() const { return m_pending; }
+    bool ownChangePending() const { return m_ownChangePending; }
+
+    // The rows other applications own, in file order.
+    const std::vector<SharedThing>& rows() const { return m_rows; }
+    void replaceRows(std::vector<SharedThing> rows);
+    // The manual order of those rows among Today's, kept in the settings.
+    const QHash<QString, double>& externalOrder() const { return m_externalOrder; }
+    // Places rows at positions of a reordered Today; saved only when one moved.
+    void placeRows(const std::vector<std::pair<QString, double>>& places);
+
+    // A mirror of every local thing, a moment after the last call.
+    void schedule();
+    // Mirrors now when one is waiting, and waits for mirrors still on their way.
+    void flush();
+    // Reads the file: the other applications' rows, and the planner's edits and deletions of ours.
+    void refresh();
+    // A change broadcast arrived: our own echo is skipped, anything else is read.
+    void didChange();
+
+    // Our edits of other applications' rows go straight into the file; then it is read again.
+    void setDone(const std::vector<SharedThing>& rows, bool done);
+    void markDeleted(const std::vector<SharedThing>& rows);
+    void rename(const SharedThing& row, const QString& title);
+    void saveNote(const QString& id, const std::optional<QByteArray>& rtf, const QString& plain);
+
+Q_SIGNALS:
+    void rowsChanged();
+    void externalOrderChanged();
+    // The local things were just mirrored into the file.
+    void mirrored();
+
+private:
+    void mirror();
+    void mirrorWritten(size_t count);
+    void finishEdit();
+    void applyDeletes();
+    void adoptEdits(const SharedThing& row, Thing& thing, const QString& today);
+    void adoptDay(const SharedThing& row, Thing& thing);
+    void adoptTitle(const SharedThing& row, Thing& thing);
+    void adoptNoteAndSteps(const SharedThing& row, Thing& thing, bool note, bool steps);
+    void saveExternalOrder();
+    QString today() const;
+
+    Store& m_local;
+    const Schedule& m_schedule;
+    const Clock& m_clock;
+    Settings& m_settings;
+    SyncHost& m_host;
+    bool m_on;
+    bool m_readOnly;
+    std::unique_ptr<FamilyStore> m_family;
+    std::unique_ptr<FamilyNotifier> m_notifier;
+    NoteFolder m_notes;
+    int m_debounceMSecs;
+    std::unique_ptr<Timer> m_debounce;
+    bool m_pending = false;
+    bool m_ownChangePending = false;
+    int m_mirrorsInFlight = 0;
+    SyncBaseline m_baseline;
+    std::vector<SharedThing> m_rows;
+    QHash<QString, double> m_externalOrder;
+};
+
+} // namespace vorn
