@@ -31,34 +31,6 @@ namespace vorn {
 class Pasteboard;
 class PlannerWorkspace;
 
-// One row as displayed: an own thing, or a row another application owns.
-class ListRow {
-public:
-    static ListRow thing(Thing* t) { return ListRow(t); }
-    static ListRow shared(SharedThing s)
-    {
-        return ListRow(std::make_shared<const SharedThing>(std::move(s)));
-    }
-
-    RowID id() const;
-    Thing* thing() const;                   // null for a shared row
-    const SharedThing* sharedThing() const; // null for an own row
-
-private:
-    explicit ListRow(Thing* t) : m_value(t) {}
-    explicit ListRow(std::shared_ptr<const SharedThing> s) : m_value(std::move(s)) {}
-    // Rows are made on every redraw; a family row shares its record instead of copying it.
-    std::variant<Thing*, std::shared_ptr<const SharedThing>> m_value;
-};
-
-// How long the model's timers wait; tests shorten them.
-struct ModelIntervals {
-    int toastMSecs = 3000;
-    int dragResetMSecs = 30000;
-    int clockMSecs = 30000;
-    int syncDebounceMSecs = 400;
-};
-
 // The one model every screen reads and every command goes through. It owns the object store, the
 // settings store and the family sync for the life of the process, and keeps the state the screens
 // observe; the sync, the selection, the random pick and the notes folder do their part of the work.

@@ -39,25 +39,6 @@ QString searchForm(const QString& text)
 
 } // namespace
 
-RowID ListRow::id() const
-{
-    if (auto* t = std::get_if<Thing*>(&m_value))
-        return RowID::thing((*t)->id());
-    return RowID::shared(sharedThing()->id);
-}
-
-Thing* ListRow::thing() const
-{
-    auto* t = std::get_if<Thing*>(&m_value);
-    return t ? *t : nullptr;
-}
-
-const SharedThing* ListRow::sharedThing() const
-{
-    auto* s = std::get_if<std::shared_ptr<const SharedThing>>(&m_value);
-    return s ? s->get() : nullptr;
-}
-
 Source AppModel::source(const Thing& thing) const
 {
     if (thing.isDone())

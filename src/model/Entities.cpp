@@ -121,4 +121,23 @@ size_t qHash(const NoteTarget& n, size_t seed) noexcept
     return qHashMulti(seed, 1, *n.sharedID());
 }
 
+RowID ListRow::id() const
+{
+    if (auto* t = std::get_if<Thing*>(&m_value))
+        return RowID::thing((*t)->id());
+    return RowID::shared(sharedThing()->id);
+}
+
+Thing* ListRow::thing() const
+{
+    auto* t = std::get_if<Thing*>(&m_value);
+    return t ? *t : nullptr;
+}
+
+const SharedThing* ListRow::sharedThing() const
+{
+    auto* s = std::get_if<std::shared_ptr<const SharedThing>>(&m_value);
+    return s ? s->get() : nullptr;
+}
+
 } // namespace vorn

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "family/SharedThing.h"
 #include "store/RecordId.h"
 #include "store/Records.h"
 
@@ -7,6 +8,7 @@
 #include <QString>
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <variant>
 
@@ -119,6 +121,26 @@ struct StepRequest {
     RecordId id;
     int count = 0;
     friend bool operator==(const StepRequest&, const StepRequest&) = default;
+};
+
+// One row as displayed: an own thing, or a row another application owns.
+class ListRow {
+public:
+    static ListRow thing(Thing* t) { return ListRow(t); }
+    static ListRow shared(SharedThing s)
+    {
+        return ListRow(std::make_shared<const SharedThing>(std::move(s)));
+    }
+
+    RowID id() const;
+    Thing* thing() const;                   // null for a shared row
+    const SharedThing* sharedThing() const; // null for an own row
+
+private:
+    explicit ListRow(Thing* t) : m_value(t) {}
+    explicit ListRow(std::shared_ptr<const SharedThing> s) : m_value(std::move(s)) {}
+    // Rows are made on every redraw; a family row shares its record instead of copying it.
+    std::variant<Thing*, std::shared_ptr<const SharedThing>> m_value;
 };
 
 } // namespace vorn

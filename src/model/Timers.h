@@ -32,4 +32,12 @@ public:
     std::unique_ptr<Timer> make(const QString& name, bool repeats, std::function<void()> fired) override;
 };
 
+// How long the model's timers wait; tests shorten them.
+struct ModelIntervals {
+    int toastMSecs = 3000;
+    int dragResetMSecs = 30000;
+    int clockMSecs = 30000;
+    int syncDebounceMSecs = 400;
+};
+
 } // namespace vorn
