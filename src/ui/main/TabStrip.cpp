@@ -2,7 +2,6 @@
 
 #include "model/AppModel.h"
 #include "pixel/Theme.h"
-#include "store/Store.h"
 #include "ui/main/CommandKeys.h"
 #include "ui/main/PileNameField.h"
 #include "ui/main/StripButtons.h"
@@ -78,6 +77,8 @@ TabStrip::TabStrip(AppModel& model, QWidget* parent) : QWidget(parent), m_model(
             refreshSelection();
             break;
         case AppModel::Field::piles:
+        // Counts and pile names follow record edits, announced once per turn.
+        case AppModel::Field::records:
         // A snoozed thing wakes when the clock passes its time, with no record edited.
         case AppModel::Field::now:
             refresh();
@@ -86,8 +87,6 @@ TabStrip::TabStrip(AppModel& model, QWidget* parent) : QWidget(parent), m_model(
             break;
         }
     });
-    // Counts and pile names follow record edits, which the store reports once per turn.
-    connect(&m_model.store(), &Store::changed, this, [this] { refresh(); });
     refresh();
 }
 

@@ -105,5 +105,26 @@ TEST(RandomScreen, singleOpenThingStaysOnReroll)
     EXPECT_EQ(screen.cardTitle(), QStringLiteral("Only one"));
 }
 
+TEST(RandomScreen, cardFollowsThePicksRecordWhenTheModelSaysItChanged)
+{
+    test::ModelHarness h;
+    auto model = h.start();
+    ASSERT_TRUE(model);
+    model->add(QStringLiteral("Only one"), Source::today);
+    RandomScreen screen(*model);
+    screen.show();
+    ASSERT_EQ(screen.cardTitle(), QStringLiteral("Only one"));
+
+    // A rename the store cannot tell anyone about leaves the card as it was...
+    model->store().blockSignals(true);
+    model->rename(*screen.shownPick(), QStringLiteral("Just one"));
+    QCoreApplication::processEvents();
+    model->store().blockSignals(false);
+    EXPECT_EQ(screen.cardTitle(), QStringLiteral("Only one"));
+    // ...until the model announces it.
+    Q_EMIT model->changed(AppModel::Field::records);
+    EXPECT_EQ(screen.cardTitle(), QStringLiteral("Just one"));
+}
+
 } // namespace
 } // namespace vorn
