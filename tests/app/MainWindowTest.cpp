@@ -4,8 +4,6 @@
 #include "model/AppModel.h"
 #include "support/ModelHarness.h"
 #include "transfer/Pasteboard.h"
-#include "ui/components/ListScreen.h"
-#include "ui/components/ListScreenHeader.h"
 #include "ui/list/ThingList.h"
 #include "ui/list/ThingListModel.h"
 #include "ui/list/ThingListView.h"
@@ -13,6 +11,8 @@
 #include "ui/main/StripButtons.h"
 #include "ui/main/TabStrip.h"
 #include "ui/main/ToolbarButtons.h"
+#include "ui/screens/ListScreen.h"
+#include "ui/screens/ListScreenHeader.h"
 #include "ui/steps/StepsView.h"
 
 #include <QAction>

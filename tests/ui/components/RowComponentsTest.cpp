@@ -1,7 +1,9 @@
 #include "pixel/Pixels.h"
+#include "pixel/YawnView.h"
 #include "support/ModelHarness.h"
 #include "ui/components/CheckButton.h"
 #include "ui/components/DoneLine.h"
+#include "ui/components/EmptyListView.h"
 #include "ui/components/FamilyThingRow.h"
 #include "ui/components/PixelButton.h"
 #include "ui/components/SnoozeBar.h"
@@ -169,6 +171,33 @@ TEST(FamilyThingRow, showsRecordAndRoutesClicksAndRenameKeys)
     QTest::keyClick(field, Qt::Key_Escape);
     EXPECT_EQ(commits, 1);
     EXPECT_EQ(cancels, 1);
+}
+
+TEST(EmptyListView, messagesPerSourceAndStyle)
+{
+    struct Case {
+        Source source;
+        ListStyle style;
+        QString text;
+    };
+    const std::vector<Case> cases{
+        {Source::today, ListStyle::regular, "nothing due. suspicious."},
+        {Source::today, ListStyle::compact, "nothing left. suspicious."},
+        {Source::later, ListStyle::regular, "Nothing pushed off. Look at you."},
+        {Source::later, ListStyle::compact, "Nothing pushed off. Look at you."},
+        {Source::doneIsh, ListStyle::regular, "Nothing done yet. It's fine."},
+        {Source::pile(RecordId{}), ListStyle::compact, "An empty pile. Very restful."},
+    };
+    for (const Case& c : cases) {
+        EmptyListView view(c.source, c.style);
+        EXPECT_EQ(view.text(), c.text);
+        // Today's regular empty state yawns; the others show the still face.
+        const bool yawns = c.source == Source::today && c.style == ListStyle::regular;
+        EXPECT_EQ(view.findChildren<YawnView*>().size(), yawns ? 1 : 0) << c.text.toStdString();
+        if (c.style == ListStyle::compact) {
+            EXPECT_EQ(view.height(), 40);
+        }
+    }
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "ui/components/RandomScreen.h"
+#include "ui/screens/RandomScreen.h"
 
 #include "model/AppModel.h"
 #include "pixel/PixelView.h"

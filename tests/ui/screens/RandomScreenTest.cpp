@@ -1,7 +1,7 @@
-#include "ui/components/RandomScreen.h"
+#include "ui/screens/RandomScreen.h"
 #include "pixel/VornFont.h"
 #include "support/ModelHarness.h"
-#include "ui/components/ListScreen.h"
+#include "ui/screens/ListScreen.h"
 
 #include <QAbstractButton>
 #include <QLabel>

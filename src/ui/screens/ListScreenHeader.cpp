@@ -1,4 +1,4 @@
-#include "ui/components/ListScreenHeader.h"
+#include "ui/screens/ListScreenHeader.h"
 
 #include "model/AppModel.h"
 #include "pixel/VornFont.h"
