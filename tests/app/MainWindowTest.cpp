@@ -4,6 +4,7 @@
 #include "model/AppModel.h"
 #include "support/ModelHarness.h"
 #include "transfer/Pasteboard.h"
+#include "ui/components/PixelButton.h"
 #include "ui/list/ThingList.h"
 #include "ui/list/ThingListModel.h"
 #include "ui/list/ThingListView.h"

@@ -3,6 +3,7 @@
 #include "model/AppModel.h"
 #include "model/Constants.h"
 #include "support/ModelHarness.h"
+#include "ui/components/PixelButton.h"
 #include "ui/components/ThemedLabel.h"
 #include "ui/components/ToastView.h"
 #include "ui/list/ThingList.h"
