@@ -18,13 +18,12 @@ AppCommands::AppCommands(AppModel& model, QMenuBar* menuBar, QObject* parent)
     buildEdit(menuBar);
     buildView(menuBar);
     connect(&m_model, &AppModel::changed, this, [this](AppModel::Field field) {
-        if (field == AppModel::Field::piles)
+        // A rename changes no pile order, only a record: the records change carries it, and an undo's too.
+        if (field == AppModel::Field::piles || field == AppModel::Field::records)
             refreshPileActions();
         else if (field == AppModel::Field::selection)
             refreshEnabled();
     });
-    // A rename changes no pile order, only a record: the store's change carries it, and an undo's too.
-    connect(&m_model.store(), &Store::changed, this, &AppCommands::refreshPileActions);
     connect(&m_model.store().undoManager(), &UndoManager::stateChanged, this, &AppCommands::refreshEnabled);
     refreshEnabled();
 }

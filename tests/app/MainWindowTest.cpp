@@ -4,6 +4,7 @@
 #include "model/AppModel.h"
 #include "support/ModelHarness.h"
 #include "transfer/Pasteboard.h"
+#include "ui/components/PixelButton.h"
 #include "ui/list/ThingList.h"
 #include "ui/list/ThingListModel.h"
 #include "ui/list/ThingListView.h"
@@ -11,6 +12,9 @@
 #include "ui/main/StripButtons.h"
 #include "ui/main/TabStrip.h"
 #include "ui/main/ToolbarButtons.h"
+#include "ui/screens/ListScreen.h"
+#include "ui/screens/ListScreenHeader.h"
+#include "ui/steps/StepsView.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -206,6 +210,55 @@ TEST_F(MainWindowTest, viewMenuFollowsPileRenamesAddsAndDeletes)
     EXPECT_EQ(pileItems(), "Food Ctrl+5, Trip Ctrl+6, Books Ctrl+7");
     model->deletePile(*model->piles().front(), true);
     EXPECT_EQ(pileItems(), "Trip Ctrl+5, Books Ctrl+6");
+}
+
+// The views hear of record edits from the model, not from the store behind it: with the store's own
+// signal silenced nothing on screen moves, and the model's word that its records changed moves it all.
+TEST_F(MainWindowTest, viewsFollowTheModelsRecordsNotTheStore)
+{
+    // given Today on screen with Kesh's steps open
+    Thing* kesh = h.thingTitled(*model, QStringLiteral("Reply to Kesh about the deck"));
+    ASSERT_TRUE(kesh);
+    model->setExpanded(*kesh, true);
+    Pile* groceries = model->piles().front();
+    ASSERT_EQ(groceries->name(), QStringLiteral("Groceries"));
+    MainView* main = window->mainView();
+    // What each view shows of the records: header, Today's count, the pile's tab and menu item, the
+    // steps, and whether the list has the new row.
+    const auto shown = [&] {
+        auto* screen = qobject_cast<ListScreen*>(main->screen());
+        auto* steps = main->findChild<StepsView*>();
+        const ThingListModel* rows = list()->listModel();
+        bool fifth = false;
+        for (int i = 0; i < rows->rowCount(); ++i)
+            fifth |= rows->index(i).data(ThingListModel::TitleRole).toString() == QStringLiteral("Fifth");
+        return QStringList{
+            screen ? screen->header()->summary() : QStringLiteral("no list screen"),
+            QString::number(main->tabStrip()->tabFor(Tab::list(TodoList::today))->shownCount().value_or(0)),
+            main->tabStrip()->tabFor(Tab::pile(groceries->id()))->title(),
+            window->commands()->pileActions().front()->text(),
+            steps ? QString::number(steps->rows().size()) + QStringLiteral(" steps")
+                  : QStringLiteral("no steps"),
+            fifth ? QStringLiteral("Fifth listed") : QStringLiteral("no Fifth"),
+        }
+            .join(QStringLiteral(" / "))
+            .toStdString();
+    };
+    const std::string before = shown();
+    ASSERT_EQ(before, "Tuesday, March 10 · 4 left. / 4 / Groceries / Groceries / 3 steps / no Fifth");
+
+    // when records change while the store's signal goes nowhere
+    model->store().blockSignals(true);
+    model->add(QStringLiteral("Fifth"), Source::today);
+    model->addStep(*kesh, QStringLiteral("Find the file"));
+    model->renamePile(*groceries, QStringLiteral("Food"));
+    QCoreApplication::processEvents(); // the store's post is delivered, and dropped
+    model->store().blockSignals(false);
+    EXPECT_EQ(shown(), before);
+
+    // then the model's announcement alone brings every view up to date
+    Q_EMIT model->changed(AppModel::Field::records);
+    EXPECT_EQ(shown(), "Tuesday, March 10 · 5 left. / 5 / Food / Food / 4 steps / Fifth listed");
 }
 
 TEST_F(MainWindowTest, textsNameTheKeysTheMenusUse)

@@ -17,32 +17,18 @@ PixelButton::PixelButton(const PixelGrid& glyph, const Color& tint, std::functio
     });
 }
 
-void PixelButton::setOn(bool on)
+void PixelButton::setTint(const Color& tint)
 {
-    if (m_on == on)
+    if (tint == m_tint)
         return;
-    m_on = on;
-    update();
-}
-
-void PixelButton::setGlyph(const PixelGrid& glyph)
-{
-    m_glyph = glyph;
+    m_tint = tint;
     update();
 }
 
 void PixelButton::paintLabel(QPainter& painter)
 {
-    const QColor tint = m_tint.resolved(palette());
-    if (m_on) {
-        QColor wash = tint;
-        wash.setAlphaF(0.12f);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(wash);
-        painter.drawRoundedRect(QRectF(rect()), 8, 8);
-    }
     constexpr qreal unit = 2;
-    PixelView::paint(painter, m_glyph, unit, PixelView::defaultInks(), tint,
+    PixelView::paint(painter, m_glyph, unit, PixelView::defaultInks(), m_tint.resolved(palette()),
                      PixelView::centredOrigin(m_glyph, unit, rect()));
 }
 

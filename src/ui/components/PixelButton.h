@@ -8,17 +8,15 @@
 
 namespace vorn {
 
-// A 28 × 28 glyph button; when on, a faint wash of its tint sits behind the glyph.
+// A 28 × 28 button that is one pixel glyph in a tint, like the tab strip's plus and its three dots.
 class PixelButton : public PressButton {
     Q_OBJECT
 
 public:
     PixelButton(const PixelGrid& glyph, const Color& tint, std::function<void()> action = {},
                 QWidget* parent = nullptr);
-    bool isOn() const { return m_on; }
-    void setOn(bool on);
-    void setGlyph(const PixelGrid& glyph);
-    void setAction(std::function<void()> action) { m_action = std::move(action); }
+    const Color& tint() const { return m_tint; }
+    void setTint(const Color& tint);
     QSize sizeHint() const override { return {28, 28}; }
 
 protected:
@@ -27,7 +25,6 @@ protected:
 private:
     PixelGrid m_glyph;
     Color m_tint;
-    bool m_on = false;
     std::function<void()> m_action;
 };
 

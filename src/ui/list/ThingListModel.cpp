@@ -8,7 +8,6 @@ ThingListModel::ThingListModel(AppModel& model, Source source, ListStyle style, 
     : QAbstractListModel(parent), m_model(model), m_source(std::move(source)), m_style(style)
 {
     refresh();
-    connect(&m_model.store(), &Store::changed, this, &ThingListModel::refresh);
     connect(&m_model, &AppModel::changed, this, &ThingListModel::onModelChanged);
 }
 
@@ -114,6 +113,7 @@ void ThingListModel::allDataChanged()
 void ThingListModel::onModelChanged(AppModel::Field field)
 {
     switch (field) {
+    case AppModel::Field::records:
     case AppModel::Field::now:
     case AppModel::Field::searchText:
     case AppModel::Field::lingering:

@@ -12,7 +12,7 @@ namespace vorn {
 
 // The rows of one source as a flat Qt model: the list's rows, with Later's section headers between
 // them and an entry for the steps under each expanded thing, as entries of their own that cannot be
-// selected. Refreshes itself from the store and the model.
+// selected. Refreshes itself whenever the model announces a change it shows.
 class ThingListModel : public QAbstractListModel {
     Q_OBJECT
 

@@ -3,13 +3,13 @@
 #include "model/AppModel.h"
 #include "model/Constants.h"
 #include "pixel/Theme.h"
-#include "ui/components/ListScreen.h"
-#include "ui/components/RandomScreen.h"
 #include "ui/components/ThemedLabel.h"
 #include "ui/components/ToastView.h"
 #include "ui/list/ThingList.h"
 #include "ui/main/TabStrip.h"
 #include "ui/main/ToolbarButtons.h"
+#include "ui/screens/ListScreen.h"
+#include "ui/screens/RandomScreen.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -134,8 +134,7 @@ void MainView::showScreenForTab()
     m_list = nullptr;
     if (source) {
         auto* screen = new ListScreen(m_model, *source, this);
-        m_list = new ThingList(m_model, *source, ListStyle::regular);
-        screen->setList(m_list);
+        m_list = screen->list();
         m_screen = screen;
     } else {
         m_screen = new RandomScreen(m_model, this);

@@ -1,7 +1,5 @@
 #include "ui/main/StripButtons.h"
 
-#include "pixel/PixelView.h"
-#include "pixel/Pixels.h"
 #include "ui/components/ThemedLabel.h"
 
 #include <QMouseEvent>
@@ -15,7 +13,6 @@ namespace {
 constexpr int kPadding = 10;
 constexpr int kSpacing = 5;
 constexpr int kHeight = 28;
-constexpr qreal kGlyphUnit = 2;
 
 QFont countFont()
 {
@@ -37,21 +34,6 @@ int countWidth(int count)
     return digitCell(QFontMetrics(countFont())) * static_cast<int>(QString::number(count).size());
 }
 
-const PixelGrid& moreDots()
-{
-    static const PixelGrid grid({
-        QStringLiteral("........."),
-        QStringLiteral("........."),
-        QStringLiteral("........."),
-        QStringLiteral("........."),
-        QStringLiteral(".#..#..#."),
-        QStringLiteral("........."),
-        QStringLiteral("........."),
-        QStringLiteral("........."),
-        QStringLiteral("........."),
-    });
-    return grid;
-}
 } // namespace
 
 TabButton::TabButton(const QString& title, QWidget* parent) : PressButton(parent)
@@ -180,46 +162,6 @@ void TabButton::mouseDoubleClickEvent(QMouseEvent* event)
         return;
     }
     PressButton::mouseDoubleClickEvent(event);
-}
-
-NewListButton::NewListButton(QWidget* parent) : PressButton(parent)
-{
-    setAccessibleName(QStringLiteral("New list"));
-    setFixedSize(28, 28);
-}
-
-void NewListButton::setAtLimit(bool atLimit)
-{
-    if (atLimit == m_atLimit)
-        return;
-    m_atLimit = atLimit;
-    update();
-}
-
-const Color& NewListButton::glyphColor() const
-{
-    return m_atLimit ? Color::vornFaint() : Color::vornMuted();
-}
-
-void NewListButton::paintLabel(QPainter& painter)
-{
-    PixelView::paint(painter, Pixels::plus(), kGlyphUnit, PixelView::defaultInks(),
-                     glyphColor().resolved(palette()),
-                     PixelView::centredOrigin(Pixels::plus(), kGlyphUnit, rect()));
-}
-
-OverflowButton::OverflowButton(QWidget* parent) : PressButton(parent)
-{
-    setAccessibleName(QStringLiteral("More tabs"));
-    setToolTip(QStringLiteral("More tabs"));
-    setFixedSize(28, 28);
-}
-
-void OverflowButton::paintLabel(QPainter& painter)
-{
-    PixelView::paint(painter, moreDots(), kGlyphUnit, PixelView::defaultInks(),
-                     Color::vornMuted().resolved(palette()),
-                     PixelView::centredOrigin(moreDots(), kGlyphUnit, rect()));
 }
 
 } // namespace vorn

@@ -49,36 +49,4 @@ private:
     std::optional<int> m_titleCap;
 };
 
-// The plus that asks for a new pile; faint once the pile limit is reached.
-class NewListButton : public PressButton {
-    Q_OBJECT
-
-public:
-    explicit NewListButton(QWidget* parent = nullptr);
-
-    void setAtLimit(bool atLimit);
-    const Color& glyphColor() const;
-
-    QSize sizeHint() const override { return {28, 28}; }
-
-protected:
-    void paintLabel(QPainter& painter) override;
-
-private:
-    bool m_atLimit = false;
-};
-
-// The three dots at the strip's end that open a menu of the tabs there was no room for.
-class OverflowButton : public PressButton {
-    Q_OBJECT
-
-public:
-    explicit OverflowButton(QWidget* parent = nullptr);
-
-    QSize sizeHint() const override { return {28, 28}; }
-
-protected:
-    void paintLabel(QPainter& painter) override;
-};
-
 } // namespace vorn

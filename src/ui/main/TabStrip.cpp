@@ -1,8 +1,9 @@
 #include "ui/main/TabStrip.h"
 
 #include "model/AppModel.h"
+#include "pixel/Pixels.h"
 #include "pixel/Theme.h"
-#include "store/Store.h"
+#include "ui/components/PixelButton.h"
 #include "ui/main/CommandKeys.h"
 #include "ui/main/PileNameField.h"
 #include "ui/main/StripButtons.h"
@@ -24,6 +25,22 @@ constexpr int kSeparatorWidth = 13;
 // is elided even when there is room, so that one list cannot crowd out the others.
 constexpr int kShortestTitle = 56;
 constexpr int kLongestTitle = 160;
+
+const PixelGrid& moreDots()
+{
+    static const PixelGrid grid({
+        QStringLiteral("........."),
+        QStringLiteral("........."),
+        QStringLiteral("........."),
+        QStringLiteral("........."),
+        QStringLiteral(".#..#..#."),
+        QStringLiteral("........."),
+        QStringLiteral("........."),
+        QStringLiteral("........."),
+        QStringLiteral("........."),
+    });
+    return grid;
+}
 
 // A 1 × 16 line in the faint colour, with 6 of air on each side.
 class StripSeparator : public QWidget {
@@ -56,18 +73,25 @@ TabStrip::TabStrip(AppModel& model, QWidget* parent) : QWidget(parent), m_model(
     m_separator = new StripSeparator(this);
     m_separator->setObjectName(QStringLiteral("tabSeparator"));
 
-    m_newList = new NewListButton(this);
+    // The plus asks for a new pile; it turns faint once the pile limit is reached.
+    m_newList = new PixelButton(
+        Pixels::plus(), Color::vornMuted(), [this] { m_model.requestNewPile(); }, this);
     m_newList->setObjectName(QStringLiteral("newListButton"));
-    connect(m_newList, &QAbstractButton::clicked, this, [this] { m_model.requestNewPile(); });
+    m_newList->setAccessibleName(QStringLiteral("New list"));
 
-    m_overflow = new OverflowButton(this);
+    // The three dots at the strip's end open a menu of the tabs there was no room for.
+    m_overflow = new PixelButton(
+        moreDots(), Color::vornMuted(),
+        [this] {
+            QMenu* menu = makeOverflowMenu(this);
+            menu->setAttribute(Qt::WA_DeleteOnClose);
+            menu->popup(m_overflow->mapToGlobal(QPoint(0, m_overflow->height())));
+        },
+        this);
     m_overflow->setObjectName(QStringLiteral("tabOverflowButton"));
+    m_overflow->setAccessibleName(QStringLiteral("More tabs"));
+    m_overflow->setToolTip(QStringLiteral("More tabs"));
     m_overflow->hide();
-    connect(m_overflow, &QAbstractButton::clicked, this, [this] {
-        QMenu* menu = makeOverflowMenu(this);
-        menu->setAttribute(Qt::WA_DeleteOnClose);
-        menu->popup(m_overflow->mapToGlobal(QPoint(0, m_overflow->height())));
-    });
 
     connect(&m_model, &AppModel::changed, this, [this](AppModel::Field field) {
         switch (field) {
@@ -78,6 +102,8 @@ TabStrip::TabStrip(AppModel& model, QWidget* parent) : QWidget(parent), m_model(
             refreshSelection();
             break;
         case AppModel::Field::piles:
+        // Counts and pile names follow record edits, announced once per turn.
+        case AppModel::Field::records:
         // A snoozed thing wakes when the clock passes its time, with no record edited.
         case AppModel::Field::now:
             refresh();
@@ -86,8 +112,6 @@ TabStrip::TabStrip(AppModel& model, QWidget* parent) : QWidget(parent), m_model(
             break;
         }
     });
-    // Counts and pile names follow record edits, which the store reports once per turn.
-    connect(&m_model.store(), &Store::changed, this, [this] { refresh(); });
     refresh();
 }
 
@@ -169,7 +193,7 @@ void TabStrip::refresh()
         }
     }
     const bool atLimit = m_model.piles().size() > 3;
-    m_newList->setAtLimit(atLimit);
+    m_newList->setTint(atLimit ? Color::vornFaint() : Color::vornMuted());
     m_newList->setToolTip(atLimit ? QStringLiteral("That's %1 lists. Bold.").arg(kPileLimit)
                                   : QStringLiteral("New list %1").arg(keyName(newListKeys())));
     refreshSelection();

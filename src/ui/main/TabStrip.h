@@ -15,9 +15,8 @@ class QMenu;
 namespace vorn {
 
 class AppModel;
-class NewListButton;
-class OverflowButton;
 class PileNameField;
+class PixelButton;
 class TabButton;
 
 // The row of tabs: Today, Later, Done-ish, Random, a separator, one tab per pile and the new-list
@@ -36,8 +35,8 @@ public:
     // The tabs in strip order: built-in lists, random, then piles.
     std::vector<TabButton*> tabs() const;
     TabButton* tabFor(const Tab& tab) const;
-    NewListButton* newListButton() const { return m_newList; }
-    OverflowButton* overflowButton() const { return m_overflow; }
+    PixelButton* newListButton() const { return m_newList; }
+    PixelButton* overflowButton() const { return m_overflow; }
     // The tabs there was no room for, in strip order.
     std::vector<Tab> foldedTabs() const;
     // The menu of the folded tabs; the caller owns and shows it.
@@ -76,8 +75,8 @@ private:
 
     AppModel& m_model;
     QWidget* m_separator;
-    NewListButton* m_newList;
-    OverflowButton* m_overflow;
+    PixelButton* m_newList;
+    PixelButton* m_overflow;
     std::vector<Entry> m_fixed;
     std::vector<Entry> m_pileTabs;
     std::vector<RecordId> m_shownPiles;

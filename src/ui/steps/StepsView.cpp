@@ -53,10 +53,11 @@ StepsView::StepsView(AppModel& model, const Thing& thing, ListStyle style, QWidg
     addLayout->addWidget(m_addField, 1, Qt::AlignVCenter);
     outer->addWidget(addRow);
 
-    // The store posts one change per turn, whoever made it (this view, undo, a sync from the family).
-    connect(&m_model.store(), &Store::changed, this, &StepsView::rebuild);
     connect(&m_model, &AppModel::changed, this, [this](AppModel::Field field) {
-        if (field == AppModel::Field::addStepRequest)
+        // Record changes come once per turn, whoever made them (this view, undo, a sync from the family).
+        if (field == AppModel::Field::records)
+            rebuild();
+        else if (field == AppModel::Field::addStepRequest)
             focusAddFieldIfRequested();
     });
     rebuild();

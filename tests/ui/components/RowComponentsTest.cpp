@@ -1,14 +1,14 @@
 #include "pixel/Pixels.h"
+#include "pixel/YawnView.h"
 #include "support/ModelHarness.h"
 #include "ui/components/CheckButton.h"
 #include "ui/components/DoneLine.h"
-#include "ui/components/FamilyThingRow.h"
+#include "ui/components/EmptyListView.h"
 #include "ui/components/PixelButton.h"
 #include "ui/components/SnoozeBar.h"
 #include "ui/components/ToastView.h"
 
 #include <QLabel>
-#include <QLineEdit>
 #include <QTest>
 
 namespace vorn {
@@ -52,6 +52,29 @@ TEST(PixelButton, clickCallsActionAndPressShrinksLabel)
     QTest::mouseRelease(&button, Qt::LeftButton);
     EXPECT_DOUBLE_EQ(button.labelScale(), 1.0);
     EXPECT_EQ(calls, 1);
+}
+
+TEST(PixelButton, paintsItsGlyphInItsTintAndRepaintsWhenItChanges)
+{
+    PixelButton button(Pixels::plus(), Color::vornMuted());
+    button.show();
+    const auto has = [&](const Color& color) {
+        const QImage img = button.grab().toImage();
+        const QRgb want = color.resolved(button.palette()).rgb();
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                if (img.pixelColor(x, y).rgb() == want)
+                    return true;
+        return false;
+    };
+    ASSERT_NE(Color::vornMuted().resolved(button.palette()).rgb(),
+              Color::vornFaint().resolved(button.palette()).rgb());
+    EXPECT_TRUE(has(Color::vornMuted()));
+    EXPECT_FALSE(has(Color::vornFaint()));
+    button.setTint(Color::vornFaint());
+    EXPECT_EQ(button.tint(), Color::vornFaint());
+    EXPECT_TRUE(has(Color::vornFaint()));
+    EXPECT_FALSE(has(Color::vornMuted()));
 }
 
 TEST(SnoozeBar, numberKeysPickOptionsAndEscapeCancels)
@@ -127,48 +150,31 @@ TEST(DoneLine, saysTheDayIsDone)
     EXPECT_EQ(line.height(), 40);
 }
 
-TEST(FamilyThingRow, showsRecordAndRoutesClicksAndRenameKeys)
+TEST(EmptyListView, messagesPerSourceAndStyle)
 {
-    test::ModelHarness h;
-    auto model = h.start();
-    ASSERT_TRUE(model);
-    SharedThing row;
-    row.id = QStringLiteral("p-1");
-    row.title = QStringLiteral("Plan the week");
-    row.done = true;
-    row.sourceApp = QStringLiteral("vorn planner");
-    FamilyThingRow view(*model, row);
-    view.show();
-    auto* title = view.findChild<QLabel*>(QStringLiteral("familyTitle"));
-    auto* app = view.findChild<QLabel*>(QStringLiteral("familyApp"));
-    ASSERT_TRUE(title && app);
-    EXPECT_EQ(title->text(), QStringLiteral("Plan the week"));
-    EXPECT_TRUE(title->font().strikeOut());
-    EXPECT_EQ(app->text(), QStringLiteral("vorn planner"));
-    EXPECT_EQ(view.findChild<CheckButton*>()->accessibleName(), QStringLiteral("Done"));
-
-    int taps = 0, doubleTaps = 0;
-    view.setOnNameTap([&] { ++taps; });
-    view.setOnNameDoubleTap([&] { ++doubleTaps; });
-    QTest::mouseClick(title, Qt::LeftButton);
-    QTest::mouseDClick(title, Qt::LeftButton);
-    EXPECT_GE(taps, 1);
-    EXPECT_EQ(doubleTaps, 1);
-
-    int commits = 0, cancels = 0;
-    QString draft;
-    view.setRename(FamilyRename{row.title, true, [&](const QString& t) { draft = t; }, [&] { ++commits; },
-                                [&] { ++cancels; }});
-    auto* field = view.findChild<QLineEdit*>(QStringLiteral("familyRenameField"));
-    ASSERT_TRUE(field);
-    EXPECT_EQ(field->placeholderText(), QStringLiteral("Title"));
-    EXPECT_TRUE(title->isHidden());
-    QTest::keyClicks(field, QStringLiteral("!"));
-    EXPECT_EQ(draft, QStringLiteral("Plan the week!"));
-    QTest::keyClick(field, Qt::Key_Return);
-    QTest::keyClick(field, Qt::Key_Escape);
-    EXPECT_EQ(commits, 1);
-    EXPECT_EQ(cancels, 1);
+    struct Case {
+        Source source;
+        ListStyle style;
+        QString text;
+    };
+    const std::vector<Case> cases{
+        {Source::today, ListStyle::regular, "nothing due. suspicious."},
+        {Source::today, ListStyle::compact, "nothing left. suspicious."},
+        {Source::later, ListStyle::regular, "Nothing pushed off. Look at you."},
+        {Source::later, ListStyle::compact, "Nothing pushed off. Look at you."},
+        {Source::doneIsh, ListStyle::regular, "Nothing done yet. It's fine."},
+        {Source::pile(RecordId{}), ListStyle::compact, "An empty pile. Very restful."},
+    };
+    for (const Case& c : cases) {
+        EmptyListView view(c.source, c.style);
+        EXPECT_EQ(view.text(), c.text);
+        // Today's regular empty state yawns; the others show the still face.
+        const bool yawns = c.source == Source::today && c.style == ListStyle::regular;
+        EXPECT_EQ(view.findChildren<YawnView*>().size(), yawns ? 1 : 0) << c.text.toStdString();
+        if (c.style == ListStyle::compact) {
+            EXPECT_EQ(view.height(), 40);
+        }
+    }
 }
 
 } // namespace

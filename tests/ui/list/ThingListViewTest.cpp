@@ -1,7 +1,9 @@
 #include "ui/list/ThingListView.h"
 #include "pixel/Theme.h"
 #include "support/ModelHarness.h"
+#include "ui/components/ThemedLabel.h"
 #include "ui/list/DropPosition.h"
+#include "ui/list/ThingDelegate.h"
 #include "ui/list/ThingListModel.h"
 #include "ui/steps/StepsView.h"
 
@@ -567,4 +569,75 @@ TEST(ThingListFamilyRows, aFamilyRowRenamesAndTicksThroughTheFamilyAndItsMenuOff
         *view.listModel()->entryOf(id), 0);
     EXPECT_EQ(cell->text(QAccessible::Description), QStringLiteral("Done, planner"));
     EXPECT_TRUE(cell->state().checked);
+}
+
+// The list draws another app's row itself: the title, struck through once done, and at the row's end
+// the name of the app it comes from.
+TEST(ThingListFamilyRows, aFamilyRowShowsItsAppAndIsStruckThroughOnceDone)
+{
+    test::ModelHarness h;
+    h.demo();
+    h.launch.syncsToFamily = true;
+    auto model = h.start();
+    ASSERT_TRUE(model);
+    ThingListView view(*model, Source::today, ListStyle::regular);
+    view.resize(520, 420);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    const auto& rows = view.listModel()->rowIDs();
+    const auto family = std::find_if(rows.begin(), rows.end(), [](const RowID& id) { return id.isShared(); });
+    ASSERT_NE(family, rows.end()) << "the demo lists its planner row in Today";
+    const RowID id = *family;
+    const auto index = [&] { return view.listModel()->index(*view.listModel()->entryOf(id)); };
+    const QString app = index().data(ThingListModel::SourceAppRole).toString();
+    const QString title = index().data(ThingListModel::TitleRole).toString();
+    ASSERT_EQ(app, QStringLiteral("planner"));
+    auto* delegate = qobject_cast<ThingDelegate*>(view.itemDelegate());
+    ASSERT_TRUE(delegate);
+
+    const QRect row = view.visualRect(index()).adjusted(0, 0, 0, -metrics(ListStyle::regular).rowSpacing);
+    const QRect titleRect = delegate->titleRect(row);
+    const int titleWidth = QFontMetrics(uiFont(ThingDelegate::familyTitleSize)).horizontalAdvance(title);
+    const int appWidth = QFontMetrics(uiFont(12)).horizontalAdvance(app);
+    const int appRight = row.right() - metrics(ListStyle::regular).padding;
+    // Pixels that are not the row's own background, in a rectangle of the row.
+    const auto inked = [&](const QImage& image, const QRect& area) {
+        const QColor well = image.pixelColor(row.left() + 5, row.top() + 20);
+        int n = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                n += image.pixelColor(x, y) != well;
+        return n;
+    };
+    // The longest run of inked pixels along any one line of the title.
+    const auto longestRun = [&](const QImage& image) {
+        const QColor well = image.pixelColor(row.left() + 5, row.top() + 20);
+        int longest = 0;
+        for (int y = titleRect.top(); y <= titleRect.bottom(); ++y) {
+            int run = 0;
+            for (int x = titleRect.left(); x < titleRect.left() + titleWidth; ++x) {
+                run = image.pixelColor(x, y) != well ? run + 1 : 0;
+                longest = std::max(longest, run);
+            }
+        }
+        return longest;
+    };
+
+    // Bands clear of the well's rounded corners: the app's name, and the padding after it.
+    const int corner = metrics(ListStyle::regular).cornerRadius;
+    const QRect appArea(appRight - appWidth + 1, row.top() + corner, appWidth, row.height() - 2 * corner);
+    const QRect afterApp(appRight + 2, row.top() + corner, row.right() - appRight - 2,
+                         row.height() - 2 * corner);
+
+    const QImage open = view.viewport()->grab().toImage();
+    ASSERT_TRUE(open.save(QStringLiteral("/tmp/vorn-list-family-row.png")));
+    EXPECT_GT(inked(open, appArea), 20);
+    EXPECT_EQ(inked(open, afterApp), 0);
+    EXPECT_LT(longestRun(open), titleWidth / 2);
+
+    model->toggleExternal(*view.listModel()->sharedThing(index().row()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return index().data(ThingListModel::DoneRole).toBool(); }));
+    const QImage done = view.viewport()->grab().toImage();
+    EXPECT_GE(longestRun(done), titleWidth - 2);
+    EXPECT_GT(inked(done, appArea), 20);
 }

@@ -3,8 +3,7 @@
 #include "model/AppModel.h"
 #include "model/Constants.h"
 #include "support/ModelHarness.h"
-#include "ui/components/ListScreen.h"
-#include "ui/components/RandomScreen.h"
+#include "ui/components/PixelButton.h"
 #include "ui/components/ThemedLabel.h"
 #include "ui/components/ToastView.h"
 #include "ui/list/ThingList.h"
@@ -13,6 +12,8 @@
 #include "ui/main/StripButtons.h"
 #include "ui/main/TabStrip.h"
 #include "ui/main/ToolbarButtons.h"
+#include "ui/screens/ListScreen.h"
+#include "ui/screens/RandomScreen.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -3,6 +3,7 @@
 #include "model/AppModel.h"
 #include "store/Store.h"
 #include "support/ModelHarness.h"
+#include "ui/components/PixelButton.h"
 #include "ui/main/PileNameField.h"
 #include "ui/main/StripButtons.h"
 
@@ -153,10 +154,10 @@ TEST_F(TabStripTest, clickingTabsSwitchesTheModelTabAndHighlight)
 
 TEST_F(TabStripTest, newListButtonNamesAPileUntilTheLimit)
 {
-    NewListButton* button = strip->newListButton();
+    PixelButton* button = strip->newListButton();
     EXPECT_EQ(button->toolTip(), QStringLiteral("New list Ctrl+Shift+N"));
     EXPECT_EQ(button->accessibleName(), QStringLiteral("New list"));
-    EXPECT_EQ(button->glyphColor(), Color::vornMuted());
+    EXPECT_EQ(button->tint(), Color::vornMuted());
 
     // when the button is clicked, the naming popover opens empty under the caption "New list"
     QTest::mouseClick(button, Qt::LeftButton);
@@ -178,7 +179,7 @@ TEST_F(TabStripTest, newListButtonNamesAPileUntilTheLimit)
     ASSERT_TRUE(pileTab("Books"));
     EXPECT_TRUE(pileTab("Books")->isSelected());
     EXPECT_FALSE(strip->isNaming());
-    EXPECT_EQ(button->glyphColor(), Color::vornMuted()); // 3 piles
+    EXPECT_EQ(button->tint(), Color::vornMuted()); // 3 piles
 
     // when the model is asked (the menu command), the popover opens too; Escape creates nothing
     model->requestNewPile();
@@ -191,7 +192,7 @@ TEST_F(TabStripTest, newListButtonNamesAPileUntilTheLimit)
 
     // given a fourth pile, the glyph is faint, the help says so and a click only toasts
     ASSERT_TRUE(model->createPile(QStringLiteral("Fourth")));
-    EXPECT_EQ(button->glyphColor(), Color::vornFaint());
+    EXPECT_EQ(button->tint(), Color::vornFaint());
     EXPECT_EQ(button->toolTip(), QStringLiteral("That's 4 lists. Bold."));
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_FALSE(strip->isNaming());

@@ -1,4 +1,4 @@
-#include "ui/components/RandomScreen.h"
+#include "ui/screens/RandomScreen.h"
 
 #include "model/AppModel.h"
 #include "pixel/PixelView.h"
@@ -142,11 +142,12 @@ RandomScreen::RandomScreen(AppModel& model, QWidget* parent) : QWidget(parent), 
     hint->setContentsMargins(12, 0, 0, 0);
     layout->addWidget(hint);
 
+    // The card reads the pick's own record too: its title, snoozes, steps and list.
     connect(&m_model, &AppModel::changed, this, [this](AppModel::Field f) {
-        if (f == AppModel::Field::randomPick || f == AppModel::Field::now || f == AppModel::Field::piles)
+        if (f == AppModel::Field::records || f == AppModel::Field::randomPick || f == AppModel::Field::now ||
+            f == AppModel::Field::piles)
             refresh();
     });
-    connect(&m_model.store(), &Store::changed, this, &RandomScreen::refresh);
     refresh();
 }
 

@@ -1,7 +1,7 @@
-#include "ui/components/RandomScreen.h"
+#include "ui/screens/RandomScreen.h"
 #include "pixel/VornFont.h"
 #include "support/ModelHarness.h"
-#include "ui/components/ListScreen.h"
+#include "ui/screens/ListScreen.h"
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -103,6 +103,27 @@ TEST(RandomScreen, singleOpenThingStaysOnReroll)
     QTest::keyClick(&screen, Qt::Key_R);
     QTest::mouseClick(screen.findChild<QAbstractButton*>(QStringLiteral("anotherOne")), Qt::LeftButton);
     EXPECT_EQ(screen.cardTitle(), QStringLiteral("Only one"));
+}
+
+TEST(RandomScreen, cardFollowsThePicksRecordWhenTheModelSaysItChanged)
+{
+    test::ModelHarness h;
+    auto model = h.start();
+    ASSERT_TRUE(model);
+    model->add(QStringLiteral("Only one"), Source::today);
+    RandomScreen screen(*model);
+    screen.show();
+    ASSERT_EQ(screen.cardTitle(), QStringLiteral("Only one"));
+
+    // A rename the store cannot tell anyone about leaves the card as it was...
+    model->store().blockSignals(true);
+    model->rename(*screen.shownPick(), QStringLiteral("Just one"));
+    QCoreApplication::processEvents();
+    model->store().blockSignals(false);
+    EXPECT_EQ(screen.cardTitle(), QStringLiteral("Only one"));
+    // ...until the model announces it.
+    Q_EMIT model->changed(AppModel::Field::records);
+    EXPECT_EQ(screen.cardTitle(), QStringLiteral("Just one"));
 }
 
 } // namespace

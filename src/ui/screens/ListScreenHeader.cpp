@@ -1,4 +1,4 @@
-#include "ui/components/ListScreenHeader.h"
+#include "ui/screens/ListScreenHeader.h"
 
 #include "model/AppModel.h"
 #include "pixel/VornFont.h"
@@ -116,11 +116,12 @@ ListScreenHeader::ListScreenHeader(AppModel& model, const Source& source, QWidge
     m_summary->setContentsMargins(12, 14, 0, 0);
     layout->addWidget(m_summary);
 
+    // Counts and the pile's name follow record edits as much as the clock and the rollover.
     connect(&m_model, &AppModel::changed, this, [this](AppModel::Field f) {
-        if (f == AppModel::Field::now || f == AppModel::Field::rolledOver || f == AppModel::Field::piles)
+        if (f == AppModel::Field::records || f == AppModel::Field::now || f == AppModel::Field::rolledOver ||
+            f == AppModel::Field::piles)
             refresh();
     });
-    connect(&m_model.store(), &Store::changed, this, &ListScreenHeader::refresh);
     refresh();
 }
 

@@ -1,8 +1,9 @@
-#include "ui/components/ListScreen.h"
+#include "ui/screens/ListScreen.h"
 
 #include "model/AppModel.h"
-#include "ui/components/ListScreenHeader.h"
 #include "ui/components/ThemedLabel.h"
+#include "ui/list/ThingList.h"
+#include "ui/screens/ListScreenHeader.h"
 
 #include <QBoxLayout>
 #include <QMenu>
@@ -14,30 +15,18 @@ ListScreen::ListScreen(AppModel& model, const Source& source, QWidget* parent)
     : QWidget(parent), m_model(model), m_source(source)
 {
     setObjectName(QStringLiteral("listScreen"));
-    m_layout = new QVBoxLayout(this);
-    m_layout->setContentsMargins(28, 20, 28, 20);
-    m_layout->setSpacing(0);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(28, 20, 28, 20);
+    layout->setSpacing(0);
     m_header = new ListScreenHeader(model, source, this);
-    m_layout->addWidget(m_header);
-    m_layout->addSpacing(20);
-    // Until the real list arrives an empty filler keeps the hint at the bottom.
-    m_list = new QWidget(this);
-    m_list->setObjectName(QStringLiteral("listPlaceholder"));
-    m_layout->addWidget(m_list, 1);
+    layout->addWidget(m_header);
+    layout->addSpacing(20);
+    m_list = new ThingList(model, source, ListStyle::regular, this);
+    layout->addWidget(m_list, 1);
     m_hint = new ThemedLabel(ListScreenHeader::hintText(source), uiFont(12), Color::vornFaint(), this);
     m_hint->setObjectName(QStringLiteral("listHint"));
     m_hint->setContentsMargins(12, 8, 0, 0);
-    m_layout->addWidget(m_hint);
-}
-
-void ListScreen::setList(QWidget* list)
-{
-    const int at = m_layout->indexOf(m_list);
-    m_layout->removeWidget(m_list);
-    m_list->deleteLater();
-    m_list = list;
-    m_list->setParent(this);
-    m_layout->insertWidget(at, m_list, 1);
+    layout->addWidget(m_hint);
 }
 
 QString ListScreen::hint() const

@@ -1,8 +1,8 @@
-#include "ui/components/ListScreen.h"
-#include "pixel/YawnView.h"
+#include "ui/screens/ListScreen.h"
 #include "support/ModelHarness.h"
-#include "ui/components/EmptyListView.h"
-#include "ui/components/ListScreenHeader.h"
+#include "ui/list/ThingList.h"
+#include "ui/list/ThingListView.h"
+#include "ui/screens/ListScreenHeader.h"
 
 #include <QLabel>
 #include <QTest>
@@ -110,57 +110,47 @@ TEST(ListScreen, clickAroundRowsRequestsAddExceptOnDoneIsh)
     test::ModelHarness h;
     auto model = h.start();
     ASSERT_TRUE(model);
+    // A click lands on whatever the list shows there (the empty state), and reaches the screen.
+    const auto clickInList = [](ListScreen& screen) {
+        const QPoint at = screen.list()->mapTo(&screen, QPoint(50, 50));
+        QWidget* target = screen.childAt(at);
+        ASSERT_TRUE(target);
+        ASSERT_TRUE(screen.list()->isAncestorOf(target));
+        QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(&screen, at));
+    };
     ListScreen today(*model, Source::today);
     today.resize(500, 400);
     today.show();
     const int before = model->addRequest();
-    QTest::mouseClick(today.list(), Qt::LeftButton, {}, QPoint(50, 50));
+    clickInList(today);
     EXPECT_EQ(model->addRequest(), before + 1);
 
     ListScreen done(*model, Source::doneIsh);
     done.resize(500, 400);
     done.show();
-    QTest::mouseClick(done.list(), Qt::LeftButton, {}, QPoint(50, 50));
+    clickInList(done);
     EXPECT_EQ(model->addRequest(), before + 1);
 }
 
-TEST(ListScreen, setListReplacesThePlaceholder)
+TEST(ListScreen, holdsTheListOfItsSourceBetweenHeaderAndHint)
 {
     test::ModelHarness h;
+    h.demo();
     auto model = h.start();
     ASSERT_TRUE(model);
-    ListScreen screen(*model, Source::today);
-    auto* list = new QLabel(QStringLiteral("rows"));
-    screen.setList(list);
-    EXPECT_EQ(screen.list(), list);
-    EXPECT_EQ(list->parentWidget(), &screen);
-    EXPECT_EQ(screen.findChildren<QLabel*>(QStringLiteral("listPlaceholder")).size(), 0);
-}
-
-TEST(EmptyListView, messagesPerSourceAndStyle)
-{
-    struct Case {
-        Source source;
-        ListStyle style;
-        QString text;
-    };
-    const std::vector<Case> cases{
-        {Source::today, ListStyle::regular, "nothing due. suspicious."},
-        {Source::today, ListStyle::compact, "nothing left. suspicious."},
-        {Source::later, ListStyle::regular, "Nothing pushed off. Look at you."},
-        {Source::later, ListStyle::compact, "Nothing pushed off. Look at you."},
-        {Source::doneIsh, ListStyle::regular, "Nothing done yet. It's fine."},
-        {Source::pile(RecordId{}), ListStyle::compact, "An empty pile. Very restful."},
-    };
-    for (const Case& c : cases) {
-        EmptyListView view(c.source, c.style);
-        EXPECT_EQ(view.text(), c.text);
-        // Today's regular empty state yawns; the others show the still face.
-        const bool yawns = c.source == Source::today && c.style == ListStyle::regular;
-        EXPECT_EQ(view.findChildren<YawnView*>().size(), yawns ? 1 : 0) << c.text.toStdString();
-        if (c.style == ListStyle::compact) {
-            EXPECT_EQ(view.height(), 40);
-        }
+    for (const Source& source : {Source::today, Source::later, Source::doneIsh, pileNamed(*model, "Trip")}) {
+        ListScreen screen(*model, source);
+        screen.resize(600, 500);
+        screen.show();
+        ASSERT_TRUE(screen.list());
+        EXPECT_EQ(screen.list()->parentWidget(), &screen);
+        EXPECT_EQ(screen.list()->view()->source(), source);
+        auto* hint = screen.findChild<QLabel*>(QStringLiteral("listHint"));
+        ASSERT_TRUE(hint);
+        EXPECT_LT(screen.header()->geometry().bottom(), screen.list()->geometry().top());
+        EXPECT_LT(screen.list()->geometry().bottom(), hint->geometry().top());
+        // The list takes the height the header and hint leave.
+        EXPECT_GT(screen.list()->height(), screen.height() / 2);
     }
 }
 
