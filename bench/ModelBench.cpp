@@ -60,10 +60,9 @@ struct Fixture {
 void BM_TodayRows(benchmark::State& state)
 {
     Fixture f(int(state.range(0)));
-    const std::vector<Thing*>& all = f.model->allThings();
     size_t rows = 0;
     for (auto _ : state) {
-        auto r = f.model->rows(Source::today, all, true);
+        auto r = f.model->rows(Source::today, true);
         rows = r.size();
         benchmark::DoNotOptimize(r.data());
     }
@@ -74,12 +73,11 @@ BENCHMARK(BM_TodayRows)->Arg(10000)->Unit(benchmark::kMicrosecond);
 void BM_AllTabCounts(benchmark::State& state)
 {
     Fixture f(int(state.range(0)));
-    const std::vector<Thing*>& all = f.model->allThings();
     const Source pile = Source::pile(f.model->piles().front()->id());
     for (auto _ : state) {
         int total = 0;
         for (const Source& s : {Source::today, Source::later, Source::doneIsh, pile, pile})
-            total += f.model->count(s, all);
+            total += f.model->count(s);
         benchmark::DoNotOptimize(total);
     }
 }

@@ -20,7 +20,7 @@ std::optional<Source> sourceNamed(const AppModel& model, const QString& name)
 QString renderList(const AppModel& model, const Source& source)
 {
     QString out;
-    for (const ListRow& row : model.rows(source, model.allThings(), true)) {
+    for (const ListRow& row : model.rows(source, true)) {
         const Thing* t = row.thing();
         const bool done = t ? t->isDone() : row.sharedThing()->done;
         // One thing, one line, whatever the title holds.

@@ -47,8 +47,6 @@ public:
         lingering,
         lingeringShared,
         searchText,
-        addRequest,
-        newPileRequest,
         rolledOver,
         toast,
         now,
@@ -106,8 +104,6 @@ public:
     const QSet<QString>& lingeringShared() const { return m_lingeringShared; }
     const QString& searchText() const { return m_searchText; }
     void setSearchText(const QString& text);
-    int addRequest() const { return m_addRequest; }
-    int newPileRequest() const { return m_newPileRequest; }
     int rolledOver() const { return m_rolledOver; }
     const std::optional<QString>& toast() const { return m_toast; }
     const QDateTime& now() const { return m_now; }
@@ -132,11 +128,10 @@ public:
     std::optional<Source> source() const { return m_tab.source(); }
     Source source(const Thing& thing) const;
     const std::vector<Thing*>& allThings() const { return m_store->thingsBySortKey(); }
-    std::vector<Thing*> visibleThings(const Source& source, const std::vector<Thing*>& from) const;
-    std::vector<ListRow> rows(const Source& source, const std::vector<Thing*>& from,
-                              bool includeFamily) const;
+    std::vector<Thing*> visibleThings(const Source& source) const;
+    std::vector<ListRow> rows(const Source& source, bool includeFamily) const;
     double orderKey(const ListRow& row) const;
-    int count(const Source& source, const std::vector<Thing*>& from) const;
+    int count(const Source& source) const;
     std::optional<QString> meta(const Thing& thing, const Source& source) const;
     QString title(const Source& source) const;
     // The things named by the set (shared rows skipped), in no particular order.
@@ -220,8 +215,8 @@ public:
     bool reopen();
 
     // ---- Random pick ----
-    Thing* currentPick(const std::vector<Thing*>& things) const;
-    void reroll(const std::vector<Thing*>& things);
+    Thing* currentPick() const;
+    void reroll();
     void acceptPick(Thing& thing);
 
     // ---- Sync ----
@@ -254,6 +249,10 @@ public:
 
 Q_SIGNALS:
     void changed(vorn::AppModel::Field field);
+    // The new-thing command: the list on screen opens its add row.
+    void addRequested();
+    // The new-list command, below the limit: the tab strip asks for the name.
+    void newPileRequested();
     // The local things were just mirrored into the family store.
     void mirrored();
 
@@ -299,8 +298,6 @@ private:
     QSet<RecordId> m_lingering;
     QSet<QString> m_lingeringShared;
     QString m_searchText;
-    int m_addRequest = 0;
-    int m_newPileRequest = 0;
     int m_rolledOver = 0;
     std::optional<QString> m_toast;
     QDateTime m_now;

@@ -264,8 +264,7 @@ void AppModel::requestNewPile()
         showToast(QStringLiteral("That's ") + QString::number(kMaxPiles) + QStringLiteral(" lists. Bold."));
         return;
     }
-    ++m_newPileRequest;
-    Q_EMIT changed(Field::newPileRequest);
+    Q_EMIT newPileRequested();
 }
 
 Pile* AppModel::createPile(const QString& name)
@@ -355,8 +354,7 @@ void AppModel::setEditingNote(const std::optional<NoteTarget>& target)
 
 void AppModel::requestAdd()
 {
-    ++m_addRequest;
-    Q_EMIT changed(Field::addRequest);
+    Q_EMIT addRequested();
 }
 
 } // namespace vorn

@@ -76,7 +76,7 @@ bool AppModel::drop(int before, const Source& src)
         endDrag();
         return false;
     }
-    std::vector<ListRow> all = rows(src, allThings(), true);
+    std::vector<ListRow> all = rows(src, true);
     std::vector<ListRow> moved;
     std::vector<ListRow> rest;
     for (ListRow& row : all)

@@ -2,16 +2,16 @@
 
 namespace vorn {
 
-Thing* AppModel::currentPick(const std::vector<Thing*>& things) const
+Thing* AppModel::currentPick() const
 {
-    return m_randomPick.currentIn(things);
+    return m_randomPick.currentIn(allThings());
 }
 
-void AppModel::reroll(const std::vector<Thing*>& things)
+void AppModel::reroll()
 {
     // source() puts pile things in their pile, so they never count as Today here.
     const bool changedPick =
-        m_randomPick.reroll(things, [this](const Thing& t) { return source(t) == Source::today; });
+        m_randomPick.reroll(allThings(), [this](const Thing& t) { return source(t) == Source::today; });
     emitIfChanged(changedPick, Field::randomPick);
 }
 

@@ -111,23 +111,22 @@ bool AppModel::isTodayFamilyRow(const SharedThing& row, const QString& today) co
     return row.day == today && (!row.done || m_lingeringShared.contains(row.id));
 }
 
-std::vector<Thing*> AppModel::visibleThings(const Source& src, const std::vector<Thing*>& from) const
+std::vector<Thing*> AppModel::visibleThings(const Source& src) const
 {
     std::vector<Thing*> out;
     const Visibility v = visibility(src);
     appendVisible(
-        src, from, out, [](Thing* t) { return t; }, [](Thing* t) { return t; },
+        src, allThings(), out, [](Thing* t) { return t; }, [](Thing* t) { return t; },
         [&](const Thing& t) { return isVisible(t, src, v); });
     return out;
 }
 
-std::vector<ListRow> AppModel::rows(const Source& src, const std::vector<Thing*>& from,
-                                    bool includeFamily) const
+std::vector<ListRow> AppModel::rows(const Source& src, bool includeFamily) const
 {
     std::vector<ListRow> out;
     const Visibility v = visibility(src);
     appendVisible(
-        src, from, out, [](Thing* t) { return ListRow::thing(t); },
+        src, allThings(), out, [](Thing* t) { return ListRow::thing(t); },
         [](const ListRow& r) { return r.thing(); }, [&](const Thing& t) { return isVisible(t, src, v); });
     if (!includeFamily || src != Source::today)
         return out;
@@ -150,9 +149,10 @@ double AppModel::orderKey(const ListRow& row) const
     return externalOrder().value(row.sharedThing()->id, std::numeric_limits<double>::max());
 }
 
-int AppModel::count(const Source& src, const std::vector<Thing*>& from) const
+int AppModel::count(const Source& src) const
 {
-    return int(std::count_if(from.begin(), from.end(), [&](const Thing* t) { return source(*t) == src; }));
+    const std::vector<Thing*>& all = allThings();
+    return int(std::count_if(all.begin(), all.end(), [&](const Thing* t) { return source(*t) == src; }));
 }
 
 std::optional<QString> AppModel::meta(const Thing& thing, const Source& src) const

@@ -16,7 +16,7 @@ void AppModel::setSelection(Selection selection)
 std::vector<RowID> AppModel::rowOrder(const Source& src, bool includeFamily) const
 {
     std::vector<RowID> order;
-    for (const ListRow& row : rows(src, allThings(), includeFamily))
+    for (const ListRow& row : rows(src, includeFamily))
         order.push_back(row.id());
     return order;
 }

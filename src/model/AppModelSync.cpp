@@ -86,10 +86,12 @@ void AppModel::familyRowsRead()
     pruneSelection();
 }
 
-void AppModel::toggleExternal(const SharedThing& row)
+void AppModel::toggleExternal(const SharedThing& shown)
 {
     if (!m_sync->isOn() || !familyStore())
         return;
+    // A copy: the row may live in a screen's rows, which the first change notice below rebuilds.
+    const SharedThing row = shown;
     const bool changedLingering =
         row.done ? m_lingeringShared.remove(row.id) : !m_lingeringShared.contains(row.id);
     if (!row.done)

@@ -42,7 +42,7 @@ std::vector<Thing*> AppModel::thingsInListOrder(const QSet<RowID>& ids) const
             out.push_back(thing);
     };
     if (const std::optional<Source> shown = source()) {
-        for (Thing* thing : visibleThings(*shown, allThings()))
+        for (Thing* thing : visibleThings(*shown))
             take(thing);
     }
     for (Thing* thing : allThings()) {

@@ -227,7 +227,7 @@ TEST_F(Handoff, aDayInTheUrlPlansTheRowsAndALeftOverHandoffGoesAlong)
     HandoffFile handoff(h.launch.handoffPath);
     ASSERT_TRUE(VornThings::sendToPlanner({record}, model->todayISO(), workspace, handoff));
     ASSERT_TRUE(QTest::qWaitFor([&] { return model->familyThings().size() == 3; }, 10000));
-    const std::vector<ListRow> today = model->rows(Source::today, model->allThings(), true);
+    const std::vector<ListRow> today = model->rows(Source::today, true);
     ASSERT_EQ(today.size(), 3u);
     QStringList titles;
     for (const ListRow& row : today) {

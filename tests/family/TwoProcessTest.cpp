@@ -131,15 +131,14 @@ TEST_F(TwoProcessTest, aPlannerRowForTodayShowsUpAfterItsBroadcast)
     planner(
         {QStringLiteral("add"), QStringLiteral("call the bank"), QStringLiteral("--day"), model->todayISO()});
     ASSERT_TRUE(waitFor([&] { return model->familyThings().size() == 1; }));
-    const std::vector<ListRow> rows = model->rows(Source::today, model->allThings(), true);
+    const std::vector<ListRow> rows = model->rows(Source::today, true);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].sharedThing()->title, QStringLiteral("call the bank"));
 
     planner({QStringLiteral("add"), QStringLiteral("some other day"), QStringLiteral("--day"),
              QStringLiteral("2001-01-01")});
     ASSERT_TRUE(waitFor([&] { return model->familyThings().size() == 2; }));
-    EXPECT_EQ(model->rows(Source::today, model->allThings(), true).size(), 1u)
-        << "only rows planned for today show";
+    EXPECT_EQ(model->rows(Source::today, true).size(), 1u) << "only rows planned for today show";
 }
 
 TEST_F(TwoProcessTest, thePlannersEditsOfOurThingsTakeEffect)

@@ -106,7 +106,7 @@ TEST(Clock, tickMovesNowOnAndWakesASnoozeWithoutAnyRecordChanging)
     EXPECT_EQ(model->now(), h.clock->now());
     EXPECT_EQ(spy.count(AppModel::Field::now), 1);
     EXPECT_EQ(model->source(*nap), Source::today) << "a snooze wakes at its wake time";
-    EXPECT_EQ(model->count(Source::today, model->allThings()), 1);
+    EXPECT_EQ(model->count(Source::today), 1);
     EXPECT_FALSE(model->store().hasChanges()) << "waking changes no record";
     EXPECT_EQ(nap->zCount(), 0);
 

@@ -29,7 +29,7 @@ protected:
     QString order(const Source& src = Source::today) const
     {
         QString out;
-        for (const ListRow& row : model->rows(src, model->allThings(), true))
+        for (const ListRow& row : model->rows(src, true))
             out += row.thing() ? row.thing()->title() : row.sharedThing()->title;
         return out;
     }
@@ -117,7 +117,7 @@ TEST_F(OrderingTest, dropsPlaceTheDraggedBlock)
         if (c.changed) {
             // A reorder renumbers the whole list from 0.
             std::vector<double> keys;
-            for (const ListRow& row : model->rows(Source::today, model->allThings(), true))
+            for (const ListRow& row : model->rows(Source::today, true))
                 keys.push_back(row.thing()->sortKey());
             EXPECT_EQ(keys, (std::vector<double>{0, 1, 2, 3}));
         }

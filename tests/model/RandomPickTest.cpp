@@ -61,7 +61,7 @@ struct RandomHarness {
 
     Thing* rerolled()
     {
-        model->reroll(model->allThings());
+        model->reroll();
         return picked();
     }
 
@@ -75,13 +75,13 @@ TEST(RandomPick, withNothingOpenThereIsNothingToPick)
 {
     RandomHarness r;
     PickSpy spy(*r.model);
-    r.model->reroll(r.model->allThings());
+    r.model->reroll();
     EXPECT_FALSE(r.model->randomPick());
 
     r.addDone("done already");
-    r.model->reroll(r.model->allThings());
+    r.model->reroll();
     EXPECT_FALSE(r.model->randomPick());
-    EXPECT_EQ(r.model->currentPick(r.model->allThings()), nullptr);
+    EXPECT_EQ(r.model->currentPick(), nullptr);
     EXPECT_EQ(spy.changes, 0);
 }
 
@@ -94,7 +94,7 @@ TEST(RandomPick, aLoneOpenThingIsPickedAndThenKept)
 
     EXPECT_EQ(r.rerolled(), a);
     EXPECT_EQ(r.rerolled(), a) << "nothing else to offer: the pick stays";
-    EXPECT_EQ(r.model->currentPick(r.model->allThings()), a);
+    EXPECT_EQ(r.model->currentPick(), a);
     EXPECT_EQ(spy.changes, 1) << "keeping the pick announces nothing";
 }
 
@@ -175,18 +175,16 @@ TEST(RandomPick, aDoneOrDeletedPickIsNoLongerCurrent)
     Thing* b = r.add("b");
     Thing* first = r.rerolled();
     Thing* other = first == a ? b : a;
-    std::vector<Thing*> all = r.model->allThings();
-    EXPECT_EQ(r.model->currentPick(all), first);
-    EXPECT_EQ(r.model->currentPick({other}), nullptr) << "only the given things count";
+    EXPECT_EQ(r.model->currentPick(), first);
 
     first->setDoneAt(r.h.clock->now());
-    EXPECT_EQ(r.model->currentPick(all), nullptr);
+    EXPECT_EQ(r.model->currentPick(), nullptr);
     EXPECT_EQ(r.rerolled(), other);
 
     r.model->store().remove(other);
-    EXPECT_EQ(r.model->currentPick(r.model->allThings()), nullptr);
+    EXPECT_EQ(r.model->currentPick(), nullptr);
     PickSpy spy(*r.model);
-    r.model->reroll(r.model->allThings());
+    r.model->reroll();
     EXPECT_FALSE(r.model->randomPick()) << "a deleted lone pick is not kept";
     EXPECT_EQ(spy.changes, 1);
 
@@ -194,7 +192,7 @@ TEST(RandomPick, aDoneOrDeletedPickIsNoLongerCurrent)
     first->setDoneAt(std::nullopt);
     EXPECT_EQ(r.rerolled(), first);
     first->setDoneAt(r.h.clock->now());
-    r.model->reroll(r.model->allThings());
+    r.model->reroll();
     EXPECT_FALSE(r.model->randomPick());
 }
 
@@ -223,7 +221,7 @@ TEST(RandomPick, acceptingPullsThePickIntoTodayThenShowsAndSelectsIt)
         EXPECT_EQ(target->pile(), nullptr);
         EXPECT_FALSE(r.model->randomPick());
         EXPECT_EQ(spy.changes, 1);
-        EXPECT_EQ(r.model->currentPick(r.model->allThings()), nullptr);
+        EXPECT_EQ(r.model->currentPick(), nullptr);
         EXPECT_EQ(r.model->tab(), Tab::list(TodoList::today));
         EXPECT_EQ(r.model->selection(), QSet<RowID>{RowID::thing(target->id())});
         EXPECT_EQ(r.model->selectionAnchor(), RowID::thing(target->id()));

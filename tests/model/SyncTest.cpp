@@ -148,7 +148,7 @@ TEST_F(SyncTest, theOwnEchoIsSkippedAndTheNextBroadcastIsRead)
     EXPECT_TRUE(model->familyThings().empty());
     plannerDidWrite();
     ASSERT_EQ(model->familyThings().size(), 1u);
-    const std::vector<ListRow> rows = model->rows(Source::today, model->allThings(), true);
+    const std::vector<ListRow> rows = model->rows(Source::today, true);
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[1].sharedThing()->title, QStringLiteral("from the planner"));
 }
@@ -206,7 +206,7 @@ TEST_F(SyncTest, theFamilyFileFollowsTheClockAndTodaysOrderOutlivesMidnight)
 {
     const auto todayTitles = [this] {
         QStringList out;
-        for (const Thing* t : model->visibleThings(Source::today, model->allThings()))
+        for (const Thing* t : model->visibleThings(Source::today))
             out << t->title();
         return out;
     };
@@ -267,7 +267,7 @@ TEST_F(SyncTest, thePlannersRenamesAndDaysReachOurThings)
     EXPECT_EQ(blanked->title(), QStringLiteral("b")) << "a blank remote title is ignored";
     EXPECT_EQ(later->snoozedUntil(), at("Europe/Berlin", "2026-03-14 00:00:00"));
     EXPECT_EQ(model->source(*back), Source::today);
-    const std::vector<Thing*> today = model->visibleThings(Source::today, model->allThings());
+    const std::vector<Thing*> today = model->visibleThings(Source::today);
     ASSERT_FALSE(today.empty());
     EXPECT_EQ(today.back(), back) << "a past day moves the thing to the end of Today";
     EXPECT_GT(back->sortKey(), last->sortKey());
@@ -351,8 +351,7 @@ TEST_F(SyncTest, editsOfPlannerRowsGoStraightIntoTheFile)
     model->setDone({RowID::shared(QStringLiteral("p1"))}, true);
     EXPECT_EQ(column(QStringLiteral("p1"), "done").toString(), QStringLiteral("1"));
     EXPECT_TRUE(model->lingeringShared().contains(QStringLiteral("p1")));
-    EXPECT_EQ(model->rows(Source::today, model->allThings(), true).size(), 2u)
-        << "a ticked family row lingers";
+    EXPECT_EQ(model->rows(Source::today, true).size(), 2u) << "a ticked family row lingers";
     EXPECT_TRUE(model->ownChangePending());
 
     model->renameExternal(*model->sharedThing(QStringLiteral("p2")), QStringLiteral("  pack light "));
@@ -419,7 +418,7 @@ TEST(SyncDemo, theDemoPlannerRowShowsInToday)
     auto model = h.start();
     ASSERT_EQ(model->familyThings().size(), 1u);
     EXPECT_EQ(model->familyThings()[0].id, QStringLiteral("demo-planner-1"));
-    const std::vector<ListRow> rows = model->rows(Source::today, model->allThings(), true);
+    const std::vector<ListRow> rows = model->rows(Source::today, true);
     EXPECT_EQ(rows.back().sharedThing()->title, QStringLiteral("book flights (from planner)"));
     EXPECT_TRUE(QFile::exists(h.dir.filePath(QStringLiteral("demo-family.db"))));
 }
@@ -464,7 +463,7 @@ TEST(SyncBroken, aFamilyFileThatIsNotADatabaseLeavesTheAppWorking)
     EXPECT_TRUE(model->familyStore()->openError());
     model->add(QStringLiteral("still works"), Source::today);
     model->flushSync();
-    EXPECT_EQ(model->visibleThings(Source::today, model->allThings()).size(), 1u);
+    EXPECT_EQ(model->visibleThings(Source::today).size(), 1u);
     EXPECT_TRUE(model->familyThings().empty());
     ASSERT_TRUE(junk.open(QIODevice::ReadOnly));
     EXPECT_EQ(junk.readAll(), bytes) << "the file is never overwritten";

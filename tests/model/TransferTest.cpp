@@ -69,10 +69,7 @@ protected:
         return t;
     }
 
-    std::vector<Thing*> shown(const Source& source) const
-    {
-        return model->visibleThings(source, model->allThings());
-    }
+    std::vector<Thing*> shown(const Source& source) const { return model->visibleThings(source); }
 
     // Settles the undo grouping of this turn so the next undo takes back exactly one operation.
     void endTurn() { drainEvents(); }

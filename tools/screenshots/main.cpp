@@ -98,7 +98,7 @@ int main(int argc, char** argv)
 
         // Today with its first row selected, as it looks after a press of ↓.
         model.setTab(Tab::list(TodoList::today));
-        const auto today = model.rows(Source::today, model.allThings(), true);
+        const auto today = model.rows(Source::today, true);
         if (!today.empty())
             model.select(today.front().id());
         shoot(QStringLiteral("today"));
@@ -130,7 +130,7 @@ int main(int argc, char** argv)
 
         model.setTab(Tab::list(TodoList::today));
         QSet<RowID> all;
-        for (const ListRow& row : model.rows(Source::today, model.allThings(), true))
+        for (const ListRow& row : model.rows(Source::today, true))
             all.insert(row.id());
         model.remove(all, std::nullopt);
         QTest::qWait(3500); // the deletion's toast goes by itself

@@ -21,7 +21,7 @@ QString ThingListModel::key(const RowID& id)
 std::vector<ThingListModel::Entry> ThingListModel::build() const
 {
     const bool regular = m_style == ListStyle::regular;
-    const auto rows = m_model.rows(m_source, m_model.allThings(), metrics(m_style).includeFamily);
+    const auto rows = m_model.rows(m_source, metrics(m_style).includeFamily);
     const bool headers = regular && m_source == Source::later;
     std::vector<Entry> out;
     out.reserve(rows.size() + (headers ? 8 : 0));

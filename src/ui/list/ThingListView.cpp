@@ -62,9 +62,8 @@ ThingListView::ThingListView(AppModel& model, Source source, ListStyle style, QW
     connect(&m_model, &AppModel::changed, this, [this](AppModel::Field field) {
         if (field == AppModel::Field::selection)
             mirrorSelection();
-        else if (field == AppModel::Field::addRequest)
-            startAdding();
     });
+    connect(&m_model, &AppModel::addRequested, this, &ThingListView::startAdding);
     const auto rowsChanged = [this] {
         placeStepsViews();
         mirrorSelection();

@@ -93,11 +93,9 @@ TabStrip::TabStrip(AppModel& model, QWidget* parent) : QWidget(parent), m_model(
     m_overflow->setToolTip(QStringLiteral("More tabs"));
     m_overflow->hide();
 
+    connect(&m_model, &AppModel::newPileRequested, this, &TabStrip::openNaming);
     connect(&m_model, &AppModel::changed, this, [this](AppModel::Field field) {
         switch (field) {
-        case AppModel::Field::newPileRequest:
-            openNaming();
-            break;
         case AppModel::Field::tab:
             refreshSelection();
             break;
@@ -179,17 +177,16 @@ void TabStrip::rebuildPileTabs()
 void TabStrip::refresh()
 {
     rebuildPileTabs();
-    const std::vector<Thing*>& things = m_model.allThings();
     for (const Entry& e : m_fixed) {
         const std::optional<TodoList> list = e.tab.todoList();
         if (e.tab.isList() && list != TodoList::doneIsh)
-            e.button->setCount(m_model.count(Source::list(*list), things));
+            e.button->setCount(m_model.count(Source::list(*list)));
     }
     for (const Entry& e : m_pileTabs) {
         const RecordId id = *e.tab.pileID();
         if (Pile* pile = m_model.pile(id)) {
             e.button->setTitle(pile->name());
-            e.button->setCount(m_model.count(Source::pile(id), things));
+            e.button->setCount(m_model.count(Source::pile(id)));
         }
     }
     const bool atLimit = m_model.piles().size() > 3;

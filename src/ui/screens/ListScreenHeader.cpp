@@ -41,10 +41,9 @@ QString ListScreenHeader::dayText(const QDateTime& now, const Schedule& schedule
     return schedule.locale().toString(now.toTimeZone(schedule.timeZone()).date(), format.trimmed());
 }
 
-QString ListScreenHeader::summaryText(const AppModel& model, const Source& source,
-                                      const std::vector<Thing*>& all)
+QString ListScreenHeader::summaryText(const AppModel& model, const Source& source)
 {
-    const int n = model.count(source, all);
+    const int n = model.count(source);
     if (source.isPile()) {
         if (n == 0)
             return QStringLiteral("Nothing in it yet.");
@@ -68,7 +67,7 @@ QString ListScreenHeader::summaryText(const AppModel& model, const Source& sourc
         const Schedule& schedule = model.schedule();
         const QDateTime tomorrow = schedule.addDays(schedule.startOfDay(model.now()), 1);
         int back = 0;
-        for (const Thing* t : all) {
+        for (const Thing* t : model.allThings()) {
             if (t->snoozedUntil() && model.source(*t) == Source::later &&
                 schedule.isSameDay(*t->snoozedUntil(), tomorrow))
                 ++back;
@@ -138,7 +137,7 @@ QString ListScreenHeader::summary() const
 void ListScreenHeader::refresh()
 {
     m_title->setText(m_model.title(m_source));
-    m_summary->setText(summaryText(m_model, m_source, m_model.allThings()));
+    m_summary->setText(summaryText(m_model, m_source));
 }
 
 } // namespace vorn

@@ -23,8 +23,7 @@ public:
     QString title() const;
     QString summary() const;
 
-    static QString summaryText(const AppModel& model, const Source& source,
-                               const std::vector<Thing*>& things);
+    static QString summaryText(const AppModel& model, const Source& source);
     static QString hintText(const Source& source);
     // The day as weekday, day number and month, in the order and words of the locale.
     static QString dayText(const QDateTime& now, const Schedule& schedule);

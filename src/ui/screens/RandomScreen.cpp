@@ -163,7 +163,7 @@ QString RandomScreen::cardLine() const
 
 void RandomScreen::refresh()
 {
-    m_pick = m_model.currentPick(m_model.allThings());
+    m_pick = m_model.currentPick();
     if (!m_pick) {
         m_stack->setCurrentWidget(m_empty);
         return;
@@ -181,12 +181,12 @@ void RandomScreen::refresh()
 
 void RandomScreen::reroll()
 {
-    m_model.reroll(m_model.allThings());
+    m_model.reroll();
 }
 
 void RandomScreen::accept()
 {
-    if (Thing* pick = m_model.currentPick(m_model.allThings()))
+    if (Thing* pick = m_model.currentPick())
         m_model.acceptPick(*pick);
 }
 
@@ -195,7 +195,7 @@ void RandomScreen::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     setFocus();
     // Arriving on the tab shows a pick whenever there is one; a pick still open is kept.
-    if (!m_model.currentPick(m_model.allThings()))
+    if (!m_model.currentPick())
         reroll();
 }
 
@@ -208,7 +208,7 @@ void RandomScreen::keyPressEvent(QKeyEvent* event)
         return;
     }
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        if (Thing* pick = m_model.currentPick(m_model.allThings())) {
+        if (Thing* pick = m_model.currentPick()) {
             m_model.acceptPick(*pick);
             event->accept();
             return;

@@ -57,7 +57,7 @@ TEST_F(ThingListModelTest, staysConsistentThroughEditsInEveryList)
 
     // Then every list shows exactly the model's rows.
     for (const auto* m : {&today, &later}) {
-        const auto rows = model->rows(m->source(), model->allThings(), true);
+        const auto rows = model->rows(m->source(), true);
         EXPECT_EQ(m->rowIDs().size(), rows.size());
         for (size_t i = 0; i < rows.size() && i < m->rowIDs().size(); ++i)
             EXPECT_EQ(m->rowIDs()[i], rows[i].id());
@@ -131,7 +131,7 @@ TEST_F(ThingListModelTest, laterShowsOneHeaderPerSectionInOrderAndHeadersCannotB
 {
     ThingListModel later(*model, Source::later, ListStyle::regular);
     std::vector<QString> expected;
-    for (const ListRow& row : model->rows(Source::later, model->allThings(), true)) {
+    for (const ListRow& row : model->rows(Source::later, true)) {
         const QString label = model->schedule().laterSection(*row.thing()->snoozedUntil(), model->now());
         if (expected.empty() || expected.back() != label)
             expected.push_back(label);

@@ -44,7 +44,7 @@ struct ThingListTest : ::testing::Test {
     QSet<RowID> rowsOf(const Source& source) const
     {
         QSet<RowID> ids;
-        for (const ListRow& row : model->rows(source, model->allThings(), true))
+        for (const ListRow& row : model->rows(source, true))
             ids.insert(row.id());
         return ids;
     }
@@ -74,7 +74,7 @@ TEST_F(ThingListTest, emptyListSaysSoUntilTheAddRowOpensAndKeepsItsKeys)
     QTest::keyClick(list->view()->addField(), Qt::Key_Return);
     settle();
     EXPECT_FALSE(list->emptyView()->isVisible());
-    EXPECT_EQ(model->count(Source::today, model->allThings()), 1);
+    EXPECT_EQ(model->count(Source::today), 1);
 }
 
 TEST_F(ThingListTest, doneLineShowsOnlyWhenEveryTodayRowIsDone)

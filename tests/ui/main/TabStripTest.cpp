@@ -50,7 +50,7 @@ protected:
         return p ? strip->tabFor(Tab::pile(p->id())) : nullptr;
     }
 
-    int countOf(const Source& source) const { return model->count(source, model->allThings()); }
+    int countOf(const Source& source) const { return model->count(source); }
 
     // Record edits reach the strip once per event-loop turn.
     void waitForStore() const

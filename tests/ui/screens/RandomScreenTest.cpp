@@ -40,7 +40,7 @@ TEST(RandomScreen, showingPicksThenRRerollsAndReturnAccepts)
     if (qEnvironmentVariableIsSet("VORN_SHOTS")) {
         VornFont::registerFont();
         model->setTab(Tab::random());
-        model->reroll(model->allThings());
+        model->reroll();
         screen.grab().save(QStringLiteral("/tmp/random-screen.png"));
         ListScreen list(*model, Source::later);
         list.resize(600, 300);
