@@ -1,5 +1,5 @@
 // Reading plain text off the clipboard: the paste must not hold up the window whatever was copied.
-#include "transfer/VornThings.h"
+#include "transfer/Transfer.h"
 
 #include <QRandomGenerator>
 #include <QString>
@@ -31,7 +31,7 @@ void BM_Parse100kLines(benchmark::State& state)
     const QString text = checklist(100'000);
     std::size_t things = 0;
     for (auto _ : state) {
-        const std::vector<VornThing> parsed = VornThings::parse(text);
+        const std::vector<TransferThing> parsed = Transfer::parse(text);
         things = parsed.size();
         benchmark::DoNotOptimize(parsed.data());
     }
@@ -44,7 +44,7 @@ void BM_ParseFiveMegabyteLine(benchmark::State& state)
 {
     const QString text(5 * 1024 * 1024, QLatin1Char('x'));
     for (auto _ : state) {
-        const std::vector<VornThing> parsed = VornThings::parse(text);
+        const std::vector<TransferThing> parsed = Transfer::parse(text);
         benchmark::DoNotOptimize(parsed.data());
     }
     state.SetBytesProcessed(state.iterations() * text.size() * 2);
@@ -59,7 +59,7 @@ void BM_ParseBinaryJunk(benchmark::State& state)
     const QString text = QString::fromUtf8(bytes);
     std::size_t things = 0;
     for (auto _ : state) {
-        const std::vector<VornThing> parsed = VornThings::parse(text);
+        const std::vector<TransferThing> parsed = Transfer::parse(text);
         things = parsed.size();
         benchmark::DoNotOptimize(parsed.data());
     }

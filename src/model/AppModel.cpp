@@ -13,14 +13,14 @@ Q_LOGGING_CATEGORY(lcStartup, "com.vorn.todo.startup", QtInfoMsg)
 
 AppModel::AppModel(Init init, QObject* parent)
     : QObject(parent), m_store(std::move(init.store)), m_schedule(init.schedule.value_or(Schedule())),
-      m_defaults(std::move(init.defaults)),
+      m_settings(std::move(init.settings)),
       m_clock(init.clock ? init.clock : std::make_shared<SystemClock>()),
       m_timers(init.timers ? init.timers : std::make_shared<QtTimers>()), m_readOnly(init.readOnly),
       m_now(m_clock->now()), m_notes(init.notesDir), m_intervals(init.intervals),
       m_pasteboard(init.pasteboard), m_workspace(init.workspace), m_handoffPath(init.handoffPath)
 {
-    Q_ASSERT(m_store && m_defaults);
-    m_floats = m_defaults->boolValue(kFocusFloatsKey, true);
+    Q_ASSERT(m_store && m_settings);
+    m_floats = m_settings->boolValue(kFocusFloatsKey, true);
     if (!m_readOnly && !m_notes.path().isEmpty() && !QDir().mkpath(m_notes.path()))
         qCWarning(lcStartup) << "can't create the notes folder"
                              << m_notes.path(); // saving a note says so later
@@ -35,7 +35,7 @@ AppModel::AppModel(Init init, QObject* parent)
     sync.notifier = std::move(init.notifier);
     sync.notes = m_notes;
     sync.debounceMSecs = m_intervals.syncDebounceMSecs;
-    m_sync = std::make_unique<FamilySync>(std::move(sync), *m_store, m_schedule, *m_clock, *m_defaults,
+    m_sync = std::make_unique<FamilySync>(std::move(sync), *m_store, m_schedule, *m_clock, *m_settings,
                                           *m_timers, static_cast<SyncHost&>(*this));
     connect(m_sync.get(), &FamilySync::rowsChanged, this, [this] { Q_EMIT changed(Field::familyThings); });
     connect(m_sync.get(), &FamilySync::externalOrderChanged, this,
@@ -123,7 +123,7 @@ void AppModel::setFloats(bool floats)
         return;
     m_floats = floats;
     if (!m_readOnly)
-        m_defaults->setValue(kFocusFloatsKey, floats);
+        m_settings->setValue(kFocusFloatsKey, floats);
     Q_EMIT changed(Field::floats);
 }
 

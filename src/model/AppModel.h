@@ -13,7 +13,7 @@
 #include "model/Timers.h"
 #include "model/sync/FamilySync.h"
 #include "store/Store.h"
-#include "transfer/VornThing.h"
+#include "transfer/TransferThing.h"
 
 #include <QHash>
 #include <QObject>
@@ -64,7 +64,7 @@ public:
 
     struct Init {
         std::unique_ptr<Store> store;
-        std::unique_ptr<Settings> defaults;
+        std::unique_ptr<Settings> settings;
         std::unique_ptr<FamilyStore> familyStore; // absent: the app runs without the family
         std::unique_ptr<FamilyNotifier> notifier; // absent: changes are seen at the next start
         bool syncsToFamily = true;                // off: the family file is never read or written
@@ -88,7 +88,7 @@ public:
     // ---- Fields ----
     Store& store() const { return *m_store; }
     const Schedule& schedule() const { return m_schedule; }
-    Settings& defaults() const { return *m_defaults; }
+    Settings& settings() const { return *m_settings; }
     const Clock& clock() const { return *m_clock; }
     bool syncsToFamily() const { return m_sync->isOn(); }
     FamilyStore* familyStore() const { return m_sync->familyStore(); }
@@ -151,7 +151,8 @@ public:
 
     // ---- Selection ----
     void select(const std::optional<RowID>& id);
-    void click(const RowID& id, bool command, bool shift, const Source& source, bool includeFamily);
+    // A click on a row; Ctrl adds or takes away, Shift selects a range from the anchor.
+    void click(const RowID& id, Qt::KeyboardModifiers modifiers, const Source& source, bool includeFamily);
     // The selected rows the list shows; the current source when none is given.
     QSet<RowID> selectedIDs(const std::optional<Source>& source, bool includeFamily) const;
     std::optional<RowID> primarySelection() const { return m_selection.primary(); }
@@ -239,13 +240,13 @@ public:
     PlannerWorkspace* workspace() const { return m_workspace; }
     bool plannerIsInstalled() const;
     // The transfer record of a thing, with its note file's RTF when that can be read.
-    VornThing vorn(const Thing& thing) const;
+    TransferThing transferThing(const Thing& thing) const;
     void copy(const QSet<RowID>& ids);
     void cut(const QSet<RowID>& ids, const std::optional<std::vector<RowID>>& order);
     void sendToPlanner(const QSet<RowID>& ids, const std::optional<std::vector<RowID>>& order);
     void paste();
     // Makes things from records in a list, 1 ms apart in their order; returns how many it made.
-    int insert(const std::vector<VornThing>& records, const Source& into, const QDateTime& now);
+    int insert(const std::vector<TransferThing>& records, const Source& into, const QDateTime& now);
 
 Q_SIGNALS:
     void changed(vorn::AppModel::Field field);
@@ -283,11 +284,11 @@ private:
     // The things left through the clipboard or to the planner: gone here, selection moved on.
     void removeHandedOff(const std::vector<Thing*>& list, const QSet<RowID>& ids,
                          const std::optional<std::vector<RowID>>& order);
-    std::vector<VornThing> vorn(const std::vector<Thing*>& things) const;
+    std::vector<TransferThing> transferThings(const std::vector<Thing*>& things) const;
 
     std::unique_ptr<Store> m_store;
     Schedule m_schedule;
-    std::unique_ptr<Settings> m_defaults;
+    std::unique_ptr<Settings> m_settings;
     std::shared_ptr<const Clock> m_clock;
     std::shared_ptr<Timers> m_timers;
     bool m_readOnly = false;

@@ -11,11 +11,11 @@ constexpr qint64 kDoneIshLifetimeMSecs = 7LL * 24 * 3600 * 1000;
 void AppModel::rollOverIfNeeded()
 {
     const QDateTime t = m_clock->now();
-    const std::optional<double> stored = m_defaults->doubleValue(kRolloverLastActiveKey);
+    const std::optional<double> stored = m_settings->doubleValue(kRolloverLastActiveKey);
     const double tSeconds = double(t.toMSecsSinceEpoch()) / 1000.0;
     if (!stored) {
         // A first launch has nothing to roll over.
-        m_defaults->setValue(kRolloverLastActiveKey, tSeconds);
+        m_settings->setValue(kRolloverLastActiveKey, tSeconds);
         return;
     }
     const QDateTime start = m_schedule.startOfDay(t);
@@ -38,7 +38,7 @@ void AppModel::rollOverIfNeeded()
         m_rolledOver = rolled;
         Q_EMIT changed(Field::rolledOver);
     }
-    m_defaults->setValue(kRolloverLastActiveKey, tSeconds);
+    m_settings->setValue(kRolloverLastActiveKey, tSeconds);
 }
 
 void AppModel::purgeOldDoneIsh()

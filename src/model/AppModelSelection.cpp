@@ -26,13 +26,11 @@ void AppModel::select(const std::optional<RowID>& id)
     setSelection(id ? Selection::only(*id) : Selection());
 }
 
-void AppModel::click(const RowID& id, bool command, bool shift, const Source& src, bool includeFamily)
+void AppModel::click(const RowID& id, Qt::KeyboardModifiers modifiers, const Source& src, bool includeFamily)
 {
-    Qt::KeyboardModifiers modifiers;
-    modifiers.setFlag(Qt::ControlModifier, command);
-    modifiers.setFlag(Qt::ShiftModifier, shift);
     // Only a range needs the list's order.
-    const std::vector<RowID> order = shift ? rowOrder(src, includeFamily) : std::vector<RowID>();
+    const std::vector<RowID> order =
+        modifiers.testFlag(Qt::ShiftModifier) ? rowOrder(src, includeFamily) : std::vector<RowID>();
     setSelection(m_selection.clicked(id, modifiers, order));
 }
 

@@ -5,7 +5,7 @@
 #include "transfer/HandoffFile.h"
 #include "transfer/Pasteboard.h"
 #include "transfer/PlannerWorkspace.h"
-#include "transfer/VornThings.h"
+#include "transfer/Transfer.h"
 
 #include <QFile>
 #include <QUuid>
@@ -53,9 +53,9 @@ std::vector<Thing*> AppModel::thingsInListOrder(const QSet<RowID>& ids) const
     return out;
 }
 
-VornThing AppModel::vorn(const Thing& thing) const
+TransferThing AppModel::transferThing(const Thing& thing) const
 {
-    VornThing record;
+    TransferThing record;
     record.title = thing.title();
     record.done = thing.isDone();
     record.zs = thing.zCount();
@@ -67,18 +67,18 @@ VornThing AppModel::vorn(const Thing& thing) const
     return record;
 }
 
-std::vector<VornThing> AppModel::vorn(const std::vector<Thing*>& list) const
+std::vector<TransferThing> AppModel::transferThings(const std::vector<Thing*>& list) const
 {
-    std::vector<VornThing> records;
+    std::vector<TransferThing> records;
     records.reserve(list.size());
     for (const Thing* thing : list)
-        records.push_back(vorn(*thing));
+        records.push_back(transferThing(*thing));
     return records;
 }
 
 bool AppModel::plannerIsInstalled() const
 {
-    return m_workspace && VornThings::plannerIsInstalled(*m_workspace);
+    return m_workspace && Transfer::plannerIsInstalled(*m_workspace);
 }
 
 void AppModel::copy(const QSet<RowID>& ids)
@@ -88,7 +88,7 @@ void AppModel::copy(const QSet<RowID>& ids)
     const std::vector<Thing*> list = thingsInListOrder(ids);
     if (list.empty())
         return;
-    VornThings::copy(vorn(list), *m_pasteboard);
+    Transfer::copy(transferThings(list), *m_pasteboard);
 }
 
 void AppModel::removeHandedOff(const std::vector<Thing*>& list, const QSet<RowID>& ids,
@@ -116,7 +116,7 @@ void AppModel::cut(const QSet<RowID>& ids, const std::optional<std::vector<RowID
     const std::vector<Thing*> list = thingsInListOrder(ids);
     if (list.empty())
         return;
-    VornThings::copy(vorn(list), *m_pasteboard);
+    Transfer::copy(transferThings(list), *m_pasteboard);
     removeHandedOff(list, ids, order);
 }
 
@@ -128,7 +128,7 @@ void AppModel::sendToPlanner(const QSet<RowID>& ids, const std::optional<std::ve
     if (list.empty())
         return;
     HandoffFile handoff(m_handoffPath);
-    if (!VornThings::sendToPlanner(vorn(list), std::nullopt, *m_workspace, handoff)) {
+    if (!Transfer::sendToPlanner(transferThings(list), std::nullopt, *m_workspace, handoff)) {
         showToast(QStringLiteral("Vorn Planner isn't installed."));
         return;
     }
@@ -140,7 +140,7 @@ void AppModel::paste()
 {
     if (!m_pasteboard)
         return;
-    const std::vector<VornThing> records = VornThings::paste(*m_pasteboard);
+    const std::vector<TransferThing> records = Transfer::paste(*m_pasteboard);
     if (records.empty())
         return;
     const Source target = source().value_or(Source::today);
@@ -151,7 +151,7 @@ void AppModel::paste()
     insert(records, target, m_clock->now());
 }
 
-int AppModel::insert(const std::vector<VornThing>& records, const Source& into, const QDateTime& now)
+int AppModel::insert(const std::vector<TransferThing>& records, const Source& into, const QDateTime& now)
 {
     if (into == Source::doneIsh)
         return 0;
@@ -170,7 +170,7 @@ int AppModel::insert(const std::vector<VornThing>& records, const Source& into, 
     {
         UndoGroup group(m_store->undoManager());
         for (std::size_t i = 0; i < records.size(); ++i) {
-            const VornThing& record = records[i];
+            const TransferThing& record = records[i];
             const QString title = record.title.trimmed();
             if (title.isEmpty())
                 continue;

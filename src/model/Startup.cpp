@@ -107,12 +107,12 @@ std::unique_ptr<AppModel> makeModel(const Launch& launch, std::unique_ptr<Store>
             // Each demo starts from fresh settings.
             Settings::removeSuite(kDemoSettingsSuite);
             // Launch arguments still override it, as they do the standard store.
-            init.defaults = Settings::suite(kDemoSettingsSuite, parseArgumentDomain(launch.arguments));
+            init.settings = Settings::suite(kDemoSettingsSuite, parseArgumentDomain(launch.arguments));
         }
-        if (!init.defaults)
-            init.defaults = launch.standardSettings();
+        if (!init.settings)
+            init.settings = launch.standardSettings();
     } else {
-        init.defaults = launch.standardSettings();
+        init.settings = launch.standardSettings();
     }
 
     // A demo shows its planner row even under a test harness, which otherwise keeps off the family.

@@ -4,7 +4,7 @@
 #include "support/ModelHarness.h"
 #include "transfer/HandoffFile.h"
 #include "transfer/PlannerWorkspace.h"
-#include "transfer/VornThings.h"
+#include "transfer/Transfer.h"
 
 #include <QDir>
 #include <QFile>
@@ -222,10 +222,10 @@ TEST_F(Handoff, aDayInTheUrlPlansTheRowsAndALeftOverHandoffGoesAlong)
     ASSERT_TRUE(
         leftover.setData(QString(kThingsPasteboardType), R"([{"title":"old one"},{"title":"old two"}])"));
 
-    VornThing record;
+    TransferThing record;
     record.title = u"Call mum"_s;
     HandoffFile handoff(h.launch.handoffPath);
-    ASSERT_TRUE(VornThings::sendToPlanner({record}, model->todayISO(), workspace, handoff));
+    ASSERT_TRUE(Transfer::sendToPlanner({record}, model->todayISO(), workspace, handoff));
     ASSERT_TRUE(QTest::qWaitFor([&] { return model->familyThings().size() == 3; }, 10000));
     const std::vector<ListRow> today = model->rows(Source::today, true);
     ASSERT_EQ(today.size(), 3u);

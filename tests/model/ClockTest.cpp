@@ -70,7 +70,7 @@ struct HandMadeModel {
         EXPECT_TRUE(init.store) << error.toStdString();
         init.store->setAutosaveDelay(0);
         settingsPath = dir.filePath(QStringLiteral("settings.json"));
-        init.defaults = std::make_unique<Settings>(settingsPath);
+        init.settings = std::make_unique<Settings>(settingsPath);
         init.clock = clock;
         init.schedule = Schedule(QTimeZone(kBerlin), QLocale(QStringLiteral("en_US")));
         init.notesDir = dir.filePath(QStringLiteral("notes"));
@@ -142,7 +142,7 @@ TEST(Clock, runningOverMidnightRollsOverPurgesAndWakesMidnightSnoozes)
     EXPECT_EQ(midnight->zCount(), 0) << "it was not in Today before the day began";
     EXPECT_EQ(model->store().thing(staleID), nullptr);
     EXPECT_EQ(model->store().step(staleStep), nullptr) << "its steps go with it";
-    EXPECT_EQ(model->defaults().doubleValue(kRolloverLastActiveKey), seconds(h.clock->now()));
+    EXPECT_EQ(model->settings().doubleValue(kRolloverLastActiveKey), seconds(h.clock->now()));
 }
 
 TEST(Clock, theDayChangesAtTheUsersMidnightAcrossClockChanges)
@@ -188,7 +188,7 @@ TEST(Clock, theDayChangesAtTheUsersMidnightAcrossClockChanges)
         EXPECT_EQ(napping->zCount(), 0);
         EXPECT_EQ(model->source(*napping), Source::today);
         // The check only runs on a new day; within one it would rewrite the time it last ran.
-        EXPECT_EQ(model->defaults().doubleValue(kRolloverLastActiveKey), seconds(c.newDay ? after : before));
+        EXPECT_EQ(model->settings().doubleValue(kRolloverLastActiveKey), seconds(c.newDay ? after : before));
     }
 }
 
@@ -314,13 +314,13 @@ TEST(Rollover, lastActiveIsANumberOfSecondsAndAnyOtherStoredTypeCountsAsAbsent)
         ModelHarness h(at(kBerlin, "2026-03-10 12:00:00"));
         auto model = h.start();
         Thing* old = seed(*model, QStringLiteral("old"), earlier.addDays(-1));
-        model->defaults().setValue(kRolloverLastActiveKey, value);
+        model->settings().setValue(kRolloverLastActiveKey, value);
 
         h.clock->set(at(kBerlin, "2026-03-11 08:00:00"));
         model->tick();
         EXPECT_EQ(old->zCount(), 0) << "treated like a first launch";
         EXPECT_EQ(model->rolledOver(), 0);
-        EXPECT_EQ(model->defaults().value(kRolloverLastActiveKey), QVariant(seconds(h.clock->now())));
+        EXPECT_EQ(model->settings().value(kRolloverLastActiveKey), QVariant(seconds(h.clock->now())));
     }
 
     // A check stamped later than today's start (the system clock was set back, or the file holds an
@@ -330,12 +330,12 @@ TEST(Rollover, lastActiveIsANumberOfSecondsAndAnyOtherStoredTypeCountsAsAbsent)
         ModelHarness h(at(kBerlin, "2026-03-10 12:00:00"));
         auto model = h.start();
         Thing* old = seed(*model, QStringLiteral("old"), earlier.addDays(-1));
-        model->defaults().setValue(kRolloverLastActiveKey, stamp);
+        model->settings().setValue(kRolloverLastActiveKey, stamp);
 
         h.clock->set(at(kBerlin, "2026-03-11 08:00:00"));
         model->tick();
         EXPECT_EQ(old->zCount(), 0);
-        EXPECT_EQ(model->defaults().doubleValue(kRolloverLastActiveKey), seconds(h.clock->now()));
+        EXPECT_EQ(model->settings().doubleValue(kRolloverLastActiveKey), seconds(h.clock->now()));
     }
 }
 
@@ -418,7 +418,7 @@ TEST(Clock, aReadOnlyModelKeepsNoClockAndNoHousekeeping)
     EXPECT_EQ(model.now(), m.clock->now()) << "it still shows the current time";
     EXPECT_EQ(old->zCount(), 0);
     EXPECT_NE(model.store().thing(stale), nullptr);
-    EXPECT_FALSE(model.defaults().contains(kRolloverLastActiveKey)) << "nothing is written";
+    EXPECT_FALSE(model.settings().contains(kRolloverLastActiveKey)) << "nothing is written";
 }
 
 TEST(Clock, reopenShowsWhatTheShellCanShowInOrder)

@@ -101,7 +101,7 @@ std::unique_ptr<AppModel> modelWithIntervals(ModelHarness& h, ModelIntervals int
     init.store = makeStore(h.launch, &error);
     EXPECT_TRUE(init.store) << error.toStdString();
     init.store->setAutosaveDelay(0);
-    init.defaults = h.launch.standardSettings();
+    init.settings = h.launch.standardSettings();
     init.clock = h.clock;
     init.schedule = h.launch.schedule;
     init.notesDir = h.launch.notesDir();

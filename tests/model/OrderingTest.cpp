@@ -37,7 +37,7 @@ protected:
     {
         model->select(std::nullopt);
         for (const RowID& id : ids)
-            model->click(id, true, false, Source::today, true);
+            model->click(id, Qt::ControlModifier, Source::today, true);
         model->beginDrag(*ids.begin());
     }
     SharedThing planned(const QString& id)
@@ -109,7 +109,7 @@ TEST_F(OrderingTest, dropsPlaceTheDraggedBlock)
         const std::vector<RowID> ids = abcd();
         model->select(std::nullopt);
         for (int i : c.dragged)
-            model->click(ids[size_t(i)], true, false, Source::today, true);
+            model->click(ids[size_t(i)], Qt::ControlModifier, Source::today, true);
         model->beginDrag(ids[size_t(c.dragged.front())]);
         EXPECT_EQ(model->drop(c.before, Source::today), c.changed);
         EXPECT_EQ(order(), QString::fromLatin1(c.expected));
@@ -127,13 +127,13 @@ TEST_F(OrderingTest, dropsPlaceTheDraggedBlock)
 TEST_F(OrderingTest, draggingAnUnselectedRowSelectsItAlone)
 {
     const std::vector<RowID> ids = abcd();
-    model->click(ids[0], false, false, Source::today, true);
-    model->click(ids[1], true, false, Source::today, true);
+    model->click(ids[0], Qt::NoModifier, Source::today, true);
+    model->click(ids[1], Qt::ControlModifier, Source::today, true);
     EXPECT_EQ(model->beginDrag(ids[3]), QStringLiteral("D"));
     EXPECT_EQ(model->selection(), QSet<RowID>{ids[3]});
     EXPECT_EQ(model->dragging(), QSet<RowID>{ids[3]});
 
-    model->click(ids[0], true, false, Source::today, true);
+    model->click(ids[0], Qt::ControlModifier, Source::today, true);
     model->beginDrag(ids[0]);
     EXPECT_EQ(model->dragging(), (QSet<RowID>{ids[0], ids[3]}));
 }

@@ -21,7 +21,11 @@ protected:
     }
     void click(int row, bool command = false, bool shift = false)
     {
-        model->click(rows[size_t(row)], command, shift, Source::today, true);
+        const auto modifiers = [](bool ctrl, bool extend) {
+            return (ctrl ? Qt::ControlModifier : Qt::NoModifier) |
+                   (extend ? Qt::ShiftModifier : Qt::NoModifier);
+        };
+        model->click(rows[size_t(row)], modifiers(command, shift), Source::today, true);
     }
     QSet<RowID> at(const std::vector<int>& positions) const
     {
@@ -65,7 +69,7 @@ TEST_F(SelectionTest, plainCommandAndShiftClicks)
     EXPECT_EQ(model->selection(), at({2}));
     model->select(std::nullopt);
     click(1);
-    model->click(rows[1], true, false, Source::today, true);
+    model->click(rows[1], Qt::ControlModifier, Source::today, true);
     click(4, true, true);
     EXPECT_EQ(model->selection(), at({4}));
 }
@@ -149,7 +153,7 @@ TEST_F(SelectionTest, pruningDropsRowsThatLeftAndTheAnchorWithThem)
     const RowID shared = RowID::shared(QStringLiteral("p1"));
 
     click(0);
-    model->click(shared, true, false, Source::today, true);
+    model->click(shared, Qt::ControlModifier, Source::today, true);
     ASSERT_EQ(model->selectionAnchor(), shared);
     model->replaceFamilyThings({});
     model->pruneSelection();

@@ -1,8 +1,8 @@
 // Copy, cut, paste and the hand-off to the planner, on the model with an in-memory pasteboard.
+#include "transfer/Transfer.h"
 #include "family/FamilyConstants.h"
 #include "support/ModelHarness.h"
 #include "transfer/HandoffFile.h"
-#include "transfer/VornThings.h"
 
 #include <QDir>
 #include <QFile>
@@ -40,7 +40,7 @@ QStringList titles(const std::vector<Thing*>& things)
     return out;
 }
 
-class Transfer : public ::testing::Test {
+class ModelTransfer : public ::testing::Test {
 protected:
     void SetUp() override { model = h.start(); }
 
@@ -80,7 +80,7 @@ protected:
 
 } // namespace
 
-TEST_F(Transfer, copyThenPasteIntoLaterKeepsTitlesDoneZsStepsNotesAndOrder)
+TEST_F(ModelTransfer, copyThenPasteIntoLaterKeepsTitlesDoneZsStepsNotesAndOrder)
 {
     Thing* full = addFull(u"Pay rent"_s);
     Thing* done = add(u"Water plants"_s);
@@ -122,7 +122,7 @@ TEST_F(Transfer, copyThenPasteIntoLaterKeepsTitlesDoneZsStepsNotesAndOrder)
     EXPECT_FALSE(later[2]->noteID());
 }
 
-TEST_F(Transfer, copyFollowsTheListNotTheSelectionSetsOrder)
+TEST_F(ModelTransfer, copyFollowsTheListNotTheSelectionSetsOrder)
 {
     QStringList expected;
     for (int i = 0; i < 12; ++i)
@@ -143,7 +143,7 @@ TEST_F(Transfer, copyFollowsTheListNotTheSelectionSetsOrder)
     EXPECT_EQ(QString::fromUtf8(*h.pasteboard.data(kPlainTextType)).split(u'\n'), expected);
 }
 
-TEST_F(Transfer, aRecordCarriesOnlyANoteFileItCanSafelyRead)
+TEST_F(ModelTransfer, aRecordCarriesOnlyANoteFileItCanSafelyRead)
 {
     Thing* t = addFull(u"Pay rent"_s);
     model->copy(rowsOf({t}));
@@ -153,11 +153,11 @@ TEST_F(Transfer, aRecordCarriesOnlyANoteFileItCanSafelyRead)
     outside.close();
     for (const QString& stem : {u"../secret"_s, u"missing"_s}) {
         t->setNoteID(stem);
-        EXPECT_FALSE(model->vorn(*t).rtf) << stem.toStdString();
+        EXPECT_FALSE(model->transferThing(*t).rtf) << stem.toStdString();
     }
 }
 
-TEST_F(Transfer, cutRemovesMovesTheSelectionOnAndUndoesAsOneStep)
+TEST_F(ModelTransfer, cutRemovesMovesTheSelectionOnAndUndoesAsOneStep)
 {
     Thing* a = add(u"a"_s);
     Thing* b = add(u"b"_s);
@@ -188,7 +188,7 @@ TEST_F(Transfer, cutRemovesMovesTheSelectionOnAndUndoesAsOneStep)
     EXPECT_EQ(model->store().thingCount(), 3);
 }
 
-TEST_F(Transfer, pasteGoesIntoTheShownListOrToday)
+TEST_F(ModelTransfer, pasteGoesIntoTheShownListOrToday)
 {
     h.pasteboard.setData(kPlainTextType, "- [ ] a\n- [x] b\n    - [ ] sub");
     Pile* pile = model->createPile(u"Groceries"_s);
@@ -202,7 +202,7 @@ TEST_F(Transfer, pasteGoesIntoTheShownListOrToday)
     model->paste();
     EXPECT_EQ(titles(shown(Source::today)), (QStringList{u"First"_s, u"Second"_s}));
 
-    std::vector<VornThing> records(1);
+    std::vector<TransferThing> records(1);
     records[0].title = u"late"_s;
     const RecordId goneID = pile->id();
     model->deletePile(*pile, true);
@@ -210,7 +210,7 @@ TEST_F(Transfer, pasteGoesIntoTheShownListOrToday)
     EXPECT_EQ(model->insert(records, Source::doneIsh, h.clock->now()), 0);
 }
 
-TEST_F(Transfer, pastingIntoDoneIshIsRefusedWithAToast)
+TEST_F(ModelTransfer, pastingIntoDoneIshIsRefusedWithAToast)
 {
     model->setTab(Tab::list(TodoList::doneIsh));
     // Nothing to paste says nothing at all, even here.
@@ -224,9 +224,9 @@ TEST_F(Transfer, pastingIntoDoneIshIsRefusedWithAToast)
     EXPECT_EQ(model->store().thingCount(), 0);
 }
 
-TEST_F(Transfer, insertCleansRecordsAndKeepsTheirSlots)
+TEST_F(ModelTransfer, insertCleansRecordsAndKeepsTheirSlots)
 {
-    std::vector<VornThing> records(4);
+    std::vector<TransferThing> records(4);
     records[0].title = u"  first \n"_s;
     records[0].zs = -4;
     records[0].steps = {{u"  "_s, true}, {u" kept "_s, false}};
@@ -251,7 +251,7 @@ TEST_F(Transfer, insertCleansRecordsAndKeepsTheirSlots)
     EXPECT_FALSE(things[2]->noteID());
 }
 
-TEST_F(Transfer, aNoteThatCannotBeWrittenLeavesThePastedThingWithoutANote)
+TEST_F(ModelTransfer, aNoteThatCannotBeWrittenLeavesThePastedThingWithoutANote)
 {
     // The notes folder would have to be inside a file.
     const QString file = h.dir.filePath(u"a-file"_s);
@@ -262,7 +262,7 @@ TEST_F(Transfer, aNoteThatCannotBeWrittenLeavesThePastedThingWithoutANote)
     model.reset();
     model = h.start();
 
-    std::vector<VornThing> records(1);
+    std::vector<TransferThing> records(1);
     records[0].title = u"Pay rent"_s;
     records[0].note = u"by Friday"_s;
     records[0].rtf = kRtf;
@@ -272,13 +272,13 @@ TEST_F(Transfer, aNoteThatCannotBeWrittenLeavesThePastedThingWithoutANote)
     EXPECT_TRUE(t->note().isEmpty());
 }
 
-TEST_F(Transfer, sendingRemovesTheThingsWithAToastAndUndoesAsOneStep)
+TEST_F(ModelTransfer, sendingRemovesTheThingsWithAToastAndUndoesAsOneStep)
 {
     Thing* a = addFull(u"Pay rent"_s);
     Thing* b = add(u"Milk"_s);
     add(u"stays"_s);
     endTurn();
-    const std::vector<VornThing> records{model->vorn(*a), model->vorn(*b)};
+    const std::vector<TransferThing> records{model->transferThing(*a), model->transferThing(*b)};
 
     model->sendToPlanner(rowsOf({a, b}), std::nullopt);
     ASSERT_EQ(h.workspace.opened.size(), 1u);
@@ -286,7 +286,7 @@ TEST_F(Transfer, sendingRemovesTheThingsWithAToastAndUndoesAsOneStep)
     const std::optional<QByteArray> handed =
         HandoffFile(h.launch.handoffPath).data(QString(kThingsPasteboardType));
     ASSERT_TRUE(handed);
-    EXPECT_EQ(VornThings::decode(*handed), records);
+    EXPECT_EQ(Transfer::decode(*handed), records);
     EXPECT_EQ(titles(model->allThings()), QStringList{u"stays"_s});
     EXPECT_EQ(model->toast(), u"Sent 2 to Vorn Planner. Ctrl+Z if that was a mistake."_s);
 
@@ -299,7 +299,7 @@ TEST_F(Transfer, sendingRemovesTheThingsWithAToastAndUndoesAsOneStep)
     EXPECT_EQ(model->store().thingCount(), 2);
 }
 
-TEST_F(Transfer, whenThePlannerIsMissingOrDoesNotOpenTheThingsStay)
+TEST_F(ModelTransfer, whenThePlannerIsMissingOrDoesNotOpenTheThingsStay)
 {
     Thing* t = add(u"Milk"_s);
     for (const bool installed : {false, true}) {

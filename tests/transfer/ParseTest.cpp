@@ -1,5 +1,5 @@
 // Reading checklists out of plain text: what other programs put on the clipboard.
-#include "transfer/VornThings.h"
+#include "transfer/Transfer.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
@@ -12,14 +12,14 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // One thing as a line of text: "[x] title {[ ] step, [x] step}", easy to compare and to read in a failure.
-std::string describe(const std::vector<VornThing>& things)
+std::string describe(const std::vector<TransferThing>& things)
 {
     QStringList out;
-    for (const VornThing& t : things) {
+    for (const TransferThing& t : things) {
         QString line = (t.done ? u"[x] "_s : u"[ ] "_s) + t.title;
         if (!t.steps.empty()) {
             QStringList steps;
-            for (const VornStep& s : t.steps)
+            for (const TransferStep& s : t.steps)
                 steps << (s.done ? u"[x] "_s : u"[ ] "_s) + s.title;
             line += u" {"_s + steps.join(u", "_s) + u'}';
         }
@@ -75,17 +75,17 @@ TEST(Parse, linesBecomeThingsAndStepsByTheirMarkers)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(describe(VornThings::parse(c.text)), c.expected.toStdString());
+        EXPECT_EQ(describe(Transfer::parse(c.text)), c.expected.toStdString());
     }
 }
 
 TEST(Parse, everyNewlineKindSplitsLines)
 {
     const QString text = u"a\nb\rc\r\nd\u000Be\u000Cf\u0085g\u2028h\u2029i\r\n\r\n\n\rj"_s;
-    EXPECT_EQ(describe(VornThings::parse(text)),
+    EXPECT_EQ(describe(Transfer::parse(text)),
               "[ ] a | [ ] b | [ ] c | [ ] d | [ ] e | [ ] f | [ ] g | [ ] h | [ ] i | [ ] j");
     // A CR LF is one break, so an indented step after it still finds its thing.
-    EXPECT_EQ(describe(VornThings::parse(u"a\r\n    - [x] s\r\n"_s)), "[ ] a {[x] s}");
+    EXPECT_EQ(describe(Transfer::parse(u"a\r\n    - [x] s\r\n"_s)), "[ ] a {[x] s}");
 }
 
 TEST(Parse, junkNeverCrashesAndKeepsItsLines)
@@ -101,12 +101,12 @@ TEST(Parse, junkNeverCrashesAndKeepsItsLines)
     // Lone surrogates around a marker: the line is text, not a checklist item.
     const QString lone = QChar(0xD800) + u"- [ ] "_s + QChar(0xDC00);
     for (const QString& text : {units, QString::fromUtf8(bytes), lone, QString(QChar(0xDBFF))}) {
-        for (const VornThing& t : VornThings::parse(text)) {
+        for (const TransferThing& t : Transfer::parse(text)) {
             EXPECT_FALSE(t.title.isEmpty());
             EXPECT_FALSE(t.title.contains(u'\n') || t.title.contains(u'\r') || t.title.contains(u'\u2028'));
         }
     }
-    const std::vector<VornThing> parsed = VornThings::parse(lone);
+    const std::vector<TransferThing> parsed = Transfer::parse(lone);
     ASSERT_EQ(parsed.size(), 1u);
     EXPECT_TRUE(parsed[0].title == lone && !parsed[0].done);
 }
@@ -120,8 +120,8 @@ TEST(Parse, aHundredThousandLinesAndAFiveMegabyteLineStayQuick)
 
     QElapsedTimer timer;
     timer.start();
-    const std::vector<VornThing> many = VornThings::parse(lines);
-    const std::vector<VornThing> one = VornThings::parse(oneLine);
+    const std::vector<TransferThing> many = Transfer::parse(lines);
+    const std::vector<TransferThing> one = Transfer::parse(oneLine);
     // The Release figure is in bench/TransferBench.cpp; this only catches work that grows out of hand,
     // with room for the sanitizers.
     EXPECT_LT(timer.elapsed(), 3000);

@@ -3,7 +3,7 @@
 #include "support/FakeWorkspace.h"
 #include "transfer/HandoffFile.h"
 #include "transfer/PlannerWorkspace.h"
-#include "transfer/VornThings.h"
+#include "transfer/Transfer.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,9 +21,9 @@ namespace {
 
 const QString kThingsType(kThingsPasteboardType);
 
-VornThing fullThing()
+TransferThing fullThing()
 {
-    VornThing t;
+    TransferThing t;
     t.title = u"Pay rent"_s;
     t.done = true;
     t.zs = 3;
@@ -46,9 +46,9 @@ bool writeFile(const QString& path, const QByteArray& data)
 
 TEST(TransferJson, encodesSortedCompactKeysWithBase64Rtf)
 {
-    VornThing plain;
+    TransferThing plain;
     plain.title = u"Milk"_s;
-    const std::optional<QByteArray> json = VornThings::encode({fullThing(), plain});
+    const std::optional<QByteArray> json = Transfer::encode({fullThing(), plain});
     ASSERT_TRUE(json);
     EXPECT_EQ(
         *json,
@@ -57,19 +57,19 @@ TEST(TransferJson, encodesSortedCompactKeysWithBase64Rtf)
             R"("rtf":"e1xydGYxIGJ5IHtcYiBGcmlkYXl9fQD/","steps":[{"done":true,"title":"call landlord"},)"
             R"({"done":false,"title":"transfer"}],"title":"Pay rent","zs":3},)"
             R"({"done":false,"note":"","steps":[],"title":"Milk","zs":0}])"));
-    EXPECT_EQ(VornThings::decode(*json), (std::vector<VornThing>{fullThing(), plain}));
+    EXPECT_EQ(Transfer::decode(*json), (std::vector<TransferThing>{fullThing(), plain}));
 }
 
 TEST(TransferJson, decodingFillsDefaultsAndRefusesWhatDoesNotFit)
 {
-    const std::optional<std::vector<VornThing>> minimal = VornThings::decode(R"([{"title":"  x "}])");
+    const std::optional<std::vector<TransferThing>> minimal = Transfer::decode(R"([{"title":"  x "}])");
     ASSERT_TRUE(minimal);
-    VornThing expected;
+    TransferThing expected;
     expected.title = u"  x "_s; // kept as written; trimming is the inserter's business
-    EXPECT_EQ(*minimal, std::vector<VornThing>{expected});
+    EXPECT_EQ(*minimal, std::vector<TransferThing>{expected});
 
     const auto kept =
-        VornThings::decode(R"([{"title":" "},{"title":"a","zs":-2,"done":null,"extra":1},{"title":"\n"}])");
+        Transfer::decode(R"([{"title":" "},{"title":"a","zs":-2,"done":null,"extra":1},{"title":"\n"}])");
     ASSERT_TRUE(kept);
     ASSERT_EQ(kept->size(), 1u);
     EXPECT_EQ(kept->front().title, u"a"_s);
@@ -96,20 +96,20 @@ TEST(TransferJson, decodingFillsDefaultsAndRefusesWhatDoesNotFit)
     };
     for (const char* json : refused) {
         SCOPED_TRACE(json);
-        EXPECT_FALSE(VornThings::decode(QByteArrayView(json, qstrlen(json))));
+        EXPECT_FALSE(Transfer::decode(QByteArrayView(json, qstrlen(json))));
     }
 }
 
 TEST(TransferJson, copyPutsTextJsonAndRtfForExactlyOneThingWithANote)
 {
-    VornThing other;
+    TransferThing other;
     other.title = u"Milk"_s;
-    VornThing emptyRtf = other;
+    TransferThing emptyRtf = other;
     emptyRtf.rtf = QByteArray();
 
     const struct {
         const char* name;
-        std::vector<VornThing> things;
+        std::vector<TransferThing> things;
         QStringList types;
     } cases[] = {
         {"one thing with a note", {fullThing()}, {u"text/plain"_s, kThingsType, u"text/rtf"_s}},
@@ -121,14 +121,14 @@ TEST(TransferJson, copyPutsTextJsonAndRtfForExactlyOneThingWithANote)
         SCOPED_TRACE(c.name);
         MemoryPasteboard board;
         board.setData(u"text/html"_s, "stale");
-        VornThings::copy(c.things, board);
+        Transfer::copy(c.things, board);
         EXPECT_EQ(board.types(), c.types);
-        EXPECT_EQ(VornThings::paste(board), c.things);
+        EXPECT_EQ(Transfer::paste(board), c.things);
     }
 
     MemoryPasteboard board;
-    VornThings::copy({fullThing(), other}, board);
-    VornThings::copy({}, board); // leaves it alone
+    Transfer::copy({fullThing(), other}, board);
+    Transfer::copy({}, board); // leaves it alone
     EXPECT_EQ(board.data(u"text/plain"_s), QByteArray("Pay rent\nMilk"));
 }
 
@@ -139,7 +139,7 @@ TEST(TransferJson, undecodableTransferDataFallsBackToThePlainText)
         MemoryPasteboard board;
         board.setData(kThingsType, json);
         board.setData(u"text/plain"_s, "- [x] from text");
-        const std::vector<VornThing> things = VornThings::paste(board);
+        const std::vector<TransferThing> things = Transfer::paste(board);
         ASSERT_EQ(things.size(), 1u);
         EXPECT_EQ(things[0].title, u"from text"_s);
         EXPECT_TRUE(things[0].done);
@@ -152,28 +152,28 @@ TEST(TransferJson, sendToPlannerWritesTheHandoffAndOpensTheUrl)
     HandoffFile handoff(HandoffFile::pathIn(dir.path()));
     Workspace workspace;
 
-    ASSERT_TRUE(VornThings::sendToPlanner({fullThing()}, u"2026-03-10"_s, workspace, handoff));
+    ASSERT_TRUE(Transfer::sendToPlanner({fullThing()}, u"2026-03-10"_s, workspace, handoff));
     ASSERT_EQ(workspace.opened.size(), 1u);
     EXPECT_EQ(workspace.opened[0].toString(), u"vornplanner://add?handoff=1&day=2026-03-10"_s);
-    EXPECT_EQ(VornThings::decode(*handoff.data(kThingsType)), std::vector<VornThing>{fullThing()});
+    EXPECT_EQ(Transfer::decode(*handoff.data(kThingsType)), std::vector<TransferThing>{fullThing()});
 
-    ASSERT_TRUE(VornThings::sendToPlanner({fullThing()}, std::nullopt, workspace, handoff));
+    ASSERT_TRUE(Transfer::sendToPlanner({fullThing()}, std::nullopt, workspace, handoff));
     EXPECT_EQ(workspace.opened.back().toString(), u"vornplanner://add?handoff=1"_s);
 
     // Each refusal leaves the URL unopened, or reports that opening failed.
     workspace.opened.clear();
-    EXPECT_FALSE(VornThings::sendToPlanner({}, std::nullopt, workspace, handoff));
+    EXPECT_FALSE(Transfer::sendToPlanner({}, std::nullopt, workspace, handoff));
     workspace.installed = false;
-    EXPECT_FALSE(VornThings::sendToPlanner({fullThing()}, std::nullopt, workspace, handoff));
+    EXPECT_FALSE(Transfer::sendToPlanner({fullThing()}, std::nullopt, workspace, handoff));
     workspace.installed = true;
     HandoffFile nowhere(dir.filePath(u"missing-folder/handoff"_s));
-    EXPECT_FALSE(VornThings::sendToPlanner({fullThing()}, std::nullopt, workspace, nowhere));
+    EXPECT_FALSE(Transfer::sendToPlanner({fullThing()}, std::nullopt, workspace, nowhere));
     EXPECT_TRUE(workspace.opened.empty());
     workspace.opens = false;
-    EXPECT_FALSE(VornThings::sendToPlanner({fullThing()}, std::nullopt, workspace, handoff));
+    EXPECT_FALSE(Transfer::sendToPlanner({fullThing()}, std::nullopt, workspace, handoff));
     // The second send joined the first, which nobody had taken; the failed one left both as they were.
-    EXPECT_EQ(VornThings::decode(*handoff.data(kThingsType)),
-              (std::vector<VornThing>{fullThing(), fullThing()}));
+    EXPECT_EQ(Transfer::decode(*handoff.data(kThingsType)),
+              (std::vector<TransferThing>{fullThing(), fullThing()}));
 }
 
 TEST(TransferJson, handoffFileIsReplacedWholeAndTakenOnce)

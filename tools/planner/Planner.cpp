@@ -5,7 +5,7 @@
 #include "family/FamilyStore.h"
 #include "family/NoteFiles.h"
 #include "transfer/HandoffFile.h"
-#include "transfer/VornThings.h"
+#include "transfer/Transfer.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -534,8 +534,8 @@ int takeHandoff(Session& s, const std::optional<QString>& day)
     if (!store)
         return kExitFailed;
     const std::optional<QByteArray> json = handoff.take(type);
-    const std::optional<std::vector<VornThing>> records =
-        json ? VornThings::decode(*json) : std::optional<std::vector<VornThing>>();
+    const std::optional<std::vector<TransferThing>> records =
+        json ? Transfer::decode(*json) : std::optional<std::vector<TransferThing>>();
     if (!records) {
         s.out << "nothing handed off that could be read\n";
         return kExitOk;
@@ -544,14 +544,14 @@ int takeHandoff(Session& s, const std::optional<QString>& day)
     const double now = double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
     const QDir notes(s.notesDir());
     std::vector<SharedThing> rows;
-    for (const VornThing& record : *records) {
+    for (const TransferThing& record : *records) {
         SharedThing row;
         row.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
         row.title = record.title.trimmed();
         row.done = record.done;
         row.day = day;
         row.zs = int(std::clamp<qint64>(record.zs, 0, std::numeric_limits<int>::max()));
-        for (const VornStep& step : record.steps) {
+        for (const TransferStep& step : record.steps) {
             if (const QString title = step.title.trimmed(); !title.isEmpty())
                 row.steps.push_back({title, step.done});
         }

@@ -511,8 +511,7 @@ void ThingListView::mousePressEvent(QMouseEvent* event)
     }
     const QRect rect = visualRect(index);
     const QPoint pos = event->position().toPoint();
-    const bool command = event->modifiers() & Qt::ControlModifier;
-    const bool shift = event->modifiers() & Qt::ShiftModifier;
+    const bool plain = !(event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier));
     Thing* t = m_listModel->thing(index.row());
     const bool onBox = m_delegate->checkRect(rect).contains(pos);
     if (t && onBox) {
@@ -533,14 +532,14 @@ void ThingListView::mousePressEvent(QMouseEvent* event)
     // A click on the title of the one row already selected renames it; elsewhere a click selects.
     // The rename waits out the double-click interval: this press may start a double click, which
     // opens the note, and an editor opened now would take the second press away from the list.
-    if (t && !command && !shift && m_delegate->titleRect(rect).contains(pos) &&
-        m_model.selection().size() == 1 && m_model.selection().contains(*id)) {
+    if (t && plain && m_delegate->titleRect(rect).contains(pos) && m_model.selection().size() == 1 &&
+        m_model.selection().contains(*id)) {
         m_titleClicked = *id;
         m_titleClickTimer->start(QGuiApplication::styleHints()->mouseDoubleClickInterval());
         return;
     }
     cancelTitleClick();
-    m_model.click(*id, command, shift, m_listModel->source(), true);
+    m_model.click(*id, event->modifiers(), m_listModel->source(), true);
     setFocus(Qt::MouseFocusReason);
     Q_EMIT activated();
     // The base class only records the press here, so a drag can start from it.

@@ -187,7 +187,7 @@ void MainView::restoreFocusMode()
     if (m_restoredMode)
         return;
     m_restoredMode = true;
-    if (!m_model.defaults().boolValue(QString(kFocusLastModeKey), false))
+    if (!m_model.settings().boolValue(QString(kFocusLastModeKey), false))
         return;
     pollForWindow(pollCount);
 }

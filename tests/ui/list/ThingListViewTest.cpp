@@ -393,8 +393,8 @@ TEST_F(ThingListViewTest, contextMenuActsOnTheSelectionWhenTheRowIsInIt)
     show(Source::today);
     const auto entryOf = [&](const RowID& id) { return *view->listModel()->entryOf(id); };
     const RowID a = rows()[0], b = rows()[1], c = rows()[2];
-    model->click(a, false, false, Source::today, true);
-    model->click(b, true, false, Source::today, true);
+    model->click(a, Qt::NoModifier, Source::today, true);
+    model->click(b, Qt::ControlModifier, Source::today, true);
 
     auto menu = view->contextMenu(entryOf(a));
     ASSERT_TRUE(menu);

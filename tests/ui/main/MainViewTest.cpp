@@ -151,7 +151,7 @@ TEST_F(MainViewTest, focusButtonWaitsForTheShellAndCallsIt)
 TEST_F(MainViewTest, focusModeIsRestoredOnceWhenTheAppWasLeftInIt)
 {
     model = h.start();
-    model->defaults().setValue(QString(kFocusLastModeKey), true);
+    model->settings().setValue(QString(kFocusLastModeKey), true);
     MainView restoring(*model);
     int entered = 0;
     restoring.setEnterFocusMode([&] { ++entered; });
@@ -176,7 +176,7 @@ TEST_F(MainViewTest, focusModeIsRestoredOnceWhenTheAppWasLeftInIt)
     EXPECT_EQ(quick, 1);
 
     // Left in the main window: never.
-    model->defaults().setValue(QString(kFocusLastModeKey), false);
+    model->settings().setValue(QString(kFocusLastModeKey), false);
     MainView plain(*model);
     int never = 0;
     plain.setEnterFocusMode([&] { ++never; });

@@ -1,4 +1,4 @@
-#include "transfer/VornThing.h"
+#include "transfer/TransferThing.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -47,7 +47,7 @@ bool readInteger(const QJsonObject& o, QLatin1StringView key, qint64& out)
     return true;
 }
 
-std::optional<VornStep> stepFromJson(const QJsonValue& value)
+std::optional<TransferStep> stepFromJson(const QJsonValue& value)
 {
     if (!value.isObject())
         return std::nullopt;
@@ -56,15 +56,15 @@ std::optional<VornStep> stepFromJson(const QJsonValue& value)
     const QJsonValue done = o.value(QLatin1StringView("done"));
     if (!title.isString() || !done.isBool())
         return std::nullopt;
-    return VornStep{title.toString(), done.toBool()};
+    return TransferStep{title.toString(), done.toBool()};
 }
 
 } // namespace
 
-QJsonValue toJson(const VornThing& thing)
+QJsonValue toJson(const TransferThing& thing)
 {
     QJsonArray steps;
-    for (const VornStep& step : thing.steps)
+    for (const TransferStep& step : thing.steps)
         steps.append(QJsonObject{{QStringLiteral("done"), step.done}, {QStringLiteral("title"), step.title}});
     QJsonObject o{
         {QStringLiteral("done"), thing.done},
@@ -80,12 +80,12 @@ QJsonValue toJson(const VornThing& thing)
     return o;
 }
 
-std::optional<VornThing> vornThingFromJson(const QJsonValue& value)
+std::optional<TransferThing> transferThingFromJson(const QJsonValue& value)
 {
     if (!value.isObject())
         return std::nullopt;
     const QJsonObject o = value.toObject();
-    VornThing thing;
+    TransferThing thing;
     const QJsonValue title = o.value(QLatin1StringView("title"));
     if (!title.isString())
         return std::nullopt;
@@ -100,7 +100,7 @@ std::optional<VornThing> vornThingFromJson(const QJsonValue& value)
         const QJsonArray list = steps.toArray();
         thing.steps.reserve(std::size_t(list.size()));
         for (const QJsonValue& s : list) {
-            std::optional<VornStep> step = stepFromJson(s);
+            std::optional<TransferStep> step = stepFromJson(s);
             if (!step)
                 return std::nullopt;
             thing.steps.push_back(std::move(*step));

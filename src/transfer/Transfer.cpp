@@ -1,4 +1,4 @@
-#include "transfer/VornThings.h"
+#include "transfer/Transfer.h"
 
 #include "family/FamilyConstants.h"
 #include "transfer/Pasteboard.h"
@@ -8,7 +8,7 @@
 #include <QJsonDocument>
 #include <QUrlQuery>
 
-namespace vorn::VornThings {
+namespace vorn::Transfer {
 
 namespace {
 
@@ -88,7 +88,7 @@ bool isDivider(QStringView s)
     return true;
 }
 
-void parseLine(QStringView line, std::vector<VornThing>& out)
+void parseLine(QStringView line, std::vector<TransferThing>& out)
 {
     const bool indented = line.startsWith(u"    ") || line.startsWith(u'\t');
     const QStringView body = trimmed(line);
@@ -123,7 +123,7 @@ void parseLine(QStringView line, std::vector<VornThing>& out)
         out.back().steps.push_back({text.toString(), kind == Kind::ticked});
         return;
     }
-    VornThing thing;
+    TransferThing thing;
     thing.title = text.toString();
     thing.done = kind == Kind::ticked;
     out.push_back(std::move(thing));
@@ -131,33 +131,33 @@ void parseLine(QStringView line, std::vector<VornThing>& out)
 
 } // namespace
 
-QString plainText(const std::vector<VornThing>& things)
+QString plainText(const std::vector<TransferThing>& things)
 {
     QStringList titles;
     titles.reserve(qsizetype(things.size()));
-    for (const VornThing& thing : things)
+    for (const TransferThing& thing : things)
         titles << thing.title;
     return titles.join(u'\n');
 }
 
-std::optional<QByteArray> encode(const std::vector<VornThing>& things)
+std::optional<QByteArray> encode(const std::vector<TransferThing>& things)
 {
     QJsonArray array;
-    for (const VornThing& thing : things)
+    for (const TransferThing& thing : things)
         array.append(toJson(thing));
     // QJsonObject keeps its keys sorted, so the document comes out with sorted keys.
     return QJsonDocument(array).toJson(QJsonDocument::Compact);
 }
 
-std::optional<std::vector<VornThing>> decode(QByteArrayView json)
+std::optional<std::vector<TransferThing>> decode(QByteArrayView json)
 {
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(json.toByteArray(), &error);
     if (error.error != QJsonParseError::NoError || !doc.isArray())
         return std::nullopt;
-    std::vector<VornThing> out;
+    std::vector<TransferThing> out;
     for (const QJsonValue& value : doc.array()) {
-        std::optional<VornThing> thing = vornThingFromJson(value);
+        std::optional<TransferThing> thing = transferThingFromJson(value);
         if (!thing)
             return std::nullopt; // one bad record makes the data unreadable, as a whole
         if (!thing->title.trimmed().isEmpty())
@@ -168,7 +168,7 @@ std::optional<std::vector<VornThing>> decode(QByteArrayView json)
     return out;
 }
 
-void copy(const std::vector<VornThing>& things, Pasteboard& pasteboard)
+void copy(const std::vector<TransferThing>& things, Pasteboard& pasteboard)
 {
     if (things.empty())
         return;
@@ -181,10 +181,10 @@ void copy(const std::vector<VornThing>& things, Pasteboard& pasteboard)
         pasteboard.setData(kRtfType, *things.front().rtf);
 }
 
-std::vector<VornThing> paste(const Pasteboard& pasteboard)
+std::vector<TransferThing> paste(const Pasteboard& pasteboard)
 {
     if (const std::optional<QByteArray> json = pasteboard.data(QString(kThingsPasteboardType))) {
-        if (std::optional<std::vector<VornThing>> things = decode(*json))
+        if (std::optional<std::vector<TransferThing>> things = decode(*json))
             return std::move(*things);
     }
     if (const std::optional<QByteArray> text = pasteboard.data(kPlainTextType))
@@ -192,9 +192,9 @@ std::vector<VornThing> paste(const Pasteboard& pasteboard)
     return {};
 }
 
-std::vector<VornThing> parse(QStringView text)
+std::vector<TransferThing> parse(QStringView text)
 {
-    std::vector<VornThing> out;
+    std::vector<TransferThing> out;
     qsizetype start = 0;
     const qsizetype n = text.size();
     while (start < n) {
@@ -229,7 +229,7 @@ std::optional<QUrl> plannerUrl(const std::optional<QString>& day)
     return url;
 }
 
-bool sendToPlanner(const std::vector<VornThing>& things, const std::optional<QString>& day,
+bool sendToPlanner(const std::vector<TransferThing>& things, const std::optional<QString>& day,
                    PlannerWorkspace& workspace, Pasteboard& handoff)
 {
     if (things.empty() || !workspace.isPlannerInstalled())
@@ -238,9 +238,9 @@ bool sendToPlanner(const std::vector<VornThing>& things, const std::optional<QSt
     // A batch the planner hasn't taken yet stays: this one joins it. Taking it first means that either
     // the planner got it already or we did, never both and never neither.
     const std::optional<QByteArray> unread = handoff.take(type);
-    std::vector<VornThing> batch;
+    std::vector<TransferThing> batch;
     if (unread) {
-        if (std::optional<std::vector<VornThing>> earlier = decode(*unread))
+        if (std::optional<std::vector<TransferThing>> earlier = decode(*unread))
             batch = std::move(*earlier);
     }
     batch.insert(batch.end(), things.begin(), things.end());
@@ -262,4 +262,4 @@ bool sendToPlanner(const std::vector<VornThing>& things, const std::optional<QSt
     return true;
 }
 
-} // namespace vorn::VornThings
+} // namespace vorn::Transfer

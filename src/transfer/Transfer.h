@@ -1,6 +1,6 @@
 #pragma once
 
-#include "transfer/VornThing.h"
+#include "transfer/TransferThing.h"
 
 #include <QStringView>
 #include <QUrl>
@@ -15,24 +15,24 @@ class PlannerWorkspace;
 
 // Things on their way out of and into the app: the pasteboard formats, the plain-text checklist
 // reader and the hand-off to the planner.
-namespace VornThings {
+namespace Transfer {
 
 // The titles, one a line, with no line feed after the last.
-QString plainText(const std::vector<VornThing>& things);
+QString plainText(const std::vector<TransferThing>& things);
 // The transfer JSON: an array of things with sorted keys, compact.
-std::optional<QByteArray> encode(const std::vector<VornThing>& things);
+std::optional<QByteArray> encode(const std::vector<TransferThing>& things);
 // The things of transfer JSON whose titles are not blank (titles kept as they are); nothing when the
 // data does not decode or no thing is left.
-std::optional<std::vector<VornThing>> decode(QByteArrayView json);
+std::optional<std::vector<TransferThing>> decode(QByteArrayView json);
 
 // Puts the things as plain text, transfer JSON and, for exactly one thing with a note, RTF. An empty
 // list leaves the pasteboard as it was.
-void copy(const std::vector<VornThing>& things, Pasteboard& pasteboard);
+void copy(const std::vector<TransferThing>& things, Pasteboard& pasteboard);
 // The transfer data when it decodes, else the plain text read as a checklist, else nothing.
-std::vector<VornThing> paste(const Pasteboard& pasteboard);
+std::vector<TransferThing> paste(const Pasteboard& pasteboard);
 // Things read from plain text: checklists, bulleted and numbered lists, one thing a line; ticked
 // items indented under a thing become its steps.
-std::vector<VornThing> parse(QStringView text);
+std::vector<TransferThing> parse(QStringView text);
 
 bool plannerIsInstalled(const PlannerWorkspace& workspace);
 // vornplanner://add?handoff=1, with &day= when a day is given.
@@ -40,9 +40,9 @@ std::optional<QUrl> plannerUrl(const std::optional<QString>& day);
 // Puts the things on the hand-off pasteboard, after any the planner has not taken yet, and opens the
 // planner's URL. False when the planner is not installed, there is nothing to send, the hand-off could
 // not be written or the URL not opened; the pasteboard then holds what it held before.
-bool sendToPlanner(const std::vector<VornThing>& things, const std::optional<QString>& day,
+bool sendToPlanner(const std::vector<TransferThing>& things, const std::optional<QString>& day,
                    PlannerWorkspace& workspace, Pasteboard& handoff);
 
-} // namespace VornThings
+} // namespace Transfer
 
 } // namespace vorn
