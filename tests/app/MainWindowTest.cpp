@@ -42,7 +42,10 @@ struct MainWindowTest : ::testing::Test {
         QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window.get();
         QTest::keyClick(target, key, mods);
     }
-    void settle() { test::waitForStoreChange(*model); }
+    void settle(std::source_location where = std::source_location::current())
+    {
+        test::waitForStoreChange(*model, where);
+    }
 
     test::ModelHarness h;
     std::unique_ptr<AppModel> model;

@@ -52,9 +52,9 @@ protected:
     int countOf(const Source& source) const { return model->count(source, model->allThings()); }
 
     // Record edits reach the strip once per event-loop turn.
-    void waitForStore() const
+    void waitForStore(std::source_location where = std::source_location::current()) const
     {
-        test::waitForStoreChange(*model, 1000);
+        test::waitForStoreChange(*model, where);
         QCoreApplication::processEvents();
     }
 
