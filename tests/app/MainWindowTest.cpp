@@ -57,7 +57,7 @@ TEST_F(MainWindowTest, opensAsTheMainWindowWithItsSizes)
     EXPECT_EQ(window->windowTitle(), QStringLiteral("vorn todo"));
     EXPECT_EQ(window->size(), QSize(900, 600));
     window->resize(100, 100);
-    QTest::qWait(20);
+    test::drainEvents(); // the resize and the layout it asks for
     EXPECT_GE(window->mainView()->width(), 560);
     EXPECT_GE(window->mainView()->height(), 420);
 }
@@ -134,7 +134,7 @@ TEST_F(MainWindowTest, undoAndRedoTakeBackModelEdits)
     Thing* t = model->store().thing(*first.thingID());
     press(Qt::Key_Space);
     ASSERT_TRUE(t->isDone());
-    QTest::qWait(10); // the edit's undo group closes at the end of the turn
+    test::drainEvents(); // the edit's undo group closes at the end of the turn
 
     press(Qt::Key_Z, Qt::ControlModifier);
     EXPECT_FALSE(t->isDone());
