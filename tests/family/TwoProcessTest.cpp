@@ -1,5 +1,6 @@
 // The app's model in this process, the stand-in planner as a real second process, one private session bus.
 #include "family/FamilyConstants.h"
+#include "support/BusBarrier.h"
 #include "support/ModelHarness.h"
 
 #include <QElapsedTimer>
@@ -31,7 +32,7 @@ protected:
         QSignalSpy spy(model.get(), &AppModel::mirrored);
         model->flushSync(); // the start-up mirror, now
         ASSERT_EQ(spy.count(), 1) << "the start-up mirror";
-        settle();
+        settle(); // its echo
     }
 
     // Runs the planner to completion and returns what it printed.
@@ -46,8 +47,11 @@ protected:
         return QString::fromUtf8(p.readAllStandardOutput());
     }
 
-    // Lets broadcasts in flight arrive and be handled.
-    void settle(int msecs = 300) { QTest::qWait(msecs); }
+    // Every broadcast of ours posted so far has come back and been handled.
+    void settle(std::source_location where = std::source_location::current())
+    {
+        test::deliverBusSignals(where);
+    }
 
     bool waitFor(const std::function<bool()>& done) { return QTest::qWaitFor(done, 10000); }
 
@@ -122,7 +126,7 @@ TEST_F(TwoProcessTest, threeChangesATenthApartMakeOneMirror)
         QTest::qWait(100);
     }
     ASSERT_TRUE(spy.wait(5000));
-    settle(800);
+    model->flushSync(); // a second mirror still waiting for its timer or the queue would happen now
     EXPECT_EQ(spy.count(), 1);
 }
 
@@ -156,8 +160,13 @@ TEST_F(TwoProcessTest, thePlannersEditsOfOurThingsTakeEffect)
     ASSERT_TRUE(waitFor([&] { return ticked->isDone(); }));
     EXPECT_TRUE(model->lingering().contains(ticked->id()));
 
-    planner({QStringLiteral("rename"), renamed->syncID(), QStringLiteral("   ")});
+    // A blank rename shows no change to wait for, so wait for the planner's broadcast itself: with
+    // nothing of ours left to mirror or to echo, the next broadcast heard is the planner's.
+    model->flushSync();
     settle();
+    QSignalSpy heard(model->notifier(), &FamilyNotifier::changed);
+    planner({QStringLiteral("rename"), renamed->syncID(), QStringLiteral("   ")});
+    ASSERT_TRUE(heard.count() > 0 || heard.wait(10000)) << "the planner's broadcast never came";
     EXPECT_EQ(renamed->title(), QStringLiteral("rename me")) << "a blank rename is ignored";
     planner({QStringLiteral("rename"), renamed->syncID(), QStringLiteral("renamed there")});
     ASSERT_TRUE(waitFor([&] { return renamed->title() == QStringLiteral("renamed there"); }));
