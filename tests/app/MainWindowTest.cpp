@@ -66,8 +66,10 @@ TEST_F(MainWindowTest, theListHasTheKeysFromTheStart)
 {
     EXPECT_EQ(QApplication::focusWidget(), list());
     press(Qt::Key_Down);
-    ASSERT_TRUE(model->primarySelection());
-    EXPECT_EQ(*model->primarySelection(), list()->listModel()->rowIDs().front());
+    ASSERT_TRUE(model->primarySelection() && model->primarySelection()->thingID());
+    const Thing* selected = model->store().thing(*model->primarySelection()->thingID());
+    ASSERT_TRUE(selected);
+    EXPECT_EQ(selected->title(), QStringLiteral("Reply to Kesh about the deck")) << "the first row of Today";
 }
 
 TEST_F(MainWindowTest, randomScreenTakesItsKeysRightAfterCtrlFour)

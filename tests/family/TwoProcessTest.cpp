@@ -55,6 +55,12 @@ protected:
 
     bool waitFor(const std::function<bool()>& done) { return QTest::qWaitFor(done, 10000); }
 
+    // Today as the user reads it: the harness's clock in the harness's time zone.
+    QString today() const
+    {
+        return h.clock->now().toTimeZone(QTimeZone("Europe/Berlin")).date().toString(Qt::ISODate);
+    }
+
     Thing* add(const QString& title)
     {
         model->add(title, Source::today);
@@ -97,7 +103,7 @@ TEST_F(TwoProcessSlowMirrorTest, aBroadcastNeitherUndoesAWaitingTickNorDropsTheP
     settle();
     const QString list = planner({QStringLiteral("list")});
     EXPECT_TRUE(list.contains(ticked->syncID() + QStringLiteral("\ttodo\t1\t"))) << list.toStdString();
-    EXPECT_TRUE(list.contains(renamed->syncID() + QStringLiteral("\ttodo\t0\t") + model->todayISO() +
+    EXPECT_TRUE(list.contains(renamed->syncID() + QStringLiteral("\ttodo\t0\t") + today() +
                               QStringLiteral("\trenamed there")))
         << list.toStdString();
 }
@@ -114,7 +120,7 @@ TEST_F(TwoProcessTest, aLocalAddReachesThePlannerAsATodoRowForToday)
 
     const QString list = planner({QStringLiteral("list")});
     const QString expected =
-        t->syncID() + QStringLiteral("\ttodo\t0\t") + model->todayISO() + QStringLiteral("\tBuy stamps");
+        t->syncID() + QStringLiteral("\ttodo\t0\t") + today() + QStringLiteral("\tBuy stamps");
     EXPECT_TRUE(list.contains(expected)) << list.toStdString();
 }
 
@@ -132,8 +138,7 @@ TEST_F(TwoProcessTest, threeChangesATenthApartMakeOneMirror)
 
 TEST_F(TwoProcessTest, aPlannerRowForTodayShowsUpAfterItsBroadcast)
 {
-    planner(
-        {QStringLiteral("add"), QStringLiteral("call the bank"), QStringLiteral("--day"), model->todayISO()});
+    planner({QStringLiteral("add"), QStringLiteral("call the bank"), QStringLiteral("--day"), today()});
     ASSERT_TRUE(waitFor([&] { return model->familyThings().size() == 1; }));
     const std::vector<ListRow> rows = model->rows(Source::today, model->allThings(), true);
     ASSERT_EQ(rows.size(), 1u);
@@ -215,7 +220,7 @@ TEST_F(TwoProcessTest, ourOwnEchoDoesNotTriggerARefresh)
         SharedThing row;
         row.id = QStringLiteral("quiet-1");
         row.title = QStringLiteral("written quietly");
-        row.day = model->todayISO();
+        row.day = today();
         row.sourceApp = kPlannerApp;
         quiet.upsert(row);
     }
@@ -224,6 +229,6 @@ TEST_F(TwoProcessTest, ourOwnEchoDoesNotTriggerARefresh)
     EXPECT_TRUE(model->familyThings().empty()) << "our own echo was taken for the planner's";
     EXPECT_FALSE(model->ownChangePending()) << "the echo was consumed";
 
-    planner({QStringLiteral("add"), QStringLiteral("loud"), QStringLiteral("--day"), model->todayISO()});
+    planner({QStringLiteral("add"), QStringLiteral("loud"), QStringLiteral("--day"), today()});
     ASSERT_TRUE(waitFor([&] { return model->familyThings().size() == 2; })) << "a foreign broadcast is read";
 }
