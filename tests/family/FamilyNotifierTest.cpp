@@ -1,8 +1,7 @@
 #include "family/FamilyNotifier.h"
+#include "support/BusBarrier.h"
 
 #include <QCoreApplication>
-#include <QDBusConnection>
-#include <QDBusMessage>
 #include <QDeadlineTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -26,13 +25,10 @@ bool waitForCount(QSignalSpy& spy, qsizetype count)
     return spy.count() >= count;
 }
 
-// The bus answers in order, so once it replies, every signal it routed to us before has been queued
-// for our objects; delivering the queue then shows any surplus delivery.
-void settle()
+// Delivers whatever the bus routed to us so far, so a surplus delivery shows.
+void settle(std::source_location where = std::source_location::current())
 {
-    QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(
-        u"org.freedesktop.DBus"_s, u"/org/freedesktop/DBus"_s, u"org.freedesktop.DBus"_s, u"GetId"_s));
-    QCoreApplication::sendPostedEvents();
+    test::deliverBusSignals(where);
 }
 
 TEST(FamilyNotifier, aPostReachesEveryNotifierOnceThePosterIncluded)
@@ -65,6 +61,25 @@ TEST(FamilyNotifier, aPostReachesEveryNotifierOnceThePosterIncluded)
         EXPECT_EQ(spyWith.count(), 1);
         EXPECT_EQ(spyWithout.count(), 1);
         EXPECT_EQ(calls, 1);
+    }
+}
+
+// Tests wait for broadcasts with a round trip to the bus, never a pause: every post made before the
+// round trip must have been heard when it returns.
+TEST(FamilyNotifier, everyPostMadeBeforeARoundTripIsHeardWhenItReturns)
+{
+    FamilyNotifier poster;
+    FamilyNotifier listener;
+    ASSERT_TRUE(poster.isConnected());
+    ASSERT_TRUE(listener.isConnected());
+    QSignalSpy heard(&listener, &FamilyNotifier::changed);
+    for (const int posts : {1, 2, 25}) {
+        SCOPED_TRACE(posts);
+        heard.clear();
+        for (int i = 0; i < posts; ++i)
+            poster.post();
+        test::deliverBusSignals();
+        EXPECT_EQ(heard.count(), posts);
     }
 }
 

@@ -1,9 +1,7 @@
 #include "family/FamilyNotifier.h"
 #include "family/FamilyStore.h"
+#include "support/BusBarrier.h"
 
-#include <QCoreApplication>
-#include <QDBusConnection>
-#include <QDBusMessage>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -140,9 +138,7 @@ protected:
         const QDeadlineTimer deadline(20'000);
         while (spy.count() < count && !deadline.hasExpired())
             spy.wait(int(qMax<qint64>(1, deadline.remainingTime())));
-        QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(
-            u"org.freedesktop.DBus"_s, u"/org/freedesktop/DBus"_s, u"org.freedesktop.DBus"_s, u"GetId"_s));
-        QCoreApplication::sendPostedEvents();
+        test::deliverBusSignals();
         const qsizetype seen = spy.count();
         spy.clear();
         return seen;

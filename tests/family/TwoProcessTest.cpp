@@ -1,5 +1,6 @@
 // The app's model in this process, the stand-in planner as a real second process, one private session bus.
 #include "family/FamilyConstants.h"
+#include "support/BusBarrier.h"
 #include "support/ModelHarness.h"
 
 #include <QElapsedTimer>
@@ -31,7 +32,7 @@ protected:
         QSignalSpy spy(model.get(), &AppModel::mirrored);
         model->flushSync(); // the start-up mirror, now
         ASSERT_EQ(spy.count(), 1) << "the start-up mirror";
-        settle();
+        settle(); // its echo
     }
 
     // Runs the planner to completion and returns what it printed.
@@ -46,10 +47,19 @@ protected:
         return QString::fromUtf8(p.readAllStandardOutput());
     }
 
-    // Lets broadcasts in flight arrive and be handled.
-    void settle(int msecs = 300) { QTest::qWait(msecs); }
+    // Every broadcast of ours posted so far has come back and been handled.
+    void settle(std::source_location where = std::source_location::current())
+    {
+        test::deliverBusSignals(where);
+    }
 
     bool waitFor(const std::function<bool()>& done) { return QTest::qWaitFor(done, 10000); }
+
+    // Today as the user reads it: the harness's clock in the harness's time zone.
+    QString today() const
+    {
+        return h.clock->now().toTimeZone(QTimeZone("Europe/Berlin")).date().toString(Qt::ISODate);
+    }
 
     Thing* add(const QString& title)
     {
@@ -93,7 +103,7 @@ TEST_F(TwoProcessSlowMirrorTest, aBroadcastNeitherUndoesAWaitingTickNorDropsTheP
     settle();
     const QString list = planner({QStringLiteral("list")});
     EXPECT_TRUE(list.contains(ticked->syncID() + QStringLiteral("\ttodo\t1\t"))) << list.toStdString();
-    EXPECT_TRUE(list.contains(renamed->syncID() + QStringLiteral("\ttodo\t0\t") + model->todayISO() +
+    EXPECT_TRUE(list.contains(renamed->syncID() + QStringLiteral("\ttodo\t0\t") + today() +
                               QStringLiteral("\trenamed there")))
         << list.toStdString();
 }
@@ -110,7 +120,7 @@ TEST_F(TwoProcessTest, aLocalAddReachesThePlannerAsATodoRowForToday)
 
     const QString list = planner({QStringLiteral("list")});
     const QString expected =
-        t->syncID() + QStringLiteral("\ttodo\t0\t") + model->todayISO() + QStringLiteral("\tBuy stamps");
+        t->syncID() + QStringLiteral("\ttodo\t0\t") + today() + QStringLiteral("\tBuy stamps");
     EXPECT_TRUE(list.contains(expected)) << list.toStdString();
 }
 
@@ -122,14 +132,13 @@ TEST_F(TwoProcessTest, threeChangesATenthApartMakeOneMirror)
         QTest::qWait(100);
     }
     ASSERT_TRUE(spy.wait(5000));
-    settle(800);
+    model->flushSync(); // a second mirror still waiting for its timer or the queue would happen now
     EXPECT_EQ(spy.count(), 1);
 }
 
 TEST_F(TwoProcessTest, aPlannerRowForTodayShowsUpAfterItsBroadcast)
 {
-    planner(
-        {QStringLiteral("add"), QStringLiteral("call the bank"), QStringLiteral("--day"), model->todayISO()});
+    planner({QStringLiteral("add"), QStringLiteral("call the bank"), QStringLiteral("--day"), today()});
     ASSERT_TRUE(waitFor([&] { return model->familyThings().size() == 1; }));
     const std::vector<ListRow> rows = model->rows(Source::today, true);
     ASSERT_EQ(rows.size(), 1u);
@@ -155,8 +164,13 @@ TEST_F(TwoProcessTest, thePlannersEditsOfOurThingsTakeEffect)
     ASSERT_TRUE(waitFor([&] { return ticked->isDone(); }));
     EXPECT_TRUE(model->lingering().contains(ticked->id()));
 
-    planner({QStringLiteral("rename"), renamed->syncID(), QStringLiteral("   ")});
+    // A blank rename shows no change to wait for, so wait for the planner's broadcast itself: with
+    // nothing of ours left to mirror or to echo, the next broadcast heard is the planner's.
+    model->flushSync();
     settle();
+    QSignalSpy heard(model->notifier(), &FamilyNotifier::changed);
+    planner({QStringLiteral("rename"), renamed->syncID(), QStringLiteral("   ")});
+    ASSERT_TRUE(heard.count() > 0 || heard.wait(10000)) << "the planner's broadcast never came";
     EXPECT_EQ(renamed->title(), QStringLiteral("rename me")) << "a blank rename is ignored";
     planner({QStringLiteral("rename"), renamed->syncID(), QStringLiteral("renamed there")});
     ASSERT_TRUE(waitFor([&] { return renamed->title() == QStringLiteral("renamed there"); }));
@@ -205,7 +219,7 @@ TEST_F(TwoProcessTest, ourOwnEchoDoesNotTriggerARefresh)
         SharedThing row;
         row.id = QStringLiteral("quiet-1");
         row.title = QStringLiteral("written quietly");
-        row.day = model->todayISO();
+        row.day = today();
         row.sourceApp = kPlannerApp;
         quiet.upsert(row);
     }
@@ -214,6 +228,6 @@ TEST_F(TwoProcessTest, ourOwnEchoDoesNotTriggerARefresh)
     EXPECT_TRUE(model->familyThings().empty()) << "our own echo was taken for the planner's";
     EXPECT_FALSE(model->ownChangePending()) << "the echo was consumed";
 
-    planner({QStringLiteral("add"), QStringLiteral("loud"), QStringLiteral("--day"), model->todayISO()});
+    planner({QStringLiteral("add"), QStringLiteral("loud"), QStringLiteral("--day"), today()});
     ASSERT_TRUE(waitFor([&] { return model->familyThings().size() == 2; })) << "a foreign broadcast is read";
 }

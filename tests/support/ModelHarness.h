@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <source_location>
+
 namespace vorn::test {
 
 // A launch confined to temporary folders, on a clock the test sets, in a fixed time zone.
@@ -65,12 +67,13 @@ struct ModelHarness {
     Launch launch;
 };
 
-// The store posts its change a turn later and the views follow it then: waits for that post, or
-// `msecs` when there is none to come.
-inline void waitForStoreChange(AppModel& model, int msecs = 200)
+// The store posts its change a turn later and the views follow it then: waits for that post, and fails
+// the test (at the caller's line) when none comes, since the caller expected an edit to announce itself.
+inline void waitForStoreChange(AppModel& model, std::source_location where = std::source_location::current())
 {
     QSignalSpy spy(&model.store(), &Store::changed);
-    spy.wait(msecs);
+    if (!spy.wait(5000))
+        ADD_FAILURE_AT(where.file_name(), int(where.line())) << "the store never announced a change";
 }
 
 } // namespace vorn::test

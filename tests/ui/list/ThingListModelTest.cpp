@@ -130,13 +130,9 @@ TEST_F(ThingListModelTest, rolesCarryWhatTheRowPaints)
 TEST_F(ThingListModelTest, laterShowsOneHeaderPerSectionInOrderAndHeadersCannotBeSelected)
 {
     ThingListModel later(*model, Source::later, ListStyle::regular);
-    std::vector<QString> expected;
-    for (const ListRow& row : model->rows(Source::later, true)) {
-        const QString label = model->schedule().laterSection(*row.thing()->snoozedUntil(), model->now());
-        if (expected.empty() || expected.back() != label)
-            expected.push_back(label);
-    }
-    ASSERT_GE(expected.size(), 3u); // tomorrow, Monday's week and someday in the demo
+    // The demo's Later on a Tuesday: two things wake tomorrow, the taxes next Monday, two some day.
+    const std::vector<QString> expected{QStringLiteral("Tomorrow"), QStringLiteral("Further off"),
+                                        QStringLiteral("Someday")};
 
     std::vector<QString> headers;
     for (int i = 0; i < later.rowCount(); ++i) {

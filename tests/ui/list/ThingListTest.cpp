@@ -34,7 +34,10 @@ struct ThingListTest : ::testing::Test {
         list->view()->setFocus();
         return *list;
     }
-    void settle() { test::waitForStoreChange(*model); }
+    void settle(std::source_location where = std::source_location::current())
+    {
+        test::waitForStoreChange(*model, where);
+    }
     // Keys as the desktop delivers them: to the focus widget, or to the window when there is none.
     void press(Qt::Key key) { QTest::keyClick(list->windowHandle(), key); }
     bool focusOn(const QWidget* w) const
