@@ -93,6 +93,7 @@ std::unique_ptr<AppModel> makeModel(const Launch& launch, std::unique_ptr<Store>
     AppModel::Init init;
     init.store = std::move(store);
     init.clock = launch.clock;
+    init.timers = launch.timers;
     init.schedule = launch.schedule;
     init.notesDir = launch.notesDir();
     init.readOnly = launch.readOnly;

@@ -14,6 +14,7 @@ struct Launch {
     QStringList arguments;
     QProcessEnvironment environment;
     std::shared_ptr<const Clock> clock;
+    std::shared_ptr<Timers> timers; // Qt's when empty; tests fire their own
     std::optional<Schedule> schedule;
     QString appDataDir;    // the app's own folder: the local store lives here
     QString sharedDataDir; // the family's folder ("…/Vorn"): family.db and notes/

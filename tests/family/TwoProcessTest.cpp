@@ -3,7 +3,6 @@
 #include "support/BusBarrier.h"
 #include "support/ModelHarness.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
@@ -25,6 +24,7 @@ protected:
         h.clock->set(QDateTime::currentDateTimeUtc());
         h.launch.syncsToFamily = std::nullopt;
         h.launch.useSessionBus = true;
+        h.manualTimers();
         model = h.start();
         ASSERT_TRUE(model->notifier() && model->notifier()->isConnected())
             << "these tests need a session bus";
@@ -70,7 +70,8 @@ protected:
     void mirrorNow()
     {
         QSignalSpy spy(model.get(), &AppModel::mirrored);
-        ASSERT_TRUE(spy.wait(5000));
+        h.timers->advance(h.launch.intervals.syncDebounceMSecs);
+        ASSERT_TRUE(spy.count() > 0 || spy.wait(5000)) << "no mirror happened";
         settle(); // our own echo comes back; it must not count as the planner's
     }
 
@@ -110,13 +111,12 @@ TEST_F(TwoProcessSlowMirrorTest, aBroadcastNeitherUndoesAWaitingTickNorDropsTheP
 
 TEST_F(TwoProcessTest, aLocalAddReachesThePlannerAsATodoRowForToday)
 {
-    QElapsedTimer timer;
     QSignalSpy spy(model.get(), &AppModel::mirrored);
-    timer.start();
     Thing* t = add(QStringLiteral("Buy stamps"));
-    ASSERT_TRUE(spy.wait(5000));
-    EXPECT_GE(timer.elapsed(), 350) << "the mirror waits for the 0.4 s debounce";
-    EXPECT_LT(timer.elapsed(), 3000);
+    h.timers->advance(399);
+    EXPECT_TRUE(model->syncPending()) << "the mirror waits for the 0.4 s debounce";
+    h.timers->advance(1);
+    ASSERT_TRUE(spy.count() > 0 || spy.wait(5000)) << "no mirror happened";
 
     const QString list = planner({QStringLiteral("list")});
     const QString expected =
@@ -129,11 +129,12 @@ TEST_F(TwoProcessTest, threeChangesATenthApartMakeOneMirror)
     QSignalSpy spy(model.get(), &AppModel::mirrored);
     for (int i = 0; i < 3; ++i) {
         add(QStringLiteral("thing %1").arg(i));
-        QTest::qWait(100);
+        h.timers->advance(100);
     }
-    ASSERT_TRUE(spy.wait(5000));
-    model->flushSync(); // a second mirror still waiting for its timer or the queue would happen now
+    h.timers->advance(300);
+    model->flushSync(); // waits for the mirror's writes
     EXPECT_EQ(spy.count(), 1);
+    EXPECT_FALSE(h.timers->isActive(QStringLiteral("sync"))) << "and no second one to come";
 }
 
 TEST_F(TwoProcessTest, aPlannerRowForTodayShowsUpAfterItsBroadcast)

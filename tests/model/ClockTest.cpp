@@ -2,7 +2,6 @@
 #include "support/ModelHarness.h"
 
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -75,6 +74,7 @@ struct HandMadeModel {
         init.schedule = Schedule(QTimeZone(kBerlin), QLocale(QStringLiteral("en_US")));
         init.notesDir = dir.filePath(QStringLiteral("notes"));
         init.intervals.clockMSecs = clockMSecs;
+        init.timers = timers;
         init.readOnly = readOnly;
         model = std::make_unique<AppModel>(std::move(init));
     }
@@ -82,6 +82,7 @@ struct HandMadeModel {
     QTemporaryDir dir;
     QString settingsPath;
     std::shared_ptr<FixedClock> clock;
+    std::shared_ptr<test::ManualTimers> timers = std::make_shared<test::ManualTimers>();
     std::unique_ptr<AppModel> model;
 };
 
@@ -399,7 +400,10 @@ TEST(Clock, theTimerBeatsOnItsOwn)
     Thing* old = seed(model, QStringLiteral("old"), at(kBerlin, "2026-03-09 12:00:00"));
 
     m.clock->set(at(kBerlin, "2026-03-11 00:00:10"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return model.rolledOver() == 1; }, 10000));
+    m.timers->advance(19);
+    EXPECT_EQ(model.rolledOver(), 0) << "not before its beat";
+    m.timers->advance(1);
+    EXPECT_EQ(model.rolledOver(), 1);
     EXPECT_EQ(model.now(), m.clock->now());
     EXPECT_EQ(old->zCount(), 1);
 }
@@ -408,8 +412,7 @@ TEST(Clock, aReadOnlyModelKeepsNoClockAndNoHousekeeping)
 {
     HandMadeModel m(at(kBerlin, "2026-03-10 23:59:50"), 4321, true);
     AppModel& model = *m.model;
-    for (const QTimer* timer : model.findChildren<QTimer*>())
-        EXPECT_FALSE(timer->isActive() && timer->interval() == 4321) << "no clock runs in read-only mode";
+    EXPECT_FALSE(m.timers->isActive(QStringLiteral("clock"))) << "no clock runs in read-only mode";
 
     Thing* old = seed(model, QStringLiteral("old"), at(kBerlin, "2026-03-09 12:00:00"));
     const RecordId stale = seedDone(model, QStringLiteral("stale"), at(kBerlin, "2026-03-02 12:00:00"))->id();

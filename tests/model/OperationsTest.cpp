@@ -1,7 +1,6 @@
 #include "store/Dates.h"
 #include "support/ModelHarness.h"
 
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -91,22 +90,6 @@ Pile* pileNamed(const AppModel& model, const QString& name)
             return p;
     }
     return nullptr;
-}
-
-// A model like the harness builds, with the timers shortened.
-std::unique_ptr<AppModel> modelWithIntervals(ModelHarness& h, ModelIntervals intervals)
-{
-    QString error;
-    AppModel::Init init;
-    init.store = makeStore(h.launch, &error);
-    EXPECT_TRUE(init.store) << error.toStdString();
-    init.store->setAutosaveDelay(0);
-    init.settings = h.launch.standardSettings();
-    init.clock = h.clock;
-    init.schedule = h.launch.schedule;
-    init.notesDir = h.launch.notesDir();
-    init.intervals = intervals;
-    return std::make_unique<AppModel>(std::move(init));
 }
 
 } // namespace
@@ -621,7 +604,6 @@ TEST(Operations, oneUndoRestoresEveryRecordAnOperationChanged)
 
 TEST(Operations, aNewerToastKeepsItsFullTime)
 {
-    constexpr int interval = 800;
     struct Case {
         const char* name;
         QString first;
@@ -634,39 +616,31 @@ TEST(Operations, aNewerToastKeepsItsFullTime)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ModelHarness h;
-        ModelIntervals intervals;
-        intervals.toastMSecs = interval;
-        auto model = modelWithIntervals(h, intervals);
-
-        QElapsedTimer elapsed;
-        elapsed.start();
+        h.manualTimers();
+        auto model = h.start();
         model->showToast(c.first);
-        EXPECT_EQ(model->toast(), c.first);
-        // Let a good part of the first toast's time pass before the second one.
-        ASSERT_TRUE(QTest::qWaitFor([&] { return elapsed.elapsed() >= 300; }, 5000));
-        ASSERT_EQ(model->toast(), c.first) << "the machine stalled; the first toast already timed out";
-        const qint64 secondAt = elapsed.elapsed();
+        h.timers->advance(2000);
+        ASSERT_EQ(model->toast(), c.first);
         model->showToast(c.second);
-        EXPECT_EQ(model->toast(), c.second);
-
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !model->toast(); }, 10000)) << "the toast never went away";
-        // A few milliseconds of slack for timer rounding; the older timer would clear it ~300 ms early.
-        EXPECT_GE(elapsed.elapsed() - secondAt, interval - 20) << "cleared by the older toast's timer";
+        h.timers->advance(2999);
+        EXPECT_EQ(model->toast(), c.second) << "cleared by the older toast's timer";
+        h.timers->advance(1);
+        EXPECT_EQ(model->toast(), std::nullopt) << "three seconds after the newer one";
     }
 }
 
 TEST(Operations, aToastClearsItselfAndSaysSo)
 {
     ModelHarness h;
-    ModelIntervals intervals;
-    intervals.toastMSecs = 20;
-    auto model = modelWithIntervals(h, intervals);
+    h.manualTimers();
+    auto model = h.start();
     QSignalSpy spy(model.get(), &AppModel::changed);
     model->requestNewPile();
     for (int i = 0; i < 4; ++i)
         model->createPile(QStringLiteral("p%1").arg(i));
     model->requestNewPile();
     ASSERT_EQ(model->toast(), QStringLiteral("That's 4 lists. Bold."));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !model->toast(); }, 10000));
+    h.timers->advance(3000);
+    EXPECT_EQ(model->toast(), std::nullopt);
     EXPECT_EQ(spy.constLast().at(0).value<AppModel::Field>(), AppModel::Field::toast);
 }

@@ -159,15 +159,16 @@ TEST_F(OrderingTest, aDropWithoutADragOrWhereReorderingIsOffChangesNothing)
 
 TEST_F(OrderingTest, anAbandonedDragIsResetAndANewDragRestartsTheWait)
 {
-    h.launch.intervals.dragResetMSecs = 150;
+    h.manualTimers();
     model = h.start();
     const std::vector<RowID> ids = abcd();
     model->beginDrag(ids[0]);
-    QTest::qWait(90);
-    model->beginDrag(ids[1]); // cancels the first reset
-    QTest::qWait(90);
+    h.timers->advance(20000);
+    model->beginDrag(ids[1]); // restarts the 30 s wait
+    h.timers->advance(20000);
     EXPECT_EQ(model->dragging(), QSet<RowID>{ids[1]}) << "an older reset must not end a newer drag";
-    EXPECT_TRUE(QTest::qWaitFor([&] { return model->dragging().isEmpty(); }, 5000));
+    h.timers->advance(10000);
+    EXPECT_TRUE(model->dragging().isEmpty());
 }
 
 TEST_F(OrderingTest, familyRowsKeepTheirPlaceAcrossRestarts)

@@ -4,7 +4,6 @@
 #include "support/ModelHarness.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
@@ -25,7 +24,7 @@ protected:
     void SetUp() override
     {
         h.launch.syncsToFamily = std::nullopt;
-        h.launch.intervals.syncDebounceMSecs = 60;
+        h.manualTimers();
         model = h.start();
         ASSERT_TRUE(model->familyStore());
         ASSERT_TRUE(model->familyStore()->isOpen())
@@ -38,11 +37,12 @@ protected:
         model->add(title, Source::today);
         return h.thingTitled(*model, title);
     }
-    // Waits for the debounced mirror, or fails.
+    // Lets the debounce run out and waits for the mirror's writes, or fails.
     void mirror()
     {
         QSignalSpy spy(model.get(), &AppModel::mirrored);
-        ASSERT_TRUE(spy.wait(5000)) << "no mirror happened";
+        h.timers->advance(400);
+        ASSERT_TRUE(spy.count() > 0 || spy.wait(5000)) << "no mirror happened";
     }
     std::optional<SharedThing> row(const QString& id)
     {
@@ -90,12 +90,10 @@ protected:
 
 TEST_F(SyncTest, aLocalAddIsMirroredAsATodoRowForToday)
 {
-    QElapsedTimer clock;
-    clock.start();
     Thing* t = add(QStringLiteral("Buy stamps"));
-    EXPECT_TRUE(model->syncPending());
+    h.timers->advance(399);
+    EXPECT_TRUE(model->syncPending()) << "the mirror waits for the debounce";
     mirror();
-    EXPECT_GE(clock.elapsed(), 50) << "the mirror waits for the debounce";
     EXPECT_FALSE(model->syncPending());
     const std::optional<SharedThing> r = row(t->syncID());
     ASSERT_TRUE(r);
@@ -112,17 +110,18 @@ TEST_F(SyncTest, aLocalAddIsMirroredAsATodoRowForToday)
 
 TEST_F(SyncTest, aBurstOfChangesMakesOneMirror)
 {
-    h.launch.intervals.syncDebounceMSecs = 200;
-    model = h.start();
+    model->flushSync(); // the start-up mirror
     QSignalSpy spy(model.get(), &AppModel::mirrored);
     for (int i = 0; i < 3; ++i) {
         add(QStringLiteral("thing %1").arg(i));
-        QTest::qWait(60);
+        h.timers->advance(100);
     }
-    EXPECT_EQ(spy.count(), 0);
-    ASSERT_TRUE(spy.wait(5000));
-    model->flushSync(); // a second mirror still waiting for its timer or the queue would happen now
+    h.timers->advance(299);
+    EXPECT_TRUE(model->syncPending()) << "no mirror before 0.4 s after the last change";
+    h.timers->advance(1);
+    model->flushSync(); // waits for the mirror's writes
     EXPECT_EQ(spy.count(), 1);
+    EXPECT_FALSE(h.timers->isActive(QStringLiteral("sync"))) << "and no second one to come";
     EXPECT_EQ(planner->allThings().size(), 3u);
 }
 

@@ -2,6 +2,7 @@
 
 #include "model/Startup.h"
 #include "support/FakeWorkspace.h"
+#include "support/ManualTimers.h"
 #include "support/TestSupport.h"
 #include "transfer/Pasteboard.h"
 #include "transfer/PlannerWorkspace.h"
@@ -38,6 +39,8 @@ struct ModelHarness {
     }
 
     void demo() { launch.arguments << QStringLiteral("-demo"); }
+    // The model's timers fire when the test moves `timers` on, not when the machine gets round to it.
+    void manualTimers() { launch.timers = timers; }
 
     // Opens the store the launch describes and builds the model on it.
     std::unique_ptr<AppModel> start()
@@ -62,6 +65,7 @@ struct ModelHarness {
 
     QTemporaryDir dir;
     std::shared_ptr<FixedClock> clock;
+    std::shared_ptr<ManualTimers> timers = std::make_shared<ManualTimers>();
     MemoryPasteboard pasteboard;
     FakeWorkspace workspace;
     Launch launch;
