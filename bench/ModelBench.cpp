@@ -109,11 +109,11 @@ BENCHMARK(BM_DropReorder)->Arg(1000)->Unit(benchmark::kMicrosecond);
 void BM_MirrorUnchanged(benchmark::State& state)
 {
     Fixture f(int(state.range(0)), false, true);
-    f.model->scheduleSync();
-    f.model->flushSync(); // the first mirror writes every row
+    f.model->familySync().schedule();
+    f.model->familySync().flush(); // the first mirror writes every row
     for (auto _ : state) {
-        f.model->scheduleSync();
-        f.model->flushSync();
+        f.model->familySync().schedule();
+        f.model->familySync().flush();
     }
 }
 BENCHMARK(BM_MirrorUnchanged)->Arg(10000)->Unit(benchmark::kMillisecond);
@@ -121,14 +121,14 @@ BENCHMARK(BM_MirrorUnchanged)->Arg(10000)->Unit(benchmark::kMillisecond);
 void BM_MirrorOneChanged(benchmark::State& state)
 {
     Fixture f(int(state.range(0)), false, true);
-    f.model->scheduleSync();
-    f.model->flushSync();
+    f.model->familySync().schedule();
+    f.model->familySync().flush();
     Thing* t = f.model->allThings().front();
     int i = 0;
     for (auto _ : state) {
         t->setTitle(QStringLiteral("renamed %1").arg(++i));
-        f.model->scheduleSync();
-        f.model->flushSync();
+        f.model->familySync().schedule();
+        f.model->familySync().flush();
     }
 }
 BENCHMARK(BM_MirrorOneChanged)->Arg(10000)->Unit(benchmark::kMillisecond);
@@ -136,10 +136,10 @@ BENCHMARK(BM_MirrorOneChanged)->Arg(10000)->Unit(benchmark::kMillisecond);
 void BM_RefreshFromFamily(benchmark::State& state)
 {
     Fixture f(int(state.range(0)), false, true);
-    f.model->scheduleSync();
-    f.model->flushSync();
+    f.model->familySync().schedule();
+    f.model->familySync().flush();
     for (auto _ : state)
-        f.model->refreshFromFamily();
+        f.model->familySync().refresh();
 }
 BENCHMARK(BM_RefreshFromFamily)->Arg(10000)->Unit(benchmark::kMillisecond);
 

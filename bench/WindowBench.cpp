@@ -128,8 +128,8 @@ int seed(int count)
         return 1;
     }
     auto model = makeModel(launch, std::move(store));
-    model->scheduleSync();
-    model->flushSync();
+    model->familySync().schedule();
+    model->familySync().flush();
     return 0;
 }
 

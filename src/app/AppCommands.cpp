@@ -71,29 +71,29 @@ void AppCommands::buildEdit(QMenuBar* bar)
     connect(add(edit, QStringLiteral("undo"), tr("Undo"), undoKeys()), &QAction::triggered, this,
             [this, focus] {
                 if (!sendToTextField(focus(), TextCommand::undo))
-                    m_model.store().undoManager().undo();
+                    m_model.undo();
             });
     connect(add(edit, QStringLiteral("redo"), tr("Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)),
             &QAction::triggered, this, [this, focus] {
                 if (!sendToTextField(focus(), TextCommand::redo))
-                    m_model.store().undoManager().redo();
+                    m_model.redo();
             });
     edit->addSeparator();
     const auto selected = [this] { return m_model.selectedIDs(m_model.source(), true); };
     connect(add(edit, QStringLiteral("cut"), tr("Cut"), QKeySequence::Cut), &QAction::triggered, this,
             [this, focus, selected] {
                 if (!sendToTextField(focus(), TextCommand::cut))
-                    m_model.cut(selected(), std::nullopt);
+                    m_model.transfer().cut(selected(), std::nullopt);
             });
     connect(add(edit, QStringLiteral("copy"), tr("Copy"), QKeySequence::Copy), &QAction::triggered, this,
             [this, focus, selected] {
                 if (!sendToTextField(focus(), TextCommand::copy))
-                    m_model.copy(selected());
+                    m_model.transfer().copy(selected());
             });
     connect(add(edit, QStringLiteral("paste"), tr("Paste"), QKeySequence::Paste), &QAction::triggered, this,
             [this, focus] {
                 if (!sendToTextField(focus(), TextCommand::paste))
-                    m_model.paste();
+                    m_model.transfer().paste();
             });
     // Outside a text field there is nothing to select all of: the rows are chosen one by one.
     connect(add(edit, QStringLiteral("selectAll"), tr("Select All"), QKeySequence::SelectAll),
@@ -101,7 +101,8 @@ void AppCommands::buildEdit(QMenuBar* bar)
     edit->addSeparator();
     connect(add(edit, QStringLiteral("sendToPlanner"), tr("Send to Vorn Planner"),
                 QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P)),
-            &QAction::triggered, this, [this, selected] { m_model.sendToPlanner(selected(), std::nullopt); });
+            &QAction::triggered, this,
+            [this, selected] { m_model.transfer().sendToPlanner(selected(), std::nullopt); });
 }
 
 void AppCommands::buildView(QMenuBar* bar)

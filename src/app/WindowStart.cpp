@@ -106,14 +106,14 @@ std::unique_ptr<WindowApp> openWindowApp(const Launch& launch, QString* error)
     app->model = makeModel(launch, std::move(store));
     app->window = std::make_unique<MainWindow>(*app->model);
     MainWindow* window = app->window.get();
-    AppModel::WindowHooks hooks;
+    ShellHooks hooks;
     hooks.raiseMainWindow = [window] {
         window->show();
         window->raise();
         window->activateWindow();
         return true;
     };
-    app->model->setWindowHooks(std::move(hooks));
+    app->model->setShellHooks(std::move(hooks));
     openDemoTab(*app->model, launch);
     return app;
 }

@@ -15,6 +15,12 @@ inline constexpr qsizetype kMaxNoteStemLength = 128;
 // a hidden file, or that carries control characters is never used as a file name.
 bool isSafeNoteStem(const QString& stem);
 
+// A note as an editor opens it: the file's RTF when it can be read, and the plain copy the record keeps.
+struct NoteContent {
+    std::optional<QByteArray> rtf;
+    QString plain;
+};
+
 // The notes folder the family shares: one RTF file per note, named by its stem plus ".rtf". A stem that
 // is not safe is never used as a file name, and a folder without a path is never written to (not next
 // to wherever the process happens to run).

@@ -11,16 +11,17 @@ namespace vorn {
 Q_LOGGING_CATEGORY(lcSync, "com.vorn.todo.sync", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcStartup, "com.vorn.todo.startup", QtInfoMsg)
 
-AppModel::AppModel(Init init, QObject* parent)
+AppModel::AppModel(ModelInit init, QObject* parent)
     : QObject(parent), m_store(std::move(init.store)), m_schedule(init.schedule.value_or(Schedule())),
       m_settings(std::move(init.settings)),
       m_clock(init.clock ? init.clock : std::make_shared<SystemClock>()),
       m_timers(init.timers ? init.timers : std::make_shared<QtTimers>()), m_readOnly(init.readOnly),
-      m_now(m_clock->now()), m_notes(init.notesDir), m_intervals(init.intervals),
-      m_pasteboard(init.pasteboard), m_workspace(init.workspace), m_handoffPath(init.handoffPath)
+      m_notes(init.notesDir), m_intervals(init.intervals),
+      m_transfer(std::make_unique<ThingTransfer>(*this, init.pasteboard, init.workspace, init.handoffPath))
 {
     Q_ASSERT(m_store && m_settings);
-    m_floats = m_settings->boolValue(kFocusFloatsKey, true);
+    m_state.now = m_clock->now();
+    m_state.floats = m_settings->boolValue(kFocusFloatsKey, true);
     if (!m_readOnly && !m_notes.path().isEmpty() && !QDir().mkpath(m_notes.path()))
         qCWarning(lcStartup) << "can't create the notes folder"
                              << m_notes.path(); // saving a note says so later
@@ -67,16 +68,16 @@ AppModel::AppModel(Init init, QObject* parent)
 
     if (!m_readOnly)
         scheduleSync();
-    refreshFromFamily();
+    m_sync->refresh();
 
-    qCDebug(lcSync, "model init done: syncsToFamily=%d familyThings=%ld", int(syncsToFamily()),
+    qCDebug(lcSync, "model init done: syncsToFamily=%d familyThings=%ld", int(m_sync->isOn()),
             long(familyThings().size()));
 }
 
 AppModel::~AppModel()
 {
     // A change made just before quitting still reaches the family.
-    flushSync();
+    m_sync->flush();
 }
 
 void AppModel::emitIfChanged(bool changed, Field field)
@@ -87,20 +88,20 @@ void AppModel::emitIfChanged(bool changed, Field field)
 
 void AppModel::setTab(const Tab& tab)
 {
-    if (m_tab == tab)
+    if (m_state.tab == tab)
         return;
-    m_tab = tab;
+    m_state.tab = tab;
     // A different list starts with a clean slate: nothing selected, nothing lingering, no drag.
     // All is cleared before anyone hears of it, so an observer never reads the old list's state.
-    const bool hadLingering = !m_lingering.isEmpty();
-    const bool hadLingeringShared = !m_lingeringShared.isEmpty();
-    const bool hadSelection = !m_selection.isEmpty();
-    const bool hadAnchor = m_selection.anchor().has_value();
-    const bool hadDragging = !m_dragging.isEmpty();
-    m_lingering.clear();
-    m_lingeringShared.clear();
-    m_selection = Selection();
-    m_dragging.clear();
+    const bool hadLingering = !m_state.lingering.isEmpty();
+    const bool hadLingeringShared = !m_state.lingeringShared.isEmpty();
+    const bool hadSelection = !m_state.selection.isEmpty();
+    const bool hadAnchor = m_state.selection.anchor().has_value();
+    const bool hadDragging = !m_state.dragging.isEmpty();
+    m_state.lingering.clear();
+    m_state.lingeringShared.clear();
+    m_state.selection = Selection();
+    m_state.dragging.clear();
     emitIfChanged(hadLingering, Field::lingering);
     emitIfChanged(hadLingeringShared, Field::lingeringShared);
     emitIfChanged(hadSelection, Field::selection);
@@ -111,17 +112,17 @@ void AppModel::setTab(const Tab& tab)
 
 void AppModel::setSearchText(const QString& text)
 {
-    if (m_searchText == text)
+    if (m_state.searchText == text)
         return;
-    m_searchText = text;
+    m_state.searchText = text;
     Q_EMIT changed(Field::searchText);
 }
 
 void AppModel::setFloats(bool floats)
 {
-    if (m_floats == floats)
+    if (m_state.floats == floats)
         return;
-    m_floats = floats;
+    m_state.floats = floats;
     if (!m_readOnly)
         m_settings->setValue(kFocusFloatsKey, floats);
     Q_EMIT changed(Field::floats);
@@ -129,13 +130,13 @@ void AppModel::setFloats(bool floats)
 
 void AppModel::setExpanded(const Thing& thing, bool expanded)
 {
-    const bool had = m_expanded.contains(thing.id());
+    const bool had = m_state.expanded.contains(thing.id());
     if (had == expanded)
         return;
     if (expanded)
-        m_expanded.insert(thing.id());
+        m_state.expanded.insert(thing.id());
     else
-        m_expanded.remove(thing.id());
+        m_state.expanded.remove(thing.id());
     Q_EMIT changed(Field::expanded);
 }
 

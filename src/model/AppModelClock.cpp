@@ -10,14 +10,14 @@ void AppModel::startClock()
 
 void AppModel::tick()
 {
-    const QDateTime previous = m_now;
-    m_now = m_clock->now();
-    emitIfChanged(m_now != previous, Field::now);
+    const QDateTime previous = m_state.now;
+    m_state.now = m_clock->now();
+    emitIfChanged(m_state.now != previous, Field::now);
 
     // A read-only model looks and never writes, so the day's housekeeping is not its business.
     if (m_readOnly)
         return;
-    if (m_schedule.isSameDay(previous, m_now)) {
+    if (m_schedule.isSameDay(previous, m_state.now)) {
         // A thing whose snooze ran out is in Today now: the family file has to say so too.
         if (anyThingWoke(previous))
             scheduleSync();
@@ -39,7 +39,7 @@ bool AppModel::anyThingWoke(const QDateTime& since) const
     for (const Thing* t : allThings()) {
         const std::optional<QDateTime>& until = t->snoozedUntil();
         if (until && !t->isDone() && !t->pile() &&
-            m_schedule.list(std::nullopt, until, since) != m_schedule.list(std::nullopt, until, m_now))
+            m_schedule.list(std::nullopt, until, since) != m_schedule.list(std::nullopt, until, m_state.now))
             return true;
     }
     return false;
@@ -47,15 +47,15 @@ bool AppModel::anyThingWoke(const QDateTime& since) const
 
 bool AppModel::reopen()
 {
-    if (m_isFocusMode && m_windowHooks.showFocusPanel) {
-        m_windowHooks.showFocusPanel();
+    if (m_state.isFocusMode && m_shell.showFocusPanel) {
+        m_shell.showFocusPanel();
         return true;
     }
     // The hook answers false once the main window has been closed for good.
-    if (m_windowHooks.raiseMainWindow && m_windowHooks.raiseMainWindow())
+    if (m_shell.raiseMainWindow && m_shell.raiseMainWindow())
         return true;
-    if (m_windowHooks.openMainWindow) {
-        m_windowHooks.openMainWindow();
+    if (m_shell.openMainWindow) {
+        m_shell.openMainWindow();
         return true;
     }
     return false;

@@ -2,7 +2,7 @@
 
 namespace vorn {
 
-AppModel::NoteContent AppModel::noteContent(RecordId id) const
+NoteContent AppModel::noteContent(RecordId id) const
 {
     const Thing* thing = m_store->thing(id);
     if (!thing)

@@ -67,8 +67,8 @@ void AppModel::toggleDone(Thing& thing)
 {
     thing.setDoneAt(thing.isDone() ? std::nullopt : std::optional<QDateTime>(m_clock->now()));
     // The row stays where it was ticked until the user leaves the tab, so a slip is easy to take back.
-    const bool wasLingering = m_lingering.contains(thing.id());
-    m_lingering.insert(thing.id());
+    const bool wasLingering = m_state.lingering.contains(thing.id());
+    m_state.lingering.insert(thing.id());
     emitIfChanged(!wasLingering, Field::lingering);
     scheduleSync();
 }
@@ -84,10 +84,10 @@ void AppModel::setDone(const QSet<RowID>& ids, bool done)
         for (Thing* thing : things(ids)) {
             thing->setDoneAt(done ? std::optional<QDateTime>(t) : std::nullopt);
             if (done) {
-                lingeringChanged |= !m_lingering.contains(thing->id());
-                m_lingering.insert(thing->id());
+                lingeringChanged |= !m_state.lingering.contains(thing->id());
+                m_state.lingering.insert(thing->id());
             } else {
-                lingeringChanged |= m_lingering.remove(thing->id());
+                lingeringChanged |= m_state.lingering.remove(thing->id());
             }
         }
     }
@@ -97,10 +97,10 @@ void AppModel::setDone(const QSet<RowID>& ids, bool done)
     const std::vector<SharedThing> family = sharedThings(ids);
     for (const SharedThing& row : family) {
         if (done) {
-            sharedChanged |= !m_lingeringShared.contains(row.id);
-            m_lingeringShared.insert(row.id);
+            sharedChanged |= !m_state.lingeringShared.contains(row.id);
+            m_state.lingeringShared.insert(row.id);
         } else {
-            sharedChanged |= m_lingeringShared.remove(row.id);
+            sharedChanged |= m_state.lingeringShared.remove(row.id);
         }
     }
     emitIfChanged(sharedChanged, Field::lingeringShared);
@@ -139,7 +139,7 @@ void AppModel::snooze(const QSet<RowID>& ids, SnoozeOption option,
             thing->setSnoozedUntil(wake);
             thing->setDoneAt(std::nullopt);
             thing->setZCount(thing->zCount() + 1);
-            lingeringChanged |= m_lingering.remove(thing->id());
+            lingeringChanged |= m_state.lingering.remove(thing->id());
         }
     }
     emitIfChanged(lingeringChanged, Field::lingering);
@@ -164,7 +164,7 @@ void AppModel::moveToToday(const QSet<RowID>& ids, const std::optional<std::vect
             thing->setSnoozedUntil(std::nullopt);
             thing->setDoneAt(std::nullopt);
             thing->setSortKey(k + double(i) * kMovedKeyStep);
-            lingeringChanged |= m_lingering.remove(thing->id());
+            lingeringChanged |= m_state.lingering.remove(thing->id());
         }
     }
     emitIfChanged(lingeringChanged, Field::lingering);
@@ -192,16 +192,16 @@ void AppModel::remove(const QSet<RowID>& ids, const std::optional<std::vector<Ro
     {
         UndoGroup group(m_store->undoManager());
         for (Thing* thing : own) {
-            lingeringChanged |= m_lingering.remove(thing->id());
+            lingeringChanged |= m_state.lingering.remove(thing->id());
             m_store->remove(thing); // its steps go with it
         }
     }
     emitIfChanged(lingeringChanged, Field::lingering);
 
-    if (!family.empty() && syncsToFamily()) {
+    if (!family.empty() && m_sync->isOn()) {
         bool sharedChanged = false;
         for (const SharedThing& row : family)
-            sharedChanged |= m_lingeringShared.remove(row.id);
+            sharedChanged |= m_state.lingeringShared.remove(row.id);
         emitIfChanged(sharedChanged, Field::lingeringShared);
         m_sync->markDeleted(family);
     }
@@ -214,8 +214,8 @@ void AppModel::requestAddStep(const Thing& thing)
 {
     setExpanded(thing, true);
     // Counting on from the last request, whichever thing it named, makes a repeat a change the view sees.
-    const int count = m_addStepRequest ? m_addStepRequest->count + 1 : 1;
-    m_addStepRequest = StepRequest{thing.id(), count};
+    const int count = m_state.addStepRequest ? m_state.addStepRequest->count + 1 : 1;
+    m_state.addStepRequest = StepRequest{thing.id(), count};
     Q_EMIT changed(Field::addStepRequest);
 }
 
@@ -260,7 +260,7 @@ void AppModel::renameStep(Step& step, const QString& title)
 
 void AppModel::requestNewPile()
 {
-    if (m_piles.size() >= kMaxPiles) {
+    if (m_state.piles.size() >= kMaxPiles) {
         showToast(QStringLiteral("That's ") + QString::number(kMaxPiles) + QStringLiteral(" lists. Bold."));
         return;
     }
@@ -270,7 +270,7 @@ void AppModel::requestNewPile()
 Pile* AppModel::createPile(const QString& name)
 {
     const std::optional<QString> clean = cleanTitle(name);
-    if (!clean || m_piles.size() >= kMaxPiles)
+    if (!clean || m_state.piles.size() >= kMaxPiles)
         return nullptr;
     Pile* created = m_store->insert(Pile::make(*clean, m_clock->now()));
     m_store->save(); // a failed save stays pending and is retried by the next one
@@ -327,8 +327,8 @@ void AppModel::leavePile(Thing& thing)
 
 void AppModel::showToast(const QString& text)
 {
-    const bool isNew = m_toast != text;
-    m_toast = text;
+    const bool isNew = m_state.toast != text;
+    m_state.toast = text;
     emitIfChanged(isNew, Field::toast);
 
     // One timer, restarted by every toast: an older toast's wait can never clear a newer one, and a
@@ -338,23 +338,33 @@ void AppModel::showToast(const QString& text)
 
 void AppModel::clearToast()
 {
-    if (m_toast) {
-        m_toast.reset();
+    if (m_state.toast) {
+        m_state.toast.reset();
         Q_EMIT changed(Field::toast);
     }
 }
 
 void AppModel::setEditingNote(const std::optional<NoteTarget>& target)
 {
-    if (m_editingNote == target)
+    if (m_state.editingNote == target)
         return;
-    m_editingNote = target;
+    m_state.editingNote = target;
     Q_EMIT changed(Field::editingNote);
 }
 
 void AppModel::requestAdd()
 {
     Q_EMIT addRequested();
+}
+
+void AppModel::undo()
+{
+    m_store->undoManager().undo();
+}
+
+void AppModel::redo()
+{
+    m_store->undoManager().redo();
 }
 
 } // namespace vorn

@@ -1,6 +1,7 @@
 #include "model/AppModel.h"
 
 #include "model/Constants.h"
+#include "model/ListFilter.h"
 
 #include <algorithm>
 
@@ -12,10 +13,9 @@ double AppModel::nextSortKey(const Source& src) const
     const auto consider = [&highest](double key) { highest = highest ? std::max(*highest, key) : key; };
     // One pass over what the list holds, without building the list. A search only hides rows: a key
     // above the visible ones alone could land among, or above, the hidden ones.
-    Visibility v = visibility(src);
-    v.needle.clear();
+    const ListFilter filter(*this, src, ListFilter::Search::ignored);
     for (const Thing* t : allThings()) {
-        if (isVisible(*t, src, v))
+        if (filter.shows(*t))
             consider(t->sortKey());
     }
     if (src == Source::today && !familyThings().empty()) {
@@ -33,20 +33,20 @@ double AppModel::nextSortKey(const Source& src) const
 bool AppModel::canReorder(const Source& src) const
 {
     // Later and Done-ish are ordered by time, and a filtered list has gaps the user can't see.
-    return m_searchText.isEmpty() && (src == Source::today || src.isPile());
+    return m_state.searchText.isEmpty() && (src == Source::today || src.isPile());
 }
 
 QString AppModel::beginDrag(const RowID& id)
 {
     QSet<RowID> dragged;
-    if (m_selection.contains(id)) {
-        dragged = m_selection.ids();
+    if (m_state.selection.contains(id)) {
+        dragged = m_state.selection.ids();
     } else {
         select(id);
         dragged = {id};
     }
-    if (dragged != m_dragging) {
-        m_dragging = std::move(dragged);
+    if (dragged != m_state.dragging) {
+        m_state.dragging = std::move(dragged);
         Q_EMIT changed(Field::dragging);
     }
 
@@ -64,15 +64,15 @@ QString AppModel::beginDrag(const RowID& id)
 void AppModel::endDrag()
 {
     m_dragReset->stop();
-    if (!m_dragging.isEmpty()) {
-        m_dragging.clear();
+    if (!m_state.dragging.isEmpty()) {
+        m_state.dragging.clear();
         Q_EMIT changed(Field::dragging);
     }
 }
 
 bool AppModel::drop(int before, const Source& src)
 {
-    if (!canReorder(src) || m_dragging.isEmpty()) {
+    if (!canReorder(src) || m_state.dragging.isEmpty()) {
         endDrag();
         return false;
     }
@@ -80,14 +80,14 @@ bool AppModel::drop(int before, const Source& src)
     std::vector<ListRow> moved;
     std::vector<ListRow> rest;
     for (ListRow& row : all)
-        (m_dragging.contains(row.id()) ? moved : rest).push_back(row);
+        (m_state.dragging.contains(row.id()) ? moved : rest).push_back(row);
     if (moved.empty()) {
         endDrag();
         return false;
     }
     const qsizetype count = qsizetype(all.size());
     const qsizetype t = std::clamp<qsizetype>(before, 0, count);
-    if (t < count && m_dragging.contains(all[size_t(t)].id())) {
+    if (t < count && m_state.dragging.contains(all[size_t(t)].id())) {
         // Dropping a block onto itself changes nothing.
         endDrag();
         return false;

@@ -4,7 +4,7 @@ namespace vorn {
 
 Pile* AppModel::pile(RecordId id) const
 {
-    for (Pile* p : m_piles) {
+    for (Pile* p : m_state.piles) {
         if (p->id() == id)
             return p;
     }
@@ -14,11 +14,11 @@ Pile* AppModel::pile(RecordId id) const
 void AppModel::refreshPiles()
 {
     std::vector<Pile*> fresh = m_store->pilesBySortKey();
-    if (fresh != m_piles) {
-        m_piles = std::move(fresh);
+    if (fresh != m_state.piles) {
+        m_state.piles = std::move(fresh);
         Q_EMIT changed(Field::piles);
     }
-    if (auto id = m_tab.pileID(); id && !pile(*id))
+    if (auto id = m_state.tab.pileID(); id && !pile(*id))
         setTab(Tab::list(TodoList::today));
 }
 

@@ -4,14 +4,14 @@ namespace vorn {
 
 Thing* AppModel::currentPick() const
 {
-    return m_randomPick.currentIn(allThings());
+    return m_state.randomPick.currentIn(allThings());
 }
 
 void AppModel::reroll()
 {
     // source() puts pile things in their pile, so they never count as Today here.
     const bool changedPick =
-        m_randomPick.reroll(allThings(), [this](const Thing& t) { return source(t) == Source::today; });
+        m_state.randomPick.reroll(allThings(), [this](const Thing& t) { return source(t) == Source::today; });
     emitIfChanged(changedPick, Field::randomPick);
 }
 
@@ -20,7 +20,7 @@ void AppModel::acceptPick(Thing& thing)
     const RecordId id = thing.id();
     if (source(thing) != Source::today)
         moveToToday({RowID::thing(id)}, std::nullopt);
-    emitIfChanged(m_randomPick.clear(), Field::randomPick);
+    emitIfChanged(m_state.randomPick.clear(), Field::randomPick);
     setTab(Tab::list(TodoList::today));
     // After the tab switch, which starts the new list with nothing selected.
     select(RowID::thing(id));

@@ -34,8 +34,8 @@ void AppModel::rollOverIfNeeded()
             ++rolled;
         }
     }
-    if (rolled >= 1 && rolled != m_rolledOver) {
-        m_rolledOver = rolled;
+    if (rolled >= 1 && rolled != m_state.rolledOver) {
+        m_state.rolledOver = rolled;
         Q_EMIT changed(Field::rolledOver);
     }
     m_settings->setValue(kRolloverLastActiveKey, tSeconds);

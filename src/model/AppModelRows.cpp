@@ -1,43 +1,14 @@
 #include "model/AppModel.h"
 
+#include "model/ListFilter.h"
 #include "model/RelativeDate.h"
 
 #include <climits>
-
-#include <unicode/uchar.h>
-#include <unicode/ustring.h>
 
 #include <algorithm>
 #include <limits>
 
 namespace vorn {
-
-namespace {
-
-// Folds case fully (so "ß" meets "ss") and strips accents, so "MILK" finds "Oat milk" and "cafe" finds
-// "Café".
-QString searchForm(const QString& text)
-{
-    const QString decomposed = text.normalized(QString::NormalizationForm_KD);
-    QString stripped;
-    stripped.reserve(decomposed.size());
-    for (QChar c : decomposed) {
-        const auto category = c.category();
-        if (category != QChar::Mark_NonSpacing && category != QChar::Mark_Enclosing)
-            stripped.append(c);
-    }
-    const auto* source = reinterpret_cast<const UChar*>(stripped.utf16());
-    QString folded(stripped.size() * 3 + 1, Qt::Uninitialized);
-    UErrorCode status = U_ZERO_ERROR;
-    const int32_t n = u_strFoldCase(reinterpret_cast<UChar*>(folded.data()), int32_t(folded.size()), source,
-                                    int32_t(stripped.size()), U_FOLD_CASE_DEFAULT, &status);
-    if (U_FAILURE(status))
-        return stripped.toCaseFolded();
-    folded.truncate(n);
-    return folded;
-}
-
-} // namespace
 
 Source AppModel::source(const Thing& thing) const
 {
@@ -45,7 +16,7 @@ Source AppModel::source(const Thing& thing) const
         return Source::doneIsh;
     if (Pile* p = thing.pile())
         return Source::pile(p->id());
-    return Source::list(m_schedule.list(std::nullopt, thing.snoozedUntil(), m_now));
+    return Source::list(m_schedule.list(std::nullopt, thing.snoozedUntil(), m_state.now));
 }
 
 namespace {
@@ -88,46 +59,28 @@ void appendVisible(const Source& src, const std::vector<Thing*>& from, std::vect
 
 } // namespace
 
-AppModel::Visibility AppModel::visibility(const Source& src) const
-{
-    Visibility v;
-    const std::optional<Source> showing = m_tab.source();
-    v.lingerHere = showing && *showing == src && !m_lingering.isEmpty();
-    if (!m_searchText.isEmpty())
-        v.needle = searchForm(m_searchText);
-    return v;
-}
-
-bool AppModel::isVisible(const Thing& t, const Source& src, const Visibility& v) const
-{
-    // Lingering things stay only in the list of the tab that is showing.
-    if (!(source(t) == src || (v.lingerHere && m_lingering.contains(t.id()))))
-        return false;
-    return v.needle.isEmpty() || searchForm(t.title()).contains(v.needle);
-}
-
 bool AppModel::isTodayFamilyRow(const SharedThing& row, const QString& today) const
 {
-    return row.day == today && (!row.done || m_lingeringShared.contains(row.id));
+    return row.day == today && (!row.done || m_state.lingeringShared.contains(row.id));
 }
 
 std::vector<Thing*> AppModel::visibleThings(const Source& src) const
 {
     std::vector<Thing*> out;
-    const Visibility v = visibility(src);
+    const ListFilter filter(*this, src);
     appendVisible(
         src, allThings(), out, [](Thing* t) { return t; }, [](Thing* t) { return t; },
-        [&](const Thing& t) { return isVisible(t, src, v); });
+        [&](const Thing& t) { return filter.shows(t); });
     return out;
 }
 
 std::vector<ListRow> AppModel::rows(const Source& src, bool includeFamily) const
 {
     std::vector<ListRow> out;
-    const Visibility v = visibility(src);
+    const ListFilter filter(*this, src);
     appendVisible(
         src, allThings(), out, [](Thing* t) { return ListRow::thing(t); },
-        [](const ListRow& r) { return r.thing(); }, [&](const Thing& t) { return isVisible(t, src, v); });
+        [](const ListRow& r) { return r.thing(); }, [&](const Thing& t) { return filter.shows(t); });
     if (!includeFamily || src != Source::today)
         return out;
     std::vector<SharedThing> family = todayFromOthers();
@@ -169,14 +122,14 @@ std::optional<QString> AppModel::meta(const Thing& thing, const Source& src) con
         return QStringLiteral("snoozed %1×. delete it? no judgment.").arg(thing.zCount());
     case TodoList::later:
         if (thing.snoozedUntil())
-            return m_schedule.wakeLabel(*thing.snoozedUntil(), m_now);
+            return m_schedule.wakeLabel(*thing.snoozedUntil(), m_state.now);
         return std::nullopt;
     case TodoList::doneIsh:
         if (!thing.doneAt())
             return std::nullopt;
-        if (m_schedule.isSameDay(*thing.doneAt(), m_now))
+        if (m_schedule.isSameDay(*thing.doneAt(), m_state.now))
             return QStringLiteral("today");
-        return relativeDateText(*thing.doneAt(), m_now, m_schedule);
+        return relativeDateText(*thing.doneAt(), m_state.now, m_schedule);
     }
     return std::nullopt;
 }
@@ -198,10 +151,6 @@ QString AppModel::title(const Source& src) const
     return QStringLiteral("pile");
 }
 
-} // namespace vorn
-
-namespace vorn {
-
 std::vector<Thing*> AppModel::things(const QSet<RowID>& ids) const
 {
     std::vector<Thing*> out;
@@ -212,11 +161,6 @@ std::vector<Thing*> AppModel::things(const QSet<RowID>& ids) const
         }
     }
     return out;
-}
-
-void AppModel::replaceFamilyThings(std::vector<SharedThing> rows)
-{
-    m_sync->replaceRows(std::move(rows));
 }
 
 std::vector<SharedThing> AppModel::todayFromOthers() const
@@ -249,6 +193,30 @@ std::optional<SharedThing> AppModel::sharedThing(const QString& id) const
             return s;
     }
     return std::nullopt;
+}
+
+std::vector<Thing*> AppModel::thingsInListOrder(const QSet<RowID>& ids) const
+{
+    // A set has no order of its own; what the user sees is the order they expect to get back.
+    QSet<RecordId> wanted;
+    for (const Thing* thing : things(ids))
+        wanted.insert(thing->id());
+    std::vector<Thing*> out;
+    out.reserve(std::size_t(wanted.size()));
+    auto take = [&](Thing* thing) {
+        if (wanted.remove(thing->id()))
+            out.push_back(thing);
+    };
+    if (const std::optional<Source> shown = source()) {
+        for (Thing* thing : visibleThings(*shown))
+            take(thing);
+    }
+    for (Thing* thing : allThings()) {
+        if (wanted.isEmpty())
+            break;
+        take(thing);
+    }
+    return out;
 }
 
 } // namespace vorn

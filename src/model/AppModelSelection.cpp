@@ -4,11 +4,11 @@ namespace vorn {
 
 void AppModel::setSelection(Selection selection)
 {
-    if (selection == m_selection)
+    if (selection == m_state.selection)
         return;
-    const bool idsChanged = selection.ids() != m_selection.ids();
-    const bool anchorChanged = selection.anchor() != m_selection.anchor();
-    m_selection = std::move(selection);
+    const bool idsChanged = selection.ids() != m_state.selection.ids();
+    const bool anchorChanged = selection.anchor() != m_state.selection.anchor();
+    m_state.selection = std::move(selection);
     emitIfChanged(idsChanged, Field::selection);
     emitIfChanged(anchorChanged, Field::selectionAnchor);
 }
@@ -31,29 +31,29 @@ void AppModel::click(const RowID& id, Qt::KeyboardModifiers modifiers, const Sou
     // Only a range needs the list's order.
     const std::vector<RowID> order =
         modifiers.testFlag(Qt::ShiftModifier) ? rowOrder(src, includeFamily) : std::vector<RowID>();
-    setSelection(m_selection.clicked(id, modifiers, order));
+    setSelection(m_state.selection.clicked(id, modifiers, order));
 }
 
 QSet<RowID> AppModel::selectedIDs(const std::optional<Source>& given, bool includeFamily) const
 {
     const std::optional<Source> src = given ? given : source();
-    if (!src || m_selection.isEmpty())
+    if (!src || m_state.selection.isEmpty())
         return {};
-    return m_selection.within(rowOrder(*src, includeFamily));
+    return m_state.selection.within(rowOrder(*src, includeFamily));
 }
 
 void AppModel::selectAfterRemoving(const QSet<RowID>& removed, const std::optional<std::vector<RowID>>& given)
 {
-    if (!m_selection.ids().intersects(removed))
+    if (!m_state.selection.ids().intersects(removed))
         return;
-    setSelection(m_selection.afterRemoving(
+    setSelection(m_state.selection.afterRemoving(
         removed, given ? *given : rowOrder(source().value_or(Source::today), true)));
 }
 
 void AppModel::pruneSelection()
 {
-    if (!m_selection.isEmpty())
-        setSelection(m_selection.keepingOnly(rowOrder(source().value_or(Source::today), true)));
+    if (!m_state.selection.isEmpty())
+        setSelection(m_state.selection.keepingOnly(rowOrder(source().value_or(Source::today), true)));
 }
 
 } // namespace vorn

@@ -4,26 +4,6 @@
 
 namespace vorn {
 
-void AppModel::scheduleSync()
-{
-    m_sync->schedule();
-}
-
-void AppModel::flushSync()
-{
-    m_sync->flush();
-}
-
-void AppModel::refreshFromFamily()
-{
-    m_sync->refresh();
-}
-
-void AppModel::familyDidChange()
-{
-    m_sync->didChange();
-}
-
 SharedThing AppModel::sharedRow(const Thing& thing, const QString& today, double updatedAt) const
 {
     SharedThing s;
@@ -55,20 +35,30 @@ void AppModel::moveToEndOfToday(Thing& thing)
 
 void AppModel::setLingering(const Thing& thing, bool lingering)
 {
-    const bool had = m_lingering.contains(thing.id());
+    const bool had = m_state.lingering.contains(thing.id());
     if (had == lingering)
         return;
     if (lingering)
-        m_lingering.insert(thing.id());
+        m_state.lingering.insert(thing.id());
     else
-        m_lingering.remove(thing.id());
+        m_state.lingering.remove(thing.id());
     Q_EMIT changed(Field::lingering);
+}
+
+void AppModel::linger(const QSet<RecordId>& ids, bool lingering)
+{
+    const qsizetype before = m_state.lingering.size();
+    if (lingering)
+        m_state.lingering.unite(ids);
+    else
+        m_state.lingering.subtract(ids);
+    emitIfChanged(m_state.lingering.size() != before, Field::lingering);
 }
 
 void AppModel::forget(const Thing& thing)
 {
     setLingering(thing, false);
-    setSelection(m_selection.without(RowID::thing(thing.id())));
+    setSelection(m_state.selection.without(RowID::thing(thing.id())));
 }
 
 void AppModel::familyRowsRead()
@@ -77,10 +67,10 @@ void AppModel::familyRowsRead()
     QSet<QString> known;
     for (const SharedThing& row : familyThings())
         known.insert(row.id);
-    QSet<QString> lingeringShared = m_lingeringShared;
+    QSet<QString> lingeringShared = m_state.lingeringShared;
     lingeringShared.intersect(known);
-    if (lingeringShared != m_lingeringShared) {
-        m_lingeringShared = std::move(lingeringShared);
+    if (lingeringShared != m_state.lingeringShared) {
+        m_state.lingeringShared = std::move(lingeringShared);
         Q_EMIT changed(Field::lingeringShared);
     }
     pruneSelection();
@@ -88,26 +78,16 @@ void AppModel::familyRowsRead()
 
 void AppModel::toggleExternal(const SharedThing& shown)
 {
-    if (!m_sync->isOn() || !familyStore())
+    if (!m_sync->isOn() || !m_sync->familyStore())
         return;
     // A copy: the row may live in a screen's rows, which the first change notice below rebuilds.
     const SharedThing row = shown;
     const bool changedLingering =
-        row.done ? m_lingeringShared.remove(row.id) : !m_lingeringShared.contains(row.id);
+        row.done ? m_state.lingeringShared.remove(row.id) : !m_state.lingeringShared.contains(row.id);
     if (!row.done)
-        m_lingeringShared.insert(row.id);
+        m_state.lingeringShared.insert(row.id);
     emitIfChanged(changedLingering, Field::lingeringShared);
     m_sync->setDone({row}, !row.done);
-}
-
-void AppModel::renameExternal(const SharedThing& row, const QString& title)
-{
-    m_sync->rename(row, title);
-}
-
-void AppModel::saveSharedNote(const QString& id, const std::optional<QByteArray>& rtf, const QString& plain)
-{
-    m_sync->saveNote(id, rtf, plain);
 }
 
 } // namespace vorn

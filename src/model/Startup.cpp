@@ -90,7 +90,7 @@ std::unique_ptr<Store> makeStore(const Launch& launch, QString* error)
 
 std::unique_ptr<AppModel> makeModel(const Launch& launch, std::unique_ptr<Store> store)
 {
-    AppModel::Init init;
+    ModelInit init;
     init.store = std::move(store);
     init.clock = launch.clock;
     init.timers = launch.timers;
@@ -146,7 +146,7 @@ std::unique_ptr<AppModel> makeModel(const Launch& launch, std::unique_ptr<Store>
 
 void addDemoPlannerRow(AppModel& model, const Launch& launch)
 {
-    FamilyStore* family = model.familyStore();
+    FamilyStore* family = model.familySync().familyStore();
     if (!family || !family->isOpen() || (launch.readOnly && launch.environment.contains(kFamilyDbVariable)))
         return;
     SharedThing row;
@@ -155,7 +155,7 @@ void addDemoPlannerRow(AppModel& model, const Launch& launch)
     row.day = model.todayISO();
     row.sourceApp = kPlannerApp;
     family->upsert(row);
-    model.refreshFromFamily();
+    model.familySync().refresh();
 }
 
 void openDemoTab(AppModel& model, const Launch& launch)

@@ -91,9 +91,9 @@ protected:
         h.launch.workspace = &workspace;
         h.launch.handoffPath = HandoffFile::pathIn(runtime);
         model = h.start();
-        ASSERT_TRUE(model->notifier() && model->notifier()->isConnected())
+        ASSERT_TRUE(model->familySync().notifier() && model->familySync().notifier()->isConnected())
             << "these tests need a session bus";
-        ASSERT_TRUE(model->familyStore()->isOpen());
+        ASSERT_TRUE(model->familySync().familyStore()->isOpen());
         mirrorNow();
     }
 
@@ -132,7 +132,7 @@ protected:
 TEST_F(Handoff, sentThingsLeaveHereAndBecomePlannerRows)
 {
     install();
-    ASSERT_TRUE(model->plannerIsInstalled());
+    ASSERT_TRUE(model->transfer().plannerIsInstalled());
     Thing* rent = add(u"Pay rent"_s);
     rent->setZCount(2);
     Step* call = model->store().insert(Step::make(u"call landlord"_s, rent, rent->createdAt()));
@@ -145,7 +145,7 @@ TEST_F(Handoff, sentThingsLeaveHereAndBecomePlannerRows)
     mirrorNow();
 
     QSignalSpy mirrored(model.get(), &AppModel::mirrored);
-    model->sendToPlanner({RowID::thing(rent->id()), RowID::thing(plants->id())}, std::nullopt);
+    model->transfer().sendToPlanner({RowID::thing(rent->id()), RowID::thing(plants->id())}, std::nullopt);
     EXPECT_EQ(model->toast(), u"Sent 2 to Vorn Planner. Ctrl+Z if that was a mistake."_s);
     EXPECT_EQ(model->store().thingCount(), 1);
     EXPECT_FALSE(QFile::exists(h.launch.handoffPath)) << "the planner took the hand-off";
@@ -184,7 +184,7 @@ TEST_F(Handoff, withThePlannerUninstalledTheThingsStay)
     Thing* t = add(u"Pay rent"_s);
     mirrorNow();
 
-    model->sendToPlanner({RowID::thing(t->id())}, std::nullopt);
+    model->transfer().sendToPlanner({RowID::thing(t->id())}, std::nullopt);
     EXPECT_EQ(model->toast(), u"Vorn Planner isn't installed."_s);
     EXPECT_EQ(model->store().thingCount(), 1);
     EXPECT_FALSE(QFile::exists(h.launch.handoffPath)) << "nothing was handed off";
@@ -200,8 +200,8 @@ TEST_F(Handoff, aSecondSendBeforeThePlannerReadsTheFirstLosesNeither)
     workspace.slowToStart = true;
     Thing* rent = add(u"Pay rent"_s);
     Thing* mum = add(u"Call mum"_s);
-    model->sendToPlanner({RowID::thing(rent->id())}, std::nullopt);
-    model->sendToPlanner({RowID::thing(mum->id())}, std::nullopt);
+    model->transfer().sendToPlanner({RowID::thing(rent->id())}, std::nullopt);
+    model->transfer().sendToPlanner({RowID::thing(mum->id())}, std::nullopt);
     EXPECT_EQ(model->store().thingCount(), 0);
     ASSERT_EQ(workspace.opened.size(), 2);
 

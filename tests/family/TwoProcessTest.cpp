@@ -26,11 +26,11 @@ protected:
         h.launch.useSessionBus = true;
         h.manualTimers();
         model = h.start();
-        ASSERT_TRUE(model->notifier() && model->notifier()->isConnected())
+        ASSERT_TRUE(model->familySync().notifier() && model->familySync().notifier()->isConnected())
             << "these tests need a session bus";
-        ASSERT_TRUE(model->familyStore()->isOpen());
+        ASSERT_TRUE(model->familySync().familyStore()->isOpen());
         QSignalSpy spy(model.get(), &AppModel::mirrored);
-        model->flushSync(); // the start-up mirror, now
+        model->familySync().flush(); // the start-up mirror, now
         ASSERT_EQ(spy.count(), 1) << "the start-up mirror";
         settle(); // its echo
     }
@@ -91,7 +91,7 @@ TEST_F(TwoProcessSlowMirrorTest, aBroadcastNeitherUndoesAWaitingTickNorDropsTheP
 {
     Thing* ticked = add(QStringLiteral("Water the plant"));
     Thing* renamed = add(QStringLiteral("rename me there"));
-    model->flushSync();
+    model->familySync().flush();
     settle();
 
     model->toggleDone(*ticked); // waits for its mirror
@@ -100,7 +100,7 @@ TEST_F(TwoProcessSlowMirrorTest, aBroadcastNeitherUndoesAWaitingTickNorDropsTheP
         << "the planner's edit of another thing is taken at once";
     EXPECT_TRUE(ticked->isDone()) << "the broadcast undid the tick";
 
-    model->flushSync();
+    model->familySync().flush();
     settle();
     const QString list = planner({QStringLiteral("list")});
     EXPECT_TRUE(list.contains(ticked->syncID() + QStringLiteral("\ttodo\t1\t"))) << list.toStdString();
@@ -114,7 +114,7 @@ TEST_F(TwoProcessTest, aLocalAddReachesThePlannerAsATodoRowForToday)
     QSignalSpy spy(model.get(), &AppModel::mirrored);
     Thing* t = add(QStringLiteral("Buy stamps"));
     h.timers->advance(399);
-    EXPECT_TRUE(model->syncPending()) << "the mirror waits for the 0.4 s debounce";
+    EXPECT_TRUE(model->familySync().isPending()) << "the mirror waits for the 0.4 s debounce";
     h.timers->advance(1);
     ASSERT_TRUE(spy.count() > 0 || spy.wait(5000)) << "no mirror happened";
 
@@ -132,7 +132,7 @@ TEST_F(TwoProcessTest, threeChangesATenthApartMakeOneMirror)
         h.timers->advance(100);
     }
     h.timers->advance(300);
-    model->flushSync(); // waits for the mirror's writes
+    model->familySync().flush(); // waits for the mirror's writes
     EXPECT_EQ(spy.count(), 1);
     EXPECT_FALSE(h.timers->isActive(QStringLiteral("sync"))) << "and no second one to come";
 }
@@ -167,9 +167,9 @@ TEST_F(TwoProcessTest, thePlannersEditsOfOurThingsTakeEffect)
 
     // A blank rename shows no change to wait for, so wait for the planner's broadcast itself: with
     // nothing of ours left to mirror or to echo, the next broadcast heard is the planner's.
-    model->flushSync();
+    model->familySync().flush();
     settle();
-    QSignalSpy heard(model->notifier(), &FamilyNotifier::changed);
+    QSignalSpy heard(model->familySync().notifier(), &FamilyNotifier::changed);
     planner({QStringLiteral("rename"), renamed->syncID(), QStringLiteral("   ")});
     ASSERT_TRUE(heard.count() > 0 || heard.wait(10000)) << "the planner's broadcast never came";
     EXPECT_EQ(renamed->title(), QStringLiteral("rename me")) << "a blank rename is ignored";
@@ -209,7 +209,8 @@ TEST_F(TwoProcessTest, thePlannersDeletionsRemoveOurThingsWithAToast)
              QStringLiteral("2001-01-01")});
     ASSERT_TRUE(waitFor([&] { return model->store().thingCount() == 0; }));
     EXPECT_EQ(model->toast(), QStringLiteral("2 deleted in Vorn Planner. Ctrl+Z if that was a mistake."));
-    EXPECT_TRUE(model->familyStore()->deletedByOthers(kTodoApp).empty()) << "every deletion is acknowledged";
+    EXPECT_TRUE(model->familySync().familyStore()->deletedByOthers(kTodoApp).empty())
+        << "every deletion is acknowledged";
 }
 
 TEST_F(TwoProcessTest, ourOwnEchoDoesNotTriggerARefresh)
@@ -227,7 +228,7 @@ TEST_F(TwoProcessTest, ourOwnEchoDoesNotTriggerARefresh)
     add(QStringLiteral("a local change"));
     mirrorNow(); // posts, and receives its own broadcast
     EXPECT_TRUE(model->familyThings().empty()) << "our own echo was taken for the planner's";
-    EXPECT_FALSE(model->ownChangePending()) << "the echo was consumed";
+    EXPECT_FALSE(model->familySync().ownChangePending()) << "the echo was consumed";
 
     planner({QStringLiteral("add"), QStringLiteral("loud"), QStringLiteral("--day"), today()});
     ASSERT_TRUE(waitFor([&] { return model->familyThings().size() == 2; })) << "a foreign broadcast is read";

@@ -63,7 +63,7 @@ struct HandMadeModel {
     HandMadeModel(const QDateTime& start, int clockMSecs, bool readOnly)
         : clock(std::make_shared<FixedClock>(start.toUTC()))
     {
-        AppModel::Init init;
+        ModelInit init;
         QString error;
         init.store = Store::open(QStringLiteral(":memory:"), &error);
         EXPECT_TRUE(init.store) << error.toStdString();
@@ -451,7 +451,7 @@ TEST(Clock, reopenShowsWhatTheShellCanShowInOrder)
         auto model = h.start();
         ASSERT_FALSE(model->isFocusMode());
         QStringList calls;
-        AppModel::WindowHooks hooks;
+        ShellHooks hooks;
         if (c.panelHook)
             hooks.showFocusPanel = [&] { calls << panel; };
         if (c.raiseResult) {
@@ -463,7 +463,7 @@ TEST(Clock, reopenShowsWhatTheShellCanShowInOrder)
         }
         if (c.openHook)
             hooks.openMainWindow = [&] { calls << open; };
-        model->setWindowHooks(std::move(hooks));
+        model->setShellHooks(std::move(hooks));
         EXPECT_EQ(model->reopen(), c.expected);
         EXPECT_EQ(calls, c.calls);
     }

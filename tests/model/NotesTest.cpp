@@ -56,7 +56,7 @@ TEST(Notes, savedNoteReadsBackFromALowerCaseUuidFile)
     const QString path = QDir(model->notesDir()).filePath(*t->noteID() + QStringLiteral(".rtf"));
     EXPECT_EQ(readFile(path), kRtf);
 
-    AppModel::NoteContent content = model->noteContent(t->id());
+    NoteContent content = model->noteContent(t->id());
     EXPECT_EQ(content.rtf, kRtf);
     EXPECT_EQ(content.plain, QStringLiteral("Buy oat milk"));
 
@@ -122,7 +122,7 @@ TEST(Notes, aNoteThatCannotBeWrittenToastsAndLeavesTheRecord)
     EXPECT_EQ(readFile(blocker), QByteArray("not a folder"));
 
     // Unreadable: the note opens as plain text.
-    const AppModel::NoteContent content = model->noteContent(noted->id());
+    const NoteContent content = model->noteContent(noted->id());
     EXPECT_EQ(content.rtf, std::nullopt);
     EXPECT_EQ(content.plain, QStringLiteral("old text"));
 }
@@ -134,13 +134,13 @@ TEST(Notes, missingFilesAndMissingThingsGiveNoRichText)
     Thing* t = addThing(*model, QStringLiteral("t"));
     t->setNote(QStringLiteral("plain survives"));
     t->setNoteID(QStringLiteral("no-such-file"));
-    const AppModel::NoteContent content = model->noteContent(t->id());
+    const NoteContent content = model->noteContent(t->id());
     EXPECT_EQ(content.rtf, std::nullopt);
     EXPECT_EQ(content.plain, QStringLiteral("plain survives"));
 
     const RecordId gone = t->id();
     model->store().remove(t);
-    const AppModel::NoteContent none = model->noteContent(gone);
+    const NoteContent none = model->noteContent(gone);
     EXPECT_EQ(none.rtf, std::nullopt);
     EXPECT_EQ(none.plain, QString());
     model->saveNote(gone, kRtf, QStringLiteral("nobody's"));
@@ -168,7 +168,7 @@ TEST(Notes, foreignNoteIdsThatAreNotPlainStemsNeverTouchFiles)
         t->setNoteID(stem);
         t->setNote(QStringLiteral("kept"));
 
-        const AppModel::NoteContent content = model->noteContent(t->id());
+        const NoteContent content = model->noteContent(t->id());
         EXPECT_EQ(content.rtf, std::nullopt);
         EXPECT_EQ(content.plain, QStringLiteral("kept"));
 

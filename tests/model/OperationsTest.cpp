@@ -319,8 +319,8 @@ TEST(Operations, deleteToastCountsOwnAndFamilyRows)
             ids.insert(RowID::shared(rows.back().id));
         }
         for (const SharedThing& row : rows)
-            model->familyStore()->upsert(row);
-        model->refreshFromFamily();
+            model->familySync().familyStore()->upsert(row);
+        model->familySync().refresh();
         model->setDone(ids, true); // family rows now lingering too
 
         model->remove(ids, std::nullopt);
@@ -356,7 +356,7 @@ TEST(Operations, setDoneStampsTheClockAndTracksLingeringRows)
     auto model = h.start();
     Thing* a = addThing(*model, QStringLiteral("a"));
     Thing* b = addThing(*model, QStringLiteral("b"));
-    model->replaceFamilyThings({plannerRow(*model, QStringLiteral("p1"))});
+    model->familySync().replaceRows({plannerRow(*model, QStringLiteral("p1"))});
     QSet<RowID> ids = rowsOf({a, b});
     ids.insert(RowID::shared(QStringLiteral("p1")));
 
@@ -389,8 +389,8 @@ TEST(Operations, allDoneNeedsEveryNamedRowDone)
     Thing* done = addThing(*model, QStringLiteral("done"));
     done->setDoneAt(h.clock->now());
     Thing* open = addThing(*model, QStringLiteral("open"));
-    model->replaceFamilyThings({plannerRow(*model, QStringLiteral("fDone"), true),
-                                plannerRow(*model, QStringLiteral("fOpen"), false)});
+    model->familySync().replaceRows({plannerRow(*model, QStringLiteral("fDone"), true),
+                                     plannerRow(*model, QStringLiteral("fOpen"), false)});
     const RowID fDone = RowID::shared(QStringLiteral("fDone"));
     const RowID fOpen = RowID::shared(QStringLiteral("fOpen"));
 

@@ -68,7 +68,7 @@ TEST_F(OrderingTest, nextSortKeyIsOneAboveEverythingInTheList)
     Settings(h.launch.settingsPath).setValue(kOrderOtherAppsKey, QVariantMap{{QStringLiteral("p"), 9.0}});
     model.reset();
     model = h.start();
-    model->replaceFamilyThings({planned(QStringLiteral("p")), planned(QStringLiteral("unplaced"))});
+    model->familySync().replaceRows({planned(QStringLiteral("p")), planned(QStringLiteral("unplaced"))});
     EXPECT_EQ(model->nextSortKey(Source::today), 10.0);
     EXPECT_EQ(model->nextSortKey(Source::later), 0.0) << "family rows only count in Today";
 }
@@ -174,7 +174,7 @@ TEST_F(OrderingTest, anAbandonedDragIsResetAndANewDragRestartsTheWait)
 TEST_F(OrderingTest, familyRowsKeepTheirPlaceAcrossRestarts)
 {
     const std::vector<RowID> ids = abcd();
-    model->replaceFamilyThings({planned(QStringLiteral("P"))});
+    model->familySync().replaceRows({planned(QStringLiteral("P"))});
     EXPECT_EQ(order(), QStringLiteral("ABCDP"));
     model->beginDrag(RowID::shared(QStringLiteral("P")));
     ASSERT_TRUE(model->drop(1, Source::today));
@@ -184,7 +184,7 @@ TEST_F(OrderingTest, familyRowsKeepTheirPlaceAcrossRestarts)
 
     model.reset();
     model = h.start();
-    model->replaceFamilyThings({planned(QStringLiteral("P"))});
+    model->familySync().replaceRows({planned(QStringLiteral("P"))});
     EXPECT_EQ(order(), QStringLiteral("APBCD"));
 }
 

@@ -162,13 +162,13 @@ TEST_F(RowsTest, familyRowsMergeIntoTodayByTheirPlacedOrder)
     SharedThing otherDay = planned(QStringLiteral("p-tomorrow"), QStringLiteral("tomorrow's"));
     otherDay.day = QStringLiteral("2026-03-11");
     SharedThing done = planned(QStringLiteral("p-done"), QStringLiteral("done there"), true);
-    model->replaceFamilyThings({unplaced, placedFirst, otherDay, done});
+    model->familySync().replaceRows({unplaced, placedFirst, otherDay, done});
 
     // Orders are read at start-up, so restart with them stored.
     Settings(h.launch.settingsPath)
         .setValue(QStringLiteral("order.otherApps"), QVariantMap{{QStringLiteral("p-first"), 0.0}});
     restart();
-    model->replaceFamilyThings({unplaced, placedFirst, otherDay, done});
+    model->familySync().replaceRows({unplaced, placedFirst, otherDay, done});
 
     EXPECT_EQ(titles(Source::today),
               (QStringList{QStringLiteral("family:placed first"), QStringLiteral("own 1"),
@@ -185,7 +185,7 @@ TEST_F(RowsTest, aFamilyRowWithTheSameKeyAsAnOwnRowComesAfterIt)
     Settings(h.launch.settingsPath)
         .setValue(QStringLiteral("order.otherApps"), QVariantMap{{QStringLiteral("p"), 5.0}});
     restart();
-    model->replaceFamilyThings({planned(QStringLiteral("p"), QStringLiteral("tie"))});
+    model->familySync().replaceRows({planned(QStringLiteral("p"), QStringLiteral("tie"))});
     EXPECT_EQ(titles(Source::today), (QStringList{QStringLiteral("own"), QStringLiteral("family:tie")}));
 }
 

@@ -149,13 +149,13 @@ TEST_F(SelectionTest, pruningDropsRowsThatLeftAndTheAnchorWithThem)
     planner.title = QStringLiteral("from planner");
     planner.day = model->todayISO();
     planner.sourceApp = QStringLiteral("planner");
-    model->replaceFamilyThings({planner});
+    model->familySync().replaceRows({planner});
     const RowID shared = RowID::shared(QStringLiteral("p1"));
 
     click(0);
     model->click(shared, Qt::ControlModifier, Source::today, true);
     ASSERT_EQ(model->selectionAnchor(), shared);
-    model->replaceFamilyThings({});
+    model->familySync().replaceRows({});
     model->pruneSelection();
     EXPECT_EQ(model->selection(), at({0}));
     EXPECT_FALSE(model->selectionAnchor());

@@ -91,18 +91,18 @@ TEST(Startup, familySyncIsOffUnderATestHarnessOnlyWhenNotInDemoMode)
 {
     ModelHarness normal;
     normal.launch.syncsToFamily = std::nullopt;
-    EXPECT_TRUE(normal.start()->syncsToFamily());
+    EXPECT_TRUE(normal.start()->familySync().isOn());
 
     ModelHarness harness;
     harness.launch.syncsToFamily = std::nullopt;
     harness.launch.environment.insert(kTestHarnessVariable, QStringLiteral("/tmp/x"));
-    EXPECT_FALSE(harness.start()->syncsToFamily());
+    EXPECT_FALSE(harness.start()->familySync().isOn());
 
     ModelHarness demoUnderHarness;
     demoUnderHarness.launch.syncsToFamily = std::nullopt;
     demoUnderHarness.demo();
     demoUnderHarness.launch.environment.insert(kTestHarnessVariable, QStringLiteral("/tmp/x"));
-    EXPECT_TRUE(demoUnderHarness.start()->syncsToFamily());
+    EXPECT_TRUE(demoUnderHarness.start()->familySync().isOn());
 }
 
 TEST(Startup, storeLivesOnDiskNormallyAndInMemoryForDemosAndTestHarnesses)

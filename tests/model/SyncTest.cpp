@@ -26,9 +26,9 @@ protected:
         h.launch.syncsToFamily = std::nullopt;
         h.manualTimers();
         model = h.start();
-        ASSERT_TRUE(model->familyStore());
-        ASSERT_TRUE(model->familyStore()->isOpen())
-            << model->familyStore()->openError().value_or(QString()).toStdString();
+        ASSERT_TRUE(model->familySync().familyStore());
+        ASSERT_TRUE(model->familySync().familyStore()->isOpen())
+            << model->familySync().familyStore()->openError().value_or(QString()).toStdString();
         planner = std::make_unique<FamilyStore>(h.launch.familyStorePath());
     }
     QDateTime now() const { return h.clock->now(); }
@@ -53,7 +53,7 @@ protected:
         return std::nullopt;
     }
     // A foreign change broadcast, as the planner sends after each of its writes.
-    void plannerDidWrite() { model->familyDidChange(); }
+    void plannerDidWrite() { model->familySync().didChange(); }
     SharedThing plannerRow(const QString& id, const QString& title, std::optional<QString> day)
     {
         SharedThing s;
@@ -92,15 +92,15 @@ TEST_F(SyncTest, aLocalAddIsMirroredAsATodoRowForToday)
 {
     Thing* t = add(QStringLiteral("Buy stamps"));
     h.timers->advance(399);
-    EXPECT_TRUE(model->syncPending()) << "the mirror waits for the debounce";
+    EXPECT_TRUE(model->familySync().isPending()) << "the mirror waits for the debounce";
     mirror();
-    EXPECT_FALSE(model->syncPending());
+    EXPECT_FALSE(model->familySync().isPending());
     const std::optional<SharedThing> r = row(t->syncID());
     ASSERT_TRUE(r);
     EXPECT_EQ(r->sourceApp, kTodoApp);
     EXPECT_EQ(r->title, QStringLiteral("Buy stamps"));
     EXPECT_EQ(r->day, QStringLiteral("2026-03-10"));
-    EXPECT_TRUE(model->ownChangePending());
+    EXPECT_TRUE(model->familySync().ownChangePending());
 
     model->snooze({RowID::thing(t->id())}, SnoozeOption::tomorrow, std::nullopt);
     mirror();
@@ -110,16 +110,16 @@ TEST_F(SyncTest, aLocalAddIsMirroredAsATodoRowForToday)
 
 TEST_F(SyncTest, aBurstOfChangesMakesOneMirror)
 {
-    model->flushSync(); // the start-up mirror
+    model->familySync().flush(); // the start-up mirror
     QSignalSpy spy(model.get(), &AppModel::mirrored);
     for (int i = 0; i < 3; ++i) {
         add(QStringLiteral("thing %1").arg(i));
         h.timers->advance(100);
     }
     h.timers->advance(299);
-    EXPECT_TRUE(model->syncPending()) << "no mirror before 0.4 s after the last change";
+    EXPECT_TRUE(model->familySync().isPending()) << "no mirror before 0.4 s after the last change";
     h.timers->advance(1);
-    model->flushSync(); // waits for the mirror's writes
+    model->familySync().flush(); // waits for the mirror's writes
     EXPECT_EQ(spy.count(), 1);
     EXPECT_FALSE(h.timers->isActive(QStringLiteral("sync"))) << "and no second one to come";
     EXPECT_EQ(planner->allThings().size(), 3u);
@@ -351,9 +351,9 @@ TEST_F(SyncTest, editsOfPlannerRowsGoStraightIntoTheFile)
     EXPECT_EQ(column(QStringLiteral("p1"), "done").toString(), QStringLiteral("1"));
     EXPECT_TRUE(model->lingeringShared().contains(QStringLiteral("p1")));
     EXPECT_EQ(model->rows(Source::today, true).size(), 2u) << "a ticked family row lingers";
-    EXPECT_TRUE(model->ownChangePending());
+    EXPECT_TRUE(model->familySync().ownChangePending());
 
-    model->renameExternal(*model->sharedThing(QStringLiteral("p2")), QStringLiteral("  pack light "));
+    model->familySync().rename(*model->sharedThing(QStringLiteral("p2")), QStringLiteral("  pack light "));
     EXPECT_EQ(column(QStringLiteral("p2"), "title").toString(), QStringLiteral("pack light"));
     model->toggleExternal(*model->sharedThing(QStringLiteral("p1")));
     EXPECT_EQ(column(QStringLiteral("p1"), "done").toString(), QStringLiteral("0"));
@@ -368,14 +368,14 @@ TEST_F(SyncTest, savingAnEmptyNoteOfAPlannerRowRemovesItsFile)
 {
     planner->upsert(plannerRow(QStringLiteral("p1"), QStringLiteral("noted"), model->todayISO()));
     plannerDidWrite();
-    model->saveSharedNote(QStringLiteral("p1"), QByteArray("{\\rtf1 hello}"), QStringLiteral("hello"));
+    model->familySync().saveNote(QStringLiteral("p1"), QByteArray("{\\rtf1 hello}"), QStringLiteral("hello"));
     const QString stem = column(QStringLiteral("p1"), "note_id").toString();
     ASSERT_FALSE(stem.isEmpty());
     const QString file = QDir(model->notesDir()).filePath(stem + QStringLiteral(".rtf"));
     EXPECT_TRUE(QFile::exists(file));
     EXPECT_EQ(column(QStringLiteral("p1"), "note_plain").toString(), QStringLiteral("hello"));
 
-    model->saveSharedNote(QStringLiteral("p1"), std::nullopt, QStringLiteral("  "));
+    model->familySync().saveNote(QStringLiteral("p1"), std::nullopt, QStringLiteral("  "));
     EXPECT_FALSE(QFile::exists(file));
     EXPECT_FALSE(column(QStringLiteral("p1"), "note_id").isValid());
 }
@@ -402,9 +402,9 @@ TEST(SyncOff, aModelThatDoesntSyncNeverTouchesTheFamily)
     h.launch.syncsToFamily = std::nullopt;
     h.launch.environment.insert(kTestHarnessVariable, QStringLiteral("x"));
     auto model = h.start();
-    EXPECT_FALSE(model->familyStore());
+    EXPECT_FALSE(model->familySync().familyStore());
     model->add(QStringLiteral("t"), Source::today);
-    EXPECT_FALSE(model->syncPending());
+    EXPECT_FALSE(model->familySync().isPending());
     EXPECT_FALSE(QFile::exists(h.launch.familyStorePath()));
 }
 
@@ -435,11 +435,11 @@ TEST_F(SyncTest, aPlannerNoteIdThatIsAPathIsNeverFollowed)
     planner->upsert(row);
     plannerDidWrite();
 
-    model->saveSharedNote(QStringLiteral("p1"), QByteArray("{\\rtf1 new}"), QStringLiteral("new"));
+    model->familySync().saveNote(QStringLiteral("p1"), QByteArray("{\\rtf1 new}"), QStringLiteral("new"));
     const QString stem = column(QStringLiteral("p1"), "note_id").toString();
     EXPECT_NE(stem, QStringLiteral("../evil"));
     EXPECT_TRUE(QFile::exists(QDir(model->notesDir()).filePath(stem + QStringLiteral(".rtf"))));
-    model->saveSharedNote(QStringLiteral("p1"), std::nullopt, QString());
+    model->familySync().saveNote(QStringLiteral("p1"), std::nullopt, QString());
     ASSERT_TRUE(planted.open(QIODevice::ReadOnly));
     EXPECT_EQ(planted.readAll(), QByteArray("{\\rtf1 keep me}"))
         << "a file outside the notes folder is untouched";
@@ -458,10 +458,10 @@ TEST(SyncBroken, aFamilyFileThatIsNotADatabaseLeavesTheAppWorking)
     junk.close();
 
     auto model = h.start();
-    ASSERT_TRUE(model->familyStore());
-    EXPECT_TRUE(model->familyStore()->openError());
+    ASSERT_TRUE(model->familySync().familyStore());
+    EXPECT_TRUE(model->familySync().familyStore()->openError());
     model->add(QStringLiteral("still works"), Source::today);
-    model->flushSync();
+    model->familySync().flush();
     EXPECT_EQ(model->visibleThings(Source::today).size(), 1u);
     EXPECT_TRUE(model->familyThings().empty());
     ASSERT_TRUE(junk.open(QIODevice::ReadOnly));

@@ -86,14 +86,14 @@ TEST_F(ModelTransfer, copyThenPasteIntoLaterKeepsTitlesDoneZsStepsNotesAndOrder)
     Thing* done = add(u"Water plants"_s);
     model->toggleDone(*done);
     add(u"Milk"_s);
-    model->copy(rowsOf(model->allThings()));
+    model->transfer().copy(rowsOf(model->allThings()));
     EXPECT_EQ(h.pasteboard.data(kPlainTextType), QByteArray("Pay rent\nWater plants\nMilk"));
     EXPECT_FALSE(h.pasteboard.hasType(kRtfType)) << "RTF only for exactly one thing";
 
     model->setTab(Tab::list(TodoList::later));
     h.clock->advance(60);
     const QDateTime now = h.clock->now();
-    model->paste();
+    model->transfer().paste();
 
     const std::vector<Thing*> later = shown(Source::later);
     ASSERT_EQ(titles(later), (QStringList{u"Pay rent"_s, u"Water plants"_s, u"Milk"_s}));
@@ -135,25 +135,25 @@ TEST_F(ModelTransfer, copyFollowsTheListNotTheSelectionSetsOrder)
     expected << hidden->title();
 
     // Family rows are the planner's to hand around; a set of only those copies nothing.
-    model->copy({RowID::shared(u"planner-1"_s)});
+    model->transfer().copy({RowID::shared(u"planner-1"_s)});
     EXPECT_FALSE(h.pasteboard.hasType(kPlainTextType));
     QSet<RowID> ids = rowsOf(model->allThings());
     ids.insert(RowID::shared(u"planner-1"_s));
-    model->copy(ids);
+    model->transfer().copy(ids);
     EXPECT_EQ(QString::fromUtf8(*h.pasteboard.data(kPlainTextType)).split(u'\n'), expected);
 }
 
 TEST_F(ModelTransfer, aRecordCarriesOnlyANoteFileItCanSafelyRead)
 {
     Thing* t = addFull(u"Pay rent"_s);
-    model->copy(rowsOf({t}));
+    model->transfer().copy(rowsOf({t}));
     EXPECT_EQ(h.pasteboard.data(kRtfType), kRtf) << "one thing with a note goes out as RTF too";
     QFile outside(QDir(model->notesDir()).filePath(u"../secret.rtf"_s));
     ASSERT_TRUE(outside.open(QIODevice::WriteOnly) && outside.write("secret") > 0);
     outside.close();
     for (const QString& stem : {u"../secret"_s, u"missing"_s}) {
         t->setNoteID(stem);
-        EXPECT_FALSE(model->transferThing(*t).rtf) << stem.toStdString();
+        EXPECT_FALSE(model->transfer().record(*t).rtf) << stem.toStdString();
     }
 }
 
@@ -167,7 +167,7 @@ TEST_F(ModelTransfer, cutRemovesMovesTheSelectionOnAndUndoesAsOneStep)
     model->select(RowID::thing(b->id()));
     endTurn();
 
-    model->cut(rowsOf({a, b}), std::nullopt);
+    model->transfer().cut(rowsOf({a, b}), std::nullopt);
     EXPECT_EQ(titles(model->allThings()), QStringList{u"c"_s});
     EXPECT_EQ(model->selection(), QSet<RowID>{RowID::thing(c->id())});
     EXPECT_TRUE(model->lingering().isEmpty());
@@ -181,7 +181,7 @@ TEST_F(ModelTransfer, cutRemovesMovesTheSelectionOnAndUndoesAsOneStep)
     EXPECT_EQ(model->store().stepCount(), 1);
 
     // Pasting it back is one step to undo, too.
-    model->paste();
+    model->transfer().paste();
     EXPECT_EQ(model->store().thingCount(), 5);
     endTurn();
     model->store().undoManager().undo();
@@ -192,22 +192,22 @@ TEST_F(ModelTransfer, pasteGoesIntoTheShownListOrToday)
 {
     h.pasteboard.setData(kPlainTextType, "- [ ] a\n- [x] b\n    - [ ] sub");
     Pile* pile = model->createPile(u"Groceries"_s);
-    model->paste();
+    model->transfer().paste();
     EXPECT_EQ(titles(shown(Source::pile(pile->id()))), (QStringList{u"a"_s, u"b"_s}));
     EXPECT_EQ(h.thingTitled(*model, u"b"_s)->orderedSteps().size(), 1u);
     EXPECT_EQ(h.thingTitled(*model, u"a"_s)->snoozedUntil(), std::nullopt);
 
     model->setTab(Tab::random());
     h.pasteboard.setData(kPlainTextType, "1.\tFirst\n2.\tSecond");
-    model->paste();
+    model->transfer().paste();
     EXPECT_EQ(titles(shown(Source::today)), (QStringList{u"First"_s, u"Second"_s}));
 
     std::vector<TransferThing> records(1);
     records[0].title = u"late"_s;
     const RecordId goneID = pile->id();
     model->deletePile(*pile, true);
-    EXPECT_EQ(model->insert(records, Source::pile(goneID), h.clock->now()), 0);
-    EXPECT_EQ(model->insert(records, Source::doneIsh, h.clock->now()), 0);
+    EXPECT_EQ(model->transfer().insert(records, Source::pile(goneID), h.clock->now()), 0);
+    EXPECT_EQ(model->transfer().insert(records, Source::doneIsh, h.clock->now()), 0);
 }
 
 TEST_F(ModelTransfer, pastingIntoDoneIshIsRefusedWithAToast)
@@ -215,11 +215,11 @@ TEST_F(ModelTransfer, pastingIntoDoneIshIsRefusedWithAToast)
     model->setTab(Tab::list(TodoList::doneIsh));
     // Nothing to paste says nothing at all, even here.
     h.pasteboard.setData(kPlainTextType, "\u2014\u2014\n  \n");
-    model->paste();
+    model->transfer().paste();
     EXPECT_FALSE(model->toast());
 
     h.pasteboard.setData(kPlainTextType, "a");
-    model->paste();
+    model->transfer().paste();
     EXPECT_EQ(model->toast(), u"Can't paste into done-ish. Nice try."_s);
     EXPECT_EQ(model->store().thingCount(), 0);
 }
@@ -238,7 +238,7 @@ TEST_F(ModelTransfer, insertCleansRecordsAndKeepsTheirSlots)
     records[3].rtf = QByteArray();
 
     const QDateTime now = h.clock->now();
-    EXPECT_EQ(model->insert(records, Source::today, now), 3);
+    EXPECT_EQ(model->transfer().insert(records, Source::today, now), 3);
     const std::vector<Thing*> things = shown(Source::today);
     ASSERT_EQ(titles(things), (QStringList{u"first"_s, u"noted"_s, u"empty rtf"_s}));
     EXPECT_EQ(things[0]->zCount(), 0);
@@ -266,7 +266,7 @@ TEST_F(ModelTransfer, aNoteThatCannotBeWrittenLeavesThePastedThingWithoutANote)
     records[0].title = u"Pay rent"_s;
     records[0].note = u"by Friday"_s;
     records[0].rtf = kRtf;
-    EXPECT_EQ(model->insert(records, Source::today, h.clock->now()), 1);
+    EXPECT_EQ(model->transfer().insert(records, Source::today, h.clock->now()), 1);
     const Thing* t = h.thingTitled(*model, u"Pay rent"_s);
     EXPECT_FALSE(t->noteID());
     EXPECT_TRUE(t->note().isEmpty());
@@ -278,9 +278,9 @@ TEST_F(ModelTransfer, sendingRemovesTheThingsWithAToastAndUndoesAsOneStep)
     Thing* b = add(u"Milk"_s);
     add(u"stays"_s);
     endTurn();
-    const std::vector<TransferThing> records{model->transferThing(*a), model->transferThing(*b)};
+    const std::vector<TransferThing> records{model->transfer().record(*a), model->transfer().record(*b)};
 
-    model->sendToPlanner(rowsOf({a, b}), std::nullopt);
+    model->transfer().sendToPlanner(rowsOf({a, b}), std::nullopt);
     ASSERT_EQ(h.workspace.opened.size(), 1u);
     EXPECT_EQ(h.workspace.opened[0].toString(), u"vornplanner://add?handoff=1"_s);
     const std::optional<QByteArray> handed =
@@ -294,7 +294,7 @@ TEST_F(ModelTransfer, sendingRemovesTheThingsWithAToastAndUndoesAsOneStep)
     model->store().undoManager().undo();
     EXPECT_EQ(model->store().thingCount(), 3);
 
-    model->sendToPlanner(rowsOf({h.thingTitled(*model, u"Milk"_s)}), std::nullopt);
+    model->transfer().sendToPlanner(rowsOf({h.thingTitled(*model, u"Milk"_s)}), std::nullopt);
     EXPECT_EQ(model->toast(), u"Sent to Vorn Planner. Ctrl+Z if that was a mistake."_s);
     EXPECT_EQ(model->store().thingCount(), 2);
 }
@@ -306,12 +306,12 @@ TEST_F(ModelTransfer, whenThePlannerIsMissingOrDoesNotOpenTheThingsStay)
         SCOPED_TRACE(installed);
         h.workspace.installed = installed;
         h.workspace.opens = false;
-        model->sendToPlanner(rowsOf({t}), std::nullopt);
+        model->transfer().sendToPlanner(rowsOf({t}), std::nullopt);
         EXPECT_EQ(model->toast(), u"Vorn Planner isn't installed."_s);
         EXPECT_EQ(model->store().thingCount(), 1);
     }
     EXPECT_EQ(h.workspace.opened.size(), 1u) << "only an installed planner is asked to open";
-    EXPECT_TRUE(model->plannerIsInstalled());
+    EXPECT_TRUE(model->transfer().plannerIsInstalled());
     h.workspace.installed = false;
-    EXPECT_FALSE(model->plannerIsInstalled());
+    EXPECT_FALSE(model->transfer().plannerIsInstalled());
 }

@@ -307,7 +307,7 @@ bool ThingListView::handleKey(QKeyEvent* event)
         if (primary->isShared()) {
             if (!command)
                 return beginEditing(*primary);
-            if (m_model.syncsToFamily())
+            if (m_model.familySync().isOn())
                 m_model.setEditingNote(NoteTarget::shared(*primary->sharedID()));
             return true;
         }
@@ -569,7 +569,7 @@ void ThingListView::mouseDoubleClickEvent(QMouseEvent* event)
         return;
     if (id->isThing())
         m_model.setEditingNote(NoteTarget::thing(*id->thingID()));
-    else if (m_model.syncsToFamily())
+    else if (m_model.familySync().isOn())
         m_model.setEditingNote(NoteTarget::shared(*id->sharedID()));
 }
 
@@ -599,7 +599,7 @@ std::unique_ptr<QMenu> ThingListView::contextMenu(int entry)
         const auto shared = m_model.sharedThing(*id->sharedID());
         const bool hasNote = shared && !shared->note.isEmpty();
         menu->addAction(hasNote ? tr("Open Note") : tr("Add a Note"), this, [this, sid = *id->sharedID()] {
-            if (m_model.syncsToFamily())
+            if (m_model.familySync().isOn())
                 m_model.setEditingNote(NoteTarget::shared(sid));
         });
         menu->addAction(tr("Rename"), this, [this, rid = *id] { beginEditing(rid); });
@@ -632,12 +632,12 @@ std::unique_ptr<QMenu> ThingListView::contextMenu(int entry)
         });
     }
     menu->addSeparator();
-    menu->addAction(tr("Cut"), this, [this, targets, rows] { m_model.cut(targets, rows); });
-    menu->addAction(tr("Copy"), this, [this, targets] { m_model.copy(targets); });
-    menu->addAction(tr("Paste"), this, [this] { m_model.paste(); });
-    if (m_model.plannerIsInstalled()) {
+    menu->addAction(tr("Cut"), this, [this, targets, rows] { m_model.transfer().cut(targets, rows); });
+    menu->addAction(tr("Copy"), this, [this, targets] { m_model.transfer().copy(targets); });
+    menu->addAction(tr("Paste"), this, [this] { m_model.transfer().paste(); });
+    if (m_model.transfer().plannerIsInstalled()) {
         menu->addAction(tr("Send to Vorn Planner"), this,
-                        [this, targets, rows] { m_model.sendToPlanner(targets, rows); });
+                        [this, targets, rows] { m_model.transfer().sendToPlanner(targets, rows); });
     }
     addDelete();
     return menu;

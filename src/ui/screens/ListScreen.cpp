@@ -46,7 +46,7 @@ void ListScreen::mousePressEvent(QMouseEvent* event)
     } else if (event->button() == Qt::RightButton) {
         QMenu menu(this);
         menu.addAction(QStringLiteral("New Thing"), this, [this] { m_model.requestAdd(); });
-        menu.addAction(QStringLiteral("Paste"), this, [this] { m_model.paste(); });
+        menu.addAction(QStringLiteral("Paste"), this, [this] { m_model.transfer().paste(); });
         menu.exec(event->globalPosition().toPoint());
         event->accept();
     }

@@ -555,8 +555,8 @@ TEST(ThingListFamilyRows, aFamilyRowRenamesAndTicksThroughTheFamilyAndItsMenuOff
     EXPECT_TRUE(QTest::qWaitFor([&] { return !view.isEditingTitle(); }));
     EXPECT_EQ(model->sharedThing(*id.sharedID())->title, QStringLiteral("book the train"));
     // The family file has it too, not only the rows on screen.
-    model->flushSync();
-    const auto stored = model->familyStore()->allThings();
+    model->familySync().flush();
+    const auto stored = model->familySync().familyStore()->allThings();
     const auto row = std::find_if(stored.begin(), stored.end(),
                                   [&](const SharedThing& s) { return s.id == *id.sharedID(); });
     ASSERT_NE(row, stored.end());

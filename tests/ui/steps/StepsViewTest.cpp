@@ -27,7 +27,7 @@ struct StepsViewTest : ::testing::Test {
         ASSERT_TRUE(kesh);
         plain = h.thingTitled(*model, QStringLiteral("Think about the gym"));
         ASSERT_TRUE(plain);
-        model->flushSync();
+        model->familySync().flush();
     }
 
     // The view sits in a window under another field that holds the caret, as the list does in the app.
@@ -109,7 +109,7 @@ TEST_F(StepsViewTest, returnAddsStepsOneAfterAnotherAndRefusesBlankTitles)
     ASSERT_TRUE(focused(field()));
 
     typeStep(QStringLiteral("  Print the deck  "));
-    EXPECT_TRUE(model->syncPending());
+    EXPECT_TRUE(model->familySync().isPending());
     typeStep(QStringLiteral("   "));
     typeStep(QStringLiteral("Book a room"));
 
@@ -144,7 +144,7 @@ TEST_F(StepsViewTest, checkBoxAndMenuTickAndUntick)
               QStringLiteral("Step not done"));
     QTest::mouseClick(row->findChild<QWidget*>(QStringLiteral("stepCheck")), Qt::LeftButton);
     EXPECT_TRUE(fix->isDone());
-    EXPECT_TRUE(model->syncPending());
+    EXPECT_TRUE(model->familySync().isPending());
 
     row = rowAt(1);
     EXPECT_EQ(row->findChild<QWidget*>(QStringLiteral("stepCheck"))->accessibleName(),
@@ -195,8 +195,8 @@ TEST_F(StepsViewTest, deletingEveryStepLeavesTheThingOpenWithOnlyTheAddRow)
     show(*kesh);
     for (int i = 0; i < 3; ++i) {
         trigger(rowAt(0), "deleteStepAction");
-        EXPECT_TRUE(model->syncPending());
-        model->flushSync();
+        EXPECT_TRUE(model->familySync().isPending());
+        model->familySync().flush();
     }
     EXPECT_TRUE(kesh->steps().empty());
     EXPECT_TRUE(shown().isEmpty());

@@ -1,3 +1,5 @@
+#include "model/ThingTransfer.h"
+
 #include "model/AppModel.h"
 #include "model/KeyNames.h"
 
@@ -29,31 +31,13 @@ QString sentToast(std::size_t n)
 
 } // namespace
 
-std::vector<Thing*> AppModel::thingsInListOrder(const QSet<RowID>& ids) const
+ThingTransfer::ThingTransfer(AppModel& model, Pasteboard* pasteboard, PlannerWorkspace* workspace,
+                             QString handoffPath)
+    : m_model(model), m_pasteboard(pasteboard), m_workspace(workspace), m_handoffPath(std::move(handoffPath))
 {
-    // A set has no order of its own; what the user sees is the order they expect to get back.
-    QSet<RecordId> wanted;
-    for (const Thing* thing : things(ids))
-        wanted.insert(thing->id());
-    std::vector<Thing*> out;
-    out.reserve(std::size_t(wanted.size()));
-    auto take = [&](Thing* thing) {
-        if (wanted.remove(thing->id()))
-            out.push_back(thing);
-    };
-    if (const std::optional<Source> shown = source()) {
-        for (Thing* thing : visibleThings(*shown))
-            take(thing);
-    }
-    for (Thing* thing : allThings()) {
-        if (wanted.isEmpty())
-            break;
-        take(thing);
-    }
-    return out;
 }
 
-TransferThing AppModel::transferThing(const Thing& thing) const
+TransferThing ThingTransfer::record(const Thing& thing) const
 {
     TransferThing record;
     record.title = thing.title();
@@ -63,112 +47,115 @@ TransferThing AppModel::transferThing(const Thing& thing) const
         record.steps.push_back({step->title(), step->isDone()});
     record.note = thing.note();
     if (const std::optional<QString>& stem = thing.noteID())
-        record.rtf = m_notes.read(*stem);
+        record.rtf = NoteFolder(m_model.notesDir()).read(*stem);
     return record;
 }
 
-std::vector<TransferThing> AppModel::transferThings(const std::vector<Thing*>& list) const
+std::vector<TransferThing> ThingTransfer::records(const std::vector<Thing*>& list) const
 {
     std::vector<TransferThing> records;
     records.reserve(list.size());
     for (const Thing* thing : list)
-        records.push_back(transferThing(*thing));
+        records.push_back(record(*thing));
     return records;
 }
 
-bool AppModel::plannerIsInstalled() const
+bool ThingTransfer::plannerIsInstalled() const
 {
     return m_workspace && Transfer::plannerIsInstalled(*m_workspace);
 }
 
-void AppModel::copy(const QSet<RowID>& ids)
+void ThingTransfer::copy(const QSet<RowID>& ids)
 {
     if (!m_pasteboard)
         return;
-    const std::vector<Thing*> list = thingsInListOrder(ids);
+    const std::vector<Thing*> list = m_model.thingsInListOrder(ids);
     if (list.empty())
         return;
-    Transfer::copy(transferThings(list), *m_pasteboard);
+    Transfer::copy(records(list), *m_pasteboard);
 }
 
-void AppModel::removeHandedOff(const std::vector<Thing*>& list, const QSet<RowID>& ids,
-                               const std::optional<std::vector<RowID>>& order)
+void ThingTransfer::removeHandedOff(const std::vector<Thing*>& list, const QSet<RowID>& ids,
+                                    const std::optional<std::vector<RowID>>& order)
 {
-    selectAfterRemoving(ids, order);
-    bool lingeringChanged = false;
+    m_model.selectAfterRemoving(ids, order);
+    QSet<RecordId> gone;
     {
         // Cut or sent together, back together with one undo.
-        UndoGroup group(m_store->undoManager());
+        Store& store = m_model.store();
+        UndoGroup group(store.undoManager());
         for (Thing* thing : list) {
-            lingeringChanged |= m_lingering.remove(thing->id());
-            m_store->remove(thing);
+            gone.insert(thing->id());
+            store.remove(thing);
         }
     }
-    emitIfChanged(lingeringChanged, Field::lingering);
-    scheduleSync();
+    m_model.linger(gone, false);
+    m_model.familySync().schedule();
 }
 
-void AppModel::cut(const QSet<RowID>& ids, const std::optional<std::vector<RowID>>& order)
+void ThingTransfer::cut(const QSet<RowID>& ids, const std::optional<std::vector<RowID>>& order)
 {
     // Without a pasteboard the things would be gone with nothing to paste back.
     if (!m_pasteboard)
         return;
-    const std::vector<Thing*> list = thingsInListOrder(ids);
+    const std::vector<Thing*> list = m_model.thingsInListOrder(ids);
     if (list.empty())
         return;
-    Transfer::copy(transferThings(list), *m_pasteboard);
+    Transfer::copy(records(list), *m_pasteboard);
     removeHandedOff(list, ids, order);
 }
 
-void AppModel::sendToPlanner(const QSet<RowID>& ids, const std::optional<std::vector<RowID>>& order)
+void ThingTransfer::sendToPlanner(const QSet<RowID>& ids, const std::optional<std::vector<RowID>>& order)
 {
     if (!m_workspace)
         return;
-    const std::vector<Thing*> list = thingsInListOrder(ids);
+    const std::vector<Thing*> list = m_model.thingsInListOrder(ids);
     if (list.empty())
         return;
     HandoffFile handoff(m_handoffPath);
-    if (!Transfer::sendToPlanner(transferThings(list), std::nullopt, *m_workspace, handoff)) {
-        showToast(QStringLiteral("Vorn Planner isn't installed."));
+    if (!Transfer::sendToPlanner(records(list), std::nullopt, *m_workspace, handoff)) {
+        m_model.showToast(QStringLiteral("Vorn Planner isn't installed."));
         return;
     }
     removeHandedOff(list, ids, order);
-    showToast(sentToast(list.size()));
+    m_model.showToast(sentToast(list.size()));
 }
 
-void AppModel::paste()
+void ThingTransfer::paste()
 {
     if (!m_pasteboard)
         return;
     const std::vector<TransferThing> records = Transfer::paste(*m_pasteboard);
     if (records.empty())
         return;
-    const Source target = source().value_or(Source::today);
+    const Source target = m_model.source().value_or(Source::today);
     if (target == Source::doneIsh) {
-        showToast(QStringLiteral("Can't paste into done-ish. Nice try."));
+        m_model.showToast(QStringLiteral("Can't paste into done-ish. Nice try."));
         return;
     }
-    insert(records, target, m_clock->now());
+    insert(records, target, m_model.clock().now());
 }
 
-int AppModel::insert(const std::vector<TransferThing>& records, const Source& into, const QDateTime& now)
+int ThingTransfer::insert(const std::vector<TransferThing>& records, const Source& into, const QDateTime& now)
 {
     if (into == Source::doneIsh)
         return 0;
     Pile* pileTarget = nullptr;
     std::optional<QDateTime> snoozedUntil;
     if (const std::optional<RecordId> id = into.pileID()) {
-        pileTarget = pile(*id);
+        pileTarget = m_model.pile(*id);
         if (!pileTarget)
             return 0; // the pile went away; every record would be skipped
     } else if (into == Source::later) {
-        snoozedUntil = m_schedule.startOfTomorrow(now);
+        snoozedUntil = m_model.schedule().startOfTomorrow(now);
     }
 
     int created = 0;
-    bool lingeringChanged = false;
+    QSet<RecordId> doneHere;
+    const NoteFolder notes(m_model.notesDir());
+    Store& store = m_model.store();
     {
-        UndoGroup group(m_store->undoManager());
+        UndoGroup group(store.undoManager());
         for (std::size_t i = 0; i < records.size(); ++i) {
             const TransferThing& record = records[i];
             const QString title = record.title.trimmed();
@@ -182,18 +169,16 @@ int AppModel::insert(const std::vector<TransferThing>& records, const Source& in
                 made->setDoneAt(now);
             if (record.rtf && !record.rtf->isEmpty()) {
                 const QString stem = NoteFolder::newStem();
-                if (m_notes.write(stem, *record.rtf)) {
+                if (notes.write(stem, *record.rtf)) {
                     made->setNoteID(stem);
                     made->setNote(record.note);
                 }
             } else if (!record.note.isEmpty()) {
                 made->setNote(record.note);
             }
-            Thing* thing = m_store->insert(std::move(made));
-            if (record.done) {
-                lingeringChanged |= !m_lingering.contains(thing->id());
-                m_lingering.insert(thing->id()); // it stays in view where it was pasted
-            }
+            Thing* thing = store.insert(std::move(made));
+            if (record.done)
+                doneHere.insert(thing->id()); // it stays in view where it was pasted
             for (std::size_t j = 0; j < record.steps.size(); ++j) {
                 const QString stepTitle = record.steps[j].title.trimmed();
                 if (stepTitle.isEmpty())
@@ -202,14 +187,14 @@ int AppModel::insert(const std::vector<TransferThing>& records, const Source& in
                     Step::make(stepTitle, thing, createdAt.addMSecs(qint64(j) * kPastedStepMSecs));
                 if (record.steps[j].done)
                     step->setDoneAt(now);
-                m_store->insert(std::move(step));
+                store.insert(std::move(step));
             }
             ++created;
         }
     }
-    emitIfChanged(lingeringChanged, Field::lingering);
+    m_model.linger(doneHere, true);
     if (created > 0)
-        scheduleSync();
+        m_model.familySync().schedule();
     return created;
 }
 

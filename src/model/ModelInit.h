@@ -1,0 +1,51 @@
+#pragma once
+
+#include "family/FamilyNotifier.h"
+#include "family/FamilyStore.h"
+#include "model/Clock.h"
+#include "model/Schedule.h"
+#include "model/Settings.h"
+#include "model/Timers.h"
+#include "store/Store.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace vorn {
+
+class Pasteboard;
+class PlannerWorkspace;
+
+// What the model is made from; Launch fills it for the app, tests fill it by hand.
+struct ModelInit {
+    std::unique_ptr<Store> store;
+    std::unique_ptr<Settings> settings;
+    std::unique_ptr<FamilyStore> familyStore; // absent: the app runs without the family
+    std::unique_ptr<FamilyNotifier> notifier; // absent: changes are seen at the next start
+    bool syncsToFamily = true;                // off: the family file is never read or written
+    std::shared_ptr<const Clock> clock;       // the system clock when absent
+    std::shared_ptr<Timers> timers;           // Qt's timers when absent
+    std::optional<Schedule> schedule;         // the user's calendar when absent
+    QString notesDir;                         // where note files live; none: notes keep their plain text only
+    ModelIntervals intervals;
+    // The general pasteboard and the desktop's planner services, lent by the shell; without them
+    // copy, cut, paste and sending to the planner do nothing.
+    Pasteboard* pasteboard = nullptr;
+    PlannerWorkspace* workspace = nullptr;
+    QString handoffPath; // the planner hand-off file; the runtime folder's when empty
+    // Look, don't touch: no settings writes, no folders made, no rollover, no clock, no sync.
+    bool readOnly = false;
+};
+
+// What the shell lends the model's reopen(): showing the focus panel, raising the main window while it
+// exists (false once it is gone) and opening a new one. Any of them may be missing.
+struct ShellHooks {
+    std::function<void()> showFocusPanel;
+    std::function<bool()> raiseMainWindow;
+    std::function<void()> openMainWindow;
+};
+
+} // namespace vorn
