@@ -136,17 +136,17 @@ public:
     void requestAdd();
     void undo(); // the last edit (or group of edits) taken back, or done again
     void redo();
-    // Keeps things in view in a list they no longer belong to (done ones, say), or lets them go.
-    void linger(const QSet<RecordId>& ids, bool lingering);
-    // ---- Rollover, clock and clean-up ----
+    void linger(const QSet<RecordId>& ids, bool lingering); // kept in a list they left, or let go
+    // ---- Clock, windows and the random pick ----
     void rollOverIfNeeded();
     // One beat of the clock: moves `now` on and, on a new day, rolls over and purges.
     void tick();
     void setShellHooks(ShellHooks hooks) { m_shell = std::move(hooks); }
     // Brings the app's window forward when the app is re-activated; false when there was nothing to show.
     bool reopen();
-    // ---- Random pick ----
-    Thing* currentPick() const;
+    void enterFocusMode(); // the main window gives way to the focus panel, until exitFocusMode()
+    void exitFocusMode();
+    Thing* currentPick() const; // the random screen's thing, then reroll() or acceptPick()
     void reroll();
     void acceptPick(Thing& thing);
 
@@ -155,7 +155,6 @@ Q_SIGNALS:
     void addRequested();     // New Thing: the list on screen opens its add row
     void newPileRequested(); // New List, below the limit: the tab strip asks for the name
     void mirrored();         // the local things were just mirrored into the family store
-
 private:
     void emitIfChanged(bool changed, Field field);
     void scheduleSync() { m_sync->schedule(); }
@@ -178,6 +177,7 @@ private:
     double orderKey(const ListRow& row) const;
     void purgeOldDoneIsh();
     void startClock();
+    bool showMainWindow();
 
     std::unique_ptr<Store> m_store;
     Schedule m_schedule;

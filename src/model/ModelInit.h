@@ -40,11 +40,14 @@ struct ModelInit {
     bool readOnly = false;
 };
 
-// What the shell lends the model's reopen(): showing the focus panel, raising the main window while it
-// exists (false once it is gone) and opening a new one. Any of them may be missing.
+// The windows as the model moves between them (focus mode, reopen). Any of them may be missing.
 struct ShellHooks {
+    // Shows the focus panel, built on first use, floating or not as the model says, in front.
     std::function<void()> showFocusPanel;
+    std::function<void()> hideFocusPanel;
+    // Raises and activates the main window while it exists; false once it is gone.
     std::function<bool()> raiseMainWindow;
+    std::function<void()> hideMainWindow;
     std::function<void()> openMainWindow;
 };
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 using namespace vorn;
+using namespace Qt::StringLiterals;
 using vorn::test::at;
 using vorn::test::ModelHarness;
 
@@ -467,4 +468,43 @@ TEST(Clock, reopenShowsWhatTheShellCanShowInOrder)
         EXPECT_EQ(model->reopen(), c.expected);
         EXPECT_EQ(calls, c.calls);
     }
+}
+
+TEST(Clock, focusModeSwapsTheWindowsAndIsRememberedForTheNextLaunch)
+{
+    ModelHarness h;
+    auto model = h.start();
+    QStringList calls;
+    bool mainWindowExists = true;
+    ShellHooks hooks;
+    hooks.showFocusPanel = [&] { calls << u"show panel"_s; };
+    hooks.hideFocusPanel = [&] { calls << u"hide panel"_s; };
+    hooks.hideMainWindow = [&] { calls << u"hide main"_s; };
+    hooks.raiseMainWindow = [&] {
+        calls << u"raise main"_s;
+        return mainWindowExists;
+    };
+    hooks.openMainWindow = [&] { calls << u"open main"_s; };
+    model->setShellHooks(std::move(hooks));
+    QSignalSpy spy(model.get(), &AppModel::changed);
+
+    model->enterFocusMode();
+    EXPECT_TRUE(model->isFocusMode());
+    EXPECT_EQ(calls, (QStringList{u"hide main"_s, u"show panel"_s}));
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_TRUE(model->reopen());
+    EXPECT_EQ(calls.constLast(), u"show panel"_s) << "reopening in focus mode brings the panel back";
+
+    calls.clear();
+    mainWindowExists = false;
+    model->exitFocusMode();
+    EXPECT_FALSE(model->isFocusMode());
+    EXPECT_EQ(calls, (QStringList{u"hide panel"_s, u"raise main"_s, u"open main"_s}));
+    EXPECT_EQ(spy.count(), 2);
+
+    model->enterFocusMode();
+    model.reset();
+    auto relaunched = h.start();
+    EXPECT_TRUE(relaunched->settings().boolValue(QString(kFocusLastModeKey), false))
+        << "quitting in focus mode comes back in focus mode";
 }
