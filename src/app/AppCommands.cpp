@@ -23,6 +23,8 @@ AppCommands::AppCommands(AppModel& model, QMenuBar* menuBar, QObject* parent)
             refreshPileActions();
         else if (field == AppModel::Field::selection)
             refreshEnabled();
+        else if (field == AppModel::Field::isFocusMode || field == AppModel::Field::floats)
+            refreshFocusMode();
     });
     connect(&m_model.store().undoManager(), &UndoManager::stateChanged, this, &AppCommands::refreshEnabled);
     refreshEnabled();
@@ -58,6 +60,11 @@ void AppCommands::buildFile(QMenuBar* bar)
             [this] { m_model.requestAdd(); });
     connect(add(file, QStringLiteral("newList"), tr("New List"), newListKeys()), &QAction::triggered, this,
             [this] { m_model.requestNewPile(); });
+    file->addSeparator();
+    QAction* preferences =
+        add(file, QStringLiteral("preferences"), tr("Preferences…"), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    preferences->setMenuRole(QAction::PreferencesRole);
+    connect(preferences, &QAction::triggered, this, &AppCommands::preferencesRequested);
     file->addSeparator();
     QAction* quit = add(file, QStringLiteral("quit"), tr("Quit vorn todo (eventually)"), QKeySequence::Quit);
     quit->setMenuRole(QAction::QuitRole);
@@ -108,6 +115,15 @@ void AppCommands::buildEdit(QMenuBar* bar)
 void AppCommands::buildView(QMenuBar* bar)
 {
     m_view = bar->addMenu(tr("&View"));
+    m_focusMode =
+        add(m_view, QStringLiteral("focusMode"), QString(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+    connect(m_focusMode, &QAction::triggered, this, [this] {
+        if (m_model.isFocusMode())
+            m_model.exitFocusMode();
+        else
+            m_model.enterFocusMode();
+    });
+    m_view->addSeparator();
     const struct {
         const char* name;
         const char* title;
@@ -126,6 +142,18 @@ void AppCommands::buildView(QMenuBar* bar)
     }
     m_pileAnchor = m_view->addSeparator();
     refreshPileActions();
+    // New List stays in the File menu, beside New Thing, where a Linux user looks for "new".
+    m_floatOnTop = add(m_view, QStringLiteral("floatOnTop"), tr("Float on Top"),
+                       QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_T));
+    m_floatOnTop->setCheckable(true);
+    connect(m_floatOnTop, &QAction::toggled, this, [this](bool on) { m_model.setFloats(on); });
+    refreshFocusMode();
+}
+
+void AppCommands::refreshFocusMode()
+{
+    m_focusMode->setText(m_model.isFocusMode() ? tr("Leave Focus Mode") : tr("Focus Mode"));
+    m_floatOnTop->setChecked(m_model.floats());
 }
 
 void AppCommands::refreshPileActions()
