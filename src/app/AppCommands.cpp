@@ -66,7 +66,8 @@ void AppCommands::buildFile(QMenuBar* bar)
     preferences->setMenuRole(QAction::PreferencesRole);
     connect(preferences, &QAction::triggered, this, &AppCommands::preferencesRequested);
     file->addSeparator();
-    QAction* quit = add(file, QStringLiteral("quit"), tr("Quit vorn todo (eventually)"), QKeySequence::Quit);
+    QAction* quit = add(file, QStringLiteral("quit"), tr("Quit vorn todo (eventually)"),
+                        QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setMenuRole(QAction::QuitRole);
     connect(quit, &QAction::triggered, qApp, &QApplication::quit, Qt::QueuedConnection);
 }

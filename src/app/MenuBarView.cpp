@@ -44,7 +44,7 @@ MenuBarView::MenuBarView(AppModel& model, QWidget* parent)
     : QWidget(parent, Qt::Popup | Qt::FramelessWindowHint), m_model(model)
 {
     setObjectName(QStringLiteral("menuBarView"));
-    setFixedWidth(width);
+    setFixedWidth(fixedWidth);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
     layout->setSpacing(2);
@@ -120,7 +120,7 @@ void MenuBarView::paintEvent(QPaintEvent*)
 QPoint popupPosition(const QRect& anchor, const QSize& size, const QRect& screen)
 {
     const bool roomBelow = !screen.isValid() || anchor.bottom() + size.height() <= screen.bottom();
-    QPoint p(anchor.center().x() - size.width() / 2,
+    QPoint p(anchor.x() + anchor.width() / 2 - size.width() / 2,
              roomBelow ? anchor.bottom() + 1 : anchor.top() - size.height());
     if (screen.isValid()) {
         p.setX(std::clamp(p.x(), screen.left(), std::max(screen.left(), screen.right() + 1 - size.width())));

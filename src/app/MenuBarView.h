@@ -15,7 +15,7 @@ class MenuBarView : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int width = 300;
+    static constexpr int fixedWidth = 300;
 
     explicit MenuBarView(AppModel& model, QWidget* parent = nullptr);
 

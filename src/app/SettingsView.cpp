@@ -28,7 +28,7 @@ SettingsView::SettingsView(AppModel& model, MenuBarSetting& menuBar, bool trayAv
 {
     setObjectName(QStringLiteral("settings"));
     setWindowTitle(QStringLiteral("vorn todo Preferences"));
-    setFixedWidth(width);
+    setFixedWidth(fixedWidth);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);

@@ -16,7 +16,7 @@ class SettingsView : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int width = 400;
+    static constexpr int fixedWidth = 400;
 
     SettingsView(AppModel& model, MenuBarSetting& menuBar, bool trayAvailable, QWidget* parent = nullptr);
 
