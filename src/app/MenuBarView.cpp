@@ -8,7 +8,6 @@
 #include "ui/list/ThingListView.h"
 
 #include <QCursor>
-#include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -60,10 +59,10 @@ MenuBarView::MenuBarView(AppModel& model, QWidget* parent)
     m_list = new ThingList(model, Source::today, ListStyle::compact, this);
     layout->addWidget(m_list);
 
-    auto* divider = new QFrame(this);
-    divider->setFrameShape(QFrame::HLine);
-    divider->setFixedHeight(1 + 2 * 4);
-    layout->addWidget(divider);
+    // Room for the divider, drawn in paintEvent in the theme's faint colour.
+    m_divider = new QWidget(this);
+    m_divider->setFixedHeight(1 + 2 * 4);
+    layout->addWidget(m_divider);
 
     auto* buttons = new QHBoxLayout;
     buttons->setContentsMargins(kPadding, 0, kPadding, 4);
@@ -115,6 +114,8 @@ void MenuBarView::paintEvent(QPaintEvent*)
     painter.fillRect(rect(), Color::vornBackground().resolved(palette()));
     painter.setPen(Color::vornFaint().resolved(palette()));
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    const int y = m_divider->geometry().center().y();
+    painter.drawLine(m_divider->geometry().left(), y, m_divider->geometry().right(), y);
 }
 
 QPoint popupPosition(const QRect& anchor, const QSize& size, const QRect& screen)

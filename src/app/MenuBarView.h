@@ -38,6 +38,7 @@ private:
 
     AppModel& m_model;
     ThingList* m_list;
+    QWidget* m_divider;
     QPushButton* m_open;
     QPushButton* m_quit;
 };
