@@ -23,6 +23,8 @@ AppCommands::AppCommands(AppModel& model, QMenuBar* menuBar, QObject* parent)
             refreshPileActions();
         else if (field == AppModel::Field::selection)
             refreshEnabled();
+        else if (field == AppModel::Field::isFocusMode || field == AppModel::Field::floats)
+            refreshFocusMode();
     });
     connect(&m_model.store().undoManager(), &UndoManager::stateChanged, this, &AppCommands::refreshEnabled);
     refreshEnabled();
@@ -59,7 +61,13 @@ void AppCommands::buildFile(QMenuBar* bar)
     connect(add(file, QStringLiteral("newList"), tr("New List"), newListKeys()), &QAction::triggered, this,
             [this] { m_model.requestNewPile(); });
     file->addSeparator();
-    QAction* quit = add(file, QStringLiteral("quit"), tr("Quit vorn todo (eventually)"), QKeySequence::Quit);
+    QAction* preferences =
+        add(file, QStringLiteral("preferences"), tr("Preferences…"), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    preferences->setMenuRole(QAction::PreferencesRole);
+    connect(preferences, &QAction::triggered, this, &AppCommands::preferencesRequested);
+    file->addSeparator();
+    QAction* quit = add(file, QStringLiteral("quit"), tr("Quit vorn todo (eventually)"),
+                        QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setMenuRole(QAction::QuitRole);
     connect(quit, &QAction::triggered, qApp, &QApplication::quit, Qt::QueuedConnection);
 }
@@ -108,6 +116,15 @@ void AppCommands::buildEdit(QMenuBar* bar)
 void AppCommands::buildView(QMenuBar* bar)
 {
     m_view = bar->addMenu(tr("&View"));
+    m_focusMode =
+        add(m_view, QStringLiteral("focusMode"), QString(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+    connect(m_focusMode, &QAction::triggered, this, [this] {
+        if (m_model.isFocusMode())
+            m_model.exitFocusMode();
+        else
+            m_model.enterFocusMode();
+    });
+    m_view->addSeparator();
     const struct {
         const char* name;
         const char* title;
@@ -126,6 +143,18 @@ void AppCommands::buildView(QMenuBar* bar)
     }
     m_pileAnchor = m_view->addSeparator();
     refreshPileActions();
+    // New List stays in the File menu, beside New Thing, where a Linux user looks for "new".
+    m_floatOnTop = add(m_view, QStringLiteral("floatOnTop"), tr("Float on Top"),
+                       QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_T));
+    m_floatOnTop->setCheckable(true);
+    connect(m_floatOnTop, &QAction::toggled, this, [this](bool on) { m_model.setFloats(on); });
+    refreshFocusMode();
+}
+
+void AppCommands::refreshFocusMode()
+{
+    m_focusMode->setText(m_model.isFocusMode() ? tr("Leave Focus Mode") : tr("Focus Mode"));
+    m_floatOnTop->setChecked(m_model.floats());
 }
 
 void AppCommands::refreshPileActions()

@@ -28,16 +28,22 @@ public:
     // The pile items of the View menu, at most four, in pile order.
     const std::vector<QAction*>& pileActions() const { return m_pileActions; }
 
+Q_SIGNALS:
+    void preferencesRequested(); // File > Preferences…: the settings window is the shell's
+
 private:
     void buildFile(QMenuBar* bar);
     void buildEdit(QMenuBar* bar);
     void buildView(QMenuBar* bar);
     void refreshPileActions();
     void refreshEnabled();
+    void refreshFocusMode(); // the focus item's title and the float check follow the model
     QAction* add(QMenu* menu, const QString& name, const QString& title, const QKeySequence& shortcut);
 
     AppModel& m_model;
     QMenu* m_view = nullptr;
+    QAction* m_focusMode = nullptr;
+    QAction* m_floatOnTop = nullptr;
     QAction* m_pileAnchor = nullptr; // pile items go before this
     std::vector<QAction*> m_actions;
     std::vector<QAction*> m_pileActions;

@@ -20,6 +20,17 @@ CommandLine CommandLine::parse(const QStringList& arguments)
             c.list = arguments[++i];
         } else if (a.startsWith(QLatin1String("--list="))) {
             c.list = a.mid(7);
+        } else if (a == QLatin1String("--add")) {
+            // Any next word is the title, even one starting with "-": "--add -5 degrees, take a coat".
+            if (i + 1 >= arguments.size()) {
+                c.error = QStringLiteral("--add needs a title, for example: --add \"call the bank\"");
+                return c;
+            }
+            c.add = arguments[++i];
+        } else if (a.startsWith(QLatin1String("--add="))) {
+            c.add = a.mid(6);
+        } else if (a == QLatin1String("--new-thing")) {
+            c.newThing = true;
         } else if (a.startsWith(QLatin1String("--"))) {
             c.error = QStringLiteral("unknown option %1").arg(a);
             return c;
@@ -34,11 +45,15 @@ QString CommandLine::usage()
     return QStringLiteral(
         "Usage: vorn-todo [options]\n"
         "\n"
-        "A to-do app that doesn't judge. Without options it opens its window.\n"
+        "A to-do app that doesn't judge. Without options it opens its window, or brings back the one\n"
+        "already open.\n"
         "\n"
         "Options:\n"
         "  --list NAME      Print one list and exit: today, later, done-ish, or one of your lists by name.\n"
         "                   Read-only: safe while the app is open.\n"
+        "  --add TITLE      Add a thing to Today and exit: through the running app, or straight into the\n"
+        "                   store when it isn't running. Prints nothing when it worked.\n"
+        "  --new-thing      Bring the app forward with a new thing's field open (starts it if needed).\n"
         "  -demo            Run on throw-away sample data (nothing is saved).\n"
         "  -demoTab NAME    With -demo: the tab to open (today, later, done-ish, random or a list name).\n"
         "  --version        Print the version and exit.\n"

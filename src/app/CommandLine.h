@@ -12,6 +12,8 @@ struct CommandLine {
     bool help = false;
     bool version = false;
     std::optional<QString> list; // --list NAME
+    std::optional<QString> add;  // --add TITLE: a thing for Today, then exit
+    bool newThing = false;       // --new-thing: the app with its add row open
     QString error;               // set when the arguments make no sense
 
     static CommandLine parse(const QStringList& arguments);

@@ -5,6 +5,7 @@
 #include "ui/main/MainView.h"
 
 #include <QMenuBar>
+#include <QWindow>
 
 namespace vorn {
 
@@ -19,6 +20,17 @@ MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent)
     // The window goes no smaller than its content allows.
     setMinimumSize(minimumSizeHint());
     m_view->setWindowVisible([this] { return isVisible(); });
+}
+
+void MainWindow::bringForward()
+{
+    // An iconified window is still "visible" to Qt, so show() alone would leave it off the screen.
+    if (isVisible() && windowHandle() && !windowHandle()->isExposed())
+        hide();
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
 }
 
 } // namespace vorn

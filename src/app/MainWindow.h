@@ -19,6 +19,8 @@ public:
 
     MainView* mainView() const { return m_view; }
     AppCommands* commands() const { return m_commands; }
+    // Shown, mapped again if the desktop took it off the screen (minimised), in front, with the keyboard.
+    void bringForward();
 
 private:
     MainView* m_view;

@@ -1,8 +1,11 @@
 #include "app/WindowStart.h"
 
+#include "app/AppShell.h"
 #include "app/Appearance.h"
 #include "app/DesktopColorScheme.h"
+#include "app/InstanceService.h"
 #include "app/MainWindow.h"
+#include "app/StoreLock.h"
 #include "model/AppModel.h"
 #include "model/Startup.h"
 #include "pixel/VornFont.h"
@@ -10,8 +13,6 @@
 #include "transfer/DesktopWorkspace.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QLockFile>
 #include <QMessageBox>
 #include <QSocketNotifier>
@@ -34,7 +35,8 @@ void onQuitSignal(int)
     [[maybe_unused]] const auto written = ::write(gSignalPipe[0], &byte, 1);
 }
 
-// A terminated session (logout, kill) quits through the event loop, so the last edits are saved.
+// A terminated session (logout, kill, a closed terminal) quits through the event loop, so the last edits
+// are saved.
 void quitOnSignals(QApplication& app)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalPipe) != 0)
@@ -52,26 +54,38 @@ void quitOnSignals(QApplication& app)
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 }
 
-// Two processes on one store would each save over the other's things, and each mirror would
-// tombstone the other's new ones in the family file. The lock belongs to the process: one that died
-// leaves a stale lock the next start takes over. Returns false when a live process holds it.
-bool lockStore(const Launch& launch, std::unique_ptr<QLockFile>& lock)
+// Saves the store now; the family mirror follows at exit.
+void saveStore(AppModel& model)
 {
-    const QString path = launch.storeLockPath();
-    if (path.isEmpty())
+    QString error;
+    if (!model.store().save(&error))
+        QTextStream(stderr) << "vorn-todo: couldn't save: " << error << '\n';
+}
+
+// A second start hands over to the running app: it comes forward (with the add row open for New Thing)
+// and this process goes. True when that happened and we should exit.
+bool handedOver(const Launch& launch, bool newThing, int* rc)
+{
+    // A demo's throw-away store is nobody's instance: demos neither claim the name nor defer to it.
+    if (launch.storeLockPath().isEmpty())
+        return false;
+    QString error;
+    switch (callInstance(QDBusConnection::sessionBus(),
+                         newThing ? QStringLiteral("NewThing") : QStringLiteral("Reopen"), {}, &error)) {
+    case InstanceAnswer::done:
+        *rc = 0;
         return true;
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    lock = std::make_unique<QLockFile>(path);
-    // Only a dead owner makes a lock stale; by age alone a long day's lock would be taken over.
-    lock->setStaleLockTime(0);
-    if (lock->tryLock(0))
+    case InstanceAnswer::failed:
+        QTextStream(stderr) << "vorn todo is already running, but didn't answer: " << error << '\n';
+        *rc = 1;
         return true;
-    const bool heldElsewhere = lock->error() == QLockFile::LockFailedError;
-    // A folder we can't write to: the store's own open says what is wrong.
-    lock.reset();
-    return !heldElsewhere;
+    case InstanceAnswer::noInstance:
+        break;
+    }
+    return false;
 }
 
 } // namespace
@@ -108,9 +122,7 @@ std::unique_ptr<WindowApp> openWindowApp(const Launch& launch, QString* error)
     MainWindow* window = app->window.get();
     ShellHooks hooks;
     hooks.raiseMainWindow = [window] {
-        window->show();
-        window->raise();
-        window->activateWindow();
+        window->bringForward();
         return true;
     };
     app->model->setShellHooks(std::move(hooks));
@@ -118,7 +130,7 @@ std::unique_ptr<WindowApp> openWindowApp(const Launch& launch, QString* error)
     return app;
 }
 
-int runWindowApp(int& argc, char** argv)
+int runWindowApp(int& argc, char** argv, bool newThing)
 {
     if (!hasDisplay(QProcessEnvironment::systemEnvironment())) {
         QTextStream(stderr) << noDisplayAdvice();
@@ -136,6 +148,9 @@ int runWindowApp(int& argc, char** argv)
     launch.pasteboard = &pasteboard;
     launch.workspace = &workspace;
     // Before anything else: a second start has nothing to set up.
+    if (int rc = 0; handedOver(launch, newThing, &rc))
+        return rc;
+    // Without a bus (or while the first app is still starting) the lock keeps a second writer out.
     std::unique_ptr<QLockFile> lock;
     if (!lockStore(launch, lock)) {
         QTextStream(stderr) << "vorn todo is already running.\n";
@@ -158,14 +173,29 @@ int runWindowApp(int& argc, char** argv)
             QMessageBox::critical(nullptr, QStringLiteral("vorn todo"), message);
         return 1;
     }
+    AppModel& model = *app->model;
+    auto instance = std::make_unique<InstanceService>(model);
+    if (!launch.storeLockPath().isEmpty() && QDBusConnection::sessionBus().isConnected() &&
+        !instance->claim(QDBusConnection::sessionBus()))
+        QTextStream(stderr) << "vorn-todo: another vorn todo owns " << kInstanceServiceName
+                            << " on this session bus; starts here won't find this one.\n";
+    auto shell = std::make_unique<AppShell>(model, *app->window);
+    // A session that ends may not wait for the event loop to return.
+    QObject::connect(&qapp, &QGuiApplication::commitDataRequest, &qapp, [&model] { saveStore(model); });
+    QObject::connect(&qapp, &QCoreApplication::aboutToQuit, &qapp, [&model] { saveStore(model); });
+
     colorScheme.awaitFirstAnswer(std::chrono::milliseconds(100));
     app->window->show();
+    if (newThing)
+        model.requestAdd();
     const int rc = QApplication::exec();
 
-    QString saveError;
-    if (!app->model->store().save(&saveError))
-        QTextStream(stderr) << "vorn-todo: couldn't save: " << saveError << '\n';
+    saveStore(model);
+    // Off the bus first, so no late call reaches a model on its way out.
+    instance.reset();
+    shell.reset();
     app->window.reset();
+    // Releasing the model flushes the family mirror.
     app->model.reset();
     return rc;
 }

@@ -26,8 +26,9 @@ struct WindowApp {
 // the demo tab. Null with `error` set when the store can't be opened. Needs a QApplication.
 std::unique_ptr<WindowApp> openWindowApp(const Launch& launch, QString* error);
 
-// The whole windowed run of the program: display check, application, font, clipboard and desktop
-// services, the window, the event loop, and a last save. Quits cleanly on SIGTERM and SIGINT.
-int runWindowApp(int& argc, char** argv);
+// The whole windowed run of the program: display check, hand-over to an app already running, application,
+// font, clipboard and desktop services, the window, tray and settings, the event loop, and a last save.
+// Quits cleanly on SIGTERM, SIGINT and SIGHUP. `newThing` opens the add row (the desktop's "New Thing").
+int runWindowApp(int& argc, char** argv, bool newThing = false);
 
 } // namespace vorn

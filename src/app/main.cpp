@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/ListCommand.h"
+#include "app/QuickAdd.h"
 #include "app/WindowStart.h"
 #include "model/Startup.h"
 
@@ -37,8 +38,8 @@ int main(int argc, char** argv)
         arguments << QString::fromLocal8Bit(argv[i]);
     const CommandLine cl = CommandLine::parse(arguments);
     // A plain start opens the window; everything else is a command-line mode that needs no display.
-    if (cl.error.isEmpty() && !cl.help && !cl.version && !cl.list)
-        return runWindowApp(argc, argv);
+    if (cl.error.isEmpty() && !cl.help && !cl.version && !cl.list && !cl.add)
+        return runWindowApp(argc, argv, cl.newThing);
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
@@ -57,6 +58,14 @@ int main(int argc, char** argv)
     if (cl.version) {
         QTextStream(stdout) << "vorn-todo " << QCoreApplication::applicationVersion() << '\n';
         return 0;
+    }
+
+    if (cl.add) {
+        QString error;
+        const int rc = quickAdd(Launch::fromProcess(), QDBusConnection::sessionBus(), *cl.add, &error);
+        if (rc != 0)
+            err << "vorn-todo: " << error << '\n';
+        return rc;
     }
 
     Launch launch = Launch::fromProcess();

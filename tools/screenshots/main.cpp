@@ -1,10 +1,15 @@
 // screenshots [FOLDER]: opens the main window on the demo data in a throw-away home folder and writes
-// Today, Later, Done-ish, a pile, the random screen, the toolbar with four long-named lists at 900 and
-// 560 px, and an empty Today, in light and dark, as PNG files into FOLDER (docs/screenshots by default).
+// Today, Later, Done-ish, a pile, the random screen, the settings window, the tray popup, the toolbar with
+// four long-named lists at 900 and 560 px, and an empty Today, in light and dark, as PNG files into FOLDER
+// (docs/screenshots by default).
 
 #include "app/Appearance.h"
 #include "app/DesktopColorScheme.h"
 #include "app/MainWindow.h"
+#include "app/MenuBarSetting.h"
+#include "app/MenuBarView.h"
+#include "app/SettingsView.h"
+#include "app/TrayIcon.h"
 #include "app/WindowStart.h"
 #include "model/AppModel.h"
 #include "model/Startup.h"
@@ -112,6 +117,17 @@ int main(int argc, char** argv)
         }
         model.setTab(Tab::random());
         shoot(QStringLiteral("random"));
+
+        // The settings window (here without a tray, as on the virtual display) and the tray's popup.
+        MenuBarSetting menuBar(model.settings());
+        SettingsView settings(model, menuBar, TrayIcon::isAvailable());
+        settings.show();
+        shoot(QStringLiteral("settings"), &settings);
+        settings.close();
+        MenuBarView popup(model);
+        popup.popUp(QRect(900, 0, 24, 24));
+        shoot(QStringLiteral("tray-popup"), &popup);
+        popup.close();
 
         // Four lists with long names, the last one made selected: its name elided, the tabs that still
         // do not fit folded behind the strip's last button.

@@ -1,0 +1,83 @@
+#include "app/InstanceService.h"
+
+#include "model/AppModel.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusError>
+#include <QDBusMessage>
+
+namespace vorn {
+
+InstanceService::InstanceService(AppModel& model, QObject* parent) : QObject(parent), m_model(model) {}
+
+InstanceService::~InstanceService()
+{
+    if (!m_bus)
+        return;
+    m_bus->unregisterService(QString::fromLatin1(kInstanceServiceName));
+    m_bus->unregisterObject(QString::fromLatin1(kInstanceObjectPath));
+}
+
+bool InstanceService::claim(QDBusConnection bus)
+{
+    if (!bus.isConnected() || !bus.registerObject(QString::fromLatin1(kInstanceObjectPath), this,
+                                                  QDBusConnection::ExportScriptableSlots))
+        return false;
+    // Not queued: with the name taken we are the second start and go away; waiting in line would
+    // leave two apps on one store.
+    const auto reply = bus.interface()->registerService(QString::fromLatin1(kInstanceServiceName),
+                                                        QDBusConnectionInterface::DontQueueService,
+                                                        QDBusConnectionInterface::DontAllowReplacement);
+    if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered) {
+        bus.unregisterObject(QString::fromLatin1(kInstanceObjectPath));
+        return false;
+    }
+    m_bus = bus;
+    return true;
+}
+
+void InstanceService::Reopen()
+{
+    // The model's window hooks raise and activate what it shows.
+    m_model.reopen();
+}
+
+void InstanceService::AddThing(const QString& title)
+{
+    if (title.trimmed().isEmpty()) {
+        if (calledFromDBus())
+            sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("a thing needs a title"));
+        return;
+    }
+    m_model.add(title, Source::today);
+}
+
+void InstanceService::NewThing()
+{
+    Reopen();
+    m_model.requestAdd();
+}
+
+InstanceAnswer callInstance(QDBusConnection bus, const QString& method, const QVariantList& arguments,
+                            QString* error)
+{
+    const QString name = QString::fromLatin1(kInstanceServiceName);
+    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(name).value())
+        return InstanceAnswer::noInstance;
+    QDBusMessage call = QDBusMessage::createMethodCall(name, QString::fromLatin1(kInstanceObjectPath),
+                                                       QString::fromLatin1(kInstanceInterface), method);
+    call.setArguments(arguments);
+    // A busy app (a save, a slow disk) still answers within this; a hung one is reported, not waited on.
+    const QDBusMessage reply = bus.call(call, QDBus::Block, 10000);
+    if (reply.type() == QDBusMessage::ReplyMessage)
+        return InstanceAnswer::done;
+    // The owner left between the question and the call: nobody is running any more.
+    if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
+        reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
+        return InstanceAnswer::noInstance;
+    if (error)
+        *error = reply.errorMessage();
+    return InstanceAnswer::failed;
+}
+
+} // namespace vorn

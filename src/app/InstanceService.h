@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QObject>
+#include <QString>
+#include <QVariantList>
+
+#include <optional>
+
+namespace vorn {
+
+class AppModel;
+
+// One app per session: the running one owns this bus name, and a later start talks to it instead of
+// opening the store a second time.
+inline constexpr char kInstanceServiceName[] = "com.vorn.todo";
+inline constexpr char kInstanceObjectPath[] = "/com/vorn/todo";
+inline constexpr char kInstanceInterface[] = "com.vorn.todo.App";
+
+// What the running app answers on the session bus: bring its window back, take a thing for Today, or
+// open the add row (the desktop entry's "New Thing").
+class InstanceService : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "com.vorn.todo.App")
+
+public:
+    explicit InstanceService(AppModel& model, QObject* parent = nullptr);
+    ~InstanceService() override;
+
+    // Exports the object, then claims the name, so no call ever finds the name without the object.
+    // False when another process owns the name (or there is no bus): it is the instance, not us.
+    bool claim(QDBusConnection bus);
+
+public Q_SLOTS:
+    Q_SCRIPTABLE void Reopen();
+    Q_SCRIPTABLE void AddThing(const QString& title);
+    Q_SCRIPTABLE void NewThing();
+
+private:
+    AppModel& m_model;
+    std::optional<QDBusConnection> m_bus;
+};
+
+enum class InstanceAnswer {
+    done,       // the running app did it
+    noInstance, // nobody owns the name, or there is no bus: the caller is on its own
+    failed,     // the running app refused or did not answer; `error` says why
+};
+
+// Calls `method` on the running app, if there is one.
+InstanceAnswer callInstance(QDBusConnection bus, const QString& method, const QVariantList& arguments = {},
+                            QString* error = nullptr);
+
+} // namespace vorn

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QWidget>
+
+class QPushButton;
+
+namespace vorn {
+
+class AppModel;
+class ThingList;
+
+// What the tray icon opens: Today in the compact list, and a way back to the window or out of the app.
+// A popup: a click elsewhere or Escape closes it.
+class MenuBarView : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int fixedWidth = 300;
+
+    explicit MenuBarView(AppModel& model, QWidget* parent = nullptr);
+
+    ThingList* list() const { return m_list; }
+    QPushButton* openButton() const { return m_open; }
+    QPushButton* quitButton() const { return m_quit; }
+    // Shows the popup beside `anchor` (the tray icon's place on screen), or at the cursor when the
+    // desktop doesn't say where the icon is, kept inside the screen's available area.
+    void popUp(const QRect& anchor);
+
+Q_SIGNALS:
+    void openRequested(); // "Open vorn todo"
+    void quitRequested(); // "Quit (eventually)"
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void fitList();
+
+    AppModel& m_model;
+    ThingList* m_list;
+    QWidget* m_divider;
+    QPushButton* m_open;
+    QPushButton* m_quit;
+};
+
+// Where a popup of `size` goes beside `anchor`: below it when the icon is in a top panel, above it for a
+// bottom panel, always inside `screen`.
+QPoint popupPosition(const QRect& anchor, const QSize& size, const QRect& screen);
+
+} // namespace vorn

@@ -1,0 +1,79 @@
+#include "app/QuickAdd.h"
+
+#include "app/InstanceService.h"
+#include "app/StoreLock.h"
+#include "model/Startup.h"
+
+#include <QDeadlineTimer>
+#include <QThread>
+
+namespace vorn {
+
+namespace {
+
+constexpr int kStartingAppWait = 10000; // ms an app that holds the store may take to reach the bus
+
+int addThroughInstance(QDBusConnection bus, const QString& title, QString* error)
+{
+    QString why;
+    switch (callInstance(bus, QStringLiteral("AddThing"), {title}, &why)) {
+    case InstanceAnswer::done:
+        return 0;
+    case InstanceAnswer::failed:
+        *error = QStringLiteral("the running vorn todo didn't take it: ") + why;
+        return 1;
+    case InstanceAnswer::noInstance:
+        break;
+    }
+    return -1;
+}
+
+} // namespace
+
+int quickAdd(const Launch& launch, QDBusConnection bus, const QString& title, QString* error)
+{
+    if (title.trimmed().isEmpty()) {
+        *error = QStringLiteral("--add needs a title, for example: vorn-todo --add \"call the bank\"");
+        return 2;
+    }
+    // A demo's store is thrown away at exit: "added" would be a lie.
+    if (launch.storeLockPath().isEmpty()) {
+        *error = QStringLiteral("--add writes your own list, so it doesn't go with -demo");
+        return 2;
+    }
+    if (const int rc = addThroughInstance(bus, title, error); rc >= 0)
+        return rc;
+
+    std::unique_ptr<QLockFile> lock;
+    if (!lockStore(launch, lock)) {
+        // The app holds the store but is not on the bus yet (still starting): wait for it there.
+        const QDeadlineTimer deadline(kStartingAppWait);
+        while (bus.isConnected() && !deadline.hasExpired()) {
+            if (const int rc = addThroughInstance(bus, title, error); rc >= 0)
+                return rc;
+            QThread::msleep(100);
+        }
+        *error = QStringLiteral("vorn todo is running and can't be reached over the session bus; add it "
+                                "in its window");
+        return 1;
+    }
+
+    QString why;
+    std::unique_ptr<Store> store = makeStore(launch, &why);
+    if (!store) {
+        *error = QStringLiteral("Couldn't open the store: ") + why;
+        return 1;
+    }
+    Store* opened = store.get();
+    std::unique_ptr<AppModel> model = makeModel(launch, std::move(store));
+    model->add(title, Source::today);
+    if (!opened->save(&why)) {
+        *error = QStringLiteral("couldn't save: ") + why;
+        return 1;
+    }
+    // Releasing the model mirrors the new thing into the family file before we exit.
+    model.reset();
+    return 0;
+}
+
+} // namespace vorn

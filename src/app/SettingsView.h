@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QWidget>
+
+class QCheckBox;
+class QLabel;
+
+namespace vorn {
+
+class AppModel;
+class MenuBarSetting;
+
+// The settings window: whether the app shows in the tray, and whether the focus panel floats on top.
+// Both switches follow their value while the window is open, whoever changes it.
+class SettingsView : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int fixedWidth = 400;
+
+    SettingsView(AppModel& model, MenuBarSetting& menuBar, bool trayAvailable, QWidget* parent = nullptr);
+
+    QCheckBox* menuBarSwitch() const { return m_menuBar; }
+    QCheckBox* floatsSwitch() const { return m_floats; }
+    // Says there is no tray to show in; null where there is one.
+    QLabel* noTrayNote() const { return m_noTray; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QCheckBox* m_menuBar;
+    QCheckBox* m_floats;
+    QLabel* m_noTray = nullptr;
+};
+
+} // namespace vorn

@@ -1,0 +1,207 @@
+#include "support/XSession.h"
+
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using vorn::test::XSession;
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// The real program on a private display and a private session bus (the test runs inside its own
+// dbus-run-session), with a home folder of its own.
+class InstanceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(x.display().isEmpty()) << "no Xvfb";
+        ASSERT_TRUE(qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS")) << "runs inside dbus-run-session";
+    }
+    void TearDown() override
+    {
+        if (app.state() != QProcess::NotRunning) {
+            app.terminate();
+            app.waitForFinished(20000);
+        }
+    }
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.remove(QStringLiteral("XDG_DATA_HOME"));
+        env.remove(QStringLiteral("XDG_CONFIG_HOME"));
+        env.insert(QStringLiteral("TMPDIR"), home.path());
+        return x.environment(env);
+    }
+    Result run(const QStringList& args)
+    {
+        QProcess p;
+        p.setProcessEnvironment(environment());
+        p.start(QStringLiteral(VORN_TODO_BINARY), args);
+        EXPECT_TRUE(p.waitForFinished(30000));
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
+    }
+    // Starts the app and waits for its window; its id, or empty.
+    QString startApp()
+    {
+        app.setProcessEnvironment(environment());
+        app.start(QStringLiteral(VORN_TODO_BINARY), {});
+        EXPECT_TRUE(app.waitForStarted(10000));
+        const QString window = x.waitForWindow(QStringLiteral("vorn todo"));
+        EXPECT_FALSE(window.isEmpty()) << app.readAllStandardError().toStdString();
+        return window;
+    }
+    QString visibleWindow() const { return x.waitForWindow(QStringLiteral("vorn todo"), 200); }
+    // Today as --list prints it once it holds `line` (the app saves a moment after an edit).
+    QString todayOnceItHas(const QString& line)
+    {
+        QString today;
+        const QDeadlineTimer deadline(10000);
+        do {
+            today = run({QStringLiteral("--list"), QStringLiteral("today")}).out;
+        } while (!today.contains(line) && !deadline.hasExpired() && (QThread::msleep(200), true));
+        return today;
+    }
+    QStringList familyTitles() const
+    {
+        QProcess q;
+        q.start(QStringLiteral("sqlite3"),
+                {QStringLiteral("-readonly"), home.filePath(QStringLiteral(".local/share/Vorn/family.db")),
+                 QStringLiteral("SELECT title FROM things ORDER BY title")});
+        q.waitForFinished(10000);
+        return QString::fromUtf8(q.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    }
+    QStringList familyTitlesOnceItHas(const QString& title) const
+    {
+        QStringList titles;
+        const QDeadlineTimer deadline(10000);
+        while (!(titles = familyTitles()).contains(title) && !deadline.hasExpired())
+            QThread::msleep(200);
+        return titles;
+    }
+
+    QTemporaryDir home;
+    XSession x;
+    QProcess app;
+};
+
+TEST_F(InstanceTest, aSecondStartBringsTheFirstWindowBackAndGoes)
+{
+    const QString window = startApp();
+    ASSERT_FALSE(window.isEmpty());
+    // given the window off the screen, as a desktop minimising it would leave it
+    ASSERT_TRUE(x.xdotool({QStringLiteral("windowunmap"), QStringLiteral("--sync"), window}));
+    ASSERT_TRUE(visibleWindow().isEmpty());
+
+    QElapsedTimer took;
+    took.start();
+    const Result second = run({});
+    EXPECT_EQ(second.exitCode, 0) << second.err.toStdString();
+    EXPECT_LT(took.elapsed(), 3000) << "a second start goes at once";
+    EXPECT_FALSE(second.err.contains(QStringLiteral("already running")))
+        << "it reached the first over the bus";
+
+    EXPECT_EQ(visibleWindow(), window) << "the first app's window is back";
+    bool ok = false;
+    QString focused;
+    for (int i = 0; i < 25 && focused != window; ++i, QThread::msleep(100)) {
+        QProcess q;
+        q.setProcessEnvironment(environment());
+        q.start(QStringLiteral("xdotool"), {QStringLiteral("getwindowfocus")});
+        ok = q.waitForFinished(5000);
+        focused = QString::fromUtf8(q.readAllStandardOutput()).trimmed();
+    }
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(focused, window) << "and has the keyboard";
+    EXPECT_EQ(app.state(), QProcess::Running);
+}
+
+TEST_F(InstanceTest, quickAddGoesThroughTheRunningAppIntoTodayAndTheFamilyFile)
+{
+    ASSERT_FALSE(startApp().isEmpty());
+    const Result added = run({QStringLiteral("--add"), QStringLiteral("call the bank")});
+    EXPECT_EQ(added.exitCode, 0) << added.err.toStdString();
+    EXPECT_TRUE(added.out.isEmpty() && added.err.isEmpty()) << "silent on success";
+    EXPECT_EQ(todayOnceItHas(QStringLiteral("call the bank")), QStringLiteral("- [ ] call the bank\n"));
+    EXPECT_TRUE(
+        familyTitlesOnceItHas(QStringLiteral("call the bank")).contains(QStringLiteral("call the bank")));
+
+    const Result blank = run({QStringLiteral("--add"), QStringLiteral("   ")});
+    EXPECT_NE(blank.exitCode, 0);
+    EXPECT_TRUE(blank.err.contains(QStringLiteral("needs a title"))) << blank.err.toStdString();
+
+    // The running app took it as its own edit: still there after it quits, once.
+    app.terminate();
+    ASSERT_TRUE(app.waitForFinished(20000));
+    EXPECT_EQ(app.exitCode(), 0);
+    EXPECT_EQ(run({QStringLiteral("--list"), QStringLiteral("today")}).out,
+              QStringLiteral("- [ ] call the bank\n"));
+}
+
+TEST_F(InstanceTest, quickAddWithoutARunningAppWritesTheStoreAndTheFamilyFile)
+{
+    for (const char* title : {"first", "second"}) {
+        const Result r = run({QStringLiteral("--add"), QString::fromLatin1(title)});
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty() && r.err.isEmpty()) << r.err.toStdString();
+    }
+    EXPECT_EQ(run({QStringLiteral("--list"), QStringLiteral("today")}).out,
+              QStringLiteral("- [ ] first\n- [ ] second\n"));
+    EXPECT_EQ(familyTitles(), (QStringList{QStringLiteral("first"), QStringLiteral("second")}));
+
+    const Result demo = run({QStringLiteral("-demo"), QStringLiteral("--add"), QStringLiteral("lost")});
+    EXPECT_NE(demo.exitCode, 0) << "a demo's store is thrown away: no success to report";
+    EXPECT_FALSE(demo.err.isEmpty());
+}
+
+TEST_F(InstanceTest, killedWhileTypingKeepsEveryThingThatWasEntered)
+{
+    const QString window = startApp();
+    ASSERT_FALSE(window.isEmpty());
+    ASSERT_TRUE(x.keys(window, {QStringLiteral("n")}));
+    // Typed and entered one after another, as fast as a user could: "thing 01", Return, "thing 02", …
+    // The script says each number once its Return has gone to the window.
+    QProcess typing;
+    typing.setProcessEnvironment(environment());
+    typing.start(
+        QStringLiteral("sh"),
+        {QStringLiteral("-c"), QStringLiteral("for i in $(seq -w 1 30); do xdotool type --delay 10 "
+                                              "\"thing $i\" && xdotool key Return && echo $i || exit 1; "
+                                              "done")});
+    // The kill lands mid-burst, a moment after the twelfth thing was entered: long before the store's
+    // own save a second after the last edit, which the typing keeps putting off.
+    QByteArray said;
+    while (!said.contains("12\n") && typing.waitForReadyRead(20000))
+        said += typing.readAllStandardOutput();
+    ASSERT_TRUE(said.contains("12\n")) << typing.readAllStandardError().toStdString();
+    QThread::msleep(500);
+    ::kill(pid_t(app.processId()), SIGTERM);
+    ASSERT_TRUE(app.waitForFinished(20000));
+    EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app.exitCode(), 0);
+    typing.kill();
+    typing.waitForFinished(5000);
+
+    const QStringList listed =
+        run({QStringLiteral("--list"), QStringLiteral("today")}).out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_GE(listed.size(), 12) << listed.join(u'|').toStdString();
+    EXPECT_LT(listed.size(), 30) << "the kill was meant to land mid-burst";
+    // Whatever was entered is there, whole and in order: thing 01, thing 02, … with no gap.
+    for (int i = 0; i < listed.size(); ++i)
+        EXPECT_EQ(listed[i], QStringLiteral("- [ ] thing %1").arg(i + 1, 2, 10, QLatin1Char('0')));
+}
+
+} // namespace

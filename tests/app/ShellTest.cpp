@@ -1,0 +1,199 @@
+#include "app/AppCommands.h"
+#include "app/MainWindow.h"
+#include "app/MenuBarSetting.h"
+#include "app/MenuBarView.h"
+#include "app/SettingsView.h"
+
+#include "model/AppModel.h"
+#include "support/ModelHarness.h"
+#include "ui/components/ThemedLabel.h"
+#include "ui/list/ThingList.h"
+#include "ui/list/ThingListModel.h"
+#include "ui/list/ThingListView.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace vorn {
+namespace {
+
+struct ShellTest : ::testing::Test {
+    void SetUp() override
+    {
+        h.demo();
+        model = h.start();
+        ASSERT_TRUE(model);
+        window = std::make_unique<MainWindow>(*model);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+    QAction* action(const QString& name) const { return window->commands()->action(name); }
+    QStringList labelTexts(const QWidget& w) const
+    {
+        QStringList texts;
+        for (const QLabel* l : w.findChildren<QLabel*>())
+            texts << l->text();
+        return texts;
+    }
+
+    test::ModelHarness h;
+    std::unique_ptr<AppModel> model;
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(ShellTest, everyMenuShortcutRunsItsCommand)
+{
+    model->select(RowID::thing(model->visibleThings(Source::today).front()->id()));
+    const struct {
+        QKeyCombination keys;
+        const char* action;
+    } table[] = {
+        {Qt::CTRL | Qt::Key_N, "newThing"},
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_N, "newList"},
+        {Qt::CTRL | Qt::Key_Comma, "preferences"},
+        {Qt::CTRL | Qt::Key_Z, "undo"},
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, "redo"},
+        {Qt::CTRL | Qt::Key_X, "cut"},
+        {Qt::CTRL | Qt::Key_C, "copy"},
+        {Qt::CTRL | Qt::Key_V, "paste"},
+        {Qt::CTRL | Qt::Key_A, "selectAll"},
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_P, "sendToPlanner"},
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_F, "focusMode"},
+        {Qt::CTRL | Qt::Key_1, "tabToday"},
+        {Qt::CTRL | Qt::Key_2, "tabLater"},
+        {Qt::CTRL | Qt::Key_3, "tabDoneIsh"},
+        {Qt::CTRL | Qt::Key_4, "tabRandom"},
+        {Qt::CTRL | Qt::Key_5, "tabPile1"},
+        {Qt::CTRL | Qt::ALT | Qt::Key_T, "floatOnTop"},
+    };
+    for (const auto& row : table) {
+        QAction* a = action(QString::fromLatin1(row.action));
+        ASSERT_TRUE(a) << row.action;
+        a->setEnabled(true); // Send to Vorn Planner may have greyed out after the cut
+        QSignalSpy triggered(a, &QAction::triggered);
+        window->activateWindow();
+        QTest::keyClick(window.get(), row.keys.key(), row.keys.keyboardModifiers());
+        EXPECT_EQ(triggered.count(), 1)
+            << row.action << " on " << QKeySequence(row.keys).toString().toStdString();
+        // The window keeps the keys for the next row.
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window.get(),
+                        Qt::Key_Escape);
+    }
+    EXPECT_EQ(action(QStringLiteral("quit"))->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    EXPECT_EQ(action(QStringLiteral("quit"))->text(), QStringLiteral("Quit vorn todo (eventually)"));
+    EXPECT_EQ(action(QStringLiteral("preferences"))->text(), QStringLiteral("Preferences…"));
+}
+
+TEST_F(ShellTest, focusModeItemNamesWhatItWillDoAndFloatOnTopFollowsTheModelBothWays)
+{
+    QAction* focus = action(QStringLiteral("focusMode"));
+    QAction* floatOnTop = action(QStringLiteral("floatOnTop"));
+    EXPECT_EQ(focus->text(), QStringLiteral("Focus Mode"));
+    focus->trigger();
+    EXPECT_TRUE(model->isFocusMode());
+    EXPECT_EQ(focus->text(), QStringLiteral("Leave Focus Mode"));
+    model->exitFocusMode();
+    EXPECT_EQ(focus->text(), QStringLiteral("Focus Mode"));
+
+    ASSERT_TRUE(floatOnTop->isCheckable());
+    for (bool on : {!model->floats(), model->floats()}) {
+        model->setFloats(on);
+        EXPECT_EQ(floatOnTop->isChecked(), on) << "model to menu";
+        floatOnTop->trigger();
+        EXPECT_EQ(model->floats(), !on) << "menu to model";
+    }
+}
+
+TEST_F(ShellTest, settingsWindowSaysWhatItsSwitchesDoAndKeepsThemInStep)
+{
+    MenuBarSetting menuBar(model->settings());
+    EXPECT_FALSE(menuBar.isOn()) << "off by default";
+    SettingsView view(*model, menuBar, false);
+    EXPECT_EQ(view.width(), 400);
+    EXPECT_EQ(view.menuBarSwitch()->text(), QStringLiteral("Show in menu bar"));
+    EXPECT_EQ(view.floatsSwitch()->text(), QStringLiteral("Focus mode floats on top"));
+    const QStringList captions = labelTexts(view);
+    EXPECT_TRUE(
+        captions.contains(QStringLiteral("Off by default. The app lives in the Dock and its own windows.")));
+    EXPECT_TRUE(captions.contains(
+        QStringLiteral("Above every app and every Space. Press P in focus mode to switch it.")));
+    ASSERT_TRUE(view.noTrayNote()) << "a desktop without a tray is told so";
+    for (const auto* caption : view.findChildren<ThemedLabel*>()) {
+        EXPECT_EQ(caption->font().pixelSize(), 12);
+        EXPECT_EQ(caption->color(), Color::vornMuted());
+    }
+    EXPECT_FALSE(SettingsView(*model, menuBar, true).noTrayNote());
+
+    view.menuBarSwitch()->click();
+    EXPECT_TRUE(menuBar.isOn());
+    EXPECT_TRUE(model->settings().boolValue(QStringLiteral("showInMenuBar"), false))
+        << "kept for the next launch";
+    menuBar.setOn(false);
+    EXPECT_FALSE(view.menuBarSwitch()->isChecked());
+
+    const bool floats = model->floats();
+    view.floatsSwitch()->click();
+    EXPECT_EQ(model->floats(), !floats);
+    model->setFloats(floats);
+    EXPECT_EQ(view.floatsSwitch()->isChecked(), floats);
+}
+
+TEST_F(ShellTest, trayPopupShowsTodayCompactlyWithItsTwoWaysOut)
+{
+    MenuBarView popup(*model);
+    popup.popUp(QRect(1000, 0, 24, 24));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&popup));
+    EXPECT_EQ(popup.width(), 300);
+    EXPECT_TRUE(popup.windowFlags().testFlag(Qt::Popup));
+    auto* title = popup.findChild<ThemedLabel*>(QStringLiteral("title"));
+    ASSERT_TRUE(title);
+    EXPECT_EQ(title->text(), QStringLiteral("today"));
+    EXPECT_EQ(title->height(), 36);
+    EXPECT_EQ(title->font().pixelSize(), 20);
+    EXPECT_EQ(title->color(), Color::vornText());
+
+    ThingListView* list = popup.list()->view();
+    EXPECT_EQ(list->listStyle(), ListStyle::compact);
+    EXPECT_EQ(list->source(), Source::today);
+    QStringList shown;
+    for (int r = 0; r < list->listModel()->rowCount(); ++r)
+        shown << list->listModel()->index(r).data(ThingListModel::TitleRole).toString();
+    QStringList today;
+    for (const Thing* t : model->visibleThings(Source::today))
+        today << t->title();
+    EXPECT_EQ(shown, today) << "own things only, as the compact list shows them";
+
+    EXPECT_EQ(popup.openButton()->text(), QStringLiteral("Open vorn todo"));
+    EXPECT_EQ(popup.quitButton()->text(), QStringLiteral("Quit (eventually)"));
+    EXPECT_LT(popup.openButton()->x(), popup.quitButton()->x());
+    QSignalSpy open(&popup, &MenuBarView::openRequested);
+    popup.openButton()->click();
+    EXPECT_EQ(open.count(), 1);
+    EXPECT_FALSE(popup.isVisible()) << "the popup gets out of the way";
+}
+
+TEST(PopupPosition, staysBesideTheIconAndOnScreen)
+{
+    const QRect screen(0, 0, 1280, 800);
+    const QSize size(300, 400);
+    const struct {
+        QRect icon;
+        QPoint expected;
+    } table[] = {
+        {QRect(600, 0, 24, 24), QPoint(462, 24)},    // top panel: below the icon
+        {QRect(600, 776, 24, 24), QPoint(462, 376)}, // bottom panel: above it
+        {QRect(1260, 0, 20, 20), QPoint(980, 20)},   // right corner: pulled back onto the screen
+        {QRect(0, 400, 20, 20), QPoint(0, 0)},       // left edge, no room below: above
+    };
+    for (const auto& row : table)
+        EXPECT_EQ(popupPosition(row.icon, size, screen), row.expected) << row.icon.x() << "," << row.icon.y();
+}
+
+} // namespace
+} // namespace vorn
