@@ -8,11 +8,14 @@
 #include "app/StoreLock.h"
 #include "model/AppModel.h"
 #include "model/Startup.h"
+#include "pixel/AppIcon.h"
 #include "pixel/VornFont.h"
 #include "transfer/ClipboardPasteboard.h"
 #include "transfer/DesktopWorkspace.h"
 
 #include <QApplication>
+#include <QIcon>
+#include <QPixmap>
 #include <QLockFile>
 #include <QMessageBox>
 #include <QSocketNotifier>
@@ -140,6 +143,12 @@ int runWindowApp(int& argc, char** argv, bool newThing)
     QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
     QCoreApplication::setApplicationName(QStringLiteral("vorn-todo"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("vorn todo"));
+    // The desktop entry's name is the app id on Wayland; the installed icon, else the same face drawn here.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.vorn.todo"));
+    QIcon face;
+    for (const int size : {16, 32, 48, 64, 128, 256})
+        face.addPixmap(QPixmap::fromImage(AppIcon::image(size)));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("com.vorn.todo"), face));
     quitOnSignals(qapp);
 
     ClipboardPasteboard pasteboard;
