@@ -8,6 +8,8 @@
 #include "pixel/VornFont.h"
 #include "transfer/ClipboardPasteboard.h"
 #include "transfer/DesktopWorkspace.h"
+#include "ui/focus/FocusPanelController.h"
+#include "ui/main/MainView.h"
 
 #include <QApplication>
 #include <QDir>
@@ -106,7 +108,13 @@ std::unique_ptr<WindowApp> openWindowApp(const Launch& launch, QString* error)
     app->model = makeModel(launch, std::move(store));
     app->window = std::make_unique<MainWindow>(*app->model);
     MainWindow* window = app->window.get();
+    app->focus = std::make_unique<FocusPanelController>(*app->model);
+    FocusPanelController* focus = app->focus.get();
+    AppModel* model = app->model.get();
     ShellHooks hooks;
+    hooks.showFocusPanel = [focus] { focus->show(); };
+    hooks.hideFocusPanel = [focus] { focus->hide(); };
+    hooks.hideMainWindow = [window] { window->hide(); };
     hooks.raiseMainWindow = [window] {
         window->show();
         window->raise();
@@ -114,6 +122,7 @@ std::unique_ptr<WindowApp> openWindowApp(const Launch& launch, QString* error)
         return true;
     };
     app->model->setShellHooks(std::move(hooks));
+    window->mainView()->setEnterFocusMode([model] { model->enterFocusMode(); });
     openDemoTab(*app->model, launch);
     return app;
 }
@@ -165,6 +174,7 @@ int runWindowApp(int& argc, char** argv)
     QString saveError;
     if (!app->model->store().save(&saveError))
         QTextStream(stderr) << "vorn-todo: couldn't save: " << saveError << '\n';
+    app->focus.reset();
     app->window.reset();
     app->model.reset();
     return rc;
