@@ -93,7 +93,7 @@ void FocusPanelController::show()
         makePanel();
     applyFloats();
     m_panel->show();
-    applyX11Floating(m_panel->windowHandle(), m_model.floats());
+    applyX11Floating(m_panel->windowHandle(), m_model.floats(), true);
     m_panel->raise();
     m_panel->activateWindow();
 }
@@ -120,11 +120,17 @@ void FocusPanelController::applyFloats()
     if ((m_panel->windowFlags() & ~Qt::Window) != (wanted & ~Qt::Window))
         m_panel->setWindowFlags(wanted);
     m_panel->winId();
-    applyX11Floating(m_panel->windowHandle(), floats);
+    applyX11Floating(m_panel->windowHandle(), floats, false);
     if (shown) {
         m_panel->setGeometry(frame);
         m_panel->show();
-        applyX11Floating(m_panel->windowHandle(), floats);
+        // Qt made the new native window inside show(), past the point where its state could be
+        // written; one more unmapped spell gives the new window the state before the window manager
+        // sees it again.
+        m_panel->hide();
+        applyX11Floating(m_panel->windowHandle(), floats, false);
+        m_panel->show();
+        applyX11Floating(m_panel->windowHandle(), floats, true);
         m_panel->raise();
         m_panel->activateWindow();
     }

@@ -61,7 +61,7 @@ void sendToRoot(xcb_connection_t* connection, xcb_window_t root, xcb_window_t wi
 
 } // namespace
 
-void applyX11Floating(QWindow* window, bool floats)
+void applyX11Floating(QWindow* window, bool floats, bool mapped)
 {
     const auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (!window || !x11 || !x11->connection())
@@ -77,7 +77,7 @@ void applyX11Floating(QWindow* window, bool floats)
         return;
     constexpr uint32_t allDesktops = 0xFFFFFFFF;
 
-    if (window->isVisible()) {
+    if (mapped) {
         const xcb_setup_t* setup = xcb_get_setup(connection);
         const xcb_window_t root = xcb_setup_roots_iterator(setup).data->root;
         constexpr uint32_t remove = 0, add = 1, fromApplication = 1;
@@ -109,7 +109,7 @@ void applyX11Floating(QWindow* window, bool floats)
 
 #else
 
-void applyX11Floating(QWindow*, bool) {}
+void applyX11Floating(QWindow*, bool, bool) {}
 
 #endif
 

@@ -8,6 +8,7 @@ namespace vorn {
 // Staying above the others is Qt's window flag; what is done here is the part Qt has no flag for. An
 // unmapped window gets the state written into its properties, a mapped one asks the window manager.
 // Also clears an "above" state left from an earlier floating spell while the window is unmapped.
-void applyX11Floating(QWindow* window, bool floats);
+// `mapped` is the caller's to say: Qt calls a window visible before its new native window is mapped.
+void applyX11Floating(QWindow* window, bool floats, bool mapped);
 
 } // namespace vorn
