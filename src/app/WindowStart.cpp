@@ -12,12 +12,14 @@
 #include "pixel/VornFont.h"
 #include "transfer/ClipboardPasteboard.h"
 #include "transfer/DesktopWorkspace.h"
+#include "ui/focus/FocusPanelController.h"
+#include "ui/main/MainView.h"
 
 #include <QApplication>
 #include <QIcon>
-#include <QPixmap>
 #include <QLockFile>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QSocketNotifier>
 #include <QTextStream>
 
@@ -123,12 +125,19 @@ std::unique_ptr<WindowApp> openWindowApp(const Launch& launch, QString* error)
     app->model = makeModel(launch, std::move(store));
     app->window = std::make_unique<MainWindow>(*app->model);
     MainWindow* window = app->window.get();
+    app->focus = std::make_unique<FocusPanelController>(*app->model);
+    FocusPanelController* focus = app->focus.get();
+    AppModel* model = app->model.get();
     ShellHooks hooks;
+    hooks.showFocusPanel = [focus] { focus->show(); };
+    hooks.hideFocusPanel = [focus] { focus->hide(); };
+    hooks.hideMainWindow = [window] { window->hide(); };
     hooks.raiseMainWindow = [window] {
         window->bringForward();
         return true;
     };
     app->model->setShellHooks(std::move(hooks));
+    window->mainView()->setEnterFocusMode([model] { model->enterFocusMode(); });
     openDemoTab(*app->model, launch);
     return app;
 }
@@ -203,6 +212,7 @@ int runWindowApp(int& argc, char** argv, bool newThing)
     // Off the bus first, so no late call reaches a model on its way out.
     instance.reset();
     shell.reset();
+    app->focus.reset();
     app->window.reset();
     // Releasing the model flushes the family mirror.
     app->model.reset();

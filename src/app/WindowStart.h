@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/focus/FocusPanelController.h"
+
 #include <QProcessEnvironment>
 #include <QString>
 
@@ -20,6 +22,7 @@ QString noDisplayAdvice();
 struct WindowApp {
     std::unique_ptr<AppModel> model;
     std::unique_ptr<MainWindow> window;
+    std::unique_ptr<FocusPanelController> focus; // last: it goes first, while the model still stands
 };
 
 // Opens the store, makes the model and the main window, lends the model its window hooks and opens

@@ -13,6 +13,8 @@ inline constexpr QLatin1StringView kDemoSettingsSuite{"com.vorn.todo.demo"};
 // Settings keys.
 inline constexpr QLatin1StringView kFocusFloatsKey{"focus.floats"};
 inline constexpr QLatin1StringView kFocusLastModeKey{"focus.lastMode"};
+// The focus panel's frame: x, y, width and height.
+inline constexpr QLatin1StringView kFocusWindowKey{"FocusWindow"};
 inline constexpr QLatin1StringView kOrderOtherAppsKey{"order.otherApps"};
 inline constexpr QLatin1StringView kRolloverLastActiveKey{"rollover.lastActive"};
 inline constexpr QLatin1StringView kShowInMenuBarKey{"showInMenuBar"};

@@ -1,6 +1,7 @@
 // screenshots [FOLDER]: opens the main window on the demo data in a throw-away home folder and writes
-// Today, Later, Done-ish, a pile, the random screen, the settings window, the tray popup, the toolbar with
-// four long-named lists at 900 and 560 px, and an empty Today, in light and dark, as PNG files into FOLDER
+// Today, Later, Done-ish, a pile, the random screen, the settings window, the tray popup, the focus
+// panel floating and not, the toolbar with four long-named lists at 900 and 560 px, and an empty
+// Today, in light and dark, as PNG files into FOLDER
 // (docs/screenshots by default).
 
 #include "app/Appearance.h"
@@ -15,6 +16,8 @@
 #include "model/Startup.h"
 #include "pixel/Theme.h"
 #include "pixel/VornFont.h"
+#include "ui/focus/FocusPanel.h"
+#include "ui/focus/FocusPanelController.h"
 
 #include <QApplication>
 #include <QDir>
@@ -88,10 +91,10 @@ int main(int argc, char** argv)
         settle();
         const QString suffix =
             appearance == Appearance::dark ? QStringLiteral("-dark") : QStringLiteral("-light");
-        // The whole window, or only `part` of it.
-        const auto shoot = [&](const QString& name, QWidget* part = nullptr) {
+        // The whole window, or only `part` of it; `tail` follows the appearance in the name.
+        const auto shoot = [&](const QString& name, QWidget* part = nullptr, const QString& tail = {}) {
             settle();
-            const QString path = QDir(folder).filePath(name + suffix + QStringLiteral(".png"));
+            const QString path = QDir(folder).filePath(name + suffix + tail + QStringLiteral(".png"));
             const QPixmap picture = part ? part->grab() : app->window->grab();
             if (!picture.save(path, "PNG")) {
                 std::fprintf(stderr, "screenshots: cannot write %s\n", qPrintable(path));
@@ -128,6 +131,18 @@ int main(int argc, char** argv)
         popup.popUp(QRect(900, 0, 24, 24));
         shoot(QStringLiteral("tray-popup"), &popup);
         popup.close();
+
+        // Focus mode on Today: the panel floating, then as an ordinary window (only the pin differs).
+        model.setTab(Tab::list(TodoList::today));
+        model.setFloats(true);
+        model.enterFocusMode();
+        if (FocusPanel* panel = app->focus->panel()) {
+            shoot(QStringLiteral("focus"), panel);
+            model.setFloats(false);
+            shoot(QStringLiteral("focus"), panel, QStringLiteral("-notfloating"));
+            model.setFloats(true);
+        }
+        model.exitFocusMode();
 
         // Four lists with long names, the last one made selected: its name elided, the tabs that still
         // do not fit folded behind the strip's last button.

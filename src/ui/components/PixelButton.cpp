@@ -25,6 +25,12 @@ void PixelButton::setTint(const Color& tint)
     update();
 }
 
+void PixelButton::setGlyph(const PixelGrid& glyph)
+{
+    m_glyph = glyph;
+    update();
+}
+
 void PixelButton::paintLabel(QPainter& painter)
 {
     constexpr qreal unit = 2;

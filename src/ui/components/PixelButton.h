@@ -17,6 +17,8 @@ public:
                 QWidget* parent = nullptr);
     const Color& tint() const { return m_tint; }
     void setTint(const Color& tint);
+    const PixelGrid& glyph() const { return m_glyph; }
+    void setGlyph(const PixelGrid& glyph);
     QSize sizeHint() const override { return {28, 28}; }
 
 protected:

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+namespace vorn {
+
+class AppModel;
+class FocusView;
+
+// The borderless, translucent window of focus mode. Only its width is the user's (240 to 360, by
+// dragging the left or right edge); its height is always what the view asks for.
+class FocusPanel : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int minWidth = 240;
+    static constexpr int maxWidth = 360;
+    static constexpr int defaultWidth = 280;
+    static constexpr int defaultHeight = 240;
+    static constexpr int gripWidth = 6;
+
+    // The window flags of the panel, floating or not.
+    static Qt::WindowFlags flags(bool floats);
+
+    explicit FocusPanel(AppModel& model, QWidget* parent = nullptr);
+
+    FocusView* view() const { return m_view; }
+    // Ctrl+W: the controller hides the panel; Shift+Ctrl+F: focus mode ends.
+    void setOnClose(std::function<void()> onClose) { m_onClose = std::move(onClose); }
+    void setOnLeaveFocus(std::function<void()> onLeave) { m_onLeaveFocus = std::move(onLeave); }
+    // Takes the view's natural height, keeping the top edge where it is.
+    void fitHeight(int height);
+    QWidget* leftGrip() const { return m_leftGrip; }
+    QWidget* rightGrip() const { return m_rightGrip; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    AppModel& m_model;
+    FocusView* m_view;
+    QWidget* m_leftGrip;
+    QWidget* m_rightGrip;
+    std::function<void()> m_onClose;
+    std::function<void()> m_onLeaveFocus;
+};
+
+} // namespace vorn

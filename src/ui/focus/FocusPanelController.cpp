@@ -1,0 +1,148 @@
+#include "ui/focus/FocusPanelController.h"
+
+#include "model/AppModel.h"
+#include "model/Constants.h"
+#include "ui/focus/FocusPanel.h"
+#include "ui/focus/FocusView.h"
+#include "ui/focus/X11Floating.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace vorn {
+
+FocusPanelController::FocusPanelController(AppModel& model, QObject* parent)
+    : QObject(parent), m_model(model), m_saveTimer(new QTimer(this))
+{
+    m_saveTimer->setSingleShot(true);
+    m_saveTimer->setInterval(saveDelayMSecs);
+    connect(m_saveTimer, &QTimer::timeout, this, &FocusPanelController::saveFrame);
+    connect(&m_model, &AppModel::changed, this, [this](AppModel::Field field) {
+        if (field == AppModel::Field::floats && m_panel)
+            applyFloats();
+    });
+}
+
+FocusPanelController::~FocusPanelController()
+{
+    if (m_saveTimer->isActive())
+        saveFrame();
+}
+
+QRect FocusPanelController::defaultFrame()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+    const int right = area.x() + area.width();
+    return {right - FocusPanel::defaultWidth - screenInset, area.y() + screenInset, FocusPanel::defaultWidth,
+            FocusPanel::defaultHeight};
+}
+
+std::optional<QRect> FocusPanelController::savedFrame() const
+{
+    const QVariantMap saved = m_model.settings().mapValue(QString(kFocusWindowKey));
+    const auto x = Settings::number(saved.value(QStringLiteral("x")));
+    const auto y = Settings::number(saved.value(QStringLiteral("y")));
+    const auto width = Settings::number(saved.value(QStringLiteral("width")));
+    const auto height = Settings::number(saved.value(QStringLiteral("height")));
+    if (!x || !y || !width || !height || *width <= 0 || *height <= 0)
+        return std::nullopt;
+    const QRect frame(int(*x), int(*y), std::clamp(int(*width), FocusPanel::minWidth, FocusPanel::maxWidth),
+                      int(*height));
+    // A screen unplugged since: a frame no screen shows would leave the panel out of reach.
+    const auto screens = QGuiApplication::screens();
+    const bool onAScreen = std::any_of(screens.begin(), screens.end(), [&](const QScreen* screen) {
+        return screen->availableGeometry().intersects(frame);
+    });
+    if (!onAScreen)
+        return std::nullopt;
+    return frame;
+}
+
+void FocusPanelController::saveFrame()
+{
+    m_saveTimer->stop();
+    if (!m_panel || m_model.isReadOnly())
+        return;
+    const QRect frame = m_panel->geometry();
+    m_model.settings().setValue(QString(kFocusWindowKey),
+                                QVariantMap{{QStringLiteral("x"), frame.x()},
+                                            {QStringLiteral("y"), frame.y()},
+                                            {QStringLiteral("width"), frame.width()},
+                                            {QStringLiteral("height"), frame.height()}});
+}
+
+void FocusPanelController::makePanel()
+{
+    m_panel = std::make_unique<FocusPanel>(m_model);
+    m_panel->setOnClose([this] { hide(); });
+    m_panel->setOnLeaveFocus([this] { m_model.exitFocusMode(); });
+    m_panel->setGeometry(savedFrame().value_or(defaultFrame()));
+    // Fit the height before the first show, so the panel does not appear at a guessed size.
+    m_panel->view()->measure();
+    m_panel->installEventFilter(this);
+}
+
+void FocusPanelController::show()
+{
+    if (!m_panel)
+        makePanel();
+    applyFloats();
+    m_panel->show();
+    applyX11Floating(m_panel->windowHandle(), m_model.floats(), true);
+    m_panel->raise();
+    m_panel->activateWindow();
+}
+
+void FocusPanelController::hide()
+{
+    if (!m_panel)
+        return;
+    if (m_panel->isVisible())
+        saveFrame();
+    m_panel->hide();
+}
+
+void FocusPanelController::applyFloats()
+{
+    const bool floats = m_model.floats();
+    const bool shown = m_panel->isVisible();
+    const QRect frame = m_panel->geometry();
+    m_applying = true;
+    // The state is written while the window is unmapped, where the window manager reads it at map time.
+    if (shown)
+        m_panel->hide();
+    const Qt::WindowFlags wanted = FocusPanel::flags(floats);
+    if ((m_panel->windowFlags() & ~Qt::Window) != (wanted & ~Qt::Window))
+        m_panel->setWindowFlags(wanted);
+    m_panel->winId();
+    applyX11Floating(m_panel->windowHandle(), floats, false);
+    if (shown) {
+        m_panel->setGeometry(frame);
+        m_panel->show();
+        // Qt made the new native window inside show(), past the point where its state could be
+        // written; one more unmapped spell gives the new window the state before the window manager
+        // sees it again.
+        m_panel->hide();
+        applyX11Floating(m_panel->windowHandle(), floats, false);
+        m_panel->show();
+        applyX11Floating(m_panel->windowHandle(), floats, true);
+        m_panel->raise();
+        m_panel->activateWindow();
+    }
+    m_applying = false;
+}
+
+bool FocusPanelController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_panel.get() && !m_applying && m_panel->isVisible() &&
+        (event->type() == QEvent::Move || event->type() == QEvent::Resize))
+        m_saveTimer->start();
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace vorn

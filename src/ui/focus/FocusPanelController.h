@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QObject>
+#include <QRect>
+
+#include <memory>
+#include <optional>
+
+class QTimer;
+
+namespace vorn {
+
+class AppModel;
+class FocusPanel;
+
+// Owns the focus panel: builds it on first use, places it (the saved frame, else 16 px in from the
+// top-right corner of the screen), keeps it floating or not as the model says, and saves its frame.
+class FocusPanelController : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int screenInset = 16;
+    static constexpr int saveDelayMSecs = 300;
+
+    explicit FocusPanelController(AppModel& model, QObject* parent = nullptr);
+    ~FocusPanelController() override;
+
+    // Null until the panel is first shown.
+    FocusPanel* panel() const { return m_panel.get(); }
+    // Builds the panel on first use, applies floating and brings it to the front.
+    void show();
+    void hide();
+    // Where a panel with no usable saved frame goes.
+    static QRect defaultFrame();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void makePanel();
+    void applyFloats();
+    std::optional<QRect> savedFrame() const;
+    void saveFrame();
+
+    AppModel& m_model;
+    std::unique_ptr<FocusPanel> m_panel;
+    QTimer* m_saveTimer;
+    // Re-setting window flags hides and moves the window; that is not the user moving it.
+    bool m_applying = false;
+};
+
+} // namespace vorn

@@ -1,0 +1,84 @@
+#include "support/XSession.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+using vorn::test::XSession;
+
+namespace {
+
+const QString kPanelTitle = QStringLiteral("vorn todo · focus");
+
+// The window's _NET_WM_STATE as xprop prints it, on the session's display.
+QString windowState(const XSession& x, const QString& window)
+{
+    QProcess xprop;
+    xprop.setProcessEnvironment(x.environment(QProcessEnvironment::systemEnvironment()));
+    xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), window, QStringLiteral("_NET_WM_STATE")});
+    if (!xprop.waitForFinished(10000))
+        return QStringLiteral("xprop hung");
+    return QString::fromLocal8Bit(xprop.readAllStandardOutput());
+}
+
+// Re-setting window flags makes a new X window, so the panel is looked up by title each time, and the
+// state is read until it settles or time is up.
+QString waitForState(const XSession& x, bool floats)
+{
+    QElapsedTimer waited;
+    waited.start();
+    QString state;
+    while (waited.elapsed() < 10000) {
+        const QString window = x.waitForWindow(kPanelTitle, 5000);
+        state = windowState(x, window);
+        const bool above = state.contains(QStringLiteral("_NET_WM_STATE_ABOVE"));
+        const bool sticky = state.contains(QStringLiteral("_NET_WM_STATE_STICKY"));
+        if (above == floats && sticky == floats)
+            break;
+        QThread::msleep(100);
+    }
+    return state;
+}
+
+// The real program on a real X server: the floating panel is above the others and on every desktop,
+// the ordinary one neither, and P switches between them while the panel is up.
+TEST(FocusWindowTest, theFloatingPanelIsAboveAndOnEveryDesktopAndPTurnsThatOff)
+{
+    XSession x;
+    ASSERT_FALSE(x.display().isEmpty());
+    QTemporaryDir home;
+    QProcessEnvironment env = x.environment(QProcessEnvironment::systemEnvironment());
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.remove(QStringLiteral("XDG_CONFIG_HOME"));
+    env.remove(QStringLiteral("XDG_DATA_HOME"));
+    QProcess app;
+    app.setProcessEnvironment(env);
+    // Left in focus mode last time: the app comes back as the panel.
+    app.start(QStringLiteral(VORN_TODO_BINARY),
+              {QStringLiteral("-demo"), QStringLiteral("-focus.lastMode"), QStringLiteral("true")});
+    ASSERT_TRUE(app.waitForStarted());
+
+    const QString panel = x.waitForWindow(kPanelTitle);
+    ASSERT_FALSE(panel.isEmpty()) << app.readAllStandardError().toStdString();
+    QString state = waitForState(x, true);
+    EXPECT_TRUE(state.contains(QStringLiteral("_NET_WM_STATE_ABOVE"))) << state.toStdString();
+    EXPECT_TRUE(state.contains(QStringLiteral("_NET_WM_STATE_STICKY"))) << state.toStdString();
+
+    ASSERT_TRUE(x.keys(panel, {QStringLiteral("p")}));
+    state = waitForState(x, false);
+    EXPECT_FALSE(state.contains(QStringLiteral("_NET_WM_STATE_ABOVE"))) << state.toStdString();
+    EXPECT_FALSE(state.contains(QStringLiteral("_NET_WM_STATE_STICKY"))) << state.toStdString();
+
+    ASSERT_TRUE(x.keys(x.waitForWindow(kPanelTitle), {QStringLiteral("p")}));
+    state = waitForState(x, true);
+    EXPECT_TRUE(state.contains(QStringLiteral("_NET_WM_STATE_ABOVE"))) << state.toStdString();
+    EXPECT_TRUE(state.contains(QStringLiteral("_NET_WM_STATE_STICKY"))) << state.toStdString();
+
+    app.terminate();
+    EXPECT_TRUE(app.waitForFinished(10000));
+}
+
+} // namespace
