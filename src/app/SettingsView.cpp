@@ -5,6 +5,7 @@
 #include "ui/components/ThemedLabel.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QPainter>
 #include <QVBoxLayout>
 
@@ -57,6 +58,8 @@ SettingsView::SettingsView(AppModel& model, MenuBarSetting& menuBar, bool trayAv
         QStringLiteral("Above every app and every Space. Press P in focus mode to switch it."), this));
     layout->addStretch(1);
 
+    tintSwitches();
+
     connect(m_menuBar, &QCheckBox::toggled, &menuBar, &MenuBarSetting::setOn);
     connect(&menuBar, &MenuBarSetting::changed, m_menuBar, &QCheckBox::setChecked);
     connect(m_floats, &QCheckBox::toggled, &model, [&model](bool on) { model.setFloats(on); });
@@ -64,6 +67,25 @@ SettingsView::SettingsView(AppModel& model, MenuBarSetting& menuBar, bool trayAv
         if (field == AppModel::Field::floats)
             m_floats->setChecked(model.floats());
     });
+}
+
+void SettingsView::tintSwitches()
+{
+    // The style draws an unticked box in the palette's base, outlined from its window colour; on the dark
+    // background both vanish, so the boxes take the theme's inset fill and a muted outline.
+    for (QCheckBox* box : {m_menuBar, m_floats}) {
+        QPalette p = box->palette();
+        p.setColor(QPalette::Base, Color::vornWell().resolved(palette()));
+        p.setColor(QPalette::Window, Color::vornMuted().resolved(palette()));
+        box->setPalette(p);
+    }
+}
+
+void SettingsView::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && m_menuBar && m_floats)
+        tintSwitches();
 }
 
 void SettingsView::paintEvent(QPaintEvent*)

@@ -27,10 +27,12 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
-    QCheckBox* m_menuBar;
-    QCheckBox* m_floats;
+    void tintSwitches();
+    QCheckBox* m_menuBar = nullptr;
+    QCheckBox* m_floats = nullptr;
     QLabel* m_noTray = nullptr;
 };
 
