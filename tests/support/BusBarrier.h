@@ -18,7 +18,17 @@ namespace vorn::test {
 // the marker is delivered before it.
 // A call to the bus is no such barrier: Qt may send it ahead of signals still queued for sending, and
 // its answer is taken in ahead of signals not yet dispatched.
+inline bool sendMarkerAndWait(std::source_location where);
 inline bool deliverBusSignals(std::source_location where = std::source_location::current())
+{
+    // Two round trips: on a connection fresh to the process, the first marker has come back ahead of a
+    // signal posted before it (6 of 60 fresh processes); a second one sent after the first came back has
+    // never been overtaken (0 of 80). So the ordering argument above does not hold for that first marker;
+    // why, inside Qt's bus thread, is not known yet.
+    return sendMarkerAndWait(where) && sendMarkerAndWait(where);
+}
+
+inline bool sendMarkerAndWait(std::source_location where)
 {
     static int serial = 0;
     const QString path = QStringLiteral("/com/vorn/test/Barrier");
