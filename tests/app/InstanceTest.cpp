@@ -1,3 +1,4 @@
+#include "support/ProgramRun.h"
 #include "support/XSession.h"
 
 #include <QDeadlineTimer>
@@ -14,11 +15,7 @@ using vorn::test::XSession;
 
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Result = vorn::test::ProgramResult;
 
 // The real program on a private display and a private session bus (the test runs inside its own
 // dbus-run-session), with a home folder of its own.
@@ -38,21 +35,12 @@ protected:
     }
     QProcessEnvironment environment() const
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), home.path());
-        env.remove(QStringLiteral("XDG_DATA_HOME"));
-        env.remove(QStringLiteral("XDG_CONFIG_HOME"));
-        env.insert(QStringLiteral("TMPDIR"), home.path());
+        QProcessEnvironment env = vorn::test::homeEnvironment(home.path());
         return x.environment(env);
     }
     Result run(const QStringList& args)
     {
-        QProcess p;
-        p.setProcessEnvironment(environment());
-        p.start(QStringLiteral(VORN_TODO_BINARY), args);
-        EXPECT_TRUE(p.waitForFinished(30000));
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
+        return vorn::test::runProgram(QStringLiteral(VORN_TODO_BINARY), args, environment());
     }
     // Starts the app and waits for its window; its id, or empty.
     QString startApp()

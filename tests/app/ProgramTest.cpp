@@ -1,3 +1,4 @@
+#include "support/ProgramRun.h"
 #include "support/XSession.h"
 
 #include <QCryptographicHash>
@@ -15,22 +16,14 @@ using vorn::test::XSession;
 
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Result = vorn::test::ProgramResult;
 
 // Runs the installed program with a home folder of the test's own.
 class ProgramTest : public ::testing::Test {
 protected:
     QProcessEnvironment environment() const
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), home.path());
-        env.remove(QStringLiteral("XDG_DATA_HOME"));
-        env.remove(QStringLiteral("XDG_CONFIG_HOME"));
-        env.insert(QStringLiteral("TMPDIR"), home.path());
+        QProcessEnvironment env = vorn::test::homeEnvironment(home.path());
         // The window runs on the offscreen platform, off any display and off the user's bus.
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
@@ -38,12 +31,7 @@ protected:
     }
     Result run(const QStringList& args, const QProcessEnvironment& env)
     {
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(VORN_TODO_BINARY), args);
-        EXPECT_TRUE(p.waitForFinished(30000));
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
+        return vorn::test::runProgram(QStringLiteral(VORN_TODO_BINARY), args, env);
     }
     Result run(const QStringList& args) { return run(args, environment()); }
     // Starts the window, waits until its store exists, then ends it the way a logout does.
