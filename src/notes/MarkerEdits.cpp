@@ -1,0 +1,94 @@
+#include "notes/MarkerEdits.h"
+
+#include "notes/NoteFormats.h"
+#include "notes/ParagraphMarkers.h"
+
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <vector>
+
+namespace vorn::notes {
+
+std::optional<QTextCharFormat> charFormatAt(const QTextDocument& document, int position)
+{
+    if (position < 0 || position >= document.characterCount() - 1)
+        return std::nullopt;
+    const QTextBlock block = document.findBlock(position);
+    if (!block.isValid())
+        return std::nullopt;
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        if (position >= fragment.position() && position < fragment.position() + fragment.length())
+            return fragment.charFormat();
+    }
+    // The paragraph separator: the block's own format is what an empty paragraph types with.
+    return block.charFormat();
+}
+
+void replaceMarker(QTextDocument& document, int position, int length, const QString& text,
+                   std::optional<int> attributesFrom, const QTextCharFormat& typing)
+{
+    std::optional<QTextCharFormat> format;
+    if (attributesFrom)
+        format = charFormatAt(document, *attributesFrom);
+    QTextCharFormat chosen = format.value_or(typing);
+    chosen.clearProperty(QTextFormat::TextUnderlineStyle);
+    chosen.clearProperty(QTextFormat::FontUnderline);
+    chosen.clearProperty(NoteProperty::hidden);
+
+    QTextCursor cursor(&document);
+    cursor.setPosition(position);
+    cursor.setPosition(position + length, QTextCursor::KeepAnchor);
+    cursor.insertText(text, chosen);
+}
+
+int renumber(QTextDocument& document)
+{
+    struct Replacement {
+        int position;
+        int length;
+        QString digits;
+    };
+    std::vector<Replacement> replacements;
+    int counter = 1;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const ParagraphInfo info = ParagraphMarkers::parse(block.text());
+        if (!info.kind.is(ParagraphKind::Case::number)) {
+            counter = 1;
+            continue;
+        }
+        if (info.kind.number != counter)
+            replacements.push_back(
+                {block.position() + info.markerStart, info.markerLength - 2, QString::number(counter)});
+        ++counter;
+    }
+    if (replacements.empty())
+        return 0;
+    QTextCursor group(&document);
+    group.beginEditBlock();
+    // From the last to the first, so the earlier positions stay where they were.
+    for (auto it = replacements.rbegin(); it != replacements.rend(); ++it)
+        replaceMarker(document, it->position, it->length, it->digits, it->position);
+    group.endEditBlock();
+    return int(replacements.size());
+}
+
+bool toggleCheckbox(QTextDocument& document, const QTextBlock& paragraph)
+{
+    const ParagraphInfo info = ParagraphMarkers::parse(paragraph.text());
+    if (!info.kind.is(ParagraphKind::Case::checkbox))
+        return false;
+    const int at = paragraph.position() + info.markerStart;
+    const QChar glyph(info.kind.checked ? ParagraphMarkers::unchecked : ParagraphMarkers::checked);
+    QTextCursor cursor(&document);
+    cursor.setPosition(at);
+    cursor.setPosition(at + 1, QTextCursor::KeepAnchor);
+    // Keep everything the glyph had (hidden included: ticking never unfolds a section by itself).
+    const std::optional<QTextCharFormat> format = charFormatAt(document, at);
+    cursor.insertText(QString(glyph), format.value_or(QTextCharFormat()));
+    return true;
+}
+
+} // namespace vorn::notes

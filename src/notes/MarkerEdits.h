@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QTextCharFormat>
+
+#include <optional>
+
+class QTextBlock;
+class QTextDocument;
+
+namespace vorn::notes {
+
+// The character format in force at a position of the document: the format of the character there, or
+// the block's own format in an empty paragraph. Positions outside the text give nothing.
+std::optional<QTextCharFormat> charFormatAt(const QTextDocument& document, int position);
+
+// Replaces [position, position + length) by text whose characters take the format found at
+// `attributesFrom` (or `typing` when that is absent or outside the text), never underlined and never
+// hidden: a marker is not part of what the user underlined or folded.
+void replaceMarker(QTextDocument& document, int position, int length, const QString& text,
+                   std::optional<int> attributesFrom, const QTextCharFormat& typing = {});
+
+// Numbers every run of numbered paragraphs 1, 2, 3…; anything else between two numbered items starts a
+// new run. A replaced number keeps the format of its first digit. Returns how many numbers changed.
+int renumber(QTextDocument& document);
+
+// Ticks or unticks the checklist item of the paragraph; false when it is not one.
+bool toggleCheckbox(QTextDocument& document, const QTextBlock& paragraph);
+
+} // namespace vorn::notes

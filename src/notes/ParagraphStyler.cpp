@@ -1,0 +1,60 @@
+#include "notes/ParagraphStyler.h"
+
+#include "notes/Bidi.h"
+#include "notes/MarkerEdits.h"
+#include "notes/ParagraphMarkers.h"
+#include "notes/Typography.h"
+
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <algorithm>
+
+namespace vorn::notes::ParagraphStyler {
+
+int apply(QTextDocument& document, int location, int length)
+{
+    const int textLength = document.characterCount() - 1;
+    if (textLength <= 0)
+        return 0;
+    QTextBlock block = document.findBlock(std::clamp(location, 0, textLength - 1));
+    const int editEnd = location + std::max(length, 0);
+    const QTextBlock before = block.previous();
+    TextDirection inherited = before.isValid() && before.blockFormat().layoutDirection() == Qt::RightToLeft
+                                  ? TextDirection::rtl
+                                  : TextDirection::ltr;
+    int visited = 0;
+    while (block.isValid()) {
+        ++visited;
+        const QString text = block.text();
+        const ParagraphInfo info = ParagraphMarkers::parse(text);
+        const TextDirection direction = Bidi::direction(text).value_or(inherited);
+        const bool divider = info.kind.is(ParagraphKind::Case::divider);
+        const QTextBlock next = block.next();
+        if (!text.isEmpty() || next.isValid()) {
+            const TextRole role =
+                Typography::role(charFormatAt(document, block.position()).value_or(QTextCharFormat()));
+            const QTextBlockFormat style =
+                Typography::paragraphStyle(role, info.kind, divider ? TextDirection::ltr : direction);
+            if (!Typography::sameParagraphStyle(block.blockFormat(), style))
+                QTextCursor(block).setBlockFormat(style);
+        }
+        if (!next.isValid())
+            break;
+        if (!divider)
+            inherited = direction;
+        const int blockEnd = block.position() + block.length();
+        if (blockEnd >= editEnd && Bidi::direction(next.text()).has_value())
+            break;
+        block = next;
+    }
+    return visited;
+}
+
+int applyAll(QTextDocument& document)
+{
+    return apply(document, 0, document.characterCount() - 1);
+}
+
+} // namespace vorn::notes::ParagraphStyler

@@ -1,0 +1,244 @@
+#include "notes/Typography.h"
+
+#include <QFontDatabase>
+#include <QTextOption>
+
+namespace vorn::notes {
+
+std::optional<TextRole> textRole(int rawValue)
+{
+    if (rawValue < 0 || rawValue > 3)
+        return std::nullopt;
+    return TextRole(rawValue);
+}
+
+std::optional<int> rank(TextRole role)
+{
+    if (role == TextRole::body)
+        return std::nullopt;
+    return int(role);
+}
+
+namespace Typography {
+
+namespace {
+
+constexpr double kListIndent = 24;
+constexpr double kListSpacingAfter = 3;
+
+struct Spacing {
+    double line;
+    double before;
+    double after;
+};
+
+Spacing spacing(TextRole role)
+{
+    switch (role) {
+    case TextRole::title:
+        return {2, 0, 10};
+    case TextRole::heading:
+        return {2, 12, 6};
+    case TextRole::subheading:
+        return {2, 8, 4};
+    case TextRole::body:
+        break;
+    }
+    return {5, 0, 6};
+}
+
+} // namespace
+
+double size(TextRole role)
+{
+    switch (role) {
+    case TextRole::title:
+        return 28;
+    case TextRole::heading:
+        return 21;
+    case TextRole::subheading:
+        return 17;
+    case TextRole::body:
+        break;
+    }
+    return bodySize;
+}
+
+double kern(TextRole role)
+{
+    switch (role) {
+    case TextRole::title:
+        return -0.5;
+    case TextRole::heading:
+        return -0.3;
+    case TextRole::subheading:
+        return -0.1;
+    case TextRole::body:
+        break;
+    }
+    return 0;
+}
+
+TextRole role(double pointSize)
+{
+    if (pointSize >= 26.5)
+        return TextRole::title;
+    if (pointSize >= 19.5)
+        return TextRole::heading;
+    if (pointSize >= 16.5)
+        return TextRole::subheading;
+    return TextRole::body;
+}
+
+TextRole role(const QTextCharFormat& format)
+{
+    if (!format.hasProperty(QTextFormat::FontPointSize))
+        return TextRole::body;
+    return role(format.fontPointSize());
+}
+
+QString family()
+{
+    static const QString chosen = [] {
+        if (QFontDatabase::hasFamily(QStringLiteral("Inter")))
+            return QStringLiteral("Inter");
+        return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+    }();
+    return chosen;
+}
+
+QFont font(TextRole role, std::optional<bool> bold, bool italic)
+{
+    const bool isBoldFont = bold.value_or(role != TextRole::body);
+    QFont f(family());
+    f.setPointSizeF(size(role));
+    if (isBoldFont)
+        f.setWeight(role == TextRole::heading || role == TextRole::subheading ? QFont::DemiBold
+                                                                              : QFont::Bold);
+    else
+        f.setWeight(QFont::Normal);
+    f.setItalic(italic);
+    return f;
+}
+
+bool isBold(const QTextCharFormat& format)
+{
+    // Semibold counts: a heading's bold is semibold.
+    return format.hasProperty(QTextFormat::FontWeight) && format.fontWeight() >= QFont::DemiBold;
+}
+
+bool isItalic(const QTextCharFormat& format)
+{
+    return format.fontItalic();
+}
+
+void setFont(QTextCharFormat& format, const QFont& font)
+{
+    format.setFontFamilies(QStringList{font.family()});
+    format.setFontPointSize(font.pointSizeF());
+    format.setFontWeight(font.weight());
+    format.setFontItalic(font.italic());
+}
+
+void setKern(QTextCharFormat& format, double value)
+{
+    format.setFontLetterSpacingType(QFont::AbsoluteSpacing);
+    format.setFontLetterSpacing(value);
+}
+
+double kern(const QTextCharFormat& format)
+{
+    if (format.fontLetterSpacingType() != QFont::AbsoluteSpacing)
+        return 0;
+    return format.fontLetterSpacing();
+}
+
+void setStandardColor(QTextCharFormat& format)
+{
+    format.clearForeground();
+}
+
+QColor tertiaryColor()
+{
+    return QColor(128, 128, 134, 120);
+}
+
+QTextBlockFormat paragraphStyle(TextRole role, ParagraphKind kind, TextDirection direction)
+{
+    QTextBlockFormat style;
+    const bool divider = kind.is(ParagraphKind::Case::divider);
+    const bool rtl = direction == TextDirection::rtl && !divider;
+    style.setLayoutDirection(rtl ? Qt::RightToLeft : Qt::LeftToRight);
+    // Natural alignment follows the block's direction; a divider is pinned to the left.
+    style.setAlignment(divider ? Qt::AlignLeft | Qt::AlignAbsolute : Qt::AlignLeading);
+
+    const Spacing s = spacing(role);
+    style.setLineHeight(s.line, QTextBlockFormat::LineDistanceHeight);
+    style.setTopMargin(s.before);
+    style.setBottomMargin(s.after);
+    style.setLeftMargin(0);
+    style.setRightMargin(0);
+    style.setTextIndent(0);
+    style.setNonBreakableLines(false);
+    style.setTabPositions({});
+
+    if (kind.isList()) {
+        // The marker sits at the margin; its TAB carries the text to the indent, where wrapped lines start.
+        // Qt's margins are physical, so the indent goes on the leading side.
+        if (rtl)
+            style.setRightMargin(kListIndent);
+        else
+            style.setLeftMargin(kListIndent);
+        style.setTextIndent(-kListIndent);
+        style.setTabPositions(
+            {QTextOption::Tab(kListIndent, rtl ? QTextOption::RightTab : QTextOption::LeftTab)});
+        style.setBottomMargin(kListSpacingAfter);
+    } else if (divider) {
+        // The rule is longer than any line: it never wraps, the view clips it.
+        style.setNonBreakableLines(true);
+        style.setLineHeight(0, QTextBlockFormat::LineDistanceHeight);
+        style.setTopMargin(8);
+        style.setBottomMargin(8);
+    }
+    return style;
+}
+
+bool sameParagraphStyle(const QTextBlockFormat& a, const QTextBlockFormat& b)
+{
+    return a.layoutDirection() == b.layoutDirection() && a.alignment() == b.alignment() &&
+           a.lineHeight() == b.lineHeight() && a.lineHeightType() == b.lineHeightType() &&
+           a.bottomMargin() == b.bottomMargin() && a.topMargin() == b.topMargin() &&
+           a.leftMargin() == b.leftMargin() && a.rightMargin() == b.rightMargin() &&
+           a.textIndent() == b.textIndent() && a.nonBreakableLines() == b.nonBreakableLines() &&
+           a.tabPositions().size() == b.tabPositions().size();
+}
+
+QTextCharFormat roleFormat(TextRole role, std::optional<bool> bold, bool italic)
+{
+    QTextCharFormat format;
+    setFont(format, font(role, bold, italic));
+    setKern(format, kern(role));
+    setStandardColor(format);
+    return format;
+}
+
+QTextCharFormat bodyTypingFormat()
+{
+    return roleFormat(TextRole::body, false, false);
+}
+
+QTextCharFormat dividerFormat()
+{
+    QTextCharFormat format;
+    QFont f(family());
+    f.setPointSizeF(dividerSize);
+    f.setWeight(QFont::Light);
+    setFont(format, f);
+    setKern(format, 0);
+    format.setForeground(tertiaryColor());
+    return format;
+}
+
+} // namespace Typography
+
+} // namespace vorn::notes

@@ -1,0 +1,130 @@
+#include "NoteTestSupport.h"
+#include "notes/MarkerEdits.h"
+#include "notes/ParagraphMarkers.h"
+#include "notes/Typography.h"
+
+#include <QTextCursor>
+
+#include <gtest/gtest.h>
+
+using namespace vorn::notes;
+using namespace Qt::StringLiterals;
+using vorn::notes::test::paragraphs;
+
+namespace {
+
+struct ParseCase {
+    const char* name;
+    QString text;
+    ParagraphInfo expected;
+};
+
+TEST(ParagraphMarkers, parseRecognisesEachKindByItsLeadingCharactersOnly)
+{
+    const QString rules7 = QString(7, QChar(0x2500));
+    const QString rules8 = QString(8, QChar(0x2500));
+    const ParseCase cases[] = {
+        {"ticked item", u"\u2611\tBuy milk\n"_s, {ParagraphKind::checkbox(true), 0, 2}},
+        {"unticked item", u"\u2610\tx"_s, {ParagraphKind::checkbox(false), 0, 2}},
+        {"rtl bullet", u"\u200F\u2022\t\u05E9\u05DC\u05D5\u05DD"_s, {ParagraphKind::bullet(), 1, 2}},
+        {"bullet at the end of the note", u"\u2022\t"_s, {ParagraphKind::bullet(), 0, 2}},
+        {"glyph without tab", u"\u2022 text"_s, {ParagraphKind::plain(), 0, 0}},
+        {"space before marker", u" \u2022\tx"_s, {ParagraphKind::plain(), 0, 0}},
+        {"number 12", u"12.\tword"_s, {ParagraphKind::numbered(12), 0, 4}},
+        {"leading zeros", u"007.\tx"_s, {ParagraphKind::numbered(7), 0, 5}},
+        {"six digits", u"999999.\tx"_s, {ParagraphKind::numbered(999999), 0, 8}},
+        {"seven digits", u"1234567.\tword"_s, {ParagraphKind::plain(), 0, 0}},
+        {"number then space", u"1. x"_s, {ParagraphKind::plain(), 0, 0}},
+        {"digit alone", u"1"_s, {ParagraphKind::plain(), 0, 0}},
+        {"digit and stop at the end", u"1."_s, {ParagraphKind::plain(), 0, 0}},
+        {"seven rules", rules7 + u'\n', {ParagraphKind::plain(), 0, 0}},
+        {"eight rules", rules8 + u'\n', {ParagraphKind::divider(), 0, 8}},
+        {"rules with CRLF", u"\u200E"_s + rules8 + u"\r\n"_s, {ParagraphKind::divider(), 1, 8}},
+        {"rules and a letter", rules8 + u'x', {ParagraphKind::plain(), 0, 0}},
+        {"empty", QString(), {ParagraphKind::plain(), 0, 0}},
+        {"only a mark", u"\u200E"_s, {ParagraphKind::plain(), 1, 0}},
+        {"marks only, then line break", u"\u200E\u200F\n"_s, {ParagraphKind::plain(), 2, 0}},
+    };
+    for (const ParseCase& c : cases) {
+        const ParagraphInfo info = ParagraphMarkers::parse(c.text);
+        EXPECT_EQ(info, c.expected) << c.name;
+        EXPECT_EQ(info.contentStart(), c.expected.markerStart + c.expected.markerLength) << c.name;
+    }
+}
+
+TEST(ParagraphMarkers, everyMarkerParsesBackAsItsKindAndLength)
+{
+    const ParagraphKind kinds[] = {ParagraphKind::checkbox(false), ParagraphKind::checkbox(true),
+                                   ParagraphKind::numbered(1),     ParagraphKind::numbered(4711),
+                                   ParagraphKind::bullet(),        ParagraphKind::divider()};
+    for (const ParagraphKind kind : kinds) {
+        const QString marker = ParagraphMarkers::marker(kind);
+        const QString paragraph = kind.is(ParagraphKind::Case::divider) ? marker : marker + u"text"_s;
+        const ParagraphInfo info = ParagraphMarkers::parse(paragraph);
+        EXPECT_EQ(info.kind, kind) << marker.toStdString();
+        EXPECT_EQ(info.markerLength, marker.size());
+    }
+    EXPECT_EQ(ParagraphMarkers::marker(ParagraphKind::numbered(1)), u"1.\t"_s);
+    EXPECT_EQ(ParagraphMarkers::divider().size(), 300);
+    EXPECT_TRUE(ParagraphMarkers::marker(ParagraphKind::plain()).isEmpty());
+
+    EXPECT_EQ(ParagraphMarkers::nextItem(ParagraphKind::checkbox(true)), ParagraphKind::checkbox(false));
+    EXPECT_EQ(ParagraphMarkers::nextItem(ParagraphKind::numbered(9)), ParagraphKind::numbered(10));
+    EXPECT_EQ(ParagraphMarkers::nextItem(ParagraphKind::bullet()), ParagraphKind::bullet());
+    EXPECT_EQ(ParagraphMarkers::nextItem(ParagraphKind::divider()), ParagraphKind::plain());
+}
+
+TEST(ParagraphMarkers, renumberCountsEachRunFromOne)
+{
+    struct Case {
+        QString before;
+        QString after;
+    } cases[] = {
+        {u"1.\ta\n1.\tb\n1.\tc"_s, u"1.\ta\n2.\tb\n3.\tc"_s},
+        {u"3.\ta\n4.\tb\nplain\n9.\tc"_s, u"1.\ta\n2.\tb\nplain\n1.\tc"_s},
+        {u"999999.\ta\n5.\tb"_s, u"1.\ta\n2.\tb"_s},
+        {u"\u200F7.\ta\n\n2.\tb\n\u2022\tc\n4.\td"_s, u"\u200F1.\ta\n\n1.\tb\n\u2022\tc\n1.\td"_s},
+    };
+    for (const Case& c : cases) {
+        QTextDocument document;
+        document.setPlainText(c.before);
+        renumber(document);
+        EXPECT_EQ(document.toPlainText(), c.after) << c.before.toStdString();
+    }
+}
+
+TEST(ParagraphMarkers, renumberedDigitsKeepTheFormatOfTheFirstDigitAndUndoAsOneStep)
+{
+    QTextDocument document;
+    QTextCursor cursor(&document);
+    cursor.insertText(u"1.\ta\n"_s);
+    QTextCharFormat bold;
+    bold.setFontWeight(QFont::Bold);
+    bold.setFontUnderline(true);
+    cursor.insertText(u"17"_s, bold);
+    cursor.insertText(u".\tb\n5.\tc"_s, QTextCharFormat());
+
+    EXPECT_EQ(renumber(document), 2);
+    EXPECT_EQ(paragraphs(document), (QStringList{u"1.\ta"_s, u"2.\tb"_s, u"3.\tc"_s}));
+    const QTextCharFormat digit = *charFormatAt(document, document.findBlockByNumber(1).position());
+    EXPECT_EQ(digit.fontWeight(), QFont::Bold);
+    EXPECT_FALSE(digit.fontUnderline()) << "a marker is never underlined";
+
+    document.undo();
+    EXPECT_EQ(paragraphs(document), (QStringList{u"1.\ta"_s, u"17.\tb"_s, u"5.\tc"_s}));
+}
+
+TEST(ParagraphMarkers, toggleSwapsOnlyTheCheckboxGlyph)
+{
+    QTextDocument document;
+    document.setPlainText(u"\u2610\tBuy milk\nplain"_s);
+    const QTextBlock item = document.firstBlock();
+    ASSERT_TRUE(toggleCheckbox(document, item));
+    EXPECT_EQ(document.firstBlock().text(), u"\u2611\tBuy milk"_s);
+    ASSERT_TRUE(toggleCheckbox(document, document.firstBlock()));
+    EXPECT_EQ(document.firstBlock().text(), u"\u2610\tBuy milk"_s);
+    EXPECT_FALSE(toggleCheckbox(document, document.lastBlock()));
+    EXPECT_EQ(document.lastBlock().text(), u"plain"_s);
+}
+
+} // namespace
