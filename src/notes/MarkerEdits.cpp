@@ -7,8 +7,6 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
-#include <vector>
-
 namespace vorn::notes {
 
 std::optional<QTextCharFormat> charFormatAt(const QTextDocument& document, int position)
@@ -44,14 +42,9 @@ void replaceMarker(QTextDocument& document, int position, int length, const QStr
     cursor.insertText(text, chosen);
 }
 
-int renumber(QTextDocument& document)
+std::vector<MarkerReplacement> renumbering(const QTextDocument& document)
 {
-    struct Replacement {
-        int position;
-        int length;
-        QString digits;
-    };
-    std::vector<Replacement> replacements;
+    std::vector<MarkerReplacement> replacements;
     int counter = 1;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         const ParagraphInfo info = ParagraphMarkers::parse(block.text());
@@ -64,15 +57,7 @@ int renumber(QTextDocument& document)
                 {block.position() + info.markerStart, info.markerLength - 2, QString::number(counter)});
         ++counter;
     }
-    if (replacements.empty())
-        return 0;
-    QTextCursor group(&document);
-    group.beginEditBlock();
-    // From the last to the first, so the earlier positions stay where they were.
-    for (auto it = replacements.rbegin(); it != replacements.rend(); ++it)
-        replaceMarker(document, it->position, it->length, it->digits, it->position);
-    group.endEditBlock();
-    return int(replacements.size());
+    return replacements;
 }
 
 bool toggleCheckbox(QTextDocument& document, const QTextBlock& paragraph)

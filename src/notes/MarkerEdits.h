@@ -4,6 +4,7 @@
 #include <QTextCharFormat>
 
 #include <optional>
+#include <vector>
 
 class QTextBlock;
 class QTextDocument;
@@ -20,9 +21,15 @@ std::optional<QTextCharFormat> charFormatAt(const QTextDocument& document, int p
 void replaceMarker(QTextDocument& document, int position, int length, const QString& text,
                    std::optional<int> attributesFrom, const QTextCharFormat& typing = {});
 
-// Numbers every run of numbered paragraphs 1, 2, 3…; anything else between two numbered items starts a
-// new run. A replaced number keeps the format of its first digit. Returns how many numbers changed.
-int renumber(QTextDocument& document);
+struct MarkerReplacement {
+    int position;
+    int length;
+    QString text;
+};
+
+// The numbers to rewrite so that every run of numbered paragraphs counts 1, 2, 3…; anything else between
+// two numbered items starts a new run. First to last: apply them from the last, so positions hold.
+std::vector<MarkerReplacement> renumbering(const QTextDocument& document);
 
 // Ticks or unticks the checklist item of the paragraph; false when it is not one.
 bool toggleCheckbox(QTextDocument& document, const QTextBlock& paragraph);

@@ -1,5 +1,6 @@
 #include "NoteTestSupport.h"
 #include "notes/MarkerEdits.h"
+#include "notes/NoteEditing.h"
 #include "notes/ParagraphMarkers.h"
 #include "notes/Typography.h"
 
@@ -88,7 +89,8 @@ TEST(ParagraphMarkers, renumberCountsEachRunFromOne)
     for (const Case& c : cases) {
         QTextDocument document;
         document.setPlainText(c.before);
-        renumber(document);
+        NoteEditing editing(document);
+        editing.renumber();
         EXPECT_EQ(document.toPlainText(), c.after) << c.before.toStdString();
     }
 }
@@ -104,7 +106,11 @@ TEST(ParagraphMarkers, renumberedDigitsKeepTheFormatOfTheFirstDigitAndUndoAsOneS
     cursor.insertText(u"17"_s, bold);
     cursor.insertText(u".\tb\n5.\tc"_s, QTextCharFormat());
 
-    EXPECT_EQ(renumber(document), 2);
+    NoteEditing editing(document);
+    QTextCursor group(&document);
+    group.beginEditBlock();
+    editing.renumber();
+    group.endEditBlock();
     EXPECT_EQ(paragraphs(document), (QStringList{u"1.\ta"_s, u"2.\tb"_s, u"3.\tc"_s}));
     const QTextCharFormat digit = *charFormatAt(document, document.findBlockByNumber(1).position());
     EXPECT_EQ(digit.fontWeight(), QFont::Bold);
