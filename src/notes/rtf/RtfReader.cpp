@@ -624,8 +624,7 @@ void Reader::deliver(QStringView text)
                 continue;
             if (c == u';') {
                 found->named = true;
-                found->name = found->name.trimmed();
-            } else if (!isControl(c)) {
+            } else if (c.unicode() >= 0x20) { // not even a TAB: a family name has none
                 found->name.append(c);
             }
         }
@@ -653,7 +652,7 @@ CharProps Reader::charProps() const
     CharProps props;
     const auto font = fonts_.constFind(s.font < 0 ? defaultFont_ : s.font);
     if (font != fonts_.constEnd())
-        props.fontFamily = font->name;
+        props.fontFamily = font->name.trimmed(); // an entry may lack its ';', so trim here
     props.pointSize = s.halfPoints / 2.0;
     props.bold = s.bold;
     props.italic = s.italic;
