@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QRgb>
 #include <QString>
 
 #include <optional>
@@ -13,14 +12,20 @@
 // a GUI. Lengths are in points; RTF's twips and half-points stay inside the codec.
 namespace vorn::rtf {
 
+// The same 0xAARRGGBB value as QRgb (also an unsigned int), named here so the codec needs no Qt Gui.
+using Rgb = unsigned int;
+
+// At most this many tab stops per paragraph are kept; more are dropped when read, and not written.
+inline constexpr int maxTabStops = 64;
+
 struct CharProps {
-    QString fontFamily;          // empty: no font named
-    double pointSize = 0;        // 0: no size given
+    QString fontFamily;   // empty: no font named
+    double pointSize = 0; // 0: no size given
     bool bold = false;
     bool italic = false;
     bool underline = false;
-    std::optional<QRgb> color;   // absent: the automatic (standard text) colour
-    double kern = 0;             // extra space between characters, points
+    std::optional<Rgb> color; // absent: the automatic (standard text) colour
+    double kern = 0;          // extra space between characters, points
 
     bool operator==(const CharProps&) const = default;
 };
@@ -32,17 +37,17 @@ struct ParaProps {
     Alignment alignment = Alignment::Natural;
     double spaceBefore = 0;
     double spaceAfter = 0;
-    double lineSpacing = 0;      // extra space between the lines of the paragraph, points
-    double leftIndent = 0;       // every line, from the left edge
+    double lineSpacing = 0; // extra space between the lines of the paragraph, points
+    double leftIndent = 0;  // every line, from the left edge
     double rightIndent = 0;
-    double firstLineIndent = 0;  // the first line, relative to leftIndent (negative: hanging)
+    double firstLineIndent = 0; // the first line, relative to leftIndent (negative: hanging)
     std::vector<double> tabStops;
 
     bool operator==(const ParaProps&) const = default;
 };
 
 struct Run {
-    QString text;                // no paragraph breaks; TAB and U+2028 (line break) may occur
+    QString text; // no paragraph breaks; TAB and U+2028 (line break) may occur
     CharProps props;
 
     bool operator==(const Run&) const = default;
@@ -57,7 +62,7 @@ struct Paragraph {
 
 struct Document {
     std::vector<Paragraph> paragraphs;
-    QString comment;             // the document comment ({\info{\doccomm …}}); empty: none
+    QString comment; // the document comment ({\info{\doccomm …}}); empty: none
 
     bool operator==(const Document&) const = default;
 };
@@ -69,4 +74,4 @@ QByteArray write(const Document& document);
 // allocates more than a small multiple of the input, whatever the input.
 std::optional<Document> read(QByteArrayView data);
 
-}  // namespace vorn::rtf
+} // namespace vorn::rtf
