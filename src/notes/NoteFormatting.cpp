@@ -337,7 +337,8 @@ void toggleList(NoteEditing& editing, QTextCursor& cursor, ParagraphKind::Case k
         cursor.setPosition(std::min(first, total));
         cursor.setPosition(std::min(first + length, total), QTextCursor::KeepAnchor);
     } else {
-        cursor.setPosition(std::clamp(start + caretDelta, 0, total));
+        // A caret in front of a removed marker would otherwise land in the paragraph before.
+        cursor.setPosition(std::clamp(start + caretDelta, std::min(caretParagraph, total), total));
     }
 }
 
