@@ -22,7 +22,7 @@ int textLength(const QTextDocument& document)
     return document.characterCount() - 1;
 }
 
-// Where a paragraph ends, its separator included. The last paragraph's separator is not part of the
+// Where a paragraph ends, its separator included. The last paragraph's separator is not in the
 // text, so it ends at the text's end.
 int paragraphEnd(const QTextBlock& block)
 {

@@ -210,7 +210,7 @@ TEST(NoteFormatting, aTraitGoesOnEveryRunUnlessAllHaveItAndOtherwiseFlipsTheTypi
     F::toggleUnderline(note.editing, note.cursor);
     EXPECT_EQ(note.each(0, 4, underline), QList<int>(4, QTextCharFormat::NoUnderline));
 
-    // A heading's bold is semibold; a run without a font takes no part.
+    // A heading's bold is semibold; a run without a font is left alone.
     Note heading({u"ab"_s}, 0, 1);
     heading.cursor.setCharFormat(Typography::roleFormat(TextRole::heading, false, false));
     heading.select(1, 2);
