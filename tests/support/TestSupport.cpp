@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include <ctime>
+
 #include <QEventLoop>
 
 namespace vorn::test {
@@ -16,6 +18,13 @@ void drainEvents()
 {
     for (int i = 0; i < 3; ++i)
         QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+qint64 threadCpuMSecs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1'000'000;
 }
 
 } // namespace vorn::test

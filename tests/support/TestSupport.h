@@ -12,4 +12,7 @@ QDateTime at(const char* zone, const char* local);
 // Runs queued events until none are left, so per-turn work (undo grouping, change posts) completes.
 void drainEvents();
 
+// This thread's own processor time: what the work cost, however busy the rest of the machine is.
+qint64 threadCpuMSecs();
+
 } // namespace vorn::test

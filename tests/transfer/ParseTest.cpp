@@ -1,24 +1,15 @@
 // Reading checklists out of plain text: what other programs put on the clipboard.
+#include "support/TestSupport.h"
 #include "transfer/Transfer.h"
 
 #include <QRandomGenerator>
 
 #include <gtest/gtest.h>
 
-#include <ctime>
-
 using namespace vorn;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// This thread's own processor time: what the work cost, however busy the rest of the machine is.
-qint64 threadCpuMSecs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1'000'000;
-}
 
 // One thing as a line of text: "[x] title {[ ] step, [x] step}", easy to compare and to read in a failure.
 std::string describe(const std::vector<TransferThing>& things)
@@ -127,12 +118,12 @@ TEST(Parse, aHundredThousandLinesAndAFiveMegabyteLineStayQuick)
         lines += (i % 3 == 0 ? u"- [x] thing "_s : u"    - [ ] step "_s) + QString::number(i) + u'\n';
     const QString oneLine(5 * 1024 * 1024, u'x');
 
-    const qint64 start = threadCpuMSecs();
+    const qint64 start = vorn::test::threadCpuMSecs();
     const std::vector<TransferThing> many = Transfer::parse(lines);
     const std::vector<TransferThing> one = Transfer::parse(oneLine);
     // The Release figure is in bench/TransferBench.cpp; this only catches work that grows out of hand,
     // with room for the sanitizers. Processor time, not the wall clock, so a loaded machine can't fail it.
-    EXPECT_LT(threadCpuMSecs() - start, 3000);
+    EXPECT_LT(vorn::test::threadCpuMSecs() - start, 3000);
 
     ASSERT_EQ(many.size(), 33'334u);
     EXPECT_EQ(many[1].title, u"thing 3"_s);
