@@ -1,0 +1,154 @@
+#include "notes/RichTextRtf.h"
+
+#include "notes/Typography.h"
+
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace vorn::notes::RichTextRtf {
+
+namespace {
+
+rtf::Alignment alignment(Qt::Alignment a)
+{
+    const Qt::Alignment horizontal = a & Qt::AlignHorizontal_Mask;
+    if (horizontal & Qt::AlignHCenter)
+        return rtf::Alignment::Center;
+    if (horizontal & Qt::AlignJustify)
+        return rtf::Alignment::Justify;
+    if (!(horizontal & Qt::AlignAbsolute))
+        return horizontal & Qt::AlignRight ? rtf::Alignment::Right : rtf::Alignment::Natural;
+    return horizontal & Qt::AlignRight ? rtf::Alignment::Right : rtf::Alignment::Left;
+}
+
+Qt::Alignment alignment(rtf::Alignment a)
+{
+    switch (a) {
+    case rtf::Alignment::Left:
+        return Qt::AlignLeft | Qt::AlignAbsolute;
+    case rtf::Alignment::Right:
+        return Qt::AlignRight | Qt::AlignAbsolute;
+    case rtf::Alignment::Center:
+        return Qt::AlignHCenter;
+    case rtf::Alignment::Justify:
+        return Qt::AlignJustify;
+    case rtf::Alignment::Natural:
+        break;
+    }
+    return Qt::AlignLeading;
+}
+
+rtf::ParaProps paraProps(const QTextBlockFormat& f)
+{
+    rtf::ParaProps p;
+    p.rightToLeft = f.layoutDirection() == Qt::RightToLeft;
+    p.alignment = alignment(f.alignment());
+    p.spaceBefore = f.topMargin();
+    p.spaceAfter = f.bottomMargin();
+    p.lineSpacing = f.lineHeightType() == QTextBlockFormat::LineDistanceHeight ? f.lineHeight() : 0;
+    p.leftIndent = f.leftMargin();
+    p.rightIndent = f.rightMargin();
+    p.firstLineIndent = f.textIndent();
+    for (const QTextOption::Tab& tab : f.tabPositions())
+        p.tabStops.push_back(tab.position);
+    return p;
+}
+
+QTextBlockFormat blockFormat(const rtf::ParaProps& p)
+{
+    QTextBlockFormat f;
+    f.setLayoutDirection(p.rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
+    f.setAlignment(alignment(p.alignment));
+    f.setTopMargin(p.spaceBefore);
+    f.setBottomMargin(p.spaceAfter);
+    if (p.lineSpacing != 0)
+        f.setLineHeight(p.lineSpacing, QTextBlockFormat::LineDistanceHeight);
+    f.setLeftMargin(p.leftIndent);
+    f.setRightMargin(p.rightIndent);
+    f.setTextIndent(p.firstLineIndent);
+    QList<QTextOption::Tab> tabs;
+    for (double stop : p.tabStops)
+        tabs << QTextOption::Tab(stop, QTextOption::LeftTab);
+    if (!tabs.isEmpty())
+        f.setTabPositions(tabs);
+    return f;
+}
+
+QString firstFamily(const QTextCharFormat& f)
+{
+    const QStringList families = f.fontFamilies().toStringList();
+    return families.isEmpty() ? QString() : families.first();
+}
+
+rtf::CharProps charProps(const QTextCharFormat& f)
+{
+    rtf::CharProps c;
+    c.fontFamily = firstFamily(f);
+    c.pointSize = f.hasProperty(QTextFormat::FontPointSize) ? f.fontPointSize() : 0;
+    c.bold = Typography::isBold(f);
+    c.italic = Typography::isItalic(f);
+    c.underline = f.fontUnderline();
+    if (f.hasProperty(QTextFormat::ForegroundBrush) && f.foreground().style() != Qt::NoBrush)
+        c.color = f.foreground().color().rgb();
+    c.kern = Typography::kern(f);
+    return c;
+}
+
+QTextCharFormat charFormat(const rtf::CharProps& c)
+{
+    QTextCharFormat f;
+    if (!c.fontFamily.isEmpty())
+        f.setFontFamilies(QStringList{c.fontFamily});
+    if (c.pointSize > 0)
+        f.setFontPointSize(c.pointSize);
+    f.setFontWeight(c.bold ? QFont::Bold : QFont::Normal);
+    f.setFontItalic(c.italic);
+    if (c.underline)
+        f.setFontUnderline(true);
+    if (c.color)
+        f.setForeground(QColor::fromRgb(*c.color));
+    if (c.kern != 0)
+        Typography::setKern(f, c.kern);
+    return f;
+}
+
+} // namespace
+
+rtf::Document toRtf(const QTextDocument& text)
+{
+    rtf::Document out;
+    for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
+        rtf::Paragraph paragraph;
+        paragraph.props = paraProps(block.blockFormat());
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            rtf::Run run{fragment.text(), charProps(fragment.charFormat())};
+            // Embedded objects are not note text.
+            run.text.remove(QChar::ObjectReplacementCharacter);
+            if (!run.text.isEmpty())
+                paragraph.runs.push_back(std::move(run));
+        }
+        out.paragraphs.push_back(std::move(paragraph));
+    }
+    return out;
+}
+
+void fromRtf(const rtf::Document& document, QTextDocument& into)
+{
+    QTextCursor cursor(&into);
+    bool first = true;
+    for (const rtf::Paragraph& paragraph : document.paragraphs) {
+        const QTextBlockFormat format = blockFormat(paragraph.props);
+        if (first)
+            cursor.setBlockFormat(format);
+        else
+            cursor.insertBlock(format, paragraph.runs.empty() ? QTextCharFormat()
+                                                              : charFormat(paragraph.runs.front().props));
+        first = false;
+        for (const rtf::Run& run : paragraph.runs)
+            cursor.insertText(run.text, charFormat(run.props));
+    }
+}
+
+} // namespace vorn::notes::RichTextRtf
