@@ -67,6 +67,11 @@ TEST(rtfReader, DecodesTextAsRtfSaysTo)
         {"{\\rtf1 \\emdash\\endash\\bullet\\lquote\\rquote\\ldblquote\\rdblquote\\tab\\line x}",
          u"—–•‘’“”\t\u2028x"_qs},
         {"{\\rtf1 a\x01\x7f b}", u"a\x7f b"_qs},
+        // List labels other programs write become our markers; a label of only spaces and TABs goes.
+        {"{\\rtf1 {\\listtext\\pard\\plain  1.\\tab}item}", u"1.\titem"_qs},
+        {"{\\rtf1 {\\listtext\\f7\\fs18 \\u8226\\'95\\tab}item}", u"\u2022\titem"_qs},
+        {"{\\rtf1 {\\listtext\\pard\\plain \\tab}Heading}", u"Heading"_qs},
+        {"{\\rtf1 {\\pntext 2.\\tab}{\\b x}}", u"2.\tx"_qs},
         // What is not text.
         {"{\\rtf1 a{\\*\\foo b}{\\*\\fldinst c}{\\pict d}{\\header e}{\\stylesheet{f;}}g}", u"ag"_qs},
         {"{\\rtf1 {\\foo b}}", u"b"_qs},

@@ -27,7 +27,8 @@ namespace {
 constexpr std::size_t maxDepth = 1024;
 constexpr char16_t replacement = 0xFFFD;
 
-enum class Dest { Body, FontTable, ColorTable, Info, Comment, Skip };
+// ListText: the label another program wrote in front of a list item ("1.", a bullet), kept as text.
+enum class Dest { Body, ListText, FontTable, ColorTable, Info, Comment, Skip };
 
 struct GroupState {
     Dest dest = Dest::Body;
@@ -79,6 +80,7 @@ enum class Action {
     Pca,
     AnsiCodePage,
     Par,
+    ListText,
     Char, // Char: a character of its own, in Word::c
     Plain,
     Bold,
@@ -184,6 +186,8 @@ const std::unordered_map<std::string_view, WordInfo>& words()
             {"pca", Action::Pca},
             {"ansicpg", Action::AnsiCodePage},
             {"par", Action::Par},
+            {"listtext", Action::ListText},
+            {"pntext", Action::ListText},
             {"row", Action::Par},
             {"plain", Action::Plain},
             {"b", Action::Bold},
@@ -234,6 +238,7 @@ private:
     void deliver(QStringView text);
     void deliverChar(char16_t c) { deliver(QStringView(&c, 1)); }
     void appendBody(QStringView text);
+    void endListLabel();
     void endParagraph();
     void finish();
     int codePage() const;
@@ -259,6 +264,8 @@ private:
     qsizetype fallbackLeft_ = 0; // characters still to skip after a \uN
     char16_t highSurrogate_ = 0; // a \uN high surrogate waiting for its low half
     bool ignorable_ = false;     // the last token was \*
+    QString listLabel_;          // the \listtext being read
+    QString pendingLabel_;       // a list label waiting for its item's first text
 };
 
 std::optional<Document> Reader::read()
@@ -315,6 +322,9 @@ std::optional<Document> Reader::read()
         case Token::GroupClose:
             if (stack_.empty())
                 break;
+            if (state().dest == Dest::ListText &&
+                (stack_.size() < 2 || stack_[stack_.size() - 2].dest != Dest::ListText))
+                endListLabel();
             stack_.pop_back();
             if (stack_.empty()) {
                 finish(); // the document's own group is closed; anything after it is no RTF
@@ -398,6 +408,7 @@ void Reader::handleWord(std::string_view word, const Token& token)
     case Dest::Skip:
         return;
     case Dest::Body:
+    case Dest::ListText:
     case Dest::Comment:
         break;
     }
@@ -441,6 +452,12 @@ void Reader::handleWord(std::string_view word, const Token& token)
     case Action::Par:
         if (s.dest == Dest::Body)
             endParagraph();
+        break;
+    case Action::ListText:
+        if (s.dest == Dest::Body) {
+            s.dest = Dest::ListText;
+            listLabel_.clear();
+        }
         break;
     case Action::Char:
         deliverChar(found->second.c);
@@ -611,6 +628,9 @@ void Reader::deliver(QStringView text)
     case Dest::Body:
         appendBody(text);
         break;
+    case Dest::ListText:
+        listLabel_.append(text);
+        break;
     case Dest::Comment:
         for (const QChar c : text) {
             if (!isControl(c))
@@ -675,6 +695,11 @@ void Reader::appendBody(QStringView text)
     }
     if (text.isEmpty())
         return;
+    QString labelled;
+    if (!pendingLabel_.isEmpty()) {
+        labelled = std::exchange(pendingLabel_, QString()) + text;
+        text = labelled;
+    }
     CharProps props = charProps();
     std::vector<Run>& runs = paragraph_.runs;
     if (runs.empty() || !(runs.back().props == props))
@@ -682,8 +707,24 @@ void Reader::appendBody(QStringView text)
     runs.back().text.append(text);
 }
 
+// A list label becomes our marker characters when it is one ("1." or a bullet and a TAB): programs pad
+// it with spaces, and an outline heading's label may be nothing but a TAB, which is dropped. It takes the
+// format of the item's own text, so the item's first character says the paragraph's role, not the label's
+// smaller font.
+void Reader::endListLabel()
+{
+    const QString label = listLabel_.trimmed();
+    if (!label.isEmpty())
+        pendingLabel_ = label + (listLabel_.endsWith(u'\t') ? QStringLiteral("\t") : QString());
+    listLabel_.clear();
+}
+
 void Reader::endParagraph()
 {
+    if (!pendingLabel_.isEmpty()) {
+        const QString label = std::exchange(pendingLabel_, QString());
+        appendBody(label);
+    }
     paragraph_.props = para_;
     document_.paragraphs.push_back(std::move(paragraph_));
     paragraph_ = Paragraph{};
