@@ -1,0 +1,140 @@
+// A note's text: writing and reading it as RTF, normalising what was read, and restyling after a
+// keystroke, which must cost the same in a long note as in a short one.
+#include "notes/ParagraphStyler.h"
+#include "notes/RichText.h"
+
+#include <QGuiApplication>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <benchmark/benchmark.h>
+
+using namespace vorn::notes;
+
+namespace {
+
+// A realistic long note: headings, checklists, numbered and bulleted lists, prose, dividers, some Hebrew.
+QString noteText(int paragraphs)
+{
+    static const QString kinds[] = {
+        QStringLiteral("\u2610\tcall the landlord about the heating, item %1"),
+        QStringLiteral("%1.\tnumbered step with a few words"),
+        QStringLiteral("\u2022\tbullet point that says something short %1"),
+        QStringLiteral(
+            "Plain prose paragraph %1 that runs on for a while, like notes do when people think aloud."),
+        QStringLiteral("\u05E9\u05DC\u05D5\u05DD %1 \u05E2\u05D5\u05DC\u05DD"),
+        QString(),
+        QString(12, QChar(0x2500)),
+    };
+    QStringList lines;
+    lines.reserve(paragraphs);
+    for (int i = 0; i < paragraphs; ++i)
+        lines << (kinds[i % 7].contains(u"%1") ? kinds[i % 7].arg(i) : kinds[i % 7]);
+    return lines.join(u'\n');
+}
+
+// Some headings with bold and italic runs, so the RTF carries several fonts and traits.
+std::unique_ptr<QTextDocument> richNote(int paragraphs)
+{
+    auto note = RichText::plain(noteText(paragraphs));
+    QTextCharFormat heading;
+    heading.setFontPointSize(21);
+    QTextCharFormat bold;
+    bold.setFontWeight(QFont::Bold);
+    int i = 0;
+    for (QTextBlock block = note->begin(); block.isValid(); block = block.next(), ++i) {
+        QTextCursor cursor(block);
+        cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        if (i % 50 == 3)
+            cursor.mergeCharFormat(heading);
+        else if (i % 5 == 3 && block.length() > 12) {
+            cursor.setPosition(block.position() + 6);
+            cursor.setPosition(block.position() + 11, QTextCursor::KeepAnchor);
+            cursor.mergeCharFormat(bold);
+        }
+    }
+    RichText::normalize(*note);
+    return note;
+}
+
+int paragraphsForBytes(qsizetype bytes)
+{
+    return int(bytes / 48);
+}
+
+void BM_Encode1MB(benchmark::State& state)
+{
+    const auto note = richNote(paragraphsForBytes(1 << 20));
+    qsizetype size = 0;
+    for (auto _ : state) {
+        const QByteArray rtf = RichText::encode(*note);
+        size = rtf.size();
+        benchmark::DoNotOptimize(rtf.constData());
+    }
+    state.counters["rtf_bytes"] = double(size);
+    state.counters["text_chars"] = double(note->characterCount());
+}
+
+void BM_Decode1MB(benchmark::State& state)
+{
+    const QByteArray rtf = RichText::encode(*richNote(paragraphsForBytes(1 << 20)));
+    for (auto _ : state) {
+        auto decoded = RichText::decode(rtf);
+        benchmark::DoNotOptimize(decoded->text.get());
+    }
+    state.counters["rtf_bytes"] = double(rtf.size());
+}
+
+// One character typed into the middle paragraph, then the restyle the editor runs after it.
+void BM_RestyleAfterKeystroke(benchmark::State& state)
+{
+    const auto note = RichText::plain(noteText(int(state.range(0))));
+    QTextBlock middle = note->findBlockByNumber(int(state.range(0)) / 2);
+    while (middle.text().isEmpty())
+        middle = middle.next();
+    const int at = middle.position() + 1;
+    int visited = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTextCursor cursor(note.get());
+        cursor.setPosition(at);
+        cursor.insertText(QStringLiteral("x"));
+        state.ResumeTiming();
+        visited = ParagraphStyler::apply(*note, at, 1);
+        state.PauseTiming();
+        cursor.deletePreviousChar();
+        state.ResumeTiming();
+    }
+    state.counters["paragraphs_visited"] = double(visited);
+}
+
+void BM_NormaliseLoaded10k(benchmark::State& state)
+{
+    const QByteArray rtf = RichText::encode(*richNote(10'000));
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto decoded = RichText::decode(rtf);
+        state.ResumeTiming();
+        RichText::normalize(*decoded->text);
+        benchmark::DoNotOptimize(decoded->text.get());
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_Encode1MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Decode1MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RestyleAfterKeystroke)->Arg(1'000)->Arg(10'000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_NormaliseLoaded10k)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
