@@ -25,11 +25,12 @@ int apply(QTextDocument& document, int location, int length)
                                   ? TextDirection::rtl
                                   : TextDirection::ltr;
     int visited = 0;
+    QString text = block.text();
+    std::optional<TextDirection> own = Bidi::direction(text);
     while (block.isValid()) {
         ++visited;
-        const QString text = block.text();
         const ParagraphInfo info = ParagraphMarkers::parse(text);
-        const TextDirection direction = Bidi::direction(text).value_or(inherited);
+        const TextDirection direction = own.value_or(inherited);
         const bool divider = info.kind.is(ParagraphKind::Case::divider);
         const QTextBlock next = block.next();
         if (!text.isEmpty() || next.isValid()) {
@@ -44,8 +45,11 @@ int apply(QTextDocument& document, int location, int length)
             break;
         if (!divider)
             inherited = direction;
+        // Read once: it decides whether to go on, and is the next paragraph's own direction.
+        text = next.text();
+        own = Bidi::direction(text);
         const int blockEnd = block.position() + block.length();
-        if (blockEnd >= editEnd && Bidi::direction(next.text()).has_value())
+        if (blockEnd >= editEnd && own.has_value())
             break;
         block = next;
     }

@@ -1,7 +1,6 @@
 #include "notes/RichText.h"
 
 #include "notes/MarkerEdits.h"
-#include "notes/NoteFormats.h"
 #include "notes/ParagraphMarkers.h"
 #include "notes/ParagraphStyler.h"
 #include "notes/RichTextRtf.h"
@@ -30,25 +29,6 @@ void finishLoading(QTextDocument& document)
     document.setModified(false);
 }
 
-// A run's format after normalising: the role's face with the run's own bold and italic, the role's kern,
-// the standard colour; only underline and our section properties are kept from what was there.
-QTextCharFormat normalized(const QTextCharFormat& run, TextRole role)
-{
-    const bool hasFont = run.hasProperty(QTextFormat::FontPointSize) ||
-                         run.hasProperty(QTextFormat::FontFamilies) ||
-                         run.hasProperty(QTextFormat::FontWeight);
-    QTextCharFormat out =
-        hasFont ? Typography::roleFormat(role, Typography::isBold(run), Typography::isItalic(run))
-                : Typography::roleFormat(role, std::nullopt, false);
-    if (run.fontUnderline())
-        out.setFontUnderline(true);
-    for (int property : {NoteProperty::collapsible, NoteProperty::collapsed, NoteProperty::hidden}) {
-        if (run.hasProperty(property))
-            out.setProperty(property, run.property(property));
-    }
-    return out;
-}
-
 void setFormat(QTextDocument& document, int from, int to, const QTextCharFormat& format)
 {
     QTextCursor cursor(&document);
@@ -72,8 +52,10 @@ std::optional<Decoded> decode(QByteArrayView rtf)
     if (!read)
         return std::nullopt;
     Decoded decoded{newNoteDocument(), NoteComment::read(read->comment)};
-    RichTextRtf::fromRtf(*read, *decoded.text);
-    finishLoading(*decoded.text);
+    // Normalised on the way in, which is much cheaper than reformatting every run once it is in.
+    RichTextRtf::fromRtf(*read, *decoded.text, RichTextRtf::Formats::normalized);
+    decoded.text->setUndoRedoEnabled(true);
+    decoded.text->setModified(false);
     return decoded;
 }
 
@@ -81,12 +63,14 @@ std::unique_ptr<QTextDocument> plain(const QString& text)
 {
     auto document = newNoteDocument();
     QTextCursor cursor(document.get());
+    cursor.beginEditBlock();
     cursor.setBlockFormat(
         Typography::paragraphStyle(TextRole::body, ParagraphKind::plain(), TextDirection::ltr));
     cursor.setBlockCharFormat(Typography::bodyTypingFormat());
     QString normalizedBreaks = text;
     normalizedBreaks.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     cursor.insertText(normalizedBreaks, Typography::bodyTypingFormat());
+    cursor.endEditBlock();
     finishLoading(*document);
     return document;
 }
@@ -110,7 +94,7 @@ void normalize(QTextDocument& document)
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             const QTextCharFormat current = fragment.charFormat();
-            const QTextCharFormat wanted = normalized(current, role);
+            const QTextCharFormat wanted = Typography::normalizedRun(current, role);
             if (current != wanted)
                 changes.push_back({{fragment.position(), fragment.position() + fragment.length()}, wanted});
         }
@@ -118,7 +102,7 @@ void normalize(QTextDocument& document)
             setFormat(document, range.first, range.second, format);
         // An empty paragraph types with its block's own format: give it the role's too.
         if (block.length() == 1) {
-            QTextCursor(block).setBlockCharFormat(normalized(block.charFormat(), role));
+            QTextCursor(block).setBlockCharFormat(Typography::normalizedRun(block.charFormat(), role));
         }
     }
     ParagraphStyler::applyAll(document);

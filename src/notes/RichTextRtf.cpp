@@ -1,5 +1,7 @@
 #include "notes/RichTextRtf.h"
 
+#include "notes/Bidi.h"
+#include "notes/ParagraphMarkers.h"
 #include "notes/Typography.h"
 
 #include <QTextBlock>
@@ -134,21 +136,50 @@ rtf::Document toRtf(const QTextDocument& text)
     return out;
 }
 
-void fromRtf(const rtf::Document& document, QTextDocument& into)
+void fromRtf(const rtf::Document& document, QTextDocument& into, Formats formats)
 {
     QTextCursor cursor(&into);
+    // One edit block: outside one, every insert makes Qt lay out the block to place the cursor.
+    cursor.beginEditBlock();
     bool first = true;
+    std::vector<QTextCharFormat> runFormats;
+    TextDirection inherited = TextDirection::ltr;
     for (const rtf::Paragraph& paragraph : document.paragraphs) {
-        const QTextBlockFormat format = blockFormat(paragraph.props);
-        if (first)
-            cursor.setBlockFormat(format);
-        else
-            cursor.insertBlock(format, paragraph.runs.empty() ? QTextCharFormat()
-                                                              : charFormat(paragraph.runs.front().props));
-        first = false;
+        runFormats.clear();
         for (const rtf::Run& run : paragraph.runs)
-            cursor.insertText(run.text, charFormat(run.props));
+            runFormats.push_back(charFormat(run.props));
+        QTextBlockFormat format = blockFormat(paragraph.props);
+        if (formats == Formats::normalized) {
+            QString text;
+            for (const rtf::Run& run : paragraph.runs)
+                text += run.text;
+            const ParagraphKind kind = ParagraphMarkers::parse(text).kind;
+            const bool divider = kind.is(ParagraphKind::Case::divider);
+            const TextRole role = runFormats.empty() ? TextRole::body : Typography::role(runFormats.front());
+            for (QTextCharFormat& run : runFormats)
+                run = divider ? Typography::dividerFormat() : Typography::normalizedRun(run, role);
+            // The styler's pass over a whole note, done on the way in: a paragraph without a strong
+            // letter takes the direction before it, and a divider passes none on.
+            const TextDirection direction = Bidi::direction(text).value_or(inherited);
+            format = Typography::paragraphStyle(role, kind, divider ? TextDirection::ltr : direction);
+            if (!divider)
+                inherited = direction;
+        }
+        const QTextCharFormat paragraphFormat =
+            runFormats.empty()
+                ? (formats == Formats::normalized ? Typography::bodyTypingFormat() : QTextCharFormat())
+                : runFormats.front();
+        if (first) {
+            cursor.setBlockFormat(format);
+            cursor.setBlockCharFormat(paragraphFormat);
+        } else {
+            cursor.insertBlock(format, paragraphFormat);
+        }
+        first = false;
+        for (std::size_t i = 0; i < paragraph.runs.size(); ++i)
+            cursor.insertText(paragraph.runs[i].text, runFormats[i]);
     }
+    cursor.endEditBlock();
 }
 
 } // namespace vorn::notes::RichTextRtf

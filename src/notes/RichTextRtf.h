@@ -9,7 +9,9 @@ class QTextDocument;
 namespace vorn::notes::RichTextRtf {
 
 rtf::Document toRtf(const QTextDocument& text);
-// Fills an empty document with the paragraphs and runs, formats as they are (not yet normalised).
-void fromRtf(const rtf::Document& document, QTextDocument& into);
+enum class Formats { asWritten, normalized };
+// Fills an empty document with the paragraphs and runs: their formats as written, or already normalised,
+// characters and paragraph styles, as RichText::normalize would leave them.
+void fromRtf(const rtf::Document& document, QTextDocument& into, Formats formats = Formats::asWritten);
 
 } // namespace vorn::notes::RichTextRtf

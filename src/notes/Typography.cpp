@@ -1,7 +1,11 @@
 #include "notes/Typography.h"
 
+#include "notes/NoteFormats.h"
+
 #include <QFontDatabase>
 #include <QTextOption>
+
+#include <array>
 
 namespace vorn::notes {
 
@@ -163,7 +167,9 @@ QColor tertiaryColor()
     return QColor(128, 128, 134, 120);
 }
 
-QTextBlockFormat paragraphStyle(TextRole role, ParagraphKind kind, TextDirection direction)
+namespace {
+
+QTextBlockFormat makeParagraphStyle(TextRole role, ParagraphKind kind, TextDirection direction)
 {
     QTextBlockFormat style;
     const bool divider = kind.is(ParagraphKind::Case::divider);
@@ -203,6 +209,19 @@ QTextBlockFormat paragraphStyle(TextRole role, ParagraphKind kind, TextDirection
     return style;
 }
 
+} // namespace
+
+QTextBlockFormat paragraphStyle(TextRole role, ParagraphKind kind, TextDirection direction)
+{
+    // Restyling asks for a style per paragraph on every keystroke and load: there are only 40 of them.
+    // Made once each; only the GUI thread styles notes.
+    static std::array<std::optional<QTextBlockFormat>, 4 * 5 * 2> made;
+    auto& slot = made[std::size_t((int(role) * 5 + int(kind.kase)) * 2 + int(direction))];
+    if (!slot)
+        slot = makeParagraphStyle(role, kind, direction);
+    return *slot;
+}
+
 bool sameParagraphStyle(const QTextBlockFormat& a, const QTextBlockFormat& b)
 {
     return a.layoutDirection() == b.layoutDirection() && a.alignment() == b.alignment() &&
@@ -215,11 +234,34 @@ bool sameParagraphStyle(const QTextBlockFormat& a, const QTextBlockFormat& b)
 
 QTextCharFormat roleFormat(TextRole role, std::optional<bool> bold, bool italic)
 {
-    QTextCharFormat format;
-    setFont(format, font(role, bold, italic));
-    setKern(format, kern(role));
-    setStandardColor(format);
-    return format;
+    // Normalising a loaded note asks for one per run; a QFont is costly to make, and there are 16.
+    static std::array<std::optional<QTextCharFormat>, 4 * 2 * 2> made;
+    const bool isBoldFont = bold.value_or(role != TextRole::body);
+    auto& slot = made[std::size_t((int(role) * 2 + int(isBoldFont)) * 2 + int(italic))];
+    if (!slot) {
+        QTextCharFormat format;
+        setFont(format, font(role, isBoldFont, italic));
+        setKern(format, kern(role));
+        setStandardColor(format);
+        slot = format;
+    }
+    return *slot;
+}
+
+QTextCharFormat normalizedRun(const QTextCharFormat& run, TextRole role)
+{
+    const bool hasFont = run.hasProperty(QTextFormat::FontPointSize) ||
+                         run.hasProperty(QTextFormat::FontFamilies) ||
+                         run.hasProperty(QTextFormat::FontWeight);
+    QTextCharFormat out =
+        hasFont ? roleFormat(role, isBold(run), isItalic(run)) : roleFormat(role, std::nullopt, false);
+    if (run.fontUnderline())
+        out.setFontUnderline(true);
+    for (int property : {NoteProperty::collapsible, NoteProperty::collapsed, NoteProperty::hidden}) {
+        if (run.hasProperty(property))
+            out.setProperty(property, run.property(property));
+    }
+    return out;
 }
 
 QTextCharFormat bodyTypingFormat()
@@ -229,14 +271,17 @@ QTextCharFormat bodyTypingFormat()
 
 QTextCharFormat dividerFormat()
 {
-    QTextCharFormat format;
-    QFont f(family());
-    f.setPointSizeF(dividerSize);
-    f.setWeight(QFont::Light);
-    setFont(format, f);
-    setKern(format, 0);
-    format.setForeground(tertiaryColor());
-    return format;
+    static const QTextCharFormat made = [] {
+        QTextCharFormat format;
+        QFont f(family());
+        f.setPointSizeF(dividerSize);
+        f.setWeight(QFont::Light);
+        setFont(format, f);
+        setKern(format, 0);
+        format.setForeground(tertiaryColor());
+        return format;
+    }();
+    return made;
 }
 
 } // namespace Typography

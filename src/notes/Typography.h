@@ -58,6 +58,10 @@ bool sameParagraphStyle(const QTextBlockFormat& a, const QTextBlockFormat& b);
 QTextCharFormat bodyTypingFormat();
 QTextCharFormat roleFormat(TextRole role, std::optional<bool> bold, bool italic);
 QTextCharFormat dividerFormat();
+// A run's format in a paragraph of this role once normalised: the role's face with the run's own bold and
+// italic (the role's defaults when the run names no font), the role's kern, the standard colour. Only
+// underline and the section properties are kept from what was there.
+QTextCharFormat normalizedRun(const QTextCharFormat& run, TextRole role);
 
 } // namespace Typography
 

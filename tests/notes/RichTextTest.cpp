@@ -189,6 +189,11 @@ TEST(RichText, aNoteWithEveryFeatureSurvivesEncodeAndDecode)
           "#13 bullet body rtl", "#14 plain body ltr"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n" << text.toStdString();
     EXPECT_EQ(RichText::plainCopy(*decoded->text), RichText::plainCopy(*note));
+
+    // Decoding normalises on the way in; normalising again must find nothing left to change.
+    const QString html = decoded->text->toHtml();
+    RichText::normalize(*decoded->text);
+    EXPECT_EQ(decoded->text->toHtml(), html);
 }
 
 TEST(RichText, unreadableDataGivesNothingSoTheCallerFallsBackToThePlainCopy)
