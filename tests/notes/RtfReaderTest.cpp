@@ -134,33 +134,6 @@ TEST(rtfReader, ParagraphPropertiesLastUntilPard)
     EXPECT_TRUE(doc->paragraphs[4].props == ParaProps(Para().align(Alignment::Left)));
 }
 
-TEST(rtfReader, ReadsWhatLibreOfficeWrites)
-{
-    const std::optional<Document> doc = read(QByteArrayView(
-        "{\\rtf1\\ansi\\deff3\\adeflang1025\n"
-        "{\\fonttbl{\\f0\\froman\\fprq2\\fcharset0 Times New Roman;}{\\f1\\froman\\fprq2\\fcharset2 Symbol;}"
-        "{\\f3\\fswiss\\fprq2\\fcharset204 Liberation Sans;}}\n"
-        "{\\colortbl;\\red0\\green0\\blue0;\\red255\\green0\\blue0;}\n"
-        "{\\stylesheet{\\s0\\snext0\\ql Default Paragraph Style;}}"
-        "{\\*\\generator LibreOffice/7.4.7.2$Linux_X86_64 LibreOffice_project/40$Build-2}\n"
-        "{\\info{\\creatim\\yr2024\\mo1\\dy2\\hr3\\min4}{\\doccomm Kommentar \\'e4}{\\revtim\\yr0\\mo0}}\n"
-        "\\deftab709\\viewscale100\n"
-        "{\\*\\pgdsctbl\n{\\pgdsc0\\pgdscuse451\\pgwsxn11906\\pghsxn16838 Default Page Style;}}\n"
-        "\\pgndec\\pard\\plain \\s0\\ql\\widctlpar\\hyphpar0\\ltrpar\\cf0\\kerning1\\dbch\\af5\\langfe2052"
-        "\\afs24\\alang1081\\loch\\f3\\hich\\af3\\fs24\\lang1049{\\cf2\\b\\loch\\'cf\\'f0\\'e8\\'e2\\'e5\\'"
-        "f2}"
-        "{\\loch  \\uc1\\u8364\\'88 done}\n\\par }"));
-    ASSERT_TRUE(doc);
-    const CharProps body = Chars().font(u"Liberation Sans"_qs).size(12);
-    CharProps red = body;
-    red.bold = true;
-    red.color = 0xFFFF0000u;
-    const Document expected{
-        {Paragraph{Para().align(Alignment::Left), {{u"Привет"_qs, red}, {u" € done"_qs, body}}}},
-        u"Kommentar ä"_qs};
-    EXPECT_EQ(dump(*doc), dump(expected));
-}
-
 TEST(rtfReader, ReadsWhatWordWrites)
 {
     const std::optional<Document> doc = read(QByteArrayView(
@@ -197,29 +170,6 @@ TEST(rtfReader, ReadsWhatWordWrites)
                                         {u" with  an image."_qs, arial}}},
                              Paragraph{Para().align(Alignment::Center), {{u"“quoted” — “x”"_qs, arial}}}},
                             {}};
-    EXPECT_EQ(dump(*doc), dump(expected));
-}
-
-TEST(rtfReader, ReadsWhatPandocWrites)
-{
-    const std::optional<Document> doc = read(QByteArrayView(
-        "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 \\fswiss Helvetica;}{\\f1 Courier;}}\n"
-        "{\\colortbl;\\red255\\green0\\blue0;}\n\\widowctrl\\hyphauto\n\n"
-        "{\\pard \\ql \\f0 \\sa180 \\li0 \\fi0 Hello {\\i world} \\u233? and {\\f1 code}\\par}\n"
-        "{\\pard \\ql \\f0 \\sa180 \\li360 \\fi-360 \\bullet \\tx360\\tab item\\par}\n\n}\n"));
-    ASSERT_TRUE(doc);
-    const CharProps helvetica = Chars().font(u"Helvetica"_qs);
-    CharProps italic = helvetica;
-    italic.italic = true;
-    const Document expected{
-        {Paragraph{Para().align(Alignment::Left).after(9),
-                   {{u"Hello "_qs, helvetica},
-                    {u"world"_qs, italic},
-                    {u" é and "_qs, helvetica},
-                    {u"code"_qs, Chars().font(u"Courier"_qs)}}},
-         Paragraph{Para().align(Alignment::Left).after(9).left(18).first(-18).tabs(std::vector<double>{18}),
-                   {{u"•\titem"_qs, helvetica}}}},
-        {}};
     EXPECT_EQ(dump(*doc), dump(expected));
 }
 

@@ -77,44 +77,6 @@ TEST(rtfWriter, OutputIsDeterministicSevenBitAndStartsAsOthersExpect)
     EXPECT_FALSE(write(Document{}).contains("\\info"));
 }
 
-TEST(rtfWriter, WritesRunsAndParagraphsInRtfsOwnWords)
-{
-    struct Case {
-        const char* name;
-        Paragraph paragraph;
-        const char* expected;
-    };
-    const Case cases[] = {
-        {"escapes",
-         {{}, {run(u"a\\b{c}\td\u2028e"_qs)}},
-         "\\b0\\i0\\ulnone\\cf0 a\\\\b\\{c\\}\\tab d\\line e}"},
-        {"non-ASCII as signed 16-bit",
-         {{}, {run(u"é€\uFFFD😀"_qs)}},
-         " \\u233?\\u8364?\\u-3?\\u-10179?\\u-8704?}"},
-        {"kern in twips", {{}, {run(u"k"_qs, Chars().kern(-0.5))}}, "\\cf0\\expndtw-10 k}"},
-        {"sizes in half points", {{}, {run(u"s"_qs, Chars().size(10.5))}}, "\\fs21\\b0"},
-        {"every flag on", {{}, {run(u"f"_qs, Chars().bold().italic().underline())}}, "\\b\\i\\ul\\cf0 f}"},
-        {"natural LTR paragraph", {{}, {}}, "\\pard\\ltrpar\\par\n"},
-        {"paragraph lengths in twips",
-         {Para()
-              .rtl()
-              .align(Alignment::Center)
-              .before(1)
-              .after(2)
-              .gap(3)
-              .left(4)
-              .right(5)
-              .first(-6)
-              .tabs(std::vector<double>{7, 8}),
-          {}},
-         "\\pard\\rtlpar\\qc\\sb20\\sa40\\li80\\ri100\\fi-120\\tx140\\tx160{\\*\\vornlinegap60}\\par\n"},
-    };
-    for (const Case& c : cases) {
-        const QByteArray rtf = write(Document{{c.paragraph}, {}});
-        EXPECT_TRUE(rtf.contains(c.expected)) << c.name << ":\n" << rtf.constData();
-    }
-}
-
 TEST(rtfWriter, FontSizesRoundToTheNearestHalfPoint)
 {
     const std::pair<double, double> sizes[] = {
