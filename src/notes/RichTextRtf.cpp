@@ -144,26 +144,40 @@ void fromRtf(const rtf::Document& document, QTextDocument& into, Formats formats
     bool first = true;
     std::vector<QTextCharFormat> runFormats;
     TextDirection inherited = TextDirection::ltr;
+    QString text;
     for (const rtf::Paragraph& paragraph : document.paragraphs) {
         runFormats.clear();
+        text.clear();
         for (const rtf::Run& run : paragraph.runs)
-            runFormats.push_back(charFormat(run.props));
-        QTextBlockFormat format = blockFormat(paragraph.props);
+            text += run.text;
+        QTextBlockFormat format;
         if (formats == Formats::normalized) {
-            QString text;
-            for (const rtf::Run& run : paragraph.runs)
-                text += run.text;
             const ParagraphKind kind = ParagraphMarkers::parse(text).kind;
             const bool divider = kind.is(ParagraphKind::Case::divider);
-            const TextRole role = runFormats.empty() ? TextRole::body : Typography::role(runFormats.front());
-            for (QTextCharFormat& run : runFormats)
-                run = divider ? Typography::dividerFormat() : Typography::normalizedRun(run, role);
+            const double firstSize = paragraph.runs.empty() ? 0 : paragraph.runs.front().props.pointSize;
+            const TextRole role = firstSize > 0 ? Typography::role(firstSize) : TextRole::body;
+            // What normalising makes of each run, straight from its values: the role's face with the
+            // run's own bold and italic, underline kept.
+            for (const rtf::Run& run : paragraph.runs) {
+                if (divider) {
+                    runFormats.push_back(Typography::dividerFormat());
+                    continue;
+                }
+                QTextCharFormat normalized = Typography::roleFormat(role, run.props.bold, run.props.italic);
+                if (run.props.underline)
+                    normalized.setFontUnderline(true);
+                runFormats.push_back(std::move(normalized));
+            }
             // The styler's pass over a whole note, done on the way in: a paragraph without a strong
             // letter takes the direction before it, and a divider passes none on.
             const TextDirection direction = Bidi::direction(text).value_or(inherited);
             format = Typography::paragraphStyle(role, kind, divider ? TextDirection::ltr : direction);
             if (!divider)
                 inherited = direction;
+        } else {
+            for (const rtf::Run& run : paragraph.runs)
+                runFormats.push_back(charFormat(run.props));
+            format = blockFormat(paragraph.props);
         }
         const QTextCharFormat paragraphFormat =
             runFormats.empty()
@@ -176,8 +190,17 @@ void fromRtf(const rtf::Document& document, QTextDocument& into, Formats formats
             cursor.insertBlock(format, paragraphFormat);
         }
         first = false;
-        for (std::size_t i = 0; i < paragraph.runs.size(); ++i)
-            cursor.insertText(paragraph.runs[i].text, runFormats[i]);
+        // Neighbouring runs that came out alike go in as one insert.
+        qsizetype offset = 0;
+        for (std::size_t i = 0; i < paragraph.runs.size();) {
+            std::size_t j = i + 1;
+            qsizetype length = paragraph.runs[i].text.size();
+            while (j < paragraph.runs.size() && runFormats[j] == runFormats[i])
+                length += paragraph.runs[j++].text.size();
+            cursor.insertText(text.mid(offset, length), runFormats[i]);
+            offset += length;
+            i = j;
+        }
     }
     cursor.endEditBlock();
 }
