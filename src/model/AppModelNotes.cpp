@@ -21,22 +21,24 @@ void AppModel::saveNote(RecordId id, const std::optional<QByteArray>& rtf, const
     const std::optional<QString>& current = thing->noteID();
     const bool currentIsSafe = current && isSafeNoteStem(*current);
 
+    // The rich file is written first; the record follows. When there is no file to go with the text (no
+    // rich text, or the file could not be written), the record still keeps the text and lets go of the
+    // old file, which would otherwise open in its place, older than what was typed.
+    std::optional<QString> stem;
     if (!text.isEmpty() && rtf) {
         // A stem we can't trust is left alone, file and all; the note moves to a fresh file of ours.
-        const QString stem = currentIsSafe ? *current : NoteFolder::newStem();
-        if (!m_notes.write(stem, *rtf)) {
+        const QString candidate = currentIsSafe ? *current : NoteFolder::newStem();
+        if (m_notes.write(candidate, *rtf))
+            stem = candidate;
+        else
             showToast(QStringLiteral("Couldn't save the note."));
-            return;
-        }
+    }
+    if (!stem && currentIsSafe)
+        m_notes.remove(*current);
+    {
         UndoGroup group(m_store->undoManager());
         thing->setNoteID(stem);
         thing->setNote(text);
-    } else {
-        if (current)
-            m_notes.remove(*current);
-        UndoGroup group(m_store->undoManager());
-        thing->setNoteID(std::nullopt);
-        thing->setNote(QString());
     }
     m_store->save(); // a failed save stays pending and is retried by the next one
     scheduleSync();

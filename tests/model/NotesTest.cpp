@@ -69,17 +69,20 @@ TEST(Notes, savedNoteReadsBackFromALowerCaseUuidFile)
     EXPECT_EQ(noteFiles(*model), QStringList{stem + QStringLiteral(".rtf")});
 }
 
-TEST(Notes, blankTextOrNoRichTextClearsTheFileAndTheFields)
+TEST(Notes, blankTextClearsTheNoteAndTextWithoutRichTextKeepsOnlyTheText)
 {
     struct Case {
         const char* name;
         std::optional<QByteArray> rtf;
         QString plain;
+        QString kept;
     };
     const std::vector<Case> cases{
-        {"white space only", kRtf, QStringLiteral(" \n\t ")},
-        {"empty", kRtf, QString()},
-        {"no rich text", std::nullopt, QStringLiteral("text without data")},
+        {"white space only", kRtf, QStringLiteral(" \n\t "), QString()},
+        {"empty", kRtf, QString(), QString()},
+        // Never lose what was typed: the text stays, the older file goes so it can't open in its place.
+        {"no rich text", std::nullopt, QStringLiteral("text without data\n"),
+         QStringLiteral("text without data")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -91,13 +94,14 @@ TEST(Notes, blankTextOrNoRichTextClearsTheFileAndTheFields)
 
         model->saveNote(t->id(), c.rtf, c.plain);
         EXPECT_EQ(t->noteID(), std::nullopt);
-        EXPECT_EQ(t->note(), QString());
+        EXPECT_EQ(t->note(), c.kept);
         EXPECT_TRUE(noteFiles(*model).isEmpty());
         EXPECT_EQ(model->noteContent(t->id()).rtf, std::nullopt);
+        EXPECT_EQ(model->noteContent(t->id()).plain, c.kept);
     }
 }
 
-TEST(Notes, aNoteThatCannotBeWrittenToastsAndLeavesTheRecord)
+TEST(Notes, aNoteThatCannotBeWrittenToastsAndStillKeepsTheTypedText)
 {
     ModelHarness h;
     // A folder below a regular file can't be made, whoever runs the test.
@@ -111,20 +115,17 @@ TEST(Notes, aNoteThatCannotBeWrittenToastsAndLeavesTheRecord)
     noted->setNote(QStringLiteral("old text"));
     noted->setNoteID(QStringLiteral("0b7e1c52-4a0e-4b59-9d3e-3f6a1d2c9e11"));
 
-    model->saveNote(fresh->id(), kRtf, QStringLiteral("new"));
-    EXPECT_EQ(model->toast(), QStringLiteral("Couldn't save the note."));
-    EXPECT_EQ(fresh->noteID(), std::nullopt);
-    EXPECT_EQ(fresh->note(), QString());
-
-    model->saveNote(noted->id(), kRtf, QStringLiteral("new"));
-    EXPECT_EQ(noted->noteID(), QStringLiteral("0b7e1c52-4a0e-4b59-9d3e-3f6a1d2c9e11"));
-    EXPECT_EQ(noted->note(), QStringLiteral("old text"));
+    for (Thing* thing : {fresh, noted}) {
+        model->saveNote(thing->id(), kRtf, QStringLiteral(" new "));
+        EXPECT_EQ(model->toast(), QStringLiteral("Couldn't save the note."));
+        // The record keeps what was typed and no file name, so no older file opens in its place.
+        EXPECT_EQ(thing->noteID(), std::nullopt);
+        EXPECT_EQ(thing->note(), QStringLiteral("new"));
+        const NoteContent content = model->noteContent(thing->id());
+        EXPECT_EQ(content.rtf, std::nullopt);
+        EXPECT_EQ(content.plain, QStringLiteral("new"));
+    }
     EXPECT_EQ(readFile(blocker), QByteArray("not a folder"));
-
-    // Unreadable: the note opens as plain text.
-    const NoteContent content = model->noteContent(noted->id());
-    EXPECT_EQ(content.rtf, std::nullopt);
-    EXPECT_EQ(content.plain, QStringLiteral("old text"));
 }
 
 TEST(Notes, missingFilesAndMissingThingsGiveNoRichText)

@@ -364,7 +364,7 @@ TEST_F(SyncTest, editsOfPlannerRowsGoStraightIntoTheFile)
     EXPECT_EQ(model->familyThings().size(), 1u);
 }
 
-TEST_F(SyncTest, savingAnEmptyNoteOfAPlannerRowRemovesItsFile)
+TEST_F(SyncTest, aPlannerRowsNoteIsRemovedWhenEmptyAndKeepsItsTextWhenItsFileCantBeWritten)
 {
     planner->upsert(plannerRow(QStringLiteral("p1"), QStringLiteral("noted"), model->todayISO()));
     plannerDidWrite();
@@ -377,6 +377,16 @@ TEST_F(SyncTest, savingAnEmptyNoteOfAPlannerRowRemovesItsFile)
 
     model->familySync().saveNote(QStringLiteral("p1"), std::nullopt, QStringLiteral("  "));
     EXPECT_FALSE(QFile::exists(file));
+    EXPECT_FALSE(column(QStringLiteral("p1"), "note_id").isValid());
+
+    // A notes folder that can't be written (a file in its place): the text still reaches the planner.
+    ASSERT_TRUE(QDir(model->notesDir()).removeRecursively());
+    QFile blocker(model->notesDir());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    model->familySync().saveNote(QStringLiteral("p1"), QByteArray("{\\rtf1 typed}"), QStringLiteral("typed"));
+    EXPECT_EQ(model->toast(), QStringLiteral("Couldn't save the note."));
+    EXPECT_EQ(column(QStringLiteral("p1"), "note_plain").toString(), QStringLiteral("typed"));
     EXPECT_FALSE(column(QStringLiteral("p1"), "note_id").isValid());
 }
 

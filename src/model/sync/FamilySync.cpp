@@ -373,19 +373,19 @@ void FamilySync::saveNote(const QString& id, const std::optional<QByteArray>& rt
         return;
     const QString text = plain.trimmed();
     const std::optional<QString> current = row->noteID;
+    // As for our own notes: the text is kept even when its rich file could not be written.
+    std::optional<QString> stem;
     if (!text.isEmpty() && rtf) {
         // A note id we can't use as a file name is replaced by one of ours, never followed.
-        const QString stem = current && isSafeNoteStem(*current) ? *current : NoteFolder::newStem();
-        if (!m_notes.write(stem, *rtf)) {
+        const QString candidate = current && isSafeNoteStem(*current) ? *current : NoteFolder::newStem();
+        if (m_notes.write(candidate, *rtf))
+            stem = candidate;
+        else
             m_host.showToast(QStringLiteral("Couldn't save the note."));
-            return;
-        }
-        m_family->setNote(id, stem, text);
-    } else {
-        if (current)
-            m_notes.remove(*current);
-        m_family->setNote(id, std::nullopt, QString());
     }
+    if (!stem && current)
+        m_notes.remove(*current);
+    m_family->setNote(id, stem, text);
     finishEdit();
 }
 
