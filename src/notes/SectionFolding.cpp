@@ -212,7 +212,9 @@ void SectionFolding::refresh()
         Batch step(*m_document, Batch::joinPrevious);
         Sections::reapplyHidden(*m_document);
     }
-    m_active = !Sections::collapsibleOrdinals(*m_document).isEmpty();
+    // In canonical form collapsible text exists exactly when some heading is collapsible: one pass less
+    // on every keystroke.
+    m_active = !Sections::runs(*m_document, NoteProperty::collapsible).empty();
     std::vector<Sections::Range> hidden = Sections::hiddenRuns(*m_document);
     if (hidden == m_lastHidden)
         return;

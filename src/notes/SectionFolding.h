@@ -22,7 +22,9 @@ class NoteEditing;
 // properties do take part in undo, placed where undoing feels natural:
 // - changes that follow an edit (completing a pending section, bringing sections back into form after
 //   the edit) join that edit's step, so every step of the history holds sections in canonical form and
-//   undo or redo never needs a correcting write (which would cut off the redo history);
+//   undo or redo never needs a correcting write (which would cut off the redo history). Qt joins only
+//   onto an edit made inside an edit block (commands, replacing a selection, line breaks); after a lone
+//   typed character they become the next step;
 // - unfolding because an edit touches folded text happens before the edit, as its own step (or inside
 //   the command's step when the edit comes from one): undoing the edit leaves the section open;
 // - the toggle command is one step with the heading role it may apply; a fold or unfold by chevron is a
