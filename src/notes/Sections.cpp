@@ -1,0 +1,322 @@
+#include "notes/Sections.h"
+
+#include "notes/MarkerEdits.h"
+#include "notes/NoteFormats.h"
+#include "notes/ParagraphMarkers.h"
+#include "notes/Typography.h"
+
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <optional>
+
+namespace vorn::notes::Sections {
+
+namespace {
+
+int textLength(const QTextDocument& document)
+{
+    return document.characterCount() - 1;
+}
+
+// A paragraph's range with its separator; the last paragraph's separator is not part of the text.
+Range paragraphRange(const QTextBlock& block)
+{
+    return {block.position(), block.length() - (block.next().isValid() ? 0 : 1)};
+}
+
+bool hasVisibleText(QStringView text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar c) {
+        return !c.isSpace() && c != QChar(ParagraphMarkers::leftToRightMark) &&
+               c != QChar(ParagraphMarkers::rightToLeftMark);
+    });
+}
+
+// Sorted by start (stable) and merged where a range starts at or before the end of the one before.
+std::vector<Range> merged(std::vector<Range> ranges)
+{
+    std::stable_sort(ranges.begin(), ranges.end(),
+                     [](const Range& a, const Range& b) { return a.position < b.position; });
+    std::vector<Range> out;
+    for (const Range& r : ranges) {
+        if (!out.empty() && r.position <= out.back().end())
+            out.back().length = std::max(out.back().end(), r.end()) - out.back().position;
+        else
+            out.push_back(r);
+    }
+    return out;
+}
+
+struct Piece {
+    Range range;
+    QTextCharFormat format;
+};
+
+// Every stretch of one format in the text, in order: each fragment, then the paragraph's separator, whose
+// format QTextDocument keeps as the next block's char format.
+template <typename Visit> void eachPiece(const QTextDocument& document, Visit visit)
+{
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            visit(Piece{{fragment.position(), fragment.length()}, fragment.charFormat()});
+        }
+        const QTextBlock next = block.next();
+        if (next.isValid())
+            visit(Piece{{block.position() + block.length() - 1, 1}, next.charFormat()});
+    }
+}
+
+QTextCursor selecting(QTextDocument& document, Range range)
+{
+    QTextCursor cursor(&document);
+    cursor.setPosition(range.position);
+    cursor.setPosition(range.end(), QTextCursor::KeepAnchor);
+    return cursor;
+}
+
+void add(QTextDocument& document, Range range, int property)
+{
+    const int total = textLength(document);
+    range.position = std::clamp(range.position, 0, total);
+    range.length = std::clamp(range.length, 0, total - range.position);
+    if (range.length == 0)
+        return;
+    QTextCharFormat change;
+    change.setProperty(property, true);
+    selecting(document, range).mergeCharFormat(change);
+}
+
+// Rewrites the formats that carry the property inside `within` without it. Collected first: rewriting a
+// fragment may merge it with its neighbours.
+void remove(QTextDocument& document, int property, std::optional<Range> within = std::nullopt)
+{
+    std::vector<Piece> pieces;
+    eachPiece(document, [&](Piece piece) {
+        if (!piece.format.hasProperty(property))
+            return;
+        if (within) {
+            const int from = std::max(piece.range.position, within->position);
+            const int to = std::min(piece.range.end(), within->end());
+            if (from >= to)
+                return;
+            piece.range = {from, to - from};
+        }
+        piece.format.clearProperty(property);
+        pieces.push_back(std::move(piece));
+    });
+    for (const Piece& piece : pieces)
+        selecting(document, piece.range).setCharFormat(piece.format);
+}
+
+std::optional<Heading> headingAt(const std::vector<Heading>& list, int ordinal)
+{
+    if (ordinal < 0 || ordinal >= int(list.size()))
+        return std::nullopt;
+    return list[std::size_t(ordinal)];
+}
+
+} // namespace
+
+std::vector<Heading> headings(const QTextDocument& document)
+{
+    std::vector<Heading> out;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const auto first = block.begin();
+        if (first.atEnd())
+            continue;
+        const QTextCharFormat format = first.fragment().charFormat();
+        if (!format.hasProperty(QTextFormat::FontPointSize))
+            continue;
+        const std::optional<int> level = rank(Typography::role(format));
+        if (!level || !hasVisibleText(block.text()))
+            continue;
+        const Range range = paragraphRange(block);
+        out.push_back({range.position, range.length, *level});
+    }
+    return out;
+}
+
+Range body(const std::vector<Heading>& headings, int i, int textLength)
+{
+    const Heading& heading = headings[std::size_t(i)];
+    const int start = heading.position + heading.length;
+    int end = textLength;
+    for (std::size_t j = std::size_t(i) + 1; j < headings.size(); ++j) {
+        if (headings[j].rank <= heading.rank) {
+            end = headings[j].position;
+            break;
+        }
+    }
+    return {start, std::max(0, end - start)};
+}
+
+bool hasAt(const QTextDocument& document, int position, int property)
+{
+    if (position < 0 || position >= textLength(document))
+        return false;
+    const QTextBlock block = document.findBlock(position);
+    if (position == block.position() + block.length() - 1)
+        return block.next().charFormat().hasProperty(property);
+    const std::optional<QTextCharFormat> format = charFormatAt(document, position);
+    return format && format->hasProperty(property);
+}
+
+QList<int> collapsibleOrdinals(const QTextDocument& document)
+{
+    QList<int> out;
+    const std::vector<Heading> list = headings(document);
+    for (int i = 0; i < int(list.size()); ++i)
+        if (hasAt(document, list[std::size_t(i)].position, NoteProperty::collapsible))
+            out << i;
+    return out;
+}
+
+QList<int> collapsedOrdinals(const QTextDocument& document)
+{
+    QList<int> out;
+    const std::vector<Heading> list = headings(document);
+    for (int i = 0; i < int(list.size()); ++i) {
+        const int at = list[std::size_t(i)].position;
+        if (hasAt(document, at, NoteProperty::collapsible) && hasAt(document, at, NoteProperty::collapsed))
+            out << i;
+    }
+    return out;
+}
+
+void setCollapsible(QTextDocument& document, int ordinal, bool on)
+{
+    const std::optional<Heading> heading = headingAt(headings(document), ordinal);
+    if (!heading)
+        return;
+    QTextCursor batch(&document);
+    batch.beginEditBlock();
+    if (on) {
+        add(document, heading->range(), NoteProperty::collapsible);
+    } else {
+        remove(document, NoteProperty::collapsible, heading->range());
+        remove(document, NoteProperty::collapsed, heading->range());
+    }
+    reapplyHidden(document);
+    batch.endEditBlock();
+}
+
+void setCollapsed(QTextDocument& document, int ordinal, bool on)
+{
+    const std::optional<Heading> heading = headingAt(headings(document), ordinal);
+    if (!heading)
+        return;
+    QTextCursor batch(&document);
+    batch.beginEditBlock();
+    if (on) {
+        add(document, heading->range(), NoteProperty::collapsible);
+        add(document, heading->range(), NoteProperty::collapsed);
+    } else {
+        remove(document, NoteProperty::collapsed, heading->range());
+    }
+    reapplyHidden(document);
+    batch.endEditBlock();
+}
+
+void applyState(QTextDocument& document, const NoteComment& state)
+{
+    const std::vector<Heading> list = headings(document);
+    QTextCursor batch(&document);
+    batch.beginEditBlock();
+    for (const QList<int>* ordinals : {&state.collapsible, &state.collapsed}) {
+        for (int ordinal : *ordinals) {
+            if (const std::optional<Heading> heading = headingAt(list, ordinal))
+                add(document, heading->range(), NoteProperty::collapsible);
+        }
+    }
+    for (int ordinal : state.collapsed) {
+        if (const std::optional<Heading> heading = headingAt(list, ordinal))
+            add(document, heading->range(), NoteProperty::collapsed);
+    }
+    reapplyHidden(document);
+    batch.endEditBlock();
+}
+
+void reapplyHidden(QTextDocument& document)
+{
+    const std::vector<Heading> list = headings(document);
+    const int total = textLength(document);
+    std::vector<Range> collapsible;
+    std::vector<Range> collapsed;
+    std::vector<Range> hidden;
+    for (int i = 0; i < int(list.size()); ++i) {
+        const Heading& heading = list[std::size_t(i)];
+        if (!hasAt(document, heading.position, NoteProperty::collapsible))
+            continue;
+        collapsible.push_back(heading.range());
+        if (!hasAt(document, heading.position, NoteProperty::collapsed))
+            continue;
+        collapsed.push_back(heading.range());
+        if (const Range b = body(list, i, total); b.length > 0)
+            hidden.push_back(b);
+    }
+    const std::pair<int, std::vector<Range>> wanted[] = {{NoteProperty::collapsible, merged(collapsible)},
+                                                         {NoteProperty::collapsed, merged(collapsed)},
+                                                         {NoteProperty::hidden, merged(hidden)}};
+    QTextCursor batch(&document);
+    batch.beginEditBlock();
+    for (const auto& [property, ranges] : wanted) {
+        if (runs(document, property) == ranges)
+            continue;
+        remove(document, property);
+        for (const Range& range : ranges)
+            add(document, range, property);
+    }
+    batch.endEditBlock();
+}
+
+std::vector<Range> runs(const QTextDocument& document, int property)
+{
+    std::vector<Range> out;
+    eachPiece(document, [&](const Piece& piece) {
+        if (!piece.format.hasProperty(property))
+            return;
+        if (!out.empty() && out.back().end() >= piece.range.position)
+            out.back().length = piece.range.end() - out.back().position;
+        else
+            out.push_back(piece.range);
+    });
+    return out;
+}
+
+std::vector<Range> hiddenRuns(const QTextDocument& document)
+{
+    return runs(document, NoteProperty::hidden);
+}
+
+bool applyVisibility(QTextDocument& document)
+{
+    const std::vector<Range> hidden = hiddenRuns(document);
+    std::size_t at = 0;
+    int dirtyFrom = -1;
+    int dirtyTo = -1;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const Range paragraph = paragraphRange(block);
+        while (at < hidden.size() && hidden[at].end() < paragraph.position)
+            ++at;
+        // An empty last paragraph sits at the very end of the text: it belongs to a run reaching there.
+        const bool hide = at < hidden.size() && hidden[at].position <= paragraph.position &&
+                          paragraph.end() <= hidden[at].end() &&
+                          (paragraph.position < hidden[at].end() || !block.next().isValid());
+        if (block.isVisible() == !hide)
+            continue;
+        block.setVisible(!hide);
+        if (dirtyFrom < 0)
+            dirtyFrom = block.position();
+        dirtyTo = block.position() + block.length();
+    }
+    if (dirtyFrom < 0)
+        return false;
+    document.markContentsDirty(dirtyFrom, dirtyTo - dirtyFrom);
+    return true;
+}
+
+} // namespace vorn::notes::Sections

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "notes/NoteComment.h"
+
+#include <QList>
+
+#include <vector>
+
+class QTextDocument;
+
+// Headings, their sections and the folding state of a note, kept in three character-format properties of
+// the text (NoteProperty): collapsible and collapsed cover whole heading paragraphs, hidden covers folded
+// bodies. Only presence of a property counts. The hidden text stays in the document; a block wholly inside
+// it is made invisible so the layout gives it no space.
+//
+// Positions count the document's characters, paragraph separators included; the separator that ends a
+// paragraph is the last character of its range. (QTextDocument keeps that separator's format as the next
+// block's char format.) Nothing here opens or joins undo steps of its own beyond one edit block per call:
+// the caller decides which step the change belongs to.
+namespace vorn::notes::Sections {
+
+struct Range {
+    int position = 0;
+    int length = 0;
+
+    int end() const { return position + length; }
+    bool operator==(const Range&) const = default;
+};
+
+struct Heading {
+    int position; // the paragraph's start
+    int length;   // the whole paragraph, its separator included (the last one has none)
+    int rank;     // 0 title, 1 heading, 2 subheading
+
+    Range range() const { return {position, length}; }
+    bool operator==(const Heading&) const = default;
+};
+
+// Paragraphs whose first character is set in a heading size and that hold something visible (not only
+// whitespace and direction marks), in text order. A heading's ordinal is its index here.
+std::vector<Heading> headings(const QTextDocument& document);
+
+// From the end of heading i to the next heading of the same or a higher level, or to the end of the text.
+Range body(const std::vector<Heading>& headings, int i, int textLength);
+
+// What the note's document comment stores: headings collapsible at their start, and those of them that
+// are also collapsed.
+QList<int> collapsibleOrdinals(const QTextDocument& document);
+QList<int> collapsedOrdinals(const QTextDocument& document);
+
+// Turning collapsible off also unfolds; folding also makes collapsible. An ordinal that names no heading
+// does nothing. Both end in reapplyHidden.
+void setCollapsible(QTextDocument& document, int ordinal, bool on);
+void setCollapsed(QTextDocument& document, int ordinal, bool on);
+
+// The state a loaded note's comment records; ordinals past the heading list are skipped.
+void applyState(QTextDocument& document, const NoteComment& state);
+
+// Brings the three properties into their canonical form: collapsible and collapsed exactly over the
+// headings that carry them at their start, hidden exactly over the non-empty bodies of the folded ones.
+// A property is rewritten only where its runs differ from that, so a note already in form is not touched.
+void reapplyHidden(QTextDocument& document);
+
+// The merged ranges of characters carrying a property.
+std::vector<Range> runs(const QTextDocument& document, int property);
+std::vector<Range> hiddenRuns(const QTextDocument& document);
+// Whether the character at a position (a separator included) carries a property.
+bool hasAt(const QTextDocument& document, int position, int property);
+
+// Makes exactly the blocks wholly inside a hidden run invisible and has the layout redo the blocks that
+// changed. True when any did.
+bool applyVisibility(QTextDocument& document);
+
+} // namespace vorn::notes::Sections
