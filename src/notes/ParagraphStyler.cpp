@@ -48,8 +48,10 @@ int apply(QTextDocument& document, int location, int length)
         // Read once: it decides whether to go on, and is the next paragraph's own direction.
         text = next.text();
         own = Bidi::direction(text);
+        // An edit that ends with a line break made the next paragraph (Return inside a list marker): it
+        // is part of the edit even though it starts exactly where the edit ends.
         const int blockEnd = block.position() + block.length();
-        if (blockEnd >= editEnd && own.has_value())
+        if (blockEnd > editEnd && own.has_value())
             break;
         block = next;
     }

@@ -1,0 +1,636 @@
+#include "notes/view/NoteTextView.h"
+
+#include "notes/MarkerEdits.h"
+#include "notes/NoteFormats.h"
+#include "notes/NoteFormatting.h"
+#include "notes/ParagraphMarkers.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <QTextOption>
+
+#include <algorithm>
+
+namespace vorn::notes {
+
+namespace {
+
+// List markers end in a TAB; with stops every 24 points it lands where the list indent is.
+constexpr qreal kTabStop = 24;
+// How far beside and above/below a checkbox glyph a click still ticks it.
+constexpr qreal kCheckboxSlackX = 5;
+constexpr qreal kCheckboxSlackY = 4;
+
+int textLength(const QTextDocument& document)
+{
+    return document.characterCount() - 1;
+}
+
+// A paragraph with its separator; the last one has none in the text.
+int paragraphEnd(const QTextBlock& block)
+{
+    return block.position() + block.length() - (block.next().isValid() ? 0 : 1);
+}
+
+bool isDivider(const QTextBlock& block)
+{
+    return ParagraphMarkers::parse(block.text()).kind.is(ParagraphKind::Case::divider);
+}
+
+bool isUnderlined(const QTextCharFormat& format)
+{
+    if (format.hasProperty(QTextFormat::TextUnderlineStyle))
+        return format.underlineStyle() != QTextCharFormat::NoUnderline;
+    return format.boolProperty(QTextFormat::FontUnderline);
+}
+
+QString trimmedOfSpacesAndTabs(QStringView text)
+{
+    auto blank = [](QChar c) { return c == u' ' || c == u'\t'; };
+    qsizetype from = 0;
+    qsizetype to = text.size();
+    while (from < to && blank(text[from]))
+        ++from;
+    while (to > from && blank(text[to - 1]))
+        --to;
+    return text.mid(from, to - from).toString();
+}
+
+// One undo step around several edits made through different cursors.
+class UndoGroup {
+public:
+    explicit UndoGroup(QTextDocument& document) : m_cursor(&document) { m_cursor.beginEditBlock(); }
+    ~UndoGroup() { m_cursor.endEditBlock(); }
+    UndoGroup(const UndoGroup&) = delete;
+    UndoGroup& operator=(const UndoGroup&) = delete;
+
+private:
+    QTextCursor m_cursor;
+};
+
+struct Change {
+    int position;
+    int length;
+    QString text;
+};
+
+// What a key QTextEdit is about to handle will change, so the change check can see it first. Keys that
+// change nothing (moves, shortcuts) give nothing; paste reaches insertFromMimeData and undo restores what
+// was already checked.
+std::optional<Change> keyChange(const QTextCursor& cursor, QKeyEvent* event)
+{
+    const int start = cursor.selectionStart();
+    const int selected = cursor.selectionEnd() - start;
+    auto deleting = [&](QTextCursor::MoveOperation move) -> std::optional<Change> {
+        if (cursor.hasSelection())
+            return Change{start, selected, {}};
+        QTextCursor span = cursor;
+        span.movePosition(move, QTextCursor::KeepAnchor);
+        if (!span.hasSelection())
+            return std::nullopt;
+        return Change{span.selectionStart(), span.selectionEnd() - span.selectionStart(), {}};
+    };
+    if (event == QKeySequence::Cut)
+        return cursor.hasSelection() ? std::optional<Change>(Change{start, selected, {}}) : std::nullopt;
+    if (event == QKeySequence::DeleteStartOfWord)
+        return deleting(QTextCursor::PreviousWord);
+    if (event == QKeySequence::DeleteEndOfWord)
+        return deleting(QTextCursor::NextWord);
+    if (event == QKeySequence::DeleteEndOfLine)
+        return deleting(QTextCursor::EndOfBlock);
+    if (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier))
+        return deleting(QTextCursor::PreviousCharacter);
+    if (event == QKeySequence::Delete)
+        return deleting(QTextCursor::NextCharacter);
+    if (event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
+        return std::nullopt;
+    const QString text = event->text();
+    if (text.isEmpty() || !(text.front().isPrint() || text.front() == u'\t'))
+        return std::nullopt;
+    return Change{start, selected, text};
+}
+
+} // namespace
+
+NoteTextView::NoteTextView(QWidget* parent) : QTextEdit(parent)
+{
+    setAcceptRichText(true);
+    setTabChangesFocus(false);
+    // Dividers are longer than any line and never wrap: the view clips them instead of scrolling sideways.
+    setLineWrapMode(QTextEdit::WidgetWidth);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    connect(horizontalScrollBar(), &QScrollBar::rangeChanged, this, [this](int, int maximum) {
+        if (maximum != 0)
+            horizontalScrollBar()->setRange(0, 0);
+    });
+    connect(this, &QTextEdit::currentCharFormatChanged, this,
+            [this](const QTextCharFormat& format) { m_editing->setTypingFormat(format); });
+    connect(this, &QTextEdit::cursorPositionChanged, this, [this] { adjustCaret(); });
+    attach();
+}
+
+NoteTextView::~NoteTextView() = default;
+
+void NoteTextView::setNoteDocument(QTextDocument* note)
+{
+    setDocument(note);
+    attach();
+}
+
+void NoteTextView::attach()
+{
+    QTextDocument& note = *document();
+    m_editing = std::make_unique<NoteEditing>(note);
+    m_editing->setEditable(!isReadOnly());
+    m_editing->unfold = [this](int position, int length) { unfoldBeforeEdit(position, length); };
+    m_editing->didEdit = [this] { didEdit(); };
+
+    QTextOption option = note.defaultTextOption();
+    option.setTabStopDistance(kTabStop);
+    note.setDefaultTextOption(option);
+
+    // An empty note starts in body text; a loaded one types like the text at the caret.
+    const bool typesNoteText = !note.isEmpty() && currentCharFormat().hasProperty(QTextFormat::FontPointSize);
+    if (!typesNoteText)
+        setCurrentCharFormat(Typography::bodyTypingFormat());
+    m_editing->setTypingFormat(typesNoteText ? currentCharFormat() : Typography::bodyTypingFormat());
+}
+
+bool NoteTextView::editable()
+{
+    m_editing->setEditable(!isReadOnly());
+    return m_editing->isEditable();
+}
+
+NoteTextView::FormattingState NoteTextView::formattingState() const
+{
+    const QTextDocument& note = *document();
+    const QTextCharFormat& typing = m_editing->typingFormat();
+    const int total = textLength(note);
+    const QTextCursor cursor = textCursor();
+    const int start = cursor.selectionStart();
+    const QTextBlock paragraph = note.findBlock(std::min(start, total));
+    const QString text = paragraph.text();
+    const bool startsInText = !text.isEmpty() && paragraph.position() < total;
+    const std::optional<QTextCharFormat> first =
+        startsInText ? charFormatAt(note, paragraph.position()) : std::nullopt;
+
+    FormattingState state;
+    state.role = Typography::role(first.value_or(typing));
+    state.kind = ParagraphMarkers::parse(text).kind;
+    state.collapsible = sectionsActive() && first && state.role != TextRole::body &&
+                        first->boolProperty(NoteProperty::collapsible);
+    const QTextCharFormat traits =
+        cursor.hasSelection() && start < total ? charFormatAt(note, start).value_or(typing) : typing;
+    state.bold = Typography::isBold(traits);
+    state.italic = Typography::isItalic(traits);
+    state.underline = isUnderlined(traits);
+    return state;
+}
+
+std::vector<NoteEditing::Range> NoteTextView::writingToolsIgnoredRanges(int position, int length) const
+{
+    std::vector<NoteEditing::Range> out;
+    const QTextDocument& note = *document();
+    const int total = textLength(note);
+    const int end = std::min(total, position + length);
+    for (QTextBlock block = note.findBlock(std::clamp(position, 0, total));
+         block.isValid() && block.position() < end; block = block.next()) {
+        const ParagraphInfo info = ParagraphMarkers::parse(block.text());
+        if (info.kind.is(ParagraphKind::Case::divider))
+            out.push_back({block.position(), paragraphEnd(block) - block.position()});
+        else if (info.kind.isList())
+            out.push_back({block.position() + info.markerStart, info.markerLength});
+    }
+    return out;
+}
+
+template <class Command> void NoteTextView::runCommand(Command command)
+{
+    if (!editable())
+        return;
+    QTextCursor cursor = textCursor();
+    command(*m_editing, cursor);
+    // Moving the cursor reads QTextEdit's format back from the text; the command's typing format wins.
+    const QTextCharFormat typing = m_editing->typingFormat();
+    setTextCursor(cursor);
+    if (!cursor.hasSelection())
+        setCurrentCharFormat(typing); // with a selection this would format the selection
+    m_editing->setTypingFormat(typing);
+}
+
+void NoteTextView::formatTitle()
+{
+    runCommand([](NoteEditing& e, QTextCursor& c) { NoteFormatting::applyRole(e, c, TextRole::title); });
+}
+
+void NoteTextView::formatHeading()
+{
+    runCommand([](NoteEditing& e, QTextCursor& c) { NoteFormatting::applyRole(e, c, TextRole::heading); });
+}
+
+void NoteTextView::formatSubheading()
+{
+    runCommand([](NoteEditing& e, QTextCursor& c) { NoteFormatting::applyRole(e, c, TextRole::subheading); });
+}
+
+void NoteTextView::formatBody()
+{
+    runCommand([](NoteEditing& e, QTextCursor& c) { NoteFormatting::applyRole(e, c, TextRole::body); });
+}
+
+void NoteTextView::toggleBold()
+{
+    runCommand(NoteFormatting::toggleBold);
+}
+
+void NoteTextView::toggleItalic()
+{
+    runCommand(NoteFormatting::toggleItalic);
+}
+
+void NoteTextView::toggleUnderline()
+{
+    runCommand(NoteFormatting::toggleUnderline);
+}
+
+void NoteTextView::toggleBullets()
+{
+    runCommand([](NoteEditing& e, QTextCursor& c) {
+        NoteFormatting::toggleList(e, c, ParagraphKind::Case::bullet);
+    });
+}
+
+void NoteTextView::toggleNumbers()
+{
+    runCommand([](NoteEditing& e, QTextCursor& c) {
+        NoteFormatting::toggleList(e, c, ParagraphKind::Case::number);
+    });
+}
+
+void NoteTextView::toggleChecklist()
+{
+    runCommand([](NoteEditing& e, QTextCursor& c) {
+        NoteFormatting::toggleList(e, c, ParagraphKind::Case::checkbox);
+    });
+}
+
+void NoteTextView::insertDivider()
+{
+    runCommand(NoteFormatting::insertDivider);
+}
+
+void NoteTextView::directionLTR()
+{
+    runCommand([](NoteEditing& e, QTextCursor& c) {
+        NoteFormatting::setDirection(e, c, NoteFormatting::Direction::leftToRight);
+    });
+}
+
+void NoteTextView::directionRTL()
+{
+    runCommand([](NoteEditing& e, QTextCursor& c) {
+        NoteFormatting::setDirection(e, c, NoteFormatting::Direction::rightToLeft);
+    });
+}
+
+void NoteTextView::directionAuto()
+{
+    runCommand([](NoteEditing& e, QTextCursor& c) {
+        NoteFormatting::setDirection(e, c, NoteFormatting::Direction::automatic);
+    });
+}
+
+void NoteTextView::keyPressEvent(QKeyEvent* event)
+{
+    if (!editable()) {
+        QTextEdit::keyPressEvent(event);
+        return;
+    }
+    const bool plainKey = !(event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier));
+    // Shift+Return too: a note's lines are paragraphs, never QTextEdit's line separators.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && plainKey) {
+        handleReturn();
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Backspace && plainKey && handleBackspace()) {
+        event->accept();
+        return;
+    }
+    if (event == QKeySequence::Undo || event == QKeySequence::Redo) {
+        // Undo restores text and styles alike: nothing to restyle, but sections may have moved.
+        QTextEdit::keyPressEvent(event);
+        sectionsAfterEdit();
+        return;
+    }
+    const std::optional<Change> change = keyChange(textCursor(), event);
+    if (!change) {
+        QTextEdit::keyPressEvent(event);
+        return;
+    }
+    const EditKind kind =
+        change->text.isEmpty()
+            ? (event->key() == Qt::Key_Backspace || event == QKeySequence::Delete ? EditKind::deleting
+                                                                                  : EditKind::other)
+            : EditKind::typing;
+    platformEdit(change->position, change->length, change->text, kind, [this, event] {
+        if (!textCursor().hasSelection() && currentCharFormat() != m_editing->typingFormat())
+            setCurrentCharFormat(m_editing->typingFormat());
+        QTextEdit::keyPressEvent(event);
+    });
+    event->accept();
+}
+
+// QTextEdit's own edit and the restyle after it are one undo step: the restyle cannot join a lone typing
+// command afterwards (Qt would undo the restyle alone), so both go into one block from the start. Keys
+// typed or deleted one after another at the same place join that block, as QTextEdit merges typing.
+template <class Edit>
+void NoteTextView::platformEdit(int position, int length, const QString& text, EditKind kind, Edit edit)
+{
+    QTextDocument& note = *document();
+    const QTextCursor cursor = textCursor();
+    const bool continues = kind != EditKind::other && kind == m_run.kind && !cursor.hasSelection() &&
+                           cursor.position() == m_run.end && note.availableUndoSteps() == m_run.undoSteps;
+    QTextCursor group(&note);
+    if (continues)
+        group.joinPreviousEditBlock();
+    else
+        group.beginEditBlock();
+    if (m_editing->shouldChange(position, length, text)) {
+        edit();
+        m_editing->afterEdit();
+    }
+    group.endEditBlock();
+    m_run = {textCursor().position(), note.availableUndoSteps(), kind};
+}
+
+void NoteTextView::inputMethodEvent(QInputMethodEvent* event)
+{
+    if (!editable() || (event->commitString().isEmpty() && event->replacementLength() == 0)) {
+        QTextEdit::inputMethodEvent(event);
+        return;
+    }
+    const QTextCursor cursor = textCursor();
+    int start = cursor.selectionStart();
+    int length = cursor.selectionEnd() - start;
+    if (!cursor.hasSelection() && event->replacementLength() > 0) {
+        start = cursor.position() + event->replacementStart();
+        length = event->replacementLength();
+    }
+    platformEdit(start, length, event->commitString(), EditKind::typing,
+                 [this, event] { QTextEdit::inputMethodEvent(event); });
+}
+
+void NoteTextView::insertNewline(std::optional<QTextCharFormat> format)
+{
+    QTextCursor cursor = textCursor();
+    const int start = cursor.selectionStart();
+    if (!m_editing->shouldChange(start, cursor.selectionEnd() - start, QStringLiteral("\n")))
+        return;
+    cursor.removeSelectedText();
+    cursor.insertBlock(cursor.blockFormat(), format.value_or(m_editing->typingFormat()));
+    setTextCursor(cursor);
+}
+
+bool NoteTextView::handleReturn()
+{
+    QTextDocument& note = *document();
+    if (textCursor().hasSelection()) {
+        UndoGroup step(note);
+        insertNewline(std::nullopt);
+        m_editing->afterEdit();
+        return true;
+    }
+    const int caret = std::min(textCursor().position(), textLength(note));
+    const QTextBlock paragraph = note.findBlock(caret);
+    const int at = paragraph.position();
+    const QString text = paragraph.text();
+    const ParagraphInfo info = ParagraphMarkers::parse(text);
+
+    if (info.kind.isList() && caret >= at + info.contentStart()) {
+        const QString item = trimmedOfSpacesAndTabs(QStringView(text).mid(info.contentStart()));
+        UndoGroup step(note);
+        if (!item.isEmpty()) {
+            insertNewline(std::nullopt);
+            const int newCaret = textCursor().position();
+            // The view's cursor sits where the marker goes in, so it ends up after it.
+            m_editing->replace(newCaret, 0, ParagraphMarkers::marker(ParagraphMarkers::nextItem(info.kind)),
+                               newCaret - 1);
+        } else {
+            // Return on an empty item ends the list: the marker goes, no line is added.
+            m_editing->replace(at + info.markerStart, info.markerLength, QString(), at);
+        }
+        m_editing->renumber();
+        m_editing->afterEdit();
+        return true;
+    }
+
+    const bool divider = info.kind.is(ParagraphKind::Case::divider);
+    const bool heading =
+        !text.isEmpty() &&
+        Typography::role(charFormatAt(note, at).value_or(QTextCharFormat())) != TextRole::body;
+    UndoGroup step(note);
+    if (heading || divider) {
+        // A heading or a divider is followed by body text; a right-to-left heading's stays right-to-left.
+        const bool rtl = heading && paragraph.blockFormat().layoutDirection() == Qt::RightToLeft;
+        const QTextCharFormat body = Typography::bodyTypingFormat();
+        insertNewline(body);
+        QTextCursor(textCursor().block())
+            .setBlockFormat(Typography::paragraphStyle(TextRole::body, ParagraphKind::plain(),
+                                                       rtl ? TextDirection::rtl : TextDirection::ltr));
+        m_editing->afterEdit();
+        if (!textCursor().hasSelection())
+            setCurrentCharFormat(body);
+        m_editing->setTypingFormat(body);
+        return true;
+    }
+    insertNewline(std::nullopt);
+    m_editing->afterEdit();
+    return true;
+}
+
+bool NoteTextView::handleBackspace()
+{
+    QTextDocument& note = *document();
+    const QTextCursor cursor = textCursor();
+    if (cursor.hasSelection())
+        return false;
+    const int caret = std::min(cursor.position(), textLength(note));
+    const QTextBlock paragraph = note.findBlock(caret);
+    const int at = paragraph.position();
+    const ParagraphInfo info = ParagraphMarkers::parse(paragraph.text());
+
+    auto removeParagraph = [&](const QTextBlock& block) {
+        UndoGroup step(note);
+        const int from = block.position();
+        const int to = paragraphEnd(block);
+        if (!m_editing->shouldChange(from, to - from, QString()))
+            return;
+        QTextCursor span(&note);
+        span.setPosition(from);
+        span.setPosition(to, QTextCursor::KeepAnchor);
+        span.removeSelectedText();
+        m_editing->afterEdit();
+    };
+
+    if (info.kind.is(ParagraphKind::Case::divider)) {
+        removeParagraph(paragraph);
+        return true;
+    }
+    if (info.kind.isList() && caret == at + info.contentStart()) {
+        // The item becomes a plain paragraph keeping its text.
+        UndoGroup step(note);
+        m_editing->replace(at + info.markerStart, info.markerLength, QString(), at);
+        m_editing->renumber();
+        m_editing->afterEdit();
+        return true;
+    }
+    const QTextBlock before = paragraph.previous();
+    if (caret == at && before.isValid() && isDivider(before)) {
+        removeParagraph(before);
+        return true;
+    }
+    return false;
+}
+
+void NoteTextView::didEdit()
+{
+    styleEmptyLastParagraph();
+    sectionsAfterEdit();
+    if (m_editing->linesChanged()) {
+        m_editing->clearLinesChanged();
+        repaintVisibleArea();
+    }
+}
+
+// The styler leaves an empty last paragraph alone: it has no characters, and what is typed there takes
+// the typing format. In QTextDocument its block format is what that text will show, so it becomes a plain
+// paragraph of its own role, in the direction of the text above (left-to-right below a divider).
+void NoteTextView::styleEmptyLastParagraph()
+{
+    QTextDocument& note = *document();
+    const QTextBlock last = note.lastBlock();
+    if (last.length() > 1)
+        return;
+    const QTextBlock before = last.previous();
+    const bool rtl =
+        before.isValid() && !isDivider(before) && before.blockFormat().layoutDirection() == Qt::RightToLeft;
+    const QTextBlockFormat style =
+        Typography::paragraphStyle(Typography::role(last.charFormat()), ParagraphKind::plain(),
+                                   rtl ? TextDirection::rtl : TextDirection::ltr);
+    if (Typography::sameParagraphStyle(last.blockFormat(), style))
+        return;
+    QTextCursor edit(last);
+    edit.joinPreviousEditBlock();
+    edit.setBlockFormat(style);
+    edit.endEditBlock();
+}
+
+void NoteTextView::repaintVisibleArea()
+{
+    viewport()->update();
+}
+
+void NoteTextView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        const QPointF point = event->position();
+        if ((editable() && toggleCheckboxAt(point)) || chevronClicked(point)) {
+            event->accept();
+            return;
+        }
+    }
+    QTextEdit::mousePressEvent(event);
+}
+
+bool NoteTextView::toggleCheckboxAt(QPointF viewPoint)
+{
+    QTextDocument& note = *document();
+    QAbstractTextDocumentLayout* layout = note.documentLayout();
+    const QPointF point = viewPoint + QPointF(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    const int hit = layout->hitTest(point, Qt::FuzzyHit);
+    if (hit < 0 || hit >= textLength(note))
+        return false;
+    const QTextBlock paragraph = note.findBlock(hit);
+    const ParagraphInfo info = ParagraphMarkers::parse(paragraph.text());
+    if (!info.kind.is(ParagraphKind::Case::checkbox))
+        return false;
+    const QTextLayout* lines = paragraph.layout();
+    if (!lines || lines->lineCount() == 0)
+        return false;
+    const QTextLine line = lines->lineForTextPosition(info.markerStart);
+    if (!line.isValid())
+        return false;
+    // The glyph's own box, not the item's text: only the box ticks.
+    const qreal a = line.cursorToX(info.markerStart);
+    const qreal b = line.cursorToX(info.markerStart + 1);
+    const QPointF origin = layout->blockBoundingRect(paragraph).topLeft();
+    const QRectF glyph(origin.x() + std::min(a, b), origin.y() + line.y(), std::abs(b - a), line.height());
+    if (!glyph.adjusted(-kCheckboxSlackX, -kCheckboxSlackY, kCheckboxSlackX, kCheckboxSlackY).contains(point))
+        return false;
+
+    const int at = paragraph.position() + info.markerStart;
+    const QChar other(info.kind.checked ? ParagraphMarkers::unchecked : ParagraphMarkers::checked);
+    UndoGroup step(note);
+    if (m_editing->shouldChange(at, 1, QString(other))) {
+        toggleCheckbox(note, paragraph);
+        m_editing->afterEdit();
+    }
+    return true;
+}
+
+void NoteTextView::paintEvent(QPaintEvent* event)
+{
+    QTextEdit::paintEvent(event);
+    if (!sectionsActive() || document()->isEmpty())
+        return;
+    QPainter painter(viewport());
+    paintChevrons(painter, event->rect());
+}
+
+bool NoteTextView::canInsertFromMimeData(const QMimeData* source) const
+{
+    return source->hasText();
+}
+
+void NoteTextView::insertFromMimeData(const QMimeData* source)
+{
+    // A note takes pasted text as plain text in the typing format; its markers become lists on restyle.
+    if (!editable() || !source->hasText())
+        return;
+    QTextCursor cursor = textCursor();
+    NoteFormatting::pastePlain(*m_editing, cursor, source->text());
+    setTextCursor(cursor);
+    ensureCursorVisible();
+}
+
+void NoteTextView::unfoldBeforeEdit(int, int) {}
+
+void NoteTextView::sectionsAfterEdit() {}
+
+void NoteTextView::adjustCaret() {}
+
+bool NoteTextView::sectionsActive() const
+{
+    return false;
+}
+
+void NoteTextView::paintChevrons(QPainter&, const QRect&) {}
+
+bool NoteTextView::chevronClicked(QPointF)
+{
+    return false;
+}
+
+} // namespace vorn::notes

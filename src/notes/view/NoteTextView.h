@@ -1,0 +1,115 @@
+#pragma once
+
+#include "notes/NoteEditing.h"
+#include "notes/ParagraphKind.h"
+#include "notes/Typography.h"
+
+#include <QTextEdit>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QPainter;
+class QTextBlock;
+
+namespace vorn::notes {
+
+// The note's text view. Every change the user makes goes through NoteEditing's change check first and
+// ends with its after-edit sequence, so lists, dividers and paragraph styles follow the text as it is
+// typed. Return, Backspace, paste and a click on a checkbox carry the note's own rules; everything else
+// is QTextEdit's.
+//
+// Sections (folding, chevrons) live elsewhere and plug in through the virtual functions under
+// "Sections", which do nothing here.
+class NoteTextView : public QTextEdit {
+    Q_OBJECT
+
+public:
+    struct FormattingState {
+        TextRole role = TextRole::body;
+        bool bold = false;
+        bool italic = false;
+        bool underline = false;
+        ParagraphKind kind;
+        bool collapsible = false;
+    };
+
+    explicit NoteTextView(QWidget* parent = nullptr);
+    ~NoteTextView() override;
+
+    // Shows another note. The view does not own it unless it is the document's parent.
+    void setNoteDocument(QTextDocument* note);
+
+    NoteEditing& editing() { return *m_editing; }
+    const NoteEditing& editing() const { return *m_editing; }
+
+    FormattingState formattingState() const;
+
+    // What tools that rewrite prose must leave alone: whole dividers and list markers.
+    std::vector<NoteEditing::Range> writingToolsIgnoredRanges(int position, int length) const;
+
+public Q_SLOTS:
+    void formatTitle();
+    void formatHeading();
+    void formatSubheading();
+    void formatBody();
+    void toggleBold();
+    void toggleItalic();
+    void toggleUnderline();
+    void toggleBullets();
+    void toggleNumbers();
+    void toggleChecklist();
+    void insertDivider();
+    void directionLTR();
+    void directionRTL();
+    void directionAuto();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
+
+    // Marks the whole viewport for repainting: lines below an edit that adds or removes line breaks move.
+    virtual void repaintVisibleArea();
+
+    // Sections. unfoldBeforeEdit runs inside the change check, before a change to that range;
+    // sectionsAfterEdit completes a pending section and refreshes sections at the end of every edit;
+    // adjustCaret runs whenever the caret moves (to keep it out of folded text); paintChevrons draws in
+    // the margin once the text is drawn; chevronClicked takes a click (view coordinates) on a chevron.
+    virtual void unfoldBeforeEdit(int position, int length);
+    virtual void sectionsAfterEdit();
+    virtual void adjustCaret();
+    virtual bool sectionsActive() const;
+    virtual void paintChevrons(QPainter& painter, const QRect& area);
+    virtual bool chevronClicked(QPointF point);
+
+private:
+    void attach();
+    bool editable();
+    bool handleReturn();
+    bool handleBackspace();
+    bool toggleCheckboxAt(QPointF viewPoint);
+    void insertNewline(std::optional<QTextCharFormat> format);
+    void didEdit();
+    void styleEmptyLastParagraph();
+    template <class Command> void runCommand(Command command);
+    enum class EditKind { typing, deleting, other };
+    template <class Edit>
+    void platformEdit(int position, int length, const QString& text, EditKind kind, Edit edit);
+
+    // Where the last typed or deleted run ended, so the next keystroke there joins its undo step.
+    struct TypingRun {
+        int end = -1;
+        int undoSteps = -1;
+        EditKind kind = EditKind::other;
+    };
+
+    std::unique_ptr<NoteEditing> m_editing;
+    TypingRun m_run;
+};
+
+} // namespace vorn::notes
