@@ -16,6 +16,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextFrame>
 #include <QTextLayout>
 #include <QTextOption>
 
@@ -27,6 +28,8 @@ namespace {
 
 // List markers end in a TAB; with stops every 24 points it lands where the list indent is.
 constexpr qreal kTabStop = 24;
+constexpr qreal kTextInsetX = 44;
+constexpr qreal kTextInsetY = 20;
 // How far beside and above/below a checkbox glyph a click still ticks it.
 constexpr qreal kCheckboxSlackX = 5;
 constexpr qreal kCheckboxSlackY = 4;
@@ -154,6 +157,21 @@ void NoteTextView::attach()
     m_editing->setEditable(!isReadOnly());
     m_editing->unfold = [this](int position, int length) { unfoldBeforeEdit(position, length); };
     m_editing->didEdit = [this] { didEdit(); };
+    attachFolding();
+
+    // Room beside the text for the section chevrons (the editor widens it to keep a reading width).
+    QTextFrameFormat frame = note.rootFrame()->frameFormat();
+    if (frame.leftMargin() < kTextInsetX || frame.rightMargin() < kTextInsetX) {
+        // A fresh note gets no undo step for it; Qt records even a frame's margins.
+        const bool fresh = !note.isUndoAvailable() && !note.isRedoAvailable();
+        frame.setLeftMargin(kTextInsetX);
+        frame.setRightMargin(kTextInsetX);
+        frame.setTopMargin(kTextInsetY);
+        frame.setBottomMargin(kTextInsetY);
+        note.rootFrame()->setFrameFormat(frame);
+        if (fresh)
+            note.clearUndoRedoStacks();
+    }
 
     QTextOption option = note.defaultTextOption();
     option.setTabStopDistance(kTabStop);
@@ -329,9 +347,9 @@ void NoteTextView::keyPressEvent(QKeyEvent* event)
         return;
     }
     if (event == QKeySequence::Undo || event == QKeySequence::Redo) {
-        // Undo restores text and styles alike: nothing to restyle, but sections may have moved.
+        // Undo restores text and styles alike: nothing to restyle, but sections are read again.
         QTextEdit::keyPressEvent(event);
-        sectionsAfterEdit();
+        m_folding->load();
         return;
     }
     const std::optional<Change> change = keyChange(textCursor(), event);
@@ -613,24 +631,6 @@ void NoteTextView::insertFromMimeData(const QMimeData* source)
     NoteFormatting::pastePlain(*m_editing, cursor, source->text());
     setTextCursor(cursor);
     ensureCursorVisible();
-}
-
-void NoteTextView::unfoldBeforeEdit(int, int) {}
-
-void NoteTextView::sectionsAfterEdit() {}
-
-void NoteTextView::adjustCaret() {}
-
-bool NoteTextView::sectionsActive() const
-{
-    return false;
-}
-
-void NoteTextView::paintChevrons(QPainter&, const QRect&) {}
-
-bool NoteTextView::chevronClicked(QPointF)
-{
-    return false;
 }
 
 } // namespace vorn::notes

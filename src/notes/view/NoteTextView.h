@@ -2,6 +2,7 @@
 
 #include "notes/NoteEditing.h"
 #include "notes/ParagraphKind.h"
+#include "notes/SectionFolding.h"
 #include "notes/Typography.h"
 
 #include <QTextEdit>
@@ -46,6 +47,18 @@ public:
 
     FormattingState formattingState() const;
 
+    SectionFolding& folding() { return *m_folding; }
+
+    // The fold control of one collapsible heading, in view coordinates.
+    struct Chevron {
+        QRectF rect;
+        int ordinal = 0;
+        bool collapsed = false;
+        bool rightToLeft = false;
+    };
+    // One per collapsible heading that is on screen (a heading inside a folded section has none).
+    std::vector<Chevron> chevrons() const;
+
     // What tools that rewrite prose must leave alone: whole dividers and list markers.
     std::vector<NoteEditing::Range> writingToolsIgnoredRanges(int position, int length) const;
 
@@ -64,6 +77,14 @@ public Q_SLOTS:
     void directionLTR();
     void directionRTL();
     void directionAuto();
+    void toggleCollapsibleSection();
+    // After Ctrl+Z / Ctrl+Shift+Z: sections are read again from the text.
+    void undoEdit();
+    void redoEdit();
+
+Q_SIGNALS:
+    // A fold, an unfold or a change of collapsibility: saved like an edit.
+    void sectionsChanged();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -76,18 +97,19 @@ protected:
     // Marks the whole viewport for repainting: lines below an edit that adds or removes line breaks move.
     virtual void repaintVisibleArea();
 
-    // Sections. unfoldBeforeEdit runs inside the change check, before a change to that range;
-    // sectionsAfterEdit completes a pending section and refreshes sections at the end of every edit;
-    // adjustCaret runs whenever the caret moves (to keep it out of folded text); paintChevrons draws in
-    // the margin once the text is drawn; chevronClicked takes a click (view coordinates) on a chevron.
-    virtual void unfoldBeforeEdit(int position, int length);
-    virtual void sectionsAfterEdit();
-    virtual void adjustCaret();
-    virtual bool sectionsActive() const;
-    virtual void paintChevrons(QPainter& painter, const QRect& area);
-    virtual bool chevronClicked(QPointF point);
-
 private:
+    // Sections (NoteTextViewSections.cpp). unfoldBeforeEdit runs inside the change check, before a
+    // change to that range; sectionsAfterEdit completes a pending section and refreshes sections at the
+    // end of every edit; adjustCaret keeps a moving caret out of folded text; paintChevrons draws in the
+    // margin once the text is drawn; chevronClicked takes a click (view coordinates) on a chevron.
+    void attachFolding();
+    void unfoldBeforeEdit(int position, int length);
+    void sectionsAfterEdit();
+    void adjustCaret();
+    bool sectionsActive() const;
+    void paintChevrons(QPainter& painter, const QRect& area);
+    bool chevronClicked(QPointF point);
+
     void attach();
     bool editable();
     bool handleReturn();
@@ -109,6 +131,8 @@ private:
     };
 
     std::unique_ptr<NoteEditing> m_editing;
+    std::unique_ptr<SectionFolding> m_folding;
+    int m_lastCaret = 0;
     TypingRun m_run;
 };
 

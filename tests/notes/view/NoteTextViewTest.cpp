@@ -3,6 +3,7 @@
 #include "notes/MarkerEdits.h"
 #include "notes/ParagraphMarkers.h"
 #include "notes/RichText.h"
+#include "notes/Sections.h"
 #include "notes/Typography.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -345,6 +346,91 @@ TEST_F(NoteTextViewTest, ADividerNeverWidensTheView)
     EXPECT_EQ(view.horizontalScrollBar()->maximum(), 0);
     EXPECT_EQ(view.horizontalScrollBar()->value(), 0);
     EXPECT_EQ(view.document()->findBlockByNumber(1).layout()->lineCount(), 1);
+}
+
+} // namespace
+
+namespace {
+
+// A note of two headings with a body between them; the first heading is collapsible.
+class NoteSectionsTest : public NoteTextViewTest {
+protected:
+    void SetUp() override
+    {
+        NoteTextViewTest::SetUp();
+        load(t("Plans\nbody one\nbody two\nNext\nlast words"), {3, 0});
+        view.formatHeading();
+        select(0, 0);
+        view.formatHeading();
+        view.toggleCollapsibleSection();
+    }
+    bool shown(int paragraph) const { return view.document()->findBlockByNumber(paragraph).isVisible(); }
+    int caretParagraph() const { return view.textCursor().block().blockNumber(); }
+    void clickChevron()
+    {
+        const std::vector<NoteTextView::Chevron> chevrons = view.chevrons();
+        ASSERT_EQ(chevrons.size(), 1u);
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, chevrons[0].rect.center().toPoint());
+    }
+};
+
+TEST_F(NoteSectionsTest, aChevronClickFoldsTheBodyArrowsSkipItAndAnotherClickOpensIt)
+{
+    ASSERT_EQ(view.chevrons().size(), 1u);
+    const NoteTextView::Chevron open = view.chevrons()[0];
+    EXPECT_FALSE(open.collapsed);
+    EXPECT_LT(open.rect.right(), 44) << "in the margin, left of the text";
+    const qreal fullHeight = view.document()->size().height();
+    int saves = 0;
+    QObject::connect(&view, &NoteTextView::sectionsChanged, &view, [&] { ++saves; });
+
+    clickChevron();
+    EXPECT_TRUE(view.chevrons()[0].collapsed);
+    EXPECT_EQ(saves, 1) << "a fold is saved like an edit";
+    EXPECT_FALSE(shown(1));
+    EXPECT_FALSE(shown(2));
+    EXPECT_TRUE(shown(3));
+    EXPECT_LT(view.document()->size().height(), fullHeight) << "folded text takes no space";
+    EXPECT_EQ(note(), t("Plans\nbody one\nbody two\nNext\nlast words")) << "folding keeps the text";
+
+    select(5, 5); // end of the heading line
+    key(Qt::Key_Down);
+    EXPECT_EQ(caretParagraph(), 3) << "down jumps over the folded body";
+    key(Qt::Key_Up);
+    EXPECT_EQ(caretParagraph(), 0) << "up lands on the heading line";
+
+    // Making everything bold touches the folded body: it opens first, and the edit is what gets saved.
+    key(Qt::Key_A, Qt::ControlModifier);
+    view.toggleBold();
+    ASSERT_EQ(view.chevrons().size(), 1u);
+    EXPECT_FALSE(view.chevrons()[0].collapsed);
+    EXPECT_TRUE(shown(1) && shown(2));
+    EXPECT_EQ(saves, 1);
+    // Undo goes back to before the edit, the fold included.
+    undo();
+    EXPECT_TRUE(view.chevrons()[0].collapsed);
+    EXPECT_FALSE(shown(1));
+
+    clickChevron();
+    EXPECT_FALSE(view.chevrons()[0].collapsed);
+    EXPECT_TRUE(shown(1) && shown(2));
+    EXPECT_EQ(saves, 2);
+}
+
+TEST_F(NoteSectionsTest, aFoldedSectionComesBackFolded)
+{
+    clickChevron();
+    const NoteComment sections{Sections::collapsibleOrdinals(*view.document()),
+                               Sections::collapsedOrdinals(*view.document()), std::nullopt};
+    EXPECT_EQ(sections.write(), t("collapsible=0;collapsed=0"));
+    std::optional<RichText::Decoded> again = RichText::decode(RichText::encode(*view.document(), sections));
+    ASSERT_TRUE(again.has_value());
+    Sections::applyState(*again->text, again->sections);
+    again->text->setParent(&view);
+    view.setNoteDocument(again->text.release());
+    ASSERT_EQ(view.chevrons().size(), 1u);
+    EXPECT_TRUE(view.chevrons()[0].collapsed);
+    EXPECT_FALSE(shown(1));
 }
 
 } // namespace
