@@ -1,7 +1,11 @@
 // A note's text: writing and reading it as RTF, normalising what was read, and restyling after a
 // keystroke, which must cost the same in a long note as in a short one.
+#include "notes/NoteEditing.h"
 #include "notes/ParagraphStyler.h"
 #include "notes/RichText.h"
+#include "notes/SectionFolding.h"
+#include "notes/Sections.h"
+#include "notes/Typography.h"
 
 #include <QGuiApplication>
 #include <QTextBlock>
@@ -107,6 +111,47 @@ void BM_RestyleAfterKeystroke(benchmark::State& state)
     state.counters["paragraphs_visited"] = double(visited);
 }
 
+// A keystroke in a long note with folded sections: the change check, the insert and the whole
+// after-edit sequence (restyle, then sections brought into form and the hidden runs compared).
+void BM_KeystrokeWithFoldedSections(benchmark::State& state)
+{
+    const int paragraphs = int(state.range(0));
+    QStringList lines;
+    for (int i = 0; i < paragraphs; ++i)
+        lines << (i % (paragraphs / 100) == 0 ? QStringLiteral("Section %1").arg(i)
+                                              : QStringLiteral("line %1 of text").arg(i));
+    const auto note = RichText::plain(lines.join(u'\n'));
+    QTextCharFormat heading = Typography::roleFormat(TextRole::heading, std::nullopt, false);
+    NoteComment sections;
+    int ordinal = 0;
+    for (QTextBlock block = note->begin(); block.isValid(); block = block.next()) {
+        if (!block.text().startsWith(u"Section"))
+            continue;
+        QTextCursor cursor(block);
+        cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        cursor.setCharFormat(heading);
+        sections.collapsed << ordinal++;
+    }
+    sections.collapsed.removeLast(); // the last section stays open: typing goes there
+    Sections::applyState(*note, sections);
+    NoteEditing editing(*note);
+    SectionFolding folding(*note);
+    folding.installUnfold(editing);
+    folding.load();
+    QTextCursor cursor(note.get());
+    cursor.movePosition(QTextCursor::End);
+    for (auto _ : state) {
+        const int at = cursor.position();
+        cursor.beginEditBlock();
+        editing.shouldChange(at, 0, QStringLiteral("x"));
+        cursor.insertText(QStringLiteral("x"), editing.typingFormat());
+        editing.afterEdit();
+        folding.afterEdit(cursor.position());
+        cursor.endEditBlock();
+    }
+    state.counters["hidden_runs"] = double(folding.lastHidden().size());
+}
+
 void BM_NormaliseLoaded10k(benchmark::State& state)
 {
     const QByteArray rtf = RichText::encode(*richNote(10'000));
@@ -124,6 +169,7 @@ void BM_NormaliseLoaded10k(benchmark::State& state)
 BENCHMARK(BM_Encode)->Arg(7'400)->Arg(21'845)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Decode)->Arg(7'400)->Arg(21'845)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RestyleAfterKeystroke)->Arg(1'000)->Arg(10'000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_KeystrokeWithFoldedSections)->Arg(1'000)->Arg(10'000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_NormaliseLoaded10k)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)

@@ -208,14 +208,14 @@ void SectionFolding::refresh()
 {
     if (!m_active)
         return;
+    Sections::SectionRuns now;
     {
         Batch step(*m_document, Batch::joinPrevious);
-        Sections::reapplyHidden(*m_document);
+        now = Sections::reapplyHidden(*m_document);
     }
-    // In canonical form collapsible text exists exactly when some heading is collapsible: one pass less
-    // on every keystroke.
-    m_active = !Sections::runs(*m_document, NoteProperty::collapsible).empty();
-    std::vector<Sections::Range> hidden = Sections::hiddenRuns(*m_document);
+    // What reapplyHidden leaves is what is there: no pass of our own on every keystroke.
+    m_active = !now.collapsible.empty();
+    std::vector<Sections::Range> hidden = std::move(now.hidden);
     if (hidden == m_lastHidden)
         return;
     m_lastHidden = std::move(hidden);

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <tuple>
 
 namespace vorn::notes::Sections {
 
@@ -240,7 +241,7 @@ void applyState(QTextDocument& document, const NoteComment& state)
     batch.endEditBlock();
 }
 
-void reapplyHidden(QTextDocument& document)
+SectionRuns reapplyHidden(QTextDocument& document)
 {
     const std::vector<Heading> list = headings(document);
     const int total = textLength(document);
@@ -258,19 +259,36 @@ void reapplyHidden(QTextDocument& document)
         if (const Range b = body(list, i, total); b.length > 0)
             hidden.push_back(b);
     }
-    const std::pair<int, std::vector<Range>> wanted[] = {{NoteProperty::collapsible, merged(collapsible)},
-                                                         {NoteProperty::collapsed, merged(collapsed)},
-                                                         {NoteProperty::hidden, merged(hidden)}};
+    SectionRuns wanted{merged(collapsible), merged(collapsed), merged(hidden)};
+    // One pass reads all three properties' runs as they are: this runs after every keystroke.
+    SectionRuns current;
+    eachPiece(document, [&](const Piece& piece) {
+        for (auto [property, out] : {std::pair{NoteProperty::collapsible, &current.collapsible},
+                                     std::pair{NoteProperty::collapsed, &current.collapsed},
+                                     std::pair{NoteProperty::hidden, &current.hidden}}) {
+            if (!piece.format.hasProperty(property))
+                continue;
+            if (!out->empty() && out->back().end() >= piece.range.position)
+                out->back().length = piece.range.end() - out->back().position;
+            else
+                out->push_back(piece.range);
+        }
+    });
+    const std::tuple<int, const std::vector<Range>*, const std::vector<Range>*> properties[] = {
+        {NoteProperty::collapsible, &wanted.collapsible, &current.collapsible},
+        {NoteProperty::collapsed, &wanted.collapsed, &current.collapsed},
+        {NoteProperty::hidden, &wanted.hidden, &current.hidden}};
     QTextCursor batch(&document);
     batch.beginEditBlock();
-    for (const auto& [property, ranges] : wanted) {
-        if (runs(document, property) == ranges)
+    for (const auto& [property, ranges, now] : properties) {
+        if (*now == *ranges)
             continue;
         remove(document, property);
-        for (const Range& range : ranges)
+        for (const Range& range : *ranges)
             add(document, range, property);
     }
     batch.endEditBlock();
+    return wanted;
 }
 
 std::vector<Range> runs(const QTextDocument& document, int property)

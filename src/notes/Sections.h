@@ -59,7 +59,13 @@ void applyState(QTextDocument& document, const NoteComment& state);
 // Brings the three properties into their canonical form: collapsible and collapsed exactly over the
 // headings that carry them at their start, hidden exactly over the non-empty bodies of the folded ones.
 // A property is rewritten only where its runs differ from that, so a note already in form is not touched.
-void reapplyHidden(QTextDocument& document);
+// The three properties' runs once in form: what reapplyHidden leaves, so callers need no pass of their own.
+struct SectionRuns {
+    std::vector<Range> collapsible;
+    std::vector<Range> collapsed;
+    std::vector<Range> hidden;
+};
+SectionRuns reapplyHidden(QTextDocument& document);
 
 // The merged ranges of characters carrying a property.
 std::vector<Range> runs(const QTextDocument& document, int property);
