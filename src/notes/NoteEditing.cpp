@@ -1,6 +1,7 @@
 #include "notes/NoteEditing.h"
 
 #include "notes/MarkerEdits.h"
+#include "notes/NoteText.h"
 #include "notes/ParagraphMarkers.h"
 #include "notes/ParagraphStyler.h"
 #include "notes/Typography.h"
@@ -20,11 +21,6 @@ bool hasLineBreak(QStringView text)
     return std::any_of(text.begin(), text.end(), [](QChar c) {
         return c == u'\n' || c == u'\r' || c == QChar::ParagraphSeparator || c == QChar::LineSeparator;
     });
-}
-
-int textLength(const QTextDocument& document)
-{
-    return document.characterCount() - 1;
 }
 
 } // namespace

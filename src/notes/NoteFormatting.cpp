@@ -1,6 +1,7 @@
 #include "notes/NoteFormatting.h"
 
 #include "notes/Bidi.h"
+#include "notes/NoteText.h"
 #include "notes/ParagraphMarkers.h"
 
 #include <QTextBlock>
@@ -16,23 +17,6 @@ namespace vorn::notes::NoteFormatting {
 using namespace Qt::StringLiterals;
 
 namespace {
-
-int textLength(const QTextDocument& document)
-{
-    return document.characterCount() - 1;
-}
-
-// Where a paragraph ends, its separator included. The last paragraph's separator is not in the
-// text, so it ends at the text's end.
-int paragraphEnd(const QTextBlock& block)
-{
-    return block.position() + block.length() - (block.next().isValid() ? 0 : 1);
-}
-
-bool isDivider(const QTextBlock& block)
-{
-    return ParagraphMarkers::parse(block.text()).kind.is(ParagraphKind::Case::divider);
-}
 
 // The paragraph holding the selection's start and every later one that starts before its end.
 std::vector<QTextBlock> coveringParagraphs(const QTextDocument& document, int start, int end)

@@ -4,6 +4,7 @@
 #include "notes/NoteEditing.h"
 #include "notes/NoteFormats.h"
 #include "notes/NoteFormatting.h"
+#include "notes/NoteText.h"
 #include "notes/ParagraphMarkers.h"
 #include "notes/Typography.h"
 
@@ -16,11 +17,6 @@
 namespace vorn::notes {
 
 namespace {
-
-int textLength(const QTextDocument& document)
-{
-    return document.characterCount() - 1;
-}
 
 std::optional<int> ordinalStartingAt(const std::vector<Sections::Heading>& list, int position)
 {

@@ -2,6 +2,7 @@
 
 #include "notes/MarkerEdits.h"
 #include "notes/NoteFormats.h"
+#include "notes/NoteText.h"
 #include "notes/ParagraphMarkers.h"
 #include "notes/Typography.h"
 
@@ -16,11 +17,6 @@
 namespace vorn::notes::Sections {
 
 namespace {
-
-int textLength(const QTextDocument& document)
-{
-    return document.characterCount() - 1;
-}
 
 // A paragraph's range with its separator; the last paragraph's separator is not part of the text.
 Range paragraphRange(const QTextBlock& block)

@@ -3,6 +3,7 @@
 #include "notes/MarkerEdits.h"
 #include "notes/NoteFormats.h"
 #include "notes/NoteFormatting.h"
+#include "notes/NoteText.h"
 #include "notes/ParagraphMarkers.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -33,22 +34,6 @@ constexpr qreal kTextInsetY = 20;
 // How far beside and above/below a checkbox glyph a click still ticks it.
 constexpr qreal kCheckboxSlackX = 5;
 constexpr qreal kCheckboxSlackY = 4;
-
-int textLength(const QTextDocument& document)
-{
-    return document.characterCount() - 1;
-}
-
-// A paragraph with its separator; the last one has none in the text.
-int paragraphEnd(const QTextBlock& block)
-{
-    return block.position() + block.length() - (block.next().isValid() ? 0 : 1);
-}
-
-bool isDivider(const QTextBlock& block)
-{
-    return ParagraphMarkers::parse(block.text()).kind.is(ParagraphKind::Case::divider);
-}
 
 bool isUnderlined(const QTextCharFormat& format)
 {
