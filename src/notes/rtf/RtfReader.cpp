@@ -55,6 +55,8 @@ struct Font {
     QString name;
     int codePage = 0;   // 0: the document's
     bool named = false; // its name ended with ';'
+    // The name trimmed (an entry may lack its ';'), made once: every run of text asks for it.
+    mutable std::optional<QString> family;
 };
 
 // What each word we know does. One hash lookup per word keeps the cost of a word flat however many
@@ -646,6 +648,7 @@ void Reader::deliver(QStringView text)
                 found->named = true;
             } else if (c.unicode() >= 0x20) { // not even a TAB: a family name has none
                 found->name.append(c);
+                found->family.reset();
             }
         }
         break;
@@ -671,8 +674,11 @@ CharProps Reader::charProps() const
     const GroupState& s = state();
     CharProps props;
     const auto font = fonts_.constFind(s.font < 0 ? defaultFont_ : s.font);
-    if (font != fonts_.constEnd())
-        props.fontFamily = font->name.trimmed(); // an entry may lack its ';', so trim here
+    if (font != fonts_.constEnd()) {
+        if (!font->family)
+            font->family = font->name.trimmed();
+        props.fontFamily = *font->family;
+    }
     props.pointSize = s.halfPoints / 2.0;
     props.bold = s.bold;
     props.italic = s.italic;
