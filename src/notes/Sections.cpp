@@ -67,6 +67,15 @@ template <typename Visit> void eachPiece(const QTextDocument& document, Visit vi
     }
 }
 
+// Adds a piece met in text order to the runs: it joins the last run it touches, else starts one.
+void extendRuns(std::vector<Range>& runs, Range piece)
+{
+    if (!runs.empty() && runs.back().end() >= piece.position)
+        runs.back().length = piece.end() - runs.back().position;
+    else
+        runs.push_back(piece);
+}
+
 QTextCursor selecting(QTextDocument& document, Range range)
 {
     QTextCursor cursor(&document);
@@ -264,10 +273,7 @@ SectionRuns reapplyHidden(QTextDocument& document)
                                      std::pair{NoteProperty::hidden, &current.hidden}}) {
             if (!piece.format.hasProperty(property))
                 continue;
-            if (!out->empty() && out->back().end() >= piece.range.position)
-                out->back().length = piece.range.end() - out->back().position;
-            else
-                out->push_back(piece.range);
+            extendRuns(*out, piece.range);
         }
     });
     const std::tuple<int, const std::vector<Range>*, const std::vector<Range>*> properties[] = {
@@ -293,10 +299,7 @@ std::vector<Range> runs(const QTextDocument& document, int property)
     eachPiece(document, [&](const Piece& piece) {
         if (!piece.format.hasProperty(property))
             return;
-        if (!out.empty() && out.back().end() >= piece.range.position)
-            out.back().length = piece.range.end() - out.back().position;
-        else
-            out.push_back(piece.range);
+        extendRuns(out, piece.range);
     });
     return out;
 }
