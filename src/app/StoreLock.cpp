@@ -4,8 +4,15 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QThread>
 
 namespace vorn {
+
+namespace {
+
+constexpr unsigned long kNamelessLockGraceMs = 200;
+
+} // namespace
 
 bool lockStore(const Launch& launch, std::unique_ptr<QLockFile>& lock)
 {
@@ -18,6 +25,16 @@ bool lockStore(const Launch& launch, std::unique_ptr<QLockFile>& lock)
     lock->setStaleLockTime(0);
     if (lock->tryLock(0))
         return true;
+    // A lock that names no owner was left by a process killed between making the file and writing its
+    // name; with no owner to ask, it would keep every later start out. A live owner writes its name at
+    // once, so one still nameless a moment later is taken over.
+    qint64 pid = 0;
+    QString host, app;
+    if (lock->error() == QLockFile::LockFailedError && !lock->getLockInfo(&pid, &host, &app)) {
+        QThread::msleep(kNamelessLockGraceMs);
+        if (!lock->getLockInfo(&pid, &host, &app) && lock->removeStaleLockFile() && lock->tryLock(0))
+            return true;
+    }
     const bool heldElsewhere = lock->error() == QLockFile::LockFailedError;
     // A folder we can't write to: the store's own open says what is wrong.
     lock.reset();

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -209,6 +210,19 @@ TEST_F(ProgramTest, aLockLeftByAKilledProcessDoesNotKeepTheNextStartOut)
     ASSERT_TRUE(QFile::exists(storePath() + QStringLiteral(".lock")));
     ::kill(pid_t(killed.processId()), SIGKILL);
     killed.waitForFinished(5000);
+
+    const Result next = runWindowUntilStarted();
+    EXPECT_EQ(next.exitCode, 0);
+    EXPECT_FALSE(next.err.contains(QStringLiteral("already running"))) << next.err.toStdString();
+}
+
+TEST_F(ProgramTest, aLockThatNamesNoOwnerDoesNotKeepTheNextStartOut)
+{
+    // What a process killed between making its lock and writing its name into it leaves behind.
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(storePath()).absolutePath()));
+    QFile empty(storePath() + QStringLiteral(".lock"));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
 
     const Result next = runWindowUntilStarted();
     EXPECT_EQ(next.exitCode, 0);
