@@ -255,47 +255,43 @@ TEST_F(FormatPopoverTest, HoverAndPressTintTheSurfaceAndADragOutCancels)
 
 TEST_F(FormatPopoverTest, LaysOutEveryGroupInOneColumnOf224)
 {
+    const QList<QWidget*> separators = popover->findChildren<QWidget*>(QStringLiteral("separator"));
+    ASSERT_EQ(separators.size(), 2);
+    const auto c = [&](NoteCommand command) -> QWidget* { return control(command); };
+    using enum NoteCommand;
     struct Group {
-        std::vector<NoteCommand> commands;
+        std::vector<QWidget*> widgets;
         bool across;
         int spacing;
     };
-    const std::vector<Group> groups = {
-        {{NoteCommand::title, NoteCommand::heading, NoteCommand::subheading, NoteCommand::body}, false, 2},
-        {{NoteCommand::bold, NoteCommand::italic, NoteCommand::underline}, true, 4},
-        {{NoteCommand::bullets, NoteCommand::numbers, NoteCommand::checklist, NoteCommand::divider}, true, 4},
-        {{NoteCommand::collapsible}, true, 4},
-    };
-    const auto box = [&](QWidget* w) { return QRect(w->mapTo(popover.data(), QPoint(0, 0)), w->size()); };
-    std::vector<QRect> stacked; // each group and separator, top to bottom
-    const QList<QWidget*> separators = popover->findChildren<QWidget*>(QStringLiteral("separator"));
-    ASSERT_EQ(separators.size(), 2);
-    for (const Group& g : groups) {
+    int top = 12;
+    for (const Group& g : {
+             Group{{c(title), c(heading), c(subheading), c(body)}, false, 2},
+             Group{{separators[0]}, true, 0},
+             Group{{c(bold), c(italic), c(underline)}, true, 4},
+             Group{{c(bullets), c(numbers), c(checklist), c(divider)}, true, 4},
+             Group{{separators[1]}, true, 0},
+             Group{{c(collapsible)}, true, 0},
+         }) {
+        SCOPED_TRACE(top);
         QRect all;
-        for (std::size_t i = 0; i < g.commands.size(); ++i) {
-            const QRect r = box(control(g.commands[i]));
-            EXPECT_EQ(r.height(), FormatControl::controlHeight);
-            if (i > 0) {
-                const QRect before = box(control(g.commands[i - 1]));
-                EXPECT_EQ(g.across ? r.left() - before.right() - 1 : r.top() - before.bottom() - 1,
-                          g.spacing);
-                EXPECT_EQ(r.width(), before.width());
+        QRect last;
+        for (QWidget* w : g.widgets) {
+            const QRect r(w->mapTo(popover.data(), QPoint(0, 0)), w->size());
+            EXPECT_EQ(r.height(), qobject_cast<FormatControl*>(w) ? FormatControl::controlHeight : 1);
+            if (!last.isNull()) {
+                EXPECT_EQ(g.across ? r.left() - last.right() - 1 : r.top() - last.bottom() - 1, g.spacing);
+                EXPECT_EQ(r.width(), last.width()); // equal widths in a row
             }
             all |= r;
+            last = r;
         }
         EXPECT_EQ(all.left(), 12);
         EXPECT_EQ(all.width(), 224);
-        stacked.push_back(all);
-        if (stacked.size() == 1 || stacked.size() == 4)
-            stacked.push_back(box(separators[stacked.size() == 1 ? 0 : 1]));
+        EXPECT_EQ(all.top(), top);
+        top = all.bottom() + 1 + 8;
     }
-    std::sort(stacked.begin(), stacked.end(), [](QRect a, QRect b) { return a.top() < b.top(); });
-    EXPECT_EQ(stacked.front().top(), 12);
-    for (std::size_t i = 1; i < stacked.size(); ++i)
-        EXPECT_EQ(stacked[i].top() - stacked[i - 1].bottom() - 1, 8) << i;
-    EXPECT_EQ(separators[0]->width(), 224);
-    EXPECT_EQ(separators[1]->width(), 224);
-    EXPECT_EQ(popover->size(), QSize(248, stacked.back().bottom() + 1 + 12));
+    EXPECT_EQ(popover->size(), QSize(248, top - 8 + 12));
 }
 
 TEST_F(FormatPopoverTest, OutlivesItsViewAndClosesOnEscapeOrAClickElsewhere)
