@@ -65,6 +65,8 @@ public:
     const std::optional<StepRequest>& addStepRequest() const { return m_state.addStepRequest; }
     const std::optional<NoteTarget>& editingNote() const { return m_state.editingNote; }
     const QString& notesDir() const { return m_notes.path(); }
+    // The timers the model runs on; views that wait (the note's save) use them too, so tests drive them.
+    Timers& timers() const { return *m_timers; }
     bool isFocusMode() const { return m_state.isFocusMode; }
     bool floats() const { return m_state.floats; }
     void setFloats(bool floats);

@@ -56,6 +56,7 @@ std::optional<Decoded> decode(QByteArrayView rtf)
     RichTextRtf::fromRtf(*read, *decoded.text, RichTextRtf::Formats::normalized);
     decoded.text->setUndoRedoEnabled(true);
     decoded.text->setModified(false);
+    decoded.complete = read->complete;
     return decoded;
 }
 

@@ -21,6 +21,7 @@ namespace RichText {
 struct Decoded {
     std::unique_ptr<QTextDocument> text; // normalised
     NoteComment sections;
+    bool complete = true; // false: the file ended early and holds only its beginning
 };
 
 // The note's RTF. Our writer cannot fail on any text, so there is always a result.

@@ -389,4 +389,13 @@ void FamilySync::saveNote(const QString& id, const std::optional<QByteArray>& rt
     finishEdit();
 }
 
+NoteContent FamilySync::noteContent(const QString& id) const
+{
+    const auto row =
+        std::find_if(m_rows.begin(), m_rows.end(), [&](const SharedThing& s) { return s.id == id; });
+    if (row == m_rows.end())
+        return {};
+    return {row->noteID ? m_notes.read(*row->noteID) : std::nullopt, row->note};
+}
+
 } // namespace vorn

@@ -91,6 +91,8 @@ public:
     void markDeleted(const std::vector<SharedThing>& rows);
     void rename(const SharedThing& row, const QString& title);
     void saveNote(const QString& id, const std::optional<QByteArray>& rtf, const QString& plain);
+    // A row's note as an editor opens it; empty when the row is gone.
+    NoteContent noteContent(const QString& id) const;
 
 Q_SIGNALS:
     void rowsChanged();

@@ -63,8 +63,14 @@ struct Paragraph {
 struct Document {
     std::vector<Paragraph> paragraphs;
     QString comment; // the document comment ({\info{\doccomm …}}); empty: none
+    // The document's own group was closed; a truncated file reads as far as it goes, without it.
+    bool complete = true;
 
-    bool operator==(const Document&) const = default;
+    // The same content: whether it was read whole is not part of it.
+    bool operator==(const Document& other) const
+    {
+        return paragraphs == other.paragraphs && comment == other.comment;
+    }
 };
 
 // RTF for the document. Every paragraph ends with \par; text outside 7-bit ASCII is written as \uN.

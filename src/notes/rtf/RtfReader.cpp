@@ -278,6 +278,7 @@ std::optional<Document> Reader::read()
             return std::nullopt;
         if (token.kind == Token::End) {
             finish(); // truncated: keep what was read
+            document_.complete = false;
             return std::move(document_);
         }
 

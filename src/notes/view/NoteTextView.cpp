@@ -29,7 +29,6 @@ namespace {
 
 // List markers end in a TAB; with stops every 24 points it lands where the list indent is.
 constexpr qreal kTabStop = 24;
-constexpr qreal kTextInsetX = 44;
 constexpr qreal kTextInsetY = 20;
 // How far beside and above/below a checkbox glyph a click still ticks it.
 constexpr qreal kCheckboxSlackX = 5;
@@ -117,10 +116,7 @@ NoteTextView::NoteTextView(QWidget* parent) : QTextEdit(parent)
     // Dividers are longer than any line and never wrap: the view clips them instead of scrolling sideways.
     setLineWrapMode(QTextEdit::WidgetWidth);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    connect(horizontalScrollBar(), &QScrollBar::rangeChanged, this, [this](int, int maximum) {
-        if (maximum != 0)
-            horizontalScrollBar()->setRange(0, 0);
-    });
+    connect(horizontalScrollBar(), &QScrollBar::rangeChanged, this, [this] { keepColumnCentred(); });
     connect(this, &QTextEdit::currentCharFormatChanged, this,
             [this](const QTextCharFormat& format) { m_editing->setTypingFormat(format); });
     connect(this, &QTextEdit::cursorPositionChanged, this, [this] { adjustCaret(); });
@@ -146,11 +142,11 @@ void NoteTextView::attach()
 
     // Room beside the text for the section chevrons (the editor widens it to keep a reading width).
     QTextFrameFormat frame = note.rootFrame()->frameFormat();
-    if (frame.leftMargin() < kTextInsetX || frame.rightMargin() < kTextInsetX) {
+    if (frame.leftMargin() < kTextInset || frame.rightMargin() < kTextInset) {
         // A fresh note gets no undo step for it; Qt records even a frame's margins.
         const bool fresh = !note.isUndoAvailable() && !note.isRedoAvailable();
-        frame.setLeftMargin(kTextInsetX);
-        frame.setRightMargin(kTextInsetX);
+        frame.setLeftMargin(kTextInset);
+        frame.setRightMargin(kTextInset);
         frame.setTopMargin(kTextInsetY);
         frame.setBottomMargin(kTextInsetY);
         note.rootFrame()->setFrameFormat(frame);
@@ -167,6 +163,30 @@ void NoteTextView::attach()
     if (!typesNoteText)
         setCurrentCharFormat(Typography::bodyTypingFormat());
     m_editing->setTypingFormat(typesNoteText ? currentCharFormat() : Typography::bodyTypingFormat());
+}
+
+void NoteTextView::setTextInset(int inset)
+{
+    m_extraInset = std::max(0, inset - kTextInset);
+    if (m_extraInset > 0) {
+        setLineWrapMode(QTextEdit::FixedPixelWidth);
+        setLineWrapColumnOrWidth(std::max(1, viewport()->width() - 2 * m_extraInset));
+    } else {
+        setLineWrapMode(QTextEdit::WidgetWidth);
+    }
+    keepColumnCentred();
+    viewport()->update();
+}
+
+// The text never scrolls sideways: the horizontal offset is pinned, at minus the extra inset, so the
+// column is drawn and hit-tested that far in from the left.
+void NoteTextView::keepColumnCentred()
+{
+    QScrollBar* bar = horizontalScrollBar();
+    const int offset = -m_extraInset;
+    if (bar->minimum() != offset || bar->maximum() != offset)
+        bar->setRange(offset, offset);
+    bar->setValue(offset);
 }
 
 bool NoteTextView::editable()

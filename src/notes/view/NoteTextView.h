@@ -47,6 +47,13 @@ public:
 
     FormattingState formattingState() const;
 
+    // The space on each side of the text (at least the chevrons' room). More than that keeps the text
+    // column narrower than the view and centres it, without touching the document (whose history
+    // would record it).
+    void setTextInset(int inset);
+    int textInset() const { return kTextInset + m_extraInset; }
+    static constexpr int kTextInset = 44;
+
     SectionFolding& folding() { return *m_folding; }
 
     // The fold control of one collapsible heading, in view coordinates.
@@ -132,7 +139,10 @@ private:
 
     std::unique_ptr<NoteEditing> m_editing;
     std::unique_ptr<SectionFolding> m_folding;
+    void keepColumnCentred();
+
     int m_lastCaret = 0;
+    int m_extraInset = 0;
     TypingRun m_run;
 };
 

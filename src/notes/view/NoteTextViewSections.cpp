@@ -101,7 +101,7 @@ std::vector<NoteTextView::Chevron> NoteTextView::chevrons() const
     const QTextFrameFormat frame = note.rootFrame()->frameFormat();
     const QPointF scroll(horizontalScrollBar()->value(), verticalScrollBar()->value());
     const qreal textLeft = frame.leftMargin() + frame.padding() + frame.border();
-    const qreal textRight = viewport()->width() - frame.rightMargin() - frame.padding() - frame.border();
+    const qreal textRight = note.textWidth() - frame.rightMargin() - frame.padding() - frame.border();
     const std::vector<Sections::Heading> headings = Sections::headings(note);
     for (std::size_t i = 0; i < headings.size(); ++i) {
         const int at = headings[i].position;

@@ -52,7 +52,7 @@ MainView::MainView(AppModel& model, QWidget* parent) : QWidget(parent), m_model(
                 m_search->setText(m_model.searchText());
             break;
         case AppModel::Field::editingNote:
-            setNoteSheetOpen(m_model.editingNote().has_value());
+            followEditingNote();
             break;
         case AppModel::Field::toast:
             placeToast();
@@ -172,14 +172,21 @@ void MainView::setEnterFocusMode(std::function<void()> enter)
     m_focus->setEnabled(bool(m_enterFocusMode));
 }
 
-void MainView::setNoteSheetOpen(bool open)
+void MainView::followEditingNote()
 {
-    if (open == m_noteSheetOpen)
+    const std::optional<NoteTarget>& target = m_model.editingNote();
+    if (m_noteSheet && (!target || m_noteSheet->target() != *target)) {
+        // Hiding saves it; it goes once the event that closed it is over.
+        NoteSheet* sheet = m_noteSheet;
+        m_noteSheet = nullptr;
+        sheet->hide();
+        sheet->deleteLater();
+    }
+    if (!target || m_noteSheet)
         return;
-    m_noteSheetOpen = open;
-    // Closing the sheet, by whatever means, lets go of the note, so opening it again works.
-    if (!open && m_model.editingNote())
-        m_model.setEditingNote(std::nullopt);
+    m_noteSheet = new NoteSheet(m_model, *target, window());
+    m_noteSheet->setAttribute(Qt::WA_DeleteOnClose, false);
+    m_noteSheet->show();
 }
 
 void MainView::restoreFocusMode()

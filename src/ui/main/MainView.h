@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Entities.h"
+#include "ui/note/NoteSheet.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -48,9 +49,8 @@ public:
     // Whether the main window is up; the focus-mode restore waits for it.
     void setWindowVisible(std::function<bool()> visible) { m_windowVisible = std::move(visible); }
 
-    // The note sheet is driven both ways by the model's `editingNote`.
-    bool noteSheetOpen() const { return m_noteSheetOpen; }
-    void setNoteSheetOpen(bool open);
+    // The sheet of the note the model is editing; none while it edits none.
+    NoteSheet* noteSheet() const { return m_noteSheet; }
 
     // Re-enters focus mode once per view when the app was left in it: as soon as the window is
     // visible, or after pollCount polls at most. Runs by itself the first time the view is shown.
@@ -66,6 +66,7 @@ protected:
 private:
     QWidget* makeToolbar();
     void showScreenForTab();
+    void followEditingNote();
     void refreshToolbar();
     void placeToast();
     void pollForWindow(int remaining);
@@ -83,7 +84,7 @@ private:
     std::function<void()> m_enterFocusMode;
     std::function<bool()> m_windowVisible;
     bool m_restoredMode = false;
-    bool m_noteSheetOpen = false;
+    QPointer<NoteSheet> m_noteSheet;
 };
 
 } // namespace vorn

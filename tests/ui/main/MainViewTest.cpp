@@ -19,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -210,14 +211,27 @@ TEST_F(MainViewTest, noteSheetFollowsEditingNoteBothWays)
     show();
     Thing* t = model->allThings().front();
     model->setEditingNote(NoteTarget::thing(t->id()));
-    EXPECT_TRUE(view->noteSheetOpen());
-    view->setNoteSheetOpen(false);
+    QPointer<NoteSheet> sheet = view->noteSheet();
+    ASSERT_TRUE(sheet);
+    EXPECT_TRUE(sheet->isVisible());
+    // A sheet over the main window, not a window of its own.
+    EXPECT_EQ(sheet->parentWidget(), view->window());
+    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(sheet->size(), QSize(NoteSheet::width, NoteSheet::height));
+    EXPECT_EQ(sheet->titleField()->text(), t->title());
+
+    // Escape lets go of the note, and the sheet goes.
+    QTest::keyClick(sheet.data(), Qt::Key_Escape);
     EXPECT_FALSE(model->editingNote());
-    // The same note opens again.
+    EXPECT_FALSE(view->noteSheet());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(sheet);
+
+    // The same note opens again, and goes when the model lets go of it.
     model->setEditingNote(NoteTarget::thing(t->id()));
-    EXPECT_TRUE(view->noteSheetOpen());
+    ASSERT_TRUE(view->noteSheet());
     model->setEditingNote(std::nullopt);
-    EXPECT_FALSE(view->noteSheetOpen());
+    EXPECT_FALSE(view->noteSheet());
 }
 
 TEST_F(MainViewTest, tabStripFitsFourLongListsAtEveryWidth)

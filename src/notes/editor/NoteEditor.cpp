@@ -1,0 +1,186 @@
+#include "notes/editor/NoteEditor.h"
+
+#include "notes/NoteComment.h"
+#include "notes/RichText.h"
+#include "notes/Sections.h"
+#include "notes/Typography.h"
+#include "notes/format/FormatPopover.h"
+#include "notes/view/NoteTextView.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QEvent>
+#include <QPointer>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QVBoxLayout>
+
+namespace vorn::notes {
+
+NoteEditor::NoteEditor(QWidget* parent) : QWidget(parent), m_view(new NoteTextView(this))
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_view);
+    m_view->setFrameShape(QFrame::NoFrame);
+    m_view->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_view->viewport()->installEventFilter(this);
+    connect(m_view, &QTextEdit::textChanged, this, &NoteEditor::changed);
+    connect(m_view, &NoteTextView::sectionsChanged, this, &NoteEditor::changed);
+    bindShortcuts();
+    setFocusProxy(m_view);
+}
+
+NoteEditor::~NoteEditor() = default;
+
+void NoteEditor::bindShortcuts()
+{
+    // The shortcuts the popover's tooltips announce; the view's own bindings (undo, select all) stay.
+    for (const NoteCommandInfo& info : noteCommands()) {
+        if (info.shortcut.isEmpty())
+            continue;
+        auto* action = new QAction(m_view);
+        action->setShortcut(info.shortcut);
+        action->setShortcutContext(Qt::WidgetShortcut);
+        const NoteCommand command = info.command;
+        connect(action, &QAction::triggered, this, [this, command] { performNoteCommand(*m_view, command); });
+        m_view->addAction(action);
+    }
+}
+
+void NoteEditor::load(const std::optional<QByteArray>& rtf, const QString& plain)
+{
+    m_loading = true;
+    std::unique_ptr<QTextDocument> text;
+    NoteComment sections;
+    if (rtf) {
+        std::optional<RichText::Decoded> decoded = RichText::decode(*rtf);
+        // A file cut short holds less than the plain copy saved with it.
+        if (decoded && !decoded->complete && !plain.trimmed().isEmpty())
+            decoded.reset();
+        if (decoded) {
+            text = std::move(decoded->text);
+            sections = decoded->sections;
+        }
+    }
+    // A missing, cut short or foreign file opens from the plain copy, without a word.
+    if (!text)
+        text = RichText::plain(plain);
+    Sections::applyState(*text, sections);
+
+    // The view deletes a document of its own making itself; one of ours goes here.
+    QPointer<QTextDocument> old = m_view->document();
+    text->setParent(m_view);
+    m_view->setNoteDocument(text.release());
+    if (old && old->parent() == m_view)
+        old->deleteLater();
+
+    QTextDocument& note = *m_view->document();
+    note.clearUndoRedoStacks();
+    QTextCursor end(&note);
+    end.movePosition(QTextCursor::End);
+    m_view->setTextCursor(end);
+    if (isEmpty())
+        m_view->setCurrentCharFormat(Typography::bodyTypingFormat());
+    applyColors();
+    m_loading = false;
+}
+
+std::optional<QByteArray> NoteEditor::rtf() const
+{
+    const QTextDocument& note = *m_view->document();
+    const NoteComment sections{Sections::collapsibleOrdinals(note), Sections::collapsedOrdinals(note),
+                               std::nullopt};
+    return RichText::encode(note, sections);
+}
+
+QString NoteEditor::plainText() const
+{
+    QString raw = m_view->document()->toRawText();
+    raw.replace(QChar::ParagraphSeparator, u'\n');
+    return raw;
+}
+
+bool NoteEditor::isEmpty() const
+{
+    return m_view->document()->toRawText().trimmed().isEmpty();
+}
+
+void NoteEditor::focusText()
+{
+    m_view->setFocus(Qt::OtherFocusReason);
+}
+
+void NoteEditor::showFormat(QWidget* anchor)
+{
+    if (!anchor)
+        return;
+    if (m_popover)
+        m_popover->close();
+    m_popover = new FormatPopover(*m_view, window());
+    m_popover->setAttribute(Qt::WA_DeleteOnClose);
+    m_popover->popUp(anchor);
+}
+
+void NoteEditor::perform(NoteCommand command)
+{
+    if (isEditing())
+        performNoteCommand(*m_view, command);
+}
+
+bool NoteEditor::isEditing() const
+{
+    return QApplication::activeWindow() == window() && QApplication::focusWidget() == m_view;
+}
+
+void NoteEditor::changed()
+{
+    if (!m_loading && m_onChange)
+        m_onChange();
+}
+
+void NoteEditor::setBackground(const QColor& color)
+{
+    m_background = color;
+    applyColors();
+}
+
+void NoteEditor::setSelectionColor(const QColor& color)
+{
+    m_selection = color;
+    applyColors();
+}
+
+void NoteEditor::applyColors()
+{
+    QPalette palette = m_view->palette();
+    if (m_background) {
+        palette.setColor(QPalette::Base, *m_background);
+        palette.setColor(QPalette::Window, *m_background);
+    }
+    if (m_selection) {
+        // Selected text keeps its own colour; only the background marks the selection.
+        palette.setColor(QPalette::Highlight, *m_selection);
+        palette.setColor(QPalette::HighlightedText, palette.color(QPalette::Text));
+    }
+    m_view->setPalette(palette);
+}
+
+bool NoteEditor::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_view->viewport() && event->type() == QEvent::Resize)
+        updateReadingWidth();
+    return QWidget::eventFilter(watched, event);
+}
+
+void NoteEditor::updateReadingWidth()
+{
+    const int width = m_view->viewport()->width();
+    const int inset = std::max((width - maxReadingWidth) / 2, int(minimumInset));
+    if (inset == m_inset && m_view->textInset() == inset)
+        return;
+    m_inset = inset;
+    m_view->setTextInset(inset);
+}
+
+} // namespace vorn::notes

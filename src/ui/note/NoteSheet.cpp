@@ -1,0 +1,206 @@
+#include "ui/note/NoteSheet.h"
+
+#include "model/AppModel.h"
+#include "notes/editor/NoteEditor.h"
+#include "notes/view/NoteTextView.h"
+#include "pixel/Theme.h"
+#include "ui/components/ThemedLabel.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace vorn {
+
+namespace {
+
+constexpr int kHeaderSpacing = 10;
+constexpr int kHeaderPaddingX = 16;
+constexpr int kHeaderPaddingY = 10;
+constexpr int kEditorMinWidth = 560;
+constexpr int kEditorMinHeight = 420;
+constexpr qreal kSelectionOpacity = 0.45;
+
+} // namespace
+
+NoteSheet::NoteSheet(AppModel& model, NoteTarget target, QWidget* parent)
+    : QDialog(parent), m_model(model), m_target(std::move(target))
+{
+    setObjectName(QStringLiteral("noteSheet"));
+    setWindowTitle(QStringLiteral("Note"));
+    setWindowModality(Qt::WindowModal);
+    resize(width, height);
+    setAutoFillBackground(true);
+
+    auto* header = new QWidget(this);
+    auto* row = new QHBoxLayout(header);
+    row->setSpacing(kHeaderSpacing);
+    row->setContentsMargins(kHeaderPaddingX, kHeaderPaddingY, kHeaderPaddingX, kHeaderPaddingY);
+
+    m_title = new QLineEdit(header);
+    m_title->setObjectName(QStringLiteral("noteTitle"));
+    m_title->setPlaceholderText(QStringLiteral("Title"));
+    m_title->setFrame(false);
+    m_title->setFont(uiFont(13, QFont::DemiBold));
+    m_title->installEventFilter(this);
+    row->addWidget(m_title, 1);
+
+    m_format = new QPushButton(QStringLiteral("Aa"), header);
+    m_format->setObjectName(QStringLiteral("noteFormat"));
+    m_format->setFont(uiFont(13, QFont::Medium));
+    m_format->setFixedSize(30, 22);
+    m_format->setFlat(true);
+    m_format->setAutoDefault(false);
+    m_format->setFocusPolicy(Qt::NoFocus);
+    m_format->setToolTip(QStringLiteral("Format: styles, bold, lists, dividers"));
+    m_format->setAccessibleName(QStringLiteral("Format"));
+    row->addWidget(m_format);
+
+    m_done = new QPushButton(QStringLiteral("Done"), header);
+    m_done->setObjectName(QStringLiteral("noteDone"));
+    m_done->setDefault(true);
+    m_done->setAutoDefault(false);
+    connect(m_done, &QPushButton::clicked, this, &NoteSheet::finish);
+    row->addWidget(m_done);
+
+    auto* line = new QFrame(this);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+
+    m_editor = new notes::NoteEditor(this);
+    m_editor->setMinimumSize(kEditorMinWidth, kEditorMinHeight);
+    connect(m_format, &QPushButton::clicked, this, [this] { m_editor->showFormat(m_format); });
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(header);
+    column->addWidget(line);
+    column->addWidget(m_editor, 1);
+
+    // A burst of typing saves once, a moment after its last key.
+    m_pendingSave = m_model.timers().make(QStringLiteral("noteSave"), false, [this] { save(); });
+    m_editor->setOnChange([this] { m_pendingSave->start(saveDelayMSecs); });
+
+    applyColors();
+    connect(AppearanceWatcher::instance(), &AppearanceWatcher::changed, this, &NoteSheet::applyColors);
+    loadNote();
+}
+
+NoteSheet::~NoteSheet() = default;
+
+void NoteSheet::applyColors()
+{
+    const QColor background = Color::vornBackground().resolved();
+    QPalette p = palette();
+    p.setColor(QPalette::Window, background);
+    p.setColor(QPalette::Base, background);
+    setPalette(p);
+    QPalette titlePalette = m_title->palette();
+    titlePalette.setColor(QPalette::Text, Color::vornText().resolved());
+    titlePalette.setColor(QPalette::Base, background);
+    m_title->setPalette(titlePalette);
+    m_editor->setBackground(background);
+    QColor selection = Color::yawn;
+    selection.setAlphaF(kSelectionOpacity);
+    m_editor->setSelectionColor(selection);
+}
+
+QString NoteSheet::currentTitle() const
+{
+    if (const std::optional<RecordId> id = m_target.thingID()) {
+        const Thing* thing = m_model.store().thing(*id);
+        return thing ? thing->title() : QString();
+    }
+    const std::optional<SharedThing> row = m_model.sharedThing(*m_target.sharedID());
+    return row ? row->title : QString();
+}
+
+void NoteSheet::loadNote()
+{
+    m_title->setText(currentTitle());
+    const NoteContent content = m_target.thingID() ? m_model.noteContent(*m_target.thingID())
+                                                   : m_model.familySync().noteContent(*m_target.sharedID());
+    m_editor->load(content.rtf, content.plain);
+    m_loaded = true;
+}
+
+void NoteSheet::save()
+{
+    if (!m_loaded)
+        return;
+    m_pendingSave->stop();
+    const std::optional<QByteArray> rtf = m_editor->isEmpty() ? std::nullopt : m_editor->rtf();
+    const QString plain = m_editor->plainText();
+    if (const std::optional<RecordId> id = m_target.thingID())
+        m_model.saveNote(*id, rtf, plain);
+    else
+        m_model.familySync().saveNote(*m_target.sharedID(), rtf, plain);
+}
+
+void NoteSheet::rename()
+{
+    const QString title = m_title->text();
+    if (const std::optional<RecordId> id = m_target.thingID()) {
+        Thing* thing = m_model.store().thing(*id);
+        if (thing && thing->title() != title)
+            m_model.rename(*thing, title);
+        return;
+    }
+    const std::optional<SharedThing> row = m_model.sharedThing(*m_target.sharedID());
+    if (row && row->title != title)
+        m_model.familySync().rename(*row, title);
+}
+
+void NoteSheet::finish()
+{
+    save();
+    rename();
+    // Letting go of the note closes the sheet (whoever shows it follows the model).
+    m_model.setEditingNote(std::nullopt);
+}
+
+bool NoteSheet::eventFilter(QObject* watched, QEvent* event)
+{
+    // Return in the title renames and stays: the dialog would take it for Done.
+    if (watched == m_title && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            rename();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void NoteSheet::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Once the sheet is on screen, typing goes into the note.
+    QTimer::singleShot(0, this, [this] {
+        if (m_editor->window()->isVisible())
+            m_editor->focusText();
+    });
+}
+
+void NoteSheet::hideEvent(QHideEvent* event)
+{
+    save();
+    QDialog::hideEvent(event);
+}
+
+void NoteSheet::reject()
+{
+    finish();
+}
+
+void NoteSheet::accept()
+{
+    finish();
+}
+
+} // namespace vorn

@@ -1,0 +1,202 @@
+#include "ui/note/NoteSheet.h"
+
+#include "model/AppModel.h"
+#include "notes/NoteDump.h"
+#include "notes/editor/NoteEditor.h"
+#include "notes/view/NoteTextView.h"
+#include "support/ModelHarness.h"
+
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTextDocument>
+
+#include <gtest/gtest.h>
+
+namespace vorn {
+namespace {
+
+QString t(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+// Key presses carrying each character, as a keyboard layout of that script sends them; "\n" is Return.
+void typeInto(QWidget* widget, const QString& text)
+{
+    for (const QChar c : text) {
+        if (c == u'\n') {
+            QTest::keyClick(widget, Qt::Key_Return);
+            continue;
+        }
+        QKeyEvent press(QEvent::KeyPress, c.isLetterOrNumber() ? int(c.toUpper().unicode()) : 0,
+                        Qt::NoModifier, QString(c));
+        QApplication::sendEvent(widget, &press);
+    }
+}
+
+struct NoteSheetTest : ::testing::Test {
+    void SetUp() override
+    {
+        h.manualTimers();
+        model = h.start();
+        ASSERT_TRUE(model);
+        model->add(t("buy milk"), Source::today);
+        thing = h.thingTitled(*model, t("buy milk"));
+        ASSERT_TRUE(thing);
+    }
+    NoteSheet& open(const NoteTarget& target)
+    {
+        model->setEditingNote(target);
+        sheet = std::make_unique<NoteSheet>(*model, target, nullptr);
+        sheet->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(sheet.get()));
+        QApplication::setActiveWindow(sheet.get());
+        sheet->editor().focusText();
+        return *sheet;
+    }
+    NoteSheet& openOwn() { return open(NoteTarget::thing(thing->id())); }
+    notes::NoteTextView& text() const { return sheet->editor().textView(); }
+    void type(const QString& keys) const { typeInto(&text(), keys); }
+    QString noteFile() const
+    {
+        return thing->noteID() ? QDir(model->notesDir()).filePath(*thing->noteID() + t(".rtf")) : QString();
+    }
+
+    test::ModelHarness h;
+    std::unique_ptr<AppModel> model;
+    Thing* thing = nullptr;
+    std::unique_ptr<NoteSheet> sheet;
+};
+
+TEST_F(NoteSheetTest, ABurstOfTypingSavesOnceAMomentAfterTheLastKey)
+{
+    openOwn();
+    for (const QChar c : t("two litres")) {
+        type(QString(c));
+        h.timers->advance(NoteSheet::saveDelayMSecs - 100);
+        EXPECT_EQ(thing->note(), QString()) << "saved during the burst";
+    }
+    h.timers->advance(99);
+    EXPECT_EQ(thing->note(), QString());
+    h.timers->advance(1);
+    EXPECT_EQ(thing->note(), t("two litres"));
+    EXPECT_TRUE(QFile::exists(noteFile()));
+    EXPECT_FALSE(h.timers->isActive(t("noteSave")));
+}
+
+TEST_F(NoteSheetTest, TheTitleIsRenamedByReturnDoneAndEscape)
+{
+    const struct {
+        const char* how;
+        std::function<void(NoteSheet&)> finish;
+        bool closes;
+    } cases[] = {
+        {"Return", [](NoteSheet& s) { QTest::keyClick(s.titleField(), Qt::Key_Return); }, false},
+        {"Done", [](NoteSheet& s) { QTest::mouseClick(s.doneButton(), Qt::LeftButton); }, true},
+        {"Escape", [](NoteSheet& s) { QTest::keyClick(s.titleField(), Qt::Key_Escape); }, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        NoteSheet& s = openOwn();
+        EXPECT_EQ(s.titleField()->text(), thing->title());
+        s.titleField()->selectAll();
+        QTest::keyClicks(s.titleField(), t("oat milk ") + QString::fromLatin1(c.how));
+        c.finish(s);
+        EXPECT_EQ(thing->title(), t("oat milk ") + QString::fromLatin1(c.how));
+        EXPECT_EQ(model->editingNote().has_value(), !c.closes);
+    }
+}
+
+TEST_F(NoteSheetTest, ASavedNoteReopensLookingTheSameAndAnEmptiedOneLeavesNothingBehind)
+{
+    openOwn();
+    type(t("Plan"));
+    text().formatHeading();
+    QTest::keyClick(&text(), Qt::Key_Return);
+    type(t("• milk\n1. eggs\n"));
+    QTest::keyClick(&text(), Qt::Key_Return);
+    text().toggleChecklist();
+    type(t("bread"));
+    text().toggleBold();
+    text().insertDivider();
+    type(t("שלום"));
+    const QString before = notes::dump(*text().document());
+    QTest::mouseClick(sheet->doneButton(), Qt::LeftButton);
+    ASSERT_TRUE(QFile::exists(noteFile()));
+
+    openOwn();
+    EXPECT_EQ(notes::dump(*text().document()), before);
+
+    // Nothing but blank lines: no note, and no file left behind.
+    const QString file = noteFile();
+    text().selectAll();
+    type(t("\n  \n"));
+    QTest::keyClick(&text(), Qt::Key_Escape);
+    EXPECT_FALSE(thing->noteID());
+    EXPECT_EQ(thing->note(), QString());
+    EXPECT_FALSE(QFile::exists(file));
+}
+
+TEST_F(NoteSheetTest, AFailedSaveKeepsWhatWasTypedAndTheNextSaveWritesIt)
+{
+    // A file where the notes folder should be: nothing can be written into it.
+    ASSERT_TRUE(QDir(model->notesDir()).removeRecursively());
+    QFile blocker(model->notesDir());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    openOwn();
+    type(t("call the vet"));
+    h.timers->advance(NoteSheet::saveDelayMSecs);
+    EXPECT_EQ(model->toast(), t("Couldn't save the note."));
+    EXPECT_EQ(thing->note(), t("call the vet")); // the plain copy is kept all the same
+    EXPECT_EQ(sheet->editor().plainText(), t("call the vet"));
+
+    ASSERT_TRUE(QFile::remove(model->notesDir()));
+    type(t(" today"));
+    QTest::keyClick(&text(), Qt::Key_Escape);
+    EXPECT_EQ(thing->note(), t("call the vet today"));
+    EXPECT_TRUE(QFile::exists(noteFile()));
+}
+
+TEST(NoteSheetPlanner, APlannerRowsNoteAndTitleLandInTheFamilyFile)
+{
+    test::ModelHarness h;
+    h.demo();
+    h.launch.syncsToFamily = true;
+    auto model = h.start();
+    ASSERT_TRUE(model);
+    ASSERT_FALSE(model->familyThings().empty()) << "the demo has a planner row";
+    const QString id = model->familyThings().front().id;
+
+    NoteSheet sheet(*model, NoteTarget::shared(id), nullptr);
+    sheet.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
+    EXPECT_EQ(sheet.titleField()->text(), model->sharedThing(id)->title);
+    sheet.titleField()->setText(t("book the train"));
+    typeInto(&sheet.editor().textView(), t("☐\taisle seat"));
+    QTest::mouseClick(sheet.doneButton(), Qt::LeftButton);
+
+    model->familySync().flush();
+    const auto stored = model->familySync().familyStore()->allThings();
+    const auto row =
+        std::find_if(stored.begin(), stored.end(), [&](const SharedThing& s) { return s.id == id; });
+    ASSERT_NE(row, stored.end());
+    EXPECT_EQ(row->title, t("book the train"));
+    EXPECT_EQ(row->note, t("☐\taisle seat"));
+    ASSERT_TRUE(row->noteID);
+    EXPECT_TRUE(QFile::exists(QDir(model->notesDir()).filePath(*row->noteID + t(".rtf"))));
+
+    // Gone meanwhile: an empty sheet that saves nothing for it.
+    model->familySync().markDeleted({*model->sharedThing(id)});
+    NoteSheet gone(*model, NoteTarget::shared(id), nullptr);
+    EXPECT_EQ(gone.titleField()->text(), QString());
+    EXPECT_TRUE(gone.editor().isEmpty());
+}
+
+} // namespace
+} // namespace vorn
