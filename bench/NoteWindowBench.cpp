@@ -9,6 +9,8 @@
 // pasted through insertFromMimeData into an empty note and into the long one, timed up to the next paint.
 // Run it under a real display or xvfb-run for the figures that count; the offscreen platform works too.
 
+#include "notes/NoteEditing.h"
+#include "notes/NoteFormatting.h"
 #include "notes/RichText.h"
 #include "notes/Sections.h"
 #include "notes/Typography.h"
@@ -279,6 +281,16 @@ int main(int argc, char** argv)
     const QString text = pasteText(qsizetype(pasteMb) * 1024 * 1024);
     std::printf("\npaste of %d MB (%lld characters, %lld lines):\n", pasteMb,
                 static_cast<long long>(text.size()), static_cast<long long>(text.count(u'\n')));
+    {
+        // The same paste without a window: the note's own work, without Qt laying the text out.
+        QTextDocument note;
+        NoteEditing editing(note);
+        QTextCursor cursor(&note);
+        QElapsedTimer timer;
+        timer.start();
+        NoteFormatting::pastePlain(editing, cursor, text);
+        std::printf("  no window (engine):   %8.0f ms\n", double(timer.nsecsElapsed()) / 1e6);
+    }
     if (!args.contains(QStringLiteral("--skip-empty"))) {
         Window w;
         if (!w.show())
