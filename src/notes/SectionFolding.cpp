@@ -185,6 +185,9 @@ void SectionFolding::toggleFolded(int ordinal, QTextCursor& cursor)
 
 void SectionFolding::unfoldForEdit(int position, int length)
 {
+    // A change that bypassed the change check (Qt's own removal when text is dragged) shows in the length.
+    if (m_edits.empty() && textLength(*m_document) != m_lastLength)
+        m_editsAlone = false;
     m_edits.push_back({position, std::max(0, length)});
     if (!m_active || m_lastHidden.empty())
         return;

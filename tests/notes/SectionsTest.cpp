@@ -205,6 +205,19 @@ TEST(Sections, anEditAwayFromSectionsOnlyMovesThemAndOneNearThemIsReadAgain)
             EXPECT_EQ(note.document.availableUndoSteps(), steps) << name << ": left out of form";
         }
     }
+
+    // A change the change check never saw (Qt moves dragged text partly on its own): the next keystroke
+    // reads everything again. Here body text in front of C makes it no heading, so B's body grows.
+    Note note({u"p0"_s, u"H:A"_s, u"a1"_s, u"H:B"_s, u"b1"_s, u"H: C"_s, u"c1"_s});
+    note.folding.toggleFolded(1, note.cursor);
+    note.folding.load();
+    QTextCursor unseen(&note.document);
+    unseen.setPosition(13);
+    unseen.insertText(u"x"_s, Typography::bodyTypingFormat());
+    note.cursor.setPosition(0);
+    note.type(u"y"_s);
+    EXPECT_EQ(note.runs(), u"b1/x C/c1"_s);
+    EXPECT_EQ(note.folding.lastHidden(), Sections::hiddenRuns(note.document));
 }
 
 TEST(Sections, aKeystrokeInALongFoldedNoteCostsTheSameAsInAShortOne)
