@@ -13,6 +13,7 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <utility>
 
 namespace vorn::notes {
 
@@ -32,6 +33,25 @@ const Sections::Range* runAround(const std::vector<Sections::Range>& runs, int p
         if (run.position <= position && position < run.end())
             return &run;
     return nullptr;
+}
+
+// Whether `now` is `before` with the runs from some point on moved by `delta`: the edit was outside the
+// folded text and merely moved what follows it, so the same paragraphs stay hidden.
+bool onlyMoved(const std::vector<Sections::Range>& before, const std::vector<Sections::Range>& now, int delta)
+{
+    if (before.size() != now.size())
+        return false;
+    bool moving = false;
+    for (std::size_t i = 0; i < now.size(); ++i) {
+        if (before[i].length != now[i].length)
+            return false;
+        if (!moving && before[i].position == now[i].position)
+            continue;
+        moving = true;
+        if (now[i].position != before[i].position + delta)
+            return false;
+    }
+    return true;
 }
 
 // An edit block that follows the caller's choice of undo step and always closes.
@@ -69,12 +89,37 @@ void SectionFolding::load()
 {
     m_pending.reset();
     resync();
+    m_editsAlone = true;
+}
+
+SectionFolding::Shape SectionFolding::shape() const
+{
+    return {m_document->characterCount(), m_document->blockCount()};
+}
+
+void SectionFolding::remember(std::vector<Sections::Heading> headings)
+{
+    m_headings = std::move(headings);
+    m_headingsShape = shape();
+}
+
+const std::vector<Sections::Heading>& SectionFolding::headings() const
+{
+    if (m_headingsShape != shape()) {
+        m_headings = Sections::headings(*m_document);
+        m_headingsShape = shape();
+    }
+    return m_headings;
 }
 
 void SectionFolding::resync()
 {
     m_active = !Sections::collapsibleOrdinals(*m_document).isEmpty();
     m_lastHidden = Sections::hiddenRuns(*m_document);
+    m_lastLength = textLength(*m_document);
+    remember(Sections::headings(*m_document));
+    m_edits.clear();
+    m_editsAlone = false;
     if (invalidateFolding)
         invalidateFolding();
 }
@@ -140,6 +185,10 @@ void SectionFolding::toggleFolded(int ordinal, QTextCursor& cursor)
 
 void SectionFolding::unfoldForEdit(int position, int length)
 {
+    // A change that bypassed the change check (Qt's own removal when text is dragged) shows in the length.
+    if (m_edits.empty() && textLength(*m_document) != m_lastLength)
+        m_editsAlone = false;
+    m_edits.push_back({position, std::max(0, length)});
     if (!m_active || m_lastHidden.empty())
         return;
     const Sections::Range edit{position, std::max(0, length)};
@@ -202,7 +251,14 @@ void SectionFolding::completePending(int caretPosition)
 
 void SectionFolding::refresh()
 {
+    std::vector<Sections::Range> edits;
+    edits.swap(m_edits);
+    const bool alone = std::exchange(m_editsAlone, true);
     if (!m_active)
+        return;
+    const int length = textLength(*m_document);
+    // A keystroke away from every heading and folded body needs no walk over the whole text.
+    if (alone && edits.size() == 1 && followedEdit(edits.front(), length - m_lastLength))
         return;
     Sections::SectionRuns now;
     {
@@ -211,14 +267,44 @@ void SectionFolding::refresh()
     }
     // What reapplyHidden leaves is what is there: no pass of our own on every keystroke.
     m_active = !now.collapsible.empty();
-    std::vector<Sections::Range> hidden = std::move(now.hidden);
-    if (hidden == m_lastHidden)
+    remember(std::move(now.headings));
+    const bool moved = onlyMoved(m_lastHidden, now.hidden, length - m_lastLength);
+    m_lastHidden = std::move(now.hidden);
+    m_lastLength = length;
+    // Typing before a folded section moves its hidden run without changing what is hidden: no relayout
+    // of the whole note and nothing to save beyond the edit itself.
+    if (moved)
         return;
-    m_lastHidden = std::move(hidden);
     if (invalidateFolding)
         invalidateFolding();
     if (onSectionsChanged)
         onSectionsChanged();
+}
+
+// `edit` in positions before it, `delta` what it added to the text. Moves the headings and hidden runs
+// after it, when neither they nor the edited paragraphs (before or after the edit) had any part in it.
+bool SectionFolding::followedEdit(Sections::Range edit, int delta)
+{
+    const int changedLength = edit.length + delta;
+    if (changedLength < 0 || m_headingsShape.characters - 1 != m_lastLength)
+        return false;
+    // Closed ranges: an edit right at a heading's or a run's end or start counts as touching it.
+    const auto near = [&edit](const Sections::Range& r) {
+        return r.position <= edit.end() && edit.position <= r.end();
+    };
+    if (std::any_of(m_headings.begin(), m_headings.end(), [&](const auto& h) { return near(h.range()); }) ||
+        std::any_of(m_lastHidden.begin(), m_lastHidden.end(), near) ||
+        Sections::touchesSections(*m_document, edit.position, edit.position + changedLength))
+        return false;
+    for (Sections::Heading& heading : m_headings)
+        if (heading.position >= edit.end())
+            heading.position += delta;
+    for (Sections::Range& run : m_lastHidden)
+        if (run.position >= edit.end())
+            run.position += delta;
+    m_headingsShape = shape();
+    m_lastLength += delta;
+    return true;
 }
 
 int SectionFolding::adjustedForHidden(int proposed, int old) const

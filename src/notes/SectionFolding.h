@@ -38,6 +38,10 @@ public:
     bool sectionsActive() const { return m_active; }
     // The hidden runs the view last laid out.
     const std::vector<Sections::Range>& lastHidden() const { return m_lastHidden; }
+    // The headings as the last load or edit read them, read again when the text's length or paragraph
+    // count has moved since (a change that did not come through the edit sequence): the view asks on
+    // every paint, and reading them costs a walk over the whole text.
+    const std::vector<Sections::Heading>& headings() const;
     // An empty line chosen as a collapsible section: it becomes one once it has text.
     std::optional<int> pendingSectionStart() const { return m_pending; }
 
@@ -78,10 +82,28 @@ private:
     void sectionsDidChange(QTextCursor* cursor);
     void completePending(int caretPosition);
     void refresh();
+    bool followedEdit(Sections::Range edit, int delta);
+
+    struct Shape {
+        int characters = -1;
+        int paragraphs = -1;
+        bool operator==(const Shape&) const = default;
+    };
+    Shape shape() const;
+    void remember(std::vector<Sections::Heading> headings);
 
     QTextDocument* m_document;
     bool m_active = false;
     std::vector<Sections::Range> m_lastHidden;
+    // The text's length when m_lastHidden was taken: runs after an edit move by the difference.
+    int m_lastLength = 0;
+    mutable std::vector<Sections::Heading> m_headings;
+    mutable Shape m_headingsShape;
+    // The changes the change check announced since the state was last read (positions before the
+    // change), and whether nothing else changed it since: one such change away from sections, and the
+    // state only moves.
+    std::vector<Sections::Range> m_edits;
+    bool m_editsAlone = false;
     std::optional<int> m_pending;
 };
 

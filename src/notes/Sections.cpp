@@ -18,12 +18,6 @@ namespace vorn::notes::Sections {
 
 namespace {
 
-// A paragraph's range with its separator; the last paragraph's separator is not part of the text.
-Range paragraphRange(const QTextBlock& block)
-{
-    return {block.position(), block.length() - (block.next().isValid() ? 0 : 1)};
-}
-
 bool hasVisibleText(QStringView text)
 {
     return std::any_of(text.begin(), text.end(), [](QChar c) {
@@ -52,19 +46,53 @@ struct Piece {
     QTextCharFormat format;
 };
 
-// Every stretch of one format in the text, in order: each fragment, then the paragraph's separator, whose
-// format QTextDocument keeps as the next block's char format.
-template <typename Visit> void eachPiece(const QTextDocument& document, Visit visit)
+// Whether a paragraph is a heading, from its first fragment's format; its text is read only when the size
+// says it may be one.
+std::optional<int> headingRank(const QTextBlock& block, const QTextCharFormat& first)
 {
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+    if (!first.hasProperty(QTextFormat::FontPointSize))
+        return std::nullopt;
+    const std::optional<int> level = rank(Typography::role(first));
+    if (!level || !hasVisibleText(block.text()))
+        return std::nullopt;
+    return level;
+}
+
+// Every stretch of one format in the text, in order: each fragment, then the paragraph's separator, whose
+// format QTextDocument keeps as the next block's char format. `paragraph` sees each block with its start
+// and its first fragment's format (none when empty). Positions are counted along the way: asking a block
+// or fragment for its position searches the document's tree, and this runs over the whole text after
+// every keystroke.
+template <typename Visit, typename Paragraph>
+void eachPiece(const QTextDocument& document, Visit visit, Paragraph paragraph)
+{
+    int position = 0;
+    for (QTextBlock block = document.begin(); block.isValid();) {
+        const QTextBlock next = block.next();
+        const int start = position;
+        bool first = true;
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
-            visit(Piece{{fragment.position(), fragment.length()}, fragment.charFormat()});
+            const QTextCharFormat format = fragment.charFormat();
+            if (first)
+                paragraph(block, start, &format);
+            first = false;
+            visit(Piece{{position, fragment.length()}, format});
+            position += fragment.length();
         }
-        const QTextBlock next = block.next();
-        if (next.isValid())
-            visit(Piece{{block.position() + block.length() - 1, 1}, next.charFormat()});
+        if (first)
+            paragraph(block, start, nullptr);
+        if (next.isValid()) {
+            visit(Piece{{position, 1}, next.charFormat()});
+            ++position;
+        }
+        block = next;
     }
+}
+
+template <typename Visit> void eachPiece(const QTextDocument& document, Visit visit)
+{
+    eachPiece(document, visit, [](const QTextBlock&, int, const QTextCharFormat*) {});
 }
 
 // Adds a piece met in text order to the runs: it joins the last run it touches, else starts one.
@@ -130,18 +158,15 @@ std::optional<Heading> headingAt(const std::vector<Heading>& list, int ordinal)
 std::vector<Heading> headings(const QTextDocument& document)
 {
     std::vector<Heading> out;
+    int position = 0;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const int start = position;
+        position += block.length();
         const auto first = block.begin();
         if (first.atEnd())
             continue;
-        const QTextCharFormat format = first.fragment().charFormat();
-        if (!format.hasProperty(QTextFormat::FontPointSize))
-            continue;
-        const std::optional<int> level = rank(Typography::role(format));
-        if (!level || !hasVisibleText(block.text()))
-            continue;
-        const Range range = paragraphRange(block);
-        out.push_back({range.position, range.length, *level});
+        if (const std::optional<int> level = headingRank(block, first.fragment().charFormat()))
+            out.push_back({start, block.length() - (block.next().isValid() ? 0 : 1), *level});
     }
     return out;
 }
@@ -248,7 +273,26 @@ void applyState(QTextDocument& document, const NoteComment& state)
 
 SectionRuns reapplyHidden(QTextDocument& document)
 {
-    const std::vector<Heading> list = headings(document);
+    // One pass reads the headings and all three properties' runs as they are: this runs after every
+    // keystroke.
+    std::vector<Heading> list;
+    SectionRuns current;
+    eachPiece(
+        document,
+        [&](const Piece& piece) {
+            for (auto [property, out] : {std::pair{NoteProperty::collapsible, &current.collapsible},
+                                         std::pair{NoteProperty::collapsed, &current.collapsed},
+                                         std::pair{NoteProperty::hidden, &current.hidden}}) {
+                if (piece.format.hasProperty(property))
+                    extendRuns(*out, piece.range);
+            }
+        },
+        [&](const QTextBlock& block, int start, const QTextCharFormat* first) {
+            if (!first)
+                return;
+            if (const std::optional<int> level = headingRank(block, *first))
+                list.push_back({start, block.length() - (block.next().isValid() ? 0 : 1), *level});
+        });
     const int total = textLength(document);
     std::vector<Range> collapsible;
     std::vector<Range> collapsed;
@@ -264,18 +308,7 @@ SectionRuns reapplyHidden(QTextDocument& document)
         if (const Range b = body(list, i, total); b.length > 0)
             hidden.push_back(b);
     }
-    SectionRuns wanted{merged(collapsible), merged(collapsed), merged(hidden)};
-    // One pass reads all three properties' runs as they are: this runs after every keystroke.
-    SectionRuns current;
-    eachPiece(document, [&](const Piece& piece) {
-        for (auto [property, out] : {std::pair{NoteProperty::collapsible, &current.collapsible},
-                                     std::pair{NoteProperty::collapsed, &current.collapsed},
-                                     std::pair{NoteProperty::hidden, &current.hidden}}) {
-            if (!piece.format.hasProperty(property))
-                continue;
-            extendRuns(*out, piece.range);
-        }
-    });
+    SectionRuns wanted{merged(collapsible), merged(collapsed), merged(hidden), {}};
     const std::tuple<int, const std::vector<Range>*, const std::vector<Range>*> properties[] = {
         {NoteProperty::collapsible, &wanted.collapsible, &current.collapsible},
         {NoteProperty::collapsed, &wanted.collapsed, &current.collapsed},
@@ -290,6 +323,8 @@ SectionRuns reapplyHidden(QTextDocument& document)
             add(document, range, property);
     }
     batch.endEditBlock();
+    // Only our own properties changed: the headings read above still hold.
+    wanted.headings = std::move(list);
     return wanted;
 }
 
@@ -304,6 +339,27 @@ std::vector<Range> runs(const QTextDocument& document, int property)
     return out;
 }
 
+bool touchesSections(const QTextDocument& document, int from, int to)
+{
+    const auto marked = [](const QTextCharFormat& format) {
+        return format.hasProperty(NoteProperty::collapsible) || format.hasProperty(NoteProperty::collapsed) ||
+               format.hasProperty(NoteProperty::hidden);
+    };
+    for (QTextBlock block = document.findBlock(std::clamp(from, 0, textLength(document)));
+         block.isValid() && block.position() <= to; block = block.next()) {
+        const auto first = block.begin();
+        if (!first.atEnd() && headingRank(block, first.fragment().charFormat()))
+            return true;
+        for (auto it = first; !it.atEnd(); ++it) {
+            if (marked(it.fragment().charFormat()))
+                return true;
+        }
+        if (block.next().isValid() && marked(block.next().charFormat()))
+            return true;
+    }
+    return false;
+}
+
 std::vector<Range> hiddenRuns(const QTextDocument& document)
 {
     return runs(document, NoteProperty::hidden);
@@ -315,8 +371,10 @@ bool applyVisibility(QTextDocument& document)
     std::size_t at = 0;
     int dirtyFrom = -1;
     int dirtyTo = -1;
+    int position = 0; // counted, not asked for: see eachPiece
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        const Range paragraph = paragraphRange(block);
+        const Range paragraph{position, block.length() - (block.next().isValid() ? 0 : 1)};
+        position += block.length();
         while (at < hidden.size() && hidden[at].end() < paragraph.position)
             ++at;
         // An empty last paragraph sits at the very end of the text: it belongs to a run reaching there.
@@ -327,8 +385,8 @@ bool applyVisibility(QTextDocument& document)
             continue;
         block.setVisible(!hide);
         if (dirtyFrom < 0)
-            dirtyFrom = block.position();
-        dirtyTo = block.position() + block.length();
+            dirtyFrom = paragraph.position;
+        dirtyTo = paragraph.position + block.length();
     }
     if (dirtyFrom < 0)
         return false;

@@ -59,17 +59,23 @@ void applyState(QTextDocument& document, const NoteComment& state);
 // Brings the three properties into their canonical form: collapsible and collapsed exactly over the
 // headings that carry them at their start, hidden exactly over the non-empty bodies of the folded ones.
 // A property is rewritten only where its runs differ from that, so a note already in form is not touched.
-// The three properties' runs once in form: what reapplyHidden leaves, so callers need no pass of their own.
+// The three properties' runs once in form, and the headings: what reapplyHidden leaves, so callers need
+// no pass of their own.
 struct SectionRuns {
     std::vector<Range> collapsible;
     std::vector<Range> collapsed;
     std::vector<Range> hidden;
+    std::vector<Heading> headings;
 };
 SectionRuns reapplyHidden(QTextDocument& document);
 
 // The merged ranges of characters carrying a property.
 std::vector<Range> runs(const QTextDocument& document, int property);
 std::vector<Range> hiddenRuns(const QTextDocument& document);
+// Whether any paragraph that [from, to] reaches is a heading or holds a character (its separator
+// included) carrying one of the three properties. An edit whose paragraphs are free of both, before and
+// after it, leaves the sections as they were, only moved.
+bool touchesSections(const QTextDocument& document, int from, int to);
 // Whether the character at a position (a separator included) carries a property.
 bool hasAt(const QTextDocument& document, int position, int property);
 

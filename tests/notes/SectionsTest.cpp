@@ -7,6 +7,7 @@
 #include "notes/RichText.h"
 #include "notes/SectionFolding.h"
 #include "notes/Typography.h"
+#include "support/TestSupport.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
@@ -152,6 +153,95 @@ TEST(Sections, canonicalFormFollowsWhatTheHeadingsAreNow)
         Sections::reapplyHidden(note.document); // already in form: nothing to write
         EXPECT_EQ(note.document.availableUndoSteps(), steps) << name;
     }
+}
+
+TEST(Sections, anEditAwayFromSectionsOnlyMovesThemAndOneNearThemIsReadAgain)
+{
+    // p0 [0,3) A [3,5) a1 [5,8) B [8,10) b1 [10,13) " C" [13,16) c1 [16,18); A open, B folded.
+    const struct {
+        int from, to;
+        TextRole typing;
+        QString text;
+        QString hidden;
+        int headings, changes;
+    } cases[] = {
+        {1, 1, TextRole::body, u"x"_s, u"b1/"_s, 3, 0},         // before every heading
+        {6, 6, TextRole::body, u"\n"_s, u"b1/"_s, 3, 0},        // a new line in the open body
+        {17, 17, TextRole::body, u"x"_s, u"b1/"_s, 3, 0},       // after the folded body
+        {7, 8, TextRole::body, u""_s, u""_s, 2, 1},             // a1 takes in B's line: B is gone
+        {9, 9, TextRole::heading, u"x"_s, u"b1/"_s, 3, 0},      // typed at the end of B's line
+        {0, 2, TextRole::heading, u"P0"_s, u"b1/"_s, 4, 0},     // a new heading before them all
+        {13, 14, TextRole::body, u" "_s, u"b1/ C/c1"_s, 2, 1},  // C no longer ends B's body
+        {14, 15, TextRole::heading, u""_s, u"b1/ /c1"_s, 2, 1}, // nor once its text is gone
+        {15, 15, TextRole::body, u"\nx"_s, u"b1/"_s, 3, 0},     // a body line after C
+    };
+    for (const auto& c : cases) {
+        Note note({u"p0"_s, u"H:A"_s, u"a1"_s, u"H:B"_s, u"b1"_s, u"H: C"_s, u"c1"_s});
+        note.folding.toggleFolded(0, note.cursor);
+        note.folding.toggleFolded(0, note.cursor);
+        note.folding.toggleFolded(1, note.cursor);
+        note.folding.load(); // as a note opened this way: its first keystroke need not read it all again
+        note.changes = 0;
+        const std::string name = c.text.toStdString() + " at " + std::to_string(c.from);
+        for (const int keystroke : {0, 1}) {
+            if (keystroke == 0) {
+                note.cursor.setPosition(c.from);
+                note.cursor.setPosition(c.to, QTextCursor::KeepAnchor);
+                note.editing.setTypingFormat(Typography::roleFormat(c.typing, std::nullopt, false));
+                note.type(c.text);
+            } else {
+                // A second keystroke builds on what the first one left.
+                note.cursor.setPosition(1);
+                note.editing.setTypingFormat(Typography::bodyTypingFormat());
+                note.type(u"y"_s);
+            }
+            EXPECT_EQ(note.runs(), c.hidden) << name << " keystroke " << keystroke;
+            EXPECT_EQ(note.folding.lastHidden(), Sections::hiddenRuns(note.document)) << name;
+            EXPECT_EQ(note.folding.headings(), Sections::headings(note.document)) << name;
+            EXPECT_EQ(int(note.folding.headings().size()), c.headings) << name;
+            EXPECT_EQ(note.changes, c.changes) << name << ": moving a run is no change to save";
+            const int steps = note.document.availableUndoSteps();
+            Sections::reapplyHidden(note.document);
+            EXPECT_EQ(note.document.availableUndoSteps(), steps) << name << ": left out of form";
+        }
+    }
+
+    // A change the change check never saw (Qt moves dragged text partly on its own): the next keystroke
+    // reads everything again. Here body text in front of C makes it no heading, so B's body grows.
+    Note note({u"p0"_s, u"H:A"_s, u"a1"_s, u"H:B"_s, u"b1"_s, u"H: C"_s, u"c1"_s});
+    note.folding.toggleFolded(1, note.cursor);
+    note.folding.load();
+    QTextCursor unseen(&note.document);
+    unseen.setPosition(13);
+    unseen.insertText(u"x"_s, Typography::bodyTypingFormat());
+    note.cursor.setPosition(0);
+    note.type(u"y"_s);
+    EXPECT_EQ(note.runs(), u"b1/x C/c1"_s);
+    EXPECT_EQ(note.folding.lastHidden(), Sections::hiddenRuns(note.document));
+}
+
+TEST(Sections, aKeystrokeInALongFoldedNoteCostsTheSameAsInAShortOne)
+{
+    QStringList lines;
+    for (int i = 0; i < 10'000; ++i)
+        lines << (i % 100 ? u"line %1 of the body"_s.arg(i) : u"H:Section %1"_s.arg(i));
+    Note note(lines);
+    NoteComment state;
+    for (int s = 0; s < 100; ++s) {
+        state.collapsible << s;
+        if (s != 50)
+            state.collapsed << s;
+    }
+    Sections::applyState(note.document, state);
+    note.folding.load();
+    note.cursor.setPosition(note.at(5'050) + 4);
+    const qint64 start = vorn::test::threadCpuMSecs();
+    for (int i = 0; i < 200; ++i)
+        note.type(i % 10 == 9 ? u"\n"_s : u"x"_s);
+    const qint64 ms = vorn::test::threadCpuMSecs() - start;
+    EXPECT_LT(ms, 1500) << "a walk over the whole note per keystroke takes several seconds here under ASan";
+    EXPECT_EQ(note.folding.lastHidden(), Sections::hiddenRuns(note.document));
+    EXPECT_EQ(note.folding.lastHidden().size(), 99u);
 }
 
 TEST(Sections, stateSurvivesSavingAndOutOfRangeOrdinalsChangeNothing)

@@ -102,7 +102,7 @@ std::vector<NoteTextView::Chevron> NoteTextView::chevrons() const
     const QPointF scroll(horizontalScrollBar()->value(), verticalScrollBar()->value());
     const qreal textLeft = frame.leftMargin() + frame.padding() + frame.border();
     const qreal textRight = note.textWidth() - frame.rightMargin() - frame.padding() - frame.border();
-    const std::vector<Sections::Heading> headings = Sections::headings(note);
+    const std::vector<Sections::Heading>& headings = m_folding->headings();
     for (std::size_t i = 0; i < headings.size(); ++i) {
         const int at = headings[i].position;
         if (!Sections::hasAt(note, at, NoteProperty::collapsible))
