@@ -2,11 +2,11 @@
 //
 //   note_window_bench [--keys N] [--paste-mb M] [--skip-empty] [--skip-long]
 //
-// A 640 x 520 window shows a note of about 10,000 paragraphs (headings every 100 paragraphs, collapsible
-// and folded, one open section in the middle holding the caret), loaded as the editor loads one: its RTF
-// decoded, the folding state applied, the document handed to the view. Each key (a, Return, Backspace)
-// is timed from QTest::keyClick to the end of the viewport's next paint. Then M MB of plain text is
-// pasted through insertFromMimeData into an empty note and into the long one, timed up to the next paint.
+// A 640 x 520 window holds the note editor as the note sheet does, showing a note of about 10,000
+// paragraphs (headings every 100 paragraphs, collapsible and folded, one open section in the middle
+// holding the caret), loaded by the editor from its RTF. Each key (a, Return, Backspace) is timed from
+// QTest::keyClick to the end of the viewport's next paint. Then M MB of plain text is pasted (the
+// clipboard, then Ctrl+V) into an empty note and into the long one, timed up to the next paint.
 // Run it under a real display or xvfb-run for the figures that count; the offscreen platform works too.
 
 #include "notes/NoteEditing.h"
@@ -14,11 +14,12 @@
 #include "notes/RichText.h"
 #include "notes/Sections.h"
 #include "notes/Typography.h"
+#include "notes/editor/NoteEditor.h"
 #include "notes/view/NoteTextView.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
-#include <QMimeData>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -49,12 +50,6 @@ public:
         return false;
     }
     int count = 0;
-};
-
-// The view with its paste entry point reachable, as the clipboard and drops reach it.
-class BenchView : public NoteTextView {
-public:
-    using NoteTextView::insertFromMimeData;
 };
 
 QString bodyLine(int i)
@@ -105,28 +100,23 @@ QByteArray encodedNote(int* openSection)
 
 struct Window {
     QWidget window;
-    BenchView* view = nullptr;
+    NoteEditor* editor = nullptr;
+    NoteTextView* view = nullptr;
 
     Window()
     {
         auto* layout = new QVBoxLayout(&window);
         layout->setContentsMargins(0, 0, 0, 0);
-        view = new BenchView;
-        layout->addWidget(view);
+        editor = new NoteEditor;
+        view = &editor->textView();
+        layout->addWidget(editor);
         window.resize(640, 520);
     }
 
-    // As the editor opens a stored note: decode, apply the folding it records, show it.
     bool load(const QByteArray& rtf)
     {
-        std::optional<RichText::Decoded> decoded = RichText::decode(rtf);
-        if (!decoded)
-            return false;
-        Sections::applyState(*decoded->text, decoded->sections);
-        decoded->text->clearUndoRedoStacks();
-        decoded->text->setParent(view);
-        view->setNoteDocument(decoded->text.release());
-        return true;
+        editor->load(rtf, QString());
+        return !view->document()->isEmpty();
     }
 
     bool show()
@@ -209,13 +199,12 @@ QString pasteText(qsizetype bytes)
 
 double timePaste(Window& w, const QString& text)
 {
-    QMimeData data;
-    data.setText(text);
+    QGuiApplication::clipboard()->setText(text);
     PaintCounter paints(w.view->viewport());
     const int before = paints.count;
     QElapsedTimer timer;
     timer.start();
-    w.view->insertFromMimeData(&data);
+    QTest::keyClick(w.view, Qt::Key_V, Qt::ControlModifier);
     return untilPainted(paints, before, timer);
 }
 

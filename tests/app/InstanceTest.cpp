@@ -3,6 +3,7 @@
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -190,6 +191,33 @@ TEST_F(InstanceTest, killedWhileTypingKeepsEveryThingThatWasEntered)
     // Whatever was entered is there, whole and in order: thing 01, thing 02, … with no gap.
     for (int i = 0; i < listed.size(); ++i)
         EXPECT_EQ(listed[i], QStringLiteral("- [ ] thing %1").arg(i + 1, 2, 10, QLatin1Char('0')));
+}
+
+TEST_F(InstanceTest, aNoteTypedInItsSheetReachesTheFamilyFileEvenWhenTheAppIsEndedWithItOpen)
+{
+    ASSERT_EQ(run({QStringLiteral("--add"), QStringLiteral("buy milk")}).exitCode, 0);
+    const QString window = startApp();
+    ASSERT_FALSE(window.isEmpty());
+    ASSERT_TRUE(x.keys(window, {QStringLiteral("Down"), QStringLiteral("ctrl+Return")}));
+    const QString sheet = x.waitForWindow(QStringLiteral("Note"));
+    ASSERT_FALSE(sheet.isEmpty()) << "Ctrl+Return opens the note";
+    ASSERT_TRUE(x.type(sheet, QStringLiteral("Shop")));
+    ASSERT_TRUE(x.keys(sheet, {QStringLiteral("Return"), QStringLiteral("ctrl+shift+l")}));
+    ASSERT_TRUE(x.type(sheet, QStringLiteral("oat milk")));
+    // Ended at once, well inside the moment the sheet waits before saving.
+    ::kill(pid_t(app.processId()), SIGTERM);
+    ASSERT_TRUE(app.waitForFinished(20000));
+    EXPECT_EQ(app.exitCode(), 0);
+
+    QProcess q;
+    q.start(QStringLiteral("sqlite3"),
+            {QStringLiteral("-readonly"), home.filePath(QStringLiteral(".local/share/Vorn/family.db")),
+             QStringLiteral("SELECT note_plain, note_id FROM things WHERE title = 'buy milk'")});
+    ASSERT_TRUE(q.waitForFinished(10000));
+    const QStringList row = QString::fromUtf8(q.readAllStandardOutput()).trimmed().split(u'|');
+    ASSERT_EQ(row.size(), 2) << row.join(u'|').toStdString();
+    EXPECT_EQ(row[0], QStringLiteral("Shop\n\u2610\toat milk"));
+    EXPECT_TRUE(QFile::exists(home.filePath(QStringLiteral(".local/share/Vorn/notes/%1.rtf").arg(row[1]))));
 }
 
 } // namespace

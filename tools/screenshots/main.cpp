@@ -1,8 +1,8 @@
 // screenshots [FOLDER]: opens the main window on the demo data in a throw-away home folder and writes
-// Today, Later, Done-ish, a pile, the random screen, the settings window, the tray popup, the focus
-// panel floating and not, the toolbar with four long-named lists at 900 and 560 px, and an empty
-// Today, in light and dark, as PNG files into FOLDER
-// (docs/screenshots by default).
+// Today, Later, Done-ish, a pile, the random screen, a note in its sheet with the format popover, the
+// settings window, the tray popup, the focus panel floating and not, the toolbar with four long-named lists
+// at 900 and 560 px, and an empty Today, in light and dark, as PNG files into FOLDER (docs/screenshots by
+// default).
 
 #include "app/Appearance.h"
 #include "app/DesktopColorScheme.h"
@@ -14,15 +14,26 @@
 #include "app/WindowStart.h"
 #include "model/AppModel.h"
 #include "model/Startup.h"
+#include "notes/ParagraphMarkers.h"
+#include "notes/Sections.h"
+#include "notes/editor/NoteEditor.h"
+#include "notes/format/FormatPopover.h"
+#include "notes/view/NoteTextView.h"
 #include "pixel/Theme.h"
 #include "pixel/VornFont.h"
 #include "ui/focus/FocusPanel.h"
 #include "ui/focus/FocusPanelController.h"
+#include "ui/main/MainView.h"
+#include "ui/note/NoteSheet.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 
 #include <cstdio>
 
@@ -43,6 +54,65 @@ std::optional<Tab> pileTab(const AppModel& model, const QString& name)
             return Tab::pile(p->id());
     }
     return std::nullopt;
+}
+
+// A note with every kind of paragraph: title, heading, styled body text, the three lists, a divider,
+// right-to-left text and a folded section.
+void writeFeatureNote(notes::NoteEditor& editor)
+{
+    using notes::ParagraphMarkers::divider;
+    const QString text =
+        QStringList{
+            QStringLiteral("Trip to Lisbon"),
+            QStringLiteral("Before we go"),
+            QStringLiteral("Pack light, really light, and check the passport."),
+            QStringLiteral("\u2022\tsocks"),
+            QStringLiteral("\u2022\tcharger"),
+            QStringLiteral("1.\tbook the train"),
+            QStringLiteral("2.\tcall Mum"),
+            QStringLiteral("\u2611\tprint the tickets"),
+            QStringLiteral("\u2610\tbuy sunscreen"),
+            divider(),
+            QStringLiteral(
+                "\u05e9\u05dc\u05d5\u05dd, \u05e0\u05ea\u05e8\u05d0\u05d4 \u05d1\u05e7\u05e8\u05d5\u05d1"),
+            QStringLiteral("Packing list"),
+            QStringLiteral("passport, adapters, the good shoes"),
+            QStringLiteral("Later"),
+            QStringLiteral("a folded section hides this line"),
+        }
+            .join(u'\n');
+    editor.load(std::nullopt, text);
+    notes::NoteTextView& view = editor.textView();
+    QTextDocument& note = *view.document();
+    const auto paragraph = [&](int n) { return note.findBlockByNumber(n); };
+    const auto caretIn = [&](int n) { view.setTextCursor(QTextCursor(paragraph(n))); };
+    const auto select = [&](int n, const QString& word) {
+        QTextCursor c(paragraph(n));
+        const int at = paragraph(n).text().indexOf(word);
+        c.setPosition(paragraph(n).position() + at);
+        c.setPosition(paragraph(n).position() + at + int(word.size()), QTextCursor::KeepAnchor);
+        view.setTextCursor(c);
+    };
+    caretIn(0);
+    view.formatTitle();
+    caretIn(1);
+    view.formatHeading();
+    select(2, QStringLiteral("really"));
+    view.toggleBold();
+    select(2, QStringLiteral("check"));
+    view.toggleItalic();
+    select(2, QStringLiteral("passport"));
+    view.toggleUnderline();
+    caretIn(11);
+    view.toggleCollapsibleSection();
+    caretIn(13);
+    view.toggleCollapsibleSection();
+    // Folded as a click on its chevron folds it: the last heading's section.
+    const auto headings = notes::Sections::headings(note);
+    QTextCursor caret = view.textCursor();
+    view.folding().toggleFolded(int(headings.size()) - 1, caret);
+    caretIn(3);
+    view.verticalScrollBar()->setValue(0);
 }
 
 } // namespace
@@ -120,6 +190,39 @@ int main(int argc, char** argv)
         }
         model.setTab(Tab::random());
         shoot(QStringLiteral("random"));
+
+        // A note with every feature in its sheet over Today, the format popover open; drawn into one
+        // picture as the desktop shows the three windows.
+        model.setTab(Tab::list(TodoList::today));
+        if (!today.empty() && today.front().id().thingID()) {
+            model.setEditingNote(NoteTarget::thing(*today.front().id().thingID()));
+            if (NoteSheet* sheet = app->window->mainView()->noteSheet()) {
+                writeFeatureNote(sheet->editor());
+                sheet->editor().showFormat(sheet->formatButton());
+                settle();
+                QPixmap picture = app->window->grab();
+                QPainter painter(&picture);
+                const QPoint sheetAt((picture.width() - sheet->width()) / 2, 0);
+                painter.drawPixmap(sheetAt, sheet->grab());
+                if (notes::FormatPopover* popover = sheet->editor().formatPopover()) {
+                    const QPoint below =
+                        sheet->formatButton()->mapTo(sheet, QPoint(0, sheet->formatButton()->height()));
+                    const QPoint popoverAt =
+                        sheetAt + below +
+                        QPoint(sheet->formatButton()->width() / 2 - popover->width() / 2, 4);
+                    painter.drawPixmap(popoverAt, popover->grab());
+                    popover->close();
+                }
+                painter.end();
+                const QString path =
+                    QDir(folder).filePath(QStringLiteral("note") + suffix + QStringLiteral(".png"));
+                if (picture.save(path, "PNG"))
+                    std::printf("%s\n", qPrintable(path));
+                else
+                    ++failures;
+            }
+            model.setEditingNote(std::nullopt);
+        }
 
         // The settings window (here without a tray, as on the virtual display) and the tray's popup.
         MenuBarSetting menuBar(model.settings());

@@ -7,13 +7,17 @@
 #include "notes/format/FormatPopover.h"
 #include "notes/view/NoteTextView.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QApplication>
 #include <QEvent>
 #include <QPointer>
+#include <QScrollBar>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QVBoxLayout>
+
+#include <cmath>
 
 namespace vorn::notes {
 
@@ -23,7 +27,22 @@ NoteEditor::NoteEditor(QWidget* parent) : QWidget(parent), m_view(new NoteTextVi
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
     m_view->setFrameShape(QFrame::NoFrame);
-    m_view->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // The scroller lies over the text instead of taking width from it: a scroller that came and went
+    // with the note's length would change the column's width and lay out the whole note again.
+    m_view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroller = new QScrollBar(Qt::Vertical, this);
+    m_scroller->setObjectName(QStringLiteral("noteScroller"));
+    m_scroller->setFocusPolicy(Qt::NoFocus);
+    QScrollBar* inner = m_view->verticalScrollBar();
+    connect(inner, &QScrollBar::rangeChanged, this, [this](int minimum, int maximum) {
+        m_scroller->setRange(minimum, maximum);
+        m_scroller->setPageStep(m_view->verticalScrollBar()->pageStep());
+        m_scroller->setSingleStep(m_view->verticalScrollBar()->singleStep());
+        m_scroller->setVisible(maximum > minimum);
+    });
+    connect(inner, &QScrollBar::valueChanged, m_scroller, &QScrollBar::setValue);
+    connect(m_scroller, &QScrollBar::valueChanged, inner, &QScrollBar::setValue);
+    m_scroller->hide();
     m_view->viewport()->installEventFilter(this);
     connect(m_view, &QTextEdit::textChanged, this, &NoteEditor::changed);
     connect(m_view, &NoteTextView::sectionsChanged, this, &NoteEditor::changed);
@@ -77,6 +96,8 @@ void NoteEditor::load(const std::optional<QByteArray>& rtf, const QString& plain
 
     QTextDocument& note = *m_view->document();
     note.clearUndoRedoStacks();
+    connect(note.documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
+            &NoteEditor::syncScrollRange);
     QTextCursor end(&note);
     end.movePosition(QTextCursor::End);
     m_view->setTextCursor(end);
@@ -166,11 +187,34 @@ void NoteEditor::applyColors()
     m_view->setPalette(palette);
 }
 
+void NoteEditor::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    const int width = m_scroller->sizeHint().width();
+    m_scroller->setGeometry(this->width() - width, 0, width, height());
+    m_scroller->raise();
+}
+
 bool NoteEditor::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_view->viewport() && event->type() == QEvent::Resize)
+    if (watched == m_view->viewport() && event->type() == QEvent::Resize) {
         updateReadingWidth();
+        // Once the view has laid the note out at its new size.
+        QMetaObject::invokeMethod(this, &NoteEditor::syncScrollRange, Qt::QueuedConnection);
+    }
     return QWidget::eventFilter(watched, event);
+}
+
+// QTextEdit leaves a hidden scroll bar's range as it was when the view was still unsized (a sheet loads
+// its note before it is shown), so the range follows the note's height here.
+void NoteEditor::syncScrollRange()
+{
+    QScrollBar* inner = m_view->verticalScrollBar();
+    const int page = m_view->viewport()->height();
+    const int maximum = std::max(0, int(std::ceil(m_view->document()->size().height())) - page);
+    if (inner->maximum() != maximum || inner->minimum() != 0)
+        inner->setRange(0, maximum);
+    inner->setPageStep(page);
 }
 
 void NoteEditor::updateReadingWidth()

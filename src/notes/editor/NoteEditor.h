@@ -9,6 +9,8 @@
 #include <QString>
 #include <QWidget>
 
+class QScrollBar;
+
 #include <functional>
 #include <optional>
 
@@ -57,15 +59,18 @@ public:
     int horizontalInset() const { return m_inset; }
 
 protected:
+    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void changed();
     void applyColors();
     void updateReadingWidth();
+    void syncScrollRange();
     void bindShortcuts();
 
     NoteTextView* m_view;
+    QScrollBar* m_scroller;
     std::function<void()> m_onChange;
     bool m_loading = false;
     int m_inset = minimumInset;

@@ -117,8 +117,12 @@ NoteTextView::NoteTextView(QWidget* parent) : QTextEdit(parent)
     setLineWrapMode(QTextEdit::WidgetWidth);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(horizontalScrollBar(), &QScrollBar::rangeChanged, this, [this] { keepColumnCentred(); });
-    connect(this, &QTextEdit::currentCharFormatChanged, this,
-            [this](const QTextCharFormat& format) { m_editing->setTypingFormat(format); });
+    connect(this, &QTextEdit::currentCharFormatChanged, this, [this](const QTextCharFormat& format) {
+        // A command's own edits move QTextEdit's cursor over text of other formats (a divider's
+        // line break): the typing format the command chose is the one that counts.
+        if (!m_inCommand)
+            m_editing->setTypingFormat(format);
+    });
     connect(this, &QTextEdit::cursorPositionChanged, this, [this] { adjustCaret(); });
     attach();
 }
@@ -243,7 +247,9 @@ template <class Command> void NoteTextView::runCommand(Command command)
     if (!editable())
         return;
     QTextCursor cursor = textCursor();
+    m_inCommand = true;
     command(*m_editing, cursor);
+    m_inCommand = false;
     // Moving the cursor reads QTextEdit's format back from the text; the command's typing format wins.
     const QTextCharFormat typing = m_editing->typingFormat();
     setTextCursor(cursor);

@@ -143,6 +143,7 @@ private:
 
     int m_lastCaret = 0;
     int m_extraInset = 0;
+    bool m_inCommand = false;
     TypingRun m_run;
 };
 

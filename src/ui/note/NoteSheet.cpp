@@ -6,7 +6,6 @@
 #include "pixel/Theme.h"
 #include "ui/components/ThemedLabel.h"
 
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -33,7 +32,7 @@ NoteSheet::NoteSheet(AppModel& model, NoteTarget target, QWidget* parent)
     setObjectName(QStringLiteral("noteSheet"));
     setWindowTitle(QStringLiteral("Note"));
     setWindowModality(Qt::WindowModal);
-    resize(width, height);
+    resize(defaultSize);
     setAutoFillBackground(true);
 
     auto* header = new QWidget(this);
@@ -67,9 +66,9 @@ NoteSheet::NoteSheet(AppModel& model, NoteTarget target, QWidget* parent)
     connect(m_done, &QPushButton::clicked, this, &NoteSheet::finish);
     row->addWidget(m_done);
 
-    auto* line = new QFrame(this);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
+    m_line = new QWidget(this);
+    m_line->setFixedHeight(1);
+    m_line->setAutoFillBackground(true);
 
     m_editor = new notes::NoteEditor(this);
     m_editor->setMinimumSize(kEditorMinWidth, kEditorMinHeight);
@@ -79,7 +78,7 @@ NoteSheet::NoteSheet(AppModel& model, NoteTarget target, QWidget* parent)
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addWidget(header);
-    column->addWidget(line);
+    column->addWidget(m_line);
     column->addWidget(m_editor, 1);
 
     // A burst of typing saves once, a moment after its last key.
@@ -104,6 +103,9 @@ void NoteSheet::applyColors()
     titlePalette.setColor(QPalette::Text, Color::vornText().resolved());
     titlePalette.setColor(QPalette::Base, background);
     m_title->setPalette(titlePalette);
+    QPalette linePalette = m_line->palette();
+    linePalette.setColor(QPalette::Window, Color::vornFaint().resolved());
+    m_line->setPalette(linePalette);
     m_editor->setBackground(background);
     QColor selection = Color::yawn;
     selection.setAlphaF(kSelectionOpacity);

@@ -3,6 +3,7 @@
 #include "model/Entities.h"
 
 #include <QDialog>
+#include <QSize>
 
 #include <memory>
 
@@ -27,8 +28,7 @@ class NoteSheet : public QDialog {
 
 public:
     static constexpr int saveDelayMSecs = 800;
-    static constexpr int width = 640;
-    static constexpr int height = 520;
+    static constexpr QSize defaultSize{640, 520};
 
     NoteSheet(AppModel& model, NoteTarget target, QWidget* parent);
     ~NoteSheet() override;
@@ -61,6 +61,7 @@ private:
     QLineEdit* m_title;
     QPushButton* m_format;
     QPushButton* m_done;
+    QWidget* m_line;
     notes::NoteEditor* m_editor;
     std::unique_ptr<Timer> m_pendingSave;
     bool m_loaded = false;

@@ -10,6 +10,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -163,7 +164,12 @@ TEST_F(NoteEditorTest, ShortcutsPerformTheCommandsTheTooltipsName)
     const NoteTextView::FormattingState state = editor.textView().formattingState();
     EXPECT_TRUE(state.bold && state.italic && state.underline);
     QTest::keySequence(&editor.textView(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D));
-    EXPECT_EQ(note().blockCount(), 3); // the selection replaced by a divider line between paragraphs
+    type(t("after"));
+    // What follows a divider is body text again, not the divider's small faint print.
+    ASSERT_EQ(note().blockCount(), 3);
+    EXPECT_EQ(note().lastBlock().text(), t("after"));
+    EXPECT_EQ(note().lastBlock().begin().fragment().charFormat().fontPointSize(),
+              Typography::size(TextRole::body));
     EXPECT_EQ(noteCommandTooltip(NoteCommand::checklist), t("Checklist (Ctrl+Shift+L)"));
 }
 

@@ -217,7 +217,7 @@ TEST_F(MainViewTest, noteSheetFollowsEditingNoteBothWays)
     // A sheet over the main window, not a window of its own.
     EXPECT_EQ(sheet->parentWidget(), view->window());
     EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
-    EXPECT_EQ(sheet->size(), QSize(NoteSheet::width, NoteSheet::height));
+    EXPECT_EQ(sheet->size(), NoteSheet::defaultSize);
     EXPECT_EQ(sheet->titleField()->text(), t->title());
 
     // Escape lets go of the note, and the sheet goes.

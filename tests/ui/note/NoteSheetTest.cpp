@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextDocument>
 
@@ -130,6 +131,9 @@ TEST_F(NoteSheetTest, ASavedNoteReopensLookingTheSameAndAnEmptiedOneLeavesNothin
 
     openOwn();
     EXPECT_EQ(notes::dump(*text().document()), before);
+    // Loaded before the sheet had its size, and still nothing to scroll once it has.
+    QCoreApplication::processEvents();
+    EXPECT_EQ(text().verticalScrollBar()->maximum(), 0);
 
     // Nothing but blank lines: no note, and no file left behind.
     const QString file = noteFile();
