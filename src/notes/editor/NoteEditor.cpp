@@ -62,7 +62,7 @@ void NoteEditor::bindShortcuts()
         action->setShortcut(info.shortcut);
         action->setShortcutContext(Qt::WidgetShortcut);
         const NoteCommand command = info.command;
-        connect(action, &QAction::triggered, this, [this, command] { performNoteCommand(*m_view, command); });
+        connect(action, &QAction::triggered, this, [this, command] { perform(command); });
         m_view->addAction(action);
     }
 }

@@ -185,7 +185,6 @@ void MainView::followEditingNote()
     if (!target || m_noteSheet)
         return;
     m_noteSheet = new NoteSheet(m_model, *target, window());
-    m_noteSheet->setAttribute(Qt::WA_DeleteOnClose, false);
     m_noteSheet->show();
 }
 
