@@ -8,6 +8,7 @@
 #include "app/StoreLock.h"
 #include "model/AppModel.h"
 #include "model/Startup.h"
+#include "model/StartupTrace.h"
 #include "pixel/AppIcon.h"
 #include "pixel/VornFont.h"
 #include "transfer/ClipboardPasteboard.h"
@@ -22,8 +23,10 @@
 #include <QPixmap>
 #include <QSocketNotifier>
 #include <QTextStream>
+#include <QTimer>
 
 #include <csignal>
+#include <functional>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -95,6 +98,48 @@ bool handedOver(const Launch& launch, bool newThing, int* rc)
 
 } // namespace
 
+namespace {
+
+// Runs `then` once the window's first frame has been painted and handed to the screen, for start-up work
+// that does not show in that frame; the start-up trace marks both moments.
+class FirstFrame : public QObject {
+public:
+    FirstFrame(QWidget& window, std::function<void()> then) : m_window(window), m_then(std::move(then))
+    {
+        qApp->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && watched->isWidgetType() &&
+            static_cast<QWidget*>(watched)->window() == &m_window) {
+            qApp->removeEventFilter(this);
+            traceStartup("first paint");
+            QTimer::singleShot(0, this, [this] {
+                traceStartup("first frame flushed");
+                m_then();
+                traceStartup("after the first frame");
+            });
+        }
+        return false;
+    }
+
+private:
+    QWidget& m_window;
+    std::function<void()> m_then;
+};
+
+// The installed icon, else the same face drawn here. Looking it up in the icon theme loads the image
+// plugins, which the first frame does not need.
+void setWindowIcon()
+{
+    QIcon face;
+    for (const int size : {16, 32, 48, 64, 128, 256})
+        face.addPixmap(QPixmap::fromImage(AppIcon::image(size)));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("com.vorn.todo"), face));
+}
+
+} // namespace
+
 bool hasDisplay(const QProcessEnvironment& environment)
 {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
@@ -121,9 +166,12 @@ std::unique_ptr<WindowApp> openWindowApp(const Launch& launch, QString* error)
     std::unique_ptr<Store> store = makeStore(launch, error);
     if (!store)
         return nullptr;
+    traceStartup("store open");
     auto app = std::make_unique<WindowApp>();
     app->model = makeModel(launch, std::move(store));
+    traceStartup("model made");
     app->window = std::make_unique<MainWindow>(*app->model);
+    traceStartup("main window made");
     MainWindow* window = app->window.get();
     app->focus = std::make_unique<FocusPanelController>(*app->model);
     FocusPanelController* focus = app->focus.get();
@@ -148,16 +196,14 @@ int runWindowApp(int& argc, char** argv, bool newThing)
         QTextStream(stderr) << noDisplayAdvice();
         return 2;
     }
+    traceStartup("window start");
     QApplication qapp(argc, argv);
+    traceStartup("QApplication");
     QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
     QCoreApplication::setApplicationName(QStringLiteral("vorn-todo"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("vorn todo"));
-    // The desktop entry's name is the app id on Wayland; the installed icon, else the same face drawn here.
+    // The desktop entry's name is the app id on Wayland (the icon follows the first frame).
     QGuiApplication::setDesktopFileName(QStringLiteral("com.vorn.todo"));
-    QIcon face;
-    for (const int size : {16, 32, 48, 64, 128, 256})
-        face.addPixmap(QPixmap::fromImage(AppIcon::image(size)));
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("com.vorn.todo"), face));
     quitOnSignals(qapp);
 
     ClipboardPasteboard pasteboard;
@@ -165,22 +211,27 @@ int runWindowApp(int& argc, char** argv, bool newThing)
     Launch launch = Launch::fromProcess();
     launch.pasteboard = &pasteboard;
     launch.workspace = &workspace;
-    // Before anything else: a second start has nothing to set up.
-    if (int rc = 0; handedOver(launch, newThing, &rc))
-        return rc;
-    // Without a bus (or while the first app is still starting) the lock keeps a second writer out.
+    traceStartup("signals");
+    // Before anything else: a second start has nothing to set up. The first start holds the store's
+    // lock, so only a start that can't take it asks the bus for the running app; without a bus (or
+    // while the first app is still starting) the lock alone keeps a second writer out.
     std::unique_ptr<QLockFile> lock;
     if (!lockStore(launch, lock)) {
+        if (int rc = 0; handedOver(launch, newThing, &rc))
+            return rc;
         QTextStream(stderr) << "vorn todo is already running.\n";
         return 0;
     }
 
+    traceStartup("store locked");
     // Without it the pixel-font titles fall back to the UI face; nothing to report.
     VornFont::registerFont();
+    traceStartup("pixel font");
     // Asked first, so the portal answers while the store opens.
     DesktopColorScheme colorScheme(QDBusConnection::sessionBus());
     wearDesktopAppearance(colorScheme);
     colorScheme.start();
+    traceStartup("colour scheme asked");
 
     QString error;
     std::unique_ptr<WindowApp> app = openWindowApp(launch, &error);
@@ -202,8 +253,12 @@ int runWindowApp(int& argc, char** argv, bool newThing)
     QObject::connect(&qapp, &QGuiApplication::commitDataRequest, &qapp, [&model] { saveStore(model); });
     QObject::connect(&qapp, &QCoreApplication::aboutToQuit, &qapp, [&model] { saveStore(model); });
 
+    traceStartup("shell");
     colorScheme.awaitFirstAnswer(std::chrono::milliseconds(100));
+    traceStartup("colour scheme answered");
+    FirstFrame firstFrame(*app->window, [] { setWindowIcon(); });
     app->window->show();
+    traceStartup("shown");
     if (newThing)
         model.requestAdd();
     const int rc = QApplication::exec();

@@ -3,6 +3,7 @@
 #include "app/QuickAdd.h"
 #include "app/WindowStart.h"
 #include "model/Startup.h"
+#include "model/StartupTrace.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -33,6 +34,7 @@ int printList(AppModel& model, const QString& name)
 
 int main(int argc, char** argv)
 {
+    traceStartup("main");
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

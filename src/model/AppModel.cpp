@@ -1,5 +1,7 @@
 #include "model/AppModel.h"
 
+#include "model/StartupTrace.h"
+
 #include "model/Constants.h"
 #include "model/Logging.h"
 
@@ -36,6 +38,7 @@ AppModel::AppModel(ModelInit init, QObject* parent)
     sync.notifier = std::move(init.notifier);
     sync.notes = m_notes;
     sync.debounceMSecs = m_intervals.syncDebounceMSecs;
+    traceStartup("model: settings, notes folder");
     m_sync = std::make_unique<FamilySync>(std::move(sync), *m_store, m_schedule, *m_clock, *m_settings,
                                           *m_timers, static_cast<SyncHost&>(*this));
     connect(m_sync.get(), &FamilySync::rowsChanged, this, [this] { Q_EMIT changed(Field::familyThings); });
@@ -43,6 +46,7 @@ AppModel::AppModel(ModelInit init, QObject* parent)
             [this] { Q_EMIT changed(Field::externalOrder); });
     connect(m_sync.get(), &FamilySync::mirrored, this, &AppModel::mirrored);
 
+    traceStartup("model: family store");
     {
         // Start-up housekeeping is not something the user can undo.
         UndoRegistrationPause pause(m_store->undoManager());
@@ -66,9 +70,11 @@ AppModel::AppModel(ModelInit init, QObject* parent)
         scheduleSync();
     });
 
+    traceStartup("model: piles, purge, rollover, clock");
     if (!m_readOnly)
         scheduleSync();
     m_sync->refresh();
+    traceStartup("model: family rows read");
 
     qCDebug(lcSync, "model init done: syncsToFamily=%d familyThings=%ld", int(m_sync->isOn()),
             long(familyThings().size()));
