@@ -100,9 +100,15 @@ QWidget* MainView::makeToolbar()
     m_search = new QLineEdit(bar);
     m_search->setObjectName(QStringLiteral("searchField"));
     m_search->setPlaceholderText(QStringLiteral("Search"));
-    m_search->setClearButtonEnabled(true);
     m_search->setFixedWidth(kSearchWidth);
     m_search->setFont(uiFont(13));
+    // The clear button shows only over text, and making it loads the style's icons: it is made when
+    // the field first has text, not on the way to the first frame.
+    const auto clearButtonOnceTyped = [field = m_search](const QString& text) {
+        if (!text.isEmpty() && !field->isClearButtonEnabled())
+            field->setClearButtonEnabled(true);
+    };
+    connect(m_search, &QLineEdit::textChanged, m_search, clearButtonOnceTyped);
     m_search->setText(m_model.searchText());
     m_search->installEventFilter(this);
     connect(m_search, &QLineEdit::textChanged, this, [this](const QString& text) {

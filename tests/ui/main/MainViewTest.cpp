@@ -119,6 +119,7 @@ TEST_F(MainViewTest, searchFieldFiltersTheRowsBothWays)
     show();
     QTest::keyClicks(view->searchField(), QStringLiteral("gym"));
     EXPECT_EQ(model->searchText(), QStringLiteral("gym"));
+    EXPECT_TRUE(view->searchField()->isClearButtonEnabled()) << "typed text can be cleared with a click";
     test::drainEvents(); // the search is the model's state, not a record change
     const auto& rows = view->thingList()->view()->listModel()->rowIDs();
     ASSERT_EQ(rows.size(), 1u);
