@@ -214,8 +214,10 @@ public:
             if (waitpid(m_child, &status, WNOHANG) == m_child) {
                 exited = true;
                 if (!m_quiet) {
-                    m_error =
-                        "the program exited (status " + std::to_string(status) + ") before it went quiet";
+                    m_error = WIFSIGNALED(status)
+                                  ? "the program was killed by signal " + std::to_string(WTERMSIG(status))
+                                  : "the program exited with " + std::to_string(WEXITSTATUS(status));
+                    m_error += m_firstMs < 0 ? " before it drew" : " before it went quiet";
                 }
                 break;
             }
