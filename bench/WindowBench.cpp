@@ -2,6 +2,9 @@
 // window with a QListView of the same rows, measured the same way in the same run.
 //
 //   window_bench [--runs N]       runs every case as fresh child processes and prints a table
+//   window_bench --seed N         fills the store under $HOME with N things and exits
+//   window_bench --child-bare N --stay   the bare window alone, open until it is killed, for
+//                                 startup_probe to watch from outside
 //
 // Each child is a whole program start: the parent notes the monotonic clock just before starting it,
 // the child prints the clock when its window has finished its first paint. Run it under a real
@@ -186,7 +189,7 @@ int appChild(int& argc, char** argv, bool demo, int keys)
     return 0;
 }
 
-int bareChild(int& argc, char** argv, int rows)
+int bareChild(int& argc, char** argv, int rows, bool stay)
 {
     QApplication qapp(argc, argv);
     QStringList titles;
@@ -198,6 +201,11 @@ int bareChild(int& argc, char** argv, int rows)
     view->setModel(new QStringListModel(titles, view));
     window.setCentralWidget(view);
     window.resize(900, 600);
+    if (stay) {
+        // Watched from outside: nothing to report, and a SIGTERM is the way out.
+        window.show();
+        return QApplication::exec();
+    }
     QJsonObject result;
     FirstPaint first(&window, [&] {
         result.insert(QStringLiteral("paintedAtNs"), double(monotonicNs()));
@@ -328,7 +336,7 @@ int main(int argc, char** argv)
     if (args.contains(QStringLiteral("--child-app")))
         return appChild(argc, argv, args.contains(QStringLiteral("--demo")), valueAfter("--keys", 0));
     if (args.contains(QStringLiteral("--child-bare")))
-        return bareChild(argc, argv, valueAfter("--child-bare", 0));
+        return bareChild(argc, argv, valueAfter("--child-bare", 0), args.contains(QStringLiteral("--stay")));
     QCoreApplication core(argc, argv);
     return parent(valueAfter("--runs", 7));
 }
