@@ -212,18 +212,17 @@ void FamilySync::adoptEdits(const SharedThing& row, Thing& thing, const QString&
         }
     }
     if (!(pending & SyncBaseline::Day))
-        adoptDay(row, thing);
+        adoptDay(row, thing, day);
     if (!(pending & SyncBaseline::Title))
         adoptTitle(row, thing);
     adoptNoteAndSteps(row, thing, !(pending & SyncBaseline::Note), !(pending & SyncBaseline::Steps));
     m_baseline.agree(m_host.sharedRow(thing, day, 0), pending);
 }
 
-void FamilySync::adoptDay(const SharedThing& row, Thing& thing)
+void FamilySync::adoptDay(const SharedThing& row, Thing& thing, const QString& day)
 {
     if (!row.day || thing.isDone() || thing.pile())
         return;
-    const QString day = today();
     // Today already shows a thing planned for today or an earlier day; moving it would only lose the
     // user's order (a row still carrying yesterday's day after midnight is our own, not news).
     if (m_host.isInToday(thing) && !(day < *row.day))

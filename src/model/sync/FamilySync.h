@@ -106,7 +106,8 @@ private:
     void finishEdit();
     void applyDeletes();
     void adoptEdits(const SharedThing& row, Thing& thing, const QString& today);
-    void adoptDay(const SharedThing& row, Thing& thing);
+    // `day` is today's, read once per refresh: formatting it is most of the work of a row.
+    void adoptDay(const SharedThing& row, Thing& thing, const QString& day);
     void adoptTitle(const SharedThing& row, Thing& thing);
     void adoptNoteAndSteps(const SharedThing& row, Thing& thing, bool note, bool steps);
     void saveExternalOrder();
