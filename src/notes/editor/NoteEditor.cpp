@@ -217,14 +217,18 @@ void NoteEditor::syncScrollRange()
     inner->setPageStep(page);
 }
 
+int NoteEditor::horizontalInset() const
+{
+    return m_view->textInset();
+}
+
 void NoteEditor::updateReadingWidth()
 {
     const int width = m_view->viewport()->width();
     const int inset = std::max((width - maxReadingWidth) / 2, int(minimumInset));
-    if (inset == m_inset && m_view->textInset() == inset)
-        return;
-    m_inset = inset;
-    m_view->setTextInset(inset);
+    // Within one inset the column keeps its width, so only a new inset lays the note out again.
+    if (m_view->textInset() != inset)
+        m_view->setTextInset(inset);
 }
 
 } // namespace vorn::notes

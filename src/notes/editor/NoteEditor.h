@@ -56,7 +56,7 @@ public:
     void setBackground(const QColor& color);
     void setSelectionColor(const QColor& color);
     // The space on each side of the text column: wide windows centre a column of maxReadingWidth.
-    int horizontalInset() const { return m_inset; }
+    int horizontalInset() const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -73,7 +73,6 @@ private:
     QScrollBar* m_scroller;
     std::function<void()> m_onChange;
     bool m_loading = false;
-    int m_inset = minimumInset;
     std::optional<QColor> m_background;
     std::optional<QColor> m_selection;
     QPointer<FormatPopover> m_popover;
