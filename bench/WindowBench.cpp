@@ -14,6 +14,7 @@
 #include "app/WindowStart.h"
 #include "model/AppModel.h"
 #include "model/Startup.h"
+#include "model/StartupTrace.h"
 #include "pixel/VornFont.h"
 #include "store/Records.h"
 #include "store/Store.h"
@@ -191,7 +192,9 @@ int appChild(int& argc, char** argv, bool demo, int keys)
 
 int bareChild(int& argc, char** argv, int rows, bool stay)
 {
+    traceStartup("bare: main");
     QApplication qapp(argc, argv);
+    traceStartup("bare: QApplication");
     QStringList titles;
     titles.reserve(rows);
     for (int i = 0; i < rows; ++i)
@@ -203,7 +206,9 @@ int bareChild(int& argc, char** argv, int rows, bool stay)
     window.resize(900, 600);
     if (stay) {
         // Watched from outside: nothing to report, and a SIGTERM is the way out.
+        FirstPaint painted(&window, [] { traceStartup("bare: first paint"); });
         window.show();
+        traceStartup("bare: shown");
         return QApplication::exec();
     }
     QJsonObject result;

@@ -26,8 +26,10 @@
 #include <QTimer>
 
 #include <csignal>
+#include <fontconfig/fontconfig.h>
 #include <functional>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace vorn {
@@ -128,6 +130,25 @@ private:
     std::function<void()> m_then;
 };
 
+// Reading the desktop's font configuration is a good part of a start, and the first frame's text needs
+// it. It is read on a thread of its own while QApplication connects to the display; Qt then finds it
+// loaded. Fontconfig's start-up is safe to race, and the thread is joined before Qt's first font.
+class FontConfigWarmUp {
+public:
+    FontConfigWarmUp() : m_thread([] { FcInit(); }) {}
+    ~FontConfigWarmUp() { wait(); }
+    FontConfigWarmUp(const FontConfigWarmUp&) = delete;
+    FontConfigWarmUp& operator=(const FontConfigWarmUp&) = delete;
+    void wait()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    std::thread m_thread;
+};
+
 // The installed icon, else the same face drawn here. Looking it up in the icon theme loads the image
 // plugins, which the first frame does not need.
 void setWindowIcon()
@@ -197,6 +218,7 @@ int runWindowApp(int& argc, char** argv, bool newThing)
         return 2;
     }
     traceStartup("window start");
+    FontConfigWarmUp fonts;
     QApplication qapp(argc, argv);
     traceStartup("QApplication");
     QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
@@ -224,6 +246,8 @@ int runWindowApp(int& argc, char** argv, bool newThing)
     }
 
     traceStartup("store locked");
+    fonts.wait();
+    traceStartup("font configuration");
     // Without it the pixel-font titles fall back to the UI face; nothing to report.
     VornFont::registerFont();
     traceStartup("pixel font");

@@ -114,9 +114,21 @@ int TabButton::countPart() const
     return n ? kSpacing + countWidth(*n) : 0;
 }
 
+int TabButton::titleAdvance() const
+{
+    // The strip asks every tab's width many times while it lays out; shaping the same title each time
+    // was a good part of building the window.
+    if (m_advance < 0 || m_measuredTitle != text() || m_measuredSelected != isChecked()) {
+        m_measuredTitle = text();
+        m_measuredSelected = isChecked();
+        m_advance = QFontMetrics(titleFont()).horizontalAdvance(m_measuredTitle);
+    }
+    return m_advance;
+}
+
 int TabButton::widthFor(std::optional<int> cap) const
 {
-    int title = QFontMetrics(titleFont()).horizontalAdvance(text());
+    int title = titleAdvance();
     if (cap)
         title = std::min(title, *cap);
     return kPadding * 2 + title + countPart();
@@ -124,7 +136,8 @@ int TabButton::widthFor(std::optional<int> cap) const
 
 QSize TabButton::sizeHint() const
 {
-    return {kPadding * 2 + QFontMetrics(titleFont()).horizontalAdvance(shownTitle()) + countPart(), kHeight};
+    const int title = m_titleCap ? QFontMetrics(titleFont()).horizontalAdvance(shownTitle()) : titleAdvance();
+    return {kPadding * 2 + title + countPart(), kHeight};
 }
 
 void TabButton::paintLabel(QPainter& painter)

@@ -43,10 +43,14 @@ protected:
 
 private:
     QFont titleFont() const;
+    int titleAdvance() const;
     int countPart() const;
     void titleChanged();
     std::optional<int> m_count;
     std::optional<int> m_titleCap;
+    mutable QString m_measuredTitle;
+    mutable bool m_measuredSelected = false;
+    mutable int m_advance = -1;
 };
 
 } // namespace vorn
