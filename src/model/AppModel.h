@@ -133,7 +133,7 @@ public:
     void leavePile(Thing& thing);
     NoteContent noteContent(RecordId thing) const;
     void saveNote(RecordId thing, const std::optional<QByteArray>& rtf, const QString& plain);
-    void showToast(const QString& text);
+    void showToast(const QString& text) override; // also what the sync engine calls
     void setEditingNote(const std::optional<NoteTarget>& target);
     void requestAdd();
     void undo(); // the last edit (or group of edits) taken back, or done again
