@@ -95,9 +95,17 @@ std::optional<Items> deserialize(QByteArrayView bytes)
 std::optional<Items> readItems(const QString& path)
 {
     QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly) || file.size() > HandoffFile::kMaxBytes)
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    return deserialize(file.read(HandoffFile::kMaxBytes + 1));
+    const qint64 size = file.size();
+    if (size > HandoffFile::kMaxBytes)
+        return std::nullopt;
+    // read(n) reserves n bytes first: asking for the limit would take 64 MiB for every small hand-off.
+    // One byte past the size we saw tells a file that grew since (not a whole write of ours).
+    const QByteArray bytes = file.read(size + 1);
+    if (bytes.size() > size)
+        return std::nullopt;
+    return deserialize(bytes);
 }
 
 std::optional<QByteArray> find(const std::optional<Items>& items, const QString& type)
