@@ -4,6 +4,7 @@
 // or assert, and must give the one live row.
 #include "family/FamilyStore.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -18,7 +19,9 @@ using namespace vorn;
 namespace {
 
 struct Family {
-    QTemporaryDir dir;
+    // In memory where there is such a folder: every write syncs the file to disk.
+    QTemporaryDir dir{QFile::exists(QStringLiteral("/dev/shm")) ? QStringLiteral("/dev/shm/vorn-fuzz-XXXXXX")
+                                                                : QString()};
     QString path = dir.filePath(QStringLiteral("family.db"));
     // Opening it once makes the file with the schema the app writes.
     FamilyStore store{path};

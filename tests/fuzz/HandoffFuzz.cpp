@@ -14,7 +14,9 @@ using namespace vorn;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const QTemporaryDir dir;
+    // In memory where there is such a folder: every write of ours syncs the file to disk.
+    static const QTemporaryDir dir(
+        QFile::exists(QStringLiteral("/dev/shm")) ? QStringLiteral("/dev/shm/vorn-fuzz-XXXXXX") : QString());
     static const QString path = dir.filePath(QStringLiteral("handoff"));
     static const QString copyPath = dir.filePath(QStringLiteral("copy"));
     const QString type(kThingsPasteboardType);

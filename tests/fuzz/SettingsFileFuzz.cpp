@@ -50,7 +50,9 @@ std::optional<QJsonObject> objectIn(const QByteArray& bytes)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const QTemporaryDir dir;
+    // In memory where there is such a folder: every write syncs the file to disk.
+    static const QTemporaryDir dir(
+        QFile::exists(QStringLiteral("/dev/shm")) ? QStringLiteral("/dev/shm/vorn-fuzz-XXXXXX") : QString());
     static int count = 0;
     // A fresh name each time: handles on one file share what was read, and we want it read.
     const QString path = dir.filePath(QStringLiteral("settings-%1.json").arg(++count));
