@@ -1,6 +1,8 @@
 // Model benchmarks: composing Today's rows, the tab counts, the next sort key and a drag reorder.
 #include "model/Constants.h"
+#include "model/ModelExchange.h"
 #include "model/Startup.h"
+#include "transfer/exchange/MarkdownExport.h"
 
 #include <QTemporaryDir>
 
@@ -142,5 +144,33 @@ void BM_RefreshFromFamily(benchmark::State& state)
         f.model->familySync().refresh();
 }
 BENCHMARK(BM_RefreshFromFamily)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// Every list out as Markdown, and that document read and added to an empty store as one undo step.
+void BM_ExportMarkdown(benchmark::State& state)
+{
+    Fixture f(int(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(writeMarkdown(exportLists(*f.model)));
+}
+BENCHMARK(BM_ExportMarkdown)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+void BM_ImportMarkdown(benchmark::State& state)
+{
+    const QString text = [&] {
+        Fixture f(int(state.range(0)));
+        return writeMarkdown(exportLists(*f.model));
+    }();
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto empty = std::make_unique<Fixture>(0);
+        state.ResumeTiming();
+        const ImportOutcome outcome = importLists(*empty->model, readImport(text));
+        benchmark::DoNotOptimize(outcome.added);
+        state.PauseTiming();
+        empty.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ImportMarkdown)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -61,6 +61,11 @@ void AppCommands::buildFile(QMenuBar* bar)
     connect(add(file, QStringLiteral("newList"), tr("New List"), newListKeys()), &QAction::triggered, this,
             [this] { m_model.requestNewPile(); });
     file->addSeparator();
+    connect(add(file, QStringLiteral("importLists"), tr("Import…"), QKeySequence()), &QAction::triggered,
+            this, &AppCommands::importRequested);
+    connect(add(file, QStringLiteral("exportLists"), tr("Export…"), QKeySequence()), &QAction::triggered,
+            this, &AppCommands::exportRequested);
+    file->addSeparator();
     QAction* preferences =
         add(file, QStringLiteral("preferences"), tr("Preferences…"), QKeySequence(Qt::CTRL | Qt::Key_Comma));
     preferences->setMenuRole(QAction::PreferencesRole);

@@ -30,6 +30,8 @@ public:
 
 Q_SIGNALS:
     void preferencesRequested(); // File > Preferences…: the settings window is the shell's
+    void importRequested();      // File > Import…: the file dialogs are the shell's too
+    void exportRequested();      // File > Export…
 
 private:
     void buildFile(QMenuBar* bar);

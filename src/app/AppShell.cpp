@@ -1,21 +1,42 @@
 #include "app/AppShell.h"
 
 #include "app/AppCommands.h"
+#include "app/ExchangeCommand.h"
 #include "app/MainWindow.h"
 #include "app/MenuBarSetting.h"
 #include "app/SettingsView.h"
 #include "app/TrayIcon.h"
 #include "model/AppModel.h"
+#include "model/ModelExchange.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
 
 namespace vorn {
 
+namespace {
+
+// A message over the window that does not hold up the app (nor a test) while it is read.
+void tell(QWidget& window, QMessageBox::Icon icon, const QString& text)
+{
+    auto* box = new QMessageBox(icon, QStringLiteral("Import"), text, QMessageBox::Ok, &window);
+    box->setObjectName(QStringLiteral("importMessage"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+} // namespace
+
 AppShell::AppShell(AppModel& model, MainWindow& window, QObject* parent)
-    : QObject(parent), m_model(model), m_menuBar(new MenuBarSetting(model.settings(), this)),
-      m_tray(new TrayIcon(model, this))
+    : QObject(parent), m_model(model), m_window(window),
+      m_menuBar(new MenuBarSetting(model.settings(), this)), m_tray(new TrayIcon(model, this))
 {
     connect(window.commands(), &AppCommands::preferencesRequested, this, &AppShell::showSettings);
+    connect(window.commands(), &AppCommands::exportRequested, this, &AppShell::chooseExport);
+    connect(window.commands(), &AppCommands::importRequested, this, &AppShell::chooseImport);
     connect(m_menuBar, &MenuBarSetting::changed, m_tray, &TrayIcon::setWanted);
     connect(m_tray, &TrayIcon::shownChanged, this, &AppShell::followTray);
     connect(m_tray, &TrayIcon::openRequested, this, &AppShell::reopen);
@@ -44,6 +65,47 @@ void AppShell::reopen()
 {
     // The model's window hooks raise and activate what it shows.
     m_model.reopen();
+}
+
+void AppShell::chooseExport()
+{
+    const QString path = QFileDialog::getSaveFileName(&m_window, tr("Export Everything"),
+                                                      QDir::home().filePath(QStringLiteral("vorn-todo.md")),
+                                                      tr("Markdown (*.md);;All files (*)"));
+    if (!path.isEmpty())
+        exportTo(path);
+}
+
+void AppShell::chooseImport()
+{
+    const QString path = QFileDialog::getOpenFileName(&m_window, tr("Import Things"), QDir::homePath(),
+                                                      tr("Lists (*.md *.markdown *.txt);;All files (*)"));
+    if (!path.isEmpty())
+        importFrom(path);
+}
+
+bool AppShell::exportTo(const QString& path)
+{
+    QString error;
+    if (!writeExportFile(path, exportMarkdown(m_model), &error)) {
+        m_model.showToast(QStringLiteral("Couldn't export. ") + error);
+        return false;
+    }
+    m_model.showToast(QStringLiteral("Exported everything to ") + QFileInfo(path).fileName() + u'.');
+    return true;
+}
+
+void AppShell::importFrom(const QString& path)
+{
+    const ImportFile file = readImportFile(path);
+    if (!file.text) {
+        tell(m_window, QMessageBox::Warning, file.error);
+        return;
+    }
+    const ImportOutcome outcome = importLists(m_model, *file.text);
+    m_model.showToast(importToast(outcome));
+    if (!outcome.problems.empty())
+        tell(m_window, QMessageBox::Information, describeImport(outcome));
 }
 
 void AppShell::followTray(bool shown)

@@ -27,11 +27,18 @@ public:
     SettingsView* showSettings();
     // The panel in focus mode, the main window otherwise, in front with the keyboard.
     void reopen();
+    // File > Export… and Import… once a file is chosen; what happened is told in a toast, and lines an
+    // import skipped in a message over the window.
+    bool exportTo(const QString& path);
+    void importFrom(const QString& path);
 
 private:
     void followTray(bool shown);
+    void chooseExport();
+    void chooseImport();
 
     AppModel& m_model;
+    MainWindow& m_window;
     MenuBarSetting* m_menuBar;
     TrayIcon* m_tray;
     QPointer<SettingsView> m_settings;

@@ -29,6 +29,26 @@ CommandLine CommandLine::parse(const QStringList& arguments)
             c.add = arguments[++i];
         } else if (a.startsWith(QLatin1String("--add="))) {
             c.add = a.mid(6);
+        } else if (a == QLatin1String("--export")) {
+            c.exportAll = true;
+            // "-" is standard output, as it is for most tools.
+            if (i + 1 < arguments.size() && !arguments[i + 1].startsWith(u'-'))
+                c.exportFile = arguments[++i];
+            else if (i + 1 < arguments.size() && arguments[i + 1] == u"-")
+                ++i;
+        } else if (a.startsWith(QLatin1String("--export="))) {
+            c.exportAll = true;
+            if (a.size() > 9 && a.mid(9) != u"-")
+                c.exportFile = a.mid(9);
+        } else if (a == QLatin1String("--import")) {
+            if (i + 1 >= arguments.size()) {
+                c.error =
+                    QStringLiteral("--import needs a file: a Markdown export, a checklist or a todo.txt");
+                return c;
+            }
+            c.importFile = arguments[++i];
+        } else if (a.startsWith(QLatin1String("--import="))) {
+            c.importFile = a.mid(9);
         } else if (a == QLatin1String("--new-thing")) {
             c.newThing = true;
         } else if (a.startsWith(QLatin1String("--"))) {
@@ -53,6 +73,14 @@ QString CommandLine::usage()
         "                   Read-only: safe while the app is open.\n"
         "  --add TITLE      Add a thing to Today and exit: through the running app, or straight into the\n"
         "                   store when it isn't running. Prints nothing when it worked.\n"
+        "  --export [FILE]  Write every list as one Markdown checklist to FILE (or print it) and exit:\n"
+        "                   steps, snoozes, done days, snooze counts and notes' text included. Rows of\n"
+        "                   Vorn Planner are the planner's and are left out. Read-only: safe while the\n"
+        "                   app is open.\n"
+        "  --import FILE    Add the things of FILE and exit: an export of ours, a checklist (into Today,\n"
+        "                   or the list a heading names) or a todo.txt (+project picks the list, due:\n"
+        "                   the day). Goes through the running app when there is one (one undo step).\n"
+        "                   Always adds; never merges into things already there.\n"
         "  --new-thing      Bring the app forward with a new thing's field open (starts it if needed).\n"
         "  -demo            Run on throw-away sample data (nothing is saved).\n"
         "  -demoTab NAME    With -demo: the tab to open (today, later, done-ish, random or a list name).\n"

@@ -14,7 +14,10 @@ struct CommandLine {
     std::optional<QString> list; // --list NAME
     std::optional<QString> add;  // --add TITLE: a thing for Today, then exit
     bool newThing = false;       // --new-thing: the app with its add row open
-    QString error;               // set when the arguments make no sense
+    bool exportAll = false;      // --export [FILE]: every list as Markdown, to FILE or standard output
+    std::optional<QString> exportFile;
+    std::optional<QString> importFile; // --import FILE
+    QString error;                     // set when the arguments make no sense
 
     static CommandLine parse(const QStringList& arguments);
     static QString usage();

@@ -1,6 +1,7 @@
 #include "app/InstanceService.h"
 
 #include "model/AppModel.h"
+#include "model/ModelExchange.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusError>
@@ -58,8 +59,15 @@ void InstanceService::NewThing()
     m_model.requestAdd();
 }
 
+QString InstanceService::Import(const QString& text, bool todoTxt)
+{
+    const ImportOutcome outcome = importLists(m_model, readImport(text, todoTxt));
+    m_model.showToast(importToast(outcome));
+    return describeImport(outcome);
+}
+
 InstanceAnswer callInstance(QDBusConnection bus, const QString& method, const QVariantList& arguments,
-                            QString* error)
+                            QString* error, QVariantList* reply)
 {
     const QString name = QString::fromLatin1(kInstanceServiceName);
     if (!bus.isConnected() || !bus.interface()->isServiceRegistered(name).value())
@@ -68,15 +76,18 @@ InstanceAnswer callInstance(QDBusConnection bus, const QString& method, const QV
                                                        QString::fromLatin1(kInstanceInterface), method);
     call.setArguments(arguments);
     // A busy app (a save, a slow disk) still answers within this; a hung one is reported, not waited on.
-    const QDBusMessage reply = bus.call(call, QDBus::Block, 10000);
-    if (reply.type() == QDBusMessage::ReplyMessage)
+    const QDBusMessage answer = bus.call(call, QDBus::Block, 10000);
+    if (answer.type() == QDBusMessage::ReplyMessage) {
+        if (reply)
+            *reply = answer.arguments();
         return InstanceAnswer::done;
+    }
     // The owner left between the question and the call: nobody is running any more.
-    if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
-        reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
+    if (answer.errorName() == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
+        answer.errorName() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
         return InstanceAnswer::noInstance;
     if (error)
-        *error = reply.errorMessage();
+        *error = answer.errorMessage();
     return InstanceAnswer::failed;
 }
 

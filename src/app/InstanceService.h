@@ -36,6 +36,8 @@ public Q_SLOTS:
     Q_SCRIPTABLE void Reopen();
     Q_SCRIPTABLE void AddThing(const QString& title);
     Q_SCRIPTABLE void NewThing();
+    // What `vorn-todo --import` read, added as one undo step; answers what was imported and skipped.
+    Q_SCRIPTABLE QString Import(const QString& text, bool todoTxt);
 
 private:
     AppModel& m_model;
@@ -48,8 +50,8 @@ enum class InstanceAnswer {
     failed,     // the running app refused or did not answer; `error` says why
 };
 
-// Calls `method` on the running app, if there is one.
+// Calls `method` on the running app, if there is one; `reply` gets what it answered.
 InstanceAnswer callInstance(QDBusConnection bus, const QString& method, const QVariantList& arguments = {},
-                            QString* error = nullptr);
+                            QString* error = nullptr, QVariantList* reply = nullptr);
 
 } // namespace vorn

@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "app/ExchangeCommand.h"
 #include "app/ListCommand.h"
 #include "app/QuickAdd.h"
 #include "app/WindowStart.h"
@@ -40,7 +41,8 @@ int main(int argc, char** argv)
         arguments << QString::fromLocal8Bit(argv[i]);
     const CommandLine cl = CommandLine::parse(arguments);
     // A plain start opens the window; everything else is a command-line mode that needs no display.
-    if (cl.error.isEmpty() && !cl.help && !cl.version && !cl.list && !cl.add)
+    if (cl.error.isEmpty() && !cl.help && !cl.version && !cl.list && !cl.add && !cl.exportAll &&
+        !cl.importFile)
         return runWindowApp(argc, argv, cl.newThing);
 
     QCoreApplication app(argc, argv);
@@ -67,6 +69,24 @@ int main(int argc, char** argv)
         const int rc = quickAdd(Launch::fromProcess(), QDBusConnection::sessionBus(), *cl.add, &error);
         if (rc != 0)
             err << "vorn-todo: " << error << '\n';
+        return rc;
+    }
+
+    if (cl.exportAll) {
+        QString error;
+        const int rc = exportCommand(Launch::fromProcess(), cl.exportFile, &error);
+        if (rc != 0)
+            err << "vorn-todo: " << error << '\n';
+        return rc;
+    }
+    if (cl.importFile) {
+        QString report;
+        const int rc =
+            importCommand(Launch::fromProcess(), QDBusConnection::sessionBus(), *cl.importFile, &report);
+        if (rc == 0)
+            QTextStream(stdout) << report << '\n';
+        else
+            err << "vorn-todo: " << report << '\n';
         return rc;
     }
 

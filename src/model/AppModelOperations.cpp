@@ -1,4 +1,5 @@
 #include "model/AppModel.h"
+#include "model/Constants.h"
 #include "model/KeyNames.h"
 
 #include "family/FamilyConstants.h"
@@ -11,7 +12,6 @@ namespace vorn {
 
 namespace {
 
-constexpr std::size_t kMaxPiles = 4;
 constexpr double kMovedKeyStep = 0.001;
 
 // Titles and names typed by the user lose surrounding blanks and line breaks; nothing is left means "no".

@@ -4,11 +4,16 @@
 
 #include <QLatin1StringView>
 
+#include <cstddef>
+
 namespace vorn {
 
 // Reverse-DNS identifiers of this app; the family's shared ones are in family/FamilyConstants.h.
 inline constexpr QLatin1StringView kAppLogSubsystem{"com.vorn.todo"};
 inline constexpr QLatin1StringView kDemoSettingsSuite{"com.vorn.todo.demo"};
+
+// The most lists of their own a user can have.
+inline constexpr std::size_t kMaxPiles = 4;
 
 // Settings keys.
 inline constexpr QLatin1StringView kFocusFloatsKey{"focus.floats"};

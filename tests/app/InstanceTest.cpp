@@ -220,4 +220,39 @@ TEST_F(InstanceTest, aNoteTypedInItsSheetReachesTheFamilyFileEvenWhenTheAppIsEnd
     EXPECT_TRUE(QFile::exists(home.filePath(QStringLiteral(".local/share/Vorn/notes/%1.rtf").arg(row[1]))));
 }
 
+TEST_F(InstanceTest, anExportImportsBackWholeAndAnImportIntoTheRunningAppIsOneUndo)
+{
+    const QString everything = home.filePath(QStringLiteral("everything.md"));
+    ASSERT_EQ(run({QStringLiteral("-demo"), QStringLiteral("--export"), everything}).exitCode, 0);
+    QFile file(everything);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString exported = QString::fromUtf8(file.readAll());
+    const Result imported = run({QStringLiteral("--import"), everything});
+    EXPECT_EQ(imported.exitCode, 0) << imported.err.toStdString();
+    EXPECT_EQ(imported.out, QStringLiteral("Imported 15 things.\n"));
+    EXPECT_EQ(run({QStringLiteral("--export")}).out, exported) << "the demo's lists, back as they left";
+
+    const QString window = startApp();
+    ASSERT_FALSE(window.isEmpty());
+    const QString small = home.filePath(QStringLiteral("small.md"));
+    QFile out(small);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write("- [ ] first import\n- [ ] second import\n  > with a note\n");
+    out.close();
+    const Result through = run({QStringLiteral("--import"), small});
+    EXPECT_EQ(through.exitCode, 0) << through.err.toStdString();
+    EXPECT_EQ(through.out, QStringLiteral("Imported 2 things.\n"));
+    EXPECT_TRUE(todayOnceItHas(QStringLiteral("second import")).contains(QStringLiteral("first import")));
+
+    ASSERT_TRUE(x.keys(window, {QStringLiteral("ctrl+z")}));
+    QString today;
+    const QDeadlineTimer deadline(10000);
+    while ((today = run({QStringLiteral("--list"), QStringLiteral("today")}).out).contains(u"import") &&
+           !deadline.hasExpired())
+        QThread::msleep(200);
+    EXPECT_FALSE(today.contains(u"import")) << "one Ctrl+Z takes the whole import back:\n"
+                                            << today.toStdString();
+    EXPECT_TRUE(today.contains(u"Think about the gym")) << "and nothing else";
+}
+
 } // namespace

@@ -1,0 +1,124 @@
+#include "app/ExchangeCommand.h"
+
+#include "app/InstanceService.h"
+#include "app/StoreLock.h"
+#include "model/ModelExchange.h"
+#include "model/Startup.h"
+#include "transfer/exchange/MarkdownExport.h"
+
+#include <QDeadlineTimer>
+#include <QSaveFile>
+#include <QTextStream>
+#include <QThread>
+
+namespace vorn {
+
+namespace {
+
+constexpr int kStartingAppWait = 10000; // ms an app that holds the store may take to reach the bus
+
+// -1: nobody is running; else the exit code, with the running app's answer in `report`.
+int importThroughInstance(QDBusConnection bus, const QString& text, bool todoTxt, QString* report)
+{
+    QString why;
+    QVariantList reply;
+    switch (callInstance(bus, QStringLiteral("Import"), {text, todoTxt}, &why, &reply)) {
+    case InstanceAnswer::done:
+        *report = reply.isEmpty() ? QString() : reply.first().toString();
+        return 0;
+    case InstanceAnswer::failed:
+        *report = QStringLiteral("the running vorn todo didn't take it: ") + why;
+        return 1;
+    case InstanceAnswer::noInstance:
+        break;
+    }
+    return -1;
+}
+
+} // namespace
+
+QString exportMarkdown(const AppModel& model)
+{
+    return writeMarkdown(exportLists(model));
+}
+
+bool writeExportFile(const QString& path, const QString& text, QString* error)
+{
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(text.toUtf8()) < 0 || !out.commit()) {
+        *error = QStringLiteral("Couldn't write %1: %2.").arg(path, out.errorString());
+        return false;
+    }
+    return true;
+}
+
+int exportCommand(const Launch& readOnlyLaunch, const std::optional<QString>& file, QString* error)
+{
+    Launch launch = readOnlyLaunch;
+    launch.readOnly = true;
+    QString why;
+    std::unique_ptr<Store> store = makeStore(launch, &why);
+    if (!store) {
+        *error = QStringLiteral("Couldn't open the store: ") + why;
+        return 1;
+    }
+    std::unique_ptr<AppModel> model = makeModel(launch, std::move(store));
+    const QString text = exportMarkdown(*model);
+    if (!file) {
+        QTextStream(stdout) << text;
+        return 0;
+    }
+    return writeExportFile(*file, text, error) ? 0 : 1;
+}
+
+int importCommand(const Launch& launch, QDBusConnection bus, const QString& path, QString* report)
+{
+    const ImportFile file = readImportFile(path);
+    if (!file.text) {
+        *report = file.error;
+        return 1;
+    }
+    // A demo's store is thrown away at exit: "imported" would be a lie.
+    if (launch.storeLockPath().isEmpty()) {
+        *report = QStringLiteral("--import writes your own lists, so it doesn't go with -demo");
+        return 2;
+    }
+    // The running app gets the words, checked here, rather than a path it may see differently.
+    const QString& content = file.content;
+    const bool todoTxt = file.text->format == ImportText::Format::todoTxt;
+    if (const int rc = importThroughInstance(bus, content, todoTxt, report); rc >= 0)
+        return rc;
+
+    std::unique_ptr<QLockFile> lock;
+    if (!lockStore(launch, lock)) {
+        // The app holds the store but is not on the bus yet (still starting): wait for it there.
+        const QDeadlineTimer deadline(kStartingAppWait);
+        while (bus.isConnected() && !deadline.hasExpired()) {
+            if (const int rc = importThroughInstance(bus, content, todoTxt, report); rc >= 0)
+                return rc;
+            QThread::msleep(100);
+        }
+        *report = QStringLiteral("vorn todo is running and can't be reached over the session bus; use File > "
+                                 "Import… in its window");
+        return 1;
+    }
+    QString why;
+    std::unique_ptr<Store> store = makeStore(launch, &why);
+    if (!store) {
+        *report = QStringLiteral("Couldn't open the store: ") + why;
+        return 1;
+    }
+    Store* opened = store.get();
+    std::unique_ptr<AppModel> model = makeModel(launch, std::move(store));
+    const ImportOutcome outcome = importLists(*model, *file.text);
+    if (opened->hasChanges() && !opened->save(&why)) {
+        *report = QStringLiteral("couldn't save: ") + why;
+        return 1;
+    }
+    *report = describeImport(outcome);
+    // Releasing the model mirrors the new things into the family file before we exit.
+    model.reset();
+    return 0;
+}
+
+} // namespace vorn
