@@ -35,7 +35,8 @@ TEST(ExchangeText, TitlesThatLookLikeMarksComeBackAsTheyWere)
         u"Tabs\tand ☐ marks"_s,
     };
     ExchangeList list;
-    list.name = u"Today"_s;
+    list.kind = ExchangeListKind::pile;
+    list.name = u"C# and F#"_s;
     for (const QString& title : titles) {
         ExchangeThing t = thingTitled(title);
         t.zs = 4;
@@ -46,6 +47,7 @@ TEST(ExchangeText, TitlesThatLookLikeMarksComeBackAsTheyWere)
     const ImportText read = readImport(written);
     EXPECT_TRUE(read.problems.empty());
     ASSERT_EQ(read.lists.size(), 2u) << "the implicit Today of the file's start, then the heading";
+    EXPECT_EQ(read.lists[1].name, u"C# and F#"_s);
     ASSERT_EQ(read.lists[1].things.size(), std::size_t(titles.size())) << written.toStdString();
     for (qsizetype i = 0; i < titles.size(); ++i) {
         SCOPED_TRACE(titles[i].toStdString());

@@ -32,7 +32,7 @@ std::optional<std::pair<bool, QString>> checkbox(QStringView line)
 // A heading: its level and text.
 std::optional<std::pair<int, QString>> heading(QStringView line)
 {
-    static const QRegularExpression h(QStringLiteral("^(#{1,6})[ \\t]+(.*?)[ \\t]*#*[ \\t]*$"));
+    static const QRegularExpression h(QStringLiteral("^(#{1,6})[ \\t]+(.*?)(?:[ \\t]+#+)?[ \\t]*$"));
     const QRegularExpressionMatch m = h.match(line);
     if (!m.hasMatch() || m.capturedView(2).trimmed().isEmpty())
         return std::nullopt;
