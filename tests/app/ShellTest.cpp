@@ -1,4 +1,5 @@
 #include "app/AppCommands.h"
+#include "app/AppShell.h"
 #include "app/MainWindow.h"
 #include "app/MenuBarSetting.h"
 #include "app/MenuBarView.h"
@@ -13,7 +14,9 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -176,6 +179,29 @@ TEST_F(ShellTest, trayPopupShowsTodayCompactlyWithItsTwoWaysOut)
     popup.openButton()->click();
     EXPECT_EQ(open.count(), 1);
     EXPECT_FALSE(popup.isVisible()) << "the popup gets out of the way";
+}
+
+TEST_F(ShellTest, fileExportAndImportTellWhatHappened)
+{
+    AppShell shell(*model, *window);
+    ASSERT_TRUE(action(QStringLiteral("exportLists")) && action(QStringLiteral("importLists")));
+    const QString path = h.dir.filePath(QStringLiteral("everything.md"));
+    ASSERT_TRUE(shell.exportTo(path));
+    EXPECT_EQ(model->toast(), QStringLiteral("Exported everything to everything.md."));
+    EXPECT_FALSE(shell.exportTo(h.dir.filePath(QStringLiteral("no/such/folder/x.md"))));
+    EXPECT_TRUE(model->toast()->startsWith(QStringLiteral("Couldn't export.")));
+
+    QFile odd(h.dir.filePath(QStringLiteral("odd.md")));
+    ASSERT_TRUE(odd.open(QIODevice::WriteOnly));
+    odd.write("  - [ ] a step alone\n- [ ] a thing\n");
+    odd.close();
+    const std::size_t before = model->allThings().size();
+    shell.importFrom(odd.fileName());
+    EXPECT_EQ(model->allThings().size(), before + 1);
+    EXPECT_EQ(model->toast(), QStringLiteral("Imported 1 thing. Skipped 1 line."));
+    auto* message = window->findChild<QMessageBox*>(QStringLiteral("importMessage"));
+    ASSERT_TRUE(message) << "the skipped line is told over the window, without holding it up";
+    EXPECT_TRUE(message->text().contains(QStringLiteral("line 1 (a step with no thing above it)")));
 }
 
 TEST(PopupPosition, staysBesideTheIconAndOnScreen)
