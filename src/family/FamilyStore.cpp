@@ -12,6 +12,7 @@
 
 #include <sqlite3.h>
 
+#include "store/SqliteFile.h"
 #include "store/SqliteText.h"
 
 #include <array>
@@ -221,6 +222,13 @@ struct FamilyStore::Connection {
     void open(const QString& path, std::optional<QString>& openError)
     {
         QByteArray file = QFile::encodeName(path);
+        if (path != QLatin1String(":memory:")) {
+            if (const std::optional<QString> problem = sqlite::fileProblem(path)) {
+                openError = *problem;
+                fail(*openError);
+                return;
+            }
+        }
         int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
         if (mode == Mode::ReadOnly) {
             // A reader must not leave an empty family file behind for the planner to find.

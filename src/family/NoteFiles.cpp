@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QUuid>
 
@@ -34,9 +35,15 @@ QString NoteFolder::filePath(const QString& stem) const
 std::optional<QByteArray> NoteFolder::read(const QString& stem) const
 {
     QFile file(filePath(stem));
-    if (file.fileName().isEmpty() || !file.open(QIODevice::ReadOnly))
+    // Only a regular file of a sane size: a link to a device would be read for ever.
+    const QFileInfo info(file.fileName());
+    if (file.fileName().isEmpty() || !info.isFile() || info.size() > kMaxNoteFileSize ||
+        !file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    return file.readAll();
+    QByteArray rtf = file.read(kMaxNoteFileSize + 1);
+    if (rtf.size() > kMaxNoteFileSize)
+        return std::nullopt;
+    return rtf;
 }
 
 bool NoteFolder::write(const QString& stem, const QByteArray& rtf) const

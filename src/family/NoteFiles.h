@@ -7,6 +7,9 @@
 
 namespace vorn {
 
+// Largest note file read; a note with pictures is a few megabytes at most.
+inline constexpr qint64 kMaxNoteFileSize = 64 * 1024 * 1024;
+
 // Longest note stem accepted; a UUID stem has 36 characters.
 inline constexpr qsizetype kMaxNoteStemLength = 128;
 
@@ -31,7 +34,8 @@ public:
     const QString& path() const { return m_path; }
     // A fresh stem of ours: a UUID in lower case.
     static QString newStem();
-    // The note's RTF; none when the stem is unsafe or the file can't be read.
+    // The note's RTF; none when the stem is unsafe or the file can't be read, isn't a regular file or is
+    // larger than kMaxNoteFileSize.
     std::optional<QByteArray> read(const QString& stem) const;
     // Writes the file atomically, making the folder again if it went; false when that failed.
     bool write(const QString& stem, const QByteArray& rtf) const;

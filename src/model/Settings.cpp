@@ -1,5 +1,7 @@
 #include "model/Settings.h"
 
+#include "model/Logging.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -61,9 +63,29 @@ std::optional<QJsonObject> parseObject(const QByteArray& bytes)
     return doc.object();
 }
 
+// Settings are a few kilobytes; anything this large is not ours.
+constexpr qint64 kMaxSettingsFileSize = 16 * 1024 * 1024;
+
+// Only a regular file is read or replaced: a device such as /dev/zero would be read for ever, and
+// saving would put a file of ours in place of a link or a device the user set up.
+bool isRegularOrMissing(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isFile() || (!info.exists() && !info.isSymLink());
+}
+
+QString fileNameOf(const QIODevice& device)
+{
+    const auto* file = qobject_cast<const QFileDevice*>(&device);
+    return file ? file->fileName() : QString();
+}
+
 bool readJson(QIODevice& device, QSettings::SettingsMap& map)
 {
     // On failure the map stays empty: an unreadable file reads as an empty store.
+    const QString path = fileNameOf(device);
+    if (!path.isEmpty() && (!QFileInfo(path).isFile() || QFileInfo(path).size() > kMaxSettingsFileSize))
+        return false;
     const std::optional<QJsonObject> object = parseObject(device.readAll());
     if (!object)
         return false;
@@ -77,6 +99,8 @@ bool readJson(QIODevice& device, QSettings::SettingsMap& map)
 
 bool writeJson(QIODevice& device, const QSettings::SettingsMap& map)
 {
+    if (const QString path = fileNameOf(device); !path.isEmpty() && !isRegularOrMissing(path))
+        return false; // the save is dropped and the link, folder or device stays
     QJsonObject object;
     for (auto it = map.begin(); it != map.end(); ++it)
         object.insert(it.key(), QJsonValue::fromVariant(it.value()));
@@ -97,7 +121,7 @@ bool fileIsReadable(const QString& path)
     QFile file(path);
     if (!file.exists())
         return true;
-    if (!file.open(QIODevice::ReadOnly))
+    if (!QFileInfo(path).isFile() || file.size() > kMaxSettingsFileSize || !file.open(QIODevice::ReadOnly))
         return false;
     return file.size() == 0 || parseObject(file.readAll()).has_value();
 }
@@ -137,6 +161,13 @@ Settings::Settings(const QString& filePath, QVariantMap argumentDomain)
     : m_path(filePath), m_arguments(std::move(argumentDomain)),
       m_store(std::make_unique<QSettings>(filePath, jsonFormat()))
 {
+    if (!fileIsReadable(m_path)) {
+        m_inMemory.emplace();
+        qCWarning(lcStartup,
+                  "can't read the settings in %s; it is left as it is, and settings changed "
+                  "now last until the app quits",
+                  qUtf8Printable(m_path));
+    }
 }
 
 Settings::~Settings() = default;
@@ -188,12 +219,20 @@ QVariant Settings::value(const QString& key) const
     const auto argument = m_arguments.constFind(key);
     if (argument != m_arguments.constEnd())
         return argument.value();
+    if (m_inMemory && m_inMemory->contains(key))
+        return m_inMemory->value(key);
     return m_store->value(key);
 }
 
 bool Settings::contains(const QString& key) const
 {
-    return !key.isEmpty() && (m_arguments.contains(key) || m_store->contains(key));
+    if (key.isEmpty())
+        return false;
+    if (m_arguments.contains(key))
+        return true;
+    if (m_inMemory && m_inMemory->contains(key))
+        return m_inMemory->value(key).isValid();
+    return m_store->contains(key);
 }
 
 void Settings::setValue(const QString& key, const QVariant& value)
@@ -205,6 +244,10 @@ void Settings::setValue(const QString& key, const QVariant& value)
         remove(key);
         return;
     }
+    if (m_inMemory) {
+        m_inMemory->insert(key, stored);
+        return;
+    }
     m_store->setValue(key, stored);
     sync();
 }
@@ -214,6 +257,10 @@ void Settings::remove(const QString& key)
     // QSettings reads an empty key as "everything".
     if (key.isEmpty())
         return;
+    if (m_inMemory) {
+        m_inMemory->insert(key, QVariant());
+        return;
+    }
     m_store->remove(key);
     sync();
 }
@@ -264,6 +311,8 @@ std::optional<double> Settings::number(const QVariant& v)
 
 bool Settings::sync()
 {
+    if (m_inMemory)
+        return false; // the file that couldn't be read is never written
     m_store->sync();
     if (m_store->status() == QSettings::FormatError && fileIsReadable(m_path)) {
         // QSettings keeps its first error for good, which would hide every later write

@@ -22,8 +22,10 @@ inline constexpr char kSettingsApplication[] = "vorn-todo";
 // JSON has a single number type: every number is stored and read back as a double.
 // Values without a JSON form (an invalid QVariant, null) remove the key.
 //
-// Every write is flushed to disk before setValue() or remove() returns. An unreadable file
-// reads as empty and stays on disk untouched until the first write replaces it.
+// Every write is flushed to disk before setValue() or remove() returns. A file that can't be
+// read when the handle opens (damaged, not JSON, not a regular file, no permission) reads as
+// empty and is never written by that handle: its writes live in memory for the run, so
+// whatever the file still holds is there for the user to mend.
 // Handles on the same file within one process share their contents.
 //
 // Reads look in the argument domain (settings given as launch arguments) before the file;
@@ -71,6 +73,8 @@ private:
     QString m_path;
     QVariantMap m_arguments;
     std::unique_ptr<QSettings> m_store;
+    // Set when the file couldn't be read at open: writes go here (an invalid value marks a removal).
+    std::optional<QVariantMap> m_inMemory;
 };
 
 // Settings given as launch arguments: "-key value" pairs after the program name. A value that

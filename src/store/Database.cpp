@@ -6,6 +6,7 @@
 
 #include <sqlite3.h>
 
+#include "store/SqliteFile.h"
 #include "store/SqliteText.h"
 
 namespace vorn {
@@ -100,6 +101,8 @@ std::unique_ptr<Database> Database::open(const QString& path, bool readOnly, QSt
         const QFileInfo info(path);
         if (info.isDir())
             return fail(QStringLiteral("%1 is a folder, not a store file").arg(path));
+        if (const std::optional<QString> problem = sqlite::fileProblem(path))
+            return fail(*problem);
         if (readOnly && !info.exists())
             return std::unique_ptr<Database>(new Database); // nothing stored yet: an empty store
         if (!readOnly && !QDir().mkpath(info.absolutePath()))
@@ -110,7 +113,7 @@ std::unique_ptr<Database> Database::open(const QString& path, bool readOnly, QSt
     const int flags = readOnly ? SQLITE_OPEN_READONLY : (SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     const QByteArray name = memory ? QByteArray(":memory:") : QFile::encodeName(path);
     if (sqlite3_open_v2(name.constData(), &db->m_db, flags, nullptr) != SQLITE_OK)
-        return fail(db->lastError());
+        return fail(memory ? db->lastError() : QStringLiteral("%1: %2").arg(path, db->lastError()));
     sqlite3_extended_result_codes(db->m_db, 1);
     // Another instance (or the read-only list view) may hold a lock for a moment.
     sqlite3_busy_timeout(db->m_db, 5000);

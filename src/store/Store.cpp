@@ -202,7 +202,9 @@ void Store::didChange(Record& record, quint32 field, std::function<void(Record&)
 void Store::markPending(Record& record)
 {
     m_pending.insert(record.m_id, record.shared_from_this());
-    if (m_autosaveDelay > 0 && !m_readOnly)
+    // Counted from the first unsaved change, not put off by every later one: a steady stream of edits
+    // would otherwise never be saved until it paused, and a crash would take all of it.
+    if (m_autosaveDelay > 0 && !m_readOnly && !m_autosave.isActive())
         m_autosave.start(m_autosaveDelay);
 }
 

@@ -57,7 +57,7 @@ public:
     bool hasChanges() const { return !m_pending.isEmpty(); }
     // Writes every pending change in one transaction. On failure nothing is marked saved and error is set.
     bool save(QString* error = nullptr);
-    // Delay of the automatic save after the last change; 0 or less turns it off.
+    // Delay of the automatic save after the first unsaved change; 0 or less turns it off.
     void setAutosaveDelay(int msecs);
     int autosaveDelay() const { return m_autosaveDelay; }
 

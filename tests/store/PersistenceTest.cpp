@@ -206,6 +206,21 @@ TEST_F(PersistenceTest, autosaveRunsShortlyAfterTheLastChange)
     EXPECT_EQ(reader->thingCount(), 1);
 }
 
+TEST_F(PersistenceTest, aSteadyStreamOfEditsIsSavedWithoutWaitingForAPause)
+{
+    auto store = open();
+    store->setAutosaveDelay(200);
+    // An edit every 20 ms for well over the delay: a save put off by each new edit would never run.
+    bool savedMidStream = false;
+    for (int i = 0; i < 40 && !savedMidStream; ++i) {
+        store->insert(Thing::make(QStringLiteral("typed %1").arg(i), kNoon));
+        QTest::qWait(20);
+        auto reader = Store::open(path(), nullptr, Store::Mode::ReadOnly);
+        savedMidStream = reader && reader->thingCount() > 0;
+    }
+    EXPECT_TRUE(savedMidStream);
+}
+
 TEST_F(PersistenceTest, aFailedSaveKeepsTheChangesPending)
 {
     auto store = open();
