@@ -271,3 +271,65 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"familyDiskFull", FaultVfs::Op::Write, true, SQLITE_FULL, "family.db", 0},
                       FaultCase{"anySync", FaultVfs::Op::Sync, true, SQLITE_IOERR_FSYNC, "", 0}),
     [](const ::testing::TestParamInfo<FaultCase>& p) { return std::string(p.param.name); });
+
+namespace {
+
+struct FolderCase {
+    const char* name;
+    bool readOnly; // the folder made again takes no new files until the test lets it
+};
+
+class VanishingFolderTest : public ::testing::TestWithParam<FolderCase> {
+protected:
+    FaultVfs::Installed vfs;
+};
+
+} // namespace
+
+// The store's folder is deleted while the app runs. Saving on would write into a file nobody can open
+// again; instead the store starts a new file in its place with everything in it. When the folder takes
+// no new files (read-only; the tests run as root, so every open is failed instead), the user hears of it
+// once and the retry writes everything once it does.
+TEST_P(VanishingFolderTest, everythingIsWrittenAgainIntoANewFile)
+{
+    ModelHarness h;
+    h.manualTimers();
+    std::unique_ptr<AppModel> model = h.start();
+    const QString storePath = h.launch.storePath();
+    int toasts = 0;
+    QObject::connect(model.get(), &AppModel::changed, model.get(), [&](AppModel::Field f) {
+        if (f == AppModel::Field::toast && model->toast() == kSaveToast)
+            ++toasts;
+    });
+    model->add(QStringLiteral("Buy stamps"), Source::today);
+    model->add(QStringLiteral("Call Mum"), Source::today);
+    ASSERT_TRUE(model->store().save());
+
+    ASSERT_TRUE(QDir(h.launch.appDataDir).removeRecursively());
+    if (GetParam().readOnly)
+        FaultVfs::arm({FaultVfs::Op::Open, 1, true, 0, QStringLiteral("store.sqlite")});
+    model->rename(*h.thingTitled(*model, QStringLiteral("Call Mum")), QStringLiteral("Call Mum back"));
+    model->add(QStringLiteral("Water the plants"), Source::today);
+    test::drainEvents();
+    EXPECT_EQ(model->store().save(), !GetParam().readOnly);
+    model->add(QStringLiteral("Fix the shelf"), Source::today);
+    test::drainEvents();
+    model->store().save();
+    EXPECT_EQ(toasts, GetParam().readOnly ? 1 : 0);
+
+    FaultVfs::clear();
+    h.timers->advance(kLongestRetryMSecs);
+    EXPECT_FALSE(model->store().hasChanges()) << "the retry never wrote";
+    const QStringList shown = describe(model->allThings());
+    ASSERT_EQ(shown.size(), 4);
+    EXPECT_EQ(lines(storedThings(storePath)), lines(shown));
+    model.reset();
+    EXPECT_EQ(lines(storedThings(storePath)), lines(shown));
+}
+
+INSTANTIATE_TEST_SUITE_P(Folder, VanishingFolderTest,
+                         ::testing::Values(FolderCase{"deleted", false},
+                                           FolderCase{"deletedAndReadOnly", true}),
+                         [](const ::testing::TestParamInfo<FolderCase>& p) {
+                             return std::string(p.param.name);
+                         });
