@@ -15,6 +15,7 @@
 #include "store/SqliteFile.h"
 #include "store/SqliteText.h"
 
+#include <algorithm>
 #include <array>
 
 namespace vorn {
@@ -191,26 +192,51 @@ struct FamilyStore::Connection {
     void countWrite()
     {
         ++writes;
-        if (writes >= kWritesPerCheckpoint && db) {
+        // Inside a transaction the checkpoint could not truncate anything; the commit does it then.
+        if (writes >= kWritesPerCheckpoint && db && sqlite3_get_autocommit(db)) {
             writes = 0;
             checkpoint();
         }
     }
 
-    // Runs an UPDATE whose WHERE clause makes it a no-op when the value is already in place; only a
-    // changed row counts as a write.
-    template <typename Bind> void update(Statement which, Bind&& bind)
+    // Runs `work` as one transaction: the planner sees all of it or, when any statement fails, none.
+    template <typename Work> bool transaction(Work&& work)
     {
         if (!canWrite())
-            return;
+            return false;
+        if (sqlite3_exec(db, "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr) != SQLITE_OK) {
+            logFailedStep(sqlite3_errcode(db));
+            return false;
+        }
+        if (work() && sqlite3_exec(db, "COMMIT;", nullptr, nullptr, nullptr) == SQLITE_OK) {
+            if (writes >= kWritesPerCheckpoint) {
+                writes = 0;
+                checkpoint();
+            }
+            return true;
+        }
+        logFailedStep(sqlite3_errcode(db));
+        // An I/O error may have rolled it back already; then this is a harmless no-op.
+        if (!sqlite3_get_autocommit(db))
+            sqlite3_exec(db, "ROLLBACK;", nullptr, nullptr, nullptr);
+        return false;
+    }
+
+    // Runs an UPDATE whose WHERE clause makes it a no-op when the value is already in place; only a
+    // changed row counts as a write. False when the statement failed.
+    template <typename Bind> bool update(Statement which, Bind&& bind)
+    {
+        if (!canWrite())
+            return false;
         Use use = statement(which);
         if (!use)
-            return;
+            return false;
         bind(use.get());
         const int rc = sqlite3_step(use.get());
         logFailedStep(rc);
         if (rc == SQLITE_DONE && sqlite3_changes(db) > 0)
             countWrite();
+        return rc == SQLITE_DONE;
     }
 
     void fail(const QString& message)
@@ -307,16 +333,17 @@ struct FamilyStore::Connection {
                sameOptionalText(s, 7, thing.link) && sameText(s, 8, thing.sourceApp);
     }
 
-    void upsert(const SharedThing& thing)
+    // False when the row could not be written.
+    bool upsert(const SharedThing& thing)
     {
         if (!canWrite())
-            return;
+            return false;
         const QString stepsJson = encodeSteps(thing.steps);
         if (storedRowMatches(thing, stepsJson))
-            return;
+            return true;
         Use use = statement(Upsert);
         if (!use)
-            return;
+            return false;
         sqlite3_stmt* s = use.get();
         bindText(s, 1, thing.id);
         bindText(s, 2, thing.title);
@@ -329,9 +356,13 @@ struct FamilyStore::Connection {
         bindText(s, 9, thing.link);
         bindText(s, 10, thing.sourceApp);
         sqlite3_bind_double(s, 11, now());
-        logFailedStep(sqlite3_step(s));
+        const int rc = sqlite3_step(s);
+        logFailedStep(rc);
+        if (rc != SQLITE_DONE)
+            return false;
         // Counted even when the conflict clause kept a tombstone: the statement ran.
         countWrite();
+        return true;
     }
 
     std::vector<SharedThing> allThings()
@@ -419,30 +450,40 @@ void FamilyStore::upsert(const SharedThing& thing)
     m_queue->sync([&] { m_connection->upsert(thing); });
 }
 
-void FamilyStore::upsertAll(std::span<const SharedThing> things)
+bool FamilyStore::upsertAll(std::span<const SharedThing> things)
 {
+    bool written = false;
     m_queue->sync([&] {
-        for (const SharedThing& thing : things)
-            m_connection->upsert(thing);
+        written = m_connection->transaction([&] {
+            return std::all_of(things.begin(), things.end(),
+                               [&](const SharedThing& thing) { return m_connection->upsert(thing); });
+        });
     });
+    return written;
 }
 
 void FamilyStore::mirrorAsync(std::vector<SharedThing> things, const QString& ownApp, QObject* context,
-                              std::function<void()> done)
+                              std::function<void(bool)> done)
 {
     m_queue->async([this, things = std::move(things), ownApp, context, done = std::move(done)] {
-        QSet<QString> listed;
-        listed.reserve(qsizetype(things.size()));
-        for (const SharedThing& thing : things) {
-            listed.insert(thing.id);
-            m_connection->upsert(thing);
-        }
-        for (const SharedThing& row : m_connection->allThings()) {
-            if (row.sourceApp == ownApp && !listed.contains(row.id))
-                markDeletedHere(row.id, std::nullopt);
-        }
+        const bool written = m_connection->transaction([&] {
+            QSet<QString> listed;
+            listed.reserve(qsizetype(things.size()));
+            for (const SharedThing& thing : things) {
+                listed.insert(thing.id);
+                if (!m_connection->upsert(thing))
+                    return false;
+            }
+            for (const SharedThing& row : m_connection->allThings()) {
+                if (row.sourceApp == ownApp && !listed.contains(row.id) &&
+                    !markDeletedHere(row.id, std::nullopt))
+                    return false;
+            }
+            return true;
+        });
         if (context && done)
-            QMetaObject::invokeMethod(context, done, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                context, [done, written] { done(written); }, Qt::QueuedConnection);
     });
 }
 
@@ -463,9 +504,9 @@ void FamilyStore::markDeleted(const QString& id, const std::optional<QString>& b
     m_queue->sync([&] { markDeletedHere(id, by); });
 }
 
-void FamilyStore::markDeletedHere(const QString& id, const std::optional<QString>& by)
+bool FamilyStore::markDeletedHere(const QString& id, const std::optional<QString>& by)
 {
-    m_connection->update(MarkDeleted, [&](sqlite3_stmt* s) {
+    return m_connection->update(MarkDeleted, [&](sqlite3_stmt* s) {
         bindText(s, 1, by);
         sqlite3_bind_double(s, 2, m_connection->now());
         bindText(s, 3, id);

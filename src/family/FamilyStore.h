@@ -39,14 +39,16 @@ public:
 
     void upsert(const SharedThing& thing);
     // Each record exactly as upsert() would write it, in one trip to the queue: a full mirror of
-    // thousands of things would otherwise pay the thread hand-off once per thing.
-    void upsertAll(std::span<const SharedThing> things);
+    // thousands of things would otherwise pay the thread hand-off once per thing. One transaction:
+    // false, with nothing written, when any row failed.
+    bool upsertAll(std::span<const SharedThing> things);
     std::vector<SharedThing> allThings();
     // A whole mirror without waiting for it: writes `things` as upsertAll() does, then marks the
-    // rows of `ownApp` that are not among them as deleted by nobody, all on the queue; `done` then
-    // runs on `context`'s thread. The context must outlive the queued work: drain() before it goes.
+    // rows of `ownApp` that are not among them as deleted by nobody, all on the queue and in one
+    // transaction; `done(written)` then runs on `context`'s thread, written false when nothing was.
+    // The context must outlive the queued work: drain() before it goes.
     void mirrorAsync(std::vector<SharedThing> things, const QString& ownApp, QObject* context,
-                     std::function<void()> done);
+                     std::function<void(bool)> done);
     // Waits until everything queued so far has run.
     void drain();
     void markDeleted(const QString& id, const std::optional<QString>& by);
@@ -68,7 +70,7 @@ private:
     QString m_path;
     std::optional<QString> m_openError;
     // On the queue only.
-    void markDeletedHere(const QString& id, const std::optional<QString>& by);
+    bool markDeletedHere(const QString& id, const std::optional<QString>& by);
     std::unique_ptr<Connection> m_connection; // touched only on the queue
     std::unique_ptr<SerialQueue> m_queue;
 };

@@ -31,6 +31,8 @@ AppModel::AppModel(ModelInit init, QObject* parent)
     m_dragReset = m_timers->make(QStringLiteral("drag"), false, [this] { endDrag(); });
     m_toastTimer = m_timers->make(QStringLiteral("toast"), false, [this] { clearToast(); });
     m_clockTimer = m_timers->make(QStringLiteral("clock"), true, [this] { tick(); });
+    m_saveRetry = m_timers->make(QStringLiteral("save"), false, [this] { m_store->save(); });
+    m_saveRetryMSecs = m_intervals.saveRetryMSecs;
     FamilySync::Init sync;
     sync.on = init.syncsToFamily;
     sync.readOnly = m_readOnly;
@@ -59,6 +61,8 @@ AppModel::AppModel(ModelInit init, QObject* parent)
     if (!m_readOnly)
         startClock();
 
+    connect(m_store.get(), &Store::saveFailed, this, [this] { saveFailed(); });
+    connect(m_store.get(), &Store::saved, this, [this] { saveSucceeded(); });
     // Screens hear of record changes from the model, like of every other change.
     connect(m_store.get(), &Store::changed, this, [this] { Q_EMIT changed(Field::records); });
     connect(&m_store->undoManager(), &UndoManager::didUndo, this, [this] {
@@ -84,6 +88,8 @@ AppModel::~AppModel()
 {
     // A change made just before quitting still reaches the family.
     m_sync->flush();
+    // The store outlives our timers and makes its last save as it goes; that is no news for us any more.
+    disconnect(m_store.get(), nullptr, this, nullptr);
 }
 
 void AppModel::emitIfChanged(bool changed, Field field)

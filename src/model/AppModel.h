@@ -161,6 +161,9 @@ private:
     void emitIfChanged(bool changed, Field field);
     void scheduleSync() { m_sync->schedule(); }
     void clearToast();
+    // A save of the store failed: say so once, and try again later, waiting longer each time.
+    void saveFailed();
+    void saveSucceeded();
     // Whether the clock moving on from `since` to now took a snoozed thing out of Later.
     bool anyThingWoke(const QDateTime& since) const;
     // What the sync engine asks of the model.
@@ -191,7 +194,9 @@ private:
     ModelState m_state;
     NoteFolder m_notes;
     ModelIntervals m_intervals;
-    std::unique_ptr<Timer> m_dragReset, m_toastTimer, m_clockTimer;
+    std::unique_ptr<Timer> m_dragReset, m_toastTimer, m_clockTimer, m_saveRetry;
+    int m_saveRetryMSecs = 0;
+    bool m_toldSaveFailed = false;
     ShellHooks m_shell;
     std::unique_ptr<ThingTransfer> m_transfer;
     // Last, so it goes first: its last mirror still reads the things and asks the model about them.

@@ -18,8 +18,8 @@ public:
     virtual bool isActive() const = 0;
 };
 
-// Makes the model's timers; `name` says which one it is ("sync", "toast", "drag", "clock"), so a test can
-// fire the one it means.
+// Makes the model's timers; `name` says which one it is ("sync", "toast", "drag", "clock", "save"), so a test
+// can fire the one it means.
 class Timers {
 public:
     virtual ~Timers() = default;
@@ -38,6 +38,9 @@ struct ModelIntervals {
     int dragResetMSecs = 30000;
     int clockMSecs = 30000;
     int syncDebounceMSecs = 400;
+    // After a failed save: the first retry, doubled after each further failure up to the longest wait.
+    int saveRetryMSecs = 2000;
+    int saveRetryMaxMSecs = 60000;
 };
 
 } // namespace vorn

@@ -396,6 +396,12 @@ bool Database::erase(const Record& r, QString* error)
     return false;
 }
 
+bool Database::hasMoved() const
+{
+    int moved = 0;
+    return m_db && sqlite3_file_control(m_db, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved;
+}
+
 bool Database::save(const std::vector<Record*>& records, qint64 nextNumber, QString* error)
 {
     if (!m_db) {

@@ -25,6 +25,9 @@ public:
     bool load(std::vector<std::shared_ptr<Record>>& out, qint64& nextNumber, QString* error);
     // Writes the given records in one transaction: inserts, updates of changed records and deletes.
     bool save(const std::vector<Record*>& records, qint64 nextNumber, QString* error);
+    // Whether the file was deleted or replaced since it was opened: writes would then go to a file
+    // nobody can open again.
+    bool hasMoved() const;
 
 private:
     Database() = default;

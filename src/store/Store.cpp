@@ -241,6 +241,8 @@ bool Store::save(QString* error)
             *error = QStringLiteral("the store is read-only");
         return false;
     }
+    if (m_db->hasMoved() && !reopen(error))
+        return false;
     std::vector<Record*> records;
     records.reserve(m_pending.size());
     for (const auto& r : std::as_const(m_pending))
@@ -262,6 +264,40 @@ bool Store::save(QString* error)
         r->m_dirty = 0;
     }
     m_pending.clear();
+    Q_EMIT saved();
+    return true;
+}
+
+bool Store::reopen(QString* error)
+{
+    // The folder or the file went away under us: saving on would write into a file nobody can open
+    // again, so start a new one at the same place and write everything we hold into it.
+    QString message;
+    std::unique_ptr<Database> db = Database::open(m_path, false, &message);
+    if (!db) {
+        if (error)
+            *error = message;
+        Q_EMIT saveFailed(message);
+        return false;
+    }
+    m_db = std::move(db);
+    for (auto it = m_pending.begin(); it != m_pending.end();) {
+        if ((*it)->m_live) {
+            ++it;
+        } else {
+            (*it)->m_persisted = false; // nothing to delete in the new file
+            it = m_pending.erase(it);
+        }
+    }
+    auto rewrite = [this](const auto& records) {
+        for (const auto& r : records) {
+            r->m_persisted = false;
+            m_pending.insert(r->m_id, r);
+        }
+    };
+    rewrite(m_piles);
+    rewrite(m_things);
+    rewrite(m_steps);
     return true;
 }
 

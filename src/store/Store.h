@@ -68,6 +68,8 @@ Q_SIGNALS:
     void changed();
     // An automatic or explicit save failed; the changes stay pending and are retried by the next save.
     void saveFailed(const QString& error);
+    // Pending changes were written; after a failure this says the disk works again.
+    void saved();
 
 private:
     friend class Record;
@@ -81,6 +83,8 @@ private:
     void markPending(Record& record);
     void noteChange();
     void adoptLoaded(std::vector<std::shared_ptr<Record>> records, qint64 nextNumber);
+    // A new file in place of one that vanished, with every live record pending for it.
+    bool reopen(QString* error);
 
     QString m_path;
     bool m_readOnly = false;

@@ -340,8 +340,8 @@ TEST_F(FamilyStoreTest, mirrorWithoutWaitingWritesTombstonesOurMissingRowsThenRe
     std::vector<SharedThing> seenWhenDone;
     SharedThing changed = sample(QStringLiteral("kept"));
     changed.title = QStringLiteral("Kept, renamed");
-    store->mirrorAsync({changed}, QStringLiteral("todo"), &context, [&] {
-        done = true;
+    store->mirrorAsync({changed}, QStringLiteral("todo"), &context, [&](bool written) {
+        done = written;
         doneOnCaller = QThread::currentThread() == context.thread();
         seenWhenDone = store->allThings();
     });

@@ -12,6 +12,8 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+
 namespace vorn {
 
 namespace {
@@ -129,12 +131,25 @@ void FamilySync::mirror()
     // waiting for them would freeze every key press that lands in the meantime. Unchanged rows are
     // skipped there, and our rows without a thing here (deleted or purged) become our tombstones.
     ++m_mirrorsInFlight;
-    m_family->mirrorAsync(std::move(rows), kTodoApp, this, [this, count] { mirrorWritten(count); });
+    m_family->mirrorAsync(std::move(rows), kTodoApp, this,
+                          [this, count](bool written) { mirrorWritten(count, written); });
 }
 
-void FamilySync::mirrorWritten(size_t count)
+void FamilySync::mirrorWritten(size_t count, bool written)
 {
     --m_mirrorsInFlight;
+    m_unwritten = !written;
+    if (!written) {
+        // Nothing of it reached the file; our things are safe here, so try again later, waiting longer
+        // each time the file still fails. An edit meanwhile mirrors sooner, as usual.
+        qCWarning(lcSync, "couldn't mirror %ld things into the family file; trying again in %d ms",
+                  long(count), m_retryMSecs);
+        m_pending = true;
+        m_debounce->start(m_retryMSecs);
+        m_retryMSecs = std::min(m_retryMSecs * 2, kMaxRetryMSecs);
+        return;
+    }
+    m_retryMSecs = kFirstRetryMSecs;
     qCDebug(lcSync, "mirrored %ld things", long(count));
     m_ownChangePending = true;
     if (m_notifier)
@@ -172,7 +187,9 @@ void FamilySync::refresh()
     replaceRows(std::move(others));
 
     const QHash<QString, Thing*> bySyncID = thingsBySyncID(m_local);
-    {
+    // After a failed mirror the file still holds what our things were before it, which the baseline
+    // would take for the planner's edits: ours wait for the next mirror to land first.
+    if (!m_unwritten) {
         // The planner's edits are not something the user did here, so undo shouldn't take them back.
         UndoRegistrationPause pause(m_local.undoManager());
         const QString day = today();

@@ -102,7 +102,7 @@ Q_SIGNALS:
 
 private:
     void mirror();
-    void mirrorWritten(size_t count);
+    void mirrorWritten(size_t count, bool written);
     void finishEdit();
     void applyDeletes();
     void adoptEdits(const SharedThing& row, Thing& thing, const QString& today);
@@ -128,6 +128,11 @@ private:
     bool m_pending = false;
     bool m_ownChangePending = false;
     int m_mirrorsInFlight = 0;
+    // The last mirror failed: the file lags behind our things until one gets through.
+    bool m_unwritten = false;
+    static constexpr int kFirstRetryMSecs = 2000;
+    static constexpr int kMaxRetryMSecs = 60000;
+    int m_retryMSecs = kFirstRetryMSecs;
     SyncBaseline m_baseline;
     std::vector<SharedThing> m_rows;
     QHash<QString, double> m_externalOrder;
