@@ -1,5 +1,5 @@
 #include "family/FamilyConstants.h"
-#include "support/FaultVfs.h"
+#include "faults/FaultVfs.h"
 #include "support/ModelHarness.h"
 
 #include <QDir>

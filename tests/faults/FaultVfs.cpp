@@ -1,4 +1,4 @@
-#include "support/FaultVfs.h"
+#include "faults/FaultVfs.h"
 
 #include <QByteArray>
 
