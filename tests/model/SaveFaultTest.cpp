@@ -90,6 +90,7 @@ struct FaultCase {
     int code;
     const char* file; // which file's calls are counted and fail
     int toasts;       // how often the user hears of it
+    friend void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
 };
 
 struct DayRun {
@@ -277,6 +278,7 @@ namespace {
 struct FolderCase {
     const char* name;
     bool readOnly; // the folder made again takes no new files until the test lets it
+    friend void PrintTo(const FolderCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class VanishingFolderTest : public ::testing::TestWithParam<FolderCase> {
