@@ -241,8 +241,11 @@ bool Store::save(QString* error)
             *error = QStringLiteral("the store is read-only");
         return false;
     }
-    if (m_db->hasMoved() && !reopen(error))
-        return false;
+    if (!m_sinceMovedCheck.isValid() || m_sinceMovedCheck.elapsed() >= m_movedCheckInterval) {
+        m_sinceMovedCheck.start();
+        if (m_db->hasMoved() && !reopen(error))
+            return false;
+    }
     std::vector<Record*> records;
     records.reserve(m_pending.size());
     for (const auto& r : std::as_const(m_pending))

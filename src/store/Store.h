@@ -3,6 +3,7 @@
 #include "store/Records.h"
 #include "store/UndoManager.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -60,6 +61,10 @@ public:
     // Delay of the automatic save after the first unsaved change; 0 or less turns it off.
     void setAutosaveDelay(int msecs);
     int autosaveDelay() const { return m_autosaveDelay; }
+    // How often a save first asks whether the file is still where it was opened (a stat of its path, a
+    // tenth of a small save). Saves skipped between two checks lose nothing: a file found gone is made
+    // again with everything the store holds. 0 checks before every save.
+    void setMovedCheckInterval(int msecs) { m_movedCheckInterval = msecs; }
 
     UndoManager& undoManager() { return m_undo; }
 
@@ -101,6 +106,8 @@ private:
     bool m_changePosted = false;
     int m_autosaveDelay = 1000;
     QTimer m_autosave;
+    int m_movedCheckInterval = 1000;
+    QElapsedTimer m_sinceMovedCheck;
     UndoManager m_undo;
 };
 

@@ -51,6 +51,7 @@ struct ModelHarness {
         if (!store)
             return nullptr;
         store->setAutosaveDelay(0);
+        store->setMovedCheckInterval(0);
         return makeModel(launch, std::move(store));
     }
 
