@@ -1,6 +1,7 @@
 // The settings file as an editor, a crash or another version may have left it. Opening it must not
 // crash, every key must read through each typed getter, and our next write must keep everything the
-// file held (numbers as the doubles JSON gives us, top-level nulls dropped) besides what we wrote.
+// file held (numbers as the doubles JSON gives us, top-level nulls dropped) besides what we wrote; a file
+// that is not a JSON object is left exactly as it was.
 #include "model/Settings.h"
 
 #include <QFile>
@@ -78,11 +79,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         __builtin_trap();
-    const std::optional<QJsonObject> written = objectIn(file.readAll());
+    const QByteArray after = file.readAll();
     file.remove();
+    // A file we can't read is the user's to mend: it is left exactly as it was.
+    if (!original && !bytes.isEmpty()) {
+        if (after != bytes)
+            __builtin_trap();
+        return 0;
+    }
+    const std::optional<QJsonObject> written = objectIn(after);
     if (!written)
         __builtin_trap();
-    // An unreadable file is replaced by our write; a readable one keeps all it held.
+    // An empty file takes our write; a readable one keeps all it held.
     QJsonObject expected;
     if (original) {
         for (auto it = original->begin(); it != original->end(); ++it) {
