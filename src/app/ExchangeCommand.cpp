@@ -6,16 +6,12 @@
 #include "model/Startup.h"
 #include "transfer/exchange/MarkdownExport.h"
 
-#include <QDeadlineTimer>
 #include <QSaveFile>
 #include <QTextStream>
-#include <QThread>
 
 namespace vorn {
 
 namespace {
-
-constexpr int kStartingAppWait = 10000; // ms an app that holds the store may take to reach the bus
 
 // -1: nobody is running; else the exit code, with the running app's answer in `report`.
 int importThroughInstance(QDBusConnection bus, const QString& text, bool todoTxt, QString* report)
@@ -86,22 +82,14 @@ int importCommand(const Launch& launch, QDBusConnection bus, const QString& path
     // The running app gets the words, checked here, rather than a path it may see differently.
     const QString& content = file.content;
     const bool todoTxt = file.text->format == ImportText::Format::todoTxt;
-    if (const int rc = importThroughInstance(bus, content, todoTxt, report); rc >= 0)
-        return rc;
-
     std::unique_ptr<QLockFile> lock;
-    if (!lockStore(launch, lock)) {
-        // The app holds the store but is not on the bus yet (still starting): wait for it there.
-        const QDeadlineTimer deadline(kStartingAppWait);
-        while (bus.isConnected() && !deadline.hasExpired()) {
-            if (const int rc = importThroughInstance(bus, content, todoTxt, report); rc >= 0)
-                return rc;
-            QThread::msleep(100);
-        }
+    const std::optional<int> answered = throughAppOrLockedStore(
+        launch, bus, [&] { return importThroughInstance(bus, content, todoTxt, report); }, lock);
+    if (answered == 1 && report->isEmpty())
         *report = QStringLiteral("vorn todo is running and can't be reached over the session bus; use File > "
                                  "Import… in its window");
-        return 1;
-    }
+    if (answered)
+        return *answered;
     QString why;
     std::unique_ptr<Store> store = makeStore(launch, &why);
     if (!store) {

@@ -4,14 +4,9 @@
 #include "app/StoreLock.h"
 #include "model/Startup.h"
 
-#include <QDeadlineTimer>
-#include <QThread>
-
 namespace vorn {
 
 namespace {
-
-constexpr int kStartingAppWait = 10000; // ms an app that holds the store may take to reach the bus
 
 int addThroughInstance(QDBusConnection bus, const QString& title, QString* error)
 {
@@ -41,22 +36,14 @@ int quickAdd(const Launch& launch, QDBusConnection bus, const QString& title, QS
         *error = QStringLiteral("--add writes your own list, so it doesn't go with -demo");
         return 2;
     }
-    if (const int rc = addThroughInstance(bus, title, error); rc >= 0)
-        return rc;
-
     std::unique_ptr<QLockFile> lock;
-    if (!lockStore(launch, lock)) {
-        // The app holds the store but is not on the bus yet (still starting): wait for it there.
-        const QDeadlineTimer deadline(kStartingAppWait);
-        while (bus.isConnected() && !deadline.hasExpired()) {
-            if (const int rc = addThroughInstance(bus, title, error); rc >= 0)
-                return rc;
-            QThread::msleep(100);
-        }
+    const std::optional<int> answered = throughAppOrLockedStore(
+        launch, bus, [&] { return addThroughInstance(bus, title, error); }, lock);
+    if (answered == 1 && error->isEmpty())
         *error = QStringLiteral("vorn todo is running and can't be reached over the session bus; add it "
                                 "in its window");
-        return 1;
-    }
+    if (answered)
+        return *answered;
 
     QString why;
     std::unique_ptr<Store> store = makeStore(launch, &why);

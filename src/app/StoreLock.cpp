@@ -2,6 +2,7 @@
 
 #include "model/Startup.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QThread>
@@ -11,6 +12,7 @@ namespace vorn {
 namespace {
 
 constexpr unsigned long kNamelessLockGraceMs = 200;
+constexpr int kStartingAppWait = 10000; // ms an app that holds the store may take to reach the bus
 
 } // namespace
 
@@ -39,6 +41,24 @@ bool lockStore(const Launch& launch, std::unique_ptr<QLockFile>& lock)
     // A folder we can't write to: the store's own open says what is wrong.
     lock.reset();
     return !heldElsewhere;
+}
+
+std::optional<int> throughAppOrLockedStore(const Launch& launch, QDBusConnection bus,
+                                           const std::function<int()>& throughApp,
+                                           std::unique_ptr<QLockFile>& lock)
+{
+    if (const int rc = throughApp(); rc >= 0)
+        return rc;
+    if (lockStore(launch, lock))
+        return std::nullopt;
+    // The app holds the store but is not on the bus yet (still starting): wait for it there.
+    const QDeadlineTimer deadline(kStartingAppWait);
+    while (bus.isConnected() && !deadline.hasExpired()) {
+        if (const int rc = throughApp(); rc >= 0)
+            return rc;
+        QThread::msleep(100);
+    }
+    return 1;
 }
 
 } // namespace vorn
