@@ -2,11 +2,11 @@
 
 #include "app/InstanceService.h"
 #include "app/StoreLock.h"
+#include "files/AtomicFile.h"
 #include "model/ModelExchange.h"
 #include "model/Startup.h"
 #include "transfer/exchange/MarkdownExport.h"
 
-#include <QSaveFile>
 #include <QTextStream>
 
 namespace vorn {
@@ -40,9 +40,9 @@ QString exportMarkdown(const AppModel& model)
 
 bool writeExportFile(const QString& path, const QString& text, QString* error)
 {
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(text.toUtf8()) < 0 || !out.commit()) {
-        *error = QStringLiteral("Couldn't write %1: %2.").arg(path, out.errorString());
+    // The old file stays whole when the new one can't be written all the way to the disk.
+    if (QString why; !writeFileAtomically(path, text.toUtf8(), &why)) {
+        *error = QStringLiteral("Couldn't write %1: %2.").arg(path, why);
         return false;
     }
     return true;

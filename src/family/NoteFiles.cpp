@@ -1,9 +1,9 @@
 #include "family/NoteFiles.h"
 
+#include "files/AtomicFile.h"
+
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <QUuid>
 
 namespace vorn {
@@ -34,31 +34,27 @@ QString NoteFolder::filePath(const QString& stem) const
 
 std::optional<QByteArray> NoteFolder::read(const QString& stem) const
 {
-    QFile file(filePath(stem));
-    // Only a regular file of a sane size: a link to a device would be read for ever.
-    const QFileInfo info(file.fileName());
-    if (file.fileName().isEmpty() || !info.isFile() || info.size() > kMaxNoteFileSize ||
-        !file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QByteArray rtf = file.read(kMaxNoteFileSize + 1);
-    if (rtf.size() > kMaxNoteFileSize)
-        return std::nullopt;
-    return rtf;
+    // A link in the folder is somebody else's file: it is never read as a note.
+    return readRegularFile(filePath(stem), kMaxNoteFileSize, nullptr, FileLinks::Refuse);
 }
 
-bool NoteFolder::write(const QString& stem, const QByteArray& rtf) const
+bool NoteFolder::write(const QString& stem, const QByteArray& rtf, QString* error) const
 {
     const QString path = filePath(stem);
-    if (path.isEmpty())
+    if (path.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("%1 can't name a note file").arg(stem);
         return false;
+    }
     QDir().mkpath(m_path); // the folder may have gone since start-up
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(rtf) == rtf.size() && file.commit();
+    // Never written through a link: the file it names may be anything of the user's.
+    return writeFileAtomically(path, rtf, error, FileLinks::Refuse);
 }
 
 void NoteFolder::remove(const QString& stem) const
 {
-    if (const QString path = filePath(stem); !path.isEmpty())
+    // A link is left where it is, like any file that isn't ours.
+    if (const QString path = filePath(stem); !path.isEmpty() && !isSymbolicLink(path))
         QFile::remove(path);
 }
 

@@ -34,12 +34,13 @@ public:
     const QString& path() const { return m_path; }
     // A fresh stem of ours: a UUID in lower case.
     static QString newStem();
-    // The note's RTF; none when the stem is unsafe or the file can't be read, isn't a regular file or is
-    // larger than kMaxNoteFileSize.
+    // The note's RTF; none when the stem is unsafe or the file can't be read, is a link, isn't a regular
+    // file or is larger than kMaxNoteFileSize.
     std::optional<QByteArray> read(const QString& stem) const;
-    // Writes the file atomically, making the folder again if it went; false when that failed.
-    bool write(const QString& stem, const QByteArray& rtf) const;
-    // Removes the file; a file left behind is harmless, so failures are not reported.
+    // Writes the file atomically, making the folder again if it went; false when that failed, with the
+    // reason in `error`. A link in the file's place is never written through.
+    bool write(const QString& stem, const QByteArray& rtf, QString* error = nullptr) const;
+    // Removes the file (not a link); a file left behind is harmless, so failures are not reported.
     void remove(const QString& stem) const;
 
 private:

@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 
 #include <cmath>
+#include <unistd.h>
 
 namespace vorn {
 
@@ -105,7 +106,18 @@ bool writeJson(QIODevice& device, const QSettings::SettingsMap& map)
     for (auto it = map.begin(); it != map.end(); ++it)
         object.insert(it.key(), QJsonValue::fromVariant(it.value()));
     const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);
-    return device.write(bytes) == bytes.size();
+    if (device.write(bytes) != bytes.size())
+        return false;
+    // QSettings commits the file it hands us without checking that the buffered bytes reached the disk:
+    // a full disk would replace the settings with an empty file. Flushed and synced here, a failure
+    // keeps the old file.
+    if (auto* file = qobject_cast<QFileDevice*>(&device)) {
+        if (!file->flush())
+            return false;
+        if (const int fd = file->handle(); fd >= 0 && ::fsync(fd) != 0)
+            return false;
+    }
+    return true;
 }
 
 QSettings::Format jsonFormat()

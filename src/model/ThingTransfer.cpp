@@ -113,8 +113,20 @@ void ThingTransfer::sendToPlanner(const QSet<RowID>& ids, const std::optional<st
     if (list.empty())
         return;
     HandoffFile handoff(m_handoffPath);
-    if (!Transfer::sendToPlanner(records(list), std::nullopt, *m_workspace, handoff)) {
+    // Whatever went wrong, the things stay here; the toast says which step failed.
+    switch (Transfer::sendToPlanner(records(list), std::nullopt, *m_workspace, handoff)) {
+    case Transfer::SendResult::sent:
+        break;
+    case Transfer::SendResult::nothingToSend:
+        return;
+    case Transfer::SendResult::plannerMissing:
         m_model.showToast(QStringLiteral("Vorn Planner isn't installed."));
+        return;
+    case Transfer::SendResult::notWritten:
+        m_model.showToast(QStringLiteral("Couldn't hand that to Vorn Planner. It's still here."));
+        return;
+    case Transfer::SendResult::notOpened:
+        m_model.showToast(QStringLiteral("Couldn't open Vorn Planner. It's still here."));
         return;
     }
     removeHandedOff(list, ids, order);

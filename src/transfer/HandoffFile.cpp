@@ -1,11 +1,11 @@
 #include "transfer/HandoffFile.h"
 
 #include "family/FamilyConstants.h"
+#include "files/AtomicFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QUuid>
 
@@ -94,18 +94,10 @@ std::optional<Items> deserialize(QByteArrayView bytes)
 
 std::optional<Items> readItems(const QString& path)
 {
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const qint64 size = file.size();
-    if (size > HandoffFile::kMaxBytes)
-        return std::nullopt;
-    // read(n) reserves n bytes first: asking for the limit would take 64 MiB for every small hand-off.
-    // One byte past the size we saw tells a file that grew since (not a whole write of ours).
-    const QByteArray bytes = file.read(size + 1);
-    if (bytes.size() > size)
-        return std::nullopt;
-    return deserialize(bytes);
+    // A link in the runtime folder was planted: the hand-off is only ever a file of ours.
+    const std::optional<QByteArray> bytes =
+        readRegularFile(path, HandoffFile::kMaxBytes, nullptr, FileLinks::Refuse);
+    return bytes ? deserialize(*bytes) : std::nullopt;
 }
 
 std::optional<QByteArray> find(const std::optional<Items>& items, const QString& type)
@@ -149,8 +141,7 @@ bool HandoffFile::setData(const QString& type, const QByteArray& data)
     const QByteArray bytes = serialize(m_staged);
     if (bytes.size() > kMaxBytes)
         return false; // the reader would refuse it
-    QSaveFile file(m_path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+    return writeFileAtomically(m_path, bytes, nullptr, FileLinks::Refuse);
 }
 
 std::optional<QByteArray> HandoffFile::data(const QString& type) const

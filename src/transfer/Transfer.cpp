@@ -229,11 +229,13 @@ std::optional<QUrl> plannerUrl(const std::optional<QString>& day)
     return url;
 }
 
-bool sendToPlanner(const std::vector<TransferThing>& things, const std::optional<QString>& day,
-                   PlannerWorkspace& workspace, Pasteboard& handoff)
+SendResult sendToPlanner(const std::vector<TransferThing>& things, const std::optional<QString>& day,
+                         PlannerWorkspace& workspace, Pasteboard& handoff)
 {
-    if (things.empty() || !workspace.isPlannerInstalled())
-        return false;
+    if (things.empty())
+        return SendResult::nothingToSend;
+    if (!workspace.isPlannerInstalled())
+        return SendResult::plannerMissing;
     const QString type(kThingsPasteboardType);
     // A batch the planner hasn't taken yet stays: this one joins it. Taking it first means that either
     // the planner got it already or we did, never both and never neither.
@@ -245,21 +247,23 @@ bool sendToPlanner(const std::vector<TransferThing>& things, const std::optional
     }
     batch.insert(batch.end(), things.begin(), things.end());
     // On any failure the unread batch goes back as it was; the things of this one stay here.
-    const auto giveBack = [&] {
+    const auto giveBack = [&](SendResult why) {
         handoff.clear();
         if (unread)
             handoff.setData(type, *unread);
-        return false;
+        return why;
     };
     const std::optional<QByteArray> json = encode(batch);
     const std::optional<QUrl> url = plannerUrl(day);
     if (!json || !url)
-        return giveBack();
+        return giveBack(SendResult::notWritten);
     handoff.clear();
     // Without the records there the planner would open to nothing while we delete the things here.
-    if (!handoff.setData(type, *json) || !workspace.openUrl(*url))
-        return giveBack();
-    return true;
+    if (!handoff.setData(type, *json))
+        return giveBack(SendResult::notWritten);
+    if (!workspace.openUrl(*url))
+        return giveBack(SendResult::notOpened);
+    return SendResult::sent;
 }
 
 } // namespace vorn::Transfer

@@ -37,11 +37,19 @@ std::vector<TransferThing> parse(QStringView text);
 bool plannerIsInstalled(const PlannerWorkspace& workspace);
 // vornplanner://add?handoff=1, with &day= when a day is given.
 std::optional<QUrl> plannerUrl(const std::optional<QString>& day);
+// How a hand-off to the planner went; anything but `sent` leaves the pasteboard as it was.
+enum class SendResult {
+    sent,
+    nothingToSend,
+    plannerMissing, // no planner on this desktop
+    notWritten,     // the hand-off couldn't be written (a full disk, say)
+    notOpened,      // the planner's URL couldn't be opened
+};
+
 // Puts the things on the hand-off pasteboard, after any the planner has not taken yet, and opens the
-// planner's URL. False when the planner is not installed, there is nothing to send, the hand-off could
-// not be written or the URL not opened; the pasteboard then holds what it held before.
-bool sendToPlanner(const std::vector<TransferThing>& things, const std::optional<QString>& day,
-                   PlannerWorkspace& workspace, Pasteboard& handoff);
+// planner's URL.
+SendResult sendToPlanner(const std::vector<TransferThing>& things, const std::optional<QString>& day,
+                         PlannerWorkspace& workspace, Pasteboard& handoff);
 
 } // namespace Transfer
 

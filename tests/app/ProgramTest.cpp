@@ -1,4 +1,5 @@
 #include "support/ProgramRun.h"
+#include "support/TinyDisk.h"
 #include "support/XSession.h"
 
 #include <QCryptographicHash>
@@ -128,6 +129,23 @@ TEST_F(ProgramTest, anUnreadableStoreStopsTheAppAndStaysAsItWas)
         EXPECT_TRUE(r.err.startsWith(QStringLiteral("Couldn't open the store: "))) << r.err.toStdString();
         EXPECT_EQ(hashOf(storePath()), before);
     }
+}
+
+TEST_F(ProgramTest, anExportOntoAFullDiskFailsAndKeepsTheOldBackup)
+{
+    vorn::test::TinyDisk disk;
+    if (!disk.isMounted())
+        GTEST_SKIP() << disk.why().toStdString();
+    const QString backup = disk.filePath(QStringLiteral("backup.md"));
+    ASSERT_EQ(run({QStringLiteral("-demo"), QStringLiteral("--export"), backup}).exitCode, 0);
+    const QByteArray before = hashOf(backup);
+    ASSERT_FALSE(before.isEmpty());
+    disk.fill();
+
+    const Result r = run({QStringLiteral("-demo"), QStringLiteral("--export"), backup});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("No space left on device"))) << r.err.toStdString();
+    EXPECT_EQ(hashOf(backup), before);
 }
 
 TEST_F(ProgramTest, helpListsTheOptions)

@@ -227,7 +227,8 @@ TEST_F(Handoff, aDayInTheUrlPlansTheRowsAndALeftOverHandoffGoesAlong)
     TransferThing record;
     record.title = u"Call mum"_s;
     HandoffFile handoff(h.launch.handoffPath);
-    ASSERT_TRUE(Transfer::sendToPlanner({record}, model->todayISO(), workspace, handoff));
+    ASSERT_EQ(Transfer::sendToPlanner({record}, model->todayISO(), workspace, handoff),
+              Transfer::SendResult::sent);
     ASSERT_TRUE(QTest::qWaitFor([&] { return model->familyThings().size() == 3; }, 10000));
     const std::vector<ListRow> today = model->rows(Source::today, true);
     ASSERT_EQ(today.size(), 3u);

@@ -299,18 +299,30 @@ TEST_F(ModelTransfer, sendingRemovesTheThingsWithAToastAndUndoesAsOneStep)
     EXPECT_EQ(model->store().thingCount(), 2);
 }
 
-TEST_F(ModelTransfer, whenThePlannerIsMissingOrDoesNotOpenTheThingsStay)
+TEST_F(ModelTransfer, aHandOffThatFailsKeepsTheThingsAndSaysWhichStepFailed)
 {
     Thing* t = add(u"Milk"_s);
-    for (const bool installed : {false, true}) {
-        SCOPED_TRACE(installed);
-        h.workspace.installed = installed;
-        h.workspace.opens = false;
+    struct Case {
+        bool installed, opens, folderGone;
+        QString toast;
+    };
+    const Case cases[] = {
+        {false, true, false, u"Vorn Planner isn't installed."_s},
+        {true, false, false, u"Couldn't open Vorn Planner. It's still here."_s},
+        {true, true, true, u"Couldn't hand that to Vorn Planner. It's still here."_s},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.toast.toStdString());
+        h.workspace.installed = c.installed;
+        h.workspace.opens = c.opens;
+        if (c.folderGone) {
+            ASSERT_TRUE(QDir(h.dir.path()).removeRecursively());
+        }
         model->transfer().sendToPlanner(rowsOf({t}), std::nullopt);
-        EXPECT_EQ(model->toast(), u"Vorn Planner isn't installed."_s);
+        EXPECT_EQ(model->toast(), c.toast);
         EXPECT_EQ(model->store().thingCount(), 1);
     }
-    EXPECT_EQ(h.workspace.opened.size(), 1u) << "only an installed planner is asked to open";
+    EXPECT_EQ(h.workspace.opened.size(), 1u) << "only an installed planner is asked to open, after the write";
     EXPECT_TRUE(model->transfer().plannerIsInstalled());
     h.workspace.installed = false;
     EXPECT_FALSE(model->transfer().plannerIsInstalled());

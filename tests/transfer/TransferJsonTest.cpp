@@ -152,26 +152,27 @@ TEST(TransferJson, sendToPlannerWritesTheHandoffAndOpensTheUrl)
     QTemporaryDir dir;
     HandoffFile handoff(HandoffFile::pathIn(dir.path()));
     Workspace workspace;
+    using Sent = Transfer::SendResult;
 
-    ASSERT_TRUE(Transfer::sendToPlanner({fullThing()}, u"2026-03-10"_s, workspace, handoff));
+    ASSERT_EQ(Transfer::sendToPlanner({fullThing()}, u"2026-03-10"_s, workspace, handoff), Sent::sent);
     ASSERT_EQ(workspace.opened.size(), 1u);
     EXPECT_EQ(workspace.opened[0].toString(), u"vornplanner://add?handoff=1&day=2026-03-10"_s);
     EXPECT_EQ(Transfer::decode(*handoff.data(kThingsType)), std::vector<TransferThing>{fullThing()});
 
-    ASSERT_TRUE(Transfer::sendToPlanner({fullThing()}, std::nullopt, workspace, handoff));
+    ASSERT_EQ(Transfer::sendToPlanner({fullThing()}, std::nullopt, workspace, handoff), Sent::sent);
     EXPECT_EQ(workspace.opened.back().toString(), u"vornplanner://add?handoff=1"_s);
 
     // Each refusal leaves the URL unopened, or reports that opening failed.
     workspace.opened.clear();
-    EXPECT_FALSE(Transfer::sendToPlanner({}, std::nullopt, workspace, handoff));
+    EXPECT_EQ(Transfer::sendToPlanner({}, std::nullopt, workspace, handoff), Sent::nothingToSend);
     workspace.installed = false;
-    EXPECT_FALSE(Transfer::sendToPlanner({fullThing()}, std::nullopt, workspace, handoff));
+    EXPECT_EQ(Transfer::sendToPlanner({fullThing()}, std::nullopt, workspace, handoff), Sent::plannerMissing);
     workspace.installed = true;
     HandoffFile nowhere(dir.filePath(u"missing-folder/handoff"_s));
-    EXPECT_FALSE(Transfer::sendToPlanner({fullThing()}, std::nullopt, workspace, nowhere));
+    EXPECT_EQ(Transfer::sendToPlanner({fullThing()}, std::nullopt, workspace, nowhere), Sent::notWritten);
     EXPECT_TRUE(workspace.opened.empty());
     workspace.opens = false;
-    EXPECT_FALSE(Transfer::sendToPlanner({fullThing()}, std::nullopt, workspace, handoff));
+    EXPECT_EQ(Transfer::sendToPlanner({fullThing()}, std::nullopt, workspace, handoff), Sent::notOpened);
     // The second send joined the first, which nobody had taken; the failed one left both as they were.
     EXPECT_EQ(Transfer::decode(*handoff.data(kThingsType)),
               (std::vector<TransferThing>{fullThing(), fullThing()}));

@@ -1,12 +1,12 @@
 // app-icon FOLDER SIZE...: writes the application icon into FOLDER as an icon theme lays it out,
 // FOLDER/NxN/apps/com.vorn.todo.png for every SIZE and FOLDER/scalable/apps/com.vorn.todo.svg.
 
+#include "files/AtomicFile.h"
 #include "pixel/AppIcon.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
-#include <QSaveFile>
 
 #include <cstdio>
 
@@ -26,9 +26,8 @@ bool write(const QString& folder, const QString& file, const QByteArray& bytes)
 {
     if (!QDir().mkpath(folder))
         return fail(QStringLiteral("cannot make %1").arg(folder));
-    QSaveFile out(folder + u'/' + file);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
-        return fail(QStringLiteral("cannot write %1: %2").arg(out.fileName(), out.errorString()));
+    if (QString why; !vorn::writeFileAtomically(folder + u'/' + file, bytes, &why))
+        return fail(QStringLiteral("cannot write: %1").arg(why));
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include "family/FamilyNotifier.h"
 #include "family/FamilyStore.h"
 #include "family/NoteFiles.h"
+#include "files/AtomicFile.h"
 #include "transfer/HandoffFile.h"
 #include "transfer/Transfer.h"
 
@@ -21,7 +22,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QSet>
 #include <QStandardPaths>
 #include <QTextStream>
@@ -439,9 +439,9 @@ int cmdNote(Session& s)
             row.noteID.value_or(QUuid::createUuid().toString(QUuid::WithoutBraces).toLower());
         if (!notes.mkpath(QStringLiteral(".")))
             return s.fail(QStringLiteral("couldn't create the notes folder %1").arg(notes.path()));
-        QSaveFile file(notes.filePath(noteID + QStringLiteral(".rtf")));
-        if (!file.open(QIODevice::WriteOnly) || file.write(minimalRtf(text)) < 0 || !file.commit())
-            return s.fail(QStringLiteral("couldn't write %1: %2").arg(file.fileName(), file.errorString()));
+        if (QString why; !writeFileAtomically(notes.filePath(noteID + QStringLiteral(".rtf")),
+                                              minimalRtf(text), &why, FileLinks::Refuse))
+            return s.fail(QStringLiteral("couldn't write the note: %1").arg(why));
         store.setNote(row.id, noteID, text);
         return int(kExitOk);
     });
@@ -562,9 +562,9 @@ int takeHandoff(Session& s, const std::optional<QString>& day)
         if (record.rtf && !record.rtf->isEmpty()) {
             // The note keeps its formatting in a file of its own; without the file only the plain text stays.
             const QString noteID = QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
-            QSaveFile file(notes.filePath(noteID + QStringLiteral(".rtf")));
-            if (notes.mkpath(QStringLiteral(".")) && file.open(QIODevice::WriteOnly) &&
-                file.write(*record.rtf) == record.rtf->size() && file.commit())
+            if (notes.mkpath(QStringLiteral(".")) &&
+                writeFileAtomically(notes.filePath(noteID + QStringLiteral(".rtf")), *record.rtf, nullptr,
+                                    FileLinks::Refuse))
                 row.noteID = noteID;
             else
                 s.err << "vorn-planner: couldn't write the note of \"" << row.title << "\"" << Qt::endl;
@@ -616,9 +616,8 @@ int cmdInstall(Session& s)
                                          "NoDisplay=true\n"
                                          "Terminal=false\n")
                               .arg(execWord(QCoreApplication::applicationFilePath()));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(entry.toUtf8()) < 0 || !file.commit())
-        return s.fail(QStringLiteral("couldn't write %1: %2").arg(path, file.errorString()));
+    if (QString why; !writeFileAtomically(path, entry.toUtf8(), &why))
+        return s.fail(QStringLiteral("couldn't write %1: %2").arg(path, why));
     s.out << path << '\n';
     return kExitOk;
 }
