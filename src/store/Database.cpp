@@ -3,8 +3,12 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QUrl>
 
+#include <cerrno>
+#include <cstring>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include "store/SqliteFile.h"
 #include "store/SqliteText.h"
@@ -86,6 +90,16 @@ void bindRef(sqlite3_stmt* s, int i, const Record* r)
         sqlite3_bind_null(s, i);
 }
 
+// Why the store's folder takes no new files, for a message that says more than "unable to open".
+QString folderProblem(const QString& path)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    if (::access(QFile::encodeName(folder).constData(), W_OK) == 0)
+        return {};
+    return QStringLiteral(" (%1 can't be written: %2)")
+        .arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
+}
+
 } // namespace
 
 std::unique_ptr<Database> Database::open(const QString& path, bool readOnly, QString* error)
@@ -109,24 +123,26 @@ std::unique_ptr<Database> Database::open(const QString& path, bool readOnly, QSt
             return fail(QStringLiteral("can't create the folder %1").arg(info.absolutePath()));
     }
 
-    std::unique_ptr<Database> db(new Database);
-    const int flags = readOnly ? SQLITE_OPEN_READONLY : (SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     const QByteArray name = memory ? QByteArray(":memory:") : QFile::encodeName(path);
-    if (sqlite3_open_v2(name.constData(), &db->m_db, flags, nullptr) != SQLITE_OK)
-        return fail(memory ? db->lastError() : QStringLiteral("%1: %2").arg(path, db->lastError()));
-    sqlite3_extended_result_codes(db->m_db, 1);
-    // Another instance (or the read-only list view) may hold a lock for a moment.
-    sqlite3_busy_timeout(db->m_db, 5000);
-
-    // Read before writing anything: a file that is not ours, or not a database at all, stays untouched.
+    std::unique_ptr<Database> db;
     int version = 0;
     bool hasThingTable = false;
     int tableCount = 0;
-    {
+    // Read before writing anything: a file that is not ours, or not a database at all, stays untouched.
+    auto openAndLook = [&](const QByteArray& file, int flags) {
+        db.reset(new Database);
+        version = 0;
+        hasThingTable = false;
+        tableCount = 0;
+        if (sqlite3_open_v2(file.constData(), &db->m_db, flags, nullptr) != SQLITE_OK)
+            return false;
+        sqlite3_extended_result_codes(db->m_db, 1);
+        // Another instance (or the read-only list view) may hold a lock for a moment.
+        sqlite3_busy_timeout(db->m_db, 5000);
         sqlite3_stmt* s = nullptr;
         if (sqlite3_prepare_v2(db->m_db, "SELECT name FROM sqlite_master WHERE type = 'table'", -1, &s,
                                nullptr) != SQLITE_OK)
-            return fail(db->lastError());
+            return false;
         int rc;
         while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
             ++tableCount;
@@ -135,12 +151,25 @@ std::unique_ptr<Database> Database::open(const QString& path, bool readOnly, QSt
         }
         sqlite3_finalize(s);
         if (rc != SQLITE_DONE)
-            return fail(db->lastError());
+            return false;
         if (sqlite3_prepare_v2(db->m_db, "PRAGMA user_version", -1, &s, nullptr) != SQLITE_OK)
-            return fail(db->lastError());
+            return false;
         if (sqlite3_step(s) == SQLITE_ROW)
             version = sqlite3_column_int(s, 0);
         sqlite3_finalize(s);
+        return true;
+    };
+    const int flags = readOnly ? SQLITE_OPEN_READONLY : (SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    if (!openAndLook(name, flags)) {
+        const QString why = db->lastError();
+        // Reading a store in WAL mode needs a "-shm" file beside it, which a read-only disk (or a folder
+        // we may not write) can't take. With no "-wal" there either, nobody is writing the file and
+        // every row is in it: it is read as it stands.
+        const bool cantMakeShm = (sqlite3_extended_errcode(db->m_db) & 0xff) == SQLITE_CANTOPEN;
+        if (!readOnly || memory || !cantMakeShm || QFileInfo::exists(path + QStringLiteral("-wal")) ||
+            !openAndLook(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded() + "?immutable=1",
+                         SQLITE_OPEN_READONLY | SQLITE_OPEN_URI))
+            return fail(memory ? why : QStringLiteral("%1: %2%3").arg(path, why, folderProblem(path)));
     }
     if (tableCount > 0 && !hasThingTable)
         return fail(QStringLiteral("%1 is a database, but not a vorn todo store").arg(path));

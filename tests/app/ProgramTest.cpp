@@ -148,6 +148,27 @@ TEST_F(ProgramTest, anExportOntoAFullDiskFailsAndKeepsTheOldBackup)
     EXPECT_EQ(hashOf(backup), before);
 }
 
+TEST_F(ProgramTest, aStoreOnAReadOnlyDiskIsListedAndTheWindowSaysWhyItCantStart)
+{
+    vorn::test::TinyDisk disk(4 * 1024 * 1024);
+    if (!disk.isMounted())
+        GTEST_SKIP() << disk.why().toStdString();
+    QProcessEnvironment env = environment();
+    env.insert(QStringLiteral("HOME"), disk.path());
+    ASSERT_EQ(run({QStringLiteral("--add"), QStringLiteral("Water the plants")}, env).exitCode, 0);
+    ASSERT_TRUE(disk.setReadOnly(true));
+
+    const Result listed = run({QStringLiteral("--list"), QStringLiteral("today")}, env);
+    EXPECT_EQ(listed.exitCode, 0) << listed.err.toStdString();
+    EXPECT_EQ(listed.out, QStringLiteral("- [ ] Water the plants\n"));
+    const Result window = run({}, env);
+    EXPECT_EQ(window.exitCode, 1);
+    EXPECT_TRUE(window.err.contains(QStringLiteral("store.sqlite")) &&
+                window.err.contains(QStringLiteral("Read-only file system")))
+        << window.err.toStdString();
+    ASSERT_TRUE(disk.setReadOnly(false));
+}
+
 TEST_F(ProgramTest, helpListsTheOptions)
 {
     Result r = run({QStringLiteral("--help")});
