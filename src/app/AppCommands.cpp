@@ -74,7 +74,7 @@ void AppCommands::buildFile(QMenuBar* bar)
     QAction* quit = add(file, QStringLiteral("quit"), tr("Quit vorn todo (eventually)"),
                         QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setMenuRole(QAction::QuitRole);
-    connect(quit, &QAction::triggered, qApp, &QApplication::quit, Qt::QueuedConnection);
+    connect(quit, &QAction::triggered, this, &AppCommands::quitRequested, Qt::QueuedConnection);
 }
 
 void AppCommands::buildEdit(QMenuBar* bar)

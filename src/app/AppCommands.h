@@ -32,6 +32,7 @@ Q_SIGNALS:
     void preferencesRequested(); // File > Preferences…: the settings window is the shell's
     void importRequested();      // File > Import…: the file dialogs are the shell's too
     void exportRequested();      // File > Export…
+    void quitRequested();        // File > Quit: the shell saves first, and asks when it can't
 
 private:
     void buildFile(QMenuBar* bar);

@@ -40,7 +40,8 @@ AppShell::AppShell(AppModel& model, MainWindow& window, QObject* parent)
     connect(m_menuBar, &MenuBarSetting::changed, m_tray, &TrayIcon::setWanted);
     connect(m_tray, &TrayIcon::shownChanged, this, &AppShell::followTray);
     connect(m_tray, &TrayIcon::openRequested, this, &AppShell::reopen);
-    connect(m_tray, &TrayIcon::quitRequested, qApp, &QApplication::quit, Qt::QueuedConnection);
+    connect(window.commands(), &AppCommands::quitRequested, this, &AppShell::quit);
+    connect(m_tray, &TrayIcon::quitRequested, this, &AppShell::quit, Qt::QueuedConnection);
     m_tray->setWanted(m_menuBar->isOn());
     followTray(m_tray->isShown());
 }
@@ -59,6 +60,12 @@ SettingsView* AppShell::showSettings()
     m_settings->raise();
     m_settings->activateWindow();
     return m_settings;
+}
+
+void AppShell::quit()
+{
+    if (readyToQuit(m_model, &m_window, m_confirmQuit))
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 void AppShell::reopen()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/QuitGuard.h"
+
 #include <QObject>
 #include <QPointer>
 
@@ -31,6 +33,10 @@ public:
     // import skipped in a message over the window.
     bool exportTo(const QString& path);
     void importFrom(const QString& path);
+    // Quit from the menu or the tray: drafts go in and the store is saved first; when the save fails,
+    // the confirmer is asked (tests answer through setUnsavedQuitConfirmer).
+    void quit();
+    void setUnsavedQuitConfirmer(UnsavedQuitConfirmer confirm) { m_confirmQuit = std::move(confirm); }
 
 private:
     void followTray(bool shown);
@@ -42,6 +48,7 @@ private:
     MenuBarSetting* m_menuBar;
     TrayIcon* m_tray;
     QPointer<SettingsView> m_settings;
+    UnsavedQuitConfirmer m_confirmQuit = askBeforeQuittingUnsaved;
 };
 
 } // namespace vorn

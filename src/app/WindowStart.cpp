@@ -5,6 +5,7 @@
 #include "app/DesktopColorScheme.h"
 #include "app/InstanceService.h"
 #include "app/MainWindow.h"
+#include "app/QuitGuard.h"
 #include "app/StoreLock.h"
 #include "model/AppModel.h"
 #include "model/Startup.h"
@@ -56,6 +57,9 @@ void quitOnSignals(QApplication& app)
         notifier->setEnabled(false);
         char byte = 0;
         [[maybe_unused]] const auto got = ::read(gSignalPipe[1], &byte, 1);
+        // A dialog's own loop (the start-up error, a question) would hold the quit until it is answered.
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            dialog->done(QDialog::Rejected);
         QApplication::quit();
     });
     struct sigaction action = {};
@@ -67,12 +71,14 @@ void quitOnSignals(QApplication& app)
     sigaction(SIGHUP, &action, nullptr);
 }
 
-// Saves the store now; the family mirror follows at exit.
-void saveStore(AppModel& model)
+// Saves the store now, or keeps what can't be saved in a rescue file; the family mirror follows at exit.
+void saveStore(AppModel& model, const Launch& launch)
 {
-    QString error;
-    if (!model.store().save(&error))
-        QTextStream(stderr) << "vorn-todo: couldn't save: " << error << '\n';
+    if (model.isReadOnly())
+        return;
+    QString message;
+    if (saveOrRescue(model.store(), launch, &message) != LastSave::saved)
+        QTextStream(stderr) << "vorn-todo: " << message << '\n';
 }
 
 // A second start hands over to the running app: it comes forward (with the add row open for New Thing)
@@ -274,8 +280,15 @@ int runWindowApp(int& argc, char** argv, bool newThing)
                             << " on this session bus; starts here won't find this one.\n";
     auto shell = std::make_unique<AppShell>(model, *app->window);
     // A session that ends may not wait for the event loop to return.
-    QObject::connect(&qapp, &QGuiApplication::commitDataRequest, &qapp, [&model] { saveStore(model); });
-    QObject::connect(&qapp, &QCoreApplication::aboutToQuit, &qapp, [&model] { saveStore(model); });
+    // Drafts go in first: what was typed and not entered is the user's too.
+    QObject::connect(&qapp, &QGuiApplication::commitDataRequest, &qapp, [&model, &launch] {
+        commitDrafts();
+        saveStore(model, launch);
+    });
+    QObject::connect(&qapp, &QCoreApplication::aboutToQuit, &qapp, [&model, &launch] {
+        commitDrafts();
+        saveStore(model, launch);
+    });
 
     traceStartup("shell");
     colorScheme.awaitFirstAnswer(std::chrono::milliseconds(100));
@@ -287,7 +300,7 @@ int runWindowApp(int& argc, char** argv, bool newThing)
         model.requestAdd();
     const int rc = QApplication::exec();
 
-    saveStore(model);
+    saveStore(model, launch);
     // Off the bus first, so no late call reaches a model on its way out.
     instance.reset();
     shell.reset();

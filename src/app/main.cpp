@@ -36,6 +36,7 @@ int printList(AppModel& model, const QString& name)
 int main(int argc, char** argv)
 {
     traceStartup("main");
+    ignoreRelativeXdgFolders();
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

@@ -60,6 +60,8 @@ AppModel::AppModel(ModelInit init, QObject* parent)
 
     if (!m_readOnly)
         startClock();
+    if (!m_readOnly && !m_store->adoptedRescue().isEmpty())
+        showToast(QStringLiteral("Found what couldn't be saved last time. It's all back."));
 
     connect(m_store.get(), &Store::saveFailed, this, [this] { saveFailed(); });
     connect(m_store.get(), &Store::saved, this, [this] { saveSucceeded(); });

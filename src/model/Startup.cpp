@@ -4,8 +4,13 @@
 #include "model/Logging.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
+
+#include <algorithm>
+#include <unistd.h>
 
 namespace vorn {
 
@@ -20,7 +25,71 @@ Launch Launch::fromProcess()
         QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Vorn");
     l.tempDir = QDir::tempPath();
     l.settingsPath = Settings::standardPath();
+    l.rescueFolders = {QStandardPaths::writableLocation(QStandardPaths::CacheLocation),
+                       QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
+                           QStringLiteral("/vorn-todo"),
+                       QDir::tempPath() + QStringLiteral("/vorn-todo-%1").arg(::getuid())};
+    l.rescueFolders.removeAll(QString());
     return l;
+}
+
+QStringList Launch::rescuePaths() const
+{
+    const QString store = storePath();
+    if (store == QLatin1String(":memory:"))
+        return {};
+    // Named after the store, so two stores (another XDG_DATA_HOME) never take each other's rescue.
+    const QString name = QStringLiteral("store-rescue-%1.sqlite")
+                             .arg(QString::fromLatin1(
+                                 QCryptographicHash::hash(QFile::encodeName(store), QCryptographicHash::Sha1)
+                                     .toHex()
+                                     .left(12)));
+    QStringList paths;
+    for (const QString& folder : rescueFolders) {
+        if (!folder.isEmpty() && QDir::isAbsolutePath(folder))
+            paths << QDir(folder).filePath(name);
+    }
+    return paths;
+}
+
+void ignoreRelativeXdgFolders()
+{
+    for (const char* name :
+         {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR"}) {
+        if (qEnvironmentVariableIsSet(name) && !QDir::isAbsolutePath(qEnvironmentVariable(name)))
+            qunsetenv(name);
+    }
+    for (const char* name : {"XDG_DATA_DIRS", "XDG_CONFIG_DIRS"}) {
+        if (!qEnvironmentVariableIsSet(name))
+            continue;
+        QStringList folders = qEnvironmentVariable(name).split(u':', Qt::SkipEmptyParts);
+        folders.removeIf([](const QString& f) { return !QDir::isAbsolutePath(f); });
+        if (folders.isEmpty())
+            qunsetenv(name);
+        else
+            qputenv(name, QFile::encodeName(folders.join(u':')));
+    }
+}
+
+LastSave saveOrRescue(Store& store, const Launch& launch, QString* message)
+{
+    QString why;
+    if (store.save(&why))
+        return LastSave::saved;
+    QStringList failures;
+    for (const QString& path : launch.rescuePaths()) {
+        QString rescueError;
+        if (store.writeRescue(path, &rescueError)) {
+            *message = QStringLiteral("Couldn't save your things (%1). Everything is kept in %2; the next "
+                                      "start puts it back.")
+                           .arg(why, QDir::toNativeSeparators(path));
+            return LastSave::rescued;
+        }
+        failures << rescueError;
+    }
+    *message = QStringLiteral("Couldn't save your things (%1), and couldn't keep them anywhere else%2.")
+                   .arg(why, failures.isEmpty() ? QString() : QStringLiteral(": ") + failures.join(u"; "));
+    return LastSave::lost;
 }
 
 bool Launch::isDemo() const
@@ -83,6 +152,21 @@ std::unique_ptr<Store> makeStore(const Launch& launch, QString* error)
 {
     const Store::Mode mode = launch.readOnly ? Store::Mode::ReadOnly : Store::Mode::ReadWrite;
     std::unique_ptr<Store> store = Store::open(launch.storePath(), error, mode);
+    if (store && !launch.isDemo()) {
+        // The newest rescue wins; the others are older than it and go once it is written back.
+        QStringList rescues = launch.rescuePaths();
+        rescues.removeIf([](const QString& p) { return !QFileInfo(p).isFile(); });
+        std::sort(rescues.begin(), rescues.end(), [](const QString& a, const QString& b) {
+            return QFileInfo(a).lastModified() > QFileInfo(b).lastModified();
+        });
+        for (const QString& rescue : rescues) {
+            QString why;
+            if (store->adoptRescue(rescue, &why))
+                break;
+            if (!why.isEmpty())
+                qCWarning(lcStartup) << "couldn't read the rescue file" << rescue << why;
+        }
+    }
     if (store && launch.isDemo())
         insertSampleData(*store, launch.schedule.value_or(Schedule()), launch.now());
     return store;

@@ -20,6 +20,9 @@ struct Launch {
     QString sharedDataDir; // the family's folder ("…/Vorn"): family.db and notes/
     QString tempDir;       // where demo runs keep their throw-away files
     QString settingsPath;  // the standard settings store's file
+    // Where changes that couldn't be saved at quit are kept, best first: folders that are unlikely to be
+    // on the store's disk (the cache, the runtime folder, the temp folder). None: no rescue.
+    QStringList rescueFolders;
     // Look, don't touch: the store opens read-only and nothing is written anywhere.
     bool readOnly = false;
     ModelIntervals intervals;
@@ -49,10 +52,22 @@ struct Launch {
     QDateTime now() const;
     // The standard settings store, with the "-key value" launch arguments over it.
     std::unique_ptr<Settings> standardSettings() const;
+    // The rescue file of this store in each rescue folder, in the folders' order; none in memory.
+    QStringList rescuePaths() const;
 };
 
+// The XDG folder variables must name absolute paths; a relative one is ignored, as the XDG rules say,
+// rather than putting the user's things under whatever folder the program was started in.
+void ignoreRelativeXdgFolders();
+
+// Saves the store; when that fails, keeps every change in the first rescue folder that takes it, for the
+// next start to put back. The message says what happened (empty when the save worked).
+enum class LastSave { saved, rescued, lost };
+LastSave saveOrRescue(Store& store, const Launch& launch, QString* message);
+
 // Opens the local object store: in memory for demo runs and under a test harness (demo runs get
-// the sample data), the file in the app data folder otherwise. Null with error set when it can't be opened.
+// the sample data), the file in the app data folder otherwise, with what a failed quit kept for it taken
+// back in (Store::adoptedRescue). Null with error set when it can't be opened.
 std::unique_ptr<Store> makeStore(const Launch& launch, QString* error);
 
 // The model over that store, with the standard settings, or the demo's own wiped suite in demo mode.

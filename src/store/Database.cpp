@@ -55,7 +55,7 @@ CREATE TABLE IF NOT EXISTS meta (
 );
 )sql";
 
-enum Slot { PutThing, PutPile, PutStep, DelThing, DelPile, DelStep, PutNextId, SlotCount };
+enum Slot { PutThing, PutPile, PutStep, DelThing, DelPile, DelStep, PutMeta, SlotCount };
 
 QDateTime instant(sqlite3_stmt* s, int col)
 {
@@ -239,9 +239,9 @@ sqlite3_stmt* Database::statement(int slot, const char* sql, QString* error)
     return s;
 }
 
-bool Database::load(std::vector<std::shared_ptr<Record>>& out, qint64& nextNumber, QString* error)
+bool Database::load(std::vector<std::shared_ptr<Record>>& out, Counters& counters, QString* error)
 {
-    nextNumber = 1;
+    counters = Counters();
     if (!m_db)
         return true;
 
@@ -325,14 +325,20 @@ bool Database::load(std::vector<std::shared_ptr<Record>>& out, qint64& nextNumbe
         return failed();
 
     // Numbers are never reused, even those of records deleted before the last save.
-    if (sqlite3_prepare_v2(m_db, "SELECT value FROM meta WHERE key = 'next_id'", -1, &s, nullptr) !=
-        SQLITE_OK)
+    if (sqlite3_prepare_v2(m_db, "SELECT key, value FROM meta WHERE key IN ('next_id', 'generation')", -1, &s,
+                           nullptr) != SQLITE_OK)
         return failed();
     qint64 stored = 0;
-    if (sqlite3_step(s) == SQLITE_ROW)
-        stored = sqlite3_column_int64(s, 0);
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+        if (text(s, 0) == QLatin1String("next_id"))
+            stored = sqlite3_column_int64(s, 1);
+        else
+            counters.generation = sqlite3_column_int64(s, 1);
+    }
     sqlite3_finalize(s);
-    nextNumber = std::max(stored, maxNumber + 1);
+    if (rc != SQLITE_DONE)
+        return failed();
+    counters.nextNumber = std::max(stored, maxNumber + 1);
     return true;
 }
 
@@ -431,7 +437,7 @@ bool Database::hasMoved() const
     return m_db && sqlite3_file_control(m_db, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved;
 }
 
-bool Database::save(const std::vector<Record*>& records, qint64 nextNumber, QString* error)
+bool Database::save(const std::vector<Record*>& records, const Counters& counters, QString* error, bool whole)
 {
     if (!m_db) {
         if (error)
@@ -440,12 +446,14 @@ bool Database::save(const std::vector<Record*>& records, qint64 nextNumber, QStr
     }
     if (!exec("BEGIN IMMEDIATE", error))
         return false;
-    bool ok = true;
+    bool ok = !whole || exec("DELETE FROM step; DELETE FROM thing; DELETE FROM pile", error);
     for (const Record* r : records) {
+        if (!ok)
+            break;
         if (!r->m_live) {
-            if (r->m_persisted)
+            if (r->m_persisted && !whole)
                 ok = erase(*r, error);
-        } else if (!r->m_persisted || r->m_dirty) {
+        } else if (whole || !r->m_persisted || r->m_dirty) {
             switch (r->kind()) {
             case EntityKind::Thing:
                 ok = writeThing(static_cast<const Thing&>(*r), error);
@@ -461,13 +469,17 @@ bool Database::save(const std::vector<Record*>& records, qint64 nextNumber, QStr
         if (!ok)
             break;
     }
-    if (ok) {
-        sqlite3_stmt* s =
-            statement(PutNextId, "INSERT OR REPLACE INTO meta (key, value) VALUES ('next_id', ?)", error);
+    for (const auto& [key, value] :
+         {std::pair("next_id", counters.nextNumber), std::pair("generation", counters.generation)}) {
+        if (!ok)
+            break;
+        sqlite3_stmt* s = statement(PutMeta, "INSERT OR REPLACE INTO meta (key, value) VALUES (?, ?)", error);
         ok = s != nullptr;
         if (ok) {
-            sqlite3_bind_int64(s, 1, nextNumber);
+            sqlite3_bind_text(s, 1, key, -1, SQLITE_STATIC);
+            sqlite3_bind_int64(s, 2, value);
             ok = sqlite3_step(s) == SQLITE_DONE;
+            sqlite3_reset(s);
             if (!ok && error)
                 *error = lastError();
         }

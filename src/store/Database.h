@@ -17,14 +17,23 @@ class Database {
 public:
     static constexpr int kSchemaVersion = 1;
 
+    // What the file keeps besides its records: the next record number (numbers are never reused) and
+    // how many saves it has taken, which tells a rescue written after the last save from a stale one.
+    struct Counters {
+        qint64 nextNumber = 1;
+        qint64 generation = 0;
+    };
+
     // Returns nothing and sets error when the file cannot be used; nothing is written to it then.
     static std::unique_ptr<Database> open(const QString& path, bool readOnly, QString* error);
     ~Database();
 
     // Reads every record; piles and things are linked, steps are attached to their things.
-    bool load(std::vector<std::shared_ptr<Record>>& out, qint64& nextNumber, QString* error);
+    bool load(std::vector<std::shared_ptr<Record>>& out, Counters& counters, QString* error);
     // Writes the given records in one transaction: inserts, updates of changed records and deletes.
-    bool save(const std::vector<Record*>& records, qint64 nextNumber, QString* error);
+    // `whole` empties the file first and writes every live record given, changed or not.
+    bool save(const std::vector<Record*>& records, const Counters& counters, QString* error,
+              bool whole = false);
     // Whether the file was deleted or replaced since it was opened: writes would then go to a file
     // nobody can open again.
     bool hasMoved() const;

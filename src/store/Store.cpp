@@ -2,9 +2,16 @@
 
 #include "store/Database.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QMetaObject>
+#include <QStringList>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace vorn {
 
@@ -32,14 +39,15 @@ std::unique_ptr<Store> Store::open(const QString& path, QString* error, Mode mod
     if (!db)
         return nullptr;
     std::vector<std::shared_ptr<Record>> records;
-    qint64 next = 1;
-    if (!db->load(records, next, error))
+    Database::Counters counters;
+    if (!db->load(records, counters, error))
         return nullptr;
     std::unique_ptr<Store> store(new Store);
     store->m_path = path;
     store->m_readOnly = readOnly;
     store->m_db = std::move(db);
-    store->adoptLoaded(std::move(records), next);
+    store->m_generation = counters.generation;
+    store->adoptLoaded(std::move(records), counters.nextNumber);
     return store;
 }
 
@@ -250,13 +258,9 @@ bool Store::save(QString* error)
     records.reserve(m_pending.size());
     for (const auto& r : std::as_const(m_pending))
         records.push_back(r.get());
-    // Owners before dependants keeps every written reference pointing at a row written no later.
-    std::sort(records.begin(), records.end(), [](const Record* a, const Record* b) {
-        auto rank = [](EntityKind k) { return k == EntityKind::Pile ? 0 : k == EntityKind::Thing ? 1 : 2; };
-        return std::pair(rank(a->kind()), a->m_id.number) < std::pair(rank(b->kind()), b->m_id.number);
-    });
+    sortForWriting(records);
     QString message;
-    if (!m_db->save(records, m_nextNumber, &message)) {
+    if (!m_db->save(records, {m_nextNumber, m_generation + 1}, &message, m_saveWhole)) {
         if (error)
             *error = message;
         Q_EMIT saveFailed(message);
@@ -267,7 +271,98 @@ bool Store::save(QString* error)
         r->m_dirty = 0;
     }
     m_pending.clear();
+    ++m_generation;
+    if (m_saveWhole) {
+        // What the rescue held is in the store file now; left behind, it would be taken in again.
+        m_saveWhole = false;
+        QFile::remove(m_rescuePath);
+        m_rescuePath.clear();
+    }
     Q_EMIT saved();
+    return true;
+}
+
+void Store::sortForWriting(std::vector<Record*>& records) const
+{
+    // Owners before dependants keeps every written reference pointing at a row written no later.
+    std::sort(records.begin(), records.end(), [](const Record* a, const Record* b) {
+        auto rank = [](EntityKind k) { return k == EntityKind::Pile ? 0 : k == EntityKind::Thing ? 1 : 2; };
+        return std::pair(rank(a->kind()), a->m_id.number) < std::pair(rank(b->kind()), b->m_id.number);
+    });
+}
+
+std::vector<Record*> Store::liveRecords() const
+{
+    std::vector<Record*> records;
+    records.reserve(m_piles.size() + m_things.size() + m_steps.size());
+    for (const auto& p : m_piles)
+        records.push_back(p.get());
+    for (const auto& t : m_things)
+        records.push_back(t.get());
+    for (const auto& st : m_steps)
+        records.push_back(st.get());
+    sortForWriting(records);
+    return records;
+}
+
+bool Store::writeRescue(const QString& path, QString* error) const
+{
+    // Written under another name and renamed, so a rescue file is always whole.
+    const QString temp = path + QStringLiteral(".partial");
+    for (const QString& leftover :
+         QStringList{temp, temp + QStringLiteral("-wal"), temp + QStringLiteral("-shm")})
+        QFile::remove(leftover);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    {
+        std::unique_ptr<Database> db = Database::open(temp, false, error);
+        // The rescue carries the generation it follows: once the store file has taken another save,
+        // the rescue is out of date.
+        if (!db || !db->save(liveRecords(), {m_nextNumber, m_generation}, error, true)) {
+            db.reset();
+            QFile::remove(temp);
+            return false;
+        }
+    } // closing folds the write-ahead log into the file
+    if (::rename(QFile::encodeName(temp).constData(), QFile::encodeName(path).constData()) != 0) {
+        if (error)
+            *error = QStringLiteral("can't put %1 in place: %2")
+                         .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        QFile::remove(temp);
+        return false;
+    }
+    return true;
+}
+
+bool Store::adoptRescue(const QString& path, QString* error)
+{
+    const QFileInfo rescue(path);
+    if (m_path == QLatin1String(":memory:") || !rescue.isFile())
+        return false;
+    std::unique_ptr<Database> db = Database::open(path, true, error);
+    std::vector<std::shared_ptr<Record>> records;
+    Database::Counters counters;
+    if (!db || !db->load(records, counters, error))
+        return false;
+    // A rescue follows the save it was written after; a store that took a save since (the rescue written
+    // back, or later work) has moved past it.
+    if (counters.generation != m_generation) {
+        db.reset();
+        if (!m_readOnly)
+            QFile::remove(path);
+        return false;
+    }
+    m_things.clear();
+    m_piles.clear();
+    m_steps.clear();
+    m_pending.clear();
+    m_sortedValid = false;
+    adoptLoaded(std::move(records), std::max(counters.nextNumber, m_nextNumber));
+    m_rescuePath = path;
+    if (m_readOnly)
+        return true;
+    m_saveWhole = true;
+    for (Record* r : liveRecords())
+        markPending(*r);
     return true;
 }
 

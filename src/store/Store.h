@@ -68,6 +68,17 @@ public:
 
     UndoManager& undoManager() { return m_undo; }
 
+    // For changes that can't be saved where they belong (a full disk at quit): writes every live record
+    // into a store file of its own at `path`, replacing one there. False with error set when it can't.
+    bool writeRescue(const QString& path, QString* error = nullptr) const;
+    // Takes what the rescue file at `path` holds in place of what was loaded, when it was written after
+    // the store file's last save; the next save writes the store file whole and then removes the rescue.
+    // False when there is none, it is stale (then removed, unless read-only) or can't be read (error set).
+    // Only right after open, before anyone holds a record.
+    bool adoptRescue(const QString& path, QString* error = nullptr);
+    // The rescue taken in, until a save has written it where it belongs.
+    const QString& adoptedRescue() const { return m_rescuePath; }
+
 Q_SIGNALS:
     // Records were inserted, deleted or changed. Posted once per event-loop turn however many changes.
     void changed();
@@ -88,6 +99,8 @@ private:
     void markPending(Record& record);
     void noteChange();
     void adoptLoaded(std::vector<std::shared_ptr<Record>> records, qint64 nextNumber);
+    std::vector<Record*> liveRecords() const;
+    void sortForWriting(std::vector<Record*>& records) const;
     // A new file in place of one that vanished, with every live record pending for it.
     bool reopen(QString* error);
 
@@ -95,6 +108,7 @@ private:
     bool m_readOnly = false;
     std::unique_ptr<Database> m_db;
     qint64 m_nextNumber = 1;
+    qint64 m_generation = 0; // saves the file has taken
     QHash<qint64, std::shared_ptr<Thing>> m_things;
     QHash<qint64, std::shared_ptr<Pile>> m_piles;
     QHash<qint64, std::shared_ptr<Step>> m_steps;
@@ -109,6 +123,9 @@ private:
     int m_movedCheckInterval = 1000;
     QElapsedTimer m_sinceMovedCheck;
     UndoManager m_undo;
+    // A rescue taken in: the file is written whole at the next save, then the rescue goes.
+    QString m_rescuePath;
+    bool m_saveWhole = false;
 };
 
 } // namespace vorn

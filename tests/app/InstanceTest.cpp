@@ -1,7 +1,10 @@
 #include "support/ProgramRun.h"
+#include "support/TinyDisk.h"
 #include "support/XSession.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -36,7 +39,8 @@ protected:
     }
     QProcessEnvironment environment() const
     {
-        QProcessEnvironment env = vorn::test::homeEnvironment(home.path());
+        QProcessEnvironment env = vorn::test::homeEnvironment(homePath.isEmpty() ? home.path() : homePath);
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral("cache")));
         return x.environment(env);
     }
     Result run(const QStringList& args)
@@ -83,6 +87,7 @@ protected:
     }
 
     QTemporaryDir home;
+    QString homePath; // another home than `home`, when set (the cache stays in `home`)
     XSession x;
     QProcess app;
 };
@@ -188,9 +193,62 @@ TEST_F(InstanceTest, killedWhileTypingKeepsEveryThingThatWasEntered)
         run({QStringLiteral("--list"), QStringLiteral("today")}).out.split(u'\n', Qt::SkipEmptyParts);
     ASSERT_GE(listed.size(), 12) << listed.join(u'|').toStdString();
     EXPECT_LT(listed.size(), 30) << "the kill was meant to land mid-burst";
-    // Whatever was entered is there, whole and in order: thing 01, thing 02, … with no gap.
-    for (int i = 0; i < listed.size(); ++i)
-        EXPECT_EQ(listed[i], QStringLiteral("- [ ] thing %1").arg(i + 1, 2, 10, QLatin1Char('0')));
+    // Whatever was entered is there, whole and in order: thing 01, thing 02, … with no gap. What was
+    // typed of the next one when the kill came goes in too, as far as it got.
+    auto expected = [](int i) {
+        return QStringLiteral("- [ ] thing %1").arg(i + 1, 2, 10, QLatin1Char('0'));
+    };
+    for (int i = 0; i < listed.size(); ++i) {
+        if (i + 1 == listed.size() && listed[i] != expected(i))
+            EXPECT_TRUE(expected(i).startsWith(listed[i]))
+                << "a draft of the next: " << listed[i].toStdString();
+        else
+            EXPECT_EQ(listed[i], expected(i));
+    }
+}
+
+TEST_F(InstanceTest, endedOnAFullDiskTheAppKeepsItsChangesAndTheNextStartPutsThemBack)
+{
+    vorn::test::TinyDisk disk(2 * 1024 * 1024);
+    if (!disk.isMounted())
+        GTEST_SKIP() << disk.why().toStdString();
+    homePath = disk.path();
+    const QString window = startApp();
+    ASSERT_FALSE(window.isEmpty());
+    ASSERT_TRUE(x.keys(window, {QStringLiteral("n")}));
+    ASSERT_TRUE(x.type(window, QStringLiteral("Buy milk")) && x.keys(window, {QStringLiteral("Return")}));
+    ASSERT_TRUE(todayOnceItHas(QStringLiteral("Buy milk")).contains(QStringLiteral("Buy milk")));
+
+    // given a full disk, a thing entered and one only typed when the session ends
+    disk.fill();
+    ASSERT_TRUE(x.type(window, QStringLiteral("Call mum")) && x.keys(window, {QStringLiteral("Return")}));
+    ASSERT_TRUE(x.type(window, QStringLiteral("Pay rent")));
+    QThread::msleep(300);
+    ::kill(pid_t(app.processId()), SIGTERM);
+    ASSERT_TRUE(app.waitForFinished(20000));
+    const QString said = QString::fromUtf8(app.readAllStandardError());
+    EXPECT_TRUE(
+        said.contains(QStringLiteral("Everything is kept in ") + home.filePath(QStringLiteral("cache"))))
+        << said.toStdString();
+    auto rescues = [&] {
+        QStringList found;
+        QDirIterator it(home.filePath(QStringLiteral("cache")), {QStringLiteral("*.sqlite")}, QDir::Files,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            found << it.next();
+        return found;
+    };
+    EXPECT_EQ(rescues().size(), 1);
+
+    // then, room made, the listing and the next start find both
+    disk.drain();
+    const QString expected = QStringLiteral("- [ ] Buy milk\n- [ ] Call mum\n- [ ] Pay rent\n");
+    EXPECT_EQ(run({QStringLiteral("--list"), QStringLiteral("today")}).out, expected);
+    ASSERT_FALSE(startApp().isEmpty());
+    app.terminate();
+    ASSERT_TRUE(app.waitForFinished(20000));
+    EXPECT_EQ(run({QStringLiteral("--list"), QStringLiteral("today")}).out, expected);
+    EXPECT_TRUE(rescues().isEmpty()) << "written back, it goes";
 }
 
 TEST_F(InstanceTest, aNoteTypedInItsSheetReachesTheFamilyFileEvenWhenTheAppIsEndedWithItOpen)

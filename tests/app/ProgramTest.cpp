@@ -169,6 +169,38 @@ TEST_F(ProgramTest, aStoreOnAReadOnlyDiskIsListedAndTheWindowSaysWhyItCantStart)
     ASSERT_TRUE(disk.setReadOnly(false));
 }
 
+TEST_F(ProgramTest, sigtermClosesTheStartupErrorBox)
+{
+    XSession x;
+    ASSERT_FALSE(x.display().isEmpty()) << "no Xvfb";
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(storePath()).absolutePath()));
+    QFile broken(storePath());
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly) && broken.write(QByteArray(8192, 'x')) == 8192);
+    broken.close();
+    QProcess app;
+    app.setProcessEnvironment(x.environment(environment()));
+    app.start(QStringLiteral(VORN_TODO_BINARY), {});
+    ASSERT_FALSE(x.waitForWindow(QStringLiteral("vorn todo")).isEmpty()) << "the error box";
+    ::kill(pid_t(app.processId()), SIGTERM);
+    EXPECT_TRUE(app.waitForFinished(5000)) << "a logout doesn't wait for the box to be answered";
+    EXPECT_EQ(app.exitCode(), 1);
+}
+
+TEST_F(ProgramTest, aRelativeXdgDataHomeIsIgnored)
+{
+    QTemporaryDir elsewhere;
+    QProcess p;
+    QProcessEnvironment env = environment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), QStringLiteral("relative/data"));
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(elsewhere.path());
+    p.start(QStringLiteral(VORN_TODO_BINARY), {QStringLiteral("--add"), QStringLiteral("Water the plants")});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(elsewhere.filePath(QStringLiteral("relative"))));
+    EXPECT_TRUE(QFileInfo::exists(storePath())) << "the store is in the home's data folder";
+}
+
 TEST_F(ProgramTest, helpListsTheOptions)
 {
     Result r = run({QStringLiteral("--help")});

@@ -3,10 +3,13 @@
 #include "app/MainWindow.h"
 #include "app/MenuBarSetting.h"
 #include "app/MenuBarView.h"
+#include "app/QuitGuard.h"
 #include "app/SettingsView.h"
 
 #include "model/AppModel.h"
+#include "model/Startup.h"
 #include "support/ModelHarness.h"
+#include "support/TinyDisk.h"
 #include "ui/components/ThemedLabel.h"
 #include "ui/list/ThingList.h"
 #include "ui/list/ThingListModel.h"
@@ -202,6 +205,68 @@ TEST_F(ShellTest, fileExportAndImportTellWhatHappened)
     auto* message = window->findChild<QMessageBox*>(QStringLiteral("importMessage"));
     ASSERT_TRUE(message) << "the skipped line is told over the window, without holding it up";
     EXPECT_TRUE(message->text().contains(QStringLiteral("line 1 (a step with no thing above it)")));
+}
+
+TEST(ShellQuit, quitEntersTheDraftAsksWhenTheDiskIsFullAndTheNextStartPutsEverythingBack)
+{
+    test::TinyDisk disk(1024 * 1024);
+    if (!disk.isMounted())
+        GTEST_SKIP() << disk.why().toStdString();
+    test::ModelHarness h;
+    h.launch.appDataDir = disk.filePath(QStringLiteral("appdata"));
+    h.launch.rescueFolders = {h.dir.filePath(QStringLiteral("cache"))};
+    std::unique_ptr<AppModel> model = h.start();
+    ASSERT_TRUE(model);
+    MainWindow window(*model);
+    AppShell shell(*model, window);
+    QStringList asked;
+    bool answer = false;
+    shell.setUnsavedQuitConfirmer([&](QWidget*, const QString& why) {
+        asked << why;
+        return answer;
+    });
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    auto typeUnentered = [&](const QString& title) {
+        model->requestAdd();
+        auto* field = window.findChild<QLineEdit*>(QStringLiteral("addField"));
+        ASSERT_TRUE(field && QTest::qWaitFor([&] { return field->hasFocus(); }));
+        QTest::keyClicks(field, title);
+    };
+
+    // given a title typed without Return, Quit enters and saves it without a question
+    typeUnentered(QStringLiteral("Buy milk"));
+    window.commands()->action(QStringLiteral("quit"))->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h.thingTitled(*model, QStringLiteral("Buy milk")); }));
+    EXPECT_FALSE(model->store().hasChanges());
+    EXPECT_TRUE(asked.isEmpty());
+
+    // on a full disk the question comes, and keeping the window open keeps everything
+    disk.fill();
+    typeUnentered(QStringLiteral("Call mum"));
+    window.commands()->action(QStringLiteral("quit"))->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !asked.isEmpty(); }));
+    EXPECT_TRUE(asked.front().contains(QStringLiteral("full"))) << asked.front().toStdString();
+    EXPECT_TRUE(h.thingTitled(*model, QStringLiteral("Call mum")));
+
+    // quitting anyway leaves a rescue that the next start takes back in, and says so
+    QString message;
+    ASSERT_EQ(saveOrRescue(model->store(), h.launch, &message), LastSave::rescued);
+    EXPECT_TRUE(message.contains(h.launch.rescuePaths().front())) << message.toStdString();
+    window.hide();
+    model.reset();
+    disk.drain();
+    std::unique_ptr<AppModel> next = h.start();
+    ASSERT_TRUE(next);
+    EXPECT_TRUE(h.thingTitled(*next, QStringLiteral("Buy milk")) &&
+                h.thingTitled(*next, QStringLiteral("Call mum")));
+    EXPECT_EQ(next->toast(), QStringLiteral("Found what couldn't be saved last time. It's all back."));
+    ASSERT_TRUE(next->store().save());
+    EXPECT_FALSE(QFile::exists(h.launch.rescuePaths().front())) << "written back, the rescue goes";
+    next.reset();
+    std::unique_ptr<AppModel> third = h.start();
+    EXPECT_TRUE(h.thingTitled(*third, QStringLiteral("Call mum")));
+    EXPECT_FALSE(third->toast());
 }
 
 TEST(PopupPosition, staysBesideTheIconAndOnScreen)

@@ -33,6 +33,12 @@ FocusPanelController::~FocusPanelController()
         saveFrame();
 }
 
+namespace {
+// How much of a saved frame a screen must show for it to be used again.
+constexpr int kMinSeenWidth = 120;
+constexpr int kMinSeenHeight = 60;
+} // namespace
+
 QRect FocusPanelController::defaultFrame()
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -53,10 +59,13 @@ std::optional<QRect> FocusPanelController::savedFrame() const
         return std::nullopt;
     const QRect frame(int(*x), int(*y), std::clamp(int(*width), FocusPanel::minWidth, FocusPanel::maxWidth),
                       int(*height));
-    // A screen unplugged since: a frame no screen shows would leave the panel out of reach.
+    // A screen unplugged since, or a frame pushed almost off one: the panel must come back with enough
+    // of its top in view to be seen and dragged, not as a sliver at an edge.
     const auto screens = QGuiApplication::screens();
     const bool onAScreen = std::any_of(screens.begin(), screens.end(), [&](const QScreen* screen) {
-        return screen->availableGeometry().intersects(frame);
+        const QRect area = screen->availableGeometry();
+        const QRect seen = area.intersected(frame);
+        return seen.width() >= kMinSeenWidth && seen.height() >= kMinSeenHeight && area.top() <= frame.top();
     });
     if (!onAScreen)
         return std::nullopt;

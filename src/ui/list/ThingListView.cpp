@@ -439,6 +439,20 @@ void ThingListView::startAdding()
     m_addField->setFocus();
 }
 
+void ThingListView::commitDrafts()
+{
+    if (state() == QAbstractItemView::EditingState) {
+        if (QWidget* editor = indexWidget(currentIndex())) {
+            commitData(editor);
+            closeEditor(editor, QAbstractItemDelegate::NoHint);
+        }
+    }
+    if (m_addField && !m_addField->text().trimmed().isEmpty()) {
+        m_model.add(m_addField->text(), m_listModel->source());
+        m_addField->clear();
+    }
+}
+
 void ThingListView::stopAdding()
 {
     if (!m_addRow)

@@ -50,6 +50,9 @@ public:
     bool isEditingTitle() const { return state() == QAbstractItemView::EditingState; }
 
     void startAdding();
+    // What is typed and not yet entered (the add field's text, a title being renamed) goes in now, as
+    // Return would: the app is about to quit.
+    void commitDrafts();
     // Opens the inline title editor of a local thing or a family row.
     bool beginEditing(const RowID& id);
     // The steps view under an expanded thing; null while the thing is folded or not listed.

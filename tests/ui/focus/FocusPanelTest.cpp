@@ -178,11 +178,21 @@ TEST_F(FocusPanelTest, theFrameIsSavedAndComesBackAfterARelaunch)
     EXPECT_EQ(again.pos(), frame.topLeft());
     EXPECT_EQ(again.width(), 320);
 
-    // A frame left on a screen that is gone falls back to the corner.
-    model->settings().setValue(QString(kFocusWindowKey),
-                               QVariantMap{{"x", -90000}, {"y", -90000}, {"width", 300}, {"height", 200}});
-    FocusPanel& fallback = enter();
-    EXPECT_EQ(fallback.pos(), FocusPanelController::defaultFrame().topLeft());
+    // A frame left on a screen that is gone, or nearly off one (a sliver at an edge, its top out of
+    // view), falls back to the corner.
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QPoint offScreen[] = {{-90000, -90000},
+                                {area.right() - 29, area.bottom() - 10},
+                                {area.left() - 270, area.top() + 100},
+                                {area.left() + 100, area.top() - 150}};
+    for (const QPoint& at : offScreen) {
+        SCOPED_TRACE(at.x());
+        model->settings().setValue(
+            QString(kFocusWindowKey),
+            QVariantMap{{"x", at.x()}, {"y", at.y()}, {"width", 300}, {"height", 200}});
+        FocusPanel& fallback = enter();
+        EXPECT_EQ(fallback.pos(), FocusPanelController::defaultFrame().topLeft());
+    }
 }
 
 TEST_F(FocusPanelTest, turningFloatingOffMakesTheShownPanelAnOrdinaryWindowAtOnce)
