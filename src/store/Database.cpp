@@ -177,6 +177,9 @@ std::unique_ptr<Database> Database::open(const QString& path, bool readOnly, QSt
         return fail(
             QStringLiteral("the store was written by a newer version of vorn todo (format %1)").arg(version));
 
+    // A file another process has only just made holds no tables yet: to a reader it is an empty store.
+    if (readOnly && tableCount == 0)
+        return std::unique_ptr<Database>(new Database);
     if (readOnly)
         return db;
 

@@ -304,6 +304,16 @@ TEST_F(PersistenceTest, readOnlyNeverCreatesOrWrites)
     EXPECT_EQ(missing->thingCount(), 0);
     EXPECT_FALSE(QFile::exists(path()));
 
+    // A file another process has just made, its tables not there yet, reads as an empty store too.
+    QProcess made;
+    made.start(QStringLiteral("sqlite3"), {path(), QStringLiteral("PRAGMA journal_mode = WAL")});
+    ASSERT_TRUE(made.waitForFinished(10000) && made.exitCode() == 0);
+    auto unmade = Store::open(path(), &error, Store::Mode::ReadOnly);
+    ASSERT_TRUE(unmade) << error.toStdString();
+    EXPECT_EQ(unmade->thingCount(), 0);
+    unmade.reset();
+    QFile::remove(path());
+
     {
         auto store = open();
         store->insert(Thing::make(QStringLiteral("a"), kNoon));
