@@ -5,8 +5,14 @@
 namespace vorn {
 
 namespace {
+
 constexpr qint64 kDoneIshLifetimeMSecs = 7LL * 24 * 3600 * 1000;
-}
+// A check stamped at most this far ahead of the clock means the clock was set back: the stamp stays, or
+// setting the clock forward again would roll over a day that never came. Further ahead, the clock that
+// stamped it was wrong, and the stamp is put right.
+constexpr double kClockSetBackSecs = 7 * 24 * 3600.0;
+
+} // namespace
 
 void AppModel::rollOverIfNeeded()
 {
@@ -38,7 +44,9 @@ void AppModel::rollOverIfNeeded()
         m_state.rolledOver = rolled;
         Q_EMIT changed(Field::rolledOver);
     }
-    m_settings->setValue(kRolloverLastActiveKey, tSeconds);
+    const bool clockSetBack = *stored > tSeconds && *stored - tSeconds <= kClockSetBackSecs;
+    if (!clockSetBack)
+        m_settings->setValue(kRolloverLastActiveKey, tSeconds);
 }
 
 void AppModel::purgeOldDoneIsh()
