@@ -12,7 +12,22 @@ constexpr qint64 kDoneIshLifetimeMSecs = 7LL * 24 * 3600 * 1000;
 // stamped it was wrong, and the stamp is put right.
 constexpr double kClockSetBackSecs = 7 * 24 * 3600.0;
 
+const QString kCountedDay = QStringLiteral("day");
+const QString kCountedThings = QStringLiteral("things");
+
 } // namespace
+
+int AppModel::takeRolloverOfWindowlessRun(const QString& today)
+{
+    if (!m_settings->contains(kRolloverCountedKey))
+        return 0;
+    const QVariantMap counted = m_settings->mapValue(kRolloverCountedKey);
+    m_settings->remove(kRolloverCountedKey); // told once, like a rollover this run counted itself
+    const std::optional<double> things = Settings::number(counted.value(kCountedThings));
+    if (counted.value(kCountedDay) != today || !things || !(*things >= 1 && *things <= 1e9))
+        return 0;
+    return int(*things);
+}
 
 void AppModel::rollOverIfNeeded()
 {
@@ -39,6 +54,18 @@ void AppModel::rollOverIfNeeded()
             thing->setZCount(thing->zCount() + 1);
             ++rolled;
         }
+    }
+    const QString today = m_schedule.dayText(t);
+    if (m_windowless) {
+        // An add or an import from the command line may be the day's first start: the window opened
+        // after it still has to tell what rolled over.
+        if (rolled >= 1)
+            m_settings->setValue(kRolloverCountedKey,
+                                 QVariantMap{{kCountedDay, today}, {kCountedThings, rolled}});
+    } else {
+        const int counted = takeRolloverOfWindowlessRun(today);
+        if (rolled == 0)
+            rolled = counted;
     }
     if (rolled >= 1 && rolled != m_state.rolledOver) {
         m_state.rolledOver = rolled;
