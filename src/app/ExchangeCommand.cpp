@@ -97,7 +97,7 @@ int importCommand(const Launch& launch, QDBusConnection bus, const QString& path
         return 1;
     }
     Store* opened = store.get();
-    std::unique_ptr<AppModel> model = makeModel(launch, std::move(store));
+    std::unique_ptr<AppModel> model = makeModel(launch.withoutWindow(), std::move(store));
     const ImportOutcome outcome = importLists(*model, *file.text);
     if (opened->hasChanges() && !opened->save(&why)) {
         *report = QStringLiteral("couldn't save: ") + why;

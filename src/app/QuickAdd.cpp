@@ -52,7 +52,7 @@ int quickAdd(const Launch& launch, QDBusConnection bus, const QString& title, QS
         return 1;
     }
     Store* opened = store.get();
-    std::unique_ptr<AppModel> model = makeModel(launch, std::move(store));
+    std::unique_ptr<AppModel> model = makeModel(launch.withoutWindow(), std::move(store));
     model->add(title, Source::today);
     if (!opened->save(&why)) {
         *error = QStringLiteral("couldn't save: ") + why;

@@ -18,7 +18,7 @@ AppModel::AppModel(ModelInit init, QObject* parent)
       m_settings(std::move(init.settings)),
       m_clock(init.clock ? init.clock : std::make_shared<SystemClock>()),
       m_timers(init.timers ? init.timers : std::make_shared<QtTimers>()), m_readOnly(init.readOnly),
-      m_notes(init.notesDir), m_intervals(init.intervals),
+      m_windowless(init.windowless), m_notes(init.notesDir), m_intervals(init.intervals),
       m_transfer(std::make_unique<ThingTransfer>(*this, init.pasteboard, init.workspace, init.handoffPath))
 {
     Q_ASSERT(m_store && m_settings);

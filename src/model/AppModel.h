@@ -181,6 +181,8 @@ private:
     std::vector<SharedThing> todayFromOthers() const;
     double orderKey(const ListRow& row) const;
     void purgeOldDoneIsh();
+    // What a windowless run's rollover counted on the day `today` names (0 when none did), now told.
+    int takeRolloverOfWindowlessRun(const QString& today);
     void startClock();
     bool showMainWindow();
 
@@ -190,6 +192,7 @@ private:
     std::shared_ptr<const Clock> m_clock;
     std::shared_ptr<Timers> m_timers;
     bool m_readOnly = false;
+    bool m_windowless = false;
 
     ModelState m_state;
     NoteFolder m_notes;

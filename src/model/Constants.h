@@ -22,6 +22,9 @@ inline constexpr QLatin1StringView kFocusLastModeKey{"focus.lastMode"};
 inline constexpr QLatin1StringView kFocusWindowKey{"FocusWindow"};
 inline constexpr QLatin1StringView kOrderOtherAppsKey{"order.otherApps"};
 inline constexpr QLatin1StringView kRolloverLastActiveKey{"rollover.lastActive"};
+// What a rollover in a run without a window counted, until a window tells it: {"day": "yyyy-mm-dd",
+// "things": n}.
+inline constexpr QLatin1StringView kRolloverCountedKey{"rollover.counted"};
 inline constexpr QLatin1StringView kShowInMenuBarKey{"showInMenuBar"};
 inline constexpr QLatin1StringView kDemoTabKey{"demoTab"};
 

@@ -38,6 +38,8 @@ struct ModelInit {
     QString handoffPath; // the planner hand-off file; the runtime folder's when empty
     // Look, don't touch: no settings writes, no folders made, no rollover, no clock, no sync.
     bool readOnly = false;
+    // No window shows what the day's rollover counted: it is kept for the next model that has one.
+    bool windowless = false;
 };
 
 // The windows as the model moves between them (focus mode, reopen). Any of them may be missing.

@@ -181,6 +181,7 @@ std::unique_ptr<AppModel> makeModel(const Launch& launch, std::unique_ptr<Store>
     init.schedule = launch.schedule;
     init.notesDir = launch.notesDir();
     init.readOnly = launch.readOnly;
+    init.windowless = launch.windowless;
     init.intervals = launch.intervals;
     init.pasteboard = launch.pasteboard;
     init.workspace = launch.workspace;

@@ -25,6 +25,8 @@ struct Launch {
     QStringList rescueFolders;
     // Look, don't touch: the store opens read-only and nothing is written anywhere.
     bool readOnly = false;
+    // A command-line run (an add, an import) that shows no window; see ModelInit::windowless.
+    bool windowless = false;
     ModelIntervals intervals;
     // Overrides the usual choice of whether to mirror into the family store (tests that don't need it).
     std::optional<bool> syncsToFamily;
@@ -38,6 +40,13 @@ struct Launch {
 
     // The process's own arguments, environment, clock and standard folders.
     static Launch fromProcess();
+    // This launch for a run that shows no window.
+    Launch withoutWindow() const
+    {
+        Launch l = *this;
+        l.windowless = true;
+        return l;
+    }
 
     bool isDemo() const;
     bool underTestHarness() const;

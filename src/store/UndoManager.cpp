@@ -1,10 +1,50 @@
 #include "store/UndoManager.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QMetaObject>
+#include <QThread>
 
 namespace vorn {
 
-UndoManager::UndoManager(QObject* parent) : QObject(parent) {}
+namespace {
+
+// The events that hand the app a new user action; what happened before them was another one.
+bool startsUserAction(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::FocusIn:
+    case QEvent::FocusOut:
+    case QEvent::Drop:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+UndoManager::UndoManager(QObject* parent) : QObject(parent)
+{
+    // Sees every event before its receiver does, so a step closes before the next action begins.
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app && app->thread() == QThread::currentThread())
+        app->installEventFilter(this);
+}
+
+bool UndoManager::eventFilter(QObject* watched, QEvent* event)
+{
+    if (m_implicitOpen && startsUserAction(event->type()))
+        closeImplicitGroup();
+    return QObject::eventFilter(watched, event);
+}
 
 UndoManager::~UndoManager() = default;
 

@@ -8,8 +8,11 @@
 
 namespace vorn {
 
-// Records undo actions in groups. Actions registered during one event-loop turn form one group unless an
-// explicit group is open; undoing a group registers its inverse actions as one redo group, and back.
+// Records undo actions in groups. Actions registered while one user action is handled form one group
+// unless an explicit group is open: a step ends with the event-loop turn and at each input or focus
+// event, since Qt may hand over several user actions in one turn (a title editor's commit as it loses
+// focus, then the click that took the focus). Undoing a group registers its inverse actions as one redo
+// group, and back.
 class UndoManager : public QObject {
     Q_OBJECT
 
@@ -41,6 +44,9 @@ public:
     void removeAllActions();
     // Oldest groups are dropped beyond this many; 0 keeps everything.
     void setLevelsOfUndo(int levels) { m_levels = levels; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 Q_SIGNALS:
     void didUndo();

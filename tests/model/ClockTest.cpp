@@ -218,6 +218,47 @@ TEST(Rollover, raisesEachThingOncePerDayChangeHoweverLongTheGapOrOftenTheCheck)
     EXPECT_EQ(old->zCount(), 2) << "a check at the very start of the day already counts for that day";
 }
 
+TEST(Rollover, aClockSetBackAndForwardAgainRollsOverOnlyOnRealNewDays)
+{
+    struct Case {
+        const char* name;
+        std::vector<const char*> clock; // each a beat of the running app, or a start when it begins with '!'
+        int raised;
+    };
+    // Every case starts on 10 March, its rollover counted; the thing has been in Today since the 8th.
+    const std::vector<Case> cases{
+        {"back a day and forward", {"2026-03-09 10:00:00", "2026-03-10 10:05:00"}, 0},
+        {"back a few minutes over midnight and forward", {"2026-03-09 23:58:00", "2026-03-10 00:03:00"}, 0},
+        {"back six days and forward", {"2026-03-04 10:00:00", "2026-03-10 10:05:00"}, 0},
+        {"back a day over a restart, forward over another",
+         {"!2026-03-09 10:00:00", "!2026-03-10 10:05:00"},
+         0},
+        {"back a day, then on to the next real day", {"2026-03-09 10:00:00", "2026-03-11 08:00:00"}, 1},
+        {"a month ahead put right: the next real day still counts",
+         {"2026-04-10 10:00:00", "2026-03-10 10:05:00", "2026-03-11 08:00:00"},
+         2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ModelHarness h(at(kBerlin, "2026-03-09 12:00:00"));
+        auto model = h.start();
+        seed(*model, QStringLiteral("old"), at(kBerlin, "2026-03-08 12:00:00"));
+        h.clock->set(at(kBerlin, "2026-03-10 09:00:00"));
+        model->tick();
+        ASSERT_EQ(h.thingTitled(*model, QStringLiteral("old"))->zCount(), 1);
+        for (const char* beat : c.clock) {
+            h.clock->set(at(kBerlin, beat + (*beat == '!')));
+            if (*beat == '!') {
+                ASSERT_TRUE(model->store().save());
+                model.reset();
+                model = h.start();
+            }
+            model->tick();
+        }
+        EXPECT_EQ(h.thingTitled(*model, QStringLiteral("old"))->zCount(), 1 + c.raised);
+    }
+}
+
 TEST(Rollover, onlyThingsThatWereInTodayBeforeTheDayBeganRollOver)
 {
     ModelHarness h(at(kBerlin, "2026-03-10 22:00:00"));

@@ -1,6 +1,8 @@
 #include "store/Store.h"
 #include "support/TestSupport.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -190,4 +192,27 @@ TEST_F(UndoTest, undoIsSavedLikeAnyOtherChange)
     test::drainEvents();
     undo().undo();
     EXPECT_TRUE(store->hasChanges());
+}
+
+TEST_F(UndoTest, anInputOrFocusEventBetweenChangesOfOneTurnStartsANewStep)
+{
+    const std::pair<QEvent::Type, bool> cases[] = {
+        {QEvent::MouseButtonPress, true}, {QEvent::MouseButtonRelease, true}, {QEvent::KeyPress, true},
+        {QEvent::ShortcutOverride, true}, {QEvent::FocusOut, true},           {QEvent::Drop, true},
+        {QEvent::UpdateRequest, false},   {QEvent::LayoutRequest, false},
+    };
+    for (const auto& [type, splits] : cases) {
+        SCOPED_TRACE(int(type));
+        Thing* t = store->insert(Thing::make(QStringLiteral("t"), kNoon));
+        test::drainEvents();
+        t->setTitle(QStringLiteral("renamed"));
+        QObject receiver;
+        QEvent event(type);
+        QCoreApplication::sendEvent(&receiver, &event);
+        t->setZCount(1);
+
+        undo().undo();
+        EXPECT_EQ(t->zCount(), 0);
+        EXPECT_EQ(t->title(), splits ? QStringLiteral("renamed") : QStringLiteral("t"));
+    }
 }

@@ -553,11 +553,27 @@ void ThingListView::mousePressEvent(QMouseEvent* event)
         return;
     }
     cancelTitleClick();
-    m_model.click(*id, event->modifiers(), m_listModel->source(), true);
+    // A plain press on one of several selected rows, or a Ctrl press on a selected one, may begin a
+    // drag of the whole selection: it must stay whole until the release shows no drag began.
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    const bool mayDragSelection = !(mods & Qt::ShiftModifier) && m_model.selection().contains(*id) &&
+                                  ((mods & Qt::ControlModifier) || visibleSelection().size() > 1);
+    m_pendingClick.reset();
+    if (mayDragSelection)
+        m_pendingClick = PendingClick{*id, mods};
+    else
+        m_model.click(*id, mods, m_listModel->source(), true);
     setFocus(Qt::MouseFocusReason);
     Q_EMIT activated();
     // The base class only records the press here, so a drag can start from it.
     QListView::mousePressEvent(event);
+}
+
+void ThingListView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (const auto pending = std::exchange(m_pendingClick, std::nullopt))
+        m_model.click(pending->id, pending->modifiers, m_listModel->source(), true);
+    QListView::mouseReleaseEvent(event);
 }
 
 void ThingListView::cancelTitleClick()
@@ -577,6 +593,7 @@ void ThingListView::renameAfterTitleClick()
 void ThingListView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     cancelTitleClick();
+    m_pendingClick.reset();
     const QModelIndex index = indexAt(event->position().toPoint());
     const auto id = index.isValid() ? m_listModel->rowID(index.row()) : std::nullopt;
     if (!id)
@@ -670,6 +687,8 @@ void ThingListView::contextMenuEvent(QContextMenuEvent* event)
 
 void ThingListView::startDrag(Qt::DropActions)
 {
+    // The press became a drag: the selection it left whole is what moves.
+    m_pendingClick.reset();
     const auto id = m_listModel->rowID(currentIndex().row());
     if (!id)
         return;

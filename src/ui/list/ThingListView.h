@@ -75,6 +75,7 @@ Q_SIGNALS:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
@@ -117,6 +118,12 @@ private:
     // A click on the selected row's title, waiting to see whether a second click makes it a double click.
     std::optional<RowID> m_titleClicked;
     QTimer* m_titleClickTimer = nullptr;
+    // A press inside the selection, which may start dragging all of it: its click waits for the release.
+    struct PendingClick {
+        RowID id;
+        Qt::KeyboardModifiers modifiers;
+    };
+    std::optional<PendingClick> m_pendingClick;
 };
 
 } // namespace vorn

@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolTip>
@@ -339,6 +340,38 @@ TEST_F(ThingListViewTest, clicksSelectExtendAndToggleLikeTheModelSays)
     QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(r.left() + 20, r.top() + 20));
     EXPECT_EQ(t->isDone(), true);
     EXPECT_EQ(model->selection(), only(rows()[2]));
+}
+
+TEST_F(ThingListViewTest, aPressInsideTheSelectionDragsAllOfItAndOnlyAReleaseCollapsesIt)
+{
+    show(Source::today);
+    ASSERT_GE(rows().size(), 4u);
+    for (const bool drags : {false, true}) {
+        SCOPED_TRACE(drags ? "dragged" : "clicked");
+        const RowID a = rows()[0], c = rows()[2];
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, pointIn(0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, pointIn(2));
+        QTest::mousePress(view->viewport(), Qt::LeftButton, {}, pointIn(2));
+        EXPECT_EQ(model->selection(), (QSet<RowID>{a, c})) << "the press leaves the selection whole";
+        for (int dy = 10; drags && dy <= 30; dy += 20) // the first step arms the drag, the next starts it
+            QTest::mouseMove(view->viewport(), pointIn(2) + QPoint(0, dy));
+        EXPECT_EQ(model->dragging(), drags ? QSet<RowID>({a, c}) : QSet<RowID>());
+        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, pointIn(2));
+        EXPECT_EQ(model->selection(), drags ? QSet<RowID>({a, c}) : only(c));
+        if (!drags)
+            continue;
+        // Dropped after the last row, both go there in their order.
+        const int last = view->listModel()->rowCount() - 1;
+        const QPoint end(40, view->visualRect(view->listModel()->index(last)).bottom() + 20);
+        QMimeData mime;
+        mime.setText(QStringLiteral("dragged"));
+        QDragEnterEvent enter(end, Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view->viewport(), &enter);
+        QDropEvent drop(QPointF(end), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view->viewport(), &drop);
+        settle();
+        EXPECT_EQ(std::vector<RowID>(rows().end() - 2, rows().end()), (std::vector<RowID>{a, c}));
+    }
 }
 
 TEST_F(ThingListViewTest, compactListGrowsToTenRowsThenScrolls)
