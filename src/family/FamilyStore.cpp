@@ -434,8 +434,12 @@ struct FamilyStore::Connection {
             t.done = sqlite3_column_int64(s, 2) != 0;
             t.day = optionalText(s, 3);
             t.zs = sqlite3_column_int(s, 4);
-            const auto steps = columnBytes(s, 5);
-            t.steps = steps ? decodeSteps(QString::fromUtf8(*steps)) : std::vector<SharedStep>{};
+            if (const auto column = columnBytes(s, 5)) {
+                std::optional<std::vector<SharedStep>> steps = readSteps(QString::fromUtf8(*column));
+                t.stepsUnreadable = !steps;
+                if (steps)
+                    t.steps = std::move(*steps);
+            }
             t.note = text(s, 6);
             t.noteID = optionalText(s, 7);
             t.link = optionalText(s, 8);

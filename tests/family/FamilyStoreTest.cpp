@@ -556,6 +556,7 @@ TEST_F(FamilyStoreTest, oddColumnsReadAsDefaultsAndRowIsStillReturned)
     for (const char* undecodable : {"not-json", "object"}) {
         const SharedThing& t = read[QString::fromLatin1(undecodable)];
         EXPECT_TRUE(t.steps.empty()) << undecodable;
+        EXPECT_TRUE(t.stepsUnreadable) << undecodable;
         EXPECT_FALSE(t.title.isEmpty()) << undecodable;
     }
     EXPECT_EQ(read[QStringLiteral("not-json")].zs, -7);
