@@ -132,6 +132,55 @@ bool isWalFile(const QString& path)
            header[18] == 2 && header[19] == 2;
 }
 
+// Every column of ours a family store's table has; deleted_by is added on open when it is missing.
+constexpr const char* kFamilyColumns[] = {"id",   "title",      "done",       "due_day",
+                                          "zs",   "steps_json", "note_plain", "note_id",
+                                          "link", "source_app", "updated_at", "deleted"};
+
+std::optional<QStringList> names(sqlite3* db, const char* sql)
+{
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) != SQLITE_OK)
+        return std::nullopt;
+    QStringList out;
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW)
+        out << text(s, 0);
+    sqlite3_finalize(s);
+    if (rc != SQLITE_DONE)
+        return std::nullopt;
+    return out;
+}
+
+// Why the open database isn't a family store: it holds tables, but no `things` table of ours. The
+// pragmas, the schema and the purge would otherwise write into another program's database (family.db
+// may be a link to one), so nothing is run on it. An empty database becomes a family store. A link to
+// a family store is followed: SQLite resolves it, so the journal and the WAL live beside the real
+// file, which both processes then share whichever name they open.
+std::optional<QString> foreignDatabase(sqlite3* db, const QString& path)
+{
+    const std::optional<QStringList> tables =
+        names(db, "SELECT name FROM sqlite_master WHERE type = 'table'");
+    if (!tables)
+        return QString::fromUtf8(sqlite3_errmsg(db));
+    if (tables->isEmpty())
+        return std::nullopt;
+    if (tables->contains(QLatin1String("things"))) {
+        const std::optional<QStringList> columns = names(db, "SELECT name FROM pragma_table_info('things')");
+        if (!columns)
+            return QString::fromUtf8(sqlite3_errmsg(db));
+        if (std::all_of(std::begin(kFamilyColumns), std::end(kFamilyColumns),
+                        [&](const char* column) { return columns->contains(QLatin1String(column)); }))
+            return std::nullopt;
+    }
+    const QFileInfo info(path);
+    if (info.isSymLink())
+        return QStringLiteral("%1 links to %2, a database of some other program; it is left as it is")
+            .arg(path, info.symLinkTarget());
+    return QStringLiteral("%1 is a database of some other program, not a family store; it is left as it is")
+        .arg(path);
+}
+
 } // namespace
 
 struct FamilyStore::Connection {
@@ -292,6 +341,11 @@ struct FamilyStore::Connection {
             return;
         }
         sqlite3_finalize(probe);
+        if (std::optional<QString> problem = foreignDatabase(db, path)) {
+            openError = std::move(problem);
+            fail(*openError);
+            return;
+        }
 
         if (mode == Mode::ReadOnly)
             return;
@@ -380,8 +434,12 @@ struct FamilyStore::Connection {
             t.done = sqlite3_column_int64(s, 2) != 0;
             t.day = optionalText(s, 3);
             t.zs = sqlite3_column_int(s, 4);
-            const auto steps = columnBytes(s, 5);
-            t.steps = steps ? decodeSteps(QString::fromUtf8(*steps)) : std::vector<SharedStep>{};
+            if (const auto column = columnBytes(s, 5)) {
+                std::optional<std::vector<SharedStep>> steps = readSteps(QString::fromUtf8(*column));
+                t.stepsUnreadable = !steps;
+                if (steps)
+                    t.steps = std::move(*steps);
+            }
             t.note = text(s, 6);
             t.noteID = optionalText(s, 7);
             t.link = optionalText(s, 8);

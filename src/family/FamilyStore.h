@@ -76,8 +76,10 @@ private:
 };
 
 // The steps column: a compact JSON array of {"title":…,"done":…} objects, always the same text for the
-// same steps. Anything that isn't such an array reads as no steps.
+// same steps. readSteps() gives nothing for a text that isn't such an array; decodeSteps() reads it as
+// no steps, which only a display may do: to the sync, unreadable steps are no news, not "no steps".
 QString encodeSteps(const std::vector<SharedStep>& steps);
+std::optional<std::vector<SharedStep>> readSteps(const QString& json);
 std::vector<SharedStep> decodeSteps(const QString& json);
 
 } // namespace vorn

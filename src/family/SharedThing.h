@@ -27,6 +27,8 @@ struct SharedThing {
     std::optional<QString> link;
     QString sourceApp;
     double updatedAt = 0;
+    // The steps column held something we can't read: `steps` is then empty and says nothing.
+    bool stepsUnreadable = false;
     friend bool operator==(const SharedThing&, const SharedThing&) = default;
 };
 

@@ -72,29 +72,36 @@ QString encodeSteps(const std::vector<SharedStep>& steps)
     return out;
 }
 
-std::vector<SharedStep> decodeSteps(const QString& json)
+std::optional<std::vector<SharedStep>> readSteps(const QString& json)
 {
     // Most rows have no steps; skip the parser for them.
     if (json == u"[]")
-        return {};
+        return std::vector<SharedStep>{};
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(json.toUtf8(), &error);
     if (error.error != QJsonParseError::NoError || !doc.isArray())
-        return {};
+        return std::nullopt;
     const QJsonArray array = doc.array();
     std::vector<SharedStep> steps;
     steps.reserve(size_t(array.size()));
     for (const QJsonValue& value : array) {
         if (!value.isObject())
-            return {};
+            return std::nullopt;
         const QJsonObject object = value.toObject();
         const QJsonValue title = object.value(QLatin1StringView("title"));
         const QJsonValue done = object.value(QLatin1StringView("done"));
-        if (!title.isString() || !done.isBool())
-            return {};
+        // A title with a lone surrogate ("\ud800") could never be written back: taking it would
+        // make our next mirror write no steps at all.
+        if (!title.isString() || !done.isBool() || !title.toString().isValidUtf16())
+            return std::nullopt;
         steps.push_back({title.toString(), done.toBool()});
     }
     return steps;
+}
+
+std::vector<SharedStep> decodeSteps(const QString& json)
+{
+    return readSteps(json).value_or(std::vector<SharedStep>{});
 }
 
 } // namespace vorn

@@ -556,6 +556,7 @@ TEST_F(FamilyStoreTest, oddColumnsReadAsDefaultsAndRowIsStillReturned)
     for (const char* undecodable : {"not-json", "object"}) {
         const SharedThing& t = read[QString::fromLatin1(undecodable)];
         EXPECT_TRUE(t.steps.empty()) << undecodable;
+        EXPECT_TRUE(t.stepsUnreadable) << undecodable;
         EXPECT_FALSE(t.title.isEmpty()) << undecodable;
     }
     EXPECT_EQ(read[QStringLiteral("not-json")].zs, -7);
@@ -637,3 +638,42 @@ TEST_F(FamilyStoreTest, writeWaitsForThePlannersLockInsteadOfDroppingIt)
 }
 
 } // namespace
+
+TEST_F(FamilyStoreTest, anotherProgramsDatabaseGetsNoTableNoWalAndNoRowsEvenThroughALink)
+{
+    const struct {
+        const char* name;
+        const char* schema; // of the other program's database
+        bool link;          // family.db is a link to it
+    } cases[] = {
+        {"a link to a recipes database",
+         "CREATE TABLE recipes (name TEXT); INSERT INTO recipes VALUES ('soup');", true},
+        {"a recipes database in its place", "CREATE TABLE recipes (name TEXT);", false},
+        {"a link to a things table of another shape",
+         "CREATE TABLE things (name TEXT, due TEXT); INSERT INTO things VALUES ('x', 'y');", true},
+    };
+    for (const auto& c : cases) {
+        for (Mode mode : {Mode::ReadWrite, Mode::ReadOnly}) {
+            SCOPED_TRACE(std::string(c.name) + (mode == Mode::ReadOnly ? ", read-only" : ""));
+            QTemporaryDir other;
+            const QString theirs = other.filePath(QStringLiteral("their.sqlite"));
+            RawDb(theirs).exec(QString::fromLatin1(c.schema));
+            const auto before = snapshot(other.path());
+            ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
+            QFile::remove(path);
+            ASSERT_TRUE(c.link ? QFile::link(theirs, path) : QFile::copy(theirs, path));
+            const auto copy = snapshot(QFileInfo(path).path());
+            {
+                auto store = open(mode);
+                ASSERT_TRUE(store->openError());
+                EXPECT_TRUE(store->openError()->contains(c.link ? QStringLiteral("links to ") + theirs
+                                                                : QStringLiteral("some other program")))
+                    << store->openError()->toStdString();
+                store->upsert(sample(QStringLiteral("a")));
+                EXPECT_TRUE(store->allThings().empty());
+            }
+            EXPECT_EQ(snapshot(other.path()), before) << "their file and folder are as they were";
+            EXPECT_EQ(snapshot(QFileInfo(path).path()), copy);
+        }
+    }
+}

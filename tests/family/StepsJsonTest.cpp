@@ -61,11 +61,15 @@ TEST(StepsJson, decodeAcceptsAnyValidArrayOfStepsAndNothingElse)
         {R"([{"title":2,"done":true}])", {}},
         {R"([{"title":null,"done":true}])", {}},
         {R"([{"title":"a","done":true}] trailing)", {}},
+        {R"([{"title":"\ud800","done":true}])", {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.json);
         EXPECT_EQ(decodeSteps(QString::fromUtf8(c.json)), c.steps);
+        // The sync needs to know "no steps" from "can't tell".
+        EXPECT_EQ(readSteps(QString::fromUtf8(c.json)).has_value(), !c.steps.empty());
     }
+    EXPECT_EQ(readSteps(u"[]"_s), std::vector<SharedStep>{});
 }
 
 } // namespace

@@ -12,7 +12,14 @@
 
 #include <gtest/gtest.h>
 
+// Readable failure messages for Qt values.
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
 using namespace vorn;
+using vorn::test::at;
 using vorn::test::ModelHarness;
 
 namespace {
@@ -45,6 +52,28 @@ protected:
         EXPECT_TRUE(p.waitForFinished(20000));
         EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
         return QString::fromUtf8(p.readAllStandardOutput());
+    }
+
+    // What sqlite3 prints for `sql` run on the family file: another program at work on it.
+    QString sqlite(const QString& sql)
+    {
+        QProcess p;
+        p.start(QStringLiteral("sqlite3"), {h.launch.familyStorePath(), sql});
+        EXPECT_TRUE(p.waitForFinished(20000));
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    }
+
+    // sqlite3 writes, dbus-send announces it as the planner does; returns once the app has read it.
+    void writtenBySqlite(const QString& sql)
+    {
+        sqlite(sql);
+        QSignalSpy heard(model->familySync().notifier(), &FamilyNotifier::changed);
+        EXPECT_EQ(QProcess::execute(QStringLiteral("dbus-send"),
+                                    {QStringLiteral("--session"), QStringLiteral("--type=signal"),
+                                     QString(kFamilyDBusPath), QString(kFamilyChangeNotification)}),
+                  0);
+        EXPECT_TRUE(heard.count() > 0 || heard.wait(10000)) << "the broadcast never came";
     }
 
     // Every broadcast of ours posted so far has come back and been handled.
@@ -232,4 +261,106 @@ TEST_F(TwoProcessTest, ourOwnEchoDoesNotTriggerARefresh)
 
     planner({QStringLiteral("add"), QStringLiteral("loud"), QStringLiteral("--day"), today()});
     ASSERT_TRUE(waitFor([&] { return model->familyThings().size() == 2; })) << "a foreign broadcast is read";
+}
+
+TEST_F(TwoProcessTest, oddValuesInOurRowsChangeNothingHereAndOurNextMirrorWritesOursBack)
+{
+    Thing* pack = add(QStringLiteral("pack"));
+    Thing* snoozed = add(QStringLiteral("wake me on Monday"));
+    model->snooze({RowID::thing(snoozed->id())}, SnoozeOption::monday, std::nullopt);
+    for (const char* step : {"passport", "charger"}) {
+        test::drainEvents(); // one undo step each
+        model->addStep(*pack, QString::fromLatin1(step));
+    }
+    mirrorNow();
+    const auto state = [&] {
+        QStringList out{pack->title(), QString::number(pack->sortKey()), snoozed->snoozedUntil()->toString()};
+        for (const Step* s : pack->orderedSteps())
+            out << s->title();
+        return out.join(u'|');
+    };
+    const QString before = state();
+    const QString select =
+        QStringLiteral("SELECT group_concat(%1, '|') FROM things WHERE source_app = 'todo';");
+
+    const std::pair<const char*, const char*> cases[] = {
+        {"steps_json", "this is {not json"},
+        {"steps_json", ""},
+        {"steps_json", R"([{"title":"passport"}])"},
+        {"steps_json", R"({"title":"passport","done":true})"},
+        {"steps_json", R"([{"name":"passport","done":true}])"},
+        {"steps_json", R"([{"title":"\ud800","done":false}])"},
+        {"due_day", "10.12.2026"},
+        {"due_day", ""},
+        {"due_day", "2026-02-30"},
+        {"due_day", "tomorrow"},
+        {"title", "  "},
+    };
+    for (const auto& [name, value] : cases) {
+        SCOPED_TRACE(std::string(name) + " = '" + value + "'");
+        const QString ours = sqlite(select.arg(QLatin1StringView(name)));
+        writtenBySqlite(QStringLiteral("UPDATE things SET %1 = '%2' WHERE source_app = 'todo';")
+                            .arg(QLatin1StringView(name), QString::fromUtf8(value)));
+        EXPECT_EQ(state(), before) << "no readable change, so nothing changes here";
+        mirrorNow();
+        EXPECT_EQ(sqlite(select.arg(QLatin1StringView(name))), ours) << "the next mirror writes ours back";
+    }
+    model->undo();
+    EXPECT_EQ(pack->orderedSteps().size(), 1u) << "undo takes back the user's last edit";
+}
+
+TEST_F(TwoProcessTest, aPastDayMovesAThingInTodayToTheEndOnceAndTheMirrorWritesToday)
+{
+    Thing* first = add(QStringLiteral("first"));
+    Thing* second = add(QStringLiteral("second"));
+    mirrorNow();
+    planner({QStringLiteral("day"), first->syncID(), QStringLiteral("2001-01-01")});
+    ASSERT_TRUE(waitFor([&] { return first->sortKey() > second->sortKey(); })) << "not moved to the end";
+    const double key = first->sortKey();
+    // Another broadcast before our mirror: the same old day is no news again.
+    writtenBySqlite(QStringLiteral("UPDATE things SET zs = 7 WHERE id = '%1';").arg(second->syncID()));
+    EXPECT_EQ(first->sortKey(), key) << "moved once, not at every read";
+    mirrorNow();
+    EXPECT_EQ(sqlite(QStringLiteral("SELECT due_day FROM things WHERE id = '%1';").arg(first->syncID())),
+              today());
+}
+
+// 08:00 on 11 March in Tokyo is 13:00 on 10 March in Honolulu: the day there is still "yesterday".
+TEST(TwoZones, ourOwnDayFromAnotherTimeZoneIsNoPlannerEdit)
+{
+    const char* const cases[][4] = {
+        {"Asia/Tokyo", "Pacific/Honolulu", "2026-03-11", "2026-03-10"}, // our day looks still to come
+        {"Pacific/Honolulu", "Asia/Tokyo", "2026-03-10", "2026-03-11"}, // our day looks gone by
+    };
+    for (const auto& [from, to, fromDay, toDay] : cases) {
+        SCOPED_TRACE(std::string(from) + " to " + to);
+        ModelHarness h(at("Asia/Tokyo", "2026-03-11 08:00:00"), from);
+        h.launch.syncsToFamily = std::nullopt;
+        h.manualTimers();
+        auto model = h.start();
+        for (const char* title : {"sushi", "ramen", "mochi"})
+            model->add(QString::fromLatin1(title), Source::today);
+        model->beginDrag(RowID::thing(h.thingTitled(*model, QStringLiteral("mochi"))->id()));
+        ASSERT_TRUE(model->drop(0, Source::today));
+        model.reset(); // mirrors on the way out
+        const auto daysListed = [&h](const char* day) {
+            QProcess p;
+            p.start(QStringLiteral(VORN_PLANNER_BINARY),
+                    {QStringLiteral("--db"), h.launch.familyStorePath(), QStringLiteral("list")});
+            EXPECT_TRUE(p.waitForFinished(20000));
+            return QString::fromUtf8(p.readAllStandardOutput()).count(QString::fromLatin1(day));
+        };
+        ASSERT_EQ(daysListed(fromDay), 3);
+
+        // Started again five minutes later, on the other side of the date line.
+        h.launch.schedule = Schedule(QTimeZone(to), QLocale(QStringLiteral("en_US")));
+        h.clock->set(at("Asia/Tokyo", "2026-03-11 08:05:00"));
+        model = h.start();
+        QStringList today;
+        for (const Thing* t : model->visibleThings(Source::today))
+            today << t->title() + (t->snoozedUntil() ? QStringLiteral(" (snoozed)") : QString());
+        EXPECT_EQ(today.join(u','), QStringLiteral("mochi,sushi,ramen")) << "Today as the user left it";
+        model->familySync().flush();
+        EXPECT_EQ(daysListed(toDay), 3);
+    }
 }

@@ -18,6 +18,18 @@ namespace vorn {
 
 namespace {
 
+// The day our last mirror gave our rows in Today: in a later run, a row still carrying it is ours, not
+// the planner's, whatever the day is by then or wherever the user is.
+constexpr QLatin1StringView kMirroredDayKey{"sync.mirroredDay"};
+
+// The file shows our thing otherwise than we would write it: a blank title or a day we didn't take,
+// steps we couldn't read.
+bool fileDiffers(const SharedThing& ours, const SharedThing& row)
+{
+    return row.stepsUnreadable || ours.title != row.title || ours.day != row.day || ours.done != row.done ||
+           ours.steps != row.steps || ours.note != row.note || ours.noteID != row.noteID;
+}
+
 QHash<QString, Thing*> thingsBySyncID(const Store& store)
 {
     QHash<QString, Thing*> out;
@@ -42,6 +54,7 @@ FamilySync::FamilySync(Init init, Store& local, const Schedule& schedule, const 
         if (auto n = Settings::number(it.value()))
             m_externalOrder.insert(it.key(), *n);
     }
+    m_mirroredDay = m_settings.stringValue(kMirroredDayKey);
     // A burst of changes makes one mirror, a moment after the last of them.
     m_debounce = timers.make(QStringLiteral("sync"), false, [this] { mirror(); });
     if (m_notifier)
@@ -132,10 +145,10 @@ void FamilySync::mirror()
     // skipped there, and our rows without a thing here (deleted or purged) become our tombstones.
     ++m_mirrorsInFlight;
     m_family->mirrorAsync(std::move(rows), kTodoApp, this,
-                          [this, count](bool written) { mirrorWritten(count, written); });
+                          [this, count, day](bool written) { mirrorWritten(count, written, day); });
 }
 
-void FamilySync::mirrorWritten(size_t count, bool written)
+void FamilySync::mirrorWritten(size_t count, bool written, const QString& day)
 {
     --m_mirrorsInFlight;
     m_unwritten = !written;
@@ -150,6 +163,11 @@ void FamilySync::mirrorWritten(size_t count, bool written)
         return;
     }
     m_retryMSecs = kFirstRetryMSecs;
+    // Once a day is enough: every row of ours in Today carries the day of the mirror that wrote it.
+    if (m_mirroredDay != day) {
+        m_mirroredDay = day;
+        m_settings.setValue(kMirroredDayKey, day);
+    }
     qCDebug(lcSync, "mirrored %ld things", long(count));
     m_ownChangePending = true;
     if (m_notifier)
@@ -196,8 +214,14 @@ void FamilySync::refresh()
         for (const SharedThing& row : all) {
             if (row.sourceApp != kTodoApp)
                 continue;
-            if (Thing* thing = bySyncID.value(row.id))
-                adoptEdits(row, *thing, day);
+            Thing* thing = bySyncID.value(row.id);
+            if (!thing)
+                continue;
+            // Our own day from an earlier run is no edit: not a day that has passed since, nor one
+            // that is still to come where the user is now.
+            if (!m_baseline.knows(row.id) && row.day && row.day == m_mirroredDay && m_host.isInToday(*thing))
+                m_baseline.ownDay(m_host.sharedRow(*thing, day, 0), row);
+            adoptEdits(row, *thing, day);
         }
     }
 
@@ -229,28 +253,44 @@ void FamilySync::adoptEdits(const SharedThing& row, Thing& thing, const QString&
         }
     }
     if (!(pending & SyncBaseline::Day))
-        adoptDay(row, thing, day);
+        adoptDay(row, thing);
     if (!(pending & SyncBaseline::Title))
         adoptTitle(row, thing);
-    adoptNoteAndSteps(row, thing, !(pending & SyncBaseline::Note), !(pending & SyncBaseline::Steps));
-    m_baseline.agree(m_host.sharedRow(thing, day, 0), pending);
+    if (row.stepsUnreadable)
+        qCWarning(lcSync, "the steps of %s in the family file can't be read; ours stay",
+                  qPrintable(thing.syncID()));
+    adoptNoteAndSteps(row, thing, !(pending & SyncBaseline::Note),
+                      !(pending & SyncBaseline::Steps) && !row.stepsUnreadable);
+    const SharedThing ours = m_host.sharedRow(thing, day, 0);
+    m_baseline.agree(ours, pending, row);
+    // What we didn't take stays ours: the next mirror puts it back where the planner reads it.
+    if (!m_pending && fileDiffers(ours, row))
+        schedule();
 }
 
-void FamilySync::adoptDay(const SharedThing& row, Thing& thing, const QString& day)
+void FamilySync::adoptDay(const SharedThing& row, Thing& thing)
 {
     if (!row.day || thing.isDone() || thing.pile())
         return;
-    // Today already shows a thing planned for today or an earlier day; moving it would only lose the
-    // user's order (a row still carrying yesterday's day after midnight is our own, not news).
-    if (m_host.isInToday(thing) && !(day < *row.day))
+    // Only a day the planner set since we last wrote or read the row: ours from before midnight is no
+    // edit, and a past day moves the thing to the end of Today once, not at every read.
+    if (!m_baseline.dayIsNews(row))
         return;
-    if (day < *row.day) {
-        const std::optional<QDateTime> start = m_schedule.isoDay(*row.day);
-        if (!start)
-            return;
+    const std::optional<QDateTime> start = m_schedule.isoDay(*row.day);
+    if (!start) {
+        // Taken for a past day it would un-snooze the thing and lose its wake date.
+        qCWarning(lcSync, "planner gave %s the day \"%s\", which isn't one; ignored",
+                  qPrintable(thing.syncID()), qPrintable(*row.day));
+        return;
+    }
+    // Compared as dates: as text, 2026-3-1 would come after 2026-03-10.
+    const QDateTime today = m_schedule.startOfDay(m_clock.now());
+    if (*start > today) {
         thing.setSnoozedUntil(*start);
         m_host.setLingering(thing, false);
         qCDebug(lcSync, "planner moved %s to %s", qPrintable(thing.syncID()), qPrintable(*row.day));
+    } else if (*start == today && m_host.isInToday(thing)) {
+        return;
     } else {
         m_host.moveToEndOfToday(thing);
         qCDebug(lcSync, "planner moved %s to today", qPrintable(thing.syncID()));

@@ -102,12 +102,12 @@ Q_SIGNALS:
 
 private:
     void mirror();
-    void mirrorWritten(size_t count, bool written);
+    void mirrorWritten(size_t count, bool written, const QString& day);
     void finishEdit();
     void applyDeletes();
-    void adoptEdits(const SharedThing& row, Thing& thing, const QString& today);
     // `day` is today's, read once per refresh: formatting it is most of the work of a row.
-    void adoptDay(const SharedThing& row, Thing& thing, const QString& day);
+    void adoptEdits(const SharedThing& row, Thing& thing, const QString& day);
+    void adoptDay(const SharedThing& row, Thing& thing);
     void adoptTitle(const SharedThing& row, Thing& thing);
     void adoptNoteAndSteps(const SharedThing& row, Thing& thing, bool note, bool steps);
     void saveExternalOrder();
@@ -134,6 +134,8 @@ private:
     static constexpr int kMaxRetryMSecs = 60000;
     int m_retryMSecs = kFirstRetryMSecs;
     SyncBaseline m_baseline;
+    // The day our last mirror that got through gave our rows in Today (kept in the settings).
+    std::optional<QString> m_mirroredDay;
     std::vector<SharedThing> m_rows;
     QHash<QString, double> m_externalOrder;
 };

@@ -4,7 +4,7 @@ namespace vorn {
 
 SyncBaseline::Agreed SyncBaseline::agreed(const SharedThing& row)
 {
-    return {row.done, row.day, row.title, row.noteID, row.note, row.steps};
+    return {row.done, row.day, row.title, row.noteID, row.note, row.steps, row.day};
 }
 
 SyncBaseline::Fields SyncBaseline::localChanges(const SharedThing& local) const
@@ -32,11 +32,12 @@ void SyncBaseline::mirrored(std::span<const SharedThing> rows)
         m_rows.insert(row.id, agreed(row));
 }
 
-void SyncBaseline::agree(const SharedThing& local, Fields pending)
+void SyncBaseline::agree(const SharedThing& local, Fields pending, const SharedThing& row)
 {
     const auto it = m_rows.find(local.id);
     if (it == m_rows.end() || pending == 0) {
-        m_rows.insert(local.id, agreed(local));
+        Agreed& a = m_rows.insert(local.id, agreed(local)).value();
+        a.fileDay = row.day;
         return;
     }
     Agreed& a = *it;
@@ -52,6 +53,22 @@ void SyncBaseline::agree(const SharedThing& local, Fields pending)
     }
     if (!(pending & Steps))
         a.steps = local.steps;
+    a.fileDay = row.day;
+}
+
+bool SyncBaseline::dayIsNews(const SharedThing& row) const
+{
+    const auto it = m_rows.constFind(row.id);
+    return it == m_rows.cend() || it->fileDay != row.day;
+}
+
+void SyncBaseline::ownDay(const SharedThing& local, const SharedThing& row)
+{
+    if (m_rows.contains(local.id))
+        return;
+    Agreed a = agreed(local);
+    a.fileDay = row.day;
+    m_rows.insert(local.id, std::move(a));
 }
 
 } // namespace vorn

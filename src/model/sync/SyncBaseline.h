@@ -31,8 +31,16 @@ public:
     Fields localChanges(const SharedThing& local) const;
     // A mirror is writing these rows.
     void mirrored(std::span<const SharedThing> rows);
-    // A refresh has settled on `local`, except in the `pending` fields, which keep their agreed value.
-    void agree(const SharedThing& local, Fields pending);
+    // A refresh has settled on `local`, except in the `pending` fields, which keep their agreed value,
+    // after reading `row` from the file.
+    void agree(const SharedThing& local, Fields pending, const SharedThing& row);
+    // Whether the file's day for `row` is the planner's news: a day the file didn't hold when we last
+    // wrote or read the row. Unknown rows are news.
+    bool dayIsNews(const SharedThing& row) const;
+    // Before a row is first read in this run: its day is one we wrote ourselves (an earlier run's mirror,
+    // on a day or in a time zone that may not be today's here), and no edit of the planner.
+    void ownDay(const SharedThing& local, const SharedThing& row);
+    bool knows(const QString& id) const { return m_rows.contains(id); }
 
 private:
     struct Agreed {
@@ -42,6 +50,8 @@ private:
         std::optional<QString> noteID;
         QString note;
         std::vector<SharedStep> steps;
+        // The day the file holds, as last written or read by us.
+        std::optional<QString> fileDay;
     };
     static Agreed agreed(const SharedThing& row);
     QHash<QString, Agreed> m_rows;
