@@ -3,6 +3,7 @@
 #include "model/AppModel.h"
 #include "notes/NoteDump.h"
 #include "notes/editor/NoteEditor.h"
+#include "notes/format/FormatPopover.h"
 #include "notes/view/NoteTextView.h"
 #include "support/ModelHarness.h"
 
@@ -13,6 +14,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextDocument>
 
 #include <gtest/gtest.h>
@@ -165,6 +167,30 @@ TEST_F(NoteSheetTest, AFailedSaveKeepsWhatWasTypedAndTheNextSaveWritesIt)
     QTest::keyClick(&text(), Qt::Key_Escape);
     EXPECT_EQ(thing->note(), t("call the vet today"));
     EXPECT_TRUE(QFile::exists(noteFile()));
+}
+
+TEST_F(NoteSheetTest, KeysTypedWhileTheFormatPopoverIsOpenReachTheNote)
+{
+    openOwn();
+    type(t("milk"));
+    QTest::mouseClick(sheet->formatButton(), Qt::LeftButton);
+    auto* popover = qobject_cast<notes::FormatPopover*>(QApplication::activePopupWidget());
+    ASSERT_TRUE(popover) << "the Aa button opens the popover";
+    // While a popup is open the keyboard is its own: the keys go to it.
+    typeInto(popover, t(" and eggs"));
+    QTest::keyClick(popover, Qt::Key_Backspace);
+    QTest::keyClick(popover, Qt::Key_B, Qt::ControlModifier);
+    typeInto(popover, t("!"));
+    EXPECT_EQ(QApplication::activePopupWidget(), popover) << "typing keeps the popover open";
+    EXPECT_TRUE(popover->control(notes::NoteCommand::bold)->isOn());
+    EXPECT_EQ(sheet->editor().plainText(), t("milk and egg!"));
+    const QTextBlock line = text().document()->firstBlock();
+    EXPECT_TRUE((--line.end()).fragment().charFormat().font().bold());
+
+    QTest::keyClick(popover, Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([] { return !QApplication::activePopupWidget(); }, 2000));
+    h.timers->advance(NoteSheet::saveDelayMSecs);
+    EXPECT_EQ(thing->note(), t("milk and egg!"));
 }
 
 TEST(NoteSheetPlanner, APlannerRowsNoteAndTitleLandInTheFamilyFile)
