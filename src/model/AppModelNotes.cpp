@@ -19,7 +19,8 @@ void AppModel::saveNote(RecordId id, const std::optional<QByteArray>& rtf, const
         return;
     const QString text = plain.trimmed();
     const std::optional<QString>& current = thing->noteID();
-    const bool currentIsSafe = current && isSafeNoteStem(*current);
+    // A stem we can't trust, or a link or folder in its file's place, is never followed.
+    const bool currentIsSafe = m_notes.canUse(current);
 
     // The rich file is written first; the record follows. When there is no file to go with the text (no
     // rich text, or the file could not be written), the record still keeps the text and lets go of the

@@ -392,14 +392,15 @@ void FamilySync::saveNote(const QString& id, const std::optional<QByteArray>& rt
     // As for our own notes: the text is kept even when its rich file could not be written.
     std::optional<QString> stem;
     if (!text.isEmpty() && rtf) {
-        // A note id we can't use as a file name is replaced by one of ours, never followed.
-        const QString candidate = current && isSafeNoteStem(*current) ? *current : NoteFolder::newStem();
+        // A note id we can't use as a file name, or whose file is a link, a folder or another's, is
+        // replaced by one of ours, never followed.
+        const QString candidate = m_notes.canUse(current) ? *current : NoteFolder::newStem();
         if (m_notes.write(candidate, *rtf))
             stem = candidate;
         else
             m_host.showToast(QStringLiteral("Couldn't save the note."));
     }
-    if (!stem && current)
+    if (!stem && m_notes.canUse(current))
         m_notes.remove(*current);
     m_family->setNote(id, stem, text);
     finishEdit();

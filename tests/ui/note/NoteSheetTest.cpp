@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -191,6 +192,78 @@ TEST_F(NoteSheetTest, KeysTypedWhileTheFormatPopoverIsOpenReachTheNote)
     EXPECT_TRUE(QTest::qWaitFor([] { return !QApplication::activePopupWidget(); }, 2000));
     h.timers->advance(NoteSheet::saveDelayMSecs);
     EXPECT_EQ(thing->note(), t("milk and egg!"));
+}
+
+// A link (or a folder) where a note's file should be is somebody else's: never shown, never written
+// through, never copied into the family file; the note moves to a fresh file of ours.
+TEST(NoteSheetForeignFile, ALinkOrFolderInTheNotesPlaceIsLeftAloneAndTheNoteMovesToAFileOfOurs)
+{
+    const QByteArray secret = "{\\rtf1\\ansi SECRET words\\par}";
+    const struct {
+        const char* name;
+        bool planner;
+        bool link;
+    } cases[] = {
+        {"our thing, a link", false, true},
+        {"our thing, a folder", false, false},
+        {"planner row, a link", true, true},
+        {"planner row, a folder", true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::ModelHarness h;
+        h.demo();
+        h.launch.syncsToFamily = true;
+        auto model = h.start();
+        ASSERT_TRUE(model);
+        const QString stem = t("0b7e1c52-4a0e-4b59-9d3e-3f6a1d2c9e11");
+        const QString victim = h.dir.filePath(t("victim.txt"));
+        QFile v(victim);
+        ASSERT_TRUE(v.open(QIODevice::WriteOnly) && v.write(secret) == secret.size());
+        v.close();
+        const QString place = QDir(model->notesDir()).filePath(stem + t(".rtf"));
+        ASSERT_TRUE(c.link ? QFile::link(victim, place) : QDir().mkpath(place));
+
+        std::optional<NoteTarget> target;
+        std::function<std::optional<QString>()> noteID;
+        if (c.planner) {
+            ASSERT_FALSE(model->familyThings().empty());
+            const QString id = model->familyThings().front().id;
+            model->familySync().familyStore()->setNote(id, stem, t("plain copy"));
+            model->familySync().refresh();
+            target = NoteTarget::shared(id);
+            noteID = [&model, id] { return model->sharedThing(id)->noteID; };
+        } else {
+            Thing* thing = model->store().insert(Thing::make(t("ours"), model->clock().now()));
+            thing->setNoteID(stem);
+            thing->setNote(t("plain copy"));
+            target = NoteTarget::thing(thing->id());
+            noteID = [thing] { return thing->noteID(); };
+        }
+
+        model->setEditingNote(*target);
+        NoteSheet sheet(*model, *target, nullptr);
+        sheet.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
+        EXPECT_EQ(sheet.editor().plainText(), t("plain copy")) << "the foreign file is never shown";
+        typeInto(&sheet.editor().textView(), t(" and more"));
+        QTest::keyClick(&sheet.editor().textView(), Qt::Key_Escape);
+
+        EXPECT_NE(model->toast(), t("Couldn't save the note."));
+        EXPECT_EQ(QFileInfo(place).isSymLink(), c.link);
+        EXPECT_EQ(QFileInfo(place).isDir(), !c.link);
+        QFile after(victim);
+        ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+        EXPECT_EQ(after.readAll(), secret) << "written through the link";
+        const std::optional<QString> now = noteID();
+        ASSERT_TRUE(now);
+        EXPECT_NE(*now, stem);
+        const QFileInfo fresh(QDir(model->notesDir()).filePath(*now + t(".rtf")));
+        EXPECT_TRUE(fresh.isFile() && !fresh.isSymLink());
+        model->familySync().flush();
+        for (const SharedThing& row : model->familySync().familyStore()->allThings())
+            EXPECT_FALSE(row.note.contains(t("SECRET"))) << row.title.toStdString();
+    }
 }
 
 TEST(NoteSheetPlanner, APlannerRowsNoteAndTitleLandInTheFamilyFile)
