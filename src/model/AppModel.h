@@ -1,10 +1,10 @@
 #pragma once
 
-#include "family/NoteFiles.h"
 #include "family/SharedThing.h"
 #include "model/Entities.h"
 #include "model/ModelInit.h"
 #include "model/ModelState.h"
+#include "model/NoteKeeper.h"
 #include "model/ThingTransfer.h"
 #include "model/sync/FamilySync.h"
 
@@ -64,7 +64,7 @@ public:
     const QSet<RecordId>& expanded() const { return m_state.expanded; }
     const std::optional<StepRequest>& addStepRequest() const { return m_state.addStepRequest; }
     const std::optional<NoteTarget>& editingNote() const { return m_state.editingNote; }
-    const QString& notesDir() const { return m_notes.path(); }
+    const QString& notesDir() const { return m_notes->folder().path(); }
     // The timers the model runs on; views that wait (the note's save) use them too, so tests drive them.
     Timers& timers() const { return *m_timers; }
     bool isFocusMode() const { return m_state.isFocusMode; }
@@ -164,6 +164,10 @@ private:
     // A save of the store failed: say so once, and try again later, waiting longer each time.
     void saveFailed();
     void saveSucceeded();
+    // A note that waited for its file got there: the record follows it now.
+    void noteLanded(const PendingNote& note);
+    // After an undo or redo: each note file this session wrote goes back to the text its record has.
+    void notesFollowRecords();
     // Whether the clock moving on from `since` to now took a snoozed thing out of Later.
     bool anyThingWoke(const QDateTime& since) const;
     // What the sync engine asks of the model.
@@ -192,7 +196,7 @@ private:
     bool m_readOnly = false;
 
     ModelState m_state;
-    NoteFolder m_notes;
+    std::unique_ptr<NoteKeeper> m_notes;
     ModelIntervals m_intervals;
     std::unique_ptr<Timer> m_dragReset, m_toastTimer, m_clockTimer, m_saveRetry;
     int m_saveRetryMSecs = 0;

@@ -2,6 +2,7 @@
 
 #include "model/AppModel.h"
 #include "notes/NoteDump.h"
+#include "notes/Typography.h"
 #include "notes/editor/NoteEditor.h"
 #include "notes/format/FormatPopover.h"
 #include "notes/view/NoteTextView.h"
@@ -160,7 +161,8 @@ TEST_F(NoteSheetTest, AFailedSaveKeepsWhatWasTypedAndTheNextSaveWritesIt)
     type(t("call the vet"));
     h.timers->advance(NoteSheet::saveDelayMSecs);
     EXPECT_EQ(model->toast(), t("Couldn't save the note."));
-    EXPECT_EQ(thing->note(), t("call the vet")); // the plain copy is kept all the same
+    EXPECT_EQ(thing->note(), QString()) << "the record changed without its file";
+    EXPECT_EQ(model->noteContent(thing->id()).plain, t("call the vet")); // kept until the folder works
     EXPECT_EQ(sheet->editor().plainText(), t("call the vet"));
 
     ASSERT_TRUE(QFile::remove(model->notesDir()));
@@ -168,6 +170,37 @@ TEST_F(NoteSheetTest, AFailedSaveKeepsWhatWasTypedAndTheNextSaveWritesIt)
     QTest::keyClick(&text(), Qt::Key_Escape);
     EXPECT_EQ(thing->note(), t("call the vet today"));
     EXPECT_TRUE(QFile::exists(noteFile()));
+}
+
+TEST_F(NoteSheetTest, UndoInTheMainWindowTakesBackBothFormsOfANoteAndRedoBringsBothAgain)
+{
+    openOwn();
+    type(t("Plan"));
+    text().formatHeading();
+    type(t("\nmilk"));
+    QTest::mouseClick(sheet->doneButton(), Qt::LeftButton);
+    openOwn();
+    type(t(" and eggs"));
+    QTest::mouseClick(sheet->doneButton(), Qt::LeftButton);
+
+    const struct {
+        const char* how;
+        void (AppModel::*step)();
+        QString expected;
+    } cases[] = {
+        {"undo", &AppModel::undo, t("Plan\nmilk")},
+        {"redo", &AppModel::redo, t("Plan\nmilk and eggs")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        (model.get()->*c.step)();
+        EXPECT_EQ(thing->note(), c.expected);
+        openOwn(); // what the rich file holds
+        EXPECT_EQ(sheet->editor().plainText(), c.expected);
+        EXPECT_EQ(notes::Typography::role(text().document()->begin().begin().fragment().charFormat()),
+                  notes::TextRole::heading);
+        QTest::keyClick(&text(), Qt::Key_Escape);
+    }
 }
 
 TEST_F(NoteSheetTest, KeysTypedWhileTheFormatPopoverIsOpenReachTheNote)
