@@ -133,6 +133,10 @@ public:
     void leavePile(Thing& thing);
     NoteContent noteContent(RecordId thing) const;
     void saveNote(RecordId thing, const std::optional<QByteArray>& rtf, const QString& plain);
+    // A note whose thing went while it was open (deleted in the planner): kept as a new thing of ours in
+    // Today with that title and note, whose id comes back; none when there is no text to keep.
+    std::optional<RecordId> keepNoteAsNewThing(const QString& title, const std::optional<QByteArray>& rtf,
+                                               const QString& plain);
     void showToast(const QString& text) override; // also what the sync engine calls
     void setEditingNote(const std::optional<NoteTarget>& target);
     void requestAdd();

@@ -58,6 +58,23 @@ void AppModel::saveNote(RecordId id, const std::optional<QByteArray>& rtf, const
     scheduleSync();
 }
 
+std::optional<RecordId>
+AppModel::keepNoteAsNewThing(const QString& title, const std::optional<QByteArray>& rtf, const QString& plain)
+{
+    if (m_readOnly || plain.trimmed().isEmpty())
+        return std::nullopt;
+    QString name = title.simplified();
+    if (name.isEmpty())
+        name = QStringLiteral("Rescued note");
+    Thing* thing = nullptr;
+    {
+        UndoGroup group(m_store->undoManager());
+        thing = m_store->insert(Thing::make(name, m_clock->now()));
+    }
+    saveNote(thing->id(), rtf, plain);
+    return thing->id();
+}
+
 void AppModel::noteLanded(const PendingNote& note)
 {
     if (note.owner.kind == NoteOwner::Kind::shared) {

@@ -12,7 +12,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -296,6 +298,80 @@ TEST(NoteSheetForeignFile, ALinkOrFolderInTheNotesPlaceIsLeftAloneAndTheNoteMove
         model->familySync().flush();
         for (const SharedThing& row : model->familySync().familyStore()->allThings())
             EXPECT_FALSE(row.note.contains(t("SECRET"))) << row.title.toStdString();
+    }
+}
+
+// The planner (a real second process) deletes the thing whose note is open; typing goes on.
+TEST(NoteSheetGone, WhatIsTypedAfterThePlannerDeletedTheThingIsKeptAsANewThingOfOurs)
+{
+    const struct {
+        const char* name;
+        bool plannerRow;
+        bool typesOn;
+    } cases[] = {
+        {"our thing, typing on", false, true},
+        {"planner row, typing on", true, true},
+        {"our thing, nothing typed after", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::ModelHarness h;
+        h.manualTimers();
+        h.launch.syncsToFamily = true;
+        auto model = h.start();
+        ASSERT_TRUE(model);
+        const auto planner = [&](QStringList args) {
+            QProcess p;
+            p.start(QStringLiteral(VORN_PLANNER_BINARY),
+                    QStringList{t("--db"), h.launch.familyStorePath()} + args);
+            EXPECT_TRUE(p.waitForFinished(20000));
+            EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+            return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+        };
+        const QString title = t("call the bank");
+        NoteTarget target = NoteTarget::shared(QString());
+        QString id;
+        if (c.plannerRow) {
+            id = planner({t("add"), title, t("--day"), model->todayISO()});
+            model->familySync().refresh();
+            target = NoteTarget::shared(id);
+        } else {
+            model->add(title, Source::today);
+            Thing* thing = h.thingTitled(*model, title);
+            ASSERT_TRUE(thing);
+            model->familySync().flush();
+            id = thing->syncID();
+            target = NoteTarget::thing(thing->id());
+        }
+        model->setEditingNote(target);
+        NoteSheet sheet(*model, target, nullptr);
+        sheet.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
+        notes::NoteTextView& view = sheet.editor().textView();
+        typeInto(&view, t("ask about fees"));
+        if (!c.typesOn)
+            h.timers->advance(NoteSheet::saveDelayMSecs);
+
+        planner({t("delete"), id});
+        model->familySync().refresh(); // what the planner's broadcast sets off
+        const auto* gone = sheet.findChild<QLabel*>(t("noteGone"));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return gone && gone->isVisible(); }, 5000))
+            << "the sheet says what happened";
+        EXPECT_TRUE(gone && gone->text().startsWith(t("Deleted in Vorn Planner.")));
+        if (c.typesOn)
+            typeInto(&view, t("\nand the card"));
+        QTest::keyClick(&view, Qt::Key_Escape);
+
+        Thing* kept = h.thingTitled(*model, title);
+        if (!c.typesOn) {
+            EXPECT_FALSE(kept) << "nothing typed after: the planner's delete stands";
+            continue;
+        }
+        ASSERT_TRUE(kept) << "what was typed went with the deleted thing";
+        EXPECT_EQ(kept->note(), t("ask about fees\nand the card"));
+        EXPECT_EQ(model->noteContent(kept->id()).plain, t("ask about fees\nand the card"));
+        EXPECT_TRUE(model->noteContent(kept->id()).rtf.has_value());
+        EXPECT_FALSE(model->editingNote());
     }
 }
 
