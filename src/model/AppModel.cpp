@@ -31,8 +31,9 @@ AppModel::AppModel(ModelInit init, QObject* parent)
     m_dragReset = m_timers->make(QStringLiteral("drag"), false, [this] { endDrag(); });
     m_toastTimer = m_timers->make(QStringLiteral("toast"), false, [this] { clearToast(); });
     m_clockTimer = m_timers->make(QStringLiteral("clock"), true, [this] { tick(); });
-    m_saveRetry = m_timers->make(QStringLiteral("save"), false, [this] { m_store->save(); });
-    m_saveRetryMSecs = m_intervals.saveRetryMSecs;
+    m_saveRetry =
+        std::make_unique<RetryBackoff>(*m_timers, QStringLiteral("save"), m_intervals.saveRetryMSecs,
+                                       m_intervals.saveRetryMaxMSecs, [this] { m_store->save(); });
     NoteKeeper::Init notes;
     notes.folder = NoteFolder(init.notesDir);
     notes.pendingPath = m_readOnly ? QString() : init.pendingNotesPath;

@@ -5,6 +5,7 @@
 #include "model/ModelInit.h"
 #include "model/ModelState.h"
 #include "model/NoteKeeper.h"
+#include "model/RetryBackoff.h"
 #include "model/ThingTransfer.h"
 #include "model/sync/FamilySync.h"
 
@@ -202,8 +203,8 @@ private:
     ModelState m_state;
     std::unique_ptr<NoteKeeper> m_notes;
     ModelIntervals m_intervals;
-    std::unique_ptr<Timer> m_dragReset, m_toastTimer, m_clockTimer, m_saveRetry;
-    int m_saveRetryMSecs = 0;
+    std::unique_ptr<Timer> m_dragReset, m_toastTimer, m_clockTimer;
+    std::unique_ptr<RetryBackoff> m_saveRetry;
     bool m_toldSaveFailed = false;
     ShellHooks m_shell;
     std::unique_ptr<ThingTransfer> m_transfer;

@@ -2,7 +2,7 @@
 
 #include "files/AtomicFile.h"
 #include "model/Logging.h"
-#include "model/Timers.h"
+#include "model/RetryBackoff.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -26,15 +26,15 @@ const QString kNoteSaveFailed = QStringLiteral("Couldn't save the note.");
 
 NoteKeeper::NoteKeeper(Init init)
     : m_folder(std::move(init.folder)), m_pendingPath(std::move(init.pendingPath)),
-      m_toast(std::move(init.toast)), m_firstRetryMSecs(init.retryMSecs), m_maxRetryMSecs(init.retryMaxMSecs),
-      m_retryMSecs(init.retryMSecs)
+      m_toast(std::move(init.toast))
 {
     if (init.timers)
-        m_retry = init.timers->make(QStringLiteral("noteRetry"), false, [this] { retry(); });
+        m_retry = std::make_unique<RetryBackoff>(*init.timers, QStringLiteral("noteRetry"), init.retryMSecs,
+                                                 init.retryMaxMSecs, [this] { retry(); });
     load();
     // Notes typed before the last quit that never reached their files: try again as soon as we run.
     if (!m_pending.empty() && m_retry)
-        m_retry->start(0);
+        m_retry->soon();
 }
 
 NoteKeeper::~NoteKeeper() = default;
@@ -120,7 +120,8 @@ void NoteKeeper::retry()
         store();
     if (m_pending.empty()) {
         m_told = false;
-        m_retryMSecs = m_firstRetryMSecs;
+        if (m_retry)
+            m_retry->succeeded();
     } else {
         failed();
     }
@@ -161,9 +162,8 @@ void NoteKeeper::drop(const NoteOwner& owner)
     store();
     if (m_pending.empty()) {
         if (m_retry)
-            m_retry->stop();
+            m_retry->succeeded();
         m_told = false;
-        m_retryMSecs = m_firstRetryMSecs;
     }
 }
 
@@ -175,10 +175,8 @@ void NoteKeeper::failed()
         if (m_toast)
             m_toast(kNoteSaveFailed);
     }
-    if (!m_retry || m_retry->isActive())
-        return;
-    m_retry->start(m_retryMSecs);
-    m_retryMSecs = std::min(m_retryMSecs * 2, m_maxRetryMSecs);
+    if (m_retry)
+        m_retry->failed();
 }
 
 void NoteKeeper::store() const

@@ -13,7 +13,7 @@
 
 namespace vorn {
 
-class Timer;
+class RetryBackoff;
 class Timers;
 
 // Whose note a file is: one of our things (its record number) or another application's row (its id).
@@ -93,10 +93,7 @@ private:
     NoteFolder m_folder;
     QString m_pendingPath;
     std::function<void(const QString&)> m_toast;
-    std::unique_ptr<Timer> m_retry;
-    int m_firstRetryMSecs;
-    int m_maxRetryMSecs;
-    int m_retryMSecs;
+    std::unique_ptr<RetryBackoff> m_retry;
     bool m_told = false;
     std::vector<PendingNote> m_pending;
     // Per stem written this session: the texts its file held, oldest first, and the one it holds now.
