@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QUuid>
 
+#include <cerrno>
+#include <sys/stat.h>
+
 namespace vorn {
 
 bool isSafeNoteStem(const QString& stem)
@@ -25,6 +28,19 @@ QString NoteFolder::newStem()
     return QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
 }
 
+bool NoteFolder::canUse(const std::optional<QString>& stem) const
+{
+    if (!stem)
+        return false;
+    const QString path = filePath(*stem);
+    if (path.isEmpty())
+        return false;
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return errno == ENOENT; // nothing there yet: ours to write
+    return S_ISREG(info.st_mode) && info.st_nlink == 1;
+}
+
 QString NoteFolder::filePath(const QString& stem) const
 {
     if (m_path.isEmpty() || !isSafeNoteStem(stem))
@@ -35,6 +51,8 @@ QString NoteFolder::filePath(const QString& stem) const
 std::optional<QByteArray> NoteFolder::read(const QString& stem) const
 {
     // A link in the folder is somebody else's file: it is never read as a note.
+    if (!canUse(stem))
+        return std::nullopt;
     return readRegularFile(filePath(stem), kMaxNoteFileSize, nullptr, FileLinks::Refuse);
 }
 

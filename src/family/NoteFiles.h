@@ -34,6 +34,10 @@ public:
     const QString& path() const { return m_path; }
     // A fresh stem of ours: a UUID in lower case.
     static QString newStem();
+    // Whether the stem may name a note file we read and write: a safe stem whose place is empty or holds
+    // a regular file. A link, a folder or anything else there is somebody else's, and so is a file with
+    // other names (hard links) elsewhere: a note moves off such a stem to a fresh file of ours.
+    bool canUse(const std::optional<QString>& stem) const;
     // The note's RTF; none when the stem is unsafe or the file can't be read, is a link, isn't a regular
     // file or is larger than kMaxNoteFileSize.
     std::optional<QByteArray> read(const QString& stem) const;

@@ -18,27 +18,37 @@ AppModel::AppModel(ModelInit init, QObject* parent)
       m_settings(std::move(init.settings)),
       m_clock(init.clock ? init.clock : std::make_shared<SystemClock>()),
       m_timers(init.timers ? init.timers : std::make_shared<QtTimers>()), m_readOnly(init.readOnly),
-      m_windowless(init.windowless), m_notes(init.notesDir), m_intervals(init.intervals),
+      m_windowless(init.windowless), m_intervals(init.intervals),
       m_transfer(std::make_unique<ThingTransfer>(*this, init.pasteboard, init.workspace, init.handoffPath))
 {
     Q_ASSERT(m_store && m_settings);
     m_state.now = m_clock->now();
     m_state.floats = m_settings->boolValue(kFocusFloatsKey, true);
-    if (!m_readOnly && !m_notes.path().isEmpty() && !QDir().mkpath(m_notes.path()))
+    if (!m_readOnly && !init.notesDir.isEmpty() && !QDir().mkpath(init.notesDir))
         qCWarning(lcStartup) << "can't create the notes folder"
-                             << m_notes.path(); // saving a note says so later
+                             << init.notesDir; // saving a note says so later
 
     m_dragReset = m_timers->make(QStringLiteral("drag"), false, [this] { endDrag(); });
     m_toastTimer = m_timers->make(QStringLiteral("toast"), false, [this] { clearToast(); });
     m_clockTimer = m_timers->make(QStringLiteral("clock"), true, [this] { tick(); });
-    m_saveRetry = m_timers->make(QStringLiteral("save"), false, [this] { m_store->save(); });
-    m_saveRetryMSecs = m_intervals.saveRetryMSecs;
+    m_saveRetry =
+        std::make_unique<RetryBackoff>(*m_timers, QStringLiteral("save"), m_intervals.saveRetryMSecs,
+                                       m_intervals.saveRetryMaxMSecs, [this] { m_store->save(); });
+    NoteKeeper::Init notes;
+    notes.folder = NoteFolder(init.notesDir);
+    notes.pendingPath = m_readOnly ? QString() : init.pendingNotesPath;
+    notes.timers = m_timers.get();
+    notes.retryMSecs = m_intervals.saveRetryMSecs;
+    notes.retryMaxMSecs = m_intervals.saveRetryMaxMSecs;
+    notes.toast = [this](const QString& text) { showToast(text); };
+    m_notes = std::make_unique<NoteKeeper>(std::move(notes));
+    m_notes->landed = [this](const PendingNote& note) { noteLanded(note); };
     FamilySync::Init sync;
     sync.on = init.syncsToFamily;
     sync.readOnly = m_readOnly;
     sync.store = std::move(init.familyStore);
     sync.notifier = std::move(init.notifier);
-    sync.notes = m_notes;
+    sync.notes = m_notes.get();
     sync.debounceMSecs = m_intervals.syncDebounceMSecs;
     traceStartup("model: settings, notes folder");
     m_sync = std::make_unique<FamilySync>(std::move(sync), *m_store, m_schedule, *m_clock, *m_settings,
@@ -68,10 +78,12 @@ AppModel::AppModel(ModelInit init, QObject* parent)
     // Screens hear of record changes from the model, like of every other change.
     connect(m_store.get(), &Store::changed, this, [this] { Q_EMIT changed(Field::records); });
     connect(&m_store->undoManager(), &UndoManager::didUndo, this, [this] {
+        notesFollowRecords();
         refreshPiles();
         scheduleSync();
     });
     connect(&m_store->undoManager(), &UndoManager::didRedo, this, [this] {
+        notesFollowRecords();
         refreshPiles();
         scheduleSync();
     });

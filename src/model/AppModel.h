@@ -1,10 +1,11 @@
 #pragma once
 
-#include "family/NoteFiles.h"
 #include "family/SharedThing.h"
 #include "model/Entities.h"
 #include "model/ModelInit.h"
 #include "model/ModelState.h"
+#include "model/NoteKeeper.h"
+#include "model/RetryBackoff.h"
 #include "model/ThingTransfer.h"
 #include "model/sync/FamilySync.h"
 
@@ -64,7 +65,7 @@ public:
     const QSet<RecordId>& expanded() const { return m_state.expanded; }
     const std::optional<StepRequest>& addStepRequest() const { return m_state.addStepRequest; }
     const std::optional<NoteTarget>& editingNote() const { return m_state.editingNote; }
-    const QString& notesDir() const { return m_notes.path(); }
+    const QString& notesDir() const { return m_notes->folder().path(); }
     // The timers the model runs on; views that wait (the note's save) use them too, so tests drive them.
     Timers& timers() const { return *m_timers; }
     bool isFocusMode() const { return m_state.isFocusMode; }
@@ -133,6 +134,10 @@ public:
     void leavePile(Thing& thing);
     NoteContent noteContent(RecordId thing) const;
     void saveNote(RecordId thing, const std::optional<QByteArray>& rtf, const QString& plain);
+    // A note whose thing went while it was open (deleted in the planner): kept as a new thing of ours in
+    // Today with that title and note, whose id comes back; none when there is no text to keep.
+    std::optional<RecordId> keepNoteAsNewThing(const QString& title, const std::optional<QByteArray>& rtf,
+                                               const QString& plain);
     void showToast(const QString& text) override; // also what the sync engine calls
     void setEditingNote(const std::optional<NoteTarget>& target);
     void requestAdd();
@@ -164,6 +169,10 @@ private:
     // A save of the store failed: say so once, and try again later, waiting longer each time.
     void saveFailed();
     void saveSucceeded();
+    // A note that waited for its file got there: the record follows it now.
+    void noteLanded(const PendingNote& note);
+    // After an undo or redo: each note file this session wrote goes back to the text its record has.
+    void notesFollowRecords();
     // Whether the clock moving on from `since` to now took a snoozed thing out of Later.
     bool anyThingWoke(const QDateTime& since) const;
     // What the sync engine asks of the model.
@@ -195,10 +204,10 @@ private:
     bool m_windowless = false;
 
     ModelState m_state;
-    NoteFolder m_notes;
+    std::unique_ptr<NoteKeeper> m_notes;
     ModelIntervals m_intervals;
-    std::unique_ptr<Timer> m_dragReset, m_toastTimer, m_clockTimer, m_saveRetry;
-    int m_saveRetryMSecs = 0;
+    std::unique_ptr<Timer> m_dragReset, m_toastTimer, m_clockTimer;
+    std::unique_ptr<RetryBackoff> m_saveRetry;
     bool m_toldSaveFailed = false;
     ShellHooks m_shell;
     std::unique_ptr<ThingTransfer> m_transfer;

@@ -2,14 +2,23 @@
 
 namespace vorn {
 
+namespace {
+
+NoteOwner ownerOf(RecordId id)
+{
+    return NoteOwner::thing(id.number);
+}
+
+} // namespace
+
 NoteContent AppModel::noteContent(RecordId id) const
 {
     const Thing* thing = m_store->thing(id);
     if (!thing)
         return {};
-    // An unreadable or unusable file opens the note as plain text only.
-    const std::optional<QString>& stem = thing->noteID();
-    return {stem ? m_notes.read(*stem) : std::nullopt, thing->note()};
+    // A note still waiting for its file opens as it was typed; an unreadable or unusable file opens the
+    // note as plain text only.
+    return m_notes->content(ownerOf(id), thing->noteID(), thing->note());
 }
 
 void AppModel::saveNote(RecordId id, const std::optional<QByteArray>& rtf, const QString& plain)
@@ -18,23 +27,28 @@ void AppModel::saveNote(RecordId id, const std::optional<QByteArray>& rtf, const
     if (!thing)
         return;
     const QString text = plain.trimmed();
-    const std::optional<QString>& current = thing->noteID();
-    const bool currentIsSafe = current && isSafeNoteStem(*current);
+    const NoteOwner owner = ownerOf(id);
 
-    // The rich file is written first; the record follows. When there is no file to go with the text (no
-    // rich text, or the file could not be written), the record still keeps the text and lets go of the
-    // old file, which would otherwise open in its place, older than what was typed.
+    // The rich file is written first; the record follows. When it can't be written the record stays
+    // with its last good file and the keeper holds what was typed until the file takes it.
     std::optional<QString> stem;
     if (!text.isEmpty() && rtf) {
-        // A stem we can't trust is left alone, file and all; the note moves to a fresh file of ours.
-        const QString candidate = currentIsSafe ? *current : NoteFolder::newStem();
-        if (m_notes.write(candidate, *rtf))
-            stem = candidate;
-        else
-            showToast(QStringLiteral("Couldn't save the note."));
+        // A stem we can't trust (or a link or folder in its file's place) is left alone, file and all;
+        // the note moves to a fresh file of ours.
+        const QString candidate = m_notes->stemFor(owner, thing->noteID());
+        if (!m_notes->write(owner, candidate, *rtf, text, thing->note()))
+            return;
+        stem = candidate;
+    } else {
+        // No rich text to go with the text: the old file would open in its place, older than what was
+        // typed, so it goes and the record keeps the text alone.
+        m_notes->forget(owner);
+        if (m_notes->folder().canUse(thing->noteID()))
+            m_notes->folder().remove(*thing->noteID());
     }
-    if (!stem && currentIsSafe)
-        m_notes.remove(*current);
+    // A note looked at and closed unchanged is no edit: a group would drop what Redo could still do.
+    if (stem == thing->noteID() && text == thing->note())
+        return;
     {
         UndoGroup group(m_store->undoManager());
         thing->setNoteID(stem);
@@ -42,6 +56,50 @@ void AppModel::saveNote(RecordId id, const std::optional<QByteArray>& rtf, const
     }
     m_store->save(); // a failed save stays pending and is retried by the next one
     scheduleSync();
+}
+
+std::optional<RecordId>
+AppModel::keepNoteAsNewThing(const QString& title, const std::optional<QByteArray>& rtf, const QString& plain)
+{
+    if (m_readOnly || plain.trimmed().isEmpty())
+        return std::nullopt;
+    QString name = title.simplified();
+    if (name.isEmpty())
+        name = QStringLiteral("Rescued note");
+    Thing* thing = nullptr;
+    {
+        UndoGroup group(m_store->undoManager());
+        thing = m_store->insert(Thing::make(name, m_clock->now()));
+    }
+    saveNote(thing->id(), rtf, plain);
+    return thing->id();
+}
+
+void AppModel::noteLanded(const PendingNote& note)
+{
+    if (note.owner.kind == NoteOwner::Kind::shared) {
+        m_sync->noteLanded(note);
+        return;
+    }
+    Thing* thing = m_store->thing(RecordId{EntityKind::Thing, note.owner.id.toLongLong()});
+    if (!thing)
+        return;
+    {
+        // What was typed lands now; the typing itself was the user's edit, this is only its delivery.
+        UndoRegistrationPause pause(m_store->undoManager());
+        thing->setNoteID(note.stem);
+        thing->setNote(note.plain);
+    }
+    m_store->save();
+    scheduleSync();
+}
+
+void AppModel::notesFollowRecords()
+{
+    for (Thing* thing : m_store->thingsBySortKey()) {
+        if (thing->noteID())
+            m_notes->follow(ownerOf(thing->id()), *thing->noteID(), thing->note());
+    }
 }
 
 } // namespace vorn

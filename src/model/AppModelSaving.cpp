@@ -1,7 +1,5 @@
 #include "model/AppModel.h"
 
-#include <algorithm>
-
 namespace vorn {
 
 void AppModel::saveFailed()
@@ -13,16 +11,12 @@ void AppModel::saveFailed()
         showToast(QStringLiteral("Couldn't save your things. I'll keep trying."));
     }
     // An autosave failing while a retry waits leaves that retry's time alone.
-    if (m_saveRetry->isActive())
-        return;
-    m_saveRetry->start(m_saveRetryMSecs);
-    m_saveRetryMSecs = std::min(m_saveRetryMSecs * 2, m_intervals.saveRetryMaxMSecs);
+    m_saveRetry->failed();
 }
 
 void AppModel::saveSucceeded()
 {
-    m_saveRetry->stop();
-    m_saveRetryMSecs = m_intervals.saveRetryMSecs;
+    m_saveRetry->succeeded();
     m_toldSaveFailed = false;
 }
 

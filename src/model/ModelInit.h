@@ -30,6 +30,7 @@ struct ModelInit {
     std::shared_ptr<Timers> timers;           // Qt's timers when absent
     std::optional<Schedule> schedule;         // the user's calendar when absent
     QString notesDir;                         // where note files live; none: notes keep their plain text only
+    QString pendingNotesPath;                 // notes not yet in their files wait here; none: in memory
     ModelIntervals intervals;
     // The general pasteboard and the desktop's planner services, lent by the shell; without them
     // copy, cut, paste and sending to the planner do nothing.

@@ -180,6 +180,9 @@ std::unique_ptr<AppModel> makeModel(const Launch& launch, std::unique_ptr<Store>
     init.timers = launch.timers;
     init.schedule = launch.schedule;
     init.notesDir = launch.notesDir();
+    // Beside the store: a note the notes folder refused survives a restart. A demo's store is thrown away.
+    if (!launch.readOnly && !launch.isDemo() && !launch.appDataDir.isEmpty())
+        init.pendingNotesPath = QDir(launch.appDataDir).filePath(QStringLiteral("pending-notes.json"));
     init.readOnly = launch.readOnly;
     init.windowless = launch.windowless;
     init.intervals = launch.intervals;

@@ -27,10 +27,12 @@ std::optional<int> ordinalStartingAt(const std::vector<Sections::Heading>& list,
     return std::nullopt;
 }
 
-const Sections::Range* runAround(const std::vector<Sections::Range>& runs, int position)
+// The hidden run holding a position; the very end of the text belongs to a run that reaches it, since
+// the last paragraph has no separator of its own to carry the property.
+const Sections::Range* runAround(const std::vector<Sections::Range>& runs, int position, int total)
 {
     for (const Sections::Range& run : runs)
-        if (run.position <= position && position < run.end())
+        if (run.position <= position && (position < run.end() || (position == total && run.end() == total)))
             return &run;
     return nullptr;
 }
@@ -128,7 +130,7 @@ void SectionFolding::sectionsDidChange(QTextCursor* cursor)
 {
     resync();
     if (cursor && !cursor->hasSelection()) {
-        if (const Sections::Range* run = runAround(m_lastHidden, cursor->position()))
+        if (const Sections::Range* run = runAround(m_lastHidden, cursor->position(), textLength(*m_document)))
             cursor->setPosition(std::max(0, run->position - 1));
     }
     if (onSectionsChanged)
@@ -192,15 +194,20 @@ void SectionFolding::unfoldForEdit(int position, int length)
     if (!m_active || m_lastHidden.empty())
         return;
     const Sections::Range edit{position, std::max(0, length)};
-    const auto touches = [&edit](const Sections::Range& r) {
+    const int total = textLength(*m_document);
+    // An insertion at the very end of the text lands in the last paragraph, hidden when its run reaches it.
+    const auto holds = [&edit, total](const Sections::Range& r) {
+        return r.position <= edit.position &&
+               (edit.position < r.end() || (edit.position == total && r.end() == total));
+    };
+    const auto touches = [&edit, &holds](const Sections::Range& r) {
         if (edit.length == 0)
-            return r.position <= edit.position && edit.position < r.end();
+            return holds(r);
         return edit.position < r.end() && r.position < edit.end();
     };
     if (std::none_of(m_lastHidden.begin(), m_lastHidden.end(), touches))
         return;
     const std::vector<Sections::Heading> list = Sections::headings(*m_document);
-    const int total = textLength(*m_document);
     {
         Batch step(*m_document, Batch::ownStep);
         for (int i = 0; i < int(list.size()); ++i) {
@@ -209,8 +216,7 @@ void SectionFolding::unfoldForEdit(int position, int length)
                 !Sections::hasAt(*m_document, at, NoteProperty::collapsed))
                 continue;
             const Sections::Range body = Sections::body(list, i, total);
-            const bool holdsLocation = body.position <= edit.position && edit.position < body.end();
-            if (holdsLocation || (edit.position < body.end() && body.position < edit.end()))
+            if (holds(body) || (edit.position < body.end() && body.position < edit.end()))
                 Sections::setCollapsed(*m_document, i, false);
         }
     }
@@ -310,14 +316,17 @@ bool SectionFolding::followedEdit(Sections::Range edit, int delta)
 int SectionFolding::adjustedForHidden(int proposed, int old) const
 {
     const int total = textLength(*m_document);
-    if (!m_active || proposed < 0 || proposed >= total ||
-        !Sections::hasAt(*m_document, proposed, NoteProperty::hidden))
+    if (!m_active || proposed < 0 || proposed > total)
         return proposed;
-    const Sections::Range* run = runAround(m_lastHidden, proposed);
+    // The end of the text carries no property of its own: it is hidden when the run before it reaches it.
+    const int probe = proposed == total ? proposed - 1 : proposed;
+    if (probe < 0 || !Sections::hasAt(*m_document, probe, NoteProperty::hidden))
+        return proposed;
+    const Sections::Range* run = runAround(m_lastHidden, proposed, total);
     std::vector<Sections::Range> current;
     if (!run) {
         current = Sections::hiddenRuns(*m_document);
-        run = runAround(current, proposed);
+        run = runAround(current, proposed, total);
     }
     if (!run)
         return proposed;

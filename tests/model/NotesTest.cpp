@@ -1,6 +1,8 @@
+#include "family/FamilyConstants.h"
 #include "family/NoteFiles.h"
 #include "model/Constants.h"
 #include "support/ModelHarness.h"
+#include "support/TinyDisk.h"
 
 #include <QDir>
 #include <QFile>
@@ -101,7 +103,7 @@ TEST(Notes, blankTextClearsTheNoteAndTextWithoutRichTextKeepsOnlyTheText)
     }
 }
 
-TEST(Notes, aNoteThatCannotBeWrittenToastsAndStillKeepsTheTypedText)
+TEST(Notes, aNoteThatCannotBeWrittenToastsLeavesTheRecordAndKeepsTheTypedText)
 {
     ModelHarness h;
     // A folder below a regular file can't be made, whoever runs the test.
@@ -118,11 +120,11 @@ TEST(Notes, aNoteThatCannotBeWrittenToastsAndStillKeepsTheTypedText)
     for (Thing* thing : {fresh, noted}) {
         model->saveNote(thing->id(), kRtf, QStringLiteral(" new "));
         EXPECT_EQ(model->toast(), QStringLiteral("Couldn't save the note."));
-        // The record keeps what was typed and no file name, so no older file opens in its place.
-        EXPECT_EQ(thing->noteID(), std::nullopt);
-        EXPECT_EQ(thing->note(), QStringLiteral("new"));
+        // The record stays with its last good file; what was typed waits for the folder, and opens.
+        EXPECT_EQ(thing->noteID(), thing == fresh ? std::nullopt : std::optional(*noted->noteID()));
+        EXPECT_EQ(thing->note(), thing == fresh ? QString() : QStringLiteral("old text"));
         const NoteContent content = model->noteContent(thing->id());
-        EXPECT_EQ(content.rtf, std::nullopt);
+        EXPECT_EQ(content.rtf, kRtf);
         EXPECT_EQ(content.plain, QStringLiteral("new"));
     }
     EXPECT_EQ(readFile(blocker), QByteArray("not a folder"));
@@ -213,4 +215,94 @@ TEST(Notes, stemRuleAcceptsPlainNamesUpTo128Characters)
     };
     for (const Case& c : cases)
         EXPECT_EQ(isSafeNoteStem(c.stem), c.safe) << c.stem.toStdString();
+}
+
+// The notes folder on a real small disk that turns read-only or fills up under a saved note.
+TEST(NotesOnABrokenDisk, aFailedSaveKeepsTheLastGoodFileAndWritesWhatWasTypedOnceTheFolderWorks)
+{
+    const QByteArray second = QByteArrayLiteral("{\\rtf1 Bread {\\b and} jam\\par}");
+    const QByteArray third = QByteArrayLiteral("{\\rtf1 Bread {\\b and} jam!\\par}");
+    const struct {
+        const char* name;
+        bool planner;
+        bool full;
+    } cases[] = {
+        {"our thing, read-only", false, false},
+        {"our thing, full", false, true},
+        {"planner row, read-only", true, false},
+        {"planner row, full", true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TinyDisk disk;
+        if (!disk.isMounted())
+            GTEST_SKIP() << disk.why().toStdString();
+        ModelHarness h;
+        h.manualTimers();
+        h.launch.syncsToFamily = c.planner;
+        h.launch.environment.insert(kNotesDirVariable, disk.filePath(QStringLiteral("notes")));
+        auto model = h.start();
+        RecordId id;
+        const QString row = QStringLiteral("p1");
+        if (c.planner) {
+            SharedThing planned;
+            planned.id = row;
+            planned.title = QStringLiteral("from the planner");
+            planned.day = model->todayISO();
+            planned.sourceApp = kPlannerApp;
+            model->familySync().familyStore()->upsert(planned);
+            model->familySync().refresh();
+        } else {
+            id = addThing(*model, QStringLiteral("shopping"))->id();
+        }
+        const auto save = [&](const QByteArray& rtf, const QString& plain) {
+            c.planner ? model->familySync().saveNote(row, rtf, plain) : model->saveNote(id, rtf, plain);
+        };
+        // The record as it stands: note id and plain copy; and the note as it opens.
+        const auto record = [&]() -> std::pair<std::optional<QString>, QString> {
+            if (c.planner)
+                return {model->sharedThing(row)->noteID, model->sharedThing(row)->note};
+            return {model->store().thing(id)->noteID(), model->store().thing(id)->note()};
+        };
+        const auto opens = [&] {
+            return c.planner ? model->familySync().noteContent(row) : model->noteContent(id);
+        };
+
+        save(kRtf, QStringLiteral("Buy oat milk"));
+        const std::optional<QString> stem = record().first;
+        ASSERT_TRUE(stem);
+        const QString file = QDir(model->notesDir()).filePath(*stem + QStringLiteral(".rtf"));
+        if (c.full)
+            disk.fill();
+        else
+            ASSERT_TRUE(disk.setReadOnly(true));
+
+        save(second, QStringLiteral("Bread and jam"));
+        EXPECT_EQ(model->toast(), QStringLiteral("Couldn't save the note."));
+        EXPECT_EQ(record(), std::make_pair(stem, QStringLiteral("Buy oat milk")));
+        EXPECT_EQ(readFile(file), kRtf) << "the last good file stays";
+        EXPECT_EQ(opens().rtf, second);
+        // Said once: more failing saves and retries say nothing more.
+        h.timers->advance(h.launch.intervals.toastMSecs);
+        save(third, QStringLiteral("Bread and jam!"));
+        h.timers->advance(h.launch.intervals.saveRetryMSecs * 2);
+        EXPECT_EQ(model->toast(), std::nullopt);
+
+        // A restart with the disk still broken: what was typed is still there.
+        model.reset();
+        model = h.start();
+        h.timers->advance(0);
+        EXPECT_EQ(opens().rtf, third);
+        EXPECT_EQ(opens().plain, QStringLiteral("Bread and jam!"));
+        EXPECT_EQ(readFile(file), kRtf);
+
+        if (c.full)
+            disk.drain();
+        else
+            ASSERT_TRUE(disk.setReadOnly(false));
+        h.timers->advance(h.launch.intervals.saveRetryMaxMSecs);
+        EXPECT_EQ(readFile(file), third);
+        EXPECT_EQ(record(), std::make_pair(stem, QStringLiteral("Bread and jam!")));
+        EXPECT_FALSE(QFile::exists(QDir(h.launch.appDataDir).filePath(QStringLiteral("pending-notes.json"))));
+    }
 }

@@ -379,15 +379,17 @@ TEST_F(SyncTest, aPlannerRowsNoteIsRemovedWhenEmptyAndKeepsItsTextWhenItsFileCan
     EXPECT_FALSE(QFile::exists(file));
     EXPECT_FALSE(column(QStringLiteral("p1"), "note_id").isValid());
 
-    // A notes folder that can't be written (a file in its place): the text still reaches the planner.
+    // A notes folder that can't be written (a file in its place): the row stays as it was, and the text
+    // waits to be written, opening as typed.
     ASSERT_TRUE(QDir(model->notesDir()).removeRecursively());
     QFile blocker(model->notesDir());
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     model->familySync().saveNote(QStringLiteral("p1"), QByteArray("{\\rtf1 typed}"), QStringLiteral("typed"));
     EXPECT_EQ(model->toast(), QStringLiteral("Couldn't save the note."));
-    EXPECT_EQ(column(QStringLiteral("p1"), "note_plain").toString(), QStringLiteral("typed"));
+    EXPECT_EQ(column(QStringLiteral("p1"), "note_plain").toString(), QString());
     EXPECT_FALSE(column(QStringLiteral("p1"), "note_id").isValid());
+    EXPECT_EQ(model->familySync().noteContent(QStringLiteral("p1")).plain, QStringLiteral("typed"));
 }
 
 TEST_F(SyncTest, externalOrderForgetsRowsThatAreGone)

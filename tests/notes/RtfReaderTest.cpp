@@ -62,6 +62,15 @@ TEST(rtfReader, DecodesTextAsRtfSaysTo)
         {"{\\rtf1 \\u-10179?\\u-10179?\\u-8704?}", u"\uFFFD😀"_qs},
         {"{\\rtf1 \\u-10179?}", u"\uFFFD"_qs},
         {"{\\rtf1 \\u99999999?\\u65536?\\u-32769?\\u65535?\\u-32768?}", u"\uFFFD\uFFFD\uFFFD\uFFFF\u8000"_qs},
+        // The halves of a pair join across \ucN changes between them (LibreOffice writes them so).
+        {"{\\rtf1 \\uc0 \\u55358\\uc1 \\u56714\\'3f}", u"\U0001F98A"_qs},
+        {"{\\rtf1 \\uc1\\u55358 ?\\uc2\\uc0 \\u56714 x}", u"\U0001F98Ax"_qs},
+        {"{\\rtf1 \\uc0 \\u55358 \\uc1\r\n\\u56714?}", u"\U0001F98A"_qs},
+        {"{\\rtf1 \\uc0\\u55358\\uc1\\u56714?\\uc0\\u55357\\uc1\\u56832?}", u"\U0001F98A\U0001F600"_qs},
+        // A half still alone after them is one replacement character.
+        {"{\\rtf1 \\uc0 \\u55358\\uc1 x}", u"\uFFFDx"_qs},
+        {"{\\rtf1 \\uc0 \\u55358\\uc1 \\b\\u56714?}", u"\uFFFD\uFFFD"_qs},
+        {"{\\rtf1 \\uc0 \\u55358  \\uc1 \\u56714?}", u"\uFFFD \uFFFD"_qs},
         // Symbols.
         {"{\\rtf1 a\\~b\\-c\\_d\\\\\\{\\}}", u"a\u00A0bc\u2011d\\{}"_qs},
         {"{\\rtf1 \\emdash\\endash\\bullet\\lquote\\rquote\\ldblquote\\rdblquote\\tab\\line x}",

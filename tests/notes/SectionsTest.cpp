@@ -308,8 +308,8 @@ TEST(Sections, aCaretNeverRestsOnFoldedText)
     note.folding.toggleFolded(2, note.cursor);
     const struct {
         int proposed, old, expected;
-    } cases[] = {{2, 1, 10},   {5, 1, 10},   {9, 10, 1},  {4, 11, 1}, {2, 2, 1},
-                 {12, 11, 11}, {13, 14, 11}, {10, 1, 10}, {1, 0, 1},  {14, 11, 14}};
+    } cases[] = {{2, 1, 10},   {5, 1, 10},  {9, 10, 1}, {4, 11, 1},   {2, 2, 1},    {12, 11, 11},
+                 {13, 14, 11}, {10, 1, 10}, {1, 0, 1},  {14, 11, 11}, {14, 14, 11}, {11, 11, 11}};
     for (const auto& c : cases)
         EXPECT_EQ(note.folding.adjustedForHidden(c.proposed, c.old), c.expected)
             << c.proposed << " from " << c.old;

@@ -429,19 +429,34 @@ void FamilySync::saveNote(const QString& id, const std::optional<QByteArray>& rt
         return;
     const QString text = plain.trimmed();
     const std::optional<QString> current = row->noteID;
-    // As for our own notes: the text is kept even when its rich file could not be written.
+    const NoteOwner owner = NoteOwner::shared(id);
+    // As for our own notes: the row follows only a file that took the text; until then the planner keeps
+    // its note id and its file, and what was typed waits to be written.
     std::optional<QString> stem;
-    if (!text.isEmpty() && rtf) {
-        // A note id we can't use as a file name is replaced by one of ours, never followed.
-        const QString candidate = current && isSafeNoteStem(*current) ? *current : NoteFolder::newStem();
-        if (m_notes.write(candidate, *rtf))
-            stem = candidate;
-        else
-            m_host.showToast(QStringLiteral("Couldn't save the note."));
+    if (!text.isEmpty() && rtf && m_notes) {
+        // A note id we can't use as a file name, or whose file is a link, a folder or another's, is
+        // replaced by one of ours, never followed.
+        const QString candidate = m_notes->stemFor(owner, current);
+        if (!m_notes->write(owner, candidate, *rtf, text, row->note))
+            return;
+        stem = candidate;
+    } else if (m_notes) {
+        m_notes->forget(owner);
+        if (m_notes->folder().canUse(current))
+            m_notes->folder().remove(*current);
     }
-    if (!stem && current)
-        m_notes.remove(*current);
     m_family->setNote(id, stem, text);
+    finishEdit();
+}
+
+void FamilySync::noteLanded(const PendingNote& note)
+{
+    if (!m_on || !m_family)
+        return;
+    if (std::none_of(m_rows.begin(), m_rows.end(),
+                     [&](const SharedThing& s) { return s.id == note.owner.id; }))
+        return;
+    m_family->setNote(note.owner.id, note.stem, note.plain);
     finishEdit();
 }
 
@@ -451,7 +466,9 @@ NoteContent FamilySync::noteContent(const QString& id) const
         std::find_if(m_rows.begin(), m_rows.end(), [&](const SharedThing& s) { return s.id == id; });
     if (row == m_rows.end())
         return {};
-    return {row->noteID ? m_notes.read(*row->noteID) : std::nullopt, row->note};
+    if (!m_notes)
+        return {std::nullopt, row->note};
+    return m_notes->content(NoteOwner::shared(id), row->noteID, row->note);
 }
 
 } // namespace vorn

@@ -5,6 +5,7 @@
 #include "family/NoteFiles.h"
 #include "family/SharedThing.h"
 #include "model/Entities.h"
+#include "model/NoteKeeper.h"
 #include "model/sync/SyncBaseline.h"
 
 #include <QHash>
@@ -56,7 +57,7 @@ public:
         bool readOnly = false; // look, don't touch
         std::unique_ptr<FamilyStore> store;
         std::unique_ptr<FamilyNotifier> notifier;
-        NoteFolder notes;
+        NoteKeeper* notes = nullptr; // the model's; none: notes keep their plain text only
         int debounceMSecs = 400;
     };
     FamilySync(Init init, Store& local, const Schedule& schedule, const Clock& clock, Settings& settings,
@@ -93,6 +94,8 @@ public:
     void saveNote(const QString& id, const std::optional<QByteArray>& rtf, const QString& plain);
     // A row's note as an editor opens it; empty when the row is gone.
     NoteContent noteContent(const QString& id) const;
+    // A note of a row that waited for its file got there: the row follows it now.
+    void noteLanded(const PendingNote& note);
 
 Q_SIGNALS:
     void rowsChanged();
@@ -122,7 +125,7 @@ private:
     bool m_readOnly;
     std::unique_ptr<FamilyStore> m_family;
     std::unique_ptr<FamilyNotifier> m_notifier;
-    NoteFolder m_notes;
+    NoteKeeper* m_notes;
     int m_debounceMSecs;
     std::unique_ptr<Timer> m_debounce;
     bool m_pending = false;

@@ -34,7 +34,8 @@ public:
 
     NoteTextView& textView() const { return *m_view; }
 
-    // The rich document when it reads, else the plain copy; the caret goes to the end.
+    // The rich document when it reads, else the plain copy; the caret goes to the end (to the heading line
+    // when the end is folded away).
     void load(const std::optional<QByteArray>& rtf, const QString& plain);
     bool isLoading() const { return m_loading; }
     // The note as RTF, with its folded sections in the document comment.

@@ -4,6 +4,8 @@
 #include "pixel/Theme.h"
 
 #include <QBoxLayout>
+#include <QCoreApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScopedValueRollback>
@@ -47,6 +49,8 @@ FormatPopover::FormatPopover(NoteTextView& view, QWidget* parent) : QFrame(paren
 {
     // Rounded corners need a see-through window; the surface is painted in paintEvent.
     setAttribute(Qt::WA_TranslucentBackground);
+    // Composed text (dead keys, input methods) is passed on to the note like keys are.
+    setAttribute(Qt::WA_InputMethodEnabled);
     for (const NoteCommandInfo& info : noteCommands()) {
         auto* control = new FormatControl(info.command, this);
         m_controls[std::size_t(info.command)] = control;
@@ -175,7 +179,39 @@ void FormatPopover::keyPressEvent(QKeyEvent* event)
         close();
         return;
     }
-    QFrame::keyPressEvent(event);
+    // The popup has the keyboard while it is open, but what is typed belongs to the note: a formatting
+    // shortcut is performed here (its light follows), anything else goes on to the text view.
+    if (!m_view) {
+        QFrame::keyPressEvent(event);
+        return;
+    }
+    const QKeySequence pressed(event->keyCombination());
+    for (const NoteCommandInfo& info : noteCommands()) {
+        if (!info.shortcut.isEmpty() && info.shortcut.matches(pressed) == QKeySequence::ExactMatch) {
+            perform(info.command);
+            return;
+        }
+    }
+    QCoreApplication::sendEvent(m_view, event);
+}
+
+void FormatPopover::keyReleaseEvent(QKeyEvent* event)
+{
+    if (m_view)
+        QCoreApplication::sendEvent(m_view, event);
+    else
+        QFrame::keyReleaseEvent(event);
+}
+
+void FormatPopover::inputMethodEvent(QInputMethodEvent* event)
+{
+    if (m_view)
+        QCoreApplication::sendEvent(m_view, event);
+}
+
+QVariant FormatPopover::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    return m_view ? m_view->inputMethodQuery(query) : QFrame::inputMethodQuery(query);
 }
 
 } // namespace vorn::notes

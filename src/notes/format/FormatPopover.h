@@ -13,8 +13,8 @@ namespace vorn::notes {
 class NoteTextView;
 
 // The note's formatting commands in one small window under the toolbar button that opened it. It
-// closes when the user clicks elsewhere or presses Escape. The editor makes one for each opening; the
-// text view may be gone before it is, so it holds the view weakly.
+// closes when the user clicks elsewhere or presses Escape; other keys reach the note while it is open. The
+// editor makes one for each opening; the text view may be gone before it is, so it holds the view weakly.
 class FormatPopover : public QFrame {
     Q_OBJECT
 
@@ -42,6 +42,9 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
 private:
     void perform(NoteCommand command);

@@ -312,8 +312,11 @@ std::optional<Document> Reader::read()
             continue;
         }
         flushBytes();
-        const bool isUnicode = token.kind == Token::Word && token.text == QByteArrayView("u");
-        if (highSurrogate_ && !isUnicode)
+        // A pair's halves may have \ucN changes between them (LibreOffice writes one before the low half):
+        // those keep the high half waiting.
+        const bool keepsHalf = token.kind == Token::Word &&
+                               (token.text == QByteArrayView("u") || token.text == QByteArrayView("uc"));
+        if (highSurrogate_ && !keepsHalf)
             resolveSurrogate();
 
         switch (token.kind) {

@@ -360,7 +360,7 @@ void NoteTextView::keyPressEvent(QKeyEvent* event)
     if (event == QKeySequence::Undo || event == QKeySequence::Redo) {
         // Undo restores text and styles alike: nothing to restyle, but sections are read again.
         QTextEdit::keyPressEvent(event);
-        m_folding->load();
+        sectionsAfterHistory();
         return;
     }
     const std::optional<Change> change = keyChange(textCursor(), event);

@@ -113,6 +113,8 @@ private:
     void unfoldBeforeEdit(int position, int length);
     void sectionsAfterEdit();
     void adjustCaret();
+    // After an undo or redo: sections read again from the text, the caret kept out of folded text.
+    void sectionsAfterHistory();
     bool sectionsActive() const;
     void paintChevrons(QPainter& painter, const QRect& area);
     bool chevronClicked(QPointF point);

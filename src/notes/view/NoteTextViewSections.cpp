@@ -82,13 +82,20 @@ void NoteTextView::toggleCollapsibleSection()
 void NoteTextView::undoEdit()
 {
     undo();
-    m_folding->load();
+    sectionsAfterHistory();
 }
 
 void NoteTextView::redoEdit()
 {
     redo();
+    sectionsAfterHistory();
+}
+
+void NoteTextView::sectionsAfterHistory()
+{
     m_folding->load();
+    // A redo that folds again leaves the caret where it was, now perhaps inside the folded text.
+    adjustCaret();
 }
 
 std::vector<NoteTextView::Chevron> NoteTextView::chevrons() const

@@ -70,6 +70,13 @@ NoteSheet::NoteSheet(AppModel& model, NoteTarget target, QWidget* parent)
     m_line->setFixedHeight(1);
     m_line->setAutoFillBackground(true);
 
+    m_goneLine = new ThemedLabel(QString(), uiFont(12), Color::vornMuted(), this);
+    m_goneLine->setObjectName(QStringLiteral("noteGone"));
+    m_goneLine->setWordWrap(true);
+    m_goneLine->setContentsMargins(kHeaderPaddingX, kHeaderPaddingY / 2, kHeaderPaddingX,
+                                   kHeaderPaddingY / 2);
+    m_goneLine->hide();
+
     m_editor = new notes::NoteEditor(this);
     m_editor->setMinimumSize(kEditorMinWidth, kEditorMinHeight);
     connect(m_format, &QPushButton::clicked, this, [this] { m_editor->showFormat(m_format); });
@@ -79,11 +86,17 @@ NoteSheet::NoteSheet(AppModel& model, NoteTarget target, QWidget* parent)
     column->setSpacing(0);
     column->addWidget(header);
     column->addWidget(m_line);
+    column->addWidget(m_goneLine);
     column->addWidget(m_editor, 1);
 
     // A burst of typing saves once, a moment after its last key.
     m_pendingSave = m_model.timers().make(QStringLiteral("noteSave"), false, [this] { save(); });
     m_editor->setOnChange([this] { m_pendingSave->start(saveDelayMSecs); });
+
+    connect(&m_model, &AppModel::changed, this, [this](AppModel::Field field) {
+        if ((field == AppModel::Field::records || field == AppModel::Field::familyThings) && !targetExists())
+            noticeGone();
+    });
 
     applyColors();
     connect(AppearanceWatcher::instance(), &AppearanceWatcher::changed, this, &NoteSheet::applyColors);
@@ -122,12 +135,31 @@ QString NoteSheet::currentTitle() const
     return row ? row->title : QString();
 }
 
+bool NoteSheet::targetExists() const
+{
+    if (const std::optional<RecordId> id = m_target.thingID())
+        return m_model.store().thing(*id) != nullptr;
+    return m_model.sharedThing(*m_target.sharedID()).has_value();
+}
+
+void NoteSheet::noticeGone()
+{
+    if (m_gone || !m_loaded)
+        return;
+    m_gone = true;
+    m_goneLine->setText(
+        QStringLiteral("Deleted in Vorn Planner. Keep typing and it comes back as a new thing "
+                       "in Today."));
+    m_goneLine->show();
+}
+
 void NoteSheet::loadNote()
 {
     m_title->setText(currentTitle());
     const NoteContent content = m_target.thingID() ? m_model.noteContent(*m_target.thingID())
                                                    : m_model.familySync().noteContent(*m_target.sharedID());
     m_editor->load(content.rtf, content.plain);
+    m_savedText = m_editor->plainText().trimmed();
     m_loaded = true;
 }
 
@@ -138,6 +170,23 @@ void NoteSheet::save()
     m_pendingSave->stop();
     const std::optional<QByteArray> rtf = m_editor->isEmpty() ? std::nullopt : m_editor->rtf();
     const QString plain = m_editor->plainText();
+    if (m_gone || !targetExists()) {
+        noticeGone();
+        // Nothing typed since it went: the planner's delete stands.
+        if (plain.trimmed() == m_savedText)
+            return;
+        const std::optional<RecordId> kept = m_model.keepNoteAsNewThing(m_title->text(), rtf, plain);
+        if (!kept)
+            return;
+        m_gone = false;
+        m_goneLine->setText(QStringLiteral("Deleted in Vorn Planner, so this is a new thing in Today now."));
+        // The sheet goes on with the new thing; the view that shows it follows the model.
+        m_target = NoteTarget::thing(*kept);
+        m_model.setEditingNote(m_target);
+        m_savedText = plain.trimmed();
+        return;
+    }
+    m_savedText = plain.trimmed();
     if (const std::optional<RecordId> id = m_target.thingID())
         m_model.saveNote(*id, rtf, plain);
     else

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -53,6 +54,9 @@ protected:
 
 private:
     QString currentTitle() const;
+    bool targetExists() const;
+    // The thing went while the note was open: say so, and keep what is typed from now on.
+    void noticeGone();
     void loadNote();
     void applyColors();
 
@@ -63,6 +67,10 @@ private:
     QPushButton* m_done;
     QWidget* m_line;
     notes::NoteEditor* m_editor;
+    QLabel* m_goneLine;
+    bool m_gone = false;
+    // The note's text when it was loaded or last saved: a gone thing's note is kept only when it moved on.
+    QString m_savedText;
     std::unique_ptr<Timer> m_pendingSave;
     bool m_loaded = false;
 };

@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <ostream>
 #include <string_view>
 
@@ -431,6 +432,55 @@ TEST_F(NoteSectionsTest, aFoldedSectionComesBackFolded)
     ASSERT_EQ(view.chevrons().size(), 1u);
     EXPECT_TRUE(view.chevrons()[0].collapsed);
     EXPECT_FALSE(shown(1));
+}
+
+// The last section, "Next", folded: its body runs to the very end of the text.
+class LastSectionFoldedTest : public NoteSectionsTest {
+protected:
+    void SetUp() override
+    {
+        NoteSectionsTest::SetUp();
+        view.toggleCollapsibleSection(); // "Plans" plain again
+        select(position({3, 0}), position({3, 0}));
+        view.toggleCollapsibleSection();
+        clickChevron();
+        ASSERT_FALSE(shown(4));
+    }
+    int end() const { return position({4, -1}); }
+};
+
+TEST_F(LastSectionFoldedTest, typingNeverLandsInTheHiddenEndOfTheText)
+{
+    const struct {
+        const char* how;
+        std::function<void()> move;
+    } cases[] = {
+        {"caret put at the end", [this] { select(end(), end()); }},
+        {"Ctrl+End", [this] { key(Qt::Key_End, Qt::ControlModifier); }},
+        {"Down from the heading",
+         [this] {
+             select(position({3, -1}), position({3, -1}));
+             key(Qt::Key_Down);
+         }},
+        {"a redo that folds again",
+         [this] {
+             undo();
+             ASSERT_TRUE(shown(4));
+             select(end(), end());
+             key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+             ASSERT_FALSE(shown(4));
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        SetUp();
+        c.move();
+        EXPECT_TRUE(view.textCursor().block().isVisible()) << "the caret sits in folded text";
+        type(t("x"));
+        const QTextBlock typed = view.document()->findBlock(view.textCursor().position());
+        EXPECT_TRUE(typed.text().contains(u'x'));
+        EXPECT_TRUE(typed.isVisible()) << "typed into folded text: " << typed.text().toStdString();
+    }
 }
 
 } // namespace

@@ -2,17 +2,23 @@
 
 #include "model/AppModel.h"
 #include "notes/NoteDump.h"
+#include "notes/Typography.h"
 #include "notes/editor/NoteEditor.h"
+#include "notes/format/FormatPopover.h"
 #include "notes/view/NoteTextView.h"
 #include "support/ModelHarness.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextDocument>
 
 #include <gtest/gtest.h>
@@ -157,7 +163,8 @@ TEST_F(NoteSheetTest, AFailedSaveKeepsWhatWasTypedAndTheNextSaveWritesIt)
     type(t("call the vet"));
     h.timers->advance(NoteSheet::saveDelayMSecs);
     EXPECT_EQ(model->toast(), t("Couldn't save the note."));
-    EXPECT_EQ(thing->note(), t("call the vet")); // the plain copy is kept all the same
+    EXPECT_EQ(thing->note(), QString()) << "the record changed without its file";
+    EXPECT_EQ(model->noteContent(thing->id()).plain, t("call the vet")); // kept until the folder works
     EXPECT_EQ(sheet->editor().plainText(), t("call the vet"));
 
     ASSERT_TRUE(QFile::remove(model->notesDir()));
@@ -165,6 +172,209 @@ TEST_F(NoteSheetTest, AFailedSaveKeepsWhatWasTypedAndTheNextSaveWritesIt)
     QTest::keyClick(&text(), Qt::Key_Escape);
     EXPECT_EQ(thing->note(), t("call the vet today"));
     EXPECT_TRUE(QFile::exists(noteFile()));
+}
+
+TEST_F(NoteSheetTest, UndoInTheMainWindowTakesBackBothFormsOfANoteAndRedoBringsBothAgain)
+{
+    openOwn();
+    type(t("Plan"));
+    text().formatHeading();
+    type(t("\nmilk"));
+    QTest::mouseClick(sheet->doneButton(), Qt::LeftButton);
+    openOwn();
+    type(t(" and eggs"));
+    QTest::mouseClick(sheet->doneButton(), Qt::LeftButton);
+
+    const struct {
+        const char* how;
+        void (AppModel::*step)();
+        QString expected;
+    } cases[] = {
+        {"undo", &AppModel::undo, t("Plan\nmilk")},
+        {"redo", &AppModel::redo, t("Plan\nmilk and eggs")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        (model.get()->*c.step)();
+        EXPECT_EQ(thing->note(), c.expected);
+        openOwn(); // what the rich file holds
+        EXPECT_EQ(sheet->editor().plainText(), c.expected);
+        EXPECT_EQ(notes::Typography::role(text().document()->begin().begin().fragment().charFormat()),
+                  notes::TextRole::heading);
+        QTest::keyClick(&text(), Qt::Key_Escape);
+    }
+}
+
+TEST_F(NoteSheetTest, KeysTypedWhileTheFormatPopoverIsOpenReachTheNote)
+{
+    openOwn();
+    type(t("milk"));
+    QTest::mouseClick(sheet->formatButton(), Qt::LeftButton);
+    auto* popover = qobject_cast<notes::FormatPopover*>(QApplication::activePopupWidget());
+    ASSERT_TRUE(popover) << "the Aa button opens the popover";
+    // While a popup is open the keyboard is its own: the keys go to it.
+    typeInto(popover, t(" and eggs"));
+    QTest::keyClick(popover, Qt::Key_Backspace);
+    QTest::keyClick(popover, Qt::Key_B, Qt::ControlModifier);
+    typeInto(popover, t("!"));
+    EXPECT_EQ(QApplication::activePopupWidget(), popover) << "typing keeps the popover open";
+    EXPECT_TRUE(popover->control(notes::NoteCommand::bold)->isOn());
+    EXPECT_EQ(sheet->editor().plainText(), t("milk and egg!"));
+    const QTextBlock line = text().document()->firstBlock();
+    EXPECT_TRUE((--line.end()).fragment().charFormat().font().bold());
+
+    QTest::keyClick(popover, Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([] { return !QApplication::activePopupWidget(); }, 2000));
+    h.timers->advance(NoteSheet::saveDelayMSecs);
+    EXPECT_EQ(thing->note(), t("milk and egg!"));
+}
+
+// A model on the family file with the stand-in planner as the other process, and a sheet on one note.
+struct FamilySheet {
+    FamilySheet()
+    {
+        h.manualTimers();
+        h.launch.syncsToFamily = true;
+        model = h.start();
+    }
+    QString planner(QStringList args)
+    {
+        QProcess p;
+        p.start(QStringLiteral(VORN_PLANNER_BINARY),
+                QStringList{t("--db"), h.launch.familyStorePath()} + args);
+        EXPECT_TRUE(p.waitForFinished(20000));
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    }
+    // A planner row for today, or a thing of ours already mirrored into the family file.
+    NoteTarget add(bool plannerRow, const QString& title)
+    {
+        if (plannerRow) {
+            const QString id = planner({t("add"), title, t("--day"), model->todayISO()});
+            model->familySync().refresh();
+            return NoteTarget::shared(id);
+        }
+        model->add(title, Source::today);
+        model->familySync().flush();
+        return NoteTarget::thing(h.thingTitled(*model, title)->id());
+    }
+    std::optional<QString> noteID(const NoteTarget& target) const
+    {
+        if (target.thingID())
+            return model->store().thing(*target.thingID())->noteID();
+        return model->sharedThing(*target.sharedID())->noteID;
+    }
+    notes::NoteTextView& open(const NoteTarget& target)
+    {
+        model->setEditingNote(target);
+        sheet = std::make_unique<NoteSheet>(*model, target, nullptr);
+        sheet->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(sheet.get()));
+        return sheet->editor().textView();
+    }
+
+    test::ModelHarness h;
+    std::unique_ptr<AppModel> model;
+    std::unique_ptr<NoteSheet> sheet;
+};
+
+// A link (or a folder) where a note's file should be is somebody else's: never shown, never written
+// through, never copied into the family file; the note moves to a fresh file of ours.
+TEST(NoteSheetForeignFile, ALinkOrFolderInTheNotesPlaceIsLeftAloneAndTheNoteMovesToAFileOfOurs)
+{
+    const QByteArray secret = "{\\rtf1\\ansi SECRET words\\par}";
+    const struct {
+        const char* name;
+        bool plannerRow;
+        bool link;
+    } cases[] = {
+        {"our thing, a link", false, true},
+        {"our thing, a folder", false, false},
+        {"planner row, a link", true, true},
+        {"planner row, a folder", true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FamilySheet f;
+        const NoteTarget target = f.add(c.plannerRow, t("pack"));
+        if (c.plannerRow) {
+            f.planner({t("note"), *target.sharedID(), t("plain copy")});
+            f.model->familySync().refresh();
+        } else {
+            f.model->saveNote(*target.thingID(), "{\\rtf1 plain copy}", t("plain copy"));
+        }
+        const QString stem = *f.noteID(target);
+        const QString place = QDir(f.model->notesDir()).filePath(stem + t(".rtf"));
+        const QString victim = f.h.dir.filePath(t("victim.txt"));
+        QFile v(victim);
+        ASSERT_TRUE(v.open(QIODevice::WriteOnly) && v.write(secret) == secret.size());
+        v.close();
+        ASSERT_TRUE(QFile::remove(place));
+        ASSERT_TRUE(c.link ? QFile::link(victim, place) : QDir().mkpath(place));
+
+        notes::NoteTextView& view = f.open(target);
+        EXPECT_EQ(f.sheet->editor().plainText(), t("plain copy")) << "the foreign file is never shown";
+        typeInto(&view, t(" and more"));
+        QTest::keyClick(&view, Qt::Key_Escape);
+
+        EXPECT_NE(f.model->toast(), t("Couldn't save the note."));
+        EXPECT_EQ(QFileInfo(place).isSymLink(), c.link);
+        QFile after(victim);
+        EXPECT_TRUE(after.open(QIODevice::ReadOnly) && after.readAll() == secret)
+            << "written through the link";
+        const std::optional<QString> now = f.noteID(target);
+        EXPECT_TRUE(now && *now != stem &&
+                    QFileInfo(QDir(f.model->notesDir()).filePath(*now + t(".rtf"))).isFile());
+        f.model->familySync().flush();
+        for (const SharedThing& row : f.model->familySync().familyStore()->allThings())
+            EXPECT_FALSE(row.note.contains(t("SECRET"))) << row.title.toStdString();
+    }
+}
+
+// The planner deletes the thing whose note is open; typing goes on.
+TEST(NoteSheetGone, WhatIsTypedAfterThePlannerDeletedTheThingIsKeptAsANewThingOfOurs)
+{
+    const struct {
+        const char* name;
+        bool plannerRow;
+        bool typesOn;
+    } cases[] = {
+        {"our thing, typing on", false, true},
+        {"planner row, typing on", true, true},
+        {"our thing, nothing typed after", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FamilySheet f;
+        const QString title = t("call the bank");
+        const NoteTarget target = f.add(c.plannerRow, title);
+        const QString id =
+            c.plannerRow ? *target.sharedID() : f.model->store().thing(*target.thingID())->syncID();
+        notes::NoteTextView& view = f.open(target);
+        typeInto(&view, t("ask about fees"));
+        if (!c.typesOn)
+            f.h.timers->advance(NoteSheet::saveDelayMSecs);
+
+        f.planner({t("delete"), id});
+        f.model->familySync().refresh(); // what the planner's broadcast sets off
+        const auto* gone = f.sheet->findChild<QLabel*>(t("noteGone"));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return gone && gone->isVisible(); }, 5000))
+            << "the sheet says what happened";
+        EXPECT_TRUE(gone && gone->text().startsWith(t("Deleted in Vorn Planner.")));
+        if (c.typesOn)
+            typeInto(&view, t("\nand the card"));
+        QTest::keyClick(&view, Qt::Key_Escape);
+
+        Thing* kept = f.h.thingTitled(*f.model, title);
+        if (!c.typesOn) {
+            EXPECT_FALSE(kept) << "nothing typed after: the planner's delete stands";
+            continue;
+        }
+        ASSERT_TRUE(kept) << "what was typed went with the deleted thing";
+        EXPECT_EQ(kept->note(), t("ask about fees\nand the card"));
+        EXPECT_TRUE(f.model->noteContent(kept->id()).rtf.has_value());
+        EXPECT_FALSE(f.model->editingNote());
+    }
 }
 
 TEST(NoteSheetPlanner, APlannerRowsNoteAndTitleLandInTheFamilyFile)

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "family/NoteFiles.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace vorn {
+
+class RetryBackoff;
+class Timers;
+
+// Whose note a file is: one of our things (its record number) or another application's row (its id).
+struct NoteOwner {
+    enum class Kind { thing, shared };
+    Kind kind = Kind::thing;
+    QString id;
+
+    static NoteOwner thing(qint64 number) { return {Kind::thing, QString::number(number)}; }
+    static NoteOwner shared(const QString& id) { return {Kind::shared, id}; }
+    bool operator==(const NoteOwner&) const = default;
+};
+
+// A note whose file could not be written yet: what the user typed, kept until the folder takes it.
+struct PendingNote {
+    NoteOwner owner;
+    QString stem;
+    QByteArray rtf;
+    QString plain; // trimmed, as the record will keep it
+};
+
+// Writes the notes' rich files for the model. A write that fails costs nothing: the note is kept aside,
+// in memory and in a small file beside the local store so that a restart keeps it too, the user hears of
+// it once, and it is tried again later (waiting longer each time) until it lands; only then does the
+// record follow (`landed`), so the record always names a file that holds its text. What each file held
+// this session is remembered, so that undoing a note in the record can put the matching file back.
+class NoteKeeper {
+public:
+    struct Init {
+        NoteFolder folder;
+        QString pendingPath; // none: notes waiting for their file are kept in memory only
+        Timers* timers = nullptr;
+        int retryMSecs = 2000;
+        int retryMaxMSecs = 60000;
+        std::function<void(const QString&)> toast;
+    };
+    explicit NoteKeeper(Init init);
+    ~NoteKeeper();
+    NoteKeeper(const NoteKeeper&) = delete;
+    NoteKeeper& operator=(const NoteKeeper&) = delete;
+
+    const NoteFolder& folder() const { return m_folder; }
+    // The file a note of `owner` goes to: the one it already waits for, else `current` when that can be
+    // used, else a fresh one.
+    QString stemFor(const NoteOwner& owner, const std::optional<QString>& current) const;
+    // Writes the file; false when it could not, and the note now waits (said once, retried later).
+    // `before` is the record's text as it stands, which the file's old contents go with.
+    bool write(const NoteOwner& owner, const QString& stem, const QByteArray& rtf, const QString& plain,
+               const QString& before);
+    // The note as an editor opens it: the one still waiting when there is one, else the file and `plain`.
+    NoteContent content(const NoteOwner& owner, const std::optional<QString>& stem,
+                        const QString& plain) const;
+    // The note was emptied: nothing of it waits any more.
+    void forget(const NoteOwner& owner);
+    // An undo or redo set the record's note to `plain`: the file follows when this session wrote it with
+    // that text (nothing happens while a newer note of the owner waits for its file).
+    void follow(const NoteOwner& owner, const QString& stem, const QString& plain);
+    const std::vector<PendingNote>& pending() const { return m_pending; }
+    // Tries every waiting note again; called by the retry timer (soon after start when some wait).
+    void retry();
+
+    // A waiting note reached its file: the record can follow now.
+    std::function<void(const PendingNote&)> landed;
+
+private:
+    struct Version {
+        QString plain;
+        QByteArray rtf;
+    };
+    void remember(const QString& stem, const QString& plain, const QByteArray& rtf);
+    void keep(PendingNote note);
+    void drop(const NoteOwner& owner);
+    void store() const;
+    void load();
+    void failed();
+
+    NoteFolder m_folder;
+    QString m_pendingPath;
+    std::function<void(const QString&)> m_toast;
+    std::unique_ptr<RetryBackoff> m_retry;
+    bool m_told = false;
+    std::vector<PendingNote> m_pending;
+    // Per stem written this session: the texts its file held, oldest first, and the one it holds now.
+    QHash<QString, std::vector<Version>> m_versions;
+    QHash<QString, QString> m_holds;
+};
+
+} // namespace vorn
