@@ -1,8 +1,10 @@
 // window_bench: start-up, key-to-repaint and memory of the real main window, against a bare Qt
 // window with a QListView of the same rows, measured the same way in the same run.
 //
-//   window_bench [--runs N]       runs every case as fresh child processes and prints a table
-//   window_bench --seed N         fills the store under $HOME with N things and exits
+//   window_bench [--runs N] [--only CASE]   runs every case (or the one named) as fresh child
+//                                 processes and prints a table
+//   window_bench --seed N [--planner-title BYTES]   fills the store under $HOME with N things (and
+//                                 the family file with a planner row for today with a title that long)
 //   window_bench --child-bare N --stay   the bare window alone, open until it is killed, for
 //                                 startup_probe to watch from outside
 //
@@ -12,6 +14,7 @@
 
 #include "app/MainWindow.h"
 #include "app/WindowStart.h"
+#include "family/FamilyStore.h"
 #include "model/AppModel.h"
 #include "model/Startup.h"
 #include "model/StartupTrace.h"
@@ -113,8 +116,9 @@ void report(const QJsonObject& result)
 }
 
 // A store with `count` open things in Today, mirrored once into the family file, as a user's
-// second start would find it.
-int seed(int count)
+// second start would find it; with `plannerTitle` > 0, also a planner row for today with a title of
+// that many characters, which another program may write at any length.
+int seed(int count, int plannerTitle)
 {
     Launch launch = Launch::fromProcess();
     launch.useSessionBus = false;
@@ -134,6 +138,14 @@ int seed(int count)
     auto model = makeModel(launch, std::move(store));
     model->familySync().schedule();
     model->familySync().flush();
+    if (plannerTitle > 0) {
+        SharedThing row;
+        row.id = QStringLiteral("bench-planner-1");
+        row.title = QStringLiteral("a planner thing ").repeated(plannerTitle / 16 + 1).left(plannerTitle);
+        row.day = model->todayISO();
+        row.sourceApp = QStringLiteral("planner");
+        FamilyStore(launch.familyStorePath()).upsert(row);
+    }
     return 0;
 }
 
@@ -162,17 +174,23 @@ int appChild(int& argc, char** argv, bool demo, int keys)
 
     ThingListView* list = app->window->mainView()->thingList()->view();
     result.insert(QStringLiteral("rows"), int(list->listModel()->rowIDs().size()));
-    if (keys > 0 && !list->listModel()->rowIDs().empty()) {
+    if (keys > 0 && list->listModel()->rowIDs().size() > 1) {
         list->setFocus();
         app->model->select(list->listModel()->rowIDs().front());
         QTest::qWait(50);
         PaintCounter paints(list->viewport());
         std::vector<double> ms;
+        // Down to the last row and back up again, so every key moves the selection and repaints.
+        const int last = int(list->listModel()->rowIDs().size()) - 1;
+        int at = 0, step = 1;
         for (int i = 0; i < keys; ++i) {
+            if (at + step < 0 || at + step > last)
+                step = -step;
+            at += step;
             const int before = paints.count;
             QElapsedTimer t;
             t.start();
-            QTest::keyClick(list, Qt::Key_Down);
+            QTest::keyClick(list, step > 0 ? Qt::Key_Down : Qt::Key_Up);
             while (paints.count == before && t.elapsed() < 1000)
                 QCoreApplication::processEvents();
             ms.push_back(double(t.nsecsElapsed()) / 1e6);
@@ -256,19 +274,24 @@ double median(std::vector<double> v)
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
-int parent(int runs)
+int parent(int runs, const QString& only)
 {
     std::printf("platform: %s, %d runs per case, medians\n\n",
                 qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ? "default"
                                                                : qgetenv("QT_QPA_PLATFORM").constData(),
                 runs);
-    std::printf("%-8s %6s | %12s %12s %6s | %10s %10s | %10s %10s\n", "case", "rows", "app start",
+    std::printf("%-10s %6s | %12s %12s %6s | %10s %10s | %10s %10s\n", "case", "rows", "app start",
                 "bare start", "ratio", "app RSS", "bare RSS", "key med", "key max");
     struct Case {
         const char* name;
-        int things; // 0: the demo
+        int things;           // 0: the demo
+        int plannerTitle = 0; // characters of a planner row's title in Today
+        int keys = 0;         // Up and Down keys timed
     };
-    for (const Case& c : {Case{"demo", 0}, Case{"1000", 1000}, Case{"10000", 10000}}) {
+    for (const Case& c : {Case{"demo", 0}, Case{"1000", 1000}, Case{"10000", 10000, 0, 200},
+                          Case{"1MB title", 10, 1 << 20, 20}, Case{"10MB title", 10, 10 << 20, 20}}) {
+        if (!only.isEmpty() && only != QLatin1String(c.name))
+            continue;
         QTemporaryDir home;
         QStringList appArgs{QStringLiteral("--child-app")};
         if (c.things == 0) {
@@ -279,14 +302,15 @@ int parent(int runs)
             env.insert(QStringLiteral("HOME"), home.path());
             seeder.setProcessEnvironment(env);
             seeder.start(QCoreApplication::applicationFilePath(),
-                         {QStringLiteral("--seed"), QString::number(c.things)});
+                         {QStringLiteral("--seed"), QString::number(c.things),
+                          QStringLiteral("--planner-title"), QString::number(c.plannerTitle)});
             if (!seeder.waitForFinished(300000) || seeder.exitCode() != 0) {
                 std::fprintf(stderr, "seeding %d things failed\n", c.things);
                 return 1;
             }
         }
-        if (c.things == 10000)
-            appArgs << QStringLiteral("--keys") << QStringLiteral("200");
+        if (c.keys > 0)
+            appArgs << QStringLiteral("--keys") << QString::number(c.keys);
         std::vector<double> app, bare, appRss, bareRss, keyMed, keyMax;
         int rows = 0;
         for (int i = 0; i < runs; ++i) {
@@ -308,8 +332,8 @@ int parent(int runs)
             }
         }
         const double am = median(app), bm = median(bare);
-        std::printf("%-8s %6d | %9.1f ms %9.1f ms %6.2f | %7.1f MB %7.1f MB |", c.name, rows, am, bm, am / bm,
-                    median(appRss), median(bareRss));
+        std::printf("%-10s %6d | %9.1f ms %9.1f ms %6.2f | %7.1f MB %7.1f MB |", c.name, rows, am, bm,
+                    am / bm, median(appRss), median(bareRss));
         if (!keyMed.empty())
             std::printf(" %7.2f ms %7.2f ms\n", median(keyMed),
                         *std::max_element(keyMax.begin(), keyMax.end()));
@@ -334,7 +358,7 @@ int main(int argc, char** argv)
         QCoreApplication core(argc, argv);
         QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
         QCoreApplication::setApplicationName(QStringLiteral("vorn-todo"));
-        return seed(valueAfter("--seed", 1000));
+        return seed(valueAfter("--seed", 1000), valueAfter("--planner-title", 0));
     }
     QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
     QCoreApplication::setApplicationName(QStringLiteral("vorn-todo"));
@@ -343,5 +367,6 @@ int main(int argc, char** argv)
     if (args.contains(QStringLiteral("--child-bare")))
         return bareChild(argc, argv, valueAfter("--child-bare", 0), args.contains(QStringLiteral("--stay")));
     QCoreApplication core(argc, argv);
-    return parent(valueAfter("--runs", 7));
+    const qsizetype only = args.indexOf(QStringLiteral("--only"));
+    return parent(valueAfter("--runs", 7), only >= 0 && only + 1 < args.size() ? args[only + 1] : QString());
 }

@@ -5,6 +5,7 @@
 #include "files/AtomicFile.h"
 #include "model/ModelExchange.h"
 #include "model/Startup.h"
+#include "text/Printable.h"
 #include "transfer/exchange/MarkdownExport.h"
 
 #include <QTextStream>
@@ -61,7 +62,8 @@ int exportCommand(const Launch& readOnlyLaunch, const std::optional<QString>& fi
     std::unique_ptr<AppModel> model = makeModel(launch, std::move(store));
     const QString text = exportMarkdown(*model);
     if (!file) {
-        QTextStream(stdout) << text;
+        // The document is control-free as written; what reaches a terminal is so whatever the notes held.
+        QTextStream(stdout) << printable(text);
         return 0;
     }
     return writeExportFile(*file, text, error) ? 0 : 1;

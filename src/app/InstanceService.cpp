@@ -2,6 +2,9 @@
 
 #include "model/AppModel.h"
 #include "model/ModelExchange.h"
+#include "text/InputLimits.h"
+#include "text/TitleText.h"
+#include "transfer/exchange/ImportReader.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusError>
@@ -45,12 +48,15 @@ void InstanceService::Reopen()
 
 void InstanceService::AddThing(const QString& title)
 {
-    if (title.trimmed().isEmpty()) {
+    const TitleInput in = titleInput(title);
+    if (!in.ok()) {
         if (calledFromDBus())
-            sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("a thing needs a title"));
+            sendErrorReply(QDBusError::InvalidArgs, in.problem == TitleInput::Problem::blank
+                                                        ? QStringLiteral("a thing needs a title")
+                                                        : titleTooLongMessage());
         return;
     }
-    m_model.add(title, Source::today);
+    m_model.add(in.text, Source::today);
 }
 
 void InstanceService::NewThing()
@@ -61,6 +67,13 @@ void InstanceService::NewThing()
 
 QString InstanceService::Import(const QString& text, bool todoTxt)
 {
+    // Whoever calls, the words meet the limit a file does: past it they would hold the window up for
+    // minutes, and the thing they made at every start after.
+    if (const qint64 bytes = utf8Size(text); bytes > kImportFileLimit) {
+        if (calledFromDBus())
+            sendErrorReply(QDBusError::LimitsExceeded, tooBigToImport(QStringLiteral("That"), bytes));
+        return {};
+    }
     const ImportOutcome outcome = importLists(m_model, readImport(text, todoTxt));
     m_model.showToast(importToast(outcome));
     return describeImport(outcome);

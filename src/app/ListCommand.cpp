@@ -1,5 +1,7 @@
 #include "app/ListCommand.h"
 
+#include "text/TitleText.h"
+
 namespace vorn {
 
 std::optional<Source> sourceNamed(const AppModel& model, const QString& name)
@@ -23,9 +25,8 @@ QString renderList(const AppModel& model, const Source& source)
     for (const ListRow& row : model.rows(source, true)) {
         const Thing* t = row.thing();
         const bool done = t ? t->isDone() : row.sharedThing()->done;
-        // One thing, one line, whatever the title holds.
-        QString title = t ? t->title() : row.sharedThing()->title;
-        title.replace(u'\n', u' ').replace(u'\r', u' ');
+        // One thing, one line, whatever the title holds (the planner may write anything).
+        const QString title = oneLine(t ? t->title() : row.sharedThing()->title);
         out += (done ? QLatin1String("- [x] ") : QLatin1String("- [ ] ")) + title + u'\n';
     }
     return out;

@@ -3,6 +3,8 @@
 #include "app/InstanceService.h"
 #include "app/StoreLock.h"
 #include "model/Startup.h"
+#include "text/InputLimits.h"
+#include "text/TitleText.h"
 
 namespace vorn {
 
@@ -27,8 +29,13 @@ int addThroughInstance(QDBusConnection bus, const QString& title, QString* error
 
 int quickAdd(const Launch& launch, QDBusConnection bus, const QString& title, QString* error)
 {
-    if (title.trimmed().isEmpty()) {
+    const TitleInput in = titleInput(title);
+    if (in.problem == TitleInput::Problem::blank) {
         *error = QStringLiteral("--add needs a title, for example: vorn-todo --add \"call the bank\"");
+        return 2;
+    }
+    if (in.problem == TitleInput::Problem::tooLong) {
+        *error = titleTooLongMessage() + QStringLiteral(" That one has %1.").arg(limitText(in.text.size()));
         return 2;
     }
     // A demo's store is thrown away at exit: "added" would be a lie.
@@ -38,7 +45,7 @@ int quickAdd(const Launch& launch, QDBusConnection bus, const QString& title, QS
     }
     std::unique_ptr<QLockFile> lock;
     const std::optional<int> answered = throughAppOrLockedStore(
-        launch, bus, [&] { return addThroughInstance(bus, title, error); }, lock);
+        launch, bus, [&] { return addThroughInstance(bus, in.text, error); }, lock);
     if (answered == 1 && error->isEmpty())
         *error = QStringLiteral("vorn todo is running and can't be reached over the session bus; add it "
                                 "in its window");
@@ -53,7 +60,7 @@ int quickAdd(const Launch& launch, QDBusConnection bus, const QString& title, QS
     }
     Store* opened = store.get();
     std::unique_ptr<AppModel> model = makeModel(launch.withoutWindow(), std::move(store));
-    model->add(title, Source::today);
+    model->add(in.text, Source::today);
     if (!opened->save(&why)) {
         *error = QStringLiteral("couldn't save: ") + why;
         return 1;

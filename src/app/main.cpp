@@ -5,6 +5,7 @@
 #include "app/WindowStart.h"
 #include "model/Startup.h"
 #include "model/StartupTrace.h"
+#include "text/Printable.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -15,19 +16,25 @@ using namespace vorn;
 
 namespace {
 
+// What we print holds words of the user's, of a file's or of the planner's: none of their control
+// characters reaches the terminal, so no escape sequence can retitle it or ring its bell.
+void print(FILE* stream, const QString& text)
+{
+    QTextStream(stream) << printable(text);
+}
+
 int printList(AppModel& model, const QString& name)
 {
-    QTextStream out(stdout);
-    QTextStream err(stderr);
     const std::optional<Source> source = sourceNamed(model, name);
     if (!source) {
-        err << "vorn-todo: there's no list called \"" << name << "\". Try today, later, done-ish";
+        QString said = QStringLiteral("vorn-todo: there's no list called \"") + name +
+                       QStringLiteral("\". Try today, later, done-ish");
         for (Pile* p : model.piles())
-            err << ", " << p->name().toLower();
-        err << ".\n";
+            said += QStringLiteral(", ") + p->name().toLower();
+        print(stderr, said + QStringLiteral(".\n"));
         return 2;
     }
-    out << renderList(model, *source);
+    print(stdout, renderList(model, *source));
     return 0;
 }
 
@@ -51,17 +58,20 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("vorn-todo"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VORN_VERSION));
 
-    QTextStream err(stderr);
+    const auto failed = [](const QString& why) {
+        print(stderr, QStringLiteral("vorn-todo: ") + why + u'\n');
+    };
     if (!cl.error.isEmpty()) {
-        err << "vorn-todo: " << cl.error << "\n\n" << CommandLine::usage();
+        failed(cl.error + u'\n');
+        print(stderr, CommandLine::usage());
         return 2;
     }
     if (cl.help) {
-        QTextStream(stdout) << CommandLine::usage();
+        print(stdout, CommandLine::usage());
         return 0;
     }
     if (cl.version) {
-        QTextStream(stdout) << "vorn-todo " << QCoreApplication::applicationVersion() << '\n';
+        print(stdout, QStringLiteral("vorn-todo ") + QCoreApplication::applicationVersion() + u'\n');
         return 0;
     }
 
@@ -69,7 +79,7 @@ int main(int argc, char** argv)
         QString error;
         const int rc = quickAdd(Launch::fromProcess(), QDBusConnection::sessionBus(), *cl.add, &error);
         if (rc != 0)
-            err << "vorn-todo: " << error << '\n';
+            failed(error);
         return rc;
     }
 
@@ -77,7 +87,7 @@ int main(int argc, char** argv)
         QString error;
         const int rc = exportCommand(Launch::fromProcess(), cl.exportFile, &error);
         if (rc != 0)
-            err << "vorn-todo: " << error << '\n';
+            failed(error);
         return rc;
     }
     if (cl.importFile) {
@@ -85,9 +95,9 @@ int main(int argc, char** argv)
         const int rc =
             importCommand(Launch::fromProcess(), QDBusConnection::sessionBus(), *cl.importFile, &report);
         if (rc == 0)
-            QTextStream(stdout) << report << '\n';
+            print(stdout, report + u'\n');
         else
-            err << "vorn-todo: " << report << '\n';
+            failed(report);
         return rc;
     }
 
@@ -96,7 +106,7 @@ int main(int argc, char** argv)
     QString error;
     std::unique_ptr<Store> store = makeStore(launch, &error);
     if (!store) {
-        err << "Couldn't open the store: " << error << '\n';
+        print(stderr, QStringLiteral("Couldn't open the store: ") + error + u'\n');
         return 1;
     }
     std::unique_ptr<AppModel> model = makeModel(launch, std::move(store));

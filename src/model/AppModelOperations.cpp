@@ -5,6 +5,8 @@
 #include "family/FamilyConstants.h"
 
 #include "store/Dates.h"
+#include "text/InputLimits.h"
+#include "text/TitleText.h"
 
 #include <QTimer>
 
@@ -14,13 +16,23 @@ namespace {
 
 constexpr double kMovedKeyStep = 0.001;
 
-// Titles and names typed by the user lose surrounding blanks and line breaks; nothing is left means "no".
-std::optional<QString> cleanTitle(const QString& text)
+// Titles and names given to us become one line without surrounding blanks; nothing left means "no", and
+// one longer than the limit is refused with a word rather than cut.
+std::optional<QString> cleanTitle(AppModel& model, const QString& text)
 {
-    QString trimmed = text.trimmed();
-    if (trimmed.isEmpty())
+    TitleInput in = titleInput(text);
+    if (in.problem == TitleInput::Problem::tooLong)
+        model.showToast(titleTooLongMessage());
+    if (!in.ok())
         return std::nullopt;
-    return trimmed;
+    return std::move(in.text);
+}
+
+// An editor starts with a stored title as one line, cut to the limit: given back untouched, that is
+// no rename, so the stored title is never rewritten to what was only shown of it.
+bool isSameTitle(const QString& clean, const QString& stored)
+{
+    return clean == stored || clean == editableTitle(stored);
 }
 
 QString deletedToast(qsizetype n, bool anyOwn)
@@ -33,11 +45,18 @@ QString deletedToast(qsizetype n, bool anyOwn)
     return QStringLiteral("Deleted ") + QString::number(n) + tail;
 }
 
+bool noteIsTooBig(const AppModel& model, const NoteTarget& target)
+{
+    const std::optional<RecordId> id = target.thingID();
+    const NoteContent note = id ? model.noteContent(*id) : model.familySync().noteContent(*target.sharedID());
+    return isNoteTooBig(note.plain) || (note.rtf && isNoteTooBig(QByteArrayView(*note.rtf)));
+}
+
 } // namespace
 
 void AppModel::add(const QString& title, const Source& source)
 {
-    const std::optional<QString> clean = cleanTitle(title);
+    const std::optional<QString> clean = cleanTitle(*this, title);
     if (!clean)
         return;
     const QDateTime t = m_clock->now();
@@ -173,8 +192,8 @@ void AppModel::moveToToday(const QSet<RowID>& ids, const std::optional<std::vect
 
 void AppModel::rename(Thing& thing, const QString& title)
 {
-    const std::optional<QString> clean = cleanTitle(title);
-    if (!clean || *clean == thing.title())
+    const std::optional<QString> clean = cleanTitle(*this, title);
+    if (!clean || isSameTitle(*clean, thing.title()))
         return;
     thing.setTitle(*clean);
     scheduleSync();
@@ -227,7 +246,7 @@ void AppModel::toggleStep(Step& step)
 
 Step* AppModel::addStep(Thing& thing, const QString& title)
 {
-    const std::optional<QString> clean = cleanTitle(title);
+    const std::optional<QString> clean = cleanTitle(*this, title);
     if (!clean)
         return nullptr;
     Step* step = nullptr;
@@ -251,7 +270,7 @@ void AppModel::removeStep(Step& step)
 
 void AppModel::renameStep(Step& step, const QString& title)
 {
-    const std::optional<QString> clean = cleanTitle(title);
+    const std::optional<QString> clean = cleanTitle(*this, title);
     if (!clean)
         return;
     step.setTitle(*clean);
@@ -269,7 +288,7 @@ void AppModel::requestNewPile()
 
 Pile* AppModel::createPile(const QString& name)
 {
-    const std::optional<QString> clean = cleanTitle(name);
+    const std::optional<QString> clean = cleanTitle(*this, name);
     if (!clean || m_state.piles.size() >= kMaxPiles)
         return nullptr;
     Pile* created = m_store->insert(Pile::make(*clean, m_clock->now()));
@@ -282,8 +301,8 @@ Pile* AppModel::createPile(const QString& name)
 
 void AppModel::renamePile(Pile& pile, const QString& name)
 {
-    const std::optional<QString> clean = cleanTitle(name);
-    if (!clean || *clean == pile.name())
+    const std::optional<QString> clean = cleanTitle(*this, name);
+    if (!clean || isSameTitle(*clean, pile.name()))
         return;
     pile.setName(*clean);
     refreshPiles();
@@ -348,6 +367,12 @@ void AppModel::setEditingNote(const std::optional<NoteTarget>& target)
 {
     if (m_state.editingNote == target)
         return;
+    // A note past what the editor carries would hold the window up for minutes at every open and save:
+    // it stays closed, and as it is.
+    if (target && noteIsTooBig(*this, *target)) {
+        showToast(QStringLiteral("That note's too big for me to open. I left it as it is."));
+        return;
+    }
     m_state.editingNote = target;
     Q_EMIT changed(Field::editingNote);
 }

@@ -5,6 +5,7 @@
 #include "model/sync/FamilySync.h"
 #include "store/Dates.h"
 #include "store/UndoManager.h"
+#include "text/TitleText.h"
 
 namespace vorn {
 
@@ -90,7 +91,7 @@ ImportOutcome importLists(AppModel& model, const ImportText& text)
         for (const ImportList& list : text.lists) {
             Pile* pile = nullptr;
             if (list.kind == ExchangeListKind::pile) {
-                const QString name = list.name.trimmed();
+                const QString name = oneLine(list.name);
                 pile = pileNamed(model, name);
                 if (!pile && list.create && !name.isEmpty()) {
                     if (model.piles().size() < kMaxPiles) {
@@ -105,7 +106,7 @@ ImportOutcome importLists(AppModel& model, const ImportText& text)
                 }
             }
             for (const ExchangeThing& in : list.things) {
-                const QString title = in.title.trimmed();
+                const QString title = oneLine(in.title);
                 if (title.isEmpty())
                     continue;
                 const QDateTime createdAt = now.addMSecs(made * kImportedStepMSecs);
@@ -124,7 +125,7 @@ ImportOutcome importLists(AppModel& model, const ImportText& text)
                     thing->setNote(in.note);
                 Thing* inserted = store.insert(std::move(thing));
                 for (std::size_t j = 0; j < in.steps.size(); ++j) {
-                    const QString stepTitle = in.steps[j].title.trimmed();
+                    const QString stepTitle = oneLine(in.steps[j].title);
                     if (stepTitle.isEmpty())
                         continue;
                     std::shared_ptr<Step> step =

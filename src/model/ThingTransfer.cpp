@@ -4,6 +4,8 @@
 #include "model/KeyNames.h"
 
 #include "family/NoteFiles.h"
+#include "text/InputLimits.h"
+#include "text/TitleText.h"
 #include "transfer/HandoffFile.h"
 #include "transfer/Pasteboard.h"
 #include "transfer/PlannerWorkspace.h"
@@ -27,6 +29,23 @@ QString sentToast(std::size_t n)
     if (n == 1)
         return QStringLiteral("Sent") + tail;
     return QStringLiteral("Sent ") + QString::number(n) + tail;
+}
+
+// What a paste or an import left out or cut, in a toast's few words; empty when it took everything.
+QString insertProblems(int titlesTooLong, int notesCut)
+{
+    QStringList said;
+    if (titlesTooLong == 1)
+        said << QStringLiteral("Left out a title over %1 characters.").arg(limitText(kTitleLimit));
+    else if (titlesTooLong > 1)
+        said << QStringLiteral("Left out %1 titles over %2 characters.")
+                    .arg(titlesTooLong)
+                    .arg(limitText(kTitleLimit));
+    if (notesCut == 1)
+        said << QStringLiteral("A note was too long for me, so I kept its start.");
+    else if (notesCut > 1)
+        said << QStringLiteral("%1 notes were too long for me, so I kept their starts.").arg(notesCut);
+    return said.join(u' ');
 }
 
 } // namespace
@@ -137,7 +156,13 @@ void ThingTransfer::paste()
 {
     if (!m_pasteboard)
         return;
-    const std::vector<TransferThing> records = Transfer::paste(*m_pasteboard);
+    bool tooBig = false;
+    const std::vector<TransferThing> records = Transfer::paste(*m_pasteboard, &tooBig);
+    if (tooBig) {
+        m_model.showToast(QStringLiteral("That's too much to paste at once. %1 MB at most.")
+                              .arg(kImportLimit / (1024 * 1024)));
+        return;
+    }
     if (records.empty())
         return;
     const Source target = m_model.source().value_or(Source::today);
@@ -162,7 +187,7 @@ int ThingTransfer::insert(const std::vector<TransferThing>& records, const Sourc
         snoozedUntil = m_model.schedule().startOfTomorrow(now);
     }
 
-    int created = 0;
+    int created = 0, titlesTooLong = 0, notesCut = 0;
     QSet<RecordId> doneHere;
     const NoteFolder notes(m_model.notesDir());
     Store& store = m_model.store();
@@ -170,16 +195,22 @@ int ThingTransfer::insert(const std::vector<TransferThing>& records, const Sourc
         UndoGroup group(store.undoManager());
         for (std::size_t i = 0; i < records.size(); ++i) {
             const TransferThing& record = records[i];
-            const QString title = record.title.trimmed();
-            if (title.isEmpty())
+            const TitleInput title = titleInput(record.title);
+            titlesTooLong += title.problem == TitleInput::Problem::tooLong;
+            if (!title.ok())
                 continue;
             const QDateTime createdAt = now.addMSecs(qint64(i) * kPastedStepMSecs);
             // Filled in before it joins the store: one insert to undo instead of one per field.
-            std::shared_ptr<Thing> made = Thing::make(title, createdAt, snoozedUntil, pileTarget);
+            std::shared_ptr<Thing> made = Thing::make(title.text, createdAt, snoozedUntil, pileTarget);
             made->setZCount(int(std::clamp<qint64>(record.zs, 0, INT_MAX)));
             if (record.done)
                 made->setDoneAt(now);
-            if (record.rtf && !record.rtf->isEmpty()) {
+            // A note longer than the editor can open keeps its start as plain text; its rich form would
+            // still open whole.
+            if (isNoteTooBig(record.note) || (record.rtf && isNoteTooBig(*record.rtf))) {
+                ++notesCut;
+                made->setNote(cutNote(record.note));
+            } else if (record.rtf && !record.rtf->isEmpty()) {
                 const QString stem = NoteFolder::newStem();
                 if (notes.write(stem, *record.rtf)) {
                     made->setNoteID(stem);
@@ -192,11 +223,12 @@ int ThingTransfer::insert(const std::vector<TransferThing>& records, const Sourc
             if (record.done)
                 doneHere.insert(thing->id()); // it stays in view where it was pasted
             for (std::size_t j = 0; j < record.steps.size(); ++j) {
-                const QString stepTitle = record.steps[j].title.trimmed();
-                if (stepTitle.isEmpty())
+                const TitleInput stepTitle = titleInput(record.steps[j].title);
+                titlesTooLong += stepTitle.problem == TitleInput::Problem::tooLong;
+                if (!stepTitle.ok())
                     continue;
                 std::shared_ptr<Step> step =
-                    Step::make(stepTitle, thing, createdAt.addMSecs(qint64(j) * kPastedStepMSecs));
+                    Step::make(stepTitle.text, thing, createdAt.addMSecs(qint64(j) * kPastedStepMSecs));
                 if (record.steps[j].done)
                     step->setDoneAt(now);
                 store.insert(std::move(step));
@@ -207,6 +239,8 @@ int ThingTransfer::insert(const std::vector<TransferThing>& records, const Sourc
     m_model.linger(doneHere, true);
     if (created > 0)
         m_model.familySync().schedule();
+    if (const QString problems = insertProblems(titlesTooLong, notesCut); !problems.isEmpty())
+        m_model.showToast(problems);
     return created;
 }
 

@@ -1,6 +1,7 @@
 #include "transfer/Transfer.h"
 
 #include "family/FamilyConstants.h"
+#include "text/InputLimits.h"
 #include "transfer/Pasteboard.h"
 #include "transfer/PlannerWorkspace.h"
 
@@ -181,13 +182,19 @@ void copy(const std::vector<TransferThing>& things, Pasteboard& pasteboard)
         pasteboard.setData(kRtfType, *things.front().rtf);
 }
 
-std::vector<TransferThing> paste(const Pasteboard& pasteboard)
+std::vector<TransferThing> paste(const Pasteboard& pasteboard, bool* tooBig)
 {
-    if (const std::optional<QByteArray> json = pasteboard.data(QString(kThingsPasteboardType))) {
+    // A paste is an import like any other: past the limit it would only make a list nobody can use.
+    const auto fits = [&](const std::optional<QByteArray>& data) {
+        if (data && data->size() > kImportLimit && tooBig)
+            *tooBig = true;
+        return data && data->size() <= kImportLimit;
+    };
+    if (const std::optional<QByteArray> json = pasteboard.data(QString(kThingsPasteboardType)); fits(json)) {
         if (std::optional<std::vector<TransferThing>> things = decode(*json))
             return std::move(*things);
     }
-    if (const std::optional<QByteArray> text = pasteboard.data(kPlainTextType))
+    if (const std::optional<QByteArray> text = pasteboard.data(kPlainTextType); fits(text))
         return parse(QString::fromUtf8(*text));
     return {};
 }

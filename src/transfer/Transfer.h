@@ -28,8 +28,9 @@ std::optional<std::vector<TransferThing>> decode(QByteArrayView json);
 // Puts the things as plain text, transfer JSON and, for exactly one thing with a note, RTF. An empty
 // list leaves the pasteboard as it was.
 void copy(const std::vector<TransferThing>& things, Pasteboard& pasteboard);
-// The transfer data when it decodes, else the plain text read as a checklist, else nothing.
-std::vector<TransferThing> paste(const Pasteboard& pasteboard);
+// The transfer data when it decodes, else the plain text read as a checklist, else nothing. Data over
+// kImportLimit is not read: nothing, with `tooBig` set.
+std::vector<TransferThing> paste(const Pasteboard& pasteboard, bool* tooBig = nullptr);
 // Things read from plain text: checklists, bulleted and numbered lists, one thing a line; ticked
 // items indented under a thing become its steps.
 std::vector<TransferThing> parse(QStringView text);

@@ -2,6 +2,8 @@
 #include "support/TinyDisk.h"
 #include "support/XSession.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
@@ -311,6 +313,66 @@ TEST_F(InstanceTest, anExportImportsBackWholeAndAnImportIntoTheRunningAppIsOneUn
     EXPECT_FALSE(today.contains(u"import")) << "one Ctrl+Z takes the whole import back:\n"
                                             << today.toStdString();
     EXPECT_TRUE(today.contains(u"Think about the gym")) << "and nothing else";
+}
+
+TEST_F(InstanceTest, hugeInputIsRefusedAtEveryDoorAndTheAppKeepsAnswering)
+{
+    ASSERT_FALSE(startApp().isEmpty());
+    const auto call = [](const char* method, const QVariantList& arguments) {
+        QDBusMessage m =
+            QDBusMessage::createMethodCall(QStringLiteral("com.vorn.todo"), QStringLiteral("/com/vorn/todo"),
+                                           QStringLiteral("com.vorn.todo.App"), QString::fromLatin1(method));
+        m.setArguments(arguments);
+        return QDBusConnection::sessionBus().call(m, QDBus::Block, 20000);
+    };
+    // The watchdog: a window that answers a cheap call within a second isn't frozen on what came in.
+    const auto answersAtOnce = [&] {
+        QElapsedTimer took;
+        took.start();
+        return call("Reopen", {}).type() == QDBusMessage::ReplyMessage && took.elapsed() < 1000;
+    };
+    const QString tooLong = QString(5000, u'x');
+    const struct {
+        const char* method;
+        QVariantList arguments;
+        const char* answer; // in the reply, or in the error when the call is refused
+        bool refused;
+    } cases[] = {
+        {"AddThing", {QString(50 << 20, u'x')}, "Titles stop at 4,000 characters", true},
+        {"AddThing", {QStringLiteral("pay\nrent\x1b]0;pwned\x07")}, "", false},
+        {"Import",
+         {QString(QStringLiteral("- [ ] ") + QString(17 << 20, u'x')), false},
+         "the most is 16 MB",
+         true},
+        {"Import",
+         {QStringLiteral("- [ ] %1\n- [ ] fine\n").arg(tooLong), false},
+         "line 1 (a title over 4,000 characters)",
+         false},
+        {"Import",
+         {QString(QStringLiteral("- [ ] long note\n") + QStringLiteral("  > \n").repeated(20000)), false},
+         "line 10002 (a note too long to open: the rest of it was left out)",
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        const QDBusMessage reply = call(c.method, c.arguments);
+        EXPECT_EQ(reply.type(), c.refused ? QDBusMessage::ErrorMessage : QDBusMessage::ReplyMessage);
+        const QString said = c.refused ? reply.errorMessage() : reply.arguments().value(0).toString();
+        EXPECT_TRUE(said.contains(QString::fromUtf8(c.answer))) << said.left(200).toStdString();
+        EXPECT_TRUE(answersAtOnce());
+    }
+    const Result added = run({QStringLiteral("--add"), tooLong});
+    EXPECT_EQ(added.exitCode, 2);
+    EXPECT_TRUE(added.err.contains(QStringLiteral("That one has 5,000."))) << added.err.toStdString();
+
+    // Nothing huge was stored: the next start answers at once too.
+    app.terminate();
+    ASSERT_TRUE(app.waitForFinished(20000));
+    EXPECT_EQ(app.exitCode(), 0);
+    EXPECT_EQ(run({QStringLiteral("--list"), QStringLiteral("today")}).out,
+              QStringLiteral("- [ ] pay rent]0;pwned\n- [ ] fine\n- [ ] long note\n"));
+    ASSERT_FALSE(startApp().isEmpty());
+    EXPECT_TRUE(answersAtOnce());
 }
 
 } // namespace

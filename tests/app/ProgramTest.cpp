@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -333,4 +334,64 @@ TEST_F(ProgramTest, aLockThatNamesNoOwnerDoesNotKeepTheNextStartOut)
     const Result next = runWindowUntilStarted();
     EXPECT_EQ(next.exitCode, 0);
     EXPECT_FALSE(next.err.contains(QStringLiteral("already running"))) << next.err.toStdString();
+}
+
+TEST_F(ProgramTest, titlesWithControlCharactersAreOneLineEverywhereAndComeBackFromAnExport)
+{
+    // given titles as a script or a paste gives them, and a planner row meant to retitle the terminal
+    const struct {
+        const char* given;
+        const char* kept;
+    } titles[] = {
+        {"call\nthe bank", "call the bank"},
+        {"pay\r\nrent", "pay rent"},
+        {"water\rplants", "water plants"},
+        {"\x1b]0;pwned\x07tea", "]0;pwnedtea"},
+        {"bell\x07 here\x1b[2J", "bell here[2J"},
+        {"del\x7f\xc2\x9b"
+         "ete\tme",
+         "delete me"},
+    };
+    QString expected;
+    for (const auto& t : titles) {
+        const Result added = run({QStringLiteral("--add"), QString::fromUtf8(t.given)});
+        ASSERT_EQ(added.exitCode, 0) << added.err.toStdString();
+        expected += QStringLiteral("- [ ] ") + QString::fromUtf8(t.kept) + u'\n';
+    }
+    const QString family = home.filePath(QStringLiteral(".local/share/Vorn/family.db"));
+    const auto sql = [&](const QString& statement) {
+        QProcess q;
+        q.start(QStringLiteral("sqlite3"), {family, statement});
+        EXPECT_TRUE(q.waitForFinished(10000));
+        return QString::fromUtf8(q.readAllStandardOutput());
+    };
+    sql(QStringLiteral("INSERT INTO things (id, title, due_day, source_app, updated_at) VALUES ('p1', "
+                       "'plan' || char(10) || 'ahead' || char(27) || ']0;pwned' || char(7), "
+                       "date('now', 'localtime'), 'planner', 0)"));
+
+    // then every list shows one line a thing, and no byte of a terminal's escapes
+    EXPECT_EQ(run({QStringLiteral("--list"), QStringLiteral("today")}).out,
+              expected + QStringLiteral("- [ ] plan ahead]0;pwned\n"));
+    EXPECT_EQ(
+        sql(QStringLiteral("SELECT count(*) FROM things WHERE id != 'p1' AND (title GLOB '*[' || char(1) || "
+                           "'-' || char(31) || char(127) || ']*')")),
+        QStringLiteral("0\n"))
+        << "the family file gets our titles as one line";
+    const Result printed = run({QStringLiteral("--export")});
+    EXPECT_FALSE(
+        printed.out.contains(QRegularExpression(QStringLiteral("[\\x00-\\x08\\x0b-\\x1f\\x7f-\\x9f]"))));
+
+    // and an export brings every one of them back into a new home
+    const QString backup = home.filePath(QStringLiteral("backup.md"));
+    ASSERT_EQ(run({QStringLiteral("--export"), backup}).exitCode, 0);
+    QTemporaryDir other;
+    const QProcessEnvironment otherEnv = [&] {
+        QProcessEnvironment env = environment();
+        env.insert(QStringLiteral("HOME"), other.path());
+        env.insert(QStringLiteral("TMPDIR"), other.path());
+        return env;
+    }();
+    const Result imported = run({QStringLiteral("--import"), backup}, otherEnv);
+    EXPECT_EQ(imported.out, QStringLiteral("Imported 6 things.\n")) << imported.err.toStdString();
+    EXPECT_EQ(run({QStringLiteral("--list"), QStringLiteral("today")}, otherEnv).out, expected);
 }

@@ -155,6 +155,72 @@ TEST(Operations, renamesTrimIgnoreBlanksAndSkipEqualNames)
     EXPECT_EQ(model->title(Source::pile(pile->id())), QStringLiteral("house"));
 }
 
+TEST(Operations, everyTitleAndNameIsOneLineAndNoneIsLongerThanTheLimit)
+{
+    ModelHarness h;
+    auto model = h.start();
+    Thing* thing = addThing(*model, QStringLiteral("thing"));
+    Pile* pile = model->createPile(QStringLiteral("pile"));
+    ASSERT_TRUE(thing && pile);
+    const auto giveEveryDoor = [&](const QString& text) {
+        model->add(text, Source::today);
+        model->rename(*thing, text);
+        model->renamePile(*pile, text);
+        model->addStep(*thing, text);
+    };
+    giveEveryDoor(QString(4001, u'x'));
+    EXPECT_EQ(model->allThings().size(), 1u);
+    EXPECT_EQ(thing->title() + pile->name(), QStringLiteral("thingpile"));
+    EXPECT_TRUE(thing->steps().empty());
+    EXPECT_EQ(model->toast(),
+              QStringLiteral("That's an essay, not a thing. Titles stop at 4,000 characters."));
+
+    giveEveryDoor(QStringLiteral("a\r\nb\x07\tc\x1b"));
+    ASSERT_EQ(model->allThings().size(), 2u);
+    for (const QString& kept : {model->allThings()[0]->title(), model->allThings()[1]->title(), pile->name(),
+                                thing->orderedSteps().at(0)->title()})
+        EXPECT_EQ(kept, QStringLiteral("a b c"));
+
+    // A title stored before, given back as the editor shows it (one line, cut), is left as it was.
+    const QString stored = QStringLiteral("old\ntitle ") + QString(5000, u'y');
+    thing->setTitle(stored);
+    model->rename(*thing, QStringLiteral("old title ") + QString(3990, u'y'));
+    EXPECT_EQ(thing->title(), stored);
+}
+
+TEST(Operations, aNoteTooBigForTheEditorStaysClosedAndAsItWas)
+{
+    ModelHarness h;
+    auto model = h.start();
+    const struct {
+        const char* what;
+        QByteArray rtf; // written as the note's file when not empty
+        QString plain;
+        bool opens;
+    } cases[] = {
+        {"a note of a page", "{\\rtf1 a\\par b\\par}", QStringLiteral("a\nb"), true},
+        {"a million empty paragraphs, 5 MB of RTF",
+         QByteArray("{\\rtf1 ") + QByteArray("\\par ").repeated(1000000) + '}', QStringLiteral("x"), false},
+        {"as many in its plain copy", {}, QString(1000000, u'\n'), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Thing* thing = addThing(*model, QString::fromLatin1(c.what));
+        model->saveNote(thing->id(), c.rtf.isEmpty() ? std::nullopt : std::optional(c.rtf), c.plain);
+        if (c.rtf.isEmpty())
+            thing->setNote(c.plain); // as the planner could have written it
+        const std::optional<QString> noteID = thing->noteID();
+        model->showToast(QStringLiteral("-"));
+        model->setEditingNote(NoteTarget::thing(thing->id()));
+        EXPECT_EQ(model->editingNote().has_value(), c.opens);
+        EXPECT_EQ(*model->toast() ==
+                      QStringLiteral("That note's too big for me to open. I left it as it is."),
+                  !c.opens);
+        EXPECT_EQ(thing->noteID(), noteID);
+        model->setEditingNote(std::nullopt);
+    }
+}
+
 TEST(Operations, addPutsTheThingInTheListItWasTypedInto)
 {
     struct Case {

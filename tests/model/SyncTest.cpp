@@ -272,6 +272,23 @@ TEST_F(SyncTest, thePlannersRenamesAndDaysReachOurThings)
     EXPECT_GT(back->sortKey(), last->sortKey());
 }
 
+TEST_F(SyncTest, aPlannersTitleForOurThingIsTakenAsOneLineAndNeverPastTheLimit)
+{
+    Thing* multi = add(QStringLiteral("a"));
+    Thing* huge = add(QStringLiteral("b"));
+    mirror();
+    plannerDidWrite();
+
+    planner->setTitle(multi->syncID(), QStringLiteral("two\nlines\x1b]0;x\x07"));
+    planner->setTitle(huge->syncID(), QString(10 << 20, u'x'));
+    plannerDidWrite();
+    EXPECT_EQ(multi->title(), QStringLiteral("two lines]0;x"));
+    EXPECT_EQ(huge->title(), QStringLiteral("b")) << "too long to take";
+    mirror();
+    EXPECT_EQ(column(multi->syncID(), "title"), QStringLiteral("two lines]0;x"))
+        << "our row says what we show";
+}
+
 TEST_F(SyncTest, thePlannersDeletionsRemoveOurThingsAndUndoBringsThemBack)
 {
     Thing* a = add(QStringLiteral("a"));

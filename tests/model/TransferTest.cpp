@@ -251,6 +251,37 @@ TEST_F(ModelTransfer, insertCleansRecordsAndKeepsTheirSlots)
     EXPECT_FALSE(things[2]->noteID());
 }
 
+TEST_F(ModelTransfer, pastedTitlesAreOneLineAndWhatIsTooBigIsLeftOutWithAWord)
+{
+    // given transfer data as another program may put it: a title over two lines with an escape, titles
+    // over the limit, and a note of more empty paragraphs than the editor opens
+    std::vector<TransferThing> records(3);
+    records[0].title = u"pay\nrent\x1b]0;x\x07"_s;
+    records[0].steps = {{QString(4001, u's'), false}, {u"ok\tstep"_s, true}};
+    records[1].title = QString(4001, u't');
+    records[2].title = u"long note"_s;
+    records[2].note = QString(20000, u'\n');
+    records[2].rtf = QByteArray("{\\rtf1 ") + QByteArray("\\par ").repeated(1000000) + '}';
+    h.pasteboard.setData(QString(kThingsPasteboardType), *Transfer::encode(records));
+    model->transfer().paste();
+
+    const std::vector<Thing*> things = shown(Source::today);
+    ASSERT_EQ(titles(things), (QStringList{u"pay rent]0;x"_s, u"long note"_s}));
+    ASSERT_EQ(things[0]->orderedSteps().size(), 1u);
+    EXPECT_EQ(things[0]->orderedSteps()[0]->title(), u"ok step"_s);
+    EXPECT_EQ(things[1]->note(), QString(9999, u'\n'));
+    EXPECT_FALSE(things[1]->noteID()) << "the rich copy would open whole";
+    EXPECT_EQ(model->toast(),
+              u"Left out 2 titles over 4,000 characters. A note was too long for me, so I kept its start."_s);
+
+    // and a paste past the import limit is refused whole
+    h.pasteboard.clear();
+    h.pasteboard.setData(kPlainTextType, QByteArray("- [ ] x\n").repeated(3 << 20));
+    model->transfer().paste();
+    EXPECT_EQ(shown(Source::today).size(), 2u);
+    EXPECT_EQ(model->toast(), u"That's too much to paste at once. 16 MB at most."_s);
+}
+
 TEST_F(ModelTransfer, aNoteThatCannotBeWrittenLeavesThePastedThingWithoutANote)
 {
     // The notes folder would have to be inside a file.

@@ -52,7 +52,8 @@ TEST(ExchangeText, TitlesThatLookLikeMarksComeBackAsTheyWere)
     for (qsizetype i = 0; i < titles.size(); ++i) {
         SCOPED_TRACE(titles[i].toStdString());
         const ExchangeThing& t = read.lists[1].things[std::size_t(i)];
-        EXPECT_EQ(t.title, titles[i]);
+        // Titles are one line: a tab in one comes back as the space any door makes of it.
+        EXPECT_EQ(t.title, QString(titles[i]).replace(u'\t', u' '));
         EXPECT_EQ(t.zs, 4);
         EXPECT_EQ(t.until, QDateTime(QDate(2026, 12, 24), QTime(18, 30)));
     }

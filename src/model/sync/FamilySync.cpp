@@ -9,6 +9,7 @@
 #include "model/Settings.h"
 #include "model/Timers.h"
 #include "store/Store.h"
+#include "text/TitleText.h"
 
 #include <QCoreApplication>
 
@@ -300,10 +301,11 @@ void FamilySync::adoptDay(const SharedThing& row, Thing& thing)
 
 void FamilySync::adoptTitle(const SharedThing& row, Thing& thing)
 {
-    const QString title = row.title.trimmed();
-    if (title.isEmpty() || title == thing.title())
+    // The planner may write any title; ours stays one line, and one too long for us is not taken.
+    const TitleInput title = titleInput(row.title);
+    if (!title.ok() || title.text == thing.title())
         return;
-    thing.setTitle(title);
+    thing.setTitle(title.text);
     qCDebug(lcSync, "planner renamed %s", qPrintable(thing.syncID()));
     schedule();
 }
@@ -412,10 +414,13 @@ void FamilySync::rename(const SharedThing& row, const QString& title)
 {
     if (!m_on || !m_family)
         return;
-    const QString trimmed = title.trimmed();
-    if (trimmed.isEmpty() || trimmed == row.title)
+    const TitleInput clean = titleInput(title);
+    if (clean.problem == TitleInput::Problem::tooLong)
+        m_host.showToast(titleTooLongMessage());
+    // Given back as the editor showed it, the planner's title is left as the planner wrote it.
+    if (!clean.ok() || clean.text == row.title || clean.text == editableTitle(row.title))
         return;
-    m_family->setTitle(row.id, trimmed);
+    m_family->setTitle(row.id, clean.text);
     finishEdit();
 }
 

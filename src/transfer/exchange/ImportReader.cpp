@@ -1,5 +1,8 @@
 #include "transfer/exchange/ImportReader.h"
 
+#include "text/InputLimits.h"
+#include "text/Printable.h"
+#include "text/TitleText.h"
 #include "transfer/Transfer.h"
 #include "transfer/exchange/MarkdownExport.h"
 
@@ -39,13 +42,21 @@ std::optional<std::pair<int, QString>> heading(QStringView line)
     return std::pair(int(m.capturedLength(1)), m.captured(2).trimmed());
 }
 
+// A line holding a control character other than a tab is not text someone wrote: it is told, not
+// guessed at. (U+FFFD is text: our own notes hold it where a file had half a character.)
 bool hasControlCharacters(QStringView line)
 {
     for (const QChar c : line) {
-        if ((c.unicode() < 0x20 && c != u'\t') || c.unicode() == 0x7f || c.unicode() == 0xfffd)
+        if (isControlCharacter(c.unicode()) && c != u'\t')
             return true;
     }
     return false;
+}
+
+// "a title over 4,000 characters"
+QString tooLong(const char* what)
+{
+    return QStringLiteral("%1 over %2 characters").arg(QLatin1String(what), limitText(kTitleLimit));
 }
 
 ImportList listNamed(const QString& name, int line, bool create)
@@ -90,7 +101,16 @@ void readMarkdown(const std::vector<QStringView>& lines, ImportText& out)
     out.lists.push_back(listNamed(exchangeHeading(ExchangeListKind::today), 0, true));
     ExchangeThing* last = nullptr;
     bool lastHasNote = false;
+    // The last thing's note is read up to what the editor can open; the rest is left out, once said.
+    qsizetype noteLines = 0;
+    bool noteCut = false;
     const auto problem = [&](int line, const QString& what) { out.problems.push_back({line, what}); };
+    const auto took = [&](ExchangeThing* thing) {
+        last = thing;
+        lastHasNote = false;
+        noteLines = 0;
+        noteCut = false;
+    };
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const int number = int(i) + 1;
         const QStringView line = lines[i];
@@ -104,9 +124,13 @@ void readMarkdown(const std::vector<QStringView>& lines, ImportText& out)
             // Later's sections are the export's own grouping; the wake days say where things go.
             if (h->first > 1 && out.lists.back().kind == ExchangeListKind::later)
                 continue;
-            out.lists.push_back(listNamed(h->second, number, h->first == 1));
-            last = nullptr;
-            lastHasNote = false;
+            // A list whose name is too long to keep leaves its things in Today, not in the list before.
+            const TitleInput name = titleInput(h->second);
+            if (!name.ok())
+                problem(number, tooLong("a list name"));
+            out.lists.push_back(listNamed(name.ok() ? name.text : exchangeHeading(ExchangeListKind::today),
+                                          number, h->first == 1));
+            took(nullptr);
             continue;
         }
         ImportList& list = out.lists.back();
@@ -116,10 +140,20 @@ void readMarkdown(const std::vector<QStringView>& lines, ImportText& out)
                 continue;
             }
             // The quote's own space goes; the note's indentation after it is kept.
-            const QStringView raw = line.sliced(line.indexOf(u'>') + 1);
+            QStringView raw = line.sliced(line.indexOf(u'>') + 1);
+            raw = raw.startsWith(u' ') ? raw.sliced(1) : raw;
+            if (noteCut)
+                continue;
+            if (noteLines == kNoteParagraphLimit ||
+                last->note.size() + raw.size() + 1 > kNoteCharacterLimit) {
+                problem(number, QStringLiteral("a note too long to open: the rest of it was left out"));
+                noteCut = true;
+                continue;
+            }
+            ++noteLines;
             if (lastHasNote)
                 last->note += u'\n';
-            last->note += (raw.startsWith(u' ') ? raw.sliced(1) : raw).toString();
+            last->note += raw.toString();
             lastHasNote = true;
             continue;
         }
@@ -129,42 +163,55 @@ void readMarkdown(const std::vector<QStringView>& lines, ImportText& out)
                     problem(number, QStringLiteral("a step with no thing above it"));
                     continue;
                 }
-                if (box->second.isEmpty()) {
-                    problem(number, QStringLiteral("a step without a title"));
+                const TitleInput step = titleInput(box->second);
+                if (!step.ok()) {
+                    problem(number, step.problem == TitleInput::Problem::tooLong
+                                        ? tooLong("a step")
+                                        : QStringLiteral("a step without a title"));
                     continue;
                 }
-                last->steps.push_back({box->second, box->first});
+                last->steps.push_back({step.text, box->first});
                 continue;
             }
             ExchangeThing thing;
             thing.title = box->second;
             const ThingMarks marks = takeThingMarks(thing.title);
-            if (thing.title.isEmpty()) {
-                problem(number, QStringLiteral("a thing without a title"));
-                last = nullptr;
-                lastHasNote = false;
+            const TitleInput title = titleInput(thing.title);
+            if (!title.ok()) {
+                problem(number, title.problem == TitleInput::Problem::tooLong
+                                    ? tooLong("a title")
+                                    : QStringLiteral("a thing without a title"));
+                took(nullptr);
                 continue;
             }
+            thing.title = title.text;
             thing.done = box->first;
             thing.until = marks.until;
             thing.someday = marks.someday;
             thing.doneOn = marks.doneOn;
             thing.zs = marks.zs.value_or(0);
             list.things.push_back(std::move(thing));
-            last = &list.things.back();
-            lastHasNote = false;
+            took(&list.things.back());
             continue;
         }
         // Anything else is read the way a paste reads it: bullets, numbers, one thing a line.
         const std::vector<TransferThing> pasted = Transfer::parse(line);
         for (const TransferThing& t : pasted) {
+            const TitleInput title = titleInput(t.title);
+            if (!title.ok()) {
+                problem(number, tooLong("a title")); // a parsed line is never blank
+                took(nullptr);
+                continue;
+            }
             ExchangeThing thing;
-            thing.title = t.title;
+            thing.title = title.text;
             thing.done = t.done;
-            thing.steps = t.steps;
+            for (const TransferStep& step : t.steps) {
+                if (const TitleInput stepTitle = titleInput(step.title); stepTitle.ok())
+                    thing.steps.push_back({stepTitle.text, step.done});
+            }
             list.things.push_back(std::move(thing));
-            last = &list.things.back();
-            lastHasNote = false;
+            took(&list.things.back());
         }
     }
 }
@@ -206,8 +253,13 @@ void readTodoTxt(const std::vector<QStringView>& lines, ImportText& out)
         for (; at < words.size(); ++at) {
             const QString& word = words[at];
             if (word.startsWith(u'+') && word.size() > 1) {
-                if (project.isEmpty())
-                    project = word.sliced(1);
+                if (project.isEmpty()) {
+                    const TitleInput name = titleInput(QStringView(word).sliced(1));
+                    if (name.ok())
+                        project = name.text;
+                    else
+                        out.problems.push_back({number, tooLong("a project name")});
+                }
                 continue;
             }
             if (word.startsWith(QLatin1String("due:"))) {
@@ -227,11 +279,14 @@ void readTodoTxt(const std::vector<QStringView>& lines, ImportText& out)
         }
         if (bad)
             continue;
-        thing.title = title.join(u' ');
-        if (thing.title.isEmpty()) {
-            out.problems.push_back({number, QStringLiteral("a task without a title")});
+        const TitleInput clean = titleInput(title.join(u' '));
+        if (!clean.ok()) {
+            out.problems.push_back({number, clean.problem == TitleInput::Problem::tooLong
+                                                ? tooLong("a title")
+                                                : QStringLiteral("a task without a title")});
             continue;
         }
+        thing.title = clean.text;
         ImportList* list = nullptr;
         const QString target = project.isEmpty() ? exchangeHeading(ExchangeListKind::today) : project;
         for (ImportList& l : out.lists) {
@@ -286,10 +341,7 @@ ImportFile readImportBytes(const QByteArray& bytes, const QString& name)
 {
     ImportFile file;
     if (bytes.size() > kImportFileLimit) {
-        file.error = QStringLiteral("%1 is too big to be a list (%2 MB; the most is %3 MB).")
-                         .arg(name)
-                         .arg(bytes.size() / (1024 * 1024))
-                         .arg(kImportFileLimit / (1024 * 1024));
+        file.error = tooBigToImport(name, bytes.size());
         return file;
     }
     if (bytes.contains('\0')) {
@@ -307,6 +359,14 @@ ImportFile readImportBytes(const QByteArray& bytes, const QString& name)
     file.content = text;
     file.text = readImport(text, name.endsWith(QLatin1String("todo.txt"), Qt::CaseInsensitive));
     return file;
+}
+
+QString tooBigToImport(const QString& name, qint64 bytes)
+{
+    return QStringLiteral("%1 is too big to be a list (%2 MB; the most is %3 MB).")
+        .arg(name)
+        .arg(bytes / (1024 * 1024))
+        .arg(kImportFileLimit / (1024 * 1024));
 }
 
 ImportFile readImportFile(const QString& path)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "text/InputLimits.h"
 #include "transfer/exchange/ExchangeList.h"
 
 #include <QString>
@@ -42,10 +43,13 @@ struct ImportFile {
     QString content; // the file's text, as read
     QString error;
 };
-inline constexpr qint64 kImportFileLimit = 16 * 1024 * 1024;
+// The same for every way in: a file, the running app's bus method and a paste.
+inline constexpr qint64 kImportFileLimit = kImportLimit;
 ImportFile readImportFile(const QString& path);
 // The same checks on bytes already read (the running app gets them from a second start).
 ImportFile readImportBytes(const QByteArray& bytes, const QString& name);
+// "list.md is too big to be a list (20 MB; the most is 16 MB)."
+QString tooBigToImport(const QString& name, qint64 bytes);
 
 // "3 things could not be read: line 4 (…), line 9 (…)": the first ten problems, for a message.
 QString describeProblems(const std::vector<ImportProblem>& problems);

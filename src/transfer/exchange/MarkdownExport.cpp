@@ -1,5 +1,8 @@
 #include "transfer/exchange/MarkdownExport.h"
 
+#include "text/Printable.h"
+#include "text/TitleText.h"
+
 #include <QStringList>
 
 namespace vorn {
@@ -8,13 +11,6 @@ namespace {
 
 const QString kDay = QStringLiteral("yyyy-MM-dd");
 const QString kDayAndTime = QStringLiteral("yyyy-MM-dd HH:mm");
-
-// One line, whatever the text holds: a line break inside a title would start a new thing.
-QString oneLine(QString text)
-{
-    text.replace(u'\r', u' ').replace(u'\n', u' ');
-    return text.trimmed();
-}
 
 // A "(…)" group that is one of the marks; false leaves `marks` as it was.
 bool readMark(QStringView group, ThingMarks& marks)
@@ -142,10 +138,16 @@ QString writeMarkdown(const std::vector<ExchangeList>& lists)
                 out += (step.done ? QLatin1String("  - [x] ") : QLatin1String("  - [ ] ")) +
                        oneLine(step.title) + u'\n';
             if (!thing.note.isEmpty()) {
-                const QStringList lines =
-                    QString(thing.note).replace(QLatin1String("\r\n"), QLatin1String("\n")).split(u'\n');
-                for (const QString& line : lines)
-                    out += line.isEmpty() ? QStringLiteral("  >\n") : QStringLiteral("  > ") + line + u'\n';
+                // A CR alone breaks the line as well; the note's other control characters stay out of
+                // the file, which the import and a terminal then read as text.
+                const QStringList lines = QString(thing.note)
+                                              .replace(QLatin1String("\r\n"), QLatin1String("\n"))
+                                              .replace(u'\r', u'\n')
+                                              .split(u'\n');
+                for (const QString& line : lines) {
+                    const QString text = printable(line);
+                    out += text.isEmpty() ? QStringLiteral("  >\n") : QStringLiteral("  > ") + text + u'\n';
+                }
             }
         }
     }

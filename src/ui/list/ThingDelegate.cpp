@@ -3,6 +3,7 @@
 #include "pixel/PixelView.h"
 #include "pixel/Pixels.h"
 #include "pixel/Theme.h"
+#include "text/InputLimits.h"
 #include "ui/components/ThemedLabel.h"
 #include "ui/list/ThingListModel.h"
 
@@ -23,6 +24,18 @@ QFont sized(const QFont&, int pixels, QFont::Weight weight = QFont::Normal)
 }
 
 constexpr int kCheckFrame = 22;
+
+// No more of a title than can show in `width` pixels is laid out: no character that shows is narrower
+// than a pixel, so a title of any length costs one row's worth of measuring at each paint.
+QString measurable(const QString& title, int width)
+{
+    qsizetype fits = std::max(width, 1) + 1;
+    if (title.size() <= fits)
+        return title;
+    if (title[fits - 1].isHighSurrogate())
+        --fits;
+    return title.first(fits) + u'\u2026';
+}
 
 } // namespace
 
@@ -166,8 +179,9 @@ void ThingDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     titleFont.setStrikeOut(done);
     painter->setFont(titleFont);
     painter->setPen((done ? Color::vornFaint() : Color::vornText()).resolved(pal));
-    const QString text = QFontMetrics(titleFont).elidedText(index.data(ThingListModel::TitleRole).toString(),
-                                                            Qt::ElideRight, titleArea.width());
+    const QString text = QFontMetrics(titleFont).elidedText(
+        measurable(index.data(ThingListModel::TitleRole).toString(), titleArea.width()), Qt::ElideRight,
+        titleArea.width());
     painter->drawText(titleArea, Qt::AlignLeft | Qt::AlignVCenter, text);
     painter->restore();
 }
@@ -179,6 +193,7 @@ QWidget* ThingDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem
     edit->setObjectName(QStringLiteral("titleEditor"));
     edit->setPlaceholderText(tr("Title"));
     edit->setFrame(false);
+    edit->setMaxLength(int(kTitleLimit));
     // The editor stands in for the painted title: same size, on the row's own background.
     const bool family = index.data(ThingListModel::IsFamilyRole).toBool();
     edit->setFont(uiFont(family ? familyTitleSize : titlePixelSize(m_style)));
@@ -195,7 +210,7 @@ void ThingDelegate::setEditorData(QWidget* editor, const QModelIndex& index) con
     if (edit->property("vornLoaded").toBool())
         return;
     edit->setProperty("vornLoaded", true);
-    edit->setText(index.data(ThingListModel::TitleRole).toString());
+    edit->setText(index.data(Qt::EditRole).toString());
     edit->setCursorPosition(int(edit->text().size()));
 }
 

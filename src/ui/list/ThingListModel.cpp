@@ -1,6 +1,7 @@
 #include "ui/list/ThingListModel.h"
 
 #include "pixel/ZCount.h"
+#include "text/TitleText.h"
 
 namespace vorn {
 
@@ -253,10 +254,11 @@ QVariant ThingListModel::data(const QModelIndex& index, int role) const
         const SharedThing& s = *e.shared;
         switch (role) {
         case Qt::DisplayRole:
-        case Qt::EditRole:
         case Qt::AccessibleTextRole:
         case TitleRole:
-            return s.title;
+            return shownTitle(s.title); // shown one line and cut, never rewritten
+        case Qt::EditRole:
+            return editableTitle(s.title);
         case DoneRole:
             return s.done;
         case Qt::CheckStateRole:
@@ -294,10 +296,11 @@ QVariant ThingListModel::data(const QModelIndex& index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::EditRole:
     case Qt::AccessibleTextRole:
     case TitleRole:
-        return t->title();
+        return shownTitle(t->title());
+    case Qt::EditRole:
+        return editableTitle(t->title());
     case DoneRole:
         return t->isDone();
     case Qt::CheckStateRole:

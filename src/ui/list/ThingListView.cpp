@@ -3,6 +3,7 @@
 #include "pixel/PixelView.h"
 #include "pixel/Pixels.h"
 #include "pixel/Theme.h"
+#include "text/InputLimits.h"
 #include "ui/components/ThemedLabel.h"
 #include "ui/list/ThingDelegate.h"
 #include "ui/list/ThingListModel.h"
@@ -413,6 +414,7 @@ void ThingListView::makeAddRow()
     m_addField->setObjectName(QStringLiteral("addField"));
     m_addField->setPlaceholderText(tr("Add a thing"));
     m_addField->setFrame(false);
+    m_addField->setMaxLength(int(kTitleLimit));
     QPalette pal = m_addField->palette();
     pal.setColor(QPalette::Base, Qt::transparent);
     m_addField->setPalette(pal);

@@ -4,6 +4,8 @@
 #include "notes/editor/NoteEditor.h"
 #include "notes/view/NoteTextView.h"
 #include "pixel/Theme.h"
+#include "text/InputLimits.h"
+#include "text/TitleText.h"
 #include "ui/components/ThemedLabel.h"
 
 #include <QHBoxLayout>
@@ -44,6 +46,7 @@ NoteSheet::NoteSheet(AppModel& model, NoteTarget target, QWidget* parent)
     m_title->setObjectName(QStringLiteral("noteTitle"));
     m_title->setPlaceholderText(QStringLiteral("Title"));
     m_title->setFrame(false);
+    m_title->setMaxLength(int(kTitleLimit));
     m_title->setFont(uiFont(13, QFont::DemiBold));
     m_title->installEventFilter(this);
     row->addWidget(m_title, 1);
@@ -155,7 +158,7 @@ void NoteSheet::noticeGone()
 
 void NoteSheet::loadNote()
 {
-    m_title->setText(currentTitle());
+    m_title->setText(editableTitle(currentTitle()));
     const NoteContent content = m_target.thingID() ? m_model.noteContent(*m_target.thingID())
                                                    : m_model.familySync().noteContent(*m_target.sharedID());
     m_editor->load(content.rtf, content.plain);

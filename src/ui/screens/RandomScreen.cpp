@@ -6,6 +6,8 @@
 #include "pixel/VornFont.h"
 #include "pixel/YawnView.h"
 #include "pixel/ZCount.h"
+#include "text/TitleText.h"
+#include "ui/components/ElidedLabel.h"
 #include "ui/components/Glass.h"
 #include "ui/components/PressStyle.h"
 #include "ui/components/ThemedLabel.h"
@@ -101,7 +103,7 @@ RandomScreen::RandomScreen(AppModel& model, QWidget* parent) : QWidget(parent), 
     auto* box = new PixelView(Pixels::box(), 2, m_card);
     box->setForeground(Color::vornFaint());
     titleRow->addWidget(box, 0, Qt::AlignVCenter);
-    m_title = new ThemedLabel(QString(), uiFont(22, QFont::DemiBold), Color::vornText(), m_card);
+    m_title = new ElidedLabel(uiFont(22, QFont::DemiBold), Color::vornText(), m_card);
     m_title->setObjectName(QStringLiteral("randomTitle"));
     titleRow->addWidget(m_title, 0, Qt::AlignVCenter);
     m_zs = new ZCount(1, 3, m_card);
@@ -153,7 +155,7 @@ RandomScreen::RandomScreen(AppModel& model, QWidget* parent) : QWidget(parent), 
 
 QString RandomScreen::cardTitle() const
 {
-    return m_pick ? m_title->text() : QString();
+    return m_pick ? m_title->fullText() : QString();
 }
 
 QString RandomScreen::cardLine() const
@@ -168,7 +170,7 @@ void RandomScreen::refresh()
         m_stack->setCurrentWidget(m_empty);
         return;
     }
-    m_title->setText(m_pick->title());
+    m_title->setFullText(shownTitle(m_pick->title()));
     m_zs->setVisible(m_pick->zCount() >= 1);
     if (m_pick->zCount() >= 1)
         m_zs->setCount(m_pick->zCount());

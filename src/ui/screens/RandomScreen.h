@@ -10,6 +10,7 @@ namespace vorn {
 class AppModel;
 class PixelView;
 class Thing;
+class ElidedLabel;
 class ThemedLabel;
 class ZCount;
 
@@ -39,7 +40,7 @@ private:
     QStackedLayout* m_stack;
     QWidget* m_card;
     QWidget* m_empty;
-    ThemedLabel* m_title;
+    ElidedLabel* m_title;
     ZCount* m_zs;
     ThemedLabel* m_line;
 };

@@ -126,5 +126,23 @@ TEST(RandomScreen, cardFollowsThePicksRecordWhenTheModelSaysItChanged)
     EXPECT_EQ(screen.cardTitle(), QStringLiteral("Just one"));
 }
 
+TEST(RandomScreen, aHugeTitleIsCutOnOneLineAndNeverWidensTheWindow)
+{
+    test::ModelHarness h;
+    auto model = h.start();
+    ASSERT_TRUE(model);
+    // As a title stored before any limit, or taken from another program, may be.
+    model->store().insert(
+        Thing::make(QStringLiteral("two\nlines ") + QString(1 << 20, u'x'), h.clock->now()));
+    RandomScreen screen(*model);
+    screen.resize(700, 500);
+    screen.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen));
+    EXPECT_TRUE(screen.cardTitle().startsWith(QStringLiteral("two lines xxx")));
+    EXPECT_LE(screen.cardTitle().size(), 4001);
+    EXPECT_LE(screen.minimumSizeHint().width(), 700);
+    EXPECT_LE(screen.findChild<QLabel*>(QStringLiteral("randomTitle"))->width(), 700);
+}
+
 } // namespace
 } // namespace vorn
