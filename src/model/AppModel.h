@@ -112,7 +112,8 @@ public:
     bool drop(int before, const Source& source);
     void applyOrder(const std::vector<ListRow>& rows);
     // ---- Operations ----
-    void add(const QString& title, const Source& source);
+    // The new thing; none for a blank title, a list that is gone or Done-ish (nothing is born done).
+    Thing* add(const QString& title, const Source& source);
     void toggleDone(Thing& thing);
     void setDone(const QSet<RowID>& ids, bool done);
     bool allDone(const QSet<RowID>& ids) const;

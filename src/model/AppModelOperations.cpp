@@ -54,11 +54,11 @@ bool noteIsTooBig(const AppModel& model, const NoteTarget& target)
 
 } // namespace
 
-void AppModel::add(const QString& title, const Source& source)
+Thing* AppModel::add(const QString& title, const Source& source)
 {
     const std::optional<QString> clean = cleanTitle(*this, title);
     if (!clean)
-        return;
+        return nullptr;
     const QDateTime t = m_clock->now();
 
     std::optional<QDateTime> snoozedUntil;
@@ -66,7 +66,7 @@ void AppModel::add(const QString& title, const Source& source)
     if (auto id = source.pileID()) {
         into = pile(*id);
         if (!into)
-            return;
+            return nullptr;
     } else {
         switch (*source.todoList()) {
         case TodoList::today:
@@ -75,11 +75,12 @@ void AppModel::add(const QString& title, const Source& source)
             snoozedUntil = m_schedule.startOfTomorrow(t);
             break;
         case TodoList::doneIsh:
-            return; // a thing can't be born done
+            return nullptr; // a thing can't be born done
         }
     }
-    m_store->insert(Thing::make(*clean, t, snoozedUntil, into));
+    Thing* added = m_store->insert(Thing::make(*clean, t, snoozedUntil, into));
     scheduleSync();
+    return added;
 }
 
 void AppModel::toggleDone(Thing& thing)

@@ -99,11 +99,7 @@ protected:
 
     void install() { ASSERT_EQ(workspace.run({u"install"_s}).code, 0); }
 
-    Thing* add(const QString& title)
-    {
-        model->add(title, Source::today);
-        return h.thingTitled(*model, title);
-    }
+    Thing* add(const QString& title) { return model->add(title, Source::today); }
 
     void mirrorNow()
     {

@@ -90,11 +90,7 @@ protected:
         return h.clock->now().toTimeZone(QTimeZone("Europe/Berlin")).date().toString(Qt::ISODate);
     }
 
-    Thing* add(const QString& title)
-    {
-        model->add(title, Source::today);
-        return h.thingTitled(*model, title);
-    }
+    Thing* add(const QString& title) { return model->add(title, Source::today); }
 
     void mirrorNow()
     {

@@ -27,16 +27,6 @@ QSet<RowID> rowsOf(std::initializer_list<const Thing*> things)
     return ids;
 }
 
-Thing* addThing(AppModel& model, const QString& title, const Source& source = Source::today)
-{
-    model.add(title, source);
-    for (Thing* t : model.allThings()) {
-        if (t->title() == title)
-            return t;
-    }
-    return nullptr;
-}
-
 SharedThing plannerRow(const AppModel& model, const QString& id, bool done = false)
 {
     SharedThing row;
@@ -127,7 +117,7 @@ TEST(Operations, renamesTrimIgnoreBlanksAndSkipEqualNames)
 {
     ModelHarness h;
     auto model = h.start();
-    Thing* thing = addThing(*model, QStringLiteral("Plan trip"));
+    Thing* thing = model->add(QStringLiteral("Plan trip"), Source::today);
     Pile* pile = model->createPile(QStringLiteral("Home"));
     ASSERT_TRUE(thing && pile);
     Step* step = model->store().insert(Step::make(QStringLiteral("Pack"), thing, h.clock->now()));
@@ -159,7 +149,7 @@ TEST(Operations, everyTitleAndNameIsOneLineAndNoneIsLongerThanTheLimit)
 {
     ModelHarness h;
     auto model = h.start();
-    Thing* thing = addThing(*model, QStringLiteral("thing"));
+    Thing* thing = model->add(QStringLiteral("thing"), Source::today);
     Pile* pile = model->createPile(QStringLiteral("pile"));
     ASSERT_TRUE(thing && pile);
     const auto giveEveryDoor = [&](const QString& text) {
@@ -205,7 +195,7 @@ TEST(Operations, aNoteTooBigForTheEditorStaysClosedAndAsItWas)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        Thing* thing = addThing(*model, QString::fromLatin1(c.what));
+        Thing* thing = model->add(QString::fromLatin1(c.what), Source::today);
         model->saveNote(thing->id(), c.rtf.isEmpty() ? std::nullopt : std::optional(c.rtf), c.plain);
         if (c.rtf.isEmpty())
             thing->setNote(c.plain); // as the planner could have written it
@@ -246,7 +236,7 @@ TEST(Operations, addPutsTheThingInTheListItWasTypedInto)
         auto model = h.start();
         // The model's own `now` stays at launch: stamps must come from the clock at the moment of the call.
         h.clock->set(at(kBerlin, c.clockAt));
-        Thing* thing = addThing(*model, QStringLiteral("x"), Source::list(c.list));
+        Thing* thing = model->add(QStringLiteral("x"), Source::list(c.list));
         ASSERT_NE(thing, nullptr);
         EXPECT_EQ(text(thing->createdAt()), text(h.clock->now()));
         EXPECT_DOUBLE_EQ(thing->sortKey(), secondsSinceReferenceDate(h.clock->now()));
@@ -264,16 +254,15 @@ TEST(Operations, addToDoneIshOrAMissingPileMakesNothing)
     ASSERT_NE(pile, nullptr);
     const RecordId gone = pile->id();
 
-    model->add(QStringLiteral("already done"), Source::doneIsh);
+    EXPECT_EQ(model->add(QStringLiteral("already done"), Source::doneIsh), nullptr);
     EXPECT_TRUE(model->allThings().empty());
 
-    Thing* inPile = addThing(*model, QStringLiteral("stamps"), Source::pile(gone));
+    Thing* inPile = model->add(QStringLiteral("stamps"), Source::pile(gone));
     ASSERT_NE(inPile, nullptr);
     EXPECT_EQ(inPile->pile(), pile);
 
     model->deletePile(*pile, true);
-    model->add(QStringLiteral("into nowhere"), Source::pile(gone));
-    EXPECT_EQ(h.thingTitled(*model, QStringLiteral("into nowhere")), nullptr);
+    EXPECT_EQ(model->add(QStringLiteral("into nowhere"), Source::pile(gone)), nullptr);
     EXPECT_EQ(model->allThings().size(), 1u);
 }
 
@@ -372,10 +361,10 @@ TEST(Operations, deleteToastCountsOwnAndFamilyRows)
         ModelHarness h;
         h.launch.syncsToFamily = true; // family rows are only deleted while the family is on
         auto model = h.start();
-        Thing* keep = addThing(*model, QStringLiteral("keep"));
+        Thing* keep = model->add(QStringLiteral("keep"), Source::today);
         QSet<RowID> ids;
         for (int i = 0; i < c.own; ++i) {
-            Thing* t = addThing(*model, QStringLiteral("own %1").arg(i));
+            Thing* t = model->add(QStringLiteral("own %1").arg(i), Source::today);
             model->store().insert(Step::make(QStringLiteral("step"), t, h.clock->now()));
             ids.insert(RowID::thing(t->id()));
         }
@@ -403,7 +392,7 @@ TEST(Operations, deleteOfRowsThatNoLongerExistSaysNothing)
 {
     ModelHarness h;
     auto model = h.start();
-    Thing* t = addThing(*model, QStringLiteral("soon gone"));
+    Thing* t = model->add(QStringLiteral("soon gone"), Source::today);
     const RowID id = RowID::thing(t->id());
     model->select(id);
     model->store().remove(t);
@@ -420,8 +409,8 @@ TEST(Operations, setDoneStampsTheClockAndTracksLingeringRows)
 {
     ModelHarness h;
     auto model = h.start();
-    Thing* a = addThing(*model, QStringLiteral("a"));
-    Thing* b = addThing(*model, QStringLiteral("b"));
+    Thing* a = model->add(QStringLiteral("a"), Source::today);
+    Thing* b = model->add(QStringLiteral("b"), Source::today);
     model->familySync().replaceRows({plannerRow(*model, QStringLiteral("p1"))});
     QSet<RowID> ids = rowsOf({a, b});
     ids.insert(RowID::shared(QStringLiteral("p1")));
@@ -452,9 +441,9 @@ TEST(Operations, allDoneNeedsEveryNamedRowDone)
 {
     ModelHarness h;
     auto model = h.start();
-    Thing* done = addThing(*model, QStringLiteral("done"));
+    Thing* done = model->add(QStringLiteral("done"), Source::today);
     done->setDoneAt(h.clock->now());
-    Thing* open = addThing(*model, QStringLiteral("open"));
+    Thing* open = model->add(QStringLiteral("open"), Source::today);
     model->familySync().replaceRows({plannerRow(*model, QStringLiteral("fDone"), true),
                                      plannerRow(*model, QStringLiteral("fOpen"), false)});
     const RowID fDone = RowID::shared(QStringLiteral("fDone"));
@@ -561,7 +550,7 @@ TEST(Operations, createPileClearsTheSelectionOfTheOldTab)
 {
     ModelHarness h;
     auto model = h.start();
-    Thing* t = addThing(*model, QStringLiteral("t"));
+    Thing* t = model->add(QStringLiteral("t"), Source::today);
     model->toggleDone(*t);
     model->select(RowID::thing(t->id()));
     Pile* pile = model->createPile(QStringLiteral("New"));
@@ -575,8 +564,8 @@ TEST(Operations, stepRequestsCountOnAcrossThings)
 {
     ModelHarness h;
     auto model = h.start();
-    Thing* a = addThing(*model, QStringLiteral("a"));
-    Thing* b = addThing(*model, QStringLiteral("b"));
+    Thing* a = model->add(QStringLiteral("a"), Source::today);
+    Thing* b = model->add(QStringLiteral("b"), Source::today);
     QSignalSpy spy(model.get(), &AppModel::changed);
 
     model->requestAddStep(*a);
@@ -597,7 +586,7 @@ TEST(Operations, toggleStepStampsTheClock)
 {
     ModelHarness h;
     auto model = h.start();
-    Thing* t = addThing(*model, QStringLiteral("t"));
+    Thing* t = model->add(QStringLiteral("t"), Source::today);
     Step* s = model->store().insert(Step::make(QStringLiteral("s"), t, h.clock->now()));
     h.clock->advance(90);
     model->toggleStep(*s);

@@ -156,8 +156,7 @@ protected:
         // Things are held by their ids: a title taken back by a stale read must fail the comparison at the
         // end, not the lookup here.
         auto add = [&](const char* title) {
-            model->add(QString::fromUtf8(title), Source::today);
-            return h.thingTitled(*model, QString::fromUtf8(title))->id();
+            return model->add(QString::fromUtf8(title), Source::today)->id();
         };
         auto thing = [&](RecordId id) -> Thing& { return *model->store().thing(id); };
         const RecordId stamps = add("Buy stamps");

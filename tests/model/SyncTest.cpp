@@ -32,11 +32,7 @@ protected:
         planner = std::make_unique<FamilyStore>(h.launch.familyStorePath());
     }
     QDateTime now() const { return h.clock->now(); }
-    Thing* add(const QString& title)
-    {
-        model->add(title, Source::today);
-        return h.thingTitled(*model, title);
-    }
+    Thing* add(const QString& title) { return model->add(title, Source::today); }
     // Lets the debounce run out and waits for the mirror's writes, or fails.
     void mirror()
     {

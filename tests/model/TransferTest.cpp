@@ -46,8 +46,7 @@ protected:
 
     Thing* add(const QString& title, const Source& source = Source::today)
     {
-        model->add(title, source);
-        return h.thingTitled(*model, title);
+        return model->add(title, source);
     }
 
     Step* addStep(Thing* thing, const QString& title, bool done, int order)

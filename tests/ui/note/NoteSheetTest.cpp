@@ -51,8 +51,7 @@ struct NoteSheetTest : ::testing::Test {
         h.manualTimers();
         model = h.start();
         ASSERT_TRUE(model);
-        model->add(t("buy milk"), Source::today);
-        thing = h.thingTitled(*model, t("buy milk"));
+        thing = model->add(t("buy milk"), Source::today);
         ASSERT_TRUE(thing);
     }
     NoteSheet& open(const NoteTarget& target)
@@ -254,9 +253,9 @@ struct FamilySheet {
             model->familySync().refresh();
             return NoteTarget::shared(id);
         }
-        model->add(title, Source::today);
+        const RecordId added = model->add(title, Source::today)->id();
         model->familySync().flush();
-        return NoteTarget::thing(h.thingTitled(*model, title)->id());
+        return NoteTarget::thing(added);
     }
     std::optional<QString> noteID(const NoteTarget& target) const
     {
