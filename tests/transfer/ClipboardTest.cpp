@@ -44,10 +44,3 @@ TEST(Clipboard, thingsGoOutInEveryFormatAndChecklistsComeIn)
     QGuiApplication::clipboard()->clear();
     EXPECT_TRUE(Transfer::paste(board).empty());
 }
-
-int main(int argc, char** argv)
-{
-    // Offscreen even when a desktop is around: these tests must never touch the user's clipboard.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    return vorn::test::runAllTests<QGuiApplication>(argc, argv);
-}

@@ -40,6 +40,7 @@ FocusView::FocusView(AppModel& model, QWidget* parent)
     m_toast = new ToastView(model, this);
     m_toast->setObjectName(QStringLiteral("toast"));
 
+    m_hover->setObjectName(QStringLiteral("hover"));
     m_hover->setDuration(hoverMSecs);
     m_hover->setEasingCurve(QEasingCurve::OutCubic);
     connect(m_hover, &QVariantAnimation::valueChanged, this,
