@@ -61,13 +61,7 @@ bool AppModel::reopen()
 bool AppModel::showMainWindow()
 {
     // The hook answers false once the main window has been closed for good.
-    if (m_shell.raiseMainWindow && m_shell.raiseMainWindow())
-        return true;
-    if (m_shell.openMainWindow) {
-        m_shell.openMainWindow();
-        return true;
-    }
-    return false;
+    return m_shell.raiseMainWindow && m_shell.raiseMainWindow();
 }
 
 void AppModel::enterFocusMode()

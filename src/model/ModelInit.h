@@ -51,7 +51,6 @@ struct ShellHooks {
     // Raises and activates the main window while it exists; false once it is gone.
     std::function<bool()> raiseMainWindow;
     std::function<void()> hideMainWindow;
-    std::function<void()> openMainWindow;
 };
 
 } // namespace vorn

@@ -472,20 +472,16 @@ TEST(Clock, reopenShowsWhatTheShellCanShowInOrder)
         const char* name;
         bool panelHook;
         std::optional<bool> raiseResult; // nothing: no raise hook
-        bool openHook;
         bool expected;
         QStringList calls;
     };
-    const QString panel = QStringLiteral("panel"), raise = QStringLiteral("raise"),
-                  open = QStringLiteral("open");
+    const QString panel = QStringLiteral("panel"), raise = QStringLiteral("raise");
     const std::vector<Case> cases{
-        {"no hooks at all", false, std::nullopt, false, false, {}},
-        {"a main window to raise", false, true, true, true, {raise}},
-        {"the main window is gone", false, false, true, true, {raise, open}},
-        {"gone and nothing to open one", false, false, false, false, {raise}},
-        {"only a way to open one", false, std::nullopt, true, true, {open}},
-        {"a panel outside focus mode is not shown", true, true, true, true, {raise}},
-        {"a panel alone outside focus mode", true, std::nullopt, false, false, {}},
+        {"no hooks at all", false, std::nullopt, false, {}},
+        {"a main window to raise", false, true, true, {raise}},
+        {"the main window is gone", false, false, false, {raise}},
+        {"a panel outside focus mode is not shown", true, true, true, {raise}},
+        {"a panel alone outside focus mode", true, std::nullopt, false, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -503,8 +499,6 @@ TEST(Clock, reopenShowsWhatTheShellCanShowInOrder)
                 return result;
             };
         }
-        if (c.openHook)
-            hooks.openMainWindow = [&] { calls << open; };
         model->setShellHooks(std::move(hooks));
         EXPECT_EQ(model->reopen(), c.expected);
         EXPECT_EQ(calls, c.calls);
@@ -525,7 +519,6 @@ TEST(Clock, focusModeSwapsTheWindowsAndIsRememberedForTheNextLaunch)
         calls << u"raise main"_s;
         return mainWindowExists;
     };
-    hooks.openMainWindow = [&] { calls << u"open main"_s; };
     model->setShellHooks(std::move(hooks));
     QSignalSpy spy(model.get(), &AppModel::changed);
 
@@ -540,7 +533,7 @@ TEST(Clock, focusModeSwapsTheWindowsAndIsRememberedForTheNextLaunch)
     mainWindowExists = false;
     model->exitFocusMode();
     EXPECT_FALSE(model->isFocusMode());
-    EXPECT_EQ(calls, (QStringList{u"hide panel"_s, u"raise main"_s, u"open main"_s}));
+    EXPECT_EQ(calls, (QStringList{u"hide panel"_s, u"raise main"_s}));
     EXPECT_EQ(spy.count(), 2);
 
     model->enterFocusMode();
