@@ -119,7 +119,7 @@ TEST(FocusWindowTest, menuCommandsWorkFromThePanel)
     waited.start();
     while (waited.elapsed() < 10000 && (copied = clipboardText(x)).isEmpty())
         QThread::msleep(100);
-    EXPECT_EQ(copied.trimmed(), QStringLiteral("Reply to Kesh about the deck"));
+    EXPECT_EQ(copied.trimmed().toStdString(), "Reply to Kesh about the deck");
 
     ASSERT_TRUE(x.keys(x.waitForWindow(kPanelTitle), {QStringLiteral("ctrl+q")}));
     EXPECT_TRUE(app.waitForFinished(10000)) << "Ctrl+Q in the panel left the program running";
