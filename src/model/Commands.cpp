@@ -111,7 +111,13 @@ void addWindowCommands(std::vector<Command>& t)
                      CommandMenu::file, model(&AppModel::requestAdd)));
     t.push_back(make(CommandId::newList, "newList", "New List",
                      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N)}, CommandMenu::file,
-                     model(&AppModel::requestNewPile)));
+                     [](CommandContext& c) {
+                         // The name is typed in the main window's tab strip, which focus mode hides.
+                         if (c.model.isFocusMode())
+                             c.model.exitFocusMode();
+                         c.model.requestNewPile();
+                         return true;
+                     }));
     t.push_back(windowCommand(CommandId::importLists, "importLists", "Import…", {}, CommandMenu::file));
     separated();
     t.push_back(windowCommand(CommandId::exportLists, "exportLists", "Export…", {}, CommandMenu::file));

@@ -12,6 +12,7 @@
 #include "ui/list/ThingList.h"
 #include "ui/list/ThingListView.h"
 #include "ui/main/MainView.h"
+#include "ui/main/TabStrip.h"
 
 #include <QAction>
 #include <QApplication>
@@ -115,6 +116,12 @@ TEST(CommandKeys, everyMenuShortcutWorksInTheMainWindowAndInFocusMode)
          [](App& a, bool) { EXPECT_EQ(a.model().tab(), Tab::pile(a.model().piles().front()->id())); }},
         {"focusMode", Qt::CTRL | Qt::SHIFT | Qt::Key_F, none,
          [](App& a, bool focusMode) { EXPECT_EQ(a.model().isFocusMode(), !focusMode); }},
+        {"newList", Qt::CTRL | Qt::SHIFT | Qt::Key_N, none,
+         [](App& a, bool) {
+             EXPECT_FALSE(a.model().isFocusMode()) << "the name is typed in the main window";
+             EXPECT_TRUE(a.app->window->isVisible());
+             EXPECT_TRUE(a.app->window->mainView()->tabStrip()->isNaming());
+         }},
         {"newThing", Qt::CTRL | Qt::Key_N, none,
          [](App& a, bool) {
              EXPECT_TRUE(a.list->isAdding());
