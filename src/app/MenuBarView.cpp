@@ -1,6 +1,7 @@
 #include "app/MenuBarView.h"
 
 #include "model/AppModel.h"
+#include "model/Commands.h"
 #include "pixel/VornFont.h"
 #include "ui/components/ThemedLabel.h"
 #include "ui/list/ThingList.h"
@@ -66,8 +67,9 @@ MenuBarView::MenuBarView(AppModel& model, QWidget* parent)
 
     auto* buttons = new QHBoxLayout;
     buttons->setContentsMargins(kPadding, 0, kPadding, 4);
-    m_open = plainButton(QStringLiteral("Open vorn todo"), QStringLiteral("open"), this);
-    m_quit = plainButton(QStringLiteral("Quit (eventually)"), QStringLiteral("quit"), this);
+    // Of the commands, the popup offers only the two ways out, in their short words.
+    m_open = plainButton(command(CommandId::openWindow).label, QStringLiteral("open"), this);
+    m_quit = plainButton(command(CommandId::quit).shortLabel, QStringLiteral("quit"), this);
     buttons->addWidget(m_open);
     buttons->addStretch(1);
     buttons->addWidget(m_quit);

@@ -1,5 +1,6 @@
 #include "app/WindowStart.h"
 
+#include "app/AppCommands.h"
 #include "app/AppShell.h"
 #include "app/Appearance.h"
 #include "app/DesktopColorScheme.h"
@@ -14,6 +15,7 @@
 #include "pixel/VornFont.h"
 #include "transfer/ClipboardPasteboard.h"
 #include "transfer/DesktopWorkspace.h"
+#include "ui/focus/FocusPanel.h"
 #include "ui/focus/FocusPanelController.h"
 #include "ui/main/MainView.h"
 
@@ -188,6 +190,15 @@ QString noDisplayAdvice()
                           "  vorn-todo --list today prints a list without any display.\n");
 }
 
+void shareCommands(MainWindow& window, FocusPanelController& focus)
+{
+    // The menu commands live in the main window's menu bar; in focus mode that window is hidden, so the
+    // panel carries the same actions, besides the ones it binds itself.
+    focus.setOnPanelMade([commands = window.commands()](FocusPanel& panel) {
+        commands->shareWith(&panel, panel.ownCommands());
+    });
+}
+
 std::unique_ptr<WindowApp> openWindowApp(const Launch& launch, QString* error)
 {
     std::unique_ptr<Store> store = makeStore(launch, error);
@@ -202,6 +213,7 @@ std::unique_ptr<WindowApp> openWindowApp(const Launch& launch, QString* error)
     MainWindow* window = app->window.get();
     app->focus = std::make_unique<FocusPanelController>(*app->model);
     FocusPanelController* focus = app->focus.get();
+    shareCommands(*window, *focus);
     AppModel* model = app->model.get();
     ShellHooks hooks;
     hooks.showFocusPanel = [focus] { focus->show(); };

@@ -25,6 +25,9 @@ struct WindowApp {
     std::unique_ptr<FocusPanelController> focus; // last: it goes first, while the model still stands
 };
 
+// Puts the main window's menu commands on the focus panel too, once it is made.
+void shareCommands(MainWindow& window, FocusPanelController& focus);
+
 // Opens the store, makes the model and the main window, lends the model its window hooks and opens
 // the demo tab. Null with `error` set when the store can't be opened. Needs a QApplication.
 std::unique_ptr<WindowApp> openWindowApp(const Launch& launch, QString* error);

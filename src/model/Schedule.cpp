@@ -1,5 +1,7 @@
 #include "model/Schedule.h"
 
+#include "model/Commands.h"
+
 #include "store/Dates.h"
 
 #include <QStringList>
@@ -140,12 +142,13 @@ QString Schedule::wakeLabel(const QDateTime& wake, const QDateTime& now) const
 
 QString Schedule::laterSection(const QDateTime& wake, const QDateTime& now) const
 {
+    // The sections a snooze lands in carry its option's name.
     if (wake == distantFuture())
-        return QStringLiteral("Someday");
+        return snoozeOptionName(SnoozeOption::someday);
     if (isSameDay(wake, now))
-        return QStringLiteral("Tonight-ish");
+        return snoozeOptionName(SnoozeOption::tonightIsh);
     if (isSameDay(wake, startOfTomorrow(now)))
-        return QStringLiteral("Tomorrow");
+        return snoozeOptionName(SnoozeOption::tomorrow);
     return QStringLiteral("Further off");
 }
 

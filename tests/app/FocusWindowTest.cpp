@@ -81,4 +81,54 @@ TEST(FocusWindowTest, theFloatingPanelIsAboveAndOnEveryDesktopAndPTurnsThatOff)
     EXPECT_TRUE(app.waitForFinished(10000));
 }
 
+// What the X clipboard holds, as another program reads it; empty until someone owns it.
+QString clipboardText(const XSession& x)
+{
+    QProcess xclip;
+    xclip.setProcessEnvironment(x.environment(QProcessEnvironment::systemEnvironment()));
+    xclip.start(QStringLiteral("xclip"),
+                {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
+    if (!xclip.waitForFinished(10000))
+        return QStringLiteral("xclip hung");
+    return QString::fromUtf8(xclip.readAllStandardOutput());
+}
+
+// The menu commands live in the main window's menu bar, which focus mode hides; the panel has them too:
+// Ctrl+C puts the selected thing on the desktop's clipboard and Ctrl+Q ends the program.
+TEST(FocusWindowTest, menuCommandsWorkFromThePanel)
+{
+    XSession x;
+    ASSERT_FALSE(x.display().isEmpty());
+    QTemporaryDir home;
+    QProcessEnvironment env = x.environment(QProcessEnvironment::systemEnvironment());
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.remove(QStringLiteral("XDG_CONFIG_HOME"));
+    env.remove(QStringLiteral("XDG_DATA_HOME"));
+    QProcess app;
+    app.setProcessEnvironment(env);
+    app.start(QStringLiteral(VORN_TODO_BINARY),
+              {QStringLiteral("-demo"), QStringLiteral("-focus.lastMode"), QStringLiteral("true")});
+    ASSERT_TRUE(app.waitForStarted());
+    const QString panel = x.waitForWindow(kPanelTitle);
+    ASSERT_FALSE(panel.isEmpty()) << app.readAllStandardError().toStdString();
+
+    // Down selects Today's first row, Ctrl+C copies it.
+    ASSERT_TRUE(x.keys(panel, {QStringLiteral("Down"), QStringLiteral("ctrl+c")}));
+    QString copied;
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 10000 && (copied = clipboardText(x)).isEmpty())
+        QThread::msleep(100);
+    EXPECT_EQ(copied.trimmed().toStdString(), "Reply to Kesh about the deck");
+
+    ASSERT_TRUE(x.keys(x.waitForWindow(kPanelTitle), {QStringLiteral("ctrl+q")}));
+    EXPECT_TRUE(app.waitForFinished(10000)) << "Ctrl+Q in the panel left the program running";
+    EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app.exitCode(), 0) << app.readAllStandardError().toStdString();
+    if (app.state() != QProcess::NotRunning) {
+        app.kill();
+        app.waitForFinished(5000);
+    }
+}
+
 } // namespace

@@ -21,18 +21,7 @@ constexpr int kKeyGap = 4;
 
 QString SnoozeBar::optionName(SnoozeOption option, ListStyle style)
 {
-    const bool regular = style == ListStyle::regular;
-    switch (option) {
-    case SnoozeOption::tonightIsh:
-        return regular ? QStringLiteral("Tonight-ish") : QStringLiteral("Tonight");
-    case SnoozeOption::tomorrow:
-        return regular ? QStringLiteral("Tomorrow") : QStringLiteral("Tmrw");
-    case SnoozeOption::monday:
-        return regular ? QStringLiteral("Monday") : QStringLiteral("Mon");
-    case SnoozeOption::someday:
-        return QStringLiteral("Someday");
-    }
-    return {};
+    return style == ListStyle::regular ? snoozeOptionName(option) : snoozeOptionShortName(option);
 }
 
 SnoozeOptionButton::SnoozeOptionButton(SnoozeOption option, ListStyle style, QWidget* parent)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/Commands.h"
 #include "model/Entities.h"
 #include "ui/components/ListStyle.h"
 #include "ui/components/PressStyle.h"
@@ -38,8 +39,7 @@ class SnoozeBar : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr std::array<SnoozeOption, 4> options{SnoozeOption::tonightIsh, SnoozeOption::tomorrow,
-                                                         SnoozeOption::monday, SnoozeOption::someday};
+    static constexpr std::array<SnoozeOption, 4> options = kSnoozeOptions;
 
     explicit SnoozeBar(ListStyle style, QWidget* parent = nullptr);
     void setOnPick(std::function<void(SnoozeOption)> onPick) { m_onPick = std::move(onPick); }

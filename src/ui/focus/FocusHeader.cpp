@@ -1,13 +1,14 @@
 #include "ui/focus/FocusHeader.h"
 
 #include "model/AppModel.h"
+#include "model/KeyNames.h"
 #include "pixel/Pixels.h"
 #include "pixel/Theme.h"
 #include "pixel/VornFont.h"
+#include "ui/components/CommandAction.h"
 #include "ui/components/PixelButton.h"
 #include "ui/components/ThemedLabel.h"
 #include "ui/focus/FocusCount.h"
-#include "ui/focus/FocusKeys.h"
 
 #include <QApplication>
 #include <QGraphicsOpacityEffect>
@@ -25,8 +26,10 @@ constexpr qreal kRestingOpacity = 0.6;
 
 QString pinTooltip(bool floats)
 {
-    return floats ? QStringLiteral("Floating. Above it all. (P)")
-                  : QStringLiteral("Not floating. Just a window. (P)");
+    const QString key = QStringLiteral(" (") + keyName(commandKeys(CommandId::pin)) + u')';
+    return (floats ? QStringLiteral("Floating. Above it all.")
+                   : QStringLiteral("Not floating. Just a window.")) +
+           key;
 }
 
 } // namespace
@@ -47,19 +50,17 @@ FocusHeader::FocusHeader(AppModel& model, QWidget* parent) : QWidget(parent), m_
     m_switcher->setFont(VornFont::font(VornFont::labelSize));
     m_switcher->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     m_switcher->setFocusPolicy(Qt::NoFocus);
-    m_switcher->setToolTip(
-        QStringLiteral("Switch list %1 %2 %3")
-            .arg(keyName(switchListKeys(0)), keyName(switchListKeys(1)), keyName(switchListKeys(2))));
+    // Ctrl+1, Ctrl+2, Ctrl+3 for the built-in lists in their fixed order, as in the main window.
+    const CommandId lists[] = {CommandId::tabToday, CommandId::tabLater, CommandId::tabDoneIsh};
+    m_switcher->setToolTip(QStringLiteral("Switch list %1 %2 %3")
+                               .arg(keyName(commandKeys(lists[0])), keyName(commandKeys(lists[1])),
+                                    keyName(commandKeys(lists[2]))));
     m_menu = new QMenu(m_switcher);
     m_switcher->setMenu(m_menu);
     // The same actions sit on the header, so their shortcuts work while the menu is closed.
-    const QString names[] = {QStringLiteral("Today"), QStringLiteral("Later"), QStringLiteral("Done-ish")};
     for (TodoList list : kAllTodoLists) {
         const int position = int(list);
-        auto* action = new QAction(names[position], this);
-        action->setShortcut(switchListKeys(position));
-        action->setShortcutContext(Qt::WindowShortcut);
-        connect(action, &QAction::triggered, this, [this, list] { m_model.setTab(Tab::list(list)); });
+        QAction* action = commandAction(command(lists[position]), m_model, {}, this);
         addAction(action);
         m_listActions[position] = action;
     }
@@ -80,7 +81,8 @@ FocusHeader::FocusHeader(AppModel& model, QWidget* parent) : QWidget(parent), m_
         Pixels::expand(), Color::vornMuted(), [this] { m_model.exitFocusMode(); }, this);
     m_expand->setObjectName(QStringLiteral("expandButton"));
     m_expand->setFocusPolicy(Qt::NoFocus);
-    m_expand->setToolTip(QStringLiteral("Back to the full window ") + keyName(leaveFocusKeys()));
+    m_expand->setToolTip(QStringLiteral("Back to the full window ") +
+                         keyName(commandKeys(CommandId::focusMode)));
     m_expand->setAccessibleName(QStringLiteral("Leave focus mode"));
     m_pinOpacity = new QGraphicsOpacityEffect(m_pin);
     m_expandOpacity = new QGraphicsOpacityEffect(m_expand);

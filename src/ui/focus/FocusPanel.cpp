@@ -1,12 +1,11 @@
 #include "ui/focus/FocusPanel.h"
 
 #include "model/AppModel.h"
-#include "model/KeyNames.h"
-#include "ui/focus/FocusKeys.h"
+#include "ui/components/CommandAction.h"
 #include "ui/focus/FocusView.h"
 
+#include <QAction>
 #include <QMouseEvent>
-#include <QShortcut>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -67,13 +66,9 @@ private:
     QRect m_startFrame;
 };
 
-QShortcut* shortcut(const QKeySequence& keys, QWidget* panel, std::function<void()> run)
-{
-    auto* s = new QShortcut(keys, panel);
-    s->setContext(Qt::WindowShortcut);
-    QObject::connect(s, &QShortcut::activated, panel, std::move(run));
-    return s;
-}
+// Undo and redo here need no text-field hook: a text field being typed in takes their keys first.
+constexpr CommandId kPanelCommands[] = {CommandId::hidePanel, CommandId::focusMode, CommandId::undo,
+                                        CommandId::redo};
 
 } // namespace
 
@@ -107,17 +102,23 @@ FocusPanel::FocusPanel(AppModel& model, QWidget* parent)
     m_rightGrip = new EdgeGrip(Qt::RightEdge, this);
 
     // Shortcuts match their keys exactly, so Ctrl+Alt+W and Shift+Ctrl+W are not Ctrl+W.
-    shortcut(hidePanelKeys(), this, [this] {
-        if (m_onClose)
+    CommandHost host;
+    host.toWindow = [this](CommandId id) {
+        if (id == CommandId::hidePanel && m_onClose)
             m_onClose();
-    });
-    shortcut(leaveFocusKeys(), this, [this] {
-        if (m_onLeaveFocus)
-            m_onLeaveFocus();
-    });
-    // A text field being typed in takes these first, for its own text.
-    shortcut(undoKeys(), this, [this] { m_model.undo(); });
-    shortcut(redoKeys(), this, [this] { m_model.redo(); });
+    };
+    for (CommandId id : kPanelCommands)
+        addAction(commandAction(command(id), m_model, host, this));
+}
+
+QSet<QString> FocusPanel::ownCommands() const
+{
+    QSet<QString> names;
+    for (const QAction* a : findChildren<QAction*>()) {
+        if (!a->objectName().isEmpty())
+            names.insert(a->objectName());
+    }
+    return names;
 }
 
 void FocusPanel::fitHeight(int height)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QWidget>
 
 #include <functional>
@@ -27,9 +28,11 @@ public:
     explicit FocusPanel(AppModel& model, QWidget* parent = nullptr);
 
     FocusView* view() const { return m_view; }
-    // Ctrl+W: the controller hides the panel; Shift+Ctrl+F: focus mode ends.
+    // Ctrl+W: the controller hides the panel.
     void setOnClose(std::function<void()> onClose) { m_onClose = std::move(onClose); }
-    void setOnLeaveFocus(std::function<void()> onLeave) { m_onLeaveFocus = std::move(onLeave); }
+    // The commands the panel binds itself (hide, leave focus mode, undo, redo, the three lists); the
+    // window's menu commands are added beside them (QWidget::addAction) by whoever owns both.
+    QSet<QString> ownCommands() const;
     // Takes the view's natural height, keeping the top edge where it is.
     void fitHeight(int height);
     QWidget* leftGrip() const { return m_leftGrip; }
@@ -44,7 +47,6 @@ private:
     QWidget* m_leftGrip;
     QWidget* m_rightGrip;
     std::function<void()> m_onClose;
-    std::function<void()> m_onLeaveFocus;
 };
 
 } // namespace vorn

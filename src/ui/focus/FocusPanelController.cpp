@@ -89,11 +89,12 @@ void FocusPanelController::makePanel()
 {
     m_panel = std::make_unique<FocusPanel>(m_model);
     m_panel->setOnClose([this] { hide(); });
-    m_panel->setOnLeaveFocus([this] { m_model.exitFocusMode(); });
     m_panel->setGeometry(savedFrame().value_or(defaultFrame()));
     // Fit the height before the first show, so the panel does not appear at a guessed size.
     m_panel->view()->measure();
     m_panel->installEventFilter(this);
+    if (m_onPanelMade)
+        m_onPanelMade(*m_panel);
 }
 
 void FocusPanelController::show()

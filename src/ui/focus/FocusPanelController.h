@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QRect>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -30,6 +31,8 @@ public:
     // Builds the panel on first use, applies floating and brings it to the front.
     void show();
     void hide();
+    // Called once the panel exists, before it is first shown: the shell puts its menu commands on it.
+    void setOnPanelMade(std::function<void(FocusPanel&)> onMade) { m_onPanelMade = std::move(onMade); }
     // Where a panel with no usable saved frame goes.
     static QRect defaultFrame();
 
@@ -44,6 +47,7 @@ private:
 
     AppModel& m_model;
     std::unique_ptr<FocusPanel> m_panel;
+    std::function<void(FocusPanel&)> m_onPanelMade;
     QTimer* m_saveTimer;
     // Re-setting window flags hides and moves the window; that is not the user moving it.
     bool m_applying = false;

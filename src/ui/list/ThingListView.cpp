@@ -1,5 +1,6 @@
 #include "ui/list/ThingListView.h"
 
+#include "model/Commands.h"
 #include "pixel/PixelView.h"
 #include "pixel/Pixels.h"
 #include "pixel/Theme.h"
@@ -167,18 +168,27 @@ QSet<RowID> ThingListView::visibleSelection() const
     return out;
 }
 
-bool ThingListView::selectionHasThing(const QSet<RowID>& ids) const
+bool ThingListView::hasArrowKeys() const
 {
-    return std::any_of(ids.begin(), ids.end(), [](const RowID& id) { return id.isThing(); });
+    return metrics(m_style).arrowKeys;
 }
 
-Thing* ThingListView::primaryThing() const
+bool ThingListView::isListed(const RowID& id) const
 {
-    const auto primary = m_model.primarySelection();
-    if (!primary || !primary->isThing())
+    return m_listModel->entryOf(id).has_value();
+}
+
+Thing* ThingListView::listedThing(const RowID& id) const
+{
+    if (!id.isThing())
         return nullptr;
-    const auto entry = m_listModel->entryOf(*primary);
+    const auto entry = m_listModel->entryOf(id);
     return entry ? m_listModel->thing(*entry) : nullptr;
+}
+
+CommandContext ThingListView::context(QSet<RowID> targets, std::optional<RowID> row)
+{
+    return CommandContext{m_model, std::move(targets), order(), {}, {}, this, std::move(row)};
 }
 
 std::vector<RowID> ThingListView::order() const
@@ -277,9 +287,7 @@ void ThingListView::keyPressEvent(QKeyEvent* event)
 
 bool ThingListView::handleKey(QKeyEvent* event)
 {
-    const int key = event->key();
-    const bool command = event->modifiers() & Qt::ControlModifier;
-    if (key == Qt::Key_Escape) {
+    if (event->key() == Qt::Key_Escape) {
         if (!m_awaitingSnooze)
             return false;
         setAwaitingSnooze(false);
@@ -287,91 +295,13 @@ bool ThingListView::handleKey(QKeyEvent* event)
     }
     if (isTyping())
         return false;
-
-    switch (key) {
-    case Qt::Key_Up:
-        return moveSelection(-1);
-    case Qt::Key_Down:
-        return moveSelection(+1);
-    case Qt::Key_Space: {
-        const auto ids = visibleSelection();
-        if (ids.isEmpty())
-            return false;
-        m_model.setDone(ids, !m_model.allDone(ids));
-        return true;
-    }
-    case Qt::Key_Return:
-    case Qt::Key_Enter: {
-        const auto primary = m_model.primarySelection();
-        if (!primary || !m_listModel->entryOf(*primary))
-            return false;
-        if (primary->isShared()) {
-            if (!command)
-                return beginEditing(*primary);
-            if (m_model.familySync().isOn())
-                m_model.setEditingNote(NoteTarget::shared(*primary->sharedID()));
-            return true;
-        }
-        if (command) {
-            m_model.setEditingNote(NoteTarget::thing(*primary->thingID()));
-            return true;
-        }
-        return beginEditing(*primary);
-    }
-    case Qt::Key_Delete:
-    case Qt::Key_Backspace: {
-        const auto ids = visibleSelection();
-        if (ids.isEmpty())
-            return false;
-        m_model.remove(ids, order());
-        return true;
-    }
-    case Qt::Key_Right:
-    case Qt::Key_Left: {
-        Thing* t = metrics(m_style).arrowKeys ? primaryThing() : nullptr;
-        if (!t)
-            return false;
-        if (key == Qt::Key_Left)
-            m_model.setExpanded(*t, false);
-        else if (!t->steps().empty())
-            m_model.setExpanded(*t, true);
-        else
-            m_model.requestAddStep(*t);
-        return true;
-    }
-    default:
-        break;
-    }
-
-    if (m_awaitingSnooze && key >= Qt::Key_1 && key <= Qt::Key_4) {
-        snoozeSelection(*snoozeOptionFromRaw(key - Qt::Key_0));
-        return true;
-    }
-
-    const QString text = event->text().toLower();
-    if (text == QLatin1String("s")) {
-        if (isDoneIsh() || !selectionHasThing(visibleSelection()))
-            return false;
-        setAwaitingSnooze(true);
-        return true;
-    }
-    if (text == QLatin1String("t")) {
-        const auto ids = visibleSelection();
-        if (!selectionHasThing(ids))
-            return false;
-        m_model.moveToToday(ids, order());
-        return true;
-    }
-    if (text == QLatin1String("n")) {
-        if (isDoneIsh())
-            return false;
-        startAdding();
-        return true;
-    }
-    if (text == QLatin1String("p") && m_style == ListStyle::compact) {
-        // The panel watches `floats` and changes its window level itself.
-        m_model.setFloats(!m_model.floats());
-        return true;
+    for (const Command& c : commands()) {
+        if (c.scope != CommandScope::list || !c.matches(event->key(), event->modifiers()))
+            continue;
+        if (c.whileSnoozing && !m_awaitingSnooze)
+            continue;
+        CommandContext ctx = context(visibleSelection(), m_model.primarySelection());
+        return runCommand(c, ctx);
     }
     return false;
 }
@@ -615,64 +545,28 @@ std::unique_ptr<QMenu> ThingListView::contextMenu(int entry)
     QSet<RowID> targets = m_model.selectedIDs(m_listModel->source(), true);
     if (!targets.contains(*id))
         targets = {*id};
-    const std::vector<RowID> rows = order();
-    const Source source = m_listModel->source();
+    const CommandContext menuContext = context(targets, *id);
     auto menu = std::make_unique<QMenu>(this);
-    const bool allDone = m_model.allDone(targets);
-    const auto addDone = [&] {
-        menu->addAction(allDone ? tr("Not Done") : tr("Done"), this,
-                        [this, targets, allDone] { m_model.setDone(targets, !allDone); });
+    const auto addItem = [this, &menuContext](QMenu* into, const Command& c) {
+        into->addAction(c.labelFor(menuContext), this,
+                        [ctx = menuContext, id = c.id]() mutable { runCommand(command(id), ctx); });
     };
-    const auto addDelete = [&] {
-        menu->addSeparator();
-        menu->addAction(tr("Delete"), this, [this, targets, rows] { m_model.remove(targets, rows); });
-    };
-
-    if (id->isShared()) {
-        const auto shared = m_model.sharedThing(*id->sharedID());
-        const bool hasNote = shared && !shared->note.isEmpty();
-        menu->addAction(hasNote ? tr("Open Note") : tr("Add a Note"), this, [this, sid = *id->sharedID()] {
-            if (m_model.familySync().isOn())
-                m_model.setEditingNote(NoteTarget::shared(sid));
-        });
-        menu->addAction(tr("Rename"), this, [this, rid = *id] { beginEditing(rid); });
-        addDone();
-        addDelete();
-        return menu;
-    }
-
-    addDone();
-    if (source != Source::doneIsh) {
-        QMenu* snooze = menu->addMenu(tr("Snooze"));
-        const std::pair<SnoozeOption, QString> options[] = {{SnoozeOption::tonightIsh, tr("Tonight-ish")},
-                                                            {SnoozeOption::tomorrow, tr("Tomorrow")},
-                                                            {SnoozeOption::monday, tr("Monday")},
-                                                            {SnoozeOption::someday, tr("Someday")}};
-        for (const auto& [option, title] : options) {
-            snooze->addAction(title, this,
-                              [this, targets, rows, opt = option] { m_model.snooze(targets, opt, rows); });
+    for (const std::optional<CommandId>& item : rowMenu(id->isShared())) {
+        if (!item) {
+            menu->addSeparator();
+            continue;
         }
+        const Command& c = command(*item);
+        if (c.shown && !c.shown(menuContext))
+            continue;
+        if (c.submenu.empty()) {
+            addItem(menu.get(), c);
+            continue;
+        }
+        QMenu* sub = menu->addMenu(c.labelFor(menuContext));
+        for (CommandId subItem : c.submenu)
+            addItem(sub, command(subItem));
     }
-    if (source != Source::today)
-        menu->addAction(tr("Move to Today"), this,
-                        [this, targets, rows] { m_model.moveToToday(targets, rows); });
-    menu->addAction(tr("Edit"), this, [this, rid = *id] { beginEditing(rid); });
-    if (m_style != ListStyle::compact) {
-        menu->addAction(tr("Add Step"), this, [this, rid = *id] {
-            const auto at = m_listModel->entryOf(rid);
-            if (Thing* t = at ? m_listModel->thing(*at) : nullptr)
-                m_model.requestAddStep(*t);
-        });
-    }
-    menu->addSeparator();
-    menu->addAction(tr("Cut"), this, [this, targets, rows] { m_model.transfer().cut(targets, rows); });
-    menu->addAction(tr("Copy"), this, [this, targets] { m_model.transfer().copy(targets); });
-    menu->addAction(tr("Paste"), this, [this] { m_model.transfer().paste(); });
-    if (m_model.transfer().plannerIsInstalled()) {
-        menu->addAction(tr("Send to Vorn Planner"), this,
-                        [this, targets, rows] { m_model.transfer().sendToPlanner(targets, rows); });
-    }
-    addDelete();
     return menu;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/AppModel.h"
+#include "model/Commands.h"
 #include "ui/list/DropPosition.h"
 #include "ui/list/ListStyle.h"
 
@@ -22,7 +23,8 @@ class ThingListModel;
 
 // The keyboard-driven list of one source. It keeps only view state (the add field, the row being
 // renamed, the drop target, a pending snooze choice); data changes and the selection go through AppModel.
-class ThingListView : public QListView {
+// Its keys and its context menu are the list commands of the command table.
+class ThingListView : public QListView, public CommandList {
     Q_OBJECT
 
 public:
@@ -30,12 +32,12 @@ public:
 
     ThingListModel* listModel() const { return m_listModel; }
     ListStyle listStyle() const { return m_style; }
-    const Source& source() const;
+    const Source& source() const override;
     // Showing another source drops every piece of view state.
     void setSource(const Source& source);
 
-    bool awaitingSnooze() const { return m_awaitingSnooze; }
-    void setAwaitingSnooze(bool awaiting);
+    bool awaitingSnooze() const override { return m_awaitingSnooze; }
+    void setAwaitingSnooze(bool awaiting) override;
     // What the digit keys and the snooze bar do: snooze the visible selection, then stop asking.
     void snoozeSelection(SnoozeOption option);
     // The regular list is as tall as its rows, add row and end drop zone, so what sits below it
@@ -49,12 +51,17 @@ public:
     bool isTyping() const;
     bool isEditingTitle() const { return state() == QAbstractItemView::EditingState; }
 
-    void startAdding();
+    void startAdding() override;
     // What is typed and not yet entered (the add field's text, a title being renamed) goes in now, as
     // Return would: the app is about to quit.
     void commitDrafts();
     // Opens the inline title editor of a local thing or a family row.
-    bool beginEditing(const RowID& id);
+    bool beginEditing(const RowID& id) override;
+    bool isCompact() const override { return m_style == ListStyle::compact; }
+    bool hasArrowKeys() const override;
+    bool isListed(const RowID& id) const override;
+    Thing* listedThing(const RowID& id) const override;
+    bool moveSelection(int delta) override;
     // The steps view under an expanded thing; null while the thing is folded or not listed.
     StepsView* stepsView(RecordId thing) const;
 
@@ -101,10 +108,9 @@ private:
     void placeAddField();
     bool isDoneIsh() const;
     QSet<RowID> visibleSelection() const;
-    bool selectionHasThing(const QSet<RowID>& ids) const;
-    Thing* primaryThing() const;
     std::vector<RowID> order() const;
-    bool moveSelection(int delta);
+    // A command run from this list, on `targets`, about `row`.
+    CommandContext context(QSet<RowID> targets, std::optional<RowID> row);
 
     AppModel& m_model;
     ListStyle m_style;

@@ -1,5 +1,6 @@
 #include "ui/main/PileDeletePrompt.h"
 
+#include "model/Commands.h"
 #include "model/KeyNames.h"
 
 #include <QMessageBox>
@@ -17,7 +18,7 @@ PileDeletePrompt PileDeletePrompt::forPile(const QString& name, int thingCount)
         const QString phrase = thingCount == 1 ? QStringLiteral("1 thing")
                                                : QString::number(thingCount) + QStringLiteral(" things");
         prompt.message = QStringLiteral("It has ") + phrase + QStringLiteral(" in it. ") +
-                         keyName(undoKeys()) + QStringLiteral(" undoes this.");
+                         keyName(commandKeys(CommandId::undo)) + QStringLiteral(" undoes this.");
     }
     return prompt;
 }

@@ -1,10 +1,11 @@
 #include "ui/main/TabStrip.h"
 
 #include "model/AppModel.h"
+#include "model/Commands.h"
+#include "model/KeyNames.h"
 #include "pixel/Pixels.h"
 #include "pixel/Theme.h"
 #include "ui/components/PixelButton.h"
-#include "ui/main/CommandKeys.h"
 #include "ui/main/PileNameField.h"
 #include "ui/main/StripButtons.h"
 
@@ -191,8 +192,9 @@ void TabStrip::refresh()
     }
     const bool atLimit = m_model.piles().size() > 3;
     m_newList->setTint(atLimit ? Color::vornFaint() : Color::vornMuted());
-    m_newList->setToolTip(atLimit ? QStringLiteral("That's %1 lists. Bold.").arg(kPileLimit)
-                                  : QStringLiteral("New list %1").arg(keyName(newListKeys())));
+    m_newList->setToolTip(atLimit
+                              ? QStringLiteral("That's %1 lists. Bold.").arg(kPileLimit)
+                              : QStringLiteral("New list %1").arg(keyName(commandKeys(CommandId::newList))));
     refreshSelection();
 }
 

@@ -1,10 +1,11 @@
 #include "ui/main/ToolbarButtons.h"
 
+#include "model/Commands.h"
+#include "model/KeyNames.h"
 #include "pixel/PixelView.h"
 #include "pixel/Pixels.h"
 #include "pixel/Theme.h"
 #include "pixel/VornFont.h"
-#include "ui/main/CommandKeys.h"
 
 #include <QPainter>
 
@@ -50,7 +51,7 @@ NewThingButton::NewThingButton(QWidget* parent) : PressButton(parent)
 {
     setObjectName(QStringLiteral("newThingButton"));
     setAccessibleName(QStringLiteral("New thing"));
-    setToolTip(QStringLiteral("New thing ") + keyName(newThingKeys()));
+    setToolTip(QStringLiteral("New thing ") + keyName(commandKeys(CommandId::newThing)));
     setFocusPolicy(Qt::NoFocus);
 }
 
