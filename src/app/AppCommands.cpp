@@ -26,7 +26,7 @@ AppCommands::AppCommands(AppModel& model, QMenuBar* menuBar, QObject* parent)
         else if (field == AppModel::Field::isFocusMode || field == AppModel::Field::floats)
             refreshFocusMode();
     });
-    connect(&m_model.store().undoManager(), &UndoManager::stateChanged, this, &AppCommands::refreshEnabled);
+    connect(&m_model, &AppModel::undoStateChanged, this, &AppCommands::refreshEnabled);
     refreshEnabled();
 }
 

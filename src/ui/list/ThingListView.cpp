@@ -308,7 +308,7 @@ bool ThingListView::handleKey(QKeyEvent* event)
         if (primary->isShared()) {
             if (!command)
                 return beginEditing(*primary);
-            if (m_model.familySync().isOn())
+            if (m_model.sharesWithPlanner())
                 m_model.setEditingNote(NoteTarget::shared(*primary->sharedID()));
             return true;
         }
@@ -602,7 +602,7 @@ void ThingListView::mouseDoubleClickEvent(QMouseEvent* event)
         return;
     if (id->isThing())
         m_model.setEditingNote(NoteTarget::thing(*id->thingID()));
-    else if (m_model.familySync().isOn())
+    else if (m_model.sharesWithPlanner())
         m_model.setEditingNote(NoteTarget::shared(*id->sharedID()));
 }
 
@@ -632,7 +632,7 @@ std::unique_ptr<QMenu> ThingListView::contextMenu(int entry)
         const auto shared = m_model.sharedThing(*id->sharedID());
         const bool hasNote = shared && !shared->note.isEmpty();
         menu->addAction(hasNote ? tr("Open Note") : tr("Add a Note"), this, [this, sid = *id->sharedID()] {
-            if (m_model.familySync().isOn())
+            if (m_model.sharesWithPlanner())
                 m_model.setEditingNote(NoteTarget::shared(sid));
         });
         menu->addAction(tr("Rename"), this, [this, rid = *id] { beginEditing(rid); });
