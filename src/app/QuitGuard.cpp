@@ -21,7 +21,7 @@ bool readyToQuit(AppModel& model, QWidget* parent, const UnsavedQuitConfirmer& c
 {
     commitDrafts();
     QString why;
-    if (model.isReadOnly() || model.store().save(&why))
+    if (model.saveNow(&why))
         return true;
     return confirm(parent, why);
 }

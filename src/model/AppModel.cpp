@@ -28,6 +28,8 @@ AppModel::AppModel(ModelInit init, QObject* parent)
         qCWarning(lcStartup) << "can't create the notes folder"
                              << init.notesDir; // saving a note says so later
 
+    // The autosave runs on our timers too, so a test that drives them drives it.
+    m_store->useTimers(*m_timers);
     m_dragReset = m_timers->make(QStringLiteral("drag"), false, [this] { endDrag(); });
     m_toastTimer = m_timers->make(QStringLiteral("toast"), false, [this] { clearToast(); });
     m_clockTimer = m_timers->make(QStringLiteral("clock"), true, [this] { tick(); });
@@ -76,21 +78,23 @@ AppModel::AppModel(ModelInit init, QObject* parent)
     connect(m_store.get(), &Store::saveFailed, this, [this] { saveFailed(); });
     connect(m_store.get(), &Store::saved, this, [this] { saveSucceeded(); });
     // Screens hear of record changes from the model, like of every other change.
-    connect(m_store.get(), &Store::changed, this, [this] { Q_EMIT changed(Field::records); });
+    connect(m_store.get(), &Store::changes, this, &AppModel::recordsChanged);
     connect(&m_store->undoManager(), &UndoManager::didUndo, this, [this] {
         notesFollowRecords();
         refreshPiles();
-        scheduleSync();
     });
     connect(&m_store->undoManager(), &UndoManager::didRedo, this, [this] {
         notesFollowRecords();
         refreshPiles();
-        scheduleSync();
+    });
+    connect(&m_store->undoManager(), &UndoManager::stateChanged, this, &AppModel::undoStateChanged);
+    // The family file follows the day as well as the records.
+    connect(this, &AppModel::changed, m_sync.get(), [this](Field field) {
+        if (field == Field::now)
+            m_sync->timeMoved(m_state.now);
     });
 
     traceStartup("model: piles, purge, rollover, clock");
-    if (!m_readOnly)
-        scheduleSync();
     m_sync->refresh();
     traceStartup("model: family rows read");
 

@@ -20,6 +20,8 @@
 
 namespace vorn {
 
+class StoreChanges;
+
 // The one model every screen reads and every command goes through. It keeps the state the screens observe
 // (ModelState) and owns, for the life of the process, the collaborators that do their part of the work:
 //   Store (the records and their undo), Settings, FamilySync (mirror to and adopt from the planner's
@@ -45,6 +47,8 @@ public:
     Settings& settings() const { return *m_settings; }
     const Clock& clock() const { return *m_clock; }
     FamilySync& familySync() const { return *m_sync; }
+    // Whether the planner's rows are shown and may be edited here: only while we share the family file.
+    bool sharesWithPlanner() const { return m_sync->isOn(); }
     ThingTransfer& transfer() const { return *m_transfer; }
     bool isReadOnly() const { return m_readOnly; }
 
@@ -120,6 +124,8 @@ public:
     void snooze(const QSet<RowID>& ids, SnoozeOption option, const std::optional<std::vector<RowID>>& order);
     void moveToToday(const QSet<RowID>& ids, const std::optional<std::vector<RowID>>& order);
     void rename(Thing& thing, const QString& title);
+    // A rename of either kind of row: ours through the store, the planner's in the family file.
+    void rename(const RowID& row, const QString& title);
     void remove(const QSet<RowID>& ids, const std::optional<std::vector<RowID>>& order); // "delete"
     void setExpanded(const Thing& thing, bool expanded);
     void requestAddStep(const Thing& thing);
@@ -135,6 +141,9 @@ public:
     void leavePile(Thing& thing);
     NoteContent noteContent(RecordId thing) const;
     void saveNote(RecordId thing, const std::optional<QByteArray>& rtf, const QString& plain);
+    // The same for either kind of row: ours, or the planner's (written into the family file).
+    NoteContent noteContent(const NoteTarget& target) const;
+    void saveNote(const NoteTarget& target, const std::optional<QByteArray>& rtf, const QString& plain);
     // A note whose thing went while it was open (deleted in the planner): kept as a new thing of ours in
     // Today with that title and note, whose id comes back; none when there is no text to keep.
     std::optional<RecordId> keepNoteAsNewThing(const QString& title, const std::optional<QByteArray>& rtf,
@@ -142,9 +151,13 @@ public:
     void showToast(const QString& text) override; // also what the sync engine calls
     void setEditingNote(const std::optional<NoteTarget>& target);
     void requestAdd();
+    // Writes every unsaved change now (at quit); false with error set when it can't. A read-only model
+    // has nothing to write.
+    bool saveNow(QString* error = nullptr) { return m_readOnly || m_store->save(error); }
     void undo(); // the last edit (or group of edits) taken back, or done again
     void redo();
-    void linger(const QSet<RecordId>& ids, bool lingering); // kept in a list they left, or let go
+    // Kept in view in a list they left (ticked here or by the planner), or let go.
+    void linger(const QSet<RecordId>& ids, bool lingering) override;
     // ---- Clock, windows and the random pick ----
     void rollOverIfNeeded();
     // One beat of the clock: moves `now` on and, on a new day, rolls over and purges.
@@ -163,9 +176,11 @@ Q_SIGNALS:
     void addRequested();     // New Thing: the list on screen opens its add row
     void newPileRequested(); // New List, below the limit: the tab strip asks for the name
     void mirrored();         // the local things were just mirrored into the family store
+    void undoStateChanged(); // whether there is something to undo or redo may have changed
 private:
     void emitIfChanged(bool changed, Field field);
-    void scheduleSync() { m_sync->schedule(); }
+    // The store's change feed: screens hear of the batch as `records`, after the bookkeeping it needs.
+    void recordsChanged(const StoreChanges& batch);
     void clearToast();
     // A save of the store failed: say so once, and try again later, waiting longer each time.
     void saveFailed();
@@ -175,12 +190,11 @@ private:
     // After an undo or redo: each note file this session wrote goes back to the text its record has.
     void notesFollowRecords();
     // Whether the clock moving on from `since` to now took a snoozed thing out of Later.
-    bool anyThingWoke(const QDateTime& since) const;
+    bool anyThingWoke(const QDateTime& since) const override;
     // What the sync engine asks of the model.
     SharedThing sharedRow(const Thing& thing, const QString& today, double updatedAt) const override;
     bool isInToday(const Thing& thing) const override;
     void moveToEndOfToday(Thing& thing) override;
-    void setLingering(const Thing& thing, bool lingering) override;
     void forget(const Thing& thing) override;
     void familyRowsRead() override;
     void setSelection(Selection selection);

@@ -21,21 +21,14 @@ void AppModel::tick()
     // A read-only model looks and never writes, so the day's housekeeping is not its business.
     if (m_readOnly)
         return;
-    if (m_schedule.isSameDay(previous, m_state.now)) {
-        // A thing whose snooze ran out is in Today now: the family file has to say so too.
-        if (anyThingWoke(previous))
-            scheduleSync();
+    if (m_schedule.isSameDay(previous, m_state.now))
         return;
-    }
     {
         // Rolling over and clearing out are the app's own chores, not something the user can undo.
         UndoRegistrationPause pause(m_store->undoManager());
         rollOverIfNeeded();
         purgeOldDoneIsh();
     }
-    // Every Today row now carries yesterday's day in the family file; left so, the planner would
-    // plan them for a day that is gone.
-    scheduleSync();
 }
 
 bool AppModel::anyThingWoke(const QDateTime& since) const

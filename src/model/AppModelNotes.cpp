@@ -55,7 +55,21 @@ void AppModel::saveNote(RecordId id, const std::optional<QByteArray>& rtf, const
         thing->setNote(text);
     }
     m_store->save(); // a failed save stays pending and is retried by the next one
-    scheduleSync();
+}
+
+NoteContent AppModel::noteContent(const NoteTarget& target) const
+{
+    if (const std::optional<RecordId> id = target.thingID())
+        return noteContent(*id);
+    return m_sync->noteContent(*target.sharedID());
+}
+
+void AppModel::saveNote(const NoteTarget& target, const std::optional<QByteArray>& rtf, const QString& plain)
+{
+    if (const std::optional<RecordId> id = target.thingID())
+        saveNote(*id, rtf, plain);
+    else
+        m_sync->saveNote(*target.sharedID(), rtf, plain);
 }
 
 std::optional<RecordId>
@@ -91,7 +105,6 @@ void AppModel::noteLanded(const PendingNote& note)
         thing->setNote(note.plain);
     }
     m_store->save();
-    scheduleSync();
 }
 
 void AppModel::notesFollowRecords()

@@ -47,8 +47,7 @@ QString deletedToast(qsizetype n, bool anyOwn)
 
 bool noteIsTooBig(const AppModel& model, const NoteTarget& target)
 {
-    const std::optional<RecordId> id = target.thingID();
-    const NoteContent note = id ? model.noteContent(*id) : model.familySync().noteContent(*target.sharedID());
+    const NoteContent note = model.noteContent(target);
     return isNoteTooBig(note.plain) || (note.rtf && isNoteTooBig(QByteArrayView(*note.rtf)));
 }
 
@@ -78,19 +77,14 @@ Thing* AppModel::add(const QString& title, const Source& source)
             return nullptr; // a thing can't be born done
         }
     }
-    Thing* added = m_store->insert(Thing::make(*clean, t, snoozedUntil, into));
-    scheduleSync();
-    return added;
+    return m_store->insert(Thing::make(*clean, t, snoozedUntil, into));
 }
 
 void AppModel::toggleDone(Thing& thing)
 {
     thing.setDoneAt(thing.isDone() ? std::nullopt : std::optional<QDateTime>(m_clock->now()));
     // The row stays where it was ticked until the user leaves the tab, so a slip is easy to take back.
-    const bool wasLingering = m_state.lingering.contains(thing.id());
-    m_state.lingering.insert(thing.id());
-    emitIfChanged(!wasLingering, Field::lingering);
-    scheduleSync();
+    linger({thing.id()}, true);
 }
 
 void AppModel::setDone(const QSet<RowID>& ids, bool done)
@@ -98,20 +92,15 @@ void AppModel::setDone(const QSet<RowID>& ids, bool done)
     if (ids.isEmpty())
         return;
     const QDateTime t = m_clock->now();
-    bool lingeringChanged = false;
+    QSet<RecordId> own;
     {
         UndoGroup group(m_store->undoManager());
         for (Thing* thing : things(ids)) {
             thing->setDoneAt(done ? std::optional<QDateTime>(t) : std::nullopt);
-            if (done) {
-                lingeringChanged |= !m_state.lingering.contains(thing->id());
-                m_state.lingering.insert(thing->id());
-            } else {
-                lingeringChanged |= m_state.lingering.remove(thing->id());
-            }
+            own.insert(thing->id());
         }
     }
-    emitIfChanged(lingeringChanged, Field::lingering);
+    linger(own, done);
 
     bool sharedChanged = false;
     const std::vector<SharedThing> family = sharedThings(ids);
@@ -125,7 +114,6 @@ void AppModel::setDone(const QSet<RowID>& ids, bool done)
     }
     emitIfChanged(sharedChanged, Field::lingeringShared);
     m_sync->setDone(family, done);
-    scheduleSync();
 }
 
 bool AppModel::allDone(const QSet<RowID>& ids) const
@@ -151,7 +139,7 @@ void AppModel::snooze(const QSet<RowID>& ids, SnoozeOption option,
         return;
     selectAfterRemoving(ids, order);
     const QDateTime wake = m_schedule.wakeDate(option, m_clock->now());
-    bool lingeringChanged = false;
+    QSet<RecordId> gone;
     {
         UndoGroup group(m_store->undoManager());
         for (Thing* thing : targets) {
@@ -159,11 +147,10 @@ void AppModel::snooze(const QSet<RowID>& ids, SnoozeOption option,
             thing->setSnoozedUntil(wake);
             thing->setDoneAt(std::nullopt);
             thing->setZCount(thing->zCount() + 1);
-            lingeringChanged |= m_state.lingering.remove(thing->id());
+            gone.insert(thing->id());
         }
     }
-    emitIfChanged(lingeringChanged, Field::lingering);
-    scheduleSync();
+    linger(gone, false);
 }
 
 void AppModel::moveToToday(const QSet<RowID>& ids, const std::optional<std::vector<RowID>>& order)
@@ -175,7 +162,7 @@ void AppModel::moveToToday(const QSet<RowID>& ids, const std::optional<std::vect
     selectAfterRemoving(ids, order);
     // Read once before any change, so the moved things don't push each other's keys up.
     const double k = nextSortKey(Source::today);
-    bool lingeringChanged = false;
+    QSet<RecordId> moved;
     {
         UndoGroup group(m_store->undoManager());
         for (std::size_t i = 0; i < targets.size(); ++i) {
@@ -184,11 +171,10 @@ void AppModel::moveToToday(const QSet<RowID>& ids, const std::optional<std::vect
             thing->setSnoozedUntil(std::nullopt);
             thing->setDoneAt(std::nullopt);
             thing->setSortKey(k + double(i) * kMovedKeyStep);
-            lingeringChanged |= m_state.lingering.remove(thing->id());
+            moved.insert(thing->id());
         }
     }
-    emitIfChanged(lingeringChanged, Field::lingering);
-    scheduleSync();
+    linger(moved, false);
 }
 
 void AppModel::rename(Thing& thing, const QString& title)
@@ -197,7 +183,16 @@ void AppModel::rename(Thing& thing, const QString& title)
     if (!clean || isSameTitle(*clean, thing.title()))
         return;
     thing.setTitle(*clean);
-    scheduleSync();
+}
+
+void AppModel::rename(const RowID& row, const QString& title)
+{
+    if (const std::optional<RecordId> id = row.thingID()) {
+        if (Thing* thing = m_store->thing(*id))
+            rename(*thing, title);
+    } else if (const std::optional<SharedThing> shared = sharedThing(*row.sharedID())) {
+        m_sync->rename(*shared, title);
+    }
 }
 
 void AppModel::remove(const QSet<RowID>& ids, const std::optional<std::vector<RowID>>& order)
@@ -208,15 +203,16 @@ void AppModel::remove(const QSet<RowID>& ids, const std::optional<std::vector<Ro
         return;
     selectAfterRemoving(ids, order);
 
-    bool lingeringChanged = false;
+    QSet<RecordId> gone;
     {
         UndoGroup group(m_store->undoManager());
         for (Thing* thing : own) {
-            lingeringChanged |= m_state.lingering.remove(thing->id());
+            gone.insert(thing->id());
             m_store->remove(thing); // its steps go with it
         }
     }
-    emitIfChanged(lingeringChanged, Field::lingering);
+    // Said now rather than when the feed brings the deletes: the list rebuilt this turn reads it.
+    linger(gone, false);
 
     if (!family.empty() && m_sync->isOn()) {
         bool sharedChanged = false;
@@ -227,7 +223,6 @@ void AppModel::remove(const QSet<RowID>& ids, const std::optional<std::vector<Ro
     }
 
     showToast(deletedToast(qsizetype(own.size() + family.size()), !own.empty()));
-    scheduleSync();
 }
 
 void AppModel::requestAddStep(const Thing& thing)
@@ -242,7 +237,6 @@ void AppModel::requestAddStep(const Thing& thing)
 void AppModel::toggleStep(Step& step)
 {
     step.setDoneAt(step.isDone() ? std::nullopt : std::optional<QDateTime>(m_clock->now()));
-    scheduleSync();
 }
 
 Step* AppModel::addStep(Thing& thing, const QString& title)
@@ -256,7 +250,6 @@ Step* AppModel::addStep(Thing& thing, const QString& title)
         UndoGroup group(m_store->undoManager());
         step = m_store->insert(Step::make(*clean, &thing, m_clock->now()));
     }
-    scheduleSync();
     return step;
 }
 
@@ -266,7 +259,6 @@ void AppModel::removeStep(Step& step)
         UndoGroup group(m_store->undoManager());
         m_store->remove(&step);
     }
-    scheduleSync();
 }
 
 void AppModel::renameStep(Step& step, const QString& title)
@@ -275,7 +267,6 @@ void AppModel::renameStep(Step& step, const QString& title)
     if (!clean)
         return;
     step.setTitle(*clean);
-    scheduleSync();
 }
 
 void AppModel::requestNewPile()
@@ -296,7 +287,6 @@ Pile* AppModel::createPile(const QString& name)
     m_store->save(); // a failed save stays pending and is retried by the next one
     refreshPiles();
     setTab(Tab::pile(created->id()));
-    scheduleSync();
     return created;
 }
 
@@ -307,7 +297,6 @@ void AppModel::renamePile(Pile& pile, const QString& name)
         return;
     pile.setName(*clean);
     refreshPiles();
-    scheduleSync();
 }
 
 void AppModel::deletePile(Pile& pile, bool keepingThings)
@@ -331,8 +320,6 @@ void AppModel::deletePile(Pile& pile, bool keepingThings)
     m_store->save(); // a failed save stays pending and is retried by the next one
     refreshPiles();
     showToast(QStringLiteral("Deleted \u201C") + name + QStringLiteral("\u201D. ") + undoHint());
-    // The pile's things changed or went away; the family store has to hear of it.
-    scheduleSync();
 }
 
 void AppModel::leavePile(Thing& thing)
@@ -342,7 +329,6 @@ void AppModel::leavePile(Thing& thing)
         return;
     thing.setCameFrom(from->name());
     thing.setPile(nullptr);
-    scheduleSync();
 }
 
 void AppModel::showToast(const QString& text)

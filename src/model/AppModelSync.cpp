@@ -33,18 +33,6 @@ void AppModel::moveToEndOfToday(Thing& thing)
     thing.setSnoozedUntil(std::nullopt);
 }
 
-void AppModel::setLingering(const Thing& thing, bool lingering)
-{
-    const bool had = m_state.lingering.contains(thing.id());
-    if (had == lingering)
-        return;
-    if (lingering)
-        m_state.lingering.insert(thing.id());
-    else
-        m_state.lingering.remove(thing.id());
-    Q_EMIT changed(Field::lingering);
-}
-
 void AppModel::linger(const QSet<RecordId>& ids, bool lingering)
 {
     const qsizetype before = m_state.lingering.size();
@@ -55,9 +43,22 @@ void AppModel::linger(const QSet<RecordId>& ids, bool lingering)
     emitIfChanged(m_state.lingering.size() != before, Field::lingering);
 }
 
+void AppModel::recordsChanged(const StoreChanges& batch)
+{
+    // Whatever took a thing away (an undone add or paste, a change straight to the store), it lingers no
+    // longer; operations that delete say so at once, for the list rebuilt in their own turn.
+    QSet<RecordId> gone;
+    for (const RecordChange& change : batch.records()) {
+        if (change.deleted && change.id.kind == EntityKind::Thing && !m_store->thing(change.id))
+            gone.insert(change.id);
+    }
+    linger(gone, false);
+    Q_EMIT changed(Field::records);
+}
+
 void AppModel::forget(const Thing& thing)
 {
-    setLingering(thing, false);
+    linger({thing.id()}, false);
     setSelection(m_state.selection.without(RowID::thing(thing.id())));
 }
 

@@ -239,7 +239,7 @@ void addListCommands(std::vector<Command>& t)
                                     return false;
                                 if (const auto thing = c.row->thingID())
                                     c.model.setEditingNote(NoteTarget::thing(*thing));
-                                else if (c.model.familySync().isOn())
+                                else if (c.model.sharesWithPlanner())
                                     c.model.setEditingNote(NoteTarget::shared(*c.row->sharedID()));
                                 return true;
                             }));

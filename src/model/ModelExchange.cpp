@@ -141,10 +141,8 @@ ImportOutcome importLists(AppModel& model, const ImportText& text)
     outcome.added = int(made);
     if (pilesMade)
         model.refreshPiles();
-    if (made > 0 || pilesMade) {
+    if (made > 0 || pilesMade)
         store.save(); // a failed save stays pending and is tried again
-        model.familySync().schedule();
-    }
     return outcome;
 }
 

@@ -109,7 +109,6 @@ void ThingTransfer::removeHandedOff(const std::vector<Thing*>& list, const QSet<
         }
     }
     m_model.linger(gone, false);
-    m_model.familySync().schedule();
 }
 
 void ThingTransfer::cut(const QSet<RowID>& ids, const std::optional<std::vector<RowID>>& order)
@@ -237,8 +236,6 @@ int ThingTransfer::insert(const std::vector<TransferThing>& records, const Sourc
         }
     }
     m_model.linger(doneHere, true);
-    if (created > 0)
-        m_model.familySync().schedule();
     if (const QString problems = insertProblems(titlesTooLong, notesCut); !problems.isEmpty())
         m_model.showToast(problems);
     return created;

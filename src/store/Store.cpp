@@ -17,11 +17,23 @@ namespace vorn {
 
 Store::Store(QObject* parent) : QObject(parent), m_undo(this)
 {
-    m_autosave.setSingleShot(true);
-    connect(&m_autosave, &QTimer::timeout, this, [this] {
-        if (hasChanges())
-            save();
-    });
+    m_batch.m_batch = 1;
+    QtTimers timers;
+    m_autosave = timers.make(QStringLiteral("autosave"), false, [this] { autosaveFired(); });
+}
+
+void Store::useTimers(Timers& timers)
+{
+    const bool waiting = m_autosave->isActive();
+    m_autosave = timers.make(QStringLiteral("autosave"), false, [this] { autosaveFired(); });
+    if (waiting)
+        m_autosave->start(m_autosaveDelay);
+}
+
+void Store::autosaveFired()
+{
+    if (hasChanges())
+        save();
 }
 
 Store::~Store()
@@ -129,7 +141,7 @@ void Store::attach(const std::shared_ptr<Record>& r, bool registerUndo)
                 remove(r.get());
         });
     }
-    noteChange();
+    noteChange(*r, true, false, 0);
 }
 
 Thing* Store::insert(std::shared_ptr<Thing> thing)
@@ -190,7 +202,7 @@ void Store::remove(Record* record)
         if (!keep->m_live)
             attach(keep, true);
     });
-    noteChange();
+    noteChange(*record, false, true, 0);
 }
 
 void Store::didChange(Record& record, quint32 field, std::function<void(Record&)> undo)
@@ -204,7 +216,7 @@ void Store::didChange(Record& record, quint32 field, std::function<void(Record&)
         return;
     markPending(record);
     m_undo.registerUndo([rec = record.shared_from_this(), undo = std::move(undo)] { undo(*rec); });
-    noteChange();
+    noteChange(record, false, false, field);
 }
 
 void Store::markPending(Record& record)
@@ -212,36 +224,46 @@ void Store::markPending(Record& record)
     m_pending.insert(record.m_id, record.shared_from_this());
     // Counted from the first unsaved change, not put off by every later one: a steady stream of edits
     // would otherwise never be saved until it paused, and a crash would take all of it.
-    if (m_autosaveDelay > 0 && !m_readOnly && !m_autosave.isActive())
-        m_autosave.start(m_autosaveDelay);
+    if (m_autosaveDelay > 0 && !m_readOnly && !m_autosave->isActive())
+        m_autosave->start(m_autosaveDelay);
 }
 
-void Store::noteChange()
+void Store::noteChange(const Record& record, bool inserted, bool deleted, quint32 fields)
 {
+    RecordChange& change = m_batch.entry(record.m_id);
+    change.inserted |= inserted;
+    change.deleted |= deleted;
+    change.fields |= fields;
+    Q_EMIT changing(record.m_id);
     if (m_changePosted)
         return;
     m_changePosted = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_changePosted = false;
-            Q_EMIT changed();
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &Store::deliverChanges, Qt::QueuedConnection);
+}
+
+void Store::deliverChanges()
+{
+    m_changePosted = false;
+    // Taken out first: a subscriber that changes records starts the next batch, not this one.
+    StoreChanges batch = std::move(m_batch);
+    m_batch = StoreChanges();
+    m_batch.m_batch = batch.m_batch + 1;
+    Q_EMIT changes(batch);
+    Q_EMIT changed();
 }
 
 void Store::setAutosaveDelay(int msecs)
 {
     m_autosaveDelay = msecs;
     if (msecs <= 0)
-        m_autosave.stop();
+        m_autosave->stop();
     else if (hasChanges())
-        m_autosave.start(msecs);
+        m_autosave->start(msecs);
 }
 
 bool Store::save(QString* error)
 {
-    m_autosave.stop();
+    m_autosave->stop();
     if (m_pending.isEmpty())
         return true;
     if (m_readOnly) {

@@ -1,13 +1,14 @@
 #pragma once
 
 #include "store/Records.h"
+#include "store/StoreChanges.h"
+#include "store/Timers.h"
 #include "store/UndoManager.h"
 
 #include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 #include <memory>
 #include <vector>
@@ -18,7 +19,16 @@ class Database;
 
 // The local object store: typed records in memory, persisted to SQLite.
 // Inserts, deletes and field changes are recorded for undo and written by save() in one transaction,
-// touching only the records that changed. A save runs by itself shortly after the last change.
+// touching only the records that changed. A save runs by itself shortly after the first unsaved change.
+//
+// The change feed: every insert, delete and field change of a live record, undo and redo and the
+// store's own rules (a thing's steps going with it) included, is gathered into one StoreChanges batch per
+// event-loop turn. `changes(batch)` hands it out once, after the turn's work, in the order batches were
+// made (their numbers count up by one); `changed()` follows it at once. A record appears once per batch
+// however often it changed, with every field it took. The feed carries facts only: each subscriber keeps
+// its own idea of what it still has to do (a mirror waiting, a save due) and its own timing, so any
+// number of them can listen. `changing()` is the one thing heard before the batch is out: a subscriber
+// that waits a moment after the last change (a debounce) restarts its wait there, and does no more.
 class Store : public QObject {
     Q_OBJECT
 
@@ -60,6 +70,9 @@ public:
     bool save(QString* error = nullptr);
     // Delay of the automatic save after the first unsaved change; 0 or less turns it off.
     void setAutosaveDelay(int msecs);
+    // The automatic save waits on a timer made by `timers` ("autosave") instead of a Qt timer of its own,
+    // so a test moves its time on. A wait already running starts again on the new timer.
+    void useTimers(Timers& timers);
     int autosaveDelay() const { return m_autosaveDelay; }
     // How often a save first asks whether the file is still where it was opened (a stat of its path, a
     // tenth of a small save). Saves skipped between two checks lose nothing: a file found gone is made
@@ -79,9 +92,16 @@ public:
     // The rescue taken in, until a save has written it where it belongs.
     const QString& adoptedRescue() const { return m_rescuePath; }
 
+    // The batch of the feed gathering now; its number is the one `changes` will carry.
+    quint64 openBatch() const { return m_batch.m_batch; }
+
 Q_SIGNALS:
-    // Records were inserted, deleted or changed. Posted once per event-loop turn however many changes.
+    // The turn's batch of the change feed (see above). Posted once per event-loop turn with changes.
+    void changes(const vorn::StoreChanges& batch);
+    // Records were inserted, deleted or changed: right after `changes`, for those who need no details.
     void changed();
+    // A record is changing now, before its batch is out; for timing only (see above).
+    void changing(vorn::RecordId id);
     // An automatic or explicit save failed; the changes stay pending and are retried by the next save.
     void saveFailed(const QString& error);
     // Pending changes were written; after a failure this says the disk works again.
@@ -97,7 +117,10 @@ private:
     void link(Record& record);
     void unlink(Record& record);
     void markPending(Record& record);
-    void noteChange();
+    // Adds what happened to the record to the turn's batch, posting the batch at its first change.
+    void noteChange(const Record& record, bool inserted, bool deleted, quint32 fields);
+    void deliverChanges();
+    void autosaveFired();
     void adoptLoaded(std::vector<std::shared_ptr<Record>> records, qint64 nextNumber);
     std::vector<Record*> liveRecords() const;
     void sortForWriting(std::vector<Record*>& records) const;
@@ -118,8 +141,9 @@ private:
     mutable std::vector<Thing*> m_sorted;
     mutable bool m_sortedValid = false;
     bool m_changePosted = false;
+    StoreChanges m_batch;
     int m_autosaveDelay = 1000;
-    QTimer m_autosave;
+    std::unique_ptr<Timer> m_autosave;
     int m_movedCheckInterval = 1000;
     QElapsedTimer m_sinceMovedCheck;
     UndoManager m_undo;

@@ -492,3 +492,49 @@ TEST(SyncBroken, aFamilyFileThatIsNotADatabaseLeavesTheAppWorking)
     ASSERT_TRUE(junk.open(QIODevice::ReadOnly));
     EXPECT_EQ(junk.readAll(), bytes) << "the file is never overwritten";
 }
+
+TEST_F(SyncTest, aChangeMadeStraightInTheStoreReachesTheFamilyFile)
+{
+    // No operation of the model runs here: the store's change feed alone has to bring each edit into
+    // the file, as the planner reads it through a connection of its own.
+    Thing* t = add(QStringLiteral("written"));
+    mirror();
+    Store& store = model->store();
+    QString bornID;
+    struct Case {
+        const char* what;
+        std::function<void()> edit;
+        std::function<void()> check;
+    };
+    const std::vector<Case> cases = {
+        {"a rename", [&] { t->setTitle(QStringLiteral("renamed in the store")); },
+         [&] { EXPECT_EQ(row(t->syncID())->title, QStringLiteral("renamed in the store")); }},
+        {"a new step", [&] { store.insert(Step::make(QStringLiteral("a step"), t, now())); },
+         [&] {
+             ASSERT_EQ(row(t->syncID())->steps.size(), 1u);
+             EXPECT_EQ(row(t->syncID())->steps[0].title, QStringLiteral("a step"));
+         }},
+        {"a snooze", [&] { t->setSnoozedUntil(now().addDays(2)); },
+         [&] { EXPECT_FALSE(row(t->syncID())->day); }},
+        {"a new thing", [&] { bornID = store.insert(Thing::make(QStringLiteral("born"), now()))->syncID(); },
+         [&] {
+             ASSERT_TRUE(row(bornID));
+             EXPECT_EQ(row(bornID)->day, QStringLiteral("2026-03-10"));
+         }},
+        {"a delete", [&] { store.remove(store.thing(t->id())); },
+         [&] { EXPECT_EQ(column(t->syncID(), "deleted").toString(), QStringLiteral("1")); }},
+        {"its undo", [&] { store.undoManager().undo(); },
+         [&] {
+             ASSERT_TRUE(row(t->syncID()));
+             EXPECT_EQ(row(t->syncID())->title, QStringLiteral("renamed in the store"));
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::drainEvents(); // each edit its own turn, and its own undo step
+        c.edit();
+        EXPECT_TRUE(model->familySync().isPending());
+        mirror();
+        c.check();
+    }
+}

@@ -1,5 +1,6 @@
 #include "store/Dates.h"
 #include "store/Store.h"
+#include "support/ManualTimers.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
@@ -209,16 +210,19 @@ TEST_F(PersistenceTest, autosaveRunsShortlyAfterTheLastChange)
 TEST_F(PersistenceTest, aSteadyStreamOfEditsIsSavedWithoutWaitingForAPause)
 {
     auto store = open();
+    test::ManualTimers timers;
+    store->useTimers(timers);
     store->setAutosaveDelay(200);
     // An edit every 20 ms for well over the delay: a save put off by each new edit would never run.
-    bool savedMidStream = false;
-    for (int i = 0; i < 40 && !savedMidStream; ++i) {
+    int savedAfter = 0;
+    for (int i = 0; i < 40 && savedAfter == 0; ++i) {
         store->insert(Thing::make(QStringLiteral("typed %1").arg(i), kNoon));
-        QTest::qWait(20);
+        timers.advance(20);
         auto reader = Store::open(path(), nullptr, Store::Mode::ReadOnly);
-        savedMidStream = reader && reader->thingCount() > 0;
+        if (reader && reader->thingCount() > 0)
+            savedAfter = i + 1;
     }
-    EXPECT_TRUE(savedMidStream);
+    EXPECT_EQ(savedAfter, 10) << "saved 200 ms after the first edit, while the edits went on";
 }
 
 TEST_F(PersistenceTest, aFailedSaveKeepsTheChangesPending)

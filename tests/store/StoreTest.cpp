@@ -187,3 +187,80 @@ TEST(Store, changeSignalIsPostedOncePerTurn)
     EXPECT_EQ(spy.count(), 1);
     EXPECT_FALSE(store->undoManager().canRedo());
 }
+
+TEST(Store, theChangeFeedHandsOutEachTurnAsOneBatchOfWhatChanged)
+{
+    auto store = memoryStore();
+    Thing* kept = store->insert(Thing::make(QStringLiteral("kept"), kNoon));
+    Pile* pile = store->insert(Pile::make(QStringLiteral("pile"), kNoon));
+    Thing* doomed = store->insert(Thing::make(QStringLiteral("doomed"), kNoon));
+    Step* step = store->insert(Step::make(QStringLiteral("its step"), doomed, kNoon));
+    const RecordId doomedID = doomed->id(), stepID = step->id();
+    test::drainEvents(); // the setting up is a batch of its own
+
+    std::vector<StoreChanges> batches;
+    int changedBeforeItsBatch = 0;
+    QObject::connect(store.get(), &Store::changes, store.get(),
+                     [&](const StoreChanges& batch) { batches.push_back(batch); });
+    QObject::connect(store.get(), &Store::changed, store.get(),
+                     [&] { changedBeforeItsBatch += batches.empty() ? 1 : 0; });
+    QSignalSpy changed(store.get(), &Store::changed);
+    QSignalSpy changing(store.get(), &Store::changing);
+    const quint64 open = store->openBatch();
+
+    const RecordId added = store->insert(Thing::make(QStringLiteral("added"), kNoon))->id();
+    kept->setTitle(QStringLiteral("kept, renamed"));
+    kept->setDoneAt(kNoon);
+    kept->setTitle(QStringLiteral("kept, renamed again"));
+    pile->setName(QStringLiteral("pile, renamed"));
+    store->remove(doomed); // its step goes first
+    EXPECT_TRUE(batches.empty()) << "the batch is handed out after the turn";
+    EXPECT_EQ(changing.count(), 7) << "but each change is announced as it happens";
+    test::drainEvents();
+
+    ASSERT_EQ(batches.size(), 1u) << "one batch for the whole turn";
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(changedBeforeItsBatch, 0) << "changed() follows the batch";
+    const StoreChanges& first = batches[0];
+    EXPECT_EQ(first.batch(), open);
+    struct Expected {
+        RecordId id;
+        bool inserted, deleted;
+        quint32 fields;
+    };
+    const std::vector<Expected> expected = {
+        {added, true, false, 0},
+        {kept->id(), false, false, ThingTitle | ThingDoneAt},
+        {pile->id(), false, false, PileName},
+        {stepID, false, true, 0},
+        {doomedID, false, true, 0},
+    };
+    ASSERT_EQ(first.records().size(), expected.size()) << "each record once, in the order it first changed";
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const RecordChange& c = first.records()[i];
+        EXPECT_EQ(c.id, expected[i].id) << i;
+        EXPECT_EQ(c.inserted, expected[i].inserted) << i;
+        EXPECT_EQ(c.deleted, expected[i].deleted) << i;
+        EXPECT_EQ(c.fields, expected[i].fields) << i;
+        EXPECT_EQ(first.find(c.id), &c) << i;
+    }
+    EXPECT_FALSE(first.find(RecordId{EntityKind::Thing, 999}));
+    EXPECT_TRUE(first.touches(EntityKind::Pile));
+
+    // An undo is a change like any other: the turn's edits come back in the next batch.
+    store->undoManager().undo();
+    test::drainEvents();
+    ASSERT_EQ(batches.size(), 2u);
+    const StoreChanges& undone = batches[1];
+    EXPECT_EQ(undone.batch(), open + 1);
+    ASSERT_TRUE(undone.find(added));
+    EXPECT_TRUE(undone.find(added)->deleted) << "the insert taken back";
+    EXPECT_FALSE(store->thing(added));
+    ASSERT_TRUE(undone.find(kept->id()));
+    EXPECT_EQ(undone.find(kept->id())->fields, ThingTitle | ThingDoneAt);
+    EXPECT_EQ(kept->title(), QStringLiteral("kept"));
+    ASSERT_TRUE(undone.find(doomedID) && undone.find(stepID));
+    EXPECT_TRUE(undone.find(doomedID)->inserted && undone.find(stepID)->inserted) << "brought back";
+    EXPECT_EQ(undone.find(pile->id())->fields, PileName);
+    EXPECT_EQ(changed.count(), 2);
+}

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/Timers.h"
+#include "store/Timers.h"
 
 #include <QtGlobal>
 

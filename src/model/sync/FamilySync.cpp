@@ -12,8 +12,10 @@
 #include "text/TitleText.h"
 
 #include <QCoreApplication>
+#include <QScopedValueRollback>
 
 #include <algorithm>
+#include <utility>
 
 namespace vorn {
 
@@ -56,10 +58,36 @@ FamilySync::FamilySync(Init init, Store& local, const Schedule& schedule, const 
             m_externalOrder.insert(it.key(), *n);
     }
     m_mirroredDay = m_settings.stringValue(kMirroredDayKey);
+    m_seenNow = m_clock.now();
     // A burst of changes makes one mirror, a moment after the last of them.
     m_debounce = timers.make(QStringLiteral("sync"), false, [this] { mirror(); });
     if (m_notifier)
         m_notifier->setOnChanged([this] { didChange(); });
+    if (!m_on || m_readOnly)
+        return;
+    // Every change of our records reaches the file, however it was made: an operation, undo, redo,
+    // a paste. The feed's early word is enough here, since a mirror writes every thing anyway.
+    connect(&m_local, &Store::changing, this, &FamilySync::localChanging);
+    // The file may lag behind what an earlier run left in the store: one mirror at start.
+    FamilySync::schedule();
+}
+
+void FamilySync::localChanging(RecordId id)
+{
+    // A list's own fields are in no family row; what a list's deletion does to its things comes as
+    // changes of the things.
+    if (m_adopting || id.kind == EntityKind::Pile)
+        return;
+    schedule();
+}
+
+void FamilySync::timeMoved(const QDateTime& now)
+{
+    const QDateTime since = std::exchange(m_seenNow, now);
+    if (!m_on || m_readOnly)
+        return;
+    if (!m_schedule.isSameDay(since, now) || m_host.anyThingWoke(since))
+        schedule();
 }
 
 FamilySync::~FamilySync() = default;
@@ -192,6 +220,9 @@ void FamilySync::refresh()
     }
     if (!m_family)
         return;
+    // What we take from the file is in the file already: no mirror for it, unless we keep something of
+    // ours the file lacks (then scheduled on purpose below).
+    const QScopedValueRollback adopting(m_adopting, true);
     if (!m_readOnly)
         applyDeletes();
 
@@ -248,7 +279,7 @@ void FamilySync::adoptEdits(const SharedThing& row, Thing& thing, const QString&
     if (!(pending & SyncBaseline::Done) && thing.isDone() != row.done) {
         if (row.done) {
             thing.setDoneAt(m_clock.now());
-            m_host.setLingering(thing, true); // in view like a thing ticked by hand
+            m_host.linger({thing.id()}, true); // in view like a thing ticked by hand
         } else {
             thing.setDoneAt(std::nullopt);
         }
@@ -288,7 +319,7 @@ void FamilySync::adoptDay(const SharedThing& row, Thing& thing)
     const QDateTime today = m_schedule.startOfDay(m_clock.now());
     if (*start > today) {
         thing.setSnoozedUntil(*start);
-        m_host.setLingering(thing, false);
+        m_host.linger({thing.id()}, false);
         qCDebug(lcSync, "planner moved %s to %s", qPrintable(thing.syncID()), qPrintable(*row.day));
     } else if (*start == today && m_host.isInToday(thing)) {
         return;

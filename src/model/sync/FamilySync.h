@@ -35,8 +35,10 @@ public:
     virtual bool isInToday(const Thing& thing) const = 0;
     // The planner planned our thing for today or an earlier day: it joins the end of Today.
     virtual void moveToEndOfToday(Thing& thing) = 0;
-    // Whether a thing stays in view after the planner ticked it (true) or planned it for later (false).
-    virtual void setLingering(const Thing& thing, bool lingering) = 0;
+    // Whether things stay in view after the planner ticked them (true) or planned them for later (false).
+    virtual void linger(const QSet<RecordId>& ids, bool lingering) = 0;
+    // Whether the clock moving on from `since` took a snoozed thing out of Later (into Today).
+    virtual bool anyThingWoke(const QDateTime& since) const = 0;
     // The planner deleted our thing: it leaves the selection and the lingering rows before it goes.
     virtual void forget(const Thing& thing) = 0;
     virtual void showToast(const QString& text) = 0;
@@ -44,9 +46,10 @@ public:
     virtual void familyRowsRead() = 0;
 };
 
-// Keeps the family file and our things in step. It mirrors every local thing into the file a moment
-// after the last change, reads the other applications' rows (shown in Today) and the planner's edits
-// and deletions of ours, carries out our edits of the planner's rows, tells its own change broadcasts
+// Keeps the family file and our things in step. It follows the store's change feed and mirrors every
+// local thing into the file a moment after the last change (and at start, and when a new day or a thing
+// waking changes what Today holds), reads the other applications' rows (shown in Today) and the planner's
+// edits and deletions of ours, carries out our edits of the planner's rows, tells its own change broadcasts
 // from the planner's, and keeps the manual order of the planner's rows in Today.
 class FamilySync : public QObject {
     Q_OBJECT
@@ -80,6 +83,9 @@ public:
 
     // A mirror of every local thing, a moment after the last call.
     void schedule();
+    // The model's `now` moved on: a new day gives our Today rows another day, and a thing whose snooze ran
+    // out is in Today now; either way the file has to say so.
+    void timeMoved(const QDateTime& now);
     // Mirrors now when one is waiting, and waits for mirrors still on their way.
     void flush();
     // Reads the file: the other applications' rows, and the planner's edits and deletions of ours.
@@ -104,6 +110,8 @@ Q_SIGNALS:
     void mirrored();
 
 private:
+    // A record of ours is changing (the feed's early word): a thing or a step is in the file.
+    void localChanging(RecordId id);
     void mirror();
     void mirrorWritten(size_t count, bool written, const QString& day);
     void finishEdit();
@@ -129,6 +137,9 @@ private:
     int m_debounceMSecs;
     std::unique_ptr<Timer> m_debounce;
     bool m_pending = false;
+    // Reading the file's edits into our things: those changes are the file's already, no news for it.
+    bool m_adopting = false;
+    QDateTime m_seenNow;
     bool m_ownChangePending = false;
     int m_mirrorsInFlight = 0;
     // The last mirror failed: the file lags behind our things until one gets through.

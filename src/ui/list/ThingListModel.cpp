@@ -366,7 +366,7 @@ bool ThingListModel::setData(const QModelIndex& index, const QVariant& value, in
     // Trimming and refusing a blank title are the model's business, for our rows and the family's.
     const Entry& e = m_entries[size_t(index.row())];
     if (e.shared) {
-        m_model.familySync().rename(*e.shared, value.toString());
+        m_model.rename(RowID::shared(e.shared->id), value.toString());
         Q_EMIT dataChanged(index, index);
         return true;
     }

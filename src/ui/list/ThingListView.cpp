@@ -532,7 +532,7 @@ void ThingListView::mouseDoubleClickEvent(QMouseEvent* event)
         return;
     if (id->isThing())
         m_model.setEditingNote(NoteTarget::thing(*id->thingID()));
-    else if (m_model.familySync().isOn())
+    else if (m_model.sharesWithPlanner())
         m_model.setEditingNote(NoteTarget::shared(*id->sharedID()));
 }
 

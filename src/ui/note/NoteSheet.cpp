@@ -159,8 +159,7 @@ void NoteSheet::noticeGone()
 void NoteSheet::loadNote()
 {
     m_title->setText(editableTitle(currentTitle()));
-    const NoteContent content = m_target.thingID() ? m_model.noteContent(*m_target.thingID())
-                                                   : m_model.familySync().noteContent(*m_target.sharedID());
+    const NoteContent content = m_model.noteContent(m_target);
     m_editor->load(content.rtf, content.plain);
     m_savedText = m_editor->plainText().trimmed();
     m_loaded = true;
@@ -190,24 +189,16 @@ void NoteSheet::save()
         return;
     }
     m_savedText = plain.trimmed();
-    if (const std::optional<RecordId> id = m_target.thingID())
-        m_model.saveNote(*id, rtf, plain);
-    else
-        m_model.familySync().saveNote(*m_target.sharedID(), rtf, plain);
+    m_model.saveNote(m_target, rtf, plain);
 }
 
 void NoteSheet::rename()
 {
     const QString title = m_title->text();
-    if (const std::optional<RecordId> id = m_target.thingID()) {
-        Thing* thing = m_model.store().thing(*id);
-        if (thing && thing->title() != title)
-            m_model.rename(*thing, title);
+    if (title == currentTitle())
         return;
-    }
-    const std::optional<SharedThing> row = m_model.sharedThing(*m_target.sharedID());
-    if (row && row->title != title)
-        m_model.familySync().rename(*row, title);
+    const std::optional<RecordId> id = m_target.thingID();
+    m_model.rename(id ? RowID::thing(*id) : RowID::shared(*m_target.sharedID()), title);
 }
 
 void NoteSheet::finish()

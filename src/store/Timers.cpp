@@ -1,4 +1,4 @@
-#include "model/Timers.h"
+#include "store/Timers.h"
 
 #include <QTimer>
 
