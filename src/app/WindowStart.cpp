@@ -211,7 +211,7 @@ std::unique_ptr<WindowApp> openWindowApp(const Launch& launch, QString* error)
         return true;
     };
     app->model->setShellHooks(std::move(hooks));
-    window->mainView()->setEnterFocusMode([model] { model->enterFocusMode(); });
+    QObject::connect(window->mainView(), &MainView::focusModeRequested, model, &AppModel::enterFocusMode);
     openDemoTab(*app->model, launch);
     return app;
 }

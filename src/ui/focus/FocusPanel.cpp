@@ -107,14 +107,8 @@ FocusPanel::FocusPanel(AppModel& model, QWidget* parent)
     m_rightGrip = new EdgeGrip(Qt::RightEdge, this);
 
     // Shortcuts match their keys exactly, so Ctrl+Alt+W and Shift+Ctrl+W are not Ctrl+W.
-    shortcut(hidePanelKeys(), this, [this] {
-        if (m_onClose)
-            m_onClose();
-    });
-    shortcut(leaveFocusKeys(), this, [this] {
-        if (m_onLeaveFocus)
-            m_onLeaveFocus();
-    });
+    shortcut(hidePanelKeys(), this, [this] { Q_EMIT closeRequested(); });
+    shortcut(leaveFocusKeys(), this, [this] { Q_EMIT leaveFocusRequested(); });
     // A text field being typed in takes these first, for its own text.
     shortcut(undoKeys(), this, [this] { m_model.undo(); });
     shortcut(redoKeys(), this, [this] { m_model.redo(); });

@@ -2,8 +2,6 @@
 
 #include <QWidget>
 
-#include <functional>
-
 namespace vorn {
 
 class AppModel;
@@ -27,13 +25,16 @@ public:
     explicit FocusPanel(AppModel& model, QWidget* parent = nullptr);
 
     FocusView* view() const { return m_view; }
-    // Ctrl+W: the controller hides the panel; Shift+Ctrl+F: focus mode ends.
-    void setOnClose(std::function<void()> onClose) { m_onClose = std::move(onClose); }
-    void setOnLeaveFocus(std::function<void()> onLeave) { m_onLeaveFocus = std::move(onLeave); }
     // Takes the view's natural height, keeping the top edge where it is.
     void fitHeight(int height);
     QWidget* leftGrip() const { return m_leftGrip; }
     QWidget* rightGrip() const { return m_rightGrip; }
+
+Q_SIGNALS:
+    // Ctrl+W: the controller hides the panel.
+    void closeRequested();
+    // Shift+Ctrl+F: focus mode ends.
+    void leaveFocusRequested();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -43,8 +44,6 @@ private:
     FocusView* m_view;
     QWidget* m_leftGrip;
     QWidget* m_rightGrip;
-    std::function<void()> m_onClose;
-    std::function<void()> m_onLeaveFocus;
 };
 
 } // namespace vorn

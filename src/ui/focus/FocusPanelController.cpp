@@ -88,8 +88,8 @@ void FocusPanelController::saveFrame()
 void FocusPanelController::makePanel()
 {
     m_panel = std::make_unique<FocusPanel>(m_model);
-    m_panel->setOnClose([this] { hide(); });
-    m_panel->setOnLeaveFocus([this] { m_model.exitFocusMode(); });
+    connect(m_panel.get(), &FocusPanel::closeRequested, this, [this] { hide(); });
+    connect(m_panel.get(), &FocusPanel::leaveFocusRequested, this, [this] { m_model.exitFocusMode(); });
     m_panel->setGeometry(savedFrame().value_or(defaultFrame()));
     // Fit the height before the first show, so the panel does not appear at a guessed size.
     m_panel->view()->measure();
