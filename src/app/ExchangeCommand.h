@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/StoreCommand.h"
+
 #include <QDBusConnection>
 #include <QString>
 
@@ -16,11 +18,11 @@ QString exportMarkdown(const AppModel& model);
 bool writeExportFile(const QString& path, const QString& text, QString* error);
 
 // `vorn-todo --export [FILE]`: reads the store without writing (safe while the app runs) and prints the
-// document, or writes it to FILE. Returns the exit code.
-int exportCommand(const Launch& launch, const std::optional<QString>& file, QString* error);
+// document, or writes it to FILE.
+CommandResult exportCommand(const Launch& launch, const std::optional<QString>& file);
 
 // `vorn-todo --import FILE`: through the running app when there is one (so its window and undo see it),
-// else straight into the store. `report` gets what was imported and what was skipped.
-int importCommand(const Launch& launch, QDBusConnection bus, const QString& path, QString* report);
+// else straight into the store. The report says what was imported and what was skipped.
+CommandResult importCommand(const Launch& launch, QDBusConnection bus, const QString& path);
 
 } // namespace vorn

@@ -7,6 +7,7 @@
 #include "app/InstanceService.h"
 #include "app/MainWindow.h"
 #include "app/QuitGuard.h"
+#include "app/StoreCommand.h"
 #include "app/StoreLock.h"
 #include "model/AppModel.h"
 #include "model/Startup.h"
@@ -201,12 +202,10 @@ void shareCommands(MainWindow& window, FocusPanelController& focus)
 
 std::unique_ptr<WindowApp> openWindowApp(const Launch& launch, QString* error)
 {
-    std::unique_ptr<Store> store = makeStore(launch, error);
-    if (!store)
-        return nullptr;
-    traceStartup("store open");
     auto app = std::make_unique<WindowApp>();
-    app->model = makeModel(launch, std::move(store));
+    app->model = openModel(launch, error);
+    if (!app->model)
+        return nullptr;
     traceStartup("model made");
     app->window = std::make_unique<MainWindow>(*app->model);
     traceStartup("main window made");
@@ -224,7 +223,7 @@ std::unique_ptr<WindowApp> openWindowApp(const Launch& launch, QString* error)
         return true;
     };
     app->model->setShellHooks(std::move(hooks));
-    window->mainView()->setEnterFocusMode([model] { model->enterFocusMode(); });
+    QObject::connect(window->mainView(), &MainView::focusModeRequested, model, &AppModel::enterFocusMode);
     openDemoTab(*app->model, launch);
     return app;
 }
@@ -278,7 +277,7 @@ int runWindowApp(int& argc, char** argv, bool newThing)
     QString error;
     std::unique_ptr<WindowApp> app = openWindowApp(launch, &error);
     if (!app) {
-        const QString message = QStringLiteral("Couldn't open the store: ") + error;
+        const QString message = storeUnopenedMessage(error);
         QTextStream(stderr) << message << '\n';
         if (QGuiApplication::platformName() != QLatin1String("offscreen"))
             QMessageBox::critical(nullptr, QStringLiteral("vorn todo"), message);

@@ -23,19 +23,30 @@ void print(FILE* stream, const QString& text)
     QTextStream(stream) << printable(text);
 }
 
-int printList(AppModel& model, const QString& name)
+CommandResult printList(AppModel& model, const QString& name)
 {
     const std::optional<Source> source = sourceNamed(model, name);
     if (!source) {
-        QString said = QStringLiteral("vorn-todo: there's no list called \"") + name +
+        QString said = QStringLiteral("there's no list called \"") + name +
                        QStringLiteral("\". Try today, later, done-ish");
         for (Pile* p : model.piles())
             said += QStringLiteral(", ") + p->name().toLower();
-        print(stderr, said + QStringLiteral(".\n"));
-        return 2;
+        return {2, said + u'.'};
     }
     print(stdout, renderList(model, *source));
-    return 0;
+    return {};
+}
+
+// A report goes to standard output, a failure to standard error; the exit code is the command's.
+int finish(const CommandResult& result)
+{
+    if (result.exitCode == 0) {
+        if (!result.said.isEmpty())
+            print(stdout, result.said + u'\n');
+    } else {
+        print(stderr, (result.named ? QStringLiteral("vorn-todo: ") : QString()) + result.said + u'\n');
+    }
+    return result.exitCode;
 }
 
 } // namespace
@@ -58,11 +69,8 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("vorn-todo"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VORN_VERSION));
 
-    const auto failed = [](const QString& why) {
-        print(stderr, QStringLiteral("vorn-todo: ") + why + u'\n');
-    };
     if (!cl.error.isEmpty()) {
-        failed(cl.error + u'\n');
+        finish({2, cl.error + u'\n'});
         print(stderr, CommandLine::usage());
         return 2;
     }
@@ -75,41 +83,15 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    if (cl.add) {
-        QString error;
-        const int rc = quickAdd(Launch::fromProcess(), QDBusConnection::sessionBus(), *cl.add, &error);
-        if (rc != 0)
-            failed(error);
-        return rc;
-    }
-
-    if (cl.exportAll) {
-        QString error;
-        const int rc = exportCommand(Launch::fromProcess(), cl.exportFile, &error);
-        if (rc != 0)
-            failed(error);
-        return rc;
-    }
-    if (cl.importFile) {
-        QString report;
-        const int rc =
-            importCommand(Launch::fromProcess(), QDBusConnection::sessionBus(), *cl.importFile, &report);
-        if (rc == 0)
-            print(stdout, report + u'\n');
-        else
-            failed(report);
-        return rc;
-    }
-
-    Launch launch = Launch::fromProcess();
-    launch.readOnly = true;
-    QString error;
-    std::unique_ptr<Store> store = makeStore(launch, &error);
-    if (!store) {
-        print(stderr, QStringLiteral("Couldn't open the store: ") + error + u'\n');
-        return 1;
-    }
-    std::unique_ptr<AppModel> model = makeModel(launch, std::move(store));
-    openDemoTab(*model, launch);
-    return printList(*model, *cl.list);
+    const Launch launch = Launch::fromProcess();
+    if (cl.add)
+        return finish(quickAdd(launch, QDBusConnection::sessionBus(), *cl.add));
+    if (cl.exportAll)
+        return finish(exportCommand(launch, cl.exportFile));
+    if (cl.importFile)
+        return finish(importCommand(launch, QDBusConnection::sessionBus(), *cl.importFile));
+    return finish(readStore(launch, [&launch, &cl](AppModel& model) {
+        openDemoTab(model, launch);
+        return printList(model, *cl.list);
+    }));
 }

@@ -74,9 +74,6 @@ void FamilyNotifier::post()
 void FamilyNotifier::received()
 {
     Q_EMIT changed();
-    // A copy, so a callback that replaces itself doesn't destroy the function while it runs.
-    if (const auto callback = m_onChanged)
-        callback();
 }
 
 } // namespace vorn

@@ -2,8 +2,6 @@
 
 #include <QObject>
 
-#include <functional>
-
 namespace vorn {
 
 // Posts and receives the family's change broadcast: a D-Bus signal on the session bus that every
@@ -18,10 +16,9 @@ public:
     bool isConnected() const { return m_connected; }
     // Broadcasts that the family store changed.
     void post();
-    // Runs on the main thread for every broadcast received, own ones included; none at first.
-    void setOnChanged(std::function<void()> callback) { m_onChanged = std::move(callback); }
 
 Q_SIGNALS:
+    // On the main thread, for every broadcast received, own ones included.
     void changed();
 
 private Q_SLOTS:
@@ -29,7 +26,6 @@ private Q_SLOTS:
 
 private:
     bool m_connected = false;
-    std::function<void()> m_onChanged;
 };
 
 } // namespace vorn

@@ -15,8 +15,7 @@ Q_LOGGING_CATEGORY(lcStartup, "com.vorn.todo.startup", QtInfoMsg)
 
 AppModel::AppModel(ModelInit init, QObject* parent)
     : QObject(parent), m_store(std::move(init.store)), m_schedule(init.schedule.value_or(Schedule())),
-      m_settings(std::move(init.settings)),
-      m_clock(init.clock ? init.clock : std::make_shared<SystemClock>()),
+      m_settings(std::move(init.settings)), m_clock(clockOrSystem(init.clock)),
       m_timers(init.timers ? init.timers : std::make_shared<QtTimers>()), m_readOnly(init.readOnly),
       m_windowless(init.windowless), m_intervals(init.intervals),
       m_transfer(std::make_unique<ThingTransfer>(*this, init.pasteboard, init.workspace, init.handoffPath))
@@ -46,12 +45,12 @@ AppModel::AppModel(ModelInit init, QObject* parent)
     m_notes = std::make_unique<NoteKeeper>(std::move(notes));
     m_notes->landed = [this](const PendingNote& note) { noteLanded(note); };
     FamilySync::Init sync;
-    sync.on = init.syncsToFamily;
+    sync.link = std::move(static_cast<FamilyLink&>(init));
     sync.readOnly = m_readOnly;
-    sync.store = std::move(init.familyStore);
-    sync.notifier = std::move(init.notifier);
     sync.notes = m_notes.get();
     sync.debounceMSecs = m_intervals.syncDebounceMSecs;
+    sync.retryMSecs = m_intervals.saveRetryMSecs;
+    sync.retryMaxMSecs = m_intervals.saveRetryMaxMSecs;
     traceStartup("model: settings, notes folder");
     m_sync = std::make_unique<FamilySync>(std::move(sync), *m_store, m_schedule, *m_clock, *m_settings,
                                           *m_timers, static_cast<SyncHost&>(*this));

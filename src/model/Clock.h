@@ -2,6 +2,8 @@
 
 #include <QDateTime>
 
+#include <memory>
+
 namespace vorn {
 
 // Where "now" comes from; tests substitute a clock they can set.
@@ -15,6 +17,13 @@ class SystemClock final : public Clock {
 public:
     QDateTime now() const override { return QDateTime::currentDateTimeUtc(); }
 };
+
+// The clock a model runs on when it is given none: the one place that picks the system's.
+inline std::shared_ptr<const Clock> clockOrSystem(std::shared_ptr<const Clock> clock)
+{
+    static const auto system = std::make_shared<const SystemClock>();
+    return clock ? std::move(clock) : system;
+}
 
 // A clock that stands still until told otherwise.
 class FixedClock final : public Clock {

@@ -2,6 +2,7 @@
 
 #include "model/Constants.h"
 #include "model/Logging.h"
+#include "model/StartupTrace.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -19,7 +20,7 @@ Launch Launch::fromProcess()
     Launch l;
     l.arguments = QCoreApplication::arguments();
     l.environment = QProcessEnvironment::systemEnvironment();
-    l.clock = std::make_shared<SystemClock>();
+    l.clock = clockOrSystem(nullptr);
     l.appDataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     l.sharedDataDir =
         QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Vorn");
@@ -140,7 +141,7 @@ QString Launch::familyStorePath() const
 
 QDateTime Launch::now() const
 {
-    return clock ? clock->now() : QDateTime::currentDateTimeUtc();
+    return clockOrSystem(clock)->now();
 }
 
 std::unique_ptr<Settings> Launch::standardSettings() const
@@ -175,20 +176,13 @@ std::unique_ptr<Store> makeStore(const Launch& launch, QString* error)
 std::unique_ptr<AppModel> makeModel(const Launch& launch, std::unique_ptr<Store> store)
 {
     ModelInit init;
+    static_cast<ModelRuntime&>(init) = launch;
+    init.clock = clockOrSystem(launch.clock);
     init.store = std::move(store);
-    init.clock = launch.clock;
-    init.timers = launch.timers;
-    init.schedule = launch.schedule;
     init.notesDir = launch.notesDir();
     // Beside the store: a note the notes folder refused survives a restart. A demo's store is thrown away.
     if (!launch.readOnly && !launch.isDemo() && !launch.appDataDir.isEmpty())
         init.pendingNotesPath = QDir(launch.appDataDir).filePath(QStringLiteral("pending-notes.json"));
-    init.readOnly = launch.readOnly;
-    init.windowless = launch.windowless;
-    init.intervals = launch.intervals;
-    init.pasteboard = launch.pasteboard;
-    init.workspace = launch.workspace;
-    init.handoffPath = launch.handoffPath;
 
     if (launch.isDemo()) {
         if (!launch.readOnly) {
@@ -207,8 +201,8 @@ std::unique_ptr<AppModel> makeModel(const Launch& launch, std::unique_ptr<Store>
     // A demo shows its planner row even under a test harness, which otherwise keeps off the family.
     init.syncsToFamily = launch.syncsToFamily.value_or(launch.isDemo() || !launch.underTestHarness());
     if (init.syncsToFamily) {
-        const auto clock = launch.clock;
-        FamilyStore::Clock now = [clock] { return clock ? clock->now() : QDateTime::currentDateTimeUtc(); };
+        // The family file's times come from the model's own clock.
+        FamilyStore::Clock now = [clock = init.clock] { return clock->now(); };
         if (!launch.readOnly) {
             init.familyStore =
                 std::make_unique<FamilyStore>(launch.familyStorePath(), FamilyStore::Mode::ReadWrite, now);
@@ -230,6 +224,15 @@ std::unique_ptr<AppModel> makeModel(const Launch& launch, std::unique_ptr<Store>
     if (launch.isDemo())
         addDemoPlannerRow(*model, launch);
     return model;
+}
+
+std::unique_ptr<AppModel> openModel(const Launch& launch, QString* error)
+{
+    std::unique_ptr<Store> store = makeStore(launch, error);
+    if (!store)
+        return nullptr;
+    traceStartup("store open");
+    return makeModel(launch, std::move(store));
 }
 
 void addDemoPlannerRow(AppModel& model, const Launch& launch)

@@ -10,12 +10,11 @@
 namespace vorn {
 
 // Everything the start-up reads from the process and the platform, gathered so tests can set it.
-struct Launch {
+// The model's runtime (clock, timers, schedule, intervals, shell services, read-only, windowless) is
+// the launch's own and goes to the model as it is.
+struct Launch : ModelRuntime {
     QStringList arguments;
     QProcessEnvironment environment;
-    std::shared_ptr<const Clock> clock;
-    std::shared_ptr<Timers> timers; // Qt's when empty; tests fire their own
-    std::optional<Schedule> schedule;
     QString appDataDir;    // the app's own folder: the local store lives here
     QString sharedDataDir; // the family's folder ("…/Vorn"): family.db and notes/
     QString tempDir;       // where demo runs keep their throw-away files
@@ -23,20 +22,10 @@ struct Launch {
     // Where changes that couldn't be saved at quit are kept, best first: folders that are unlikely to be
     // on the store's disk (the cache, the runtime folder, the temp folder). None: no rescue.
     QStringList rescueFolders;
-    // Look, don't touch: the store opens read-only and nothing is written anywhere.
-    bool readOnly = false;
-    // A command-line run (an add, an import) that shows no window; see ModelInit::windowless.
-    bool windowless = false;
-    ModelIntervals intervals;
     // Overrides the usual choice of whether to mirror into the family store (tests that don't need it).
     std::optional<bool> syncsToFamily;
     // Whether to join the session bus for the family's change broadcast (tests keep off the user's bus).
     bool useSessionBus = true;
-    // The shell's clipboard and planner services (none: copy, paste and sending do nothing), and the
-    // planner hand-off file (the runtime folder's when empty).
-    Pasteboard* pasteboard = nullptr;
-    PlannerWorkspace* workspace = nullptr;
-    QString handoffPath;
 
     // The process's own arguments, environment, clock and standard folders.
     static Launch fromProcess();
@@ -81,6 +70,10 @@ std::unique_ptr<Store> makeStore(const Launch& launch, QString* error);
 
 // The model over that store, with the standard settings, or the demo's own wiped suite in demo mode.
 std::unique_ptr<AppModel> makeModel(const Launch& launch, std::unique_ptr<Store> store);
+
+// The store the launch describes and the model over it, as every start makes them (the window and each
+// command); null with `error` saying why when the store can't be opened.
+std::unique_ptr<AppModel> openModel(const Launch& launch, QString* error);
 
 // The demo's one planner row, planned for today, and a refresh so it shows.
 void addDemoPlannerRow(AppModel& model, const Launch& launch);

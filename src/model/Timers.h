@@ -10,7 +10,8 @@ struct ModelIntervals {
     int dragResetMSecs = 30000;
     int clockMSecs = 30000;
     int syncDebounceMSecs = 400;
-    // After a failed save: the first retry, doubled after each further failure up to the longest wait.
+    // After a failed write (the store's save, a note's file, the family mirror): the first retry, doubled
+    // after each further failure up to the longest wait.
     int saveRetryMSecs = 2000;
     int saveRetryMaxMSecs = 60000;
 };

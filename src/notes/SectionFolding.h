@@ -73,6 +73,8 @@ public:
     int adjustedForHidden(int proposed, int old) const;
 
     // The state changed in a way that is saved like an edit (fold, unfold, collapsibility, hidden runs).
+    // Single hooks rather than signals: the folding is no QObject, and its one owner, the view, outlives
+    // it and turns them into its own signal.
     std::function<void()> onSectionsChanged;
     // The hidden runs changed: relayout. By default block visibility follows them.
     std::function<void()> invalidateFolding;

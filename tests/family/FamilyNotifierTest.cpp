@@ -39,7 +39,8 @@ TEST(FamilyNotifier, aPostReachesEveryNotifierOnceThePosterIncluded)
     ASSERT_TRUE(withCallback.isConnected());
     ASSERT_TRUE(withoutCallback.isConnected());
     int calls = 0;
-    withCallback.setOnChanged([&calls] { ++calls; });
+    QObject listener;
+    QObject::connect(&withCallback, &FamilyNotifier::changed, &listener, [&calls] { ++calls; });
     QSignalSpy spyWith(&withCallback, &FamilyNotifier::changed);
     QSignalSpy spyWithout(&withoutCallback, &FamilyNotifier::changed);
 
@@ -89,7 +90,8 @@ TEST(FamilyNotifier, aNotifierDestroyedWhileAChangeIsOnItsWayIsNotCalled)
     QSignalSpy spy(&survivor, &FamilyNotifier::changed);
     auto doomed = std::make_unique<FamilyNotifier>();
     int doomedCalls = 0;
-    doomed->setOnChanged([&doomedCalls] { ++doomedCalls; });
+    QObject listener;
+    QObject::connect(doomed.get(), &FamilyNotifier::changed, &listener, [&doomedCalls] { ++doomedCalls; });
 
     doomed->post();
     doomed.reset();
@@ -125,7 +127,8 @@ TEST(FamilyNotifier, withoutASessionBusItStaysInertAndWarnsOnce)
                 {
                     FamilyNotifier first;
                     FamilyNotifier second;
-                    first.setOnChanged([&calls] { ++calls; });
+                    QObject listener;
+                    QObject::connect(&first, &FamilyNotifier::changed, &listener, [&calls] { ++calls; });
                     first.post();
                     second.post();
                     QCoreApplication::processEvents();

@@ -2,6 +2,7 @@
 #include "faults/FaultVfs.h"
 #include "support/ModelHarness.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
@@ -334,3 +335,69 @@ INSTANTIATE_TEST_SUITE_P(Folder, VanishingFolderTest,
                          [](const ::testing::TestParamInfo<FolderCase>& p) {
                              return std::string(p.param.name);
                          });
+
+// The family file refuses our writes for a while. The mirror tries again after the save's first wait, then
+// twice as long after each further refusal; once the file takes writes again every thing is in it, no retry
+// waits, and the next refusal waits the first time again.
+TEST(MirrorFaultTest, aRefusedMirrorIsTriedAgainLaterEachTimeUntilTheFileTakesIt)
+{
+    FaultVfs::Installed vfs;
+    ModelHarness h;
+    h.manualTimers();
+    h.launch.syncsToFamily = true;
+    std::unique_ptr<AppModel> model = h.start();
+    FamilySync& sync = model->familySync();
+    ASSERT_TRUE(sync.familyStore() && sync.familyStore()->isOpen());
+    sync.flush(); // the start-up mirror
+    // Whether a mirror was tried (and refused) since the last look: its writes are on the file's queue.
+    int refused = 0;
+    const auto tried = [&] {
+        sync.familyStore()->drain();
+        QCoreApplication::sendPostedEvents();
+        const bool any = FaultVfs::failures() > refused;
+        refused = FaultVfs::failures();
+        return any;
+    };
+    const auto refuseFamilyWrites = [&] {
+        FaultVfs::arm({FaultVfs::Op::Write, 1, true, 0, QStringLiteral("family.db")});
+        refused = 0;
+    };
+
+    refuseFamilyWrites();
+    model->add(QStringLiteral("Buy stamps"), Source::today);
+    test::drainEvents();
+    h.timers->advance(400); // the debounce
+    ASSERT_TRUE(tried()) << "the first mirror met the fault";
+    const int first = h.launch.intervals.saveRetryMSecs;
+    for (const int wait : {first, 2 * first, 4 * first}) {
+        SCOPED_TRACE(wait);
+        h.timers->advance(wait - 1);
+        EXPECT_FALSE(tried()) << "too early";
+        h.timers->advance(1);
+        EXPECT_TRUE(tried()) << "the retry came due";
+        EXPECT_TRUE(sync.isPending());
+    }
+
+    FaultVfs::clear();
+    h.timers->advance(8 * first);
+    sync.familyStore()->drain();
+    QCoreApplication::sendPostedEvents();
+    EXPECT_FALSE(sync.isPending());
+    EXPECT_FALSE(h.timers->isActive(QStringLiteral("sync retry")));
+    QStringList titles;
+    for (const SharedThing& r :
+         FamilyStore(h.launch.familyStorePath(), FamilyStore::Mode::ReadOnly).allThings())
+        titles << r.title;
+    EXPECT_EQ(titles, QStringList{QStringLiteral("Buy stamps")});
+
+    refuseFamilyWrites();
+    model->add(QStringLiteral("Call Mum"), Source::today);
+    test::drainEvents();
+    h.timers->advance(400);
+    ASSERT_TRUE(tried());
+    h.timers->advance(first - 1);
+    EXPECT_FALSE(tried());
+    h.timers->advance(1);
+    EXPECT_TRUE(tried()) << "after a mirror got through, the first wait again";
+    FaultVfs::clear();
+}

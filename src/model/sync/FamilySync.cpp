@@ -48,9 +48,9 @@ QHash<QString, Thing*> thingsBySyncID(const Store& store)
 FamilySync::FamilySync(Init init, Store& local, const Schedule& schedule, const Clock& clock,
                        Settings& settings, Timers& timers, SyncHost& host, QObject* parent)
     : QObject(parent), m_local(local), m_schedule(schedule), m_clock(clock), m_settings(settings),
-      m_host(host), m_on(init.on), m_readOnly(init.readOnly), m_family(std::move(init.store)),
-      m_notifier(std::move(init.notifier)), m_notes(std::move(init.notes)),
-      m_debounceMSecs(init.debounceMSecs)
+      m_host(host), m_on(init.link.syncsToFamily), m_readOnly(init.readOnly),
+      m_family(std::move(init.link.familyStore)), m_notifier(std::move(init.link.notifier)),
+      m_notes(std::move(init.notes)), m_debounceMSecs(init.debounceMSecs)
 {
     const QVariantMap order = m_settings.mapValue(kOrderOtherAppsKey);
     for (auto it = order.cbegin(); it != order.cend(); ++it) {
@@ -61,8 +61,10 @@ FamilySync::FamilySync(Init init, Store& local, const Schedule& schedule, const 
     m_seenNow = m_clock.now();
     // A burst of changes makes one mirror, a moment after the last of them.
     m_debounce = timers.make(QStringLiteral("sync"), false, [this] { mirror(); });
+    m_retry = std::make_unique<RetryBackoff>(timers, QStringLiteral("sync retry"), init.retryMSecs,
+                                             init.retryMaxMSecs, [this] { mirror(); });
     if (m_notifier)
-        m_notifier->setOnChanged([this] { didChange(); });
+        connect(m_notifier.get(), &FamilyNotifier::changed, this, &FamilySync::didChange);
     if (!m_on || m_readOnly)
         return;
     // Every change of our records reaches the file, however it was made: an operation, undo, redo,
@@ -184,14 +186,12 @@ void FamilySync::mirrorWritten(size_t count, bool written, const QString& day)
     if (!written) {
         // Nothing of it reached the file; our things are safe here, so try again later, waiting longer
         // each time the file still fails. An edit meanwhile mirrors sooner, as usual.
-        qCWarning(lcSync, "couldn't mirror %ld things into the family file; trying again in %d ms",
-                  long(count), m_retryMSecs);
+        qCWarning(lcSync, "couldn't mirror %ld things into the family file; trying again later", long(count));
         m_pending = true;
-        m_debounce->start(m_retryMSecs);
-        m_retryMSecs = std::min(m_retryMSecs * 2, kMaxRetryMSecs);
+        m_retry->failed();
         return;
     }
-    m_retryMSecs = kFirstRetryMSecs;
+    m_retry->succeeded();
     // Once a day is enough: every row of ours in Today carries the day of the mirror that wrote it.
     if (m_mirroredDay != day) {
         m_mirroredDay = day;

@@ -5,7 +5,9 @@
 #include "family/NoteFiles.h"
 #include "family/SharedThing.h"
 #include "model/Entities.h"
+#include "model/ModelInit.h"
 #include "model/NoteKeeper.h"
+#include "model/RetryBackoff.h"
 #include "model/sync/SyncBaseline.h"
 
 #include <QHash>
@@ -56,12 +58,13 @@ class FamilySync : public QObject {
 
 public:
     struct Init {
-        bool on = true;        // off: nothing is read or written
-        bool readOnly = false; // look, don't touch
-        std::unique_ptr<FamilyStore> store;
-        std::unique_ptr<FamilyNotifier> notifier;
+        FamilyLink link;             // as the start-up made it; syncsToFamily off: nothing is read or written
+        bool readOnly = false;       // look, don't touch
         NoteKeeper* notes = nullptr; // the model's; none: notes keep their plain text only
         int debounceMSecs = 400;
+        // After a mirror that didn't reach the file: the first retry, doubled up to the longest wait.
+        int retryMSecs = 2000;
+        int retryMaxMSecs = 60000;
     };
     FamilySync(Init init, Store& local, const Schedule& schedule, const Clock& clock, Settings& settings,
                Timers& timers, SyncHost& host, QObject* parent = nullptr);
@@ -144,9 +147,7 @@ private:
     int m_mirrorsInFlight = 0;
     // The last mirror failed: the file lags behind our things until one gets through.
     bool m_unwritten = false;
-    static constexpr int kFirstRetryMSecs = 2000;
-    static constexpr int kMaxRetryMSecs = 60000;
-    int m_retryMSecs = kFirstRetryMSecs;
+    std::unique_ptr<RetryBackoff> m_retry;
     SyncBaseline m_baseline;
     // The day our last mirror that got through gave our rows in Today (kept in the settings).
     std::optional<QString> m_mirroredDay;

@@ -156,8 +156,8 @@ bool NoteEditor::isEditing() const
 
 void NoteEditor::changed()
 {
-    if (!m_loading && m_onChange)
-        m_onChange();
+    if (!m_loading)
+        Q_EMIT edited();
 }
 
 void NoteEditor::setBackground(const QColor& color)

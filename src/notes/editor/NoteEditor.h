@@ -11,7 +11,6 @@
 
 class QScrollBar;
 
-#include <functional>
 #include <optional>
 
 namespace vorn::notes {
@@ -21,7 +20,7 @@ class NoteTextView;
 
 // One open note: its text view at a comfortable reading width, its own undo history (the document's,
 // emptied by every load and separate from the app's), and the note's stored forms in and out. Every
-// change the user can see is reported through onChange; loading reports none.
+// change the user can see is reported through `edited`; loading reports none.
 class NoteEditor : public QWidget {
     Q_OBJECT
 
@@ -53,11 +52,14 @@ public:
     void perform(NoteCommand command);
     bool isEditing() const;
 
-    void setOnChange(std::function<void()> onChange) { m_onChange = std::move(onChange); }
     void setBackground(const QColor& color);
     void setSelectionColor(const QColor& color);
     // The space on each side of the text column: wide windows centre a column of maxReadingWidth.
     int horizontalInset() const;
+
+Q_SIGNALS:
+    // The user changed the note (not a load).
+    void edited();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -72,7 +74,6 @@ private:
 
     NoteTextView* m_view;
     QScrollBar* m_scroller;
-    std::function<void()> m_onChange;
     bool m_loading = false;
     std::optional<QColor> m_background;
     std::optional<QColor> m_selection;

@@ -101,8 +101,7 @@ SnoozeBar::SnoozeBar(ListStyle style, QWidget* parent) : QWidget(parent)
 
 void SnoozeBar::pick(SnoozeOption option)
 {
-    if (m_onPick)
-        m_onPick(option);
+    Q_EMIT picked(option);
 }
 
 void SnoozeBar::paintEvent(QPaintEvent*)
@@ -114,8 +113,7 @@ void SnoozeBar::paintEvent(QPaintEvent*)
 void SnoozeBar::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape) {
-        if (m_onCancel)
-            m_onCancel();
+        Q_EMIT cancelled();
         event->accept();
         return;
     }

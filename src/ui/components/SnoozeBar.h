@@ -8,7 +8,6 @@
 #include <QWidget>
 
 #include <array>
-#include <functional>
 
 namespace vorn {
 
@@ -42,9 +41,12 @@ public:
     static constexpr std::array<SnoozeOption, 4> options = kSnoozeOptions;
 
     explicit SnoozeBar(ListStyle style, QWidget* parent = nullptr);
-    void setOnPick(std::function<void(SnoozeOption)> onPick) { m_onPick = std::move(onPick); }
-    void setOnCancel(std::function<void()> onCancel) { m_onCancel = std::move(onCancel); }
     static QString optionName(SnoozeOption option, ListStyle style);
+
+Q_SIGNALS:
+    void picked(SnoozeOption option);
+    // Escape: no snooze after all.
+    void cancelled();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -52,8 +54,6 @@ protected:
 
 private:
     void pick(SnoozeOption option);
-    std::function<void(SnoozeOption)> m_onPick;
-    std::function<void()> m_onCancel;
 };
 
 } // namespace vorn

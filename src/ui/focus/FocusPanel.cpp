@@ -104,8 +104,8 @@ FocusPanel::FocusPanel(AppModel& model, QWidget* parent)
     // Shortcuts match their keys exactly, so Ctrl+Alt+W and Shift+Ctrl+W are not Ctrl+W.
     CommandHost host;
     host.toWindow = [this](CommandId id) {
-        if (id == CommandId::hidePanel && m_onClose)
-            m_onClose();
+        if (id == CommandId::hidePanel)
+            Q_EMIT closeRequested();
     };
     for (CommandId id : kPanelCommands)
         addAction(commandAction(command(id), m_model, host, this));

@@ -3,8 +3,6 @@
 #include <QSet>
 #include <QWidget>
 
-#include <functional>
-
 namespace vorn {
 
 class AppModel;
@@ -28,8 +26,6 @@ public:
     explicit FocusPanel(AppModel& model, QWidget* parent = nullptr);
 
     FocusView* view() const { return m_view; }
-    // Ctrl+W: the controller hides the panel.
-    void setOnClose(std::function<void()> onClose) { m_onClose = std::move(onClose); }
     // The commands the panel binds itself (hide, leave focus mode, undo, redo, the three lists); the
     // window's menu commands are added beside them (QWidget::addAction) by whoever owns both.
     QSet<QString> ownCommands() const;
@@ -37,6 +33,10 @@ public:
     void fitHeight(int height);
     QWidget* leftGrip() const { return m_leftGrip; }
     QWidget* rightGrip() const { return m_rightGrip; }
+
+Q_SIGNALS:
+    // Ctrl+W: the controller hides the panel.
+    void closeRequested();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -46,7 +46,6 @@ private:
     FocusView* m_view;
     QWidget* m_leftGrip;
     QWidget* m_rightGrip;
-    std::function<void()> m_onClose;
 };
 
 } // namespace vorn

@@ -88,7 +88,7 @@ void FocusPanelController::saveFrame()
 void FocusPanelController::makePanel()
 {
     m_panel = std::make_unique<FocusPanel>(m_model);
-    m_panel->setOnClose([this] { hide(); });
+    connect(m_panel.get(), &FocusPanel::closeRequested, this, [this] { hide(); });
     m_panel->setGeometry(savedFrame().value_or(defaultFrame()));
     // Fit the height before the first show, so the panel does not appear at a guessed size.
     m_panel->view()->measure();

@@ -96,8 +96,9 @@ void ThingList::showSnoozeBar(bool show)
     if (m_snoozeBar)
         return;
     m_snoozeBar = new SnoozeBar(m_style, this);
-    m_snoozeBar->setOnPick([this](SnoozeOption option) { m_view->snoozeSelection(option); });
-    m_snoozeBar->setOnCancel([this] { m_view->setAwaitingSnooze(false); });
+    connect(m_snoozeBar, &SnoozeBar::picked, this,
+            [this](SnoozeOption option) { m_view->snoozeSelection(option); });
+    connect(m_snoozeBar, &SnoozeBar::cancelled, this, [this] { m_view->setAwaitingSnooze(false); });
     placeSnoozeBar();
     m_snoozeBar->show();
     m_snoozeBar->raise();

@@ -15,6 +15,7 @@
 #include <QKeyEvent>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMetaMethod>
 #include <QPainter>
 #include <QTimer>
 
@@ -85,10 +86,7 @@ QWidget* MainView::makeToolbar()
     row->addStretch(1);
 
     m_focus = new FocusButton(bar);
-    connect(m_focus, &QAbstractButton::clicked, this, [this] {
-        if (m_enterFocusMode)
-            m_enterFocusMode();
-    });
+    connect(m_focus, &QAbstractButton::clicked, this, [this] { Q_EMIT focusModeRequested(); });
     m_focus->setEnabled(false);
     row->addWidget(m_focus, 0, Qt::AlignVCenter);
     row->addSpacing(kToolbarSpacer);
@@ -172,10 +170,10 @@ bool MainView::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void MainView::setEnterFocusMode(std::function<void()> enter)
+void MainView::connectNotify(const QMetaMethod& signal)
 {
-    m_enterFocusMode = std::move(enter);
-    m_focus->setEnabled(bool(m_enterFocusMode));
+    if (signal == QMetaMethod::fromSignal(&MainView::focusModeRequested))
+        m_focus->setEnabled(true);
 }
 
 void MainView::followEditingNote()
@@ -208,8 +206,7 @@ void MainView::pollForWindow(int remaining)
 {
     const bool visible = m_windowVisible ? m_windowVisible() : window()->isVisible();
     if (visible || remaining <= 0) {
-        if (m_enterFocusMode)
-            m_enterFocusMode();
+        Q_EMIT focusModeRequested();
         return;
     }
     QTimer::singleShot(pollMSecs, this, [this, remaining] { pollForWindow(remaining - 1); });

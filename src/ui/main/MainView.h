@@ -44,8 +44,6 @@ public:
     // The list on screen; null on the random tab.
     ThingList* thingList() const;
 
-    // Focus mode belongs to the shell; until it lends this, the focus button stays disabled.
-    void setEnterFocusMode(std::function<void()> enter);
     // Whether the main window is up; the focus-mode restore waits for it.
     void setWindowVisible(std::function<bool()> visible) { m_windowVisible = std::move(visible); }
 
@@ -57,7 +55,13 @@ public:
     void restoreFocusMode();
     bool restoredMode() const { return m_restoredMode; }
 
+Q_SIGNALS:
+    // The focus button, or a restore of the mode the app was left in. Focus mode belongs to the shell:
+    // the button stays disabled until something listens.
+    void focusModeRequested();
+
 protected:
+    void connectNotify(const QMetaMethod& signal) override;
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -81,7 +85,6 @@ private:
     QPointer<QWidget> m_screen;
     QPointer<ThingList> m_list;
     std::optional<Source> m_shownSource; // none: the random screen
-    std::function<void()> m_enterFocusMode;
     std::function<bool()> m_windowVisible;
     bool m_restoredMode = false;
     QPointer<NoteSheet> m_noteSheet;

@@ -94,7 +94,7 @@ NoteSheet::NoteSheet(AppModel& model, NoteTarget target, QWidget* parent)
 
     // A burst of typing saves once, a moment after its last key.
     m_pendingSave = m_model.timers().make(QStringLiteral("noteSave"), false, [this] { save(); });
-    m_editor->setOnChange([this] { m_pendingSave->start(saveDelayMSecs); });
+    connect(m_editor, &notes::NoteEditor::edited, this, [this] { m_pendingSave->start(saveDelayMSecs); });
 
     connect(&m_model, &AppModel::changed, this, [this](AppModel::Field field) {
         if ((field == AppModel::Field::records || field == AppModel::Field::familyThings) && !targetExists())

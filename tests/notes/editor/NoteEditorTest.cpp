@@ -30,7 +30,7 @@ QString t(const char* utf8)
 struct NoteEditorTest : ::testing::Test {
     void SetUp() override
     {
-        editor.setOnChange([this] { ++changes; });
+        QObject::connect(&editor, &NoteEditor::edited, &editor, [this] { ++changes; });
         editor.resize(640, 480);
         editor.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&editor));

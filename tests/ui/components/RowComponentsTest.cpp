@@ -82,8 +82,8 @@ TEST(SnoozeBar, numberKeysPickOptionsAndEscapeCancels)
     SnoozeBar bar(ListStyle::regular);
     std::vector<SnoozeOption> picked;
     int cancels = 0;
-    bar.setOnPick([&](SnoozeOption o) { picked.push_back(o); });
-    bar.setOnCancel([&] { ++cancels; });
+    QObject::connect(&bar, &SnoozeBar::picked, &bar, [&](SnoozeOption o) { picked.push_back(o); });
+    QObject::connect(&bar, &SnoozeBar::cancelled, &bar, [&] { ++cancels; });
     bar.show();
     for (Qt::Key key : {Qt::Key_1, Qt::Key_2, Qt::Key_3, Qt::Key_4})
         QTest::keyClick(&bar, key);

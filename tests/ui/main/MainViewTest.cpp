@@ -150,7 +150,7 @@ TEST_F(MainViewTest, focusButtonWaitsForTheShellAndCallsIt)
     // No shortcut is named while there is no focus mode for it to open.
     EXPECT_EQ(view->focusButton()->toolTip(), QStringLiteral("Focus mode. Same list, less window."));
     int entered = 0;
-    view->setEnterFocusMode([&] { ++entered; });
+    QObject::connect(view.get(), &MainView::focusModeRequested, view.get(), [&] { ++entered; });
     EXPECT_TRUE(view->focusButton()->isEnabled());
     QTest::mouseClick(view->focusButton(), Qt::LeftButton);
     EXPECT_EQ(entered, 1);
@@ -167,7 +167,7 @@ TEST_F(MainViewTest, focusModeIsRestoredOnceWhenTheAppWasLeftInIt)
         model->settings().setValue(QString(kFocusLastModeKey), true);
         MainView later(*model);
         bool entered = false;
-        later.setEnterFocusMode([&entered] { entered = true; });
+        QObject::connect(&later, &MainView::focusModeRequested, &later, [&entered] { entered = true; });
         later.setWindowVisible([] { return false; });
         later.restoreFocusMode();
         model->settings().setValue(QString(kFocusLastModeKey), left);
@@ -176,7 +176,7 @@ TEST_F(MainViewTest, focusModeIsRestoredOnceWhenTheAppWasLeftInIt)
 
     MainView restoring(*model);
     int entered = 0;
-    restoring.setEnterFocusMode([&] { ++entered; });
+    QObject::connect(&restoring, &MainView::focusModeRequested, &restoring, [&] { ++entered; });
     // A window that never shows up: focus mode comes anyway, after the polls run out.
     restoring.setWindowVisible([] { return false; });
     QElapsedTimer timer;
@@ -192,7 +192,7 @@ TEST_F(MainViewTest, focusModeIsRestoredOnceWhenTheAppWasLeftInIt)
     // A visible window: right away.
     MainView visible(*model);
     int quick = 0;
-    visible.setEnterFocusMode([&] { ++quick; });
+    QObject::connect(&visible, &MainView::focusModeRequested, &visible, [&] { ++quick; });
     visible.setWindowVisible([] { return true; });
     visible.restoreFocusMode();
     EXPECT_EQ(quick, 1);
@@ -201,7 +201,7 @@ TEST_F(MainViewTest, focusModeIsRestoredOnceWhenTheAppWasLeftInIt)
     model->settings().setValue(QString(kFocusLastModeKey), false);
     MainView plain(*model);
     int never = 0;
-    plain.setEnterFocusMode([&] { ++never; });
+    QObject::connect(&plain, &MainView::focusModeRequested, &plain, [&] { ++never; });
     plain.restoreFocusMode();
     ASSERT_TRUE(aLaterPollRunsOut());
     EXPECT_EQ(never, 0);
