@@ -64,8 +64,11 @@ void DesktopColorScheme::start()
     // Subscribed before asking, so a switch between the answer and the subscription is not missed. The
     // bus finds the slot's parameter types by name, which a type gets only once registered.
     qRegisterMetaType<QDBusVariant>();
-    if (!m_bus.connect(kService, kPath, kInterface, u"SettingChanged"_s, this,
-                       SLOT(onSettingChanged(QString, QString, QDBusVariant))))
+    // Written normalized, so Qt need not normalize it at the connect (clang-format would add spaces).
+    // clang-format off
+    const char* slot = SLOT(onSettingChanged(QString,QString,QDBusVariant));
+    // clang-format on
+    if (!m_bus.connect(kService, kPath, kInterface, u"SettingChanged"_s, this, slot))
         logOnce(u"can't follow changes of the desktop's colour scheme: "_s + m_bus.lastError().message());
     ask(u"ReadOne"_s);
 }

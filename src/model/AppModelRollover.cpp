@@ -12,8 +12,8 @@ constexpr qint64 kDoneIshLifetimeMSecs = 7LL * 24 * 3600 * 1000;
 // stamped it was wrong, and the stamp is put right.
 constexpr double kClockSetBackSecs = 7 * 24 * 3600.0;
 
-const QString kCountedDay = QStringLiteral("day");
-const QString kCountedThings = QStringLiteral("things");
+constexpr QLatin1StringView kCountedDay("day");
+constexpr QLatin1StringView kCountedThings("things");
 
 } // namespace
 

@@ -20,7 +20,7 @@ constexpr qint64 kMaxPendingFileSize = 4 * kMaxNoteFileSize;
 // Versions kept per file for undo; the oldest (what the file held before this session) always stays.
 constexpr std::size_t kMaxVersions = 64;
 
-const QString kNoteSaveFailed = QStringLiteral("Couldn't save the note.");
+constexpr QLatin1StringView kNoteSaveFailed("Couldn't save the note.");
 
 } // namespace
 

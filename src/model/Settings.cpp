@@ -31,7 +31,8 @@ QVariant fromJson(const QJsonValue& json)
         return json.toString();
     case QJsonValue::Array: {
         QVariantList list;
-        for (const QJsonValue& item : json.toArray())
+        const QJsonArray items = json.toArray();
+        for (const QJsonValue& item : items)
             list.append(fromJson(item));
         return list;
     }

@@ -1,5 +1,6 @@
 #include "model/StartupTrace.h"
 
+#include <QByteArray>
 #include <QtGlobal>
 
 #include <cstdio>
@@ -22,8 +23,8 @@ double nowMs(clockid_t clock)
 // When the process began, on CLOCK_MONOTONIC, in ms.
 double processStartMs()
 {
-    if (const char* t0 = std::getenv("VORN_STARTUP_T0"))
-        return std::strtod(t0, nullptr) / 1e6;
+    if (qEnvironmentVariableIsSet("VORN_STARTUP_T0"))
+        return std::strtod(qgetenv("VORN_STARTUP_T0").constData(), nullptr) / 1e6;
     // Field 22 of /proc/self/stat: start time in clock ticks since boot.
     unsigned long long ticks = 0;
     if (FILE* f = std::fopen("/proc/self/stat", "r")) {

@@ -27,6 +27,8 @@ public:
     // Returns nothing and sets error when the file cannot be used; nothing is written to it then.
     static std::unique_ptr<Database> open(const QString& path, bool readOnly, QString* error);
     ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
 
     // Reads every record; piles and things are linked, steps are attached to their things.
     bool load(std::vector<std::shared_ptr<Record>>& out, Counters& counters, QString* error);

@@ -401,14 +401,12 @@ bool Store::reopen(QString* error)
         return false;
     }
     m_db = std::move(db);
-    for (auto it = m_pending.begin(); it != m_pending.end();) {
-        if ((*it)->m_live) {
-            ++it;
-        } else {
-            (*it)->m_persisted = false; // nothing to delete in the new file
-            it = m_pending.erase(it);
-        }
-    }
+    m_pending.removeIf([](const std::pair<const RecordId&, std::shared_ptr<Record>&>& entry) {
+        if (entry.second->m_live)
+            return false;
+        entry.second->m_persisted = false; // nothing to delete in the new file
+        return true;
+    });
     auto rewrite = [this](const auto& records) {
         for (const auto& r : records) {
             r->m_persisted = false;

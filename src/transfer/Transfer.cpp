@@ -157,7 +157,8 @@ std::optional<std::vector<TransferThing>> decode(QByteArrayView json)
     if (error.error != QJsonParseError::NoError || !doc.isArray())
         return std::nullopt;
     std::vector<TransferThing> out;
-    for (const QJsonValue& value : doc.array()) {
+    const QJsonArray values = doc.array();
+    for (const QJsonValue& value : values) {
         std::optional<TransferThing> thing = transferThingFromJson(value);
         if (!thing)
             return std::nullopt; // one bad record makes the data unreadable, as a whole

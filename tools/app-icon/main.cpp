@@ -14,7 +14,7 @@ using namespace vorn;
 
 namespace {
 
-const QString iconName = QStringLiteral("com.vorn.todo");
+constexpr QLatin1StringView iconName("com.vorn.todo");
 
 bool fail(const QString& message)
 {

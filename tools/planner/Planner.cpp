@@ -774,7 +774,10 @@ Parsed parse(const QStringList& arguments)
         return allowed.contains(name) || std::find(std::begin(kGlobalOptions), std::end(kGlobalOptions),
                                                    name) != std::end(kGlobalOptions);
     };
-    for (const QString& name : inv.values.keys() + QStringList(inv.flags.begin(), inv.flags.end())) {
+    QStringList named(inv.values.keyBegin(), inv.values.keyEnd());
+    for (const QString& flag : std::as_const(inv.flags))
+        named.append(flag);
+    for (const QString& name : std::as_const(named)) {
         if (!allowedHere(name)) {
             parsed.error = QStringLiteral("%1 takes no --%2").arg(inv.command, name);
             return parsed;

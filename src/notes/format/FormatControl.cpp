@@ -253,12 +253,12 @@ FormatControl::FormatControl(NoteCommand command, QWidget* parent)
     });
     // QAbstractButton reports every change of its down state here, also while a drag leaves and
     // re-enters the control.
-    for (auto signal : {&QAbstractButton::pressed, &QAbstractButton::released}) {
-        connect(this, signal, this, [this] {
-            updateFill(true);
-            updateScale();
-        });
-    }
+    const auto downChanged = [this] {
+        updateFill(true);
+        updateScale();
+    };
+    connect(this, &QAbstractButton::pressed, this, downChanged);
+    connect(this, &QAbstractButton::released, this, downChanged);
     updateFill(false);
 }
 

@@ -9,8 +9,8 @@ namespace vorn {
 
 namespace {
 
-const QString kDay = QStringLiteral("yyyy-MM-dd");
-const QString kDayAndTime = QStringLiteral("yyyy-MM-dd HH:mm");
+constexpr QStringView kDay = u"yyyy-MM-dd";
+constexpr QStringView kDayAndTime = u"yyyy-MM-dd HH:mm";
 
 // A "(…)" group that is one of the marks; false leaves `marks` as it was.
 bool readMark(QStringView group, ThingMarks& marks)

@@ -83,7 +83,7 @@ void FocusView::showSource()
     m_source = source;
     m_list = new ThingList(m_model, source, ListStyle::compact, this);
     m_list->installEventFilter(this);
-    connect(m_list->view(), &ThingListView::activated, this, &FocusView::activateRequested);
+    connect(m_list->view(), &ThingListView::rowPressed, this, &FocusView::activateRequested);
     ThingListModel* rows = m_list->view()->listModel();
     connect(rows, &QAbstractItemModel::modelReset, this, &FocusView::scheduleMeasure);
     connect(rows, &QAbstractItemModel::rowsInserted, this, &FocusView::scheduleMeasure);

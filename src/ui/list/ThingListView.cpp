@@ -496,7 +496,7 @@ void ThingListView::mousePressEvent(QMouseEvent* event)
     else
         m_model.click(*id, mods, m_listModel->source(), true);
     setFocus(Qt::MouseFocusReason);
-    Q_EMIT activated();
+    Q_EMIT rowPressed();
     // The base class only records the press here, so a drag can start from it.
     QListView::mousePressEvent(event);
 }

@@ -75,7 +75,7 @@ public:
 
 Q_SIGNALS:
     // A row was clicked: the focus panel brings itself forward.
-    void activated();
+    void rowPressed();
     void awaitingSnoozeChanged(bool awaiting);
     void addingChanged(bool adding);
 

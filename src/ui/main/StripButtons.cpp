@@ -159,7 +159,8 @@ void TabButton::paintLabel(QPainter& painter)
         painter.setFont(countFont());
         painter.setPen(Color::vornMuted().resolved(palette()));
         const int cell = digitCell(QFontMetrics(countFont()));
-        for (QChar digit : QString::number(*n)) {
+        const QString digits = QString::number(*n);
+        for (QChar digit : digits) {
             painter.drawText(QRectF(x, 0, cell, r.height()), Qt::AlignCenter, QString(digit));
             x += cell;
         }

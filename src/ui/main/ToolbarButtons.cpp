@@ -16,7 +16,7 @@ constexpr qreal kGlyphUnit = 2;
 constexpr int kFocusSpacing = 7;
 constexpr int kFocusPadding = 4;
 constexpr int kWordSize = 20;
-const QString kWord = QStringLiteral("focus");
+constexpr QLatin1StringView kWord("focus");
 } // namespace
 
 FocusButton::FocusButton(QWidget* parent) : PressButton(parent)

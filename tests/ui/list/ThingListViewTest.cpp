@@ -321,7 +321,7 @@ TEST_F(ThingListViewTest, compactListAlwaysHasItsAddRowAndEscapeOnlyClearsIt)
 TEST_F(ThingListViewTest, clicksSelectExtendAndToggleLikeTheModelSays)
 {
     show(Source::today);
-    QSignalSpy activated(view.get(), &ThingListView::activated);
+    QSignalSpy pressed(view.get(), &ThingListView::rowPressed);
     ASSERT_GE(rows().size(), 4u);
 
     QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, pointIn(0));
@@ -332,7 +332,7 @@ TEST_F(ThingListViewTest, clicksSelectExtendAndToggleLikeTheModelSays)
     EXPECT_EQ(model->selection(), (QSet<RowID>{rows()[2], rows()[3]}));
     QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, pointIn(3));
     EXPECT_EQ(model->selection(), only(rows()[2]));
-    EXPECT_EQ(activated.count(), 4);
+    EXPECT_EQ(pressed.count(), 4);
 
     // The box ticks the thing without touching the selection.
     Thing* t = view->listModel()->thing(*view->listModel()->entryOf(rows()[1]));
