@@ -44,7 +44,7 @@ public:
     static QString optionName(SnoozeOption option, ListStyle style);
 
 Q_SIGNALS:
-    void picked(SnoozeOption option);
+    void picked(vorn::SnoozeOption option);
     // Escape: no snooze after all.
     void cancelled();
 
