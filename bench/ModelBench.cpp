@@ -1,7 +1,7 @@
 // Model benchmarks: composing Today's rows, the tab counts, the next sort key and a drag reorder.
 #include "model/Constants.h"
+#include "model/Launch.h"
 #include "model/ModelExchange.h"
-#include "model/Startup.h"
 #include "transfer/exchange/MarkdownExport.h"
 
 #include <QTemporaryDir>

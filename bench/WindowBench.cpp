@@ -16,7 +16,7 @@
 #include "app/WindowStart.h"
 #include "family/FamilyStore.h"
 #include "model/AppModel.h"
-#include "model/Startup.h"
+#include "model/Launch.h"
 #include "model/StartupTrace.h"
 #include "pixel/VornFont.h"
 #include "store/Records.h"

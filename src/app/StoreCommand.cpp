@@ -2,7 +2,7 @@
 
 #include "app/InstanceService.h"
 #include "app/StoreLock.h"
-#include "model/Startup.h"
+#include "model/Launch.h"
 
 namespace vorn {
 

@@ -1,6 +1,6 @@
 #include "app/StoreLock.h"
 
-#include "model/Startup.h"
+#include "model/Launch.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

@@ -10,7 +10,7 @@
 #include "app/StoreCommand.h"
 #include "app/StoreLock.h"
 #include "model/AppModel.h"
-#include "model/Startup.h"
+#include "model/Launch.h"
 #include "model/StartupTrace.h"
 #include "pixel/AppIcon.h"
 #include "pixel/VornFont.h"

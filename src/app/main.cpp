@@ -3,7 +3,7 @@
 #include "app/ListCommand.h"
 #include "app/QuickAdd.h"
 #include "app/WindowStart.h"
-#include "model/Startup.h"
+#include "model/Launch.h"
 #include "model/StartupTrace.h"
 #include "text/Printable.h"
 

@@ -97,7 +97,7 @@ AppModel::AppModel(ModelInit init, QObject* parent)
     m_sync->refresh();
     traceStartup("model: family rows read");
 
-    qCDebug(lcSync, "model init done: syncsToFamily=%d familyThings=%ld", int(m_sync->isOn()),
+    qCDebug(lcSync, "model init done: syncsToFamily=%d familyThings=%ld", int(m_sync->syncsToFamily()),
             long(familyThings().size()));
 }
 

@@ -48,7 +48,7 @@ public:
     const Clock& clock() const { return *m_clock; }
     FamilySync& familySync() const { return *m_sync; }
     // Whether the planner's rows are shown and may be edited here: only while we share the family file.
-    bool sharesWithPlanner() const { return m_sync->isOn(); }
+    bool sharesWithPlanner() const { return m_sync->syncsToFamily(); }
     ThingTransfer& transfer() const { return *m_transfer; }
     bool isReadOnly() const { return m_readOnly; }
 

@@ -214,7 +214,7 @@ void AppModel::remove(const QSet<RowID>& ids, const std::optional<std::vector<Ro
     // Said now rather than when the feed brings the deletes: the list rebuilt this turn reads it.
     linger(gone, false);
 
-    if (!family.empty() && m_sync->isOn()) {
+    if (!family.empty() && m_sync->syncsToFamily()) {
         bool sharedChanged = false;
         for (const SharedThing& row : family)
             sharedChanged |= m_state.lingeringShared.remove(row.id);

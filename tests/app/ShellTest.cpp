@@ -7,7 +7,7 @@
 #include "app/SettingsView.h"
 
 #include "model/AppModel.h"
-#include "model/Startup.h"
+#include "model/Launch.h"
 #include "support/ModelHarness.h"
 #include "support/TinyDisk.h"
 #include "ui/components/ThemedLabel.h"

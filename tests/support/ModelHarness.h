@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/Startup.h"
+#include "model/Launch.h"
 #include "support/FakeWorkspace.h"
 #include "support/ManualTimers.h"
 #include "support/TestSupport.h"

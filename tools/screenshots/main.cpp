@@ -13,7 +13,7 @@
 #include "app/TrayIcon.h"
 #include "app/WindowStart.h"
 #include "model/AppModel.h"
-#include "model/Startup.h"
+#include "model/Launch.h"
 #include "notes/ParagraphMarkers.h"
 #include "notes/Sections.h"
 #include "notes/editor/NoteEditor.h"

@@ -48,7 +48,7 @@ QHash<QString, Thing*> thingsBySyncID(const Store& store)
 FamilySync::FamilySync(Init init, Store& local, const Schedule& schedule, const Clock& clock,
                        Settings& settings, Timers& timers, SyncHost& host, QObject* parent)
     : QObject(parent), m_local(local), m_schedule(schedule), m_clock(clock), m_settings(settings),
-      m_host(host), m_on(init.link.syncsToFamily), m_readOnly(init.readOnly),
+      m_host(host), m_syncsToFamily(init.link.syncsToFamily), m_readOnly(init.readOnly),
       m_family(std::move(init.link.familyStore)), m_notifier(std::move(init.link.notifier)),
       m_notes(std::move(init.notes)), m_debounceMSecs(init.debounceMSecs)
 {
@@ -65,7 +65,7 @@ FamilySync::FamilySync(Init init, Store& local, const Schedule& schedule, const 
                                              init.retryMaxMSecs, [this] { mirror(); });
     if (m_notifier)
         connect(m_notifier.get(), &FamilyNotifier::changed, this, &FamilySync::didChange);
-    if (!m_on || m_readOnly)
+    if (!m_syncsToFamily || m_readOnly)
         return;
     // Every change of our records reaches the file, however it was made: an operation, undo, redo,
     // a paste. The feed's early word is enough here, since a mirror writes every thing anyway.
@@ -86,7 +86,7 @@ void FamilySync::localChanging(RecordId id)
 void FamilySync::timeMoved(const QDateTime& now)
 {
     const QDateTime since = std::exchange(m_seenNow, now);
-    if (!m_on || m_readOnly)
+    if (!m_syncsToFamily || m_readOnly)
         return;
     if (!m_schedule.isSameDay(since, now) || m_host.anyThingWoke(since))
         schedule();
@@ -133,7 +133,7 @@ void FamilySync::saveExternalOrder()
 
 void FamilySync::schedule()
 {
-    if (!m_on) {
+    if (!m_syncsToFamily) {
         qCDebug(lcSync, "sync off (syncsToFamily=false)");
         return;
     }
@@ -214,7 +214,7 @@ void FamilySync::didChange()
 
 void FamilySync::refresh()
 {
-    if (!m_on) {
+    if (!m_syncsToFamily) {
         qCDebug(lcSync, "refresh skipped (sync off)");
         return;
     }
@@ -275,7 +275,7 @@ void FamilySync::adoptEdits(const SharedThing& row, Thing& thing, const QString&
     // A field changed here and not mirrored yet is ours to write; the planner's edits of the other
     // fields are taken. So a tick waiting for its mirror is never undone by a refresh, and one pending
     // change doesn't hold back the planner's edits of anything else.
-    const SyncBaseline::Fields pending = m_baseline.localChanges(m_host.sharedRow(thing, day, 0));
+    const SyncBaseline::RowFields pending = m_baseline.localChanges(m_host.sharedRow(thing, day, 0));
     if (!(pending & SyncBaseline::Done) && thing.isDone() != row.done) {
         if (row.done) {
             thing.setDoneAt(m_clock.now());
@@ -431,7 +431,7 @@ void FamilySync::setDone(const std::vector<SharedThing>& rows, bool done)
 
 void FamilySync::markDeleted(const std::vector<SharedThing>& rows)
 {
-    if (rows.empty() || !m_on)
+    if (rows.empty() || !m_syncsToFamily)
         return;
     // The planner applies our tombstone to its own row and acknowledges it.
     for (const SharedThing& row : rows) {
@@ -443,7 +443,7 @@ void FamilySync::markDeleted(const std::vector<SharedThing>& rows)
 
 void FamilySync::rename(const SharedThing& row, const QString& title)
 {
-    if (!m_on || !m_family)
+    if (!m_syncsToFamily || !m_family)
         return;
     const TitleInput clean = titleInput(title);
     if (clean.problem == TitleInput::Problem::tooLong)
@@ -457,7 +457,7 @@ void FamilySync::rename(const SharedThing& row, const QString& title)
 
 void FamilySync::saveNote(const QString& id, const std::optional<QByteArray>& rtf, const QString& plain)
 {
-    if (!m_on || !m_family)
+    if (!m_syncsToFamily || !m_family)
         return;
     const auto row =
         std::find_if(m_rows.begin(), m_rows.end(), [&](const SharedThing& s) { return s.id == id; });
@@ -487,7 +487,7 @@ void FamilySync::saveNote(const QString& id, const std::optional<QByteArray>& rt
 
 void FamilySync::noteLanded(const PendingNote& note)
 {
-    if (!m_on || !m_family)
+    if (!m_syncsToFamily || !m_family)
         return;
     if (std::none_of(m_rows.begin(), m_rows.end(),
                      [&](const SharedThing& s) { return s.id == note.owner.id; }))

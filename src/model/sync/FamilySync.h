@@ -70,7 +70,7 @@ public:
                Timers& timers, SyncHost& host, QObject* parent = nullptr);
     ~FamilySync() override;
 
-    bool isOn() const { return m_on; }
+    bool syncsToFamily() const { return m_syncsToFamily; }
     FamilyStore* familyStore() const { return m_family.get(); }
     FamilyNotifier* notifier() const { return m_notifier.get(); }
     bool isPending() const { return m_pending; }
@@ -132,7 +132,7 @@ private:
     const Clock& m_clock;
     Settings& m_settings;
     SyncHost& m_host;
-    bool m_on;
+    bool m_syncsToFamily;
     bool m_readOnly;
     std::unique_ptr<FamilyStore> m_family;
     std::unique_ptr<FamilyNotifier> m_notifier;

@@ -7,12 +7,12 @@ SyncBaseline::Agreed SyncBaseline::agreed(const SharedThing& row)
     return {row.done, row.day, row.title, row.noteID, row.note, row.steps, row.day};
 }
 
-SyncBaseline::Fields SyncBaseline::localChanges(const SharedThing& local) const
+SyncBaseline::RowFields SyncBaseline::localChanges(const SharedThing& local) const
 {
     const auto it = m_rows.constFind(local.id);
     if (it == m_rows.cend())
         return 0;
-    Fields changed = 0;
+    RowFields changed = 0;
     if (it->done != local.done)
         changed |= Done;
     if (it->day != local.day)
@@ -32,7 +32,7 @@ void SyncBaseline::mirrored(std::span<const SharedThing> rows)
         m_rows.insert(row.id, agreed(row));
 }
 
-void SyncBaseline::agree(const SharedThing& local, Fields pending, const SharedThing& row)
+void SyncBaseline::agree(const SharedThing& local, RowFields pending, const SharedThing& row)
 {
     const auto it = m_rows.find(local.id);
     if (it == m_rows.end() || pending == 0) {

@@ -17,23 +17,24 @@ namespace vorn {
 // still takes the planner's edits of every other field, and of every other thing.
 class SyncBaseline {
 public:
-    enum Field : unsigned {
+    // The fields of a family row this process mirrors and adopts.
+    enum RowField : unsigned {
         Done = 1u << 0,
         Day = 1u << 1,
         Title = 1u << 2,
         Note = 1u << 3,
         Steps = 1u << 4,
     };
-    using Fields = unsigned;
+    using RowFields = unsigned;
 
     // The fields of `local` (a thing as its row would be written now) changed here since the last
     // agreement; none for a row not seen yet in this run (what the file says then is the latest news).
-    Fields localChanges(const SharedThing& local) const;
+    RowFields localChanges(const SharedThing& local) const;
     // A mirror is writing these rows.
     void mirrored(std::span<const SharedThing> rows);
     // A refresh has settled on `local`, except in the `pending` fields, which keep their agreed value,
     // after reading `row` from the file.
-    void agree(const SharedThing& local, Fields pending, const SharedThing& row);
+    void agree(const SharedThing& local, RowFields pending, const SharedThing& row);
     // Whether the file's day for `row` is the planner's news: a day the file didn't hold when we last
     // wrote or read the row. Unknown rows are news.
     bool dayIsNews(const SharedThing& row) const;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/list/ListStyle.h"
+#include "ui/list/ListMetrics.h"
 
 #include <QStyledItemDelegate>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/Entities.h"
-#include "ui/list/ListStyle.h"
+#include "ui/list/ListMetrics.h"
 
 #include <QWidget>
 

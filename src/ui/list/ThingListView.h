@@ -3,7 +3,7 @@
 #include "model/AppModel.h"
 #include "model/Commands.h"
 #include "ui/list/DropPosition.h"
-#include "ui/list/ListStyle.h"
+#include "ui/list/ListMetrics.h"
 
 #include <QLineEdit>
 #include <QListView>

@@ -79,7 +79,7 @@ void AppModel::familyRowsRead()
 
 void AppModel::toggleExternal(const SharedThing& shown)
 {
-    if (!m_sync->isOn() || !m_sync->familyStore())
+    if (!m_sync->syncsToFamily() || !m_sync->familyStore())
         return;
     // A copy: the row may live in a screen's rows, which the first change notice below rebuilds.
     const SharedThing row = shown;

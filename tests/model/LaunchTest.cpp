@@ -91,18 +91,18 @@ TEST(Startup, familySyncIsOffUnderATestHarnessOnlyWhenNotInDemoMode)
 {
     ModelHarness normal;
     normal.launch.syncsToFamily = std::nullopt;
-    EXPECT_TRUE(normal.start()->familySync().isOn());
+    EXPECT_TRUE(normal.start()->familySync().syncsToFamily());
 
     ModelHarness harness;
     harness.launch.syncsToFamily = std::nullopt;
     harness.launch.environment.insert(kTestHarnessVariable, QStringLiteral("/tmp/x"));
-    EXPECT_FALSE(harness.start()->familySync().isOn());
+    EXPECT_FALSE(harness.start()->familySync().syncsToFamily());
 
     ModelHarness demoUnderHarness;
     demoUnderHarness.launch.syncsToFamily = std::nullopt;
     demoUnderHarness.demo();
     demoUnderHarness.launch.environment.insert(kTestHarnessVariable, QStringLiteral("/tmp/x"));
-    EXPECT_TRUE(demoUnderHarness.start()->familySync().isOn());
+    EXPECT_TRUE(demoUnderHarness.start()->familySync().syncsToFamily());
 }
 
 TEST(Startup, storeLivesOnDiskNormallyAndInMemoryForDemosAndTestHarnesses)

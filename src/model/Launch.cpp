@@ -1,4 +1,4 @@
-#include "model/Startup.h"
+#include "model/Launch.h"
 
 #include "model/Constants.h"
 #include "model/Logging.h"
