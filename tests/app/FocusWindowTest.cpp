@@ -43,6 +43,22 @@ QString waitForState(const XSession& x, bool floats)
     return state;
 }
 
+// The demo, left in focus mode last time, so it comes back as the panel, in a home of its own on the
+// session's display; the panel's window, or nothing when it never showed.
+QString startInFocusMode(const XSession& x, const QTemporaryDir& home, QProcess& app)
+{
+    QProcessEnvironment env = x.environment(QProcessEnvironment::systemEnvironment());
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.remove(QStringLiteral("XDG_CONFIG_HOME"));
+    env.remove(QStringLiteral("XDG_DATA_HOME"));
+    app.setProcessEnvironment(env);
+    app.start(QStringLiteral(VORN_TODO_BINARY),
+              {QStringLiteral("-demo"), QStringLiteral("-focus.lastMode"), QStringLiteral("true")});
+    if (!app.waitForStarted())
+        return {};
+    return x.waitForWindow(kPanelTitle);
+}
+
 // The real program on a real X server: the floating panel is above the others and on every desktop,
 // the ordinary one neither, and P switches between them while the panel is up.
 TEST(FocusWindowTest, theFloatingPanelIsAboveAndOnEveryDesktopAndPTurnsThatOff)
@@ -50,18 +66,8 @@ TEST(FocusWindowTest, theFloatingPanelIsAboveAndOnEveryDesktopAndPTurnsThatOff)
     XSession x;
     ASSERT_FALSE(x.display().isEmpty());
     QTemporaryDir home;
-    QProcessEnvironment env = x.environment(QProcessEnvironment::systemEnvironment());
-    env.insert(QStringLiteral("HOME"), home.path());
-    env.remove(QStringLiteral("XDG_CONFIG_HOME"));
-    env.remove(QStringLiteral("XDG_DATA_HOME"));
     QProcess app;
-    app.setProcessEnvironment(env);
-    // Left in focus mode last time: the app comes back as the panel.
-    app.start(QStringLiteral(VORN_TODO_BINARY),
-              {QStringLiteral("-demo"), QStringLiteral("-focus.lastMode"), QStringLiteral("true")});
-    ASSERT_TRUE(app.waitForStarted());
-
-    const QString panel = x.waitForWindow(kPanelTitle);
+    const QString panel = startInFocusMode(x, home, app);
     ASSERT_FALSE(panel.isEmpty()) << app.readAllStandardError().toStdString();
     QString state = waitForState(x, true);
     EXPECT_TRUE(state.contains(QStringLiteral("_NET_WM_STATE_ABOVE"))) << state.toStdString();
@@ -100,16 +106,8 @@ TEST(FocusWindowTest, menuCommandsWorkFromThePanel)
     XSession x;
     ASSERT_FALSE(x.display().isEmpty());
     QTemporaryDir home;
-    QProcessEnvironment env = x.environment(QProcessEnvironment::systemEnvironment());
-    env.insert(QStringLiteral("HOME"), home.path());
-    env.remove(QStringLiteral("XDG_CONFIG_HOME"));
-    env.remove(QStringLiteral("XDG_DATA_HOME"));
     QProcess app;
-    app.setProcessEnvironment(env);
-    app.start(QStringLiteral(VORN_TODO_BINARY),
-              {QStringLiteral("-demo"), QStringLiteral("-focus.lastMode"), QStringLiteral("true")});
-    ASSERT_TRUE(app.waitForStarted());
-    const QString panel = x.waitForWindow(kPanelTitle);
+    const QString panel = startInFocusMode(x, home, app);
     ASSERT_FALSE(panel.isEmpty()) << app.readAllStandardError().toStdString();
 
     // Down selects Today's first row, Ctrl+C copies it.

@@ -20,6 +20,7 @@ using vorn::test::XSession;
 namespace {
 
 using Result = vorn::test::ProgramResult;
+using vorn::test::hashOf;
 
 // Runs the installed program with a home folder of the test's own.
 class ProgramTest : public ::testing::Test {
@@ -63,13 +64,6 @@ protected:
     }
     QTemporaryDir home;
 };
-
-QByteArray hashOf(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256)
-                                       : QByteArray();
-}
 
 } // namespace
 

@@ -8,16 +8,7 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-QByteArray hashOf(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256)
-                                       : QByteArray();
-}
-
-} // namespace
+using vorn::test::hashOf;
 
 // Whichever command meets a store it can't open says so in the window's words, exits 1, prints nothing
 // on standard output and leaves the file as it was.

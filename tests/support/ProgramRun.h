@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QCryptographicHash>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -8,6 +10,14 @@
 #include <gtest/gtest.h>
 
 namespace vorn::test {
+
+// A file's SHA-256, to tell it was left byte for byte as it was; empty when it can't be read.
+inline QByteArray hashOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256)
+                                       : QByteArray();
+}
 
 // What a finished run of a program left behind.
 struct ProgramResult {
