@@ -65,7 +65,7 @@ CommandResult changeStore(const Launch& launch, QDBusConnection bus, const Store
     if (!model)
         return storeUnopened(why);
     said = change.apply(*model);
-    if (Store& store = model->store(); store.hasChanges() && !store.save(&why))
+    if (!model->saveNow(&why))
         return {1, QStringLiteral("couldn't save: ") + why};
     // Releasing the model mirrors the change into the family file before we exit.
     model.reset();
