@@ -7,6 +7,7 @@
 #include "pixel/Theme.h"
 #include "pixel/VornFont.h"
 
+#include <QEvent>
 #include <QPainter>
 
 namespace vorn {
@@ -23,9 +24,22 @@ FocusButton::FocusButton(QWidget* parent) : PressButton(parent)
 {
     setObjectName(QStringLiteral("focusButton"));
     setAccessibleName(QStringLiteral("Focus mode"));
-    // No key named: there is no focus-mode command yet for one to run.
-    setToolTip(QStringLiteral("Focus mode. Same list, less window."));
+    updateToolTip();
     setFocusPolicy(Qt::NoFocus);
+}
+
+void FocusButton::changeEvent(QEvent* event)
+{
+    PressButton::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange)
+        updateToolTip();
+}
+
+void FocusButton::updateToolTip()
+{
+    const QString key =
+        isEnabled() ? QLatin1Char(' ') + keyName(commandKeys(CommandId::focusMode)) : QString();
+    setToolTip(QStringLiteral("Focus mode") + key + QStringLiteral(". Same list, less window."));
 }
 
 QSize FocusButton::sizeHint() const

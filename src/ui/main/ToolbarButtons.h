@@ -15,6 +15,11 @@ public:
 
 protected:
     void paintLabel(QPainter& painter) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    // The key is named once the shell lends focus mode (the button is enabled), not before.
+    void updateToolTip();
 };
 
 // The new-thing button: an ink plus on a yawn-tinted capsule.

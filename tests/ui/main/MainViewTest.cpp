@@ -152,6 +152,8 @@ TEST_F(MainViewTest, focusButtonWaitsForTheShellAndCallsIt)
     int entered = 0;
     QObject::connect(view.get(), &MainView::focusModeRequested, view.get(), [&] { ++entered; });
     EXPECT_TRUE(view->focusButton()->isEnabled());
+    EXPECT_EQ(view->focusButton()->toolTip(),
+              QStringLiteral("Focus mode Ctrl+Shift+F. Same list, less window."));
     QTest::mouseClick(view->focusButton(), Qt::LeftButton);
     EXPECT_EQ(entered, 1);
 }
