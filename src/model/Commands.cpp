@@ -1,6 +1,7 @@
 #include "model/Commands.h"
 
 #include "model/AppModel.h"
+#include "text/TitleText.h"
 
 #include <QCoreApplication>
 
@@ -74,7 +75,7 @@ Command pileTabCommand(int position)
     c.enabled = [pile](const CommandContext& context) { return pile(context.model) != nullptr; };
     c.liveLabel = [pile](const CommandContext& context) {
         const Pile* p = pile(context.model);
-        return p ? p->name() : QString();
+        return p ? menuItemText(p->name()) : QString();
     };
     return c;
 }

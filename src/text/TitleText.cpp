@@ -84,4 +84,9 @@ QString shownTitle(const QString& title)
     return oneLine(upTo(title, kTitleLimit)) + u'\u2026';
 }
 
+QString menuItemText(const QString& name)
+{
+    return QString(name).replace(u'&', QStringLiteral("&&"));
+}
+
 } // namespace vorn

@@ -29,5 +29,7 @@ QString titleTooLongMessage();
 QString editableTitle(const QString& title);
 // The same as a row shows it: with "…" after a title that was cut.
 QString shownTitle(const QString& title);
+// A name as a menu item's text: an "&" in it is shown, not taken as the item's mnemonic.
+QString menuItemText(const QString& name);
 
 } // namespace vorn

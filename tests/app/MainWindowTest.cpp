@@ -107,6 +107,12 @@ TEST_F(MainWindowTest, ctrlNumberSwitchesTabsAndPilesGetCtrlFiveOnwards)
     ASSERT_EQ(piles.size(), 4u);
     EXPECT_EQ(piles[3]->text(), model->piles()[3]->name());
     EXPECT_EQ(piles[3]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_8));
+
+    // The View menu shows a name with "&" as it is, without taking a mnemonic from it.
+    model->renamePile(*model->piles()[3], QStringLiteral("R&D"));
+    test::drainEvents();
+    EXPECT_EQ(piles[3]->iconText(), QStringLiteral("R&D"));
+    EXPECT_TRUE(QKeySequence::mnemonic(piles[3]->text()).isEmpty());
 }
 
 TEST_F(MainWindowTest, ctrlNumberReachesFoldedTabsAndBringsThemIntoView)

@@ -5,6 +5,7 @@
 #include "pixel/Pixels.h"
 #include "pixel/Theme.h"
 #include "pixel/VornFont.h"
+#include "text/TitleText.h"
 #include "ui/components/CommandAction.h"
 #include "ui/components/PixelButton.h"
 #include "ui/components/ThemedLabel.h"
@@ -129,7 +130,7 @@ void FocusHeader::rebuildMenu()
     m_menu->addSeparator();
     for (Pile* pile : piles) {
         const RecordId id = pile->id();
-        m_menu->addAction(pile->name(), this, [this, id] { m_model.setTab(Tab::pile(id)); });
+        m_menu->addAction(menuItemText(pile->name()), this, [this, id] { m_model.setTab(Tab::pile(id)); });
     }
 }
 

@@ -5,6 +5,7 @@
 #include "model/KeyNames.h"
 #include "pixel/Pixels.h"
 #include "pixel/Theme.h"
+#include "text/TitleText.h"
 #include "ui/components/PixelButton.h"
 #include "ui/main/PileNameField.h"
 #include "ui/main/StripButtons.h"
@@ -342,7 +343,7 @@ QMenu* TabStrip::makeOverflowMenu(QWidget* parent)
     for (const Tab& tab : m_folded) {
         const TabButton* button = tabFor(tab);
         // A menu reads & as a mnemonic; the count goes where a menu puts a shortcut.
-        QString text = button->title().replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QString text = menuItemText(button->title());
         if (const auto n = button->shownCount())
             text += QLatin1Char('\t') + QString::number(*n);
         QAction* action = menu->addAction(text);

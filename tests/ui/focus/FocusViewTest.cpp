@@ -126,6 +126,13 @@ TEST_F(FocusViewTest, theSwitcherListsThePilesOnlyWhenThereAreAnyAndSwitchesList
     EXPECT_EQ(model->tab(), Tab::list(TodoList::later));
     QTest::keyClick(view->thingList()->view(), Qt::Key_3, Qt::ControlModifier);
     EXPECT_EQ(model->tab(), Tab::list(TodoList::doneIsh));
+
+    // A name with "&" reads as itself, and no mnemonic is taken from it.
+    model->createPile(QStringLiteral("R&D"));
+    test::drainEvents();
+    const QAction* rd = view->header()->switcherMenu()->actions().constLast();
+    EXPECT_EQ(rd->iconText(), QStringLiteral("R&D"));
+    EXPECT_TRUE(QKeySequence::mnemonic(rd->text()).isEmpty());
 }
 
 TEST_F(FocusViewTest, pAndThePinButtonFlipTheTooltipAndGlyphAtOnce)
