@@ -4,7 +4,11 @@
 
 #include "store/Dates.h"
 
+#include <QHash>
+#include <QMutex>
 #include <QStringList>
+
+#include <unicode/udatpg.h>
 
 #include <limits>
 #include <utility>
@@ -135,8 +139,12 @@ QString Schedule::wakeLabel(const QDateTime& wake, const QDateTime& now) const
         return QStringLiteral("tomorrow");
     // Calendar days, not elapsed hours: a DST change makes a week 167 or 169 hours long.
     const QDate wakeDay = localDate(wake);
-    if (localDate(now).daysTo(wakeDay) >= 7)
-        return m_locale.toLower(shortDateText(wakeDay));
+    if (localDate(now).daysTo(wakeDay) >= 7) {
+        // English dates take the app's lower-case voice ("mar 29"); other languages keep how they
+        // write a month ("29. März").
+        const QString date = shortDateText(wakeDay);
+        return m_locale.language() == QLocale::English ? m_locale.toLower(date) : date;
+    }
     return m_locale.toLower(m_locale.dayName(wakeDay.dayOfWeek(), QLocale::LongFormat));
 }
 
@@ -218,8 +226,38 @@ QDateTime Schedule::startOfDate(QDate day) const
     return resolveWallTime(m_zone, day, QTime(0, 0), Skipped::nextExistingTime);
 }
 
+namespace {
+
+// The locale's own way to write a day and a short month ("MMM d", "d MMM", "d. MMM", "d 'de' MMM"), as
+// ICU's pattern generator gives it; none when ICU has no answer. ICU's pattern letters and quoting
+// read the same in QLocale::toString. Rows ask at every paint, so each locale is asked once.
+QString monthDayPattern(const QLocale& locale)
+{
+    static QMutex mutex;
+    static QHash<QString, QString> patterns;
+    const QString name = locale.name();
+    const QMutexLocker lock(&mutex);
+    if (const auto found = patterns.constFind(name); found != patterns.constEnd())
+        return *found;
+    QString pattern;
+    UErrorCode status = U_ZERO_ERROR;
+    if (UDateTimePatternGenerator* generator = udatpg_open(name.toUtf8().constData(), &status)) {
+        char16_t best[64];
+        const int32_t n = udatpg_getBestPattern(generator, u"MMMd", 4, best, 64, &status);
+        if (U_SUCCESS(status) && n > 0 && n < 64)
+            pattern = QString::fromUtf16(best, n);
+        udatpg_close(generator);
+    }
+    patterns.insert(name, pattern);
+    return pattern;
+}
+
+} // namespace
+
 QString Schedule::shortDateText(QDate day) const
 {
+    if (const QString pattern = monthDayPattern(m_locale); !pattern.isEmpty())
+        return m_locale.toString(day, pattern);
     // Month and day in the order the locale writes them in its short dates ("Mar 14" or "14 Mar").
     const QString order = m_locale.dateFormat(QLocale::ShortFormat);
     const qsizetype dayAt = order.indexOf(u'd');

@@ -249,7 +249,9 @@ TEST(Schedule, WakeLabelSpeaksTheSchedulesLocale)
     expectWording(scheduleIn(kBerlin, "en_GB"), &Schedule::wakeLabel,
                   {{sat, "2026-03-17 09:00:00", "17 mar"}});
     expectWording(scheduleIn(kBerlin, "de_DE"), &Schedule::wakeLabel,
-                  {{sat, "2026-03-10 09:00:00", "dienstag"}});
+                  {{sat, "2026-03-10 09:00:00", "dienstag"}, {sat, "2026-03-29 09:00:00", "29. März"}});
+    expectWording(scheduleIn(kBerlin, "en_US"), &Schedule::wakeLabel,
+                  {{sat, "2026-03-29 09:00:00", "mar 29"}});
 }
 
 TEST(Schedule, LaterSectionFollowsLocalDaysEvenOnLongDstDays)
