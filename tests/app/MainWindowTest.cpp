@@ -288,6 +288,30 @@ TEST_F(MainWindowTest, textsNameTheKeysTheMenusUse)
         EXPECT_EQ(text.toStdString(), expected.toStdString());
 }
 
+// Ctrl+Z right after Return in the add row takes back the add; the field doesn't refill with the title
+// (whose next Return would add it twice). Typing still undoes as typing does.
+TEST_F(MainWindowTest, undoInTheOpenAddFieldTakesBackTheAdd)
+{
+    list()->setFocus();
+    press(Qt::Key_N, Qt::ControlModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list()->addField() && list()->addField()->hasFocus(); }));
+    const qsizetype before = model->allThings().size();
+    QTest::keyClicks(list()->addField(), QStringLiteral("Buy stamps"));
+    press(Qt::Key_Return);
+    ASSERT_EQ(model->allThings().size(), before + 1);
+
+    press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(model->allThings().size(), before) << "the add is taken back";
+    EXPECT_EQ(list()->addField()->text(), QString());
+    press(Qt::Key_Return);
+    EXPECT_EQ(model->allThings().size(), before) << "an empty field adds nothing";
+
+    QTest::keyClicks(list()->addField(), QStringLiteral("Post"));
+    press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(list()->addField()->text(), QString()) << "typing is undone in the field";
+    EXPECT_EQ(model->allThings().size(), before);
+}
+
 TEST_F(MainWindowTest, newThingAndNewListCommandsOpenTheirFields)
 {
     list()->setFocus();

@@ -354,7 +354,8 @@ void ThingListView::makeAddRow()
     connect(m_addField, &QLineEdit::returnPressed, this, [this] {
         // The field stays open so several things can be typed one after another.
         m_model.add(m_addField->text(), m_listModel->source());
-        m_addField->clear();
+        // setText, not clear(): the typed title is no longer the field's to undo, the add is.
+        m_addField->setText(QString());
     });
     placeAddField();
     m_addRow->show();
@@ -430,6 +431,21 @@ void ThingListView::resizeEvent(QResizeEvent* event)
     placeAddField();
 }
 
+bool ThingListView::undoneInTheModel(const QLineEdit& field, QEvent* event)
+{
+    // Undo and redo the field has nothing left of are the list's: right after an add, Ctrl+Z takes it back.
+    const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+    if (command(CommandId::undo).keys.contains(pressed) && !field.isUndoAvailable()) {
+        m_model.undo();
+        return true;
+    }
+    if (command(CommandId::redo).keys.contains(pressed) && !field.isRedoAvailable()) {
+        m_model.redo();
+        return true;
+    }
+    return false;
+}
+
 bool ThingListView::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::LayoutRequest && qobject_cast<StepsView*>(watched))
@@ -439,6 +455,8 @@ bool ThingListView::eventFilter(QObject* watched, QEvent* event)
         stopAdding();
         return true;
     }
+    if (watched == m_addField && event->type() == QEvent::KeyPress && undoneInTheModel(*m_addField, event))
+        return true;
     return QListView::eventFilter(watched, event);
 }
 

@@ -95,6 +95,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // An undo or redo key in the add field that has nothing of its own to take back goes to the model.
+    bool undoneInTheModel(const QLineEdit& field, QEvent* event);
     bool handleKey(QKeyEvent* event);
     void mirrorSelection();
     // Puts a steps view on every steps entry that has none yet.
