@@ -117,8 +117,8 @@ void AppModel::applyOrder(const std::vector<ListRow>& ordered)
             else
                 placed.emplace_back(ordered[i].sharedThing()->id, double(i));
         }
+        m_sync->placeRows(placed);
     }
-    m_sync->placeRows(placed);
     // Sort keys stay on this machine: the family store doesn't carry them, so no sync.
     m_store->save();
 }

@@ -188,6 +188,27 @@ TEST_F(OrderingTest, familyRowsKeepTheirPlaceAcrossRestarts)
     EXPECT_EQ(order(), QStringLiteral("APBCD"));
 }
 
+// A planner row's place is part of the same step: one undo puts every row back, one redo moves them
+// all again, and the place kept for the next start follows.
+TEST_F(OrderingTest, undoingAReorderPutsThePlannersRowsBackToo)
+{
+    abcd();
+    model->familySync().replaceRows({planned(QStringLiteral("P"))});
+    test::drainEvents();
+    model->beginDrag(RowID::shared(QStringLiteral("P")));
+    ASSERT_TRUE(model->drop(1, Source::today));
+    ASSERT_EQ(order(), QStringLiteral("APBCD"));
+    test::drainEvents();
+
+    model->undo();
+    EXPECT_EQ(order(), QStringLiteral("ABCDP"));
+    EXPECT_FALSE(Settings(h.launch.settingsPath).mapValue(kOrderOtherAppsKey).contains(QStringLiteral("P")));
+    model->redo();
+    EXPECT_EQ(order(), QStringLiteral("APBCD"));
+    EXPECT_EQ(Settings(h.launch.settingsPath).mapValue(kOrderOtherAppsKey).value(QStringLiteral("P")),
+              QVariant(1.0));
+}
+
 TEST_F(OrderingTest, aReorderIsOneUndoStep)
 {
     const std::vector<RowID> ids = abcd();

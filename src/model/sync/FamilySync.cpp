@@ -109,17 +109,29 @@ void FamilySync::replaceRows(std::vector<SharedThing> rows)
 
 void FamilySync::placeRows(const std::vector<std::pair<QString, double>>& places)
 {
-    bool moved = false;
+    setPlaces(std::vector<RowPlace>(places.begin(), places.end()));
+}
+
+void FamilySync::setPlaces(const std::vector<RowPlace>& places)
+{
+    std::vector<RowPlace> before;
     for (const auto& [id, key] : places) {
-        auto it = m_externalOrder.find(id);
-        if (it == m_externalOrder.end() || *it != key) {
-            m_externalOrder.insert(id, key);
-            moved = true;
-        }
+        const auto it = m_externalOrder.constFind(id);
+        const std::optional<double> was = it == m_externalOrder.cend() ? std::nullopt : std::optional(*it);
+        if (was == key)
+            continue;
+        before.emplace_back(id, was);
+        if (key)
+            m_externalOrder.insert(id, *key);
+        else
+            m_externalOrder.remove(id);
     }
     // Writing the settings file costs a disk flush, so only when family rows actually moved.
-    if (moved)
-        saveExternalOrder();
+    if (before.empty())
+        return;
+    // The planner's rows move in the same undo step as ours: one undo puts every row back.
+    m_local.undoManager().registerUndo([this, before] { setPlaces(before); });
+    saveExternalOrder();
 }
 
 void FamilySync::saveExternalOrder()

@@ -125,6 +125,9 @@ private:
     void adoptTitle(const SharedThing& row, Thing& thing);
     void adoptNoteAndSteps(const SharedThing& row, Thing& thing, bool note, bool steps);
     void saveExternalOrder();
+    // A row's place among Today's, or none (it goes to the end): set, with the places before as the undo.
+    using RowPlace = std::pair<QString, std::optional<double>>;
+    void setPlaces(const std::vector<RowPlace>& places);
     QString today() const;
 
     Store& m_local;
