@@ -2,6 +2,7 @@
 
 #include "model/AppModel.h"
 #include "pixel/VornFont.h"
+#include "ui/components/ElidedLabel.h"
 #include "ui/components/ThemedLabel.h"
 
 #include <QBoxLayout>
@@ -106,7 +107,8 @@ ListScreenHeader::ListScreenHeader(AppModel& model, const Source& source, QWidge
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    m_title = new ThemedLabel(QString(), VornFont::font(VornFont::titleSize), Color::vornText(), this);
+    // A long list name is cut with "…" where the window ends, not mid-word at its edge.
+    m_title = new ElidedLabel(VornFont::font(VornFont::titleSize), Color::vornText(), this);
     m_title->setObjectName(QStringLiteral("listTitle"));
     m_title->setContentsMargins(12, 0, 0, 0);
     layout->addWidget(m_title);
@@ -126,6 +128,11 @@ ListScreenHeader::ListScreenHeader(AppModel& model, const Source& source, QWidge
 
 QString ListScreenHeader::title() const
 {
+    return m_title->fullText();
+}
+
+QString ListScreenHeader::shownTitle() const
+{
     return m_title->text();
 }
 
@@ -136,7 +143,7 @@ QString ListScreenHeader::summary() const
 
 void ListScreenHeader::refresh()
 {
-    m_title->setText(m_model.title(m_source));
+    m_title->setFullText(m_model.title(m_source));
     m_summary->setText(summaryText(m_model, m_source));
 }
 

@@ -11,6 +11,7 @@ namespace vorn {
 class AppModel;
 class Schedule;
 class Thing;
+class ElidedLabel;
 class ThemedLabel;
 
 // The top of a list screen: the list's title in the pixel font and a one-line summary of it, kept
@@ -21,6 +22,8 @@ class ListScreenHeader : public QWidget {
 public:
     ListScreenHeader(AppModel& model, const Source& source, QWidget* parent = nullptr);
     QString title() const;
+    // The title as drawn: cut with "…" when the window is narrower than the name.
+    QString shownTitle() const;
     QString summary() const;
 
     static QString summaryText(const AppModel& model, const Source& source);
@@ -32,7 +35,7 @@ private:
     void refresh();
     AppModel& m_model;
     Source m_source;
-    ThemedLabel* m_title;
+    ElidedLabel* m_title;
     ThemedLabel* m_summary;
 };
 

@@ -51,6 +51,28 @@ TEST(ListScreenHeader, demoListsReadTheirTitleSummaryAndHint)
     }
 }
 
+// A list name longer than the window is cut with "…" at the window's edge, and the full name is kept.
+TEST(ListScreenHeader, aLongNameIsCutWithAnEllipsisNotMidWord)
+{
+    test::ModelHarness h;
+    auto model = h.start();
+    ASSERT_TRUE(model);
+    const QString name = QStringLiteral("Everything for the entire summer house renovation and the garden");
+    Pile* pile = model->createPile(name);
+    ASSERT_TRUE(pile);
+    const Source source = Source::pile(pile->id());
+    const QString title = model->title(source);
+    ListScreenHeader header(*model, source);
+    header.resize(320, header.sizeHint().height());
+    header.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&header));
+    EXPECT_EQ(header.title(), title);
+    EXPECT_TRUE(header.shownTitle().endsWith(u'\u2026')) << header.shownTitle().toStdString();
+    EXPECT_TRUE(title.startsWith(header.shownTitle().chopped(1)));
+    header.resize(2000, header.height());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return header.shownTitle() == title; }, 2000));
+}
+
 TEST(ListScreenHeader, todayCountsSwitchWording)
 {
     // given the demo's 4 open things in Today
