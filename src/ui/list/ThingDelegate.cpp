@@ -24,6 +24,7 @@ QFont sized(const QFont&, int pixels, QFont::Weight weight = QFont::Normal)
 }
 
 constexpr int kCheckFrame = 22;
+constexpr int kLineEditTextMargin = 2; // QLineEdit's own horizontal inset of its text
 
 // No more of a title than can show in `width` pixels is laid out: no character that shows is narrower
 // than a pixel, so a title of any length costs one row's worth of measuring at each paint.
@@ -80,6 +81,60 @@ QRect ThingDelegate::titleRect(const QRect& rowRect) const
             28};
 }
 
+QFont ThingDelegate::titleFont(const QModelIndex& index) const
+{
+    const bool family = index.data(ThingListModel::IsFamilyRole).toBool();
+    QFont font = uiFont(family ? familyTitleSize : titlePixelSize(m_style));
+    font.setStrikeOut(index.data(ThingListModel::DoneRole).toBool());
+    return font;
+}
+
+ThingDelegate::Trailing ThingDelegate::layoutTrailing(const QRect& row, const QModelIndex& index) const
+{
+    // Trailing items are laid out from the right edge; the title takes what is left.
+    const ListMetrics m = metrics(m_style);
+    Trailing t;
+    int right = row.right() - m.padding;
+    if (m.showsDetails && index.data(ThingListModel::HasStepsRole).toBool()) {
+        t.chevron = chevronRect(row);
+        right = t.chevron.left() - m.itemSpacing;
+    }
+    const int zs = index.data(ThingListModel::ZCountRole).toInt();
+    if (zs >= 1 && !index.data(ThingListModel::DoneRole).toBool()) {
+        t.zs = std::min(zs, 3);
+        const QSizeF z = PixelView::contentSize(Pixels::z(), glyphUnit);
+        const qreal step = (Pixels::z().width() + 1) * glyphUnit;
+        const qreal width = step * (t.zs - 1) + z.width();
+        const qreal height = z.height() + glyphUnit * (t.zs - 1);
+        t.zLeft = right - width + 1;
+        t.zBottom = row.center().y() + height / 2 - z.height();
+        right = int(t.zLeft) - m.itemSpacing;
+    }
+    const QFontMetrics small(uiFont(12));
+    for (int role : {int(ThingListModel::SourceAppRole), int(ThingListModel::MetaRole),
+                     int(ThingListModel::StepProgressRole)}) {
+        QString text = index.data(role).toString();
+        if (text.isEmpty())
+            continue;
+        const int w = small.horizontalAdvance(text);
+        t.texts.emplace_back(QRect(right - w + 1, row.top(), w, row.height()), std::move(text));
+        right -= w + m.itemSpacing;
+    }
+    const QRect title = titleRect(row);
+    t.titleArea = QRect(title.left(), title.top(), std::max(0, right - title.left() + 1), title.height());
+    return t;
+}
+
+QRect ThingDelegate::titleTextRect(const QRect& rowRect, const QModelIndex& index) const
+{
+    const ListMetrics m = metrics(m_style);
+    const QRect area =
+        layoutTrailing(QRect(rowRect.topLeft(), QSize(rowRect.width(), m.rowHeight)), index).titleArea;
+    const QString title = index.data(ThingListModel::TitleRole).toString();
+    const int width = QFontMetrics(titleFont(index)).horizontalAdvance(measurable(title, area.width()));
+    return {area.topLeft(), QSize(std::min(width, area.width()), area.height())};
+}
+
 void ThingDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const
 {
@@ -122,18 +177,14 @@ void ThingDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     PixelView::paint(*painter, box, glyphUnit, done ? PixelView::markInks() : PixelView::defaultInks(),
                      Color::vornFaint().resolved(pal), PixelView::centredOrigin(box, glyphUnit, check));
 
-    // Trailing items are laid out from the right edge; the title takes what is left.
-    int right = row.right() - m.padding;
-    const int centreY = row.center().y();
+    const Trailing trailing = layoutTrailing(row, index);
     const QFont small = sized(option.font, 12);
-    const QFontMetrics smallMetrics(small);
     painter->setFont(small);
     painter->setPen(Color::vornMuted().resolved(pal));
 
-    if (m.showsDetails && index.data(ThingListModel::HasStepsRole).toBool()) {
-        const QRect chevron = chevronRect(row);
+    if (trailing.chevron.isValid()) {
         painter->save();
-        painter->translate(QRectF(chevron).center());
+        painter->translate(QRectF(trailing.chevron).center());
         if (index.data(ThingListModel::ExpandedRole).toBool())
             painter->rotate(90);
         QPen pen(Color::vornMuted().resolved(pal), 1.6);
@@ -142,47 +193,32 @@ void ThingDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
         painter->setPen(pen);
         painter->drawPolyline(QPolygonF({QPointF(-2, -4), QPointF(2, 0), QPointF(-2, 4)}));
         painter->restore();
-        right = chevron.left() - m.itemSpacing;
     }
 
-    const int zs = index.data(ThingListModel::ZCountRole).toInt();
-    if (zs >= 1 && !done) {
-        const int shown = std::min(zs, 3);
-        const QSizeF z = PixelView::contentSize(Pixels::z(), glyphUnit);
-        const qreal step = (Pixels::z().width() + 1) * glyphUnit;
-        const qreal width = step * (shown - 1) + z.width();
-        const qreal height = z.height() + glyphUnit * (shown - 1);
-        const qreal left = right - width + 1;
-        const qreal bottom = centreY + height / 2;
-        for (int i = 0; i < shown; ++i) {
-            PixelView::paint(*painter, Pixels::z(), glyphUnit, PixelView::defaultInks(),
-                             Color::vornSnooze().resolved(pal),
-                             QPointF(left + i * step, bottom - z.height() - i * glyphUnit));
-        }
-        right = int(left) - m.itemSpacing;
+    const qreal zStep = (Pixels::z().width() + 1) * glyphUnit;
+    for (int i = 0; i < trailing.zs; ++i) {
+        PixelView::paint(*painter, Pixels::z(), glyphUnit, PixelView::defaultInks(),
+                         Color::vornSnooze().resolved(pal),
+                         QPointF(trailing.zLeft + i * zStep, trailing.zBottom - i * glyphUnit));
     }
 
-    for (int role : {int(ThingListModel::SourceAppRole), int(ThingListModel::MetaRole),
-                     int(ThingListModel::StepProgressRole)}) {
-        const QString text = index.data(role).toString();
-        if (text.isEmpty())
-            continue;
-        const int w = smallMetrics.horizontalAdvance(text);
-        painter->drawText(QRect(right - w + 1, row.top(), w, row.height()), Qt::AlignRight | Qt::AlignVCenter,
-                          text);
-        right -= w + m.itemSpacing;
-    }
+    for (const auto& [rect, text] : trailing.texts)
+        painter->drawText(rect, Qt::AlignRight | Qt::AlignVCenter, text);
 
-    const QRect title = titleRect(row);
-    const QRect titleArea(title.left(), title.top(), std::max(0, right - title.left() + 1), title.height());
-    QFont titleFont = sized(option.font, family ? familyTitleSize : titlePixelSize(m_style));
-    titleFont.setStrikeOut(done);
+    // While the title is being edited the editor stands in for it; painting both would show the
+    // old title through the editor's clear background.
+    const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
+    if (view && view->indexWidget(index)) {
+        painter->restore();
+        return;
+    }
+    const QFont titleFont = this->titleFont(index);
     painter->setFont(titleFont);
     painter->setPen((done ? Color::vornFaint() : Color::vornText()).resolved(pal));
     const QString text = QFontMetrics(titleFont).elidedText(
-        measurable(index.data(ThingListModel::TitleRole).toString(), titleArea.width()), Qt::ElideRight,
-        titleArea.width());
-    painter->drawText(titleArea, Qt::AlignLeft | Qt::AlignVCenter, text);
+        measurable(index.data(ThingListModel::TitleRole).toString(), trailing.titleArea.width()),
+        Qt::ElideRight, trailing.titleArea.width());
+    painter->drawText(trailing.titleArea, Qt::AlignLeft | Qt::AlignVCenter, text);
     painter->restore();
 }
 
@@ -223,8 +259,11 @@ void ThingDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionView
         return;
     }
     const ListMetrics m = metrics(m_style);
+    // The title's own room: the step count, meta text and badges beside it stay in sight and untouched.
     const QRect row(option.rect.left(), option.rect.top(), option.rect.width(), m.rowHeight);
-    editor->setGeometry(titleRect(row));
+    // A line edit sets its text in by a margin of its own; the editor starts that much further left so
+    // the text stays where the painted title was.
+    editor->setGeometry(layoutTrailing(row, index).titleArea.adjusted(-kLineEditTextMargin, 0, 0, 0));
 }
 
 bool ThingDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,

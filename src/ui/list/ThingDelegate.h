@@ -4,6 +4,9 @@
 
 #include <QStyledItemDelegate>
 
+#include <utility>
+#include <vector>
+
 namespace vorn {
 
 // Paints one row of the thing list: box, title, step progress, meta text, snooze badge, chevron; or a
@@ -30,12 +33,26 @@ public:
     QRect checkRect(const QRect& rowRect) const;
     QRect titleRect(const QRect& rowRect) const;
     QRect chevronRect(const QRect& rowRect) const;
+    // Where the title's text is painted: a click there renames the thing.
+    QRect titleTextRect(const QRect& rowRect, const QModelIndex& index) const;
     static constexpr int headerHeight = 34;
     static constexpr int titlePixelSize(ListStyle style) { return style == ListStyle::regular ? 13 : 12; }
     static constexpr int familyTitleSize = 14;
     static constexpr qreal glyphUnit = 2;
 
 private:
+    // What sits right of the title, from the row's right edge in; the title gets the rest.
+    struct Trailing {
+        QRect chevron;
+        int zs = 0; // snooze badges drawn, at most three
+        qreal zLeft = 0;
+        qreal zBottom = 0; // top of the lowest badge
+        std::vector<std::pair<QRect, QString>> texts;
+        QRect titleArea;
+    };
+    Trailing layoutTrailing(const QRect& row, const QModelIndex& index) const;
+    QFont titleFont(const QModelIndex& index) const;
+
     ListStyle m_style;
 };
 

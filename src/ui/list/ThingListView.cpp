@@ -6,6 +6,7 @@
 #include "pixel/Theme.h"
 #include "text/InputLimits.h"
 #include "ui/components/ThemedLabel.h"
+#include "ui/list/EndDropZone.h"
 #include "ui/list/ThingDelegate.h"
 #include "ui/list/ThingListModel.h"
 #include "ui/steps/StepsView.h"
@@ -56,6 +57,8 @@ ThingListView::ThingListView(AppModel& model, Source source, ListStyle style, QW
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     viewport()->setAutoFillBackground(false);
+    if (style == ListStyle::regular)
+        m_endZone = new EndDropZone(*this);
 
     m_titleClickTimer = new QTimer(this);
     m_titleClickTimer->setSingleShot(true);
@@ -235,6 +238,7 @@ QSize ThingListView::minimumSizeHint() const
 void ThingListView::updateGeometries()
 {
     QListView::updateGeometries();
+    placeAddField(); // the end zone comes and goes with the rows
     const int height = sizeHint().height();
     if (height != m_hintedHeight) {
         m_hintedHeight = height;
@@ -331,7 +335,8 @@ void ThingListView::makeAddRow()
     m_addRow->setObjectName(QStringLiteral("addRow"));
     auto* layout = new QHBoxLayout(m_addRow);
     layout->setContentsMargins(m.padding, 0, m.padding, 0);
-    layout->setSpacing(m.itemSpacing);
+    // Less the line edit's own 2 px inset, so what is typed lines up with the titles above it.
+    layout->setSpacing(m.itemSpacing - 2);
     auto* frame = new QWidget(m_addRow);
     frame->setFixedSize(22, 22);
     auto* frameLayout = new QHBoxLayout(frame);
@@ -409,9 +414,18 @@ void ThingListView::stopAdding()
 
 void ThingListView::placeAddField()
 {
+    // Below the rows, in this order: the add row while it is open, then the end drop zone. Both sit
+    // outside the rows' viewport, so a long list scrolls under them and they stay in reach.
     const ListMetrics m = metrics(m_style);
     const int strip = m_addRow ? m.rowHeight : 0;
-    setViewportMargins(0, 0, 0, strip);
+    const int endZone = endZoneHeight();
+    if (viewportMargins().bottom() != strip + endZone)
+        setViewportMargins(0, 0, 0, strip + endZone);
+    const QRect r = contentsRect();
+    if (m_endZone) {
+        m_endZone->setGeometry(r.left(), r.bottom() + 1 - endZone, r.width(), endZone);
+        m_endZone->setVisible(endZone > 0);
+    }
     if (m_style == ListStyle::compact) {
         // As tall as the rows up to ten of them; only beyond that does the list scroll.
         const int rows = int(m_listModel->rowIDs().size());
@@ -419,16 +433,19 @@ void ThingListView::placeAddField()
                                                               : Qt::ScrollBarAlwaysOff);
         setFixedHeight(std::min(rows, kCompactVisibleRows) * m.rowHeight + strip + 2 * frameWidth());
     }
-    if (m_addRow) {
-        const QRect r = contentsRect();
-        m_addRow->setGeometry(r.left(), r.bottom() + 1 - m.rowHeight, r.width(), m.rowHeight);
-    }
+    if (m_addRow)
+        m_addRow->setGeometry(r.left(), r.bottom() + 1 - endZone - m.rowHeight, r.width(), m.rowHeight);
 }
 
-void ThingListView::resizeEvent(QResizeEvent* event)
+bool ThingListView::event(QEvent* event)
 {
-    QListView::resizeEvent(event);
-    placeAddField();
+    const bool handled = QListView::event(event);
+    // A scroll area's resizeEvent() reports its viewport's size, not its own, and the viewport keeps
+    // its size when the add row's strip is all that grew (an empty list starting to add): the strips
+    // below the rows follow the view's own size.
+    if (event->type() == QEvent::Resize)
+        placeAddField();
+    return handled;
 }
 
 bool ThingListView::undoneInTheModel(const QLineEdit& field, QEvent* event)
@@ -493,16 +510,13 @@ void ThingListView::mousePressEvent(QMouseEvent* event)
         m_model.setExpanded(*t, !m_model.expanded().contains(t->id()));
         return;
     }
-    // A click on the title of the one row already selected renames it; elsewhere a click selects.
-    // The rename waits out the double-click interval: this press may start a double click, which
-    // opens the note, and an editor opened now would take the second press away from the list.
-    if (t && plain && m_delegate->titleRect(rect).contains(pos) && m_model.selection().size() == 1 &&
-        m_model.selection().contains(*id)) {
+    // A click on a thing's title selects it and then renames it, once the double-click interval has
+    // passed: this press may start a double click, which opens the note instead, or a drag.
+    cancelTitleClick();
+    if (t && plain && m_delegate->titleTextRect(rect, index).contains(pos)) {
         m_titleClicked = *id;
         m_titleClickTimer->start(QGuiApplication::styleHints()->mouseDoubleClickInterval());
-        return;
     }
-    cancelTitleClick();
     // A plain press on one of several selected rows, or a Ctrl press on a selected one, may begin a
     // drag of the whole selection: it must stay whole until the release shows no drag began.
     const Qt::KeyboardModifiers mods = event->modifiers();
@@ -535,8 +549,10 @@ void ThingListView::cancelTitleClick()
 void ThingListView::renameAfterTitleClick()
 {
     const auto id = std::exchange(m_titleClicked, std::nullopt);
-    // Only if nothing else happened since: the row is still the one selected and not being renamed.
-    if (id && state() != QAbstractItemView::EditingState && m_model.selection() == QSet<RowID>{*id})
+    // Only if nothing else happened since: the row is still the one selected and not being renamed,
+    // and the button is up (a press still held is a long press or a drag about to start, not a click).
+    if (id && !(QGuiApplication::mouseButtons() & Qt::LeftButton) &&
+        state() != QAbstractItemView::EditingState && m_model.selection() == QSet<RowID>{*id})
         beginEditing(*id);
 }
 
@@ -601,8 +617,9 @@ void ThingListView::contextMenuEvent(QContextMenuEvent* event)
 
 void ThingListView::startDrag(Qt::DropActions)
 {
-    // The press became a drag: the selection it left whole is what moves.
+    // The press became a drag: the selection it left whole is what moves, and nothing is renamed.
     m_pendingClick.reset();
+    cancelTitleClick();
     const auto id = m_listModel->rowID(currentIndex().row());
     if (!id)
         return;
@@ -627,6 +644,14 @@ std::optional<DropSpot> ThingListView::dropSpotAt(const QPoint& pos) const
     if (m_style == ListStyle::regular && pos.y() > lastBottom && m_model.canReorder(m_listModel->source()))
         return DropSpot::endOfList();
     return std::nullopt;
+}
+
+void ThingListView::showDropTarget(std::optional<DropSpot> spot)
+{
+    if (spot == m_dropTarget)
+        return;
+    m_dropTarget = spot;
+    viewport()->update();
 }
 
 bool ThingListView::performDrop(const DropSpot& spot)
@@ -694,7 +719,9 @@ void ThingListView::paintEvent(QPaintEvent* event)
     int y = -1;
     if (m_dropTarget->kind == DropSpot::Kind::endOfList) {
         const int count = m_listModel->rowCount();
-        y = count > 0 ? visualRect(m_listModel->index(count - 1)).bottom() + 1 : 0;
+        // On the last entry's own bottom edge: the viewport ends there, and the zone below may be
+        // parted from the rows by the add row.
+        y = count > 0 ? visualRect(m_listModel->index(count - 1)).bottom() - 1 : 0;
     } else if (size_t(m_dropTarget->index) < m_listModel->rowIDs().size()) {
         const auto entry = m_listModel->entryOf(m_listModel->rowIDs()[size_t(m_dropTarget->index)]);
         if (entry) {

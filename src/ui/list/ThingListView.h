@@ -17,6 +17,7 @@ class QTimer;
 
 namespace vorn {
 
+class EndDropZone;
 class StepsView;
 class ThingDelegate;
 class ThingListModel;
@@ -66,6 +67,7 @@ public:
     StepsView* stepsView(RecordId thing) const;
 
     const std::optional<DropSpot>& dropTarget() const { return m_dropTarget; }
+    void showDropTarget(std::optional<DropSpot> spot);
     // The spot a drop at `pos` (viewport coordinates) would land on; none outside rows and end zone.
     std::optional<DropSpot> dropSpotAt(const QPoint& pos) const;
     bool performDrop(const DropSpot& spot);
@@ -91,7 +93,7 @@ protected:
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -118,7 +120,8 @@ private:
     ListStyle m_style;
     ThingListModel* m_listModel = nullptr;
     ThingDelegate* m_delegate = nullptr;
-    QPointer<QWidget> m_addRow; // the plus glyph and the add field
+    EndDropZone* m_endZone = nullptr; // regular style only
+    QPointer<QWidget> m_addRow;       // the plus glyph and the add field
     QPointer<QLineEdit> m_addField;
     bool m_awaitingSnooze = false;
     std::optional<DropSpot> m_dropTarget;

@@ -3,6 +3,7 @@
 #include "model/AppModel.h"
 #include "model/Constants.h"
 #include "pixel/Theme.h"
+#include "ui/components/FieldLook.h"
 #include "ui/components/ThemedLabel.h"
 #include "ui/components/ToastView.h"
 #include "ui/list/ThingList.h"
@@ -100,6 +101,7 @@ QWidget* MainView::makeToolbar()
     m_search->setPlaceholderText(QStringLiteral("Search"));
     m_search->setFixedWidth(kSearchWidth);
     m_search->setFont(uiFont(13));
+    giveFieldLook(*m_search);
     // The clear button shows only over text, and making it loads the style's icons: it is made when
     // the field first has text, not on the way to the first frame.
     const auto clearButtonOnceTyped = [field = m_search](const QString& text) {

@@ -1,10 +1,12 @@
 #include "ui/main/PileNameField.h"
 
 #include "pixel/Theme.h"
+#include "ui/components/FieldLook.h"
 #include "ui/components/ThemedLabel.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPainter>
 #include <QVBoxLayout>
 
 namespace vorn {
@@ -29,6 +31,7 @@ PileNameField::PileNameField(const QString& title, const QString& initial, QWidg
     m_field->setObjectName(QStringLiteral("pileNameEdit"));
     m_field->setPlaceholderText(placeholder);
     m_field->setFixedWidth(kFieldWidth);
+    giveFieldLook(*m_field);
     m_field->setText(initial);
     layout->addWidget(m_field);
 
@@ -57,6 +60,16 @@ void PileNameField::hideEvent(QHideEvent* event)
 {
     QFrame::hideEvent(event);
     Q_EMIT dismissed();
+}
+
+void PileNameField::paintEvent(QPaintEvent*)
+{
+    // A popover over the window's own colour needs an edge of its own, or it runs into whatever it
+    // covers (a long screen title reads as if letters were missing).
+    QPainter painter(this);
+    painter.fillRect(rect(), Color::vornBackground().resolved(palette()));
+    painter.setPen(Color::vornFaint().resolved(palette()));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void PileNameField::keyPressEvent(QKeyEvent* event)

@@ -9,6 +9,7 @@
 #include "ui/components/ToastView.h"
 
 #include <QLabel>
+#include <QPainter>
 #include <QTest>
 
 namespace vorn {
@@ -139,6 +140,41 @@ TEST(ToastView, showsTheModelsToastAndGoesWhenItClears)
     EXPECT_TRUE(QTest::qWaitFor([&] { return !model->toast(); }, 2000));
     EXPECT_FALSE(toast.isVisible());
     EXPECT_EQ(toast.text(), QString());
+}
+
+// Over any content (here black and white stripes) the capsule stays one calm colour, so its text reads.
+TEST(ToastView, isReadableOverWhateverLiesBeneath)
+{
+    test::ModelHarness h;
+    auto model = h.start();
+    ASSERT_TRUE(model);
+    struct Stripes : QWidget {
+        void paintEvent(QPaintEvent*) override
+        {
+            QPainter p(this);
+            for (int x = 0; x < width(); x += 2)
+                p.fillRect(x, 0, 1, height(), (x / 2) % 2 ? Qt::black : Qt::white);
+        }
+    } window;
+    window.resize(400, 300);
+    ToastView toast(*model, &window);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    model->showToast(QStringLiteral("Deleted. Ctrl+Z if that was a mistake."));
+    toast.move(20, 200);
+    QTest::qWait(ToastView::fadeMSecs + 100);
+    const QImage image = window.grab().toImage();
+    // The capsule's left padding, clear of its text and its rounded ends.
+    const QRect padding(toast.x() + 4, toast.y() + 12, 8, 10);
+    int lightest = 0;
+    int darkest = 255;
+    for (int y = padding.top(); y <= padding.bottom(); ++y) {
+        for (int x = padding.left(); x <= padding.right(); ++x) {
+            lightest = std::max(lightest, qGray(image.pixel(x, y)));
+            darkest = std::min(darkest, qGray(image.pixel(x, y)));
+        }
+    }
+    EXPECT_LT(lightest - darkest, 32) << "the stripes beneath show through the toast";
 }
 
 TEST(DoneLine, saysTheDayIsDone)

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -73,6 +74,13 @@ TEST_F(ThingListTest, emptyListSaysSoUntilTheAddRowOpensAndKeepsItsKeys)
     QTest::keyClick(list->view(), Qt::Key_N);
     ASSERT_TRUE(list->view()->isAdding());
     EXPECT_FALSE(list->emptyView()->isVisible());
+    // ... and the field is there to be seen, whole, where the rows will be.
+    test::drainEvents();
+    QLineEdit* field = list->view()->addField();
+    ASSERT_TRUE(field->isVisible());
+    const QRect shown = QRect(field->mapTo(list.get(), QPoint()), field->size()).intersected(list->rect());
+    EXPECT_EQ(shown.size(), field->size());
+    EXPECT_GE(field->height(), 20);
     QTest::keyClicks(list->view()->addField(), QStringLiteral("Stretch"));
     QTest::keyClick(list->view()->addField(), Qt::Key_Return);
     settle();
@@ -183,4 +191,37 @@ TEST_F(ThingListTest, keysGoBackToTheListAfterEveryStepEdit)
     }
     press(Qt::Key_Space);
     EXPECT_TRUE(gym->isDone()) << "the list's keys work without a click first";
+}
+
+// Under the rows come the add row, then the strip a row is dropped on to go last.
+TEST_F(ThingListTest, theAddRowFollowsTheRowsAndTheEndDropZoneFollowsIt)
+{
+    show(Source::today);
+    ThingListView* view = list->view();
+    view->startAdding();
+    test::drainEvents();
+    const int count = view->listModel()->rowCount();
+    const QRect lastRow = view->visualRect(view->listModel()->index(count - 1));
+    const int rowsBottom = view->viewport()->mapTo(view, lastRow.bottomLeft()).y();
+    const QWidget* addRow = view->addField()->parentWidget();
+    auto* zone = view->findChild<QWidget*>(QStringLiteral("endDropZone"));
+    ASSERT_TRUE(zone);
+    EXPECT_EQ(addRow->geometry().top(), rowsBottom + 1);
+    EXPECT_EQ(zone->geometry().top(), addRow->geometry().bottom() + 1);
+    EXPECT_GE(zone->height(), 40);
+
+    // A row dropped on the zone goes to the end of Today.
+    const RowID first = view->listModel()->rowIDs().front();
+    QMimeData mime;
+    mime.setText(model->beginDrag(first));
+    const QPoint at(40, 10);
+    QDragEnterEvent enter(at, Qt::MoveAction, &mime, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(zone, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    EXPECT_EQ(view->dropTarget(), DropSpot::endOfList());
+    QDropEvent drop(at, Qt::MoveAction, &mime, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(zone, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    settle();
+    EXPECT_EQ(view->listModel()->rowIDs().back(), first);
 }

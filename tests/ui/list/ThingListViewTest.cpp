@@ -509,13 +509,16 @@ TEST_F(ThingListViewTest, clickOnTheChevronFoldsAndUnfolds)
     EXPECT_TRUE(view->stepsView(reply->id()));
 }
 
-TEST_F(ThingListViewTest, doubleClickOnATitleOpensTheNoteAndALoneClickOnTheSelectedTitleRenames)
+TEST_F(ThingListViewTest, doubleClickOnATitleOpensTheNoteAndASingleClickOnItRenames)
 {
     show(Source::today);
     Thing* water = titled("Water the plant on the left");
-    const QRect r =
-        view->visualRect(view->listModel()->index(*view->listModel()->entryOf(RowID::thing(water->id()))));
-    const QPoint title = view->viewport()->mapTo(view.get(), QPoint(r.left() + 60, r.top() + 20));
+    const RowID waterRow = RowID::thing(water->id());
+    const QRect r = view->visualRect(view->listModel()->index(*view->listModel()->entryOf(waterRow)));
+    const auto inWindow = [&](int x) {
+        return view->viewport()->mapTo(view.get(), QPoint(r.left() + x, r.top() + 20));
+    };
+    const QPoint title = inWindow(60);
     // Sent to the window, QTest's double click is the desktop's: press, release, press, double click,
     // release, each to the widget under the pointer. The first one selects the row, the second finds it
     // selected.
@@ -526,8 +529,35 @@ TEST_F(ThingListViewTest, doubleClickOnATitleOpensTheNoteAndALoneClickOnTheSelec
     }
     QTest::qWait(QApplication::doubleClickInterval() + 100);
     EXPECT_FALSE(view->isEditingTitle()) << "a double click does not rename as well";
-    QTest::mouseClick(view->windowHandle(), Qt::LeftButton, {}, title);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return view->isEditingTitle(); }));
+
+    // A single click on the title text renames, selected or not, once the double-click interval is over;
+    // a click on the row beside the text, or with Ctrl, only selects.
+    struct Case {
+        const char* name;
+        QPoint at;
+        Qt::KeyboardModifiers modifiers;
+        bool renames;
+    };
+    for (const Case c : {Case{"on the title of an unselected row", title, {}, true},
+                         Case{"on the title of the selected row", title, {}, true},
+                         Case{"right of the title text", inWindow(r.width() - 60), {}, false},
+                         Case{"with Ctrl", title, Qt::ControlModifier, false}}) {
+        SCOPED_TRACE(c.name);
+        if (std::string_view(c.name).find("unselected") != std::string_view::npos)
+            model->select(rows()[0] == waterRow ? rows()[1] : rows()[0]);
+        else
+            model->select(waterRow);
+        QTest::mouseClick(view->windowHandle(), Qt::LeftButton, c.modifiers, c.at);
+        if (!(c.modifiers & Qt::ControlModifier)) {
+            EXPECT_EQ(model->selection(), only(waterRow));
+        }
+        EXPECT_FALSE(view->isEditingTitle()) << "not before the double-click interval";
+        QTest::qWait(QApplication::doubleClickInterval() + 100);
+        EXPECT_EQ(view->isEditingTitle(), c.renames);
+        if (auto* editor = view->findChild<QLineEdit*>(QStringLiteral("titleEditor")))
+            QTest::keyClick(editor, Qt::Key_Escape);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !view->isEditingTitle(); }));
+    }
 }
 
 TEST_F(ThingListViewTest, screenReadersHearDoneStateStepsSnoozesAndTheStepsButton)
@@ -676,4 +706,72 @@ TEST(ThingListFamilyRows, aFamilyRowShowsItsAppAndIsStruckThroughOnceDone)
     const QImage done = view.viewport()->grab().toImage();
     EXPECT_GE(longestRun(done), titleWidth - 2);
     EXPECT_GT(inked(done, appArea), 20);
+}
+
+// The title editor has a clear background, so the painted title under it must go while it is open:
+// own rows, the planner's rows, and the focus panel's compact rows.
+TEST(ThingListEditing, theOldTitleIsNotPaintedUnderTheEditor)
+{
+    struct Case {
+        const char* name;
+        ListStyle style;
+        bool familyRow;
+    };
+    for (const Case c :
+         {Case{"own row", ListStyle::regular, false}, Case{"planner row", ListStyle::regular, true},
+          Case{"compact row", ListStyle::compact, false}}) {
+        SCOPED_TRACE(c.name);
+        test::ModelHarness h;
+        h.demo();
+        h.launch.syncsToFamily = c.familyRow;
+        auto model = h.start();
+        ASSERT_TRUE(model);
+        ThingListView view(*model, Source::today, c.style);
+        view.resize(520, 420);
+        view.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+        view.setFocus();
+        const auto& rows = view.listModel()->rowIDs();
+        const auto row = std::find_if(rows.begin(), rows.end(),
+                                      [&](const RowID& id) { return id.isShared() == c.familyRow; });
+        ASSERT_NE(row, rows.end());
+        const QModelIndex index = view.listModel()->index(*view.listModel()->entryOf(*row));
+        const QRect rect = view.visualRect(index);
+        // The inked pixels in `area` of the row as shown, and the leftmost column holding one.
+        struct Ink {
+            int pixels = 0;
+            int left = INT_MAX;
+        };
+        const auto inkIn = [&](QRect area) {
+            const QImage image = view.viewport()->grab().toImage();
+            const QColor background =
+                image.pixelColor(rect.left() + 4, rect.top() + 20); // the row fill, left of the box
+            Ink ink;
+            const QRect title = area.intersected(image.rect());
+            for (int y = title.top(); y <= title.bottom(); ++y) {
+                for (int x = title.left(); x <= title.right(); ++x) {
+                    if (image.pixelColor(x, y) != background) {
+                        ++ink.pixels;
+                        ink.left = std::min(ink.left, x);
+                    }
+                }
+            }
+            return ink;
+        };
+        model->select(*row);
+        test::drainEvents();
+        const QRect titleText = static_cast<ThingDelegate*>(view.itemDelegate())->titleTextRect(rect, index);
+        const Ink painted = inkIn(titleText.adjusted(-8, 0, 0, 0));
+        ASSERT_GT(painted.pixels, 50) << "the title is painted while not edited";
+        QTest::keyClick(&view, Qt::Key_Return);
+        auto* editor = view.findChild<QLineEdit*>(QStringLiteral("titleEditor"));
+        ASSERT_TRUE(editor);
+        // The editor's text starts where the painted title did: nothing jumps when renaming begins.
+        EXPECT_EQ(inkIn(titleText.adjusted(-8, 0, 0, 0)).left, painted.left);
+        // An emptied editor paints nothing but its caret; the rest is what the row paints under it.
+        editor->setPlaceholderText(QString());
+        editor->clear();
+        ASSERT_TRUE(view.isEditingTitle());
+        EXPECT_LT(inkIn(editor->geometry()).pixels, 40);
+    }
 }

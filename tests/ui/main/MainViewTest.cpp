@@ -2,13 +2,16 @@
 
 #include "model/AppModel.h"
 #include "model/Constants.h"
+#include "pixel/Theme.h"
 #include "support/ModelHarness.h"
+#include "ui/components/EmptyListView.h"
 #include "ui/components/PixelButton.h"
 #include "ui/components/ThemedLabel.h"
 #include "ui/components/ToastView.h"
 #include "ui/list/ThingList.h"
 #include "ui/list/ThingListModel.h"
 #include "ui/list/ThingListView.h"
+#include "ui/main/PileNameField.h"
 #include "ui/main/StripButtons.h"
 #include "ui/main/TabStrip.h"
 #include "ui/main/ToolbarButtons.h"
@@ -23,6 +26,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace vorn {
 namespace {
@@ -101,6 +106,55 @@ TEST_F(MainViewTest, newThingButtonOpensTheAddRowAndIsOffOnRandomAndDoneIsh)
     EXPECT_TRUE(view->newThingButton()->isEnabled());
 }
 
+// On an empty list every way of starting to add shows the field, where it can be seen and typed in.
+TEST_F(MainViewTest, startingToAddOnAnEmptyListShowsTheField)
+{
+    show();
+    struct Case {
+        const char* name;
+        TodoList list;
+        std::function<void()> start;
+    };
+    const Case cases[] = {
+        {"N in Today", TodoList::today, [&] { QTest::keyClick(view->windowHandle(), Qt::Key_N); }},
+        {"the + in Later", TodoList::later,
+         [&] { QTest::mouseClick(view->newThingButton(), Qt::LeftButton); }},
+        {"a click on the empty Today", TodoList::today,
+         [&] {
+             QTest::mouseClick(listScreen(), Qt::LeftButton, {},
+                               QPoint(listScreen()->width() / 2, listScreen()->height() / 2));
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        model->setTab(Tab::list(c.list));
+        QSet<RowID> all;
+        for (const ListRow& row : model->rows(Source::list(c.list), true))
+            all.insert(row.id());
+        if (!all.isEmpty()) {
+            model->remove(all, std::nullopt);
+            settle();
+        }
+        ThingList* list = view->thingList();
+        ASSERT_TRUE(list->emptyView()->isVisible());
+        list->view()->setFocus();
+        c.start();
+        test::drainEvents();
+        QLineEdit* field = list->view()->addField();
+        ASSERT_TRUE(field);
+        EXPECT_TRUE(field->isVisible());
+        const QRect inWindow(field->mapTo(view.get(), QPoint()), field->size());
+        EXPECT_EQ(inWindow.intersected(listScreen()->geometry()).size(), field->size())
+            << "the field lies wholly on the screen";
+        EXPECT_GE(field->height(), 20);
+        EXPECT_EQ(field->visibleRegion().boundingRect().size(), field->size())
+            << "nothing above it cuts it off";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return field->hasFocus(); }));
+        ASSERT_TRUE(view->grab().save(QStringLiteral("/tmp/vorn-empty-adding.png")));
+        QTest::keyClick(field, Qt::Key_Escape);
+    }
+}
+
 TEST_F(MainViewTest, clickBelowTheRowsOpensTheAddRowExceptOnDoneIsh)
 {
     show();
@@ -129,6 +183,36 @@ TEST_F(MainViewTest, searchFieldFiltersTheRowsBothWays)
     model->setSearchText(QString());
     EXPECT_TRUE(view->searchField()->text().isEmpty());
     EXPECT_EQ(view->searchField()->placeholderText(), QStringLiteral("Search"));
+}
+
+// The search field and the list-name popover stand out from the window in light and in dark: an edge
+// that differs clearly from what lies on either side of it.
+TEST_F(MainViewTest, fieldsAndTheNamingPopoverHaveAVisibleEdgeInLightAndDark)
+{
+    show();
+    const auto contrast = [](QRgb a, QRgb b) { return std::abs(qGray(a) - qGray(b)); };
+    for (Appearance appearance : {Appearance::light, Appearance::dark}) {
+        SCOPED_TRACE(appearance == Appearance::light ? "light" : "dark");
+        AppearanceWatcher::setOverride(appearance);
+        test::drainEvents();
+        QLineEdit* search = view->searchField();
+        const QImage field = search->grab().toImage();
+        const int midY = field.height() / 2;
+        const QRgb window =
+            view->grab(QRect(search->mapTo(view.get(), QPoint(-3, midY)), QSize(1, 1))).toImage().pixel(0, 0);
+        EXPECT_GE(contrast(field.pixel(0, midY), window), 40) << "edge against the window";
+        EXPECT_GE(contrast(field.pixel(0, midY), field.pixel(4, midY)), 30) << "edge against the fill";
+
+        model->requestNewPile();
+        test::drainEvents();
+        PileNameField* popover = view->tabStrip()->namingField();
+        ASSERT_TRUE(popover);
+        const QImage form = popover->grab().toImage();
+        EXPECT_GE(contrast(form.pixel(0, form.height() / 2), form.pixel(3, form.height() / 2)), 40);
+        popover->close();
+        test::drainEvents();
+    }
+    AppearanceWatcher::setOverride(std::nullopt);
 }
 
 TEST_F(MainViewTest, toastSitsAtTheBottomCentre)
