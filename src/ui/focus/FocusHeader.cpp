@@ -112,10 +112,32 @@ void FocusHeader::show(const Source& source)
 
 void FocusHeader::refresh()
 {
-    m_switcher->setText(m_model.title(m_source));
+    m_switcherTitle = m_model.title(m_source);
     m_count->setText(
         focusCountText(m_source, m_model.count(m_source), !m_model.visibleThings(m_source).empty()));
+    fitSwitcher();
     rebuildMenu();
+}
+
+void FocusHeader::fitSwitcher()
+{
+    // The switcher shows as much of the list's name as the panel leaves it, then "…": a tool button
+    // would otherwise be cut off mid-letter at the count beside it.
+    const auto* row = static_cast<QHBoxLayout*>(layout());
+    const QMargins margins = row->contentsMargins();
+    int others = margins.left() + margins.right() + 3 * row->spacing();
+    others += m_count->sizeHint().width() + m_pin->sizeHint().width() + m_expand->sizeHint().width();
+    const QFontMetrics fm(m_switcher->font());
+    const int chrome = m_switcher->sizeHint().width() - fm.horizontalAdvance(m_switcher->text());
+    const int room = std::max(0, width() - others - chrome);
+    const QString shown = fm.elidedText(shownTitle(m_switcherTitle), Qt::ElideRight, room);
+    m_switcher->setText(menuItemText(shown));
+}
+
+void FocusHeader::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    fitSwitcher();
 }
 
 void FocusHeader::rebuildMenu()

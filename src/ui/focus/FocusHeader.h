@@ -41,6 +41,7 @@ public:
     qreal buttonOpacity() const;
 
 protected:
+    void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -48,12 +49,14 @@ protected:
 
 private:
     void rebuildMenu();
+    void fitSwitcher();
     void refreshPin();
     void applySwitcherColor();
 
     AppModel& m_model;
     Source m_source = Source::today;
     QToolButton* m_switcher;
+    QString m_switcherTitle; // the list's whole name; the button shows what fits
     QMenu* m_menu;
     QAction* m_listActions[3] = {};
     ThemedLabel* m_count;

@@ -3,6 +3,7 @@
 #include "model/AppModel.h"
 #include "pixel/Pixels.h"
 #include "support/ModelHarness.h"
+#include "text/TitleText.h"
 #include "ui/components/PixelButton.h"
 #include "ui/components/ThemedLabel.h"
 #include "ui/focus/FocusHeader.h"
@@ -133,6 +134,20 @@ TEST_F(FocusViewTest, theSwitcherListsThePilesOnlyWhenThereAreAnyAndSwitchesList
     const QAction* rd = view->header()->switcherMenu()->actions().constLast();
     EXPECT_EQ(rd->iconText(), QStringLiteral("R&D"));
     EXPECT_TRUE(QKeySequence::mnemonic(rd->text()).isEmpty());
+
+    // Shown, it reads as itself on the switcher too; a name longer than the panel's room ends in "…"
+    // and leaves the count beside it whole.
+    model->setTab(Tab::pile(model->piles().back()->id()));
+    test::drainEvents();
+    EXPECT_EQ(view->header()->switcher()->text(), menuItemText(model->title(*model->source())));
+    EXPECT_TRUE(view->header()->switcher()->text().contains(QStringLiteral("&&")));
+    model->renamePile(*model->piles().back(),
+                      QStringLiteral("Research and development for the entire company"));
+    test::drainEvents();
+    const QToolButton* switcher = view->header()->switcher();
+    EXPECT_TRUE(switcher->text().endsWith(u'\u2026')) << switcher->text().toStdString();
+    EXPECT_LE(switcher->geometry().right(), view->header()->countLabel()->geometry().left());
+    EXPECT_GE(switcher->width(), switcher->sizeHint().width());
 }
 
 TEST_F(FocusViewTest, pAndThePinButtonFlipTheTooltipAndGlyphAtOnce)

@@ -144,5 +144,28 @@ TEST(RandomScreen, aHugeTitleIsCutOnOneLineAndNeverWidensTheWindow)
     EXPECT_LE(screen.findChild<QLabel*>(QStringLiteral("randomTitle"))->width(), 700);
 }
 
+// At the window's narrowest a title of words still ends in "…" inside the card, not cut off at its edge.
+TEST(RandomScreen, aLongTitleEndsInAnEllipsisAtTheNarrowestWindow)
+{
+    test::ModelHarness h;
+    auto model = h.start();
+    ASSERT_TRUE(model);
+    Thing* letter =
+        model->add(QStringLiteral("Write the long overdue letter to the landlord about the heating, again"),
+                   Source::today);
+    // Snoozed twice: the card shows its snoozes beside the title.
+    for (int i = 0; i < 2; ++i)
+        model->snooze({RowID::thing(letter->id())}, SnoozeOption::tomorrow, std::nullopt);
+    RandomScreen screen(*model);
+    screen.resize(560, 480);
+    screen.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen));
+    const auto* title = screen.findChild<QLabel*>(QStringLiteral("randomTitle"));
+    ASSERT_TRUE(title);
+    EXPECT_TRUE(title->text().endsWith(u'\u2026')) << title->text().toStdString();
+    EXPECT_LE(title->mapTo(&screen, QPoint(title->width(), 0)).x(), screen.width());
+    EXPECT_LE(title->fontMetrics().horizontalAdvance(title->text()), title->contentsRect().width());
+}
+
 } // namespace
 } // namespace vorn
