@@ -13,6 +13,8 @@
 #include "app/TrayIcon.h"
 #include "app/WindowStart.h"
 #include "model/AppModel.h"
+#include "model/Commands.h"
+#include "model/KeyNames.h"
 #include "model/Launch.h"
 #include "notes/ParagraphMarkers.h"
 #include "notes/Sections.h"
@@ -23,11 +25,16 @@
 #include "pixel/VornFont.h"
 #include "ui/focus/FocusPanel.h"
 #include "ui/focus/FocusPanelController.h"
+#include "ui/list/ThingList.h"
+#include "ui/list/ThingListView.h"
 #include "ui/main/MainView.h"
+#include "ui/main/PileNameField.h"
+#include "ui/main/TabStrip.h"
 #include "ui/note/NoteSheet.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
@@ -54,6 +61,15 @@ std::optional<Tab> pileTab(const AppModel& model, const QString& name)
             return Tab::pile(p->id());
     }
     return std::nullopt;
+}
+
+Thing* thingTitled(AppModel& model, const QString& start)
+{
+    for (Thing* t : model.visibleThings(Source::today)) {
+        if (t->title().startsWith(start))
+            return t;
+    }
+    return nullptr;
 }
 
 // A note with every kind of paragraph: title, heading, styled body text, the three lists, a divider,
@@ -262,6 +278,50 @@ int main(int argc, char** argv)
                 model.deletePile(*pile, false);
         }
 
+        // A title being renamed (nothing of the old one shows under the editor), the add row open under
+        // the rows (the end drop zone after it), and a toast over the hint line.
+        model.setTab(Tab::list(TodoList::today));
+        settle();
+        ThingListView* list = app->window->mainView()->thingList()->view();
+        if (Thing* dentist = thingTitled(model, QStringLiteral("Book the dentist"))) {
+            list->beginEditing(RowID::thing(dentist->id()));
+            if (auto* editor = list->findChild<QLineEdit*>(QStringLiteral("titleEditor")))
+                editor->setText(QStringLiteral("Dent"));
+            shoot(QStringLiteral("renaming"));
+            if (auto* editor = list->findChild<QLineEdit*>(QStringLiteral("titleEditor")))
+                QTest::keyClick(editor, Qt::Key_Escape);
+        }
+        model.requestAdd();
+        settle();
+        if (list->addField())
+            list->addField()->setText(QStringLiteral("Call the plumber"));
+        shoot(QStringLiteral("adding"));
+        if (list->addField())
+            list->addField()->clear();
+        list->setFocus();
+        model.showToast(QStringLiteral("Deleted. ") + keyName(commandKeys(CommandId::undo)) +
+                        QStringLiteral(" if that was a mistake."));
+        QTest::qWait(400); // the fade in
+        shoot(QStringLiteral("toast"));
+
+        // The new-list popover over the screen's title, drawn into the window's picture as the desktop
+        // shows the two windows.
+        model.requestNewPile();
+        settle();
+        if (PileNameField* popover = app->window->mainView()->tabStrip()->namingField()) {
+            QPixmap picture = app->window->grab();
+            QPainter painter(&picture);
+            painter.drawPixmap(app->window->mapFromGlobal(popover->pos()), popover->grab());
+            painter.end();
+            const QString path =
+                QDir(folder).filePath(QStringLiteral("new-list") + suffix + QStringLiteral(".png"));
+            if (picture.save(path, "PNG"))
+                std::printf("%s\n", qPrintable(path));
+            else
+                ++failures;
+            popover->close();
+        }
+
         model.setTab(Tab::list(TodoList::today));
         QSet<RowID> all;
         for (const ListRow& row : model.rows(Source::today, true))
@@ -269,6 +329,29 @@ int main(int argc, char** argv)
         model.remove(all, std::nullopt);
         QTest::qWait(3500); // the deletion's toast goes by itself
         shoot(QStringLiteral("today-empty"));
+        // Starting to add on the empty list shows the field where the rows will be.
+        model.requestAdd();
+        settle();
+        shoot(QStringLiteral("today-empty-adding"));
+
+        // Long names cut with "…": the one thing left to pick on the random card, and a list in focus mode.
+        QSet<RowID> later;
+        for (const ListRow& row : model.rows(Source::later, true))
+            later.insert(row.id());
+        model.remove(later, std::nullopt);
+        model.add(QStringLiteral("Write the long overdue letter to the landlord about the heating, again"),
+                  Source::today);
+        QTest::qWait(3500);
+        model.setTab(Tab::random());
+        shoot(QStringLiteral("random-long-title"));
+        if (Pile* research =
+                model.createPile(QStringLiteral("Research and development for the entire company"))) {
+            model.setTab(Tab::pile(research->id()));
+            model.enterFocusMode();
+            if (FocusPanel* panel = app->focus->panel())
+                shoot(QStringLiteral("focus-long-list"), panel);
+            model.exitFocusMode();
+        }
     }
     return failures == 0 ? 0 : 1;
 }
