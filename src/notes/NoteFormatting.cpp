@@ -85,7 +85,7 @@ void merge(QTextDocument& document, const Run& run, const QTextCharFormat& chang
 
 bool hasFont(const QTextCharFormat& format)
 {
-    return format.hasProperty(QTextFormat::FontPointSize);
+    return Typography::hasSize(format);
 }
 
 enum class Trait { bold, italic };

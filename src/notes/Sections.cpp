@@ -50,7 +50,7 @@ struct Piece {
 // says it may be one.
 std::optional<int> headingRank(const QTextBlock& block, const QTextCharFormat& first)
 {
-    if (!first.hasProperty(QTextFormat::FontPointSize))
+    if (!Typography::hasSize(first))
         return std::nullopt;
     const std::optional<int> level = rank(Typography::role(first));
     if (!level || !hasVisibleText(block.text()))

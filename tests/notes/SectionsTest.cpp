@@ -326,7 +326,8 @@ TEST(Sections, theCommandMakesHeadingsCollapsibleAtOnceOrOnceTheLineHasText)
     Note note({u"a1"_s, u""_s, u"b1"_s});
     note.cursor.setPosition(0);
     note.folding.toggleCollapsibleSection(note.editing, note.cursor);
-    EXPECT_EQ(note.document.begin().begin().fragment().charFormat().fontPointSize(), 21);
+    EXPECT_EQ(note.document.begin().begin().fragment().charFormat().intProperty(QTextFormat::FontPixelSize),
+              21);
     EXPECT_EQ(note.collapsible(), QList<int>{0});
     EXPECT_TRUE(note.folding.sectionsActive());
     note.folding.toggleFolded(0, note.cursor);

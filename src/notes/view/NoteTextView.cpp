@@ -163,7 +163,7 @@ void NoteTextView::attach()
     note.setDefaultTextOption(option);
 
     // An empty note starts in body text; a loaded one types like the text at the caret.
-    const bool typesNoteText = !note.isEmpty() && currentCharFormat().hasProperty(QTextFormat::FontPointSize);
+    const bool typesNoteText = !note.isEmpty() && Typography::hasSize(currentCharFormat());
     if (!typesNoteText)
         setCurrentCharFormat(Typography::bodyTypingFormat());
     m_editing->setTypingFormat(typesNoteText ? currentCharFormat() : Typography::bodyTypingFormat());

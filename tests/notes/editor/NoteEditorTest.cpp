@@ -86,7 +86,7 @@ TEST_F(NoteEditorTest, LoadingReportsNoChangeStartsAFreshHistoryAndPutsTheCaretA
     EXPECT_EQ(caret(), 0);
     type(t("a"));
     EXPECT_EQ(Typography::role(note().begin().begin().fragment().charFormat()), TextRole::body);
-    EXPECT_EQ(note().begin().begin().fragment().charFormat().fontPointSize(),
+    EXPECT_EQ(note().begin().begin().fragment().charFormat().intProperty(QTextFormat::FontPixelSize),
               Typography::size(TextRole::body));
 }
 
@@ -169,7 +169,7 @@ TEST_F(NoteEditorTest, ShortcutsPerformTheCommandsTheTooltipsName)
     // What follows a divider is body text again, not the divider's small faint print.
     ASSERT_EQ(note().blockCount(), 3);
     EXPECT_EQ(note().lastBlock().text(), t("after"));
-    EXPECT_EQ(note().lastBlock().begin().fragment().charFormat().fontPointSize(),
+    EXPECT_EQ(note().lastBlock().begin().fragment().charFormat().intProperty(QTextFormat::FontPixelSize),
               Typography::size(TextRole::body));
     EXPECT_EQ(noteCommandTooltip(NoteCommand::checklist), t("Checklist (Ctrl+Shift+L)"));
 }

@@ -9,6 +9,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QClipboard>
+#include <QGlyphRun>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTest>
@@ -185,7 +186,7 @@ TEST_F(NoteTextViewTest, ReturnAtTheEndOfAHeadingTypesBodyTextInTheHeadingsDirec
 
         type(t(c.typed));
         const QTextCharFormat typed = charFormatAt(*view.document(), added.position()).value();
-        EXPECT_EQ(typed.fontPointSize(), Typography::bodySize);
+        EXPECT_EQ(typed.intProperty(QTextFormat::FontPixelSize), Typography::bodySize);
         EXPECT_FALSE(Typography::isBold(typed));
         EXPECT_EQ(added.blockFormat().layoutDirection(), c.direction);
         EXPECT_EQ(Typography::role(charFormatAt(*view.document(), 0).value()), TextRole::heading);
@@ -336,6 +337,24 @@ TEST_F(NoteTextViewTest, TheWholeViewRepaintsOnlyWhenLineBreaksChange)
         EXPECT_NE(note(), t("first\nsecond"));
         EXPECT_EQ(view.repaints - before, c.repaints);
         EXPECT_FALSE(view.editing().linesChanged());
+    }
+}
+
+TEST_F(NoteTextViewTest, TextIsSizedInThePixelsOfTheIndentsSoItemsOneToTwelveLineUp)
+{
+    QStringList items;
+    for (int n = 1; n <= 12; ++n)
+        items << QString::number(n) + u".\titem";
+    load(t("Body line\n") + items.join(u'\n'));
+    // Body text is drawn 15 px high, in the same pixels as the 24 px list indent.
+    const QList<QGlyphRun> body = view.document()->begin().layout()->lineAt(0).glyphRuns();
+    ASSERT_FALSE(body.isEmpty());
+    EXPECT_EQ(body.front().rawFont().pixelSize(), Typography::bodySize);
+    // "10." to "12." fit before the first tab stop as "1." does: every item's text starts at the indent.
+    for (int n = 1; n <= 12; ++n) {
+        const QTextBlock item = view.document()->findBlockByNumber(n);
+        const int text = ParagraphMarkers::parse(item.text()).contentStart();
+        EXPECT_NEAR(item.layout()->lineAt(0).cursorToX(text), 24, 0.5) << n;
     }
 }
 
