@@ -262,10 +262,8 @@ QTextCharFormat normalizedRun(const QTextCharFormat& run, TextRole role)
         hasFont ? roleFormat(role, isBold(run), isItalic(run)) : roleFormat(role, std::nullopt, false);
     if (run.fontUnderline())
         out.setFontUnderline(true);
-    for (int property : {NoteProperty::collapsible, NoteProperty::collapsed, NoteProperty::hidden}) {
-        if (run.hasProperty(property))
-            out.setProperty(property, run.property(property));
-    }
+    if (run.hasProperty(NoteProperty::collapsible))
+        out.setProperty(NoteProperty::collapsible, run.property(NoteProperty::collapsible));
     return out;
 }
 

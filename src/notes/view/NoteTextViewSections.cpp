@@ -126,7 +126,7 @@ std::vector<NoteTextView::Chevron> NoteTextView::chevrons() const
         const qreal middle = box.top() + line.y() + line.height() / 2 - scroll.y();
         Chevron chevron;
         chevron.ordinal = int(i);
-        chevron.collapsed = Sections::hasAt(note, at, NoteProperty::collapsed);
+        chevron.collapsed = Sections::isFolded(note, at);
         chevron.rightToLeft = block.blockFormat().layoutDirection() == Qt::RightToLeft;
         const qreal x = chevron.rightToLeft ? textRight + kChevronGap : textLeft - kChevronGap - kChevronSize;
         chevron.rect = QRectF(x - scroll.x(), middle - kChevronSize / 2, kChevronSize, kChevronSize);

@@ -426,15 +426,36 @@ TEST_F(NoteSectionsTest, aChevronClickFoldsTheBodyArrowsSkipItAndAnotherClickOpe
     EXPECT_FALSE(view.chevrons()[0].collapsed);
     EXPECT_TRUE(shown(1) && shown(2));
     EXPECT_EQ(saves, 1);
-    // Undo goes back to before the edit, the fold included.
+    // Undo takes back the bold; the section stays open, as opening it was no edit.
     undo();
-    EXPECT_TRUE(view.chevrons()[0].collapsed);
-    EXPECT_FALSE(shown(1));
-
-    clickChevron();
+    EXPECT_FALSE(Typography::isBold(*charFormatAt(*view.document(), position({1, 0}))));
     EXPECT_FALSE(view.chevrons()[0].collapsed);
     EXPECT_TRUE(shown(1) && shown(2));
+
+    clickChevron();
+    EXPECT_TRUE(view.chevrons()[0].collapsed);
+    EXPECT_FALSE(shown(1));
     EXPECT_EQ(saves, 2);
+}
+
+TEST_F(NoteSectionsTest, ctrlZAfterAFoldTakesBackTheLastEditAndLeavesTheFold)
+{
+    select(position({4, -1}), position({4, -1}));
+    type(t("!"));
+    const int steps = view.document()->availableUndoSteps();
+    for (const bool folded : {true, false, true}) {
+        clickChevron();
+        EXPECT_EQ(view.chevrons()[0].collapsed, folded);
+        EXPECT_EQ(view.document()->availableUndoSteps(), steps) << "a fold is no edit";
+    }
+    undo();
+    EXPECT_EQ(note(), t("Plans\nbody one\nbody two\nNext\nlast words"));
+    EXPECT_TRUE(view.chevrons()[0].collapsed);
+    EXPECT_FALSE(shown(1) || shown(2));
+    EXPECT_TRUE(view.textCursor().block().isVisible());
+    key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(note(), t("Plans\nbody one\nbody two\nNext\nlast words!"));
+    EXPECT_TRUE(view.chevrons()[0].collapsed);
 }
 
 TEST_F(NoteSectionsTest, aFoldedSectionComesBackFolded)
