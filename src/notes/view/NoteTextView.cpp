@@ -53,10 +53,12 @@ QString trimmedOfSpacesAndTabs(QStringView text)
     return text.mid(from, to - from).toString();
 }
 
-// One undo step around several edits made through different cursors.
+// One undo step around several edits made through different cursors. It is opened by a copy of the
+// view's caret: Qt puts the caret back where the cursor that opened the step stood when the step is
+// undone (a cursor made on the document stands at its start, which sent the view to the top).
 class UndoGroup {
 public:
-    explicit UndoGroup(QTextDocument& document) : m_cursor(&document) { m_cursor.beginEditBlock(); }
+    explicit UndoGroup(const QTextCursor& caret) : m_cursor(caret) { m_cursor.beginEditBlock(); }
     ~UndoGroup() { m_cursor.endEditBlock(); }
     UndoGroup(const UndoGroup&) = delete;
     UndoGroup& operator=(const UndoGroup&) = delete;
@@ -248,7 +250,10 @@ template <class Command> void NoteTextView::runCommand(Command command)
         return;
     QTextCursor cursor = textCursor();
     m_inCommand = true;
-    command(*m_editing, cursor);
+    {
+        UndoGroup step(cursor);
+        command(*m_editing, cursor);
+    }
     m_inCommand = false;
     // Moving the cursor reads QTextEdit's format back from the text; the command's typing format wins.
     const QTextCharFormat typing = m_editing->typingFormat();
@@ -391,7 +396,8 @@ void NoteTextView::platformEdit(int position, int length, const QString& text, E
     const QTextCursor cursor = textCursor();
     const bool continues = kind != EditKind::other && kind == m_run.kind && !cursor.hasSelection() &&
                            cursor.position() == m_run.end && note.availableUndoSteps() == m_run.undoSteps;
-    QTextCursor group(&note);
+    // Opened at the caret, where undoing the step puts it back.
+    QTextCursor group = cursor;
     if (continues)
         group.joinPreviousEditBlock();
     else
@@ -436,7 +442,7 @@ bool NoteTextView::handleReturn()
 {
     QTextDocument& note = *document();
     if (textCursor().hasSelection()) {
-        UndoGroup step(note);
+        UndoGroup step(textCursor());
         insertNewline(std::nullopt);
         m_editing->afterEdit();
         return true;
@@ -449,7 +455,7 @@ bool NoteTextView::handleReturn()
 
     if (info.kind.isList() && caret >= at + info.contentStart()) {
         const QString item = trimmedOfSpacesAndTabs(QStringView(text).mid(info.contentStart()));
-        UndoGroup step(note);
+        UndoGroup step(textCursor());
         if (!item.isEmpty()) {
             insertNewline(std::nullopt);
             const int newCaret = textCursor().position();
@@ -469,7 +475,7 @@ bool NoteTextView::handleReturn()
     const bool heading =
         !text.isEmpty() &&
         Typography::role(charFormatAt(note, at).value_or(QTextCharFormat())) != TextRole::body;
-    UndoGroup step(note);
+    UndoGroup step(textCursor());
     if (heading || divider) {
         // A heading or a divider is followed by body text; a right-to-left heading's stays right-to-left.
         const bool rtl = heading && paragraph.blockFormat().layoutDirection() == Qt::RightToLeft;
@@ -501,7 +507,7 @@ bool NoteTextView::handleBackspace()
     const ParagraphInfo info = ParagraphMarkers::parse(paragraph.text());
 
     auto removeParagraph = [&](const QTextBlock& block) {
-        UndoGroup step(note);
+        UndoGroup step(textCursor());
         const int from = block.position();
         const int to = paragraphEnd(block);
         if (!m_editing->shouldChange(from, to - from, QString()))
@@ -519,7 +525,7 @@ bool NoteTextView::handleBackspace()
     }
     if (info.kind.isList() && caret == at + info.contentStart()) {
         // The item becomes a plain paragraph keeping its text.
-        UndoGroup step(note);
+        UndoGroup step(textCursor());
         m_editing->replace(at + info.markerStart, info.markerLength, QString(), at);
         m_editing->renumber();
         m_editing->afterEdit();
@@ -611,7 +617,7 @@ bool NoteTextView::toggleCheckboxAt(QPointF viewPoint)
 
     const int at = paragraph.position() + info.markerStart;
     const QChar other(info.kind.checked ? ParagraphMarkers::unchecked : ParagraphMarkers::checked);
-    UndoGroup step(note);
+    UndoGroup step(textCursor());
     if (m_editing->shouldChange(at, 1, QString(other))) {
         toggleCheckbox(note, paragraph);
         m_editing->afterEdit();

@@ -75,7 +75,13 @@ void NoteTextView::toggleCollapsibleSection()
     if (!editable())
         return;
     QTextCursor cursor = textCursor();
-    m_folding->toggleCollapsibleSection(*m_editing, cursor);
+    {
+        // Opened at the caret, where undoing the step puts it back.
+        QTextCursor step = cursor;
+        step.beginEditBlock();
+        m_folding->toggleCollapsibleSection(*m_editing, cursor);
+        step.endEditBlock();
+    }
     setTextCursor(cursor);
 }
 

@@ -139,6 +139,41 @@ TEST_F(NoteEditorTest, WideEditorsCentreAColumnOfReadingWidthThatClicksStillHit)
     EXPECT_EQ(note().lastBlock().text(), t("☑\tmilk"));
 }
 
+TEST_F(NoteEditorTest, UndoAndRedoLeaveTheCaretAtTheEditAndShowIt)
+{
+    QStringList lines;
+    for (int i = 1; i <= 80; ++i)
+        lines << t("line %1").arg(i);
+    editor.load(std::nullopt, lines.join(u'\n'));
+    QCoreApplication::processEvents();
+    NoteTextView& view = editor.textView();
+    QTextCursor near(note().findBlockByNumber(75));
+    near.movePosition(QTextCursor::EndOfBlock);
+    view.setTextCursor(near);
+    view.ensureCursorVisible();
+    const int edit = near.position();
+    type(t("xyz"));
+    QTest::keyClick(&view, Qt::Key_Return);
+    type(t("next"));
+    const auto shownAtTheEdit = [&](const char* when) {
+        SCOPED_TRACE(when);
+        EXPECT_GE(view.textCursor().position(), edit);
+        EXPECT_LE(view.textCursor().position(), edit + 10);
+        EXPECT_GT(view.verticalScrollBar()->value(), 0);
+        EXPECT_TRUE(view.viewport()->rect().contains(view.cursorRect())) << "the edit is out of sight";
+    };
+    QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(paragraphs().contains(t("line 76xyz\n\nline 77\n")));
+    shownAtTheEdit("undo");
+    QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(paragraphs().contains(t("line 76\nline 77\n")));
+    shownAtTheEdit("undo to the start");
+    view.verticalScrollBar()->setValue(0);
+    QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    shownAtTheEdit("redo");
+}
+
 TEST_F(NoteEditorTest, ShortcutsPerformTheCommandsTheTooltipsName)
 {
     const struct {
