@@ -378,7 +378,18 @@ void NoteTextView::keyPressEvent(QKeyEvent* event)
             ? (event->key() == Qt::Key_Backspace || event == QKeySequence::Delete ? EditKind::deleting
                                                                                   : EditKind::other)
             : EditKind::typing;
-    platformEdit(change->position, change->length, change->text, kind, [this, event] {
+    const bool oneCharacter = kind == EditKind::deleting && !textCursor().hasSelection();
+    platformEdit(change->position, change->length, change->text, kind, [this, event, oneCharacter, &change] {
+        if (oneCharacter) {
+            // Qt's Backspace takes a single code point, which leaves half an emoji (a lone regional
+            // indicator, a skin tone without its hand); the character the caret steps over goes whole.
+            QTextCursor span = textCursor();
+            span.setPosition(change->position);
+            span.setPosition(change->position + change->length, QTextCursor::KeepAnchor);
+            span.removeSelectedText();
+            setTextCursor(span);
+            return;
+        }
         if (!textCursor().hasSelection() && currentCharFormat() != m_editing->typingFormat())
             setCurrentCharFormat(m_editing->typingFormat());
         QTextEdit::keyPressEvent(event);

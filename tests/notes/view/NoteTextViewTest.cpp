@@ -358,6 +358,26 @@ TEST_F(NoteTextViewTest, TextIsSizedInThePixelsOfTheIndentsSoItemsOneToTwelveLin
     }
 }
 
+TEST_F(NoteTextViewTest, BackspaceAndDeleteTakeAWholeEmoji)
+{
+    for (const char* emoji : {"🇩🇪", "👍🏽", "👩‍👩‍👧", "e\u0301"}) {
+        SCOPED_TRACE(emoji);
+        const QString around = t("a") + t(emoji) + t("b");
+        const int after = 1 + int(t(emoji).size());
+        load(around, {0, after});
+        key(Qt::Key_Backspace);
+        EXPECT_EQ(note(), t("ab"));
+        EXPECT_EQ(view.textCursor().position(), 1);
+        undo();
+        EXPECT_EQ(note(), around);
+
+        select(1, 1);
+        key(Qt::Key_Delete);
+        EXPECT_EQ(note(), t("ab"));
+        EXPECT_EQ(view.textCursor().position(), 1);
+    }
+}
+
 TEST_F(NoteTextViewTest, ADividerNeverWidensTheView)
 {
     load(t("text\n") + ParagraphMarkers::divider() + t("\nmore"), {1, -1});
