@@ -470,9 +470,12 @@ bool NoteTextView::handleReturn()
         if (!item.isEmpty()) {
             insertNewline(std::nullopt);
             const int newCaret = textCursor().position();
-            // The view's cursor sits where the marker goes in, so it ends up after it.
+            // The view's cursor sits where the marker goes in, so it ends up after it. The marker, and
+            // so what is typed after it, looks like the character before the new line break (a list in
+            // a heading size goes on in that size); the break itself carries the paragraph's own
+            // format, not its text's.
             m_editing->replace(newCaret, 0, ParagraphMarkers::marker(ParagraphMarkers::nextItem(info.kind)),
-                               newCaret - 1);
+                               newCaret - 2);
         } else {
             // Return on an empty item ends the list: the marker goes, no line is added.
             m_editing->replace(at + info.markerStart, info.markerLength, QString(), at);

@@ -21,6 +21,7 @@
 #include <functional>
 #include <ostream>
 #include <string_view>
+#include <utility>
 
 using namespace vorn::notes;
 
@@ -355,6 +356,26 @@ TEST_F(NoteTextViewTest, TextIsSizedInThePixelsOfTheIndentsSoItemsOneToTwelveLin
         const QTextBlock item = view.document()->findBlockByNumber(n);
         const int text = ParagraphMarkers::parse(item.text()).contentStart();
         EXPECT_NEAR(item.layout()->lineAt(0).cursorToX(text), 24, 0.5) << n;
+    }
+}
+
+TEST_F(NoteTextViewTest, ReturnInAHeadingSizedItemGoesOnInThatSize)
+{
+    for (const auto& [name, command] : {std::pair{"heading", &NoteTextView::formatHeading},
+                                        std::pair{"title", &NoteTextView::formatTitle}}) {
+        SCOPED_TRACE(name);
+        load(t("before\n•\tbig"), {1, -1});
+        (view.*command)();
+        const int size =
+            charFormatAt(*view.document(), position({1, 0}))->intProperty(QTextFormat::FontPixelSize);
+        ASSERT_GT(size, Typography::bodySize);
+        key(Qt::Key_Return);
+        type(t("x"));
+        EXPECT_EQ(note(), t("before\n•\tbig\n•\tx"));
+        const QTextBlock added = view.document()->findBlockByNumber(2);
+        for (auto it = added.begin(); !it.atEnd(); ++it)
+            EXPECT_EQ(it.fragment().charFormat().intProperty(QTextFormat::FontPixelSize), size)
+                << it.fragment().text().toStdString();
     }
 }
 
