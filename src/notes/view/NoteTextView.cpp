@@ -370,7 +370,10 @@ void NoteTextView::keyPressEvent(QKeyEvent* event)
     }
     const std::optional<Change> change = keyChange(textCursor(), event);
     if (!change) {
+        const int before = textCursor().position();
         QTextEdit::keyPressEvent(event);
+        if (event == QKeySequence::MoveToPreviousLine)
+            caretAfterUp(before);
         return;
     }
     const EditKind kind =

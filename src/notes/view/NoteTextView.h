@@ -113,6 +113,8 @@ private:
     void unfoldBeforeEdit(int position, int length);
     void sectionsAfterEdit();
     void adjustCaret();
+    // After Up from `before`: off a folded body onto the end of its heading line.
+    void caretAfterUp(int before);
     // After an undo or redo: sections read again from the text, the caret kept out of folded text.
     void sectionsAfterHistory();
     bool sectionsActive() const;

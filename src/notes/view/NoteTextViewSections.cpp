@@ -3,6 +3,7 @@
 #include "notes/view/NoteTextView.h"
 
 #include "notes/NoteFormats.h"
+#include "notes/NoteText.h"
 #include "notes/Sections.h"
 #include "notes/Typography.h"
 
@@ -63,6 +64,29 @@ void NoteTextView::adjustCaret()
         }
     }
     m_lastCaret = cursor.position();
+}
+
+void NoteTextView::caretAfterUp(int before)
+{
+    QTextCursor cursor = textCursor();
+    if (!sectionsActive() || cursor.hasSelection())
+        return;
+    const QTextDocument& note = *document();
+    const QTextBlock landed = cursor.block();
+    const std::vector<Sections::Heading>& headings = m_folding->headings();
+    const int total = textLength(note);
+    for (std::size_t i = 0; i < headings.size(); ++i) {
+        if (headings[i].position != landed.position())
+            continue;
+        // Qt steps over the invisible body to the heading at the same x; the caret goes to the end of
+        // the line whose section it came up past.
+        const Sections::Range body = Sections::body(headings, int(i), total);
+        if (body.length == 0 || before < body.end() || !Sections::isFolded(note, landed.position()))
+            return;
+        cursor.setPosition(landed.position() + landed.length() - 1);
+        setTextCursor(cursor);
+        return;
+    }
 }
 
 bool NoteTextView::sectionsActive() const

@@ -499,6 +499,22 @@ TEST_F(NoteSectionsTest, ctrlZAfterAFoldTakesBackTheLastEditAndLeavesTheFold)
     EXPECT_TRUE(view.chevrons()[0].collapsed);
 }
 
+TEST_F(NoteSectionsTest, upFromBelowAFoldedBodyLandsAtTheEndOfItsHeading)
+{
+    clickChevron();
+    for (const int offset : {0, 2, -1}) {
+        SCOPED_TRACE(offset);
+        select(position({3, offset}), position({3, offset}));
+        key(Qt::Key_Up);
+        EXPECT_EQ(view.textCursor().position(), position({0, -1}));
+    }
+    // Nothing folded in between: Up keeps its column.
+    select(position({4, 2}), position({4, 2}));
+    key(Qt::Key_Up);
+    EXPECT_EQ(caretParagraph(), 3);
+    EXPECT_NE(view.textCursor().position(), position({3, -1}));
+}
+
 TEST_F(NoteSectionsTest, aFoldedSectionComesBackFolded)
 {
     clickChevron();
