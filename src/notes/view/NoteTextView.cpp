@@ -5,8 +5,10 @@
 #include "notes/NoteFormatting.h"
 #include "notes/NoteText.h"
 #include "notes/ParagraphMarkers.h"
+#include "notes/RichText.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -107,6 +109,16 @@ std::optional<Change> keyChange(const QTextCursor& cursor, QKeyEvent* event)
     if (text.isEmpty() || !(text.front().isPrint() || text.front() == u'\t'))
         return std::nullopt;
     return Change{start, selected, text};
+}
+
+// The clipboard's RTF, under either of the names programs give it.
+QByteArray rtfOf(const QMimeData& source)
+{
+    for (const QString& type : {QStringLiteral("text/rtf"), QStringLiteral("application/rtf")}) {
+        if (source.hasFormat(type))
+            return source.data(type);
+    }
+    return {};
 }
 
 } // namespace
@@ -653,16 +665,29 @@ void NoteTextView::paintEvent(QPaintEvent* event)
 
 bool NoteTextView::canInsertFromMimeData(const QMimeData* source) const
 {
-    return source->hasText();
+    return source->hasText() || !rtfOf(*source).isEmpty();
 }
 
 void NoteTextView::insertFromMimeData(const QMimeData* source)
 {
-    // A note takes pasted text as plain text in the typing format; its markers become lists on restyle.
-    if (!editable() || !source->hasText())
+    if (!editable())
         return;
     QTextCursor cursor = textCursor();
-    NoteFormatting::pastePlain(*m_editing, cursor, source->text());
+    if (source->hasText()) {
+        // A note takes pasted text as plain text in the typing format; its markers become lists on
+        // restyle.
+        UndoGroup step(cursor);
+        NoteFormatting::pastePlain(*m_editing, cursor, source->text());
+    } else {
+        // Some programs offer a copy only as RTF: it is read as a note of its own, formats and all.
+        const std::optional<RichText::Decoded> decoded = RichText::decode(rtfOf(*source));
+        if (!decoded) {
+            QApplication::beep();
+            return;
+        }
+        UndoGroup step(cursor);
+        NoteFormatting::pasteNote(*m_editing, cursor, *decoded->text);
+    }
     setTextCursor(cursor);
     ensureCursorVisible();
 }

@@ -1,6 +1,7 @@
 #include "notes/view/NoteTextView.h"
 
 #include "notes/MarkerEdits.h"
+#include "notes/NoteText.h"
 #include "notes/ParagraphMarkers.h"
 #include "notes/RichText.h"
 #include "notes/Sections.h"
@@ -396,6 +397,26 @@ TEST_F(NoteTextViewTest, BackspaceAndDeleteTakeAWholeEmoji)
         key(Qt::Key_Delete);
         EXPECT_EQ(note(), t("ab"));
         EXPECT_EQ(view.textCursor().position(), 1);
+    }
+}
+
+TEST_F(NoteTextViewTest, PastingOnlyRtfInsertsItsFormattedText)
+{
+    for (const char* type : {"text/rtf", "application/rtf"}) {
+        SCOPED_TRACE(type);
+        load(t("start\n"), {1, 0});
+        auto* mime = new QMimeData;
+        mime->setData(QString::fromLatin1(type), "{\\rtf1\\ansi\\fs42 Big\\par\\fs30 plain {\\b bold}}");
+        QApplication::clipboard()->setMimeData(mime);
+        key(Qt::Key_V, Qt::ControlModifier);
+
+        ASSERT_EQ(note(), t("start\nBig\nplain bold"));
+        EXPECT_EQ(Typography::role(*charFormatAt(*view.document(), position({1, 0}))), TextRole::heading);
+        EXPECT_EQ(Typography::role(*charFormatAt(*view.document(), position({2, 0}))), TextRole::body);
+        EXPECT_FALSE(Typography::isBold(*charFormatAt(*view.document(), position({2, 0}))));
+        EXPECT_TRUE(Typography::isBold(*charFormatAt(*view.document(), position({2, 7}))));
+        undo();
+        EXPECT_EQ(note(), t("start\n"));
     }
 }
 
