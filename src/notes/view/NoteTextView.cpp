@@ -657,10 +657,37 @@ bool NoteTextView::toggleCheckboxAt(QPointF viewPoint)
 void NoteTextView::paintEvent(QPaintEvent* event)
 {
     QTextEdit::paintEvent(event);
-    if (!sectionsActive() || document()->isEmpty())
+    if (document()->isEmpty())
         return;
     QPainter painter(viewport());
-    paintChevrons(painter, event->rect());
+    clipDividers(painter, event->rect());
+    if (sectionsActive())
+        paintChevrons(painter, event->rect());
+}
+
+// A divider is one line longer than any column, which QTextEdit draws on to the view's edge; past the
+// text column it is painted over with the background, so the rule ends where the text does.
+void NoteTextView::clipDividers(QPainter& painter, const QRect& area)
+{
+    const QTextDocument& note = *document();
+    const QAbstractTextDocumentLayout* layout = note.documentLayout();
+    const QTextFrameFormat frame = note.rootFrame()->frameFormat();
+    const QPointF scroll(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    const qreal right =
+        note.textWidth() - frame.rightMargin() - frame.padding() - frame.border() - scroll.x();
+    if (right >= area.right() + 1)
+        return;
+    const QBrush background = viewport()->palette().brush(viewport()->backgroundRole());
+    QTextBlock first = cursorForPosition(QPoint(0, area.top())).block();
+    if (first.previous().isValid())
+        first = first.previous(); // the area may start inside the line above the one hit
+    for (QTextBlock block = first; block.isValid(); block = block.next()) {
+        const QRectF box = layout->blockBoundingRect(block).translated(-scroll);
+        if (box.top() > area.bottom())
+            break;
+        if (block.isVisible() && box.height() > 0 && isDivider(block))
+            painter.fillRect(QRectF(right, box.top(), viewport()->width() - right, box.height()), background);
+    }
 }
 
 bool NoteTextView::canInsertFromMimeData(const QMimeData* source) const

@@ -119,6 +119,7 @@ private:
     void sectionsAfterHistory();
     bool sectionsActive() const;
     void paintChevrons(QPainter& painter, const QRect& area);
+    void clipDividers(QPainter& painter, const QRect& area);
     bool chevronClicked(QPointF point);
 
     void attach();

@@ -1,5 +1,6 @@
 #include "notes/editor/NoteEditor.h"
 
+#include "notes/ParagraphMarkers.h"
 #include "notes/RichText.h"
 #include "notes/Sections.h"
 #include "notes/Typography.h"
@@ -137,6 +138,34 @@ TEST_F(NoteEditorTest, WideEditorsCentreAColumnOfReadingWidthThatClicksStillHit)
     const QRect box = editor.textView().cursorRect(at);
     QTest::mouseClick(editor.textView().viewport(), Qt::LeftButton, {}, box.center() + QPoint(4, 0));
     EXPECT_EQ(note().lastBlock().text(), t("☑\tmilk"));
+}
+
+TEST_F(NoteEditorTest, ADividerEndsWhereTheTextColumnEnds)
+{
+    editor.resize(1000, 480);
+    editor.load(std::nullopt, t("above\n") + ParagraphMarkers::divider() + t("\nbelow"));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(editor.horizontalInset(), 180);
+    NoteTextView& view = editor.textView();
+    const QImage shown = view.viewport()->grab().toImage();
+    const QColor background = view.viewport()->palette().color(QPalette::Base);
+    const QRect line =
+        view.document()
+            ->documentLayout()
+            ->blockBoundingRect(note().findBlockByNumber(1))
+            .translated(-view.horizontalScrollBar()->value(), -view.verticalScrollBar()->value())
+            .toRect();
+    const int columnRight = 1000 - 180;
+    int inside = 0;
+    int outside = 0;
+    for (int y = std::max(0, line.top()); y <= line.bottom() && y < shown.height(); ++y) {
+        for (int x = 180; x < columnRight - 1; ++x)
+            inside += shown.pixelColor(x, y) != background;
+        for (int x = columnRight + 1; x < shown.width() - 30; ++x)
+            outside += shown.pixelColor(x, y) != background;
+    }
+    EXPECT_GT(inside, 100) << "the rule is drawn across the column";
+    EXPECT_EQ(outside, 0) << "the rule runs on past the column";
 }
 
 TEST_F(NoteEditorTest, UndoAndRedoLeaveTheCaretAtTheEditAndShowIt)

@@ -420,6 +420,18 @@ TEST_F(NoteTextViewTest, PastingOnlyRtfInsertsItsFormattedText)
     }
 }
 
+TEST_F(NoteTextViewTest, APastedDividerIsFaintAndThinAtOnce)
+{
+    load(t("start"), {0, -1});
+    QApplication::clipboard()->setText(t("\n") + ParagraphMarkers::divider() + t("\nafter"));
+    key(Qt::Key_V, Qt::ControlModifier);
+    const QTextBlock rule = view.document()->findBlockByNumber(1);
+    ASSERT_TRUE(isDivider(rule));
+    for (auto it = rule.begin(); !it.atEnd(); ++it)
+        EXPECT_EQ(it.fragment().charFormat(), Typography::dividerFormat());
+    EXPECT_EQ(Typography::role(*charFormatAt(*view.document(), position({2, 0}))), TextRole::body);
+}
+
 TEST_F(NoteTextViewTest, ADividerNeverWidensTheView)
 {
     load(t("text\n") + ParagraphMarkers::divider() + t("\nmore"), {1, -1});
