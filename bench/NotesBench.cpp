@@ -43,7 +43,7 @@ std::unique_ptr<QTextDocument> richNote(int paragraphs)
 {
     auto note = RichText::plain(noteText(paragraphs));
     QTextCharFormat heading;
-    heading.setFontPointSize(21);
+    heading.setProperty(QTextFormat::FontPixelSize, 21);
     QTextCharFormat bold;
     bold.setFontWeight(QFont::Bold);
     int i = 0;

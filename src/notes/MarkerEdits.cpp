@@ -1,6 +1,5 @@
 #include "notes/MarkerEdits.h"
 
-#include "notes/NoteFormats.h"
 #include "notes/ParagraphMarkers.h"
 
 #include <QTextBlock>
@@ -34,7 +33,6 @@ void replaceMarker(QTextDocument& document, int position, int length, const QStr
     QTextCharFormat chosen = format.value_or(typing);
     chosen.clearProperty(QTextFormat::TextUnderlineStyle);
     chosen.clearProperty(QTextFormat::FontUnderline);
-    chosen.clearProperty(NoteProperty::hidden);
 
     QTextCursor cursor(&document);
     cursor.setPosition(position);
@@ -70,7 +68,7 @@ bool toggleCheckbox(QTextDocument& document, const QTextBlock& paragraph)
     QTextCursor cursor(&document);
     cursor.setPosition(at);
     cursor.setPosition(at + 1, QTextCursor::KeepAnchor);
-    // Keep everything the glyph had (hidden included: ticking never unfolds a section by itself).
+    // Keep everything the glyph had.
     const std::optional<QTextCharFormat> format = charFormatAt(document, at);
     cursor.insertText(QString(glyph), format.value_or(QTextCharFormat()));
     return true;

@@ -16,8 +16,8 @@ namespace vorn::notes {
 std::optional<QTextCharFormat> charFormatAt(const QTextDocument& document, int position);
 
 // Replaces [position, position + length) by text whose characters take the format found at
-// `attributesFrom` (or `typing` when that is absent or outside the text), never underlined and never
-// hidden: a marker is not part of what the user underlined or folded.
+// `attributesFrom` (or `typing` when that is absent or outside the text), never underlined: a marker is
+// not part of what the user underlined.
 void replaceMarker(QTextDocument& document, int position, int length, const QString& text,
                    std::optional<int> attributesFrom, const QTextCharFormat& typing = {});
 

@@ -7,6 +7,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 
 #include <algorithm>
 #include <optional>
@@ -85,7 +86,7 @@ void merge(QTextDocument& document, const Run& run, const QTextCharFormat& chang
 
 bool hasFont(const QTextCharFormat& format)
 {
-    return format.hasProperty(QTextFormat::FontPointSize);
+    return Typography::hasSize(format);
 }
 
 enum class Trait { bold, italic };
@@ -444,6 +445,20 @@ void pastePlain(NoteEditing& editing, QTextCursor& cursor, const QString& clipbo
         return;
     // One insert for the whole text: QTextCursor turns its line breaks into paragraphs as it goes.
     cursor.insertText(text, editing.typingFormat());
+    editing.afterEdit();
+}
+
+void pasteNote(NoteEditing& editing, QTextCursor& cursor, const QTextDocument& pasted)
+{
+    QString text = pasted.toRawText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    QTextDocument& document = editing.document();
+    const int start = cursor.selectionStart();
+    const int length = cursor.selectionEnd() - start;
+    UndoStep step(document);
+    if (!editing.shouldChange(start, length, text))
+        return;
+    cursor.insertFragment(QTextDocumentFragment(&pasted));
     editing.afterEdit();
 }
 

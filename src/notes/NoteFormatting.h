@@ -7,6 +7,7 @@
 #include <QString>
 
 class QTextCursor;
+class QTextDocument;
 
 // The editor's formatting commands over a note. Each works on the note of `editing` and the selection
 // of `cursor` (a cursor on that note), leaves the new selection or caret in `cursor`, and is one undo
@@ -37,5 +38,8 @@ void setDirection(NoteEditing& editing, QTextCursor& cursor, Direction direction
 
 // Inserts the clipboard's plain text in place of the selection, in the typing format.
 void pastePlain(NoteEditing& editing, QTextCursor& cursor, const QString& clipboardText);
+// Inserts a note read from the clipboard's RTF (already normalised) in place of the selection, with its
+// roles, bold, italic and underline.
+void pasteNote(NoteEditing& editing, QTextCursor& cursor, const QTextDocument& pasted);
 
 } // namespace vorn::notes::NoteFormatting

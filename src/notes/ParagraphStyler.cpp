@@ -2,6 +2,7 @@
 
 #include "notes/Bidi.h"
 #include "notes/MarkerEdits.h"
+#include "notes/NoteFormats.h"
 #include "notes/ParagraphMarkers.h"
 #include "notes/Typography.h"
 
@@ -10,8 +11,38 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace vorn::notes::ParagraphStyler {
+
+namespace {
+
+// A rule typed or pasted in body text is drawn faint and thin at once, as loading would make it. Only
+// runs that differ are rewritten; a section property they carry stays.
+void giveDividerFormat(QTextDocument& document, const QTextBlock& block)
+{
+    const QTextCharFormat divider = Typography::dividerFormat();
+    std::vector<std::pair<QTextCursor, QTextCharFormat>> changes;
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        QTextCharFormat wanted = divider;
+        if (fragment.charFormat().hasProperty(NoteProperty::collapsible))
+            wanted.setProperty(NoteProperty::collapsible,
+                               fragment.charFormat().property(NoteProperty::collapsible));
+        if (fragment.charFormat() == wanted)
+            continue;
+        QTextCursor span(&document);
+        span.setPosition(fragment.position());
+        span.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+        changes.emplace_back(span, wanted);
+    }
+    // Collected first: rewriting a fragment may merge it with its neighbours.
+    for (auto& [span, format] : changes)
+        span.setCharFormat(format);
+}
+
+} // namespace
 
 int apply(QTextDocument& document, int location, int length)
 {
@@ -40,6 +71,8 @@ int apply(QTextDocument& document, int location, int length)
                 Typography::paragraphStyle(role, info.kind, divider ? TextDirection::ltr : direction);
             if (!Typography::sameParagraphStyle(block.blockFormat(), style))
                 QTextCursor(block).setBlockFormat(style);
+            if (divider)
+                giveDividerFormat(document, block);
         }
         if (!next.isValid())
             break;

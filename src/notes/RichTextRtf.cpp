@@ -8,6 +8,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <algorithm>
+
 namespace vorn::notes::RichTextRtf {
 
 namespace {
@@ -87,7 +89,8 @@ rtf::CharProps charProps(const QTextCharFormat& f)
 {
     rtf::CharProps c;
     c.fontFamily = firstFamily(f);
-    c.pointSize = f.hasProperty(QTextFormat::FontPointSize) ? f.fontPointSize() : 0;
+    // The editor's pixel goes out as a point: body text (15 px) is \fs30, as other programs expect.
+    c.pointSize = Typography::hasSize(f) ? f.intProperty(QTextFormat::FontPixelSize) : 0;
     c.bold = Typography::isBold(f);
     c.italic = Typography::isItalic(f);
     c.underline = f.fontUnderline();
@@ -103,7 +106,7 @@ QTextCharFormat charFormat(const rtf::CharProps& c)
     if (!c.fontFamily.isEmpty())
         f.setFontFamilies(QStringList{c.fontFamily});
     if (c.pointSize > 0)
-        f.setFontPointSize(c.pointSize);
+        f.setProperty(QTextFormat::FontPixelSize, std::max(1, qRound(c.pointSize)));
     f.setFontWeight(c.bold ? QFont::Bold : QFont::Normal);
     f.setFontItalic(c.italic);
     if (c.underline)

@@ -175,13 +175,9 @@ void SectionFolding::toggleFolded(int ordinal, QTextCursor& cursor)
     const std::vector<Sections::Heading> list = Sections::headings(*m_document);
     if (ordinal < 0 || ordinal >= int(list.size()))
         return;
-    const int at = list[std::size_t(ordinal)].position;
-    const bool folded = Sections::hasAt(*m_document, at, NoteProperty::collapsible) &&
-                        Sections::hasAt(*m_document, at, NoteProperty::collapsed);
-    {
-        Batch step(*m_document, Batch::ownStep);
-        Sections::setCollapsed(*m_document, ordinal, !folded);
-    }
+    const bool folded = Sections::isFolded(*m_document, list[std::size_t(ordinal)].position);
+    // No undo step: the chevron only shows on a collapsible heading, so nothing but the fold changes.
+    Sections::setCollapsed(*m_document, ordinal, !folded);
     sectionsDidChange(&cursor);
 }
 
@@ -208,17 +204,12 @@ void SectionFolding::unfoldForEdit(int position, int length)
     if (std::none_of(m_lastHidden.begin(), m_lastHidden.end(), touches))
         return;
     const std::vector<Sections::Heading> list = Sections::headings(*m_document);
-    {
-        Batch step(*m_document, Batch::ownStep);
-        for (int i = 0; i < int(list.size()); ++i) {
-            const int at = list[std::size_t(i)].position;
-            if (!Sections::hasAt(*m_document, at, NoteProperty::collapsible) ||
-                !Sections::hasAt(*m_document, at, NoteProperty::collapsed))
-                continue;
-            const Sections::Range body = Sections::body(list, i, total);
-            if (holds(body) || (edit.position < body.end() && body.position < edit.end()))
-                Sections::setCollapsed(*m_document, i, false);
-        }
+    for (int i = 0; i < int(list.size()); ++i) {
+        if (!Sections::isFolded(*m_document, list[std::size_t(i)].position))
+            continue;
+        const Sections::Range body = Sections::body(list, i, total);
+        if (holds(body) || (edit.position < body.end() && body.position < edit.end()))
+            Sections::setCollapsed(*m_document, i, false);
     }
     resync();
 }
@@ -318,16 +309,19 @@ int SectionFolding::adjustedForHidden(int proposed, int old) const
     const int total = textLength(*m_document);
     if (!m_active || proposed < 0 || proposed > total)
         return proposed;
-    // The end of the text carries no property of its own: it is hidden when the run before it reaches it.
-    const int probe = proposed == total ? proposed - 1 : proposed;
-    if (probe < 0 || !Sections::hasAt(*m_document, probe, NoteProperty::hidden))
+    // Hidden text is whole paragraphs, and theirs are the only invisible blocks: most carets need no
+    // more than this.
+    if (m_document->findBlock(proposed).isVisible())
         return proposed;
-    const Sections::Range* run = runAround(m_lastHidden, proposed, total);
+    // The runs as last laid out; read again when the text changed since without the edit sequence.
     std::vector<Sections::Range> current;
-    if (!run) {
+    const std::vector<Sections::Range>* runs = &m_lastHidden;
+    if (textLength(*m_document) != m_lastLength) {
         current = Sections::hiddenRuns(*m_document);
-        run = runAround(current, proposed, total);
+        runs = &current;
     }
+    // The end of the text belongs to a run that reaches it.
+    const Sections::Range* run = runAround(*runs, proposed, total);
     if (!run)
         return proposed;
     if (old < run->position && run->end() < total)

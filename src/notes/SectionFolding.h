@@ -18,17 +18,16 @@ class NoteEditing;
 // per note, calls load() after loading, afterEdit() from NoteEditing's didEdit hook, adjustedForHidden()
 // on every caret change, and repaints from onSectionsChanged / invalidateFolding.
 //
-// Undo: Qt records every format change, and turning undo off would clear the history, so the section
-// properties do take part in undo, placed where undoing feels natural:
+// Undo: folding is looking, not editing. Whether a section is folded is kept outside the text's formats
+// (Sections), so a fold or unfold by chevron, or because an edit touches folded text, never becomes a
+// step of the history: Ctrl+Z after a fold takes back the last edit and the section stays as it is.
+// Collapsibility is a format and does take part in undo:
 // - changes that follow an edit (completing a pending section, bringing sections back into form after
 //   the edit) join that edit's step, so every step of the history holds sections in canonical form and
 //   undo or redo never needs a correcting write (which would cut off the redo history). Qt joins only
 //   onto an edit made inside an edit block (commands, replacing a selection, line breaks); after a lone
 //   typed character they become the next step;
-// - unfolding because an edit touches folded text happens before the edit, as its own step (or inside
-//   the command's step when the edit comes from one): undoing the edit leaves the section open;
-// - the toggle command is one step with the heading role it may apply; a fold or unfold by chevron is a
-//   step of its own, like a formatting command.
+// - the toggle command is one step with the heading role it may apply.
 // After an undo or redo the view calls load(), which re-reads the state from the text.
 class SectionFolding {
 public:

@@ -11,12 +11,31 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
-#include <tuple>
 
 namespace vorn::notes::Sections {
 
 namespace {
+
+// A folded heading's mark. It lives on the heading's block, beside the text rather than in its formats,
+// so folding and unfolding are no edits: Qt's history records every format change but not a block's
+// user data. A mark whose block is no longer a collapsible heading counts for nothing and is dropped
+// when sections are brought into form.
+class FoldMark : public QTextBlockUserData {};
+
+bool hasFoldMark(const QTextBlock& block)
+{
+    return dynamic_cast<const FoldMark*>(block.userData()) != nullptr;
+}
+
+void setFoldMark(QTextBlock block, bool on)
+{
+    if (on == hasFoldMark(block))
+        return;
+    // The block owns its user data and deletes what it held before.
+    block.setUserData(on ? std::make_unique<FoldMark>().release() : nullptr);
+}
 
 bool hasVisibleText(QStringView text)
 {
@@ -50,7 +69,7 @@ struct Piece {
 // says it may be one.
 std::optional<int> headingRank(const QTextBlock& block, const QTextCharFormat& first)
 {
-    if (!first.hasProperty(QTextFormat::FontPointSize))
+    if (!Typography::hasSize(first))
         return std::nullopt;
     const std::optional<int> level = rank(Typography::role(first));
     if (!level || !hasVisibleText(block.text()))
@@ -206,13 +225,19 @@ QList<int> collapsibleOrdinals(const QTextDocument& document)
     return out;
 }
 
+bool isFolded(const QTextDocument& document, int position)
+{
+    const QTextBlock block = document.findBlock(position);
+    return block.isValid() && block.position() == position && hasFoldMark(block) &&
+           hasAt(document, position, NoteProperty::collapsible);
+}
+
 QList<int> collapsedOrdinals(const QTextDocument& document)
 {
     QList<int> out;
     const std::vector<Heading> list = headings(document);
     for (int i = 0; i < int(list.size()); ++i) {
-        const int at = list[std::size_t(i)].position;
-        if (hasAt(document, at, NoteProperty::collapsible) && hasAt(document, at, NoteProperty::collapsed))
+        if (isFolded(document, list[std::size_t(i)].position))
             out << i;
     }
     return out;
@@ -229,7 +254,7 @@ void setCollapsible(QTextDocument& document, int ordinal, bool on)
         add(document, heading->range(), NoteProperty::collapsible);
     } else {
         remove(document, NoteProperty::collapsible, heading->range());
-        remove(document, NoteProperty::collapsed, heading->range());
+        setFoldMark(document.findBlock(heading->position), false);
     }
     reapplyHidden(document);
     batch.endEditBlock();
@@ -240,16 +265,16 @@ void setCollapsed(QTextDocument& document, int ordinal, bool on)
     const std::optional<Heading> heading = headingAt(headings(document), ordinal);
     if (!heading)
         return;
-    QTextCursor batch(&document);
-    batch.beginEditBlock();
-    if (on) {
+    // Only a heading that is not yet collapsible gets a format (and so an undo step); the fold itself
+    // is no edit.
+    if (on && !hasAt(document, heading->position, NoteProperty::collapsible)) {
+        QTextCursor batch(&document);
+        batch.beginEditBlock();
         add(document, heading->range(), NoteProperty::collapsible);
-        add(document, heading->range(), NoteProperty::collapsed);
-    } else {
-        remove(document, NoteProperty::collapsed, heading->range());
+        batch.endEditBlock();
     }
+    setFoldMark(document.findBlock(heading->position), on);
     reapplyHidden(document);
-    batch.endEditBlock();
 }
 
 void applyState(QTextDocument& document, const NoteComment& state)
@@ -265,7 +290,7 @@ void applyState(QTextDocument& document, const NoteComment& state)
     }
     for (int ordinal : state.collapsed) {
         if (const std::optional<Heading> heading = headingAt(list, ordinal))
-            add(document, heading->range(), NoteProperty::collapsed);
+            setFoldMark(document.findBlock(heading->position), true);
     }
     reapplyHidden(document);
     batch.endEditBlock();
@@ -276,53 +301,57 @@ SectionRuns reapplyHidden(QTextDocument& document)
     // One pass reads the headings and all three properties' runs as they are: this runs after every
     // keystroke.
     std::vector<Heading> list;
-    SectionRuns current;
+    std::vector<QTextBlock> headingBlocks;
+    std::vector<QTextBlock> marked;
+    std::vector<Range> collapsibleNow;
     eachPiece(
         document,
         [&](const Piece& piece) {
-            for (auto [property, out] : {std::pair{NoteProperty::collapsible, &current.collapsible},
-                                         std::pair{NoteProperty::collapsed, &current.collapsed},
-                                         std::pair{NoteProperty::hidden, &current.hidden}}) {
-                if (piece.format.hasProperty(property))
-                    extendRuns(*out, piece.range);
-            }
+            if (piece.format.hasProperty(NoteProperty::collapsible))
+                extendRuns(collapsibleNow, piece.range);
         },
         [&](const QTextBlock& block, int start, const QTextCharFormat* first) {
+            if (hasFoldMark(block))
+                marked.push_back(block);
             if (!first)
                 return;
-            if (const std::optional<int> level = headingRank(block, *first))
+            if (const std::optional<int> level = headingRank(block, *first)) {
                 list.push_back({start, block.length() - (block.next().isValid() ? 0 : 1), *level});
+                headingBlocks.push_back(block);
+            }
         });
     const int total = textLength(document);
     std::vector<Range> collapsible;
     std::vector<Range> collapsed;
     std::vector<Range> hidden;
+    std::vector<int> foldedBlocks;
     for (int i = 0; i < int(list.size()); ++i) {
         const Heading& heading = list[std::size_t(i)];
         if (!hasAt(document, heading.position, NoteProperty::collapsible))
             continue;
         collapsible.push_back(heading.range());
-        if (!hasAt(document, heading.position, NoteProperty::collapsed))
+        const QTextBlock& block = headingBlocks[std::size_t(i)];
+        if (!hasFoldMark(block))
             continue;
+        foldedBlocks.push_back(block.blockNumber());
         collapsed.push_back(heading.range());
         if (const Range b = body(list, i, total); b.length > 0)
             hidden.push_back(b);
     }
-    SectionRuns wanted{merged(collapsible), merged(collapsed), merged(hidden), {}};
-    const std::tuple<int, const std::vector<Range>*, const std::vector<Range>*> properties[] = {
-        {NoteProperty::collapsible, &wanted.collapsible, &current.collapsible},
-        {NoteProperty::collapsed, &wanted.collapsed, &current.collapsed},
-        {NoteProperty::hidden, &wanted.hidden, &current.hidden}};
-    QTextCursor batch(&document);
-    batch.beginEditBlock();
-    for (const auto& [property, ranges, now] : properties) {
-        if (*now == *ranges)
-            continue;
-        remove(document, property);
-        for (const Range& range : *ranges)
-            add(document, range, property);
+    // Marks left on paragraphs that are no collapsible heading any more (it lost its size or its text).
+    for (const QTextBlock& block : marked) {
+        if (std::find(foldedBlocks.begin(), foldedBlocks.end(), block.blockNumber()) == foldedBlocks.end())
+            setFoldMark(block, false);
     }
-    batch.endEditBlock();
+    SectionRuns wanted{merged(collapsible), merged(collapsed), merged(hidden), {}};
+    if (collapsibleNow != wanted.collapsible) {
+        QTextCursor batch(&document);
+        batch.beginEditBlock();
+        remove(document, NoteProperty::collapsible);
+        for (const Range& range : wanted.collapsible)
+            add(document, range, NoteProperty::collapsible);
+        batch.endEditBlock();
+    }
     // Only our own properties changed: the headings read above still hold.
     wanted.headings = std::move(list);
     return wanted;
@@ -342,13 +371,12 @@ std::vector<Range> runs(const QTextDocument& document, int property)
 bool touchesSections(const QTextDocument& document, int from, int to)
 {
     const auto marked = [](const QTextCharFormat& format) {
-        return format.hasProperty(NoteProperty::collapsible) || format.hasProperty(NoteProperty::collapsed) ||
-               format.hasProperty(NoteProperty::hidden);
+        return format.hasProperty(NoteProperty::collapsible);
     };
     for (QTextBlock block = document.findBlock(std::clamp(from, 0, textLength(document)));
          block.isValid() && block.position() <= to; block = block.next()) {
         const auto first = block.begin();
-        if (!first.atEnd() && headingRank(block, first.fragment().charFormat()))
+        if (hasFoldMark(block) || (!first.atEnd() && headingRank(block, first.fragment().charFormat())))
             return true;
         for (auto it = first; !it.atEnd(); ++it) {
             if (marked(it.fragment().charFormat()))
@@ -362,7 +390,16 @@ bool touchesSections(const QTextDocument& document, int from, int to)
 
 std::vector<Range> hiddenRuns(const QTextDocument& document)
 {
-    return runs(document, NoteProperty::hidden);
+    const std::vector<Heading> list = headings(document);
+    const int total = textLength(document);
+    std::vector<Range> hidden;
+    for (int i = 0; i < int(list.size()); ++i) {
+        if (!isFolded(document, list[std::size_t(i)].position))
+            continue;
+        if (const Range b = body(list, i, total); b.length > 0)
+            hidden.push_back(b);
+    }
+    return merged(hidden);
 }
 
 bool applyVisibility(QTextDocument& document)

@@ -8,10 +8,11 @@
 
 class QTextDocument;
 
-// Headings, their sections and the folding state of a note, kept in three character-format properties of
-// the text (NoteProperty): collapsible and collapsed cover whole heading paragraphs, hidden covers folded
-// bodies. Only presence of a property counts. The hidden text stays in the document; a block wholly inside
-// it is made invisible so the layout gives it no space.
+// Headings, their sections and the folding state of a note. Collapsible is a character-format property
+// (NoteProperty) over whole heading paragraphs, an edit like any other; only its presence counts. Folded
+// is a mark on the heading's block outside the formats, so that folding and unfolding never enter the
+// undo history. The hidden text (the bodies of folded collapsible headings) stays in the document; a
+// block wholly inside it is made invisible so the layout gives it no space.
 //
 // Positions count the document's characters, paragraph separators included; the separator that ends a
 // paragraph is the last character of its range. (QTextDocument keeps that separator's format as the next
@@ -43,24 +44,26 @@ std::vector<Heading> headings(const QTextDocument& document);
 // From the end of heading i to the next heading of the same or a higher level, or to the end of the text.
 Range body(const std::vector<Heading>& headings, int i, int textLength);
 
+// Whether the paragraph starting at `position` is a collapsible heading that is folded.
+bool isFolded(const QTextDocument& document, int position);
+
 // What the note's document comment stores: headings collapsible at their start, and those of them that
 // are also collapsed.
 QList<int> collapsibleOrdinals(const QTextDocument& document);
 QList<int> collapsedOrdinals(const QTextDocument& document);
 
-// Turning collapsible off also unfolds; folding also makes collapsible. An ordinal that names no heading
-// does nothing. Both end in reapplyHidden.
+// Turning collapsible off also unfolds; folding also makes collapsible (the only part of a fold that
+// is an edit). An ordinal that names no heading does nothing. Both end in reapplyHidden.
 void setCollapsible(QTextDocument& document, int ordinal, bool on);
 void setCollapsed(QTextDocument& document, int ordinal, bool on);
 
 // The state a loaded note's comment records; ordinals past the heading list are skipped.
 void applyState(QTextDocument& document, const NoteComment& state);
 
-// Brings the three properties into their canonical form: collapsible and collapsed exactly over the
-// headings that carry them at their start, hidden exactly over the non-empty bodies of the folded ones.
-// A property is rewritten only where its runs differ from that, so a note already in form is not touched.
-// The three properties' runs once in form, and the headings: what reapplyHidden leaves, so callers need
-// no pass of their own.
+// Brings the state into its canonical form: collapsible exactly over the headings that carry it at their
+// start, fold marks only on collapsible headings. The property is rewritten only where its runs differ
+// from that, so a note already in form is not touched. Returns the runs once in form (collapsible, the
+// folded headings, the hidden bodies) and the headings, so callers need no pass of their own.
 struct SectionRuns {
     std::vector<Range> collapsible;
     std::vector<Range> collapsed;
@@ -71,10 +74,11 @@ SectionRuns reapplyHidden(QTextDocument& document);
 
 // The merged ranges of characters carrying a property.
 std::vector<Range> runs(const QTextDocument& document, int property);
+// The non-empty bodies of the folded headings, merged.
 std::vector<Range> hiddenRuns(const QTextDocument& document);
-// Whether any paragraph that [from, to] reaches is a heading or holds a character (its separator
-// included) carrying one of the three properties. An edit whose paragraphs are free of both, before and
-// after it, leaves the sections as they were, only moved.
+// Whether any paragraph that [from, to] reaches is a heading, carries a fold mark or holds a character
+// (its separator included) that is collapsible. An edit whose paragraphs are free of all of them, before
+// and after it, leaves the sections as they were, only moved.
 bool touchesSections(const QTextDocument& document, int from, int to);
 // Whether the character at a position (a separator included) carries a property.
 bool hasAt(const QTextDocument& document, int position, int property);

@@ -83,22 +83,27 @@ double kern(TextRole role)
     return 0;
 }
 
-TextRole role(double pointSize)
+TextRole role(double size)
 {
-    if (pointSize >= 26.5)
+    if (size >= 26.5)
         return TextRole::title;
-    if (pointSize >= 19.5)
+    if (size >= 19.5)
         return TextRole::heading;
-    if (pointSize >= 16.5)
+    if (size >= 16.5)
         return TextRole::subheading;
     return TextRole::body;
 }
 
+bool hasSize(const QTextCharFormat& format)
+{
+    return format.hasProperty(QTextFormat::FontPixelSize);
+}
+
 TextRole role(const QTextCharFormat& format)
 {
-    if (!format.hasProperty(QTextFormat::FontPointSize))
+    if (!hasSize(format))
         return TextRole::body;
-    return role(format.fontPointSize());
+    return role(format.intProperty(QTextFormat::FontPixelSize));
 }
 
 QString family()
@@ -115,7 +120,7 @@ QFont font(TextRole role, std::optional<bool> bold, bool italic)
 {
     const bool isBoldFont = bold.value_or(role != TextRole::body);
     QFont f(family());
-    f.setPointSizeF(size(role));
+    f.setPixelSize(int(size(role)));
     if (isBoldFont)
         f.setWeight(role == TextRole::heading || role == TextRole::subheading ? QFont::DemiBold
                                                                               : QFont::Bold);
@@ -139,7 +144,7 @@ bool isItalic(const QTextCharFormat& format)
 void setFont(QTextCharFormat& format, const QFont& font)
 {
     format.setFontFamilies(QStringList{font.family()});
-    format.setFontPointSize(font.pointSizeF());
+    format.setProperty(QTextFormat::FontPixelSize, font.pixelSize());
     format.setFontWeight(font.weight());
     format.setFontItalic(font.italic());
 }
@@ -250,17 +255,15 @@ QTextCharFormat roleFormat(TextRole role, std::optional<bool> bold, bool italic)
 
 QTextCharFormat normalizedRun(const QTextCharFormat& run, TextRole role)
 {
-    const bool hasFont = run.hasProperty(QTextFormat::FontPointSize) ||
+    const bool hasFont = hasSize(run) || run.hasProperty(QTextFormat::FontPointSize) ||
                          run.hasProperty(QTextFormat::FontFamilies) ||
                          run.hasProperty(QTextFormat::FontWeight);
     QTextCharFormat out =
         hasFont ? roleFormat(role, isBold(run), isItalic(run)) : roleFormat(role, std::nullopt, false);
     if (run.fontUnderline())
         out.setFontUnderline(true);
-    for (int property : {NoteProperty::collapsible, NoteProperty::collapsed, NoteProperty::hidden}) {
-        if (run.hasProperty(property))
-            out.setProperty(property, run.property(property));
-    }
+    if (run.hasProperty(NoteProperty::collapsible))
+        out.setProperty(NoteProperty::collapsible, run.property(NoteProperty::collapsible));
     return out;
 }
 
@@ -274,7 +277,7 @@ QTextCharFormat dividerFormat()
     static const QTextCharFormat made = [] {
         QTextCharFormat format;
         QFont f(family());
-        f.setPointSizeF(dividerSize);
+        f.setPixelSize(int(dividerSize));
         f.setWeight(QFont::Light);
         setFont(format, f);
         setKern(format, 0);

@@ -20,8 +20,10 @@ std::optional<int> rank(TextRole role);
 
 enum class TextDirection { ltr, rtl };
 
-// Sizes, weights, letter spacing and paragraph styles of note text. Sizes are exact point sizes of one
-// UI face, since every part of the editor reads roles back from them.
+// Sizes, weights, letter spacing and paragraph styles of note text. Sizes are exact pixel sizes of one
+// UI face, since every part of the editor reads roles back from them; they are in the same logical
+// pixels as indents, tab stops and insets, so a 24 px list indent fits a 15 px body's "10." (in the RTF
+// one pixel is written as one point, so files keep the sizes other programs know).
 namespace Typography {
 
 inline constexpr double bodySize = 15;
@@ -29,8 +31,10 @@ inline constexpr double dividerSize = 10;
 
 double size(TextRole role);
 double kern(TextRole role);
-TextRole role(double pointSize);
-// The role of text in this format; a format without a point size is body text.
+TextRole role(double size);
+// Whether the format sets a note text size (a pixel size).
+bool hasSize(const QTextCharFormat& format);
+// The role of text in this format; a format without a size is body text.
 TextRole role(const QTextCharFormat& format);
 
 // The face every note is set in: Inter when installed, else the desktop's sans.

@@ -62,7 +62,7 @@ TEST(RichText, aPlainNoteGetsItsListsAndDividersBack)
     const QTextBlock divider = document->findBlockByNumber(3);
     EXPECT_TRUE(divider.blockFormat().nonBreakableLines());
     const QTextCharFormat dividerFont = *charFormatAt(*document, divider.position());
-    EXPECT_EQ(dividerFont.fontPointSize(), Typography::dividerSize);
+    EXPECT_EQ(dividerFont.intProperty(QTextFormat::FontPixelSize), Typography::dividerSize);
     EXPECT_EQ(dividerFont.fontWeight(), QFont::Light);
     EXPECT_EQ(document->lastBlock().blockFormat().layoutDirection(), Qt::RightToLeft);
     EXPECT_EQ(Typography::role(*charFormatAt(*document, 0)), TextRole::body);
@@ -113,7 +113,7 @@ TEST(RichText, normalisingGivesEachParagraphTheRoleOfItsFirstCharacter)
     };
     for (const Expect& e : expected) {
         const QTextCharFormat f = *charFormatAt(document, e.position);
-        EXPECT_EQ(f.fontPointSize(), e.size) << e.position;
+        EXPECT_EQ(f.intProperty(QTextFormat::FontPixelSize), e.size) << e.position;
         EXPECT_EQ(f.fontWeight(), e.weight) << e.position;
         EXPECT_EQ(f.fontItalic(), e.italic) << e.position;
         EXPECT_EQ(f.fontUnderline(), e.underline) << e.position;
@@ -177,8 +177,8 @@ TEST(RichText, aNoteWithEveryFeatureSurvivesEncodeAndDecode)
          a = a.next(), b = b.next()) {
         EXPECT_TRUE(Typography::sameParagraphStyle(a.blockFormat(), b.blockFormat()))
             << a.text().toStdString();
-        EXPECT_EQ(charFormatAt(*note, a.position())->fontPointSize(),
-                  charFormatAt(*decoded->text, b.position())->fontPointSize());
+        EXPECT_EQ(charFormatAt(*note, a.position())->intProperty(QTextFormat::FontPixelSize),
+                  charFormatAt(*decoded->text, b.position())->intProperty(QTextFormat::FontPixelSize));
     }
     // The dump itself is what the round trip is judged by: make sure it sees what matters.
     const QString text = dump(*note);
@@ -194,6 +194,26 @@ TEST(RichText, aNoteWithEveryFeatureSurvivesEncodeAndDecode)
     const QString html = decoded->text->toHtml();
     RichText::normalize(*decoded->text);
     EXPECT_EQ(decoded->text->toHtml(), html);
+}
+
+TEST(RichText, rolesAreWrittenAtTheirPointSizesAndReadBackAsTheSameRoles)
+{
+    const QByteArray rtf = RichText::encode(*everyFeature());
+    for (const char* size : {"\\fs56", "\\fs42", "\\fs34", "\\fs30", "\\fs20"})
+        EXPECT_TRUE(rtf.contains(size)) << size;
+
+    const auto read = RichText::decode("{\\rtf1\\ansi\\fs30 body\\par\\fs42 heading\\par\\fs56 title}");
+    ASSERT_TRUE(read.has_value());
+    const struct {
+        int paragraph;
+        TextRole role;
+    } cases[] = {{0, TextRole::body}, {1, TextRole::heading}, {2, TextRole::title}};
+    for (const auto& c : cases) {
+        const QTextCharFormat f =
+            *charFormatAt(*read->text, read->text->findBlockByNumber(c.paragraph).position());
+        EXPECT_EQ(Typography::role(f), c.role) << c.paragraph;
+        EXPECT_EQ(f.intProperty(QTextFormat::FontPixelSize), Typography::size(c.role)) << c.paragraph;
+    }
 }
 
 TEST(RichText, unreadableDataGivesNothingSoTheCallerFallsBackToThePlainCopy)

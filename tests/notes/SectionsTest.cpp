@@ -55,13 +55,25 @@ struct Note {
         cursor.insertText(text, editing.typingFormat());
         editing.afterEdit();
     }
-    // The text under each run of a property, separators shown as '/'.
-    QString runs(int property = NoteProperty::hidden) const
+    // The text under each range, separators shown as '/'.
+    QString textOf(const std::vector<Sections::Range>& ranges) const
     {
         QStringList out;
-        for (const Sections::Range& r : Sections::runs(document, property))
+        for (const Sections::Range& r : ranges)
             out << document.toRawText().mid(r.position, r.length).replace(QChar::ParagraphSeparator, u'/');
         return out.join(u'|');
+    }
+    // What folded sections hide.
+    QString runs() const { return textOf(Sections::hiddenRuns(document)); }
+    QString runs(int property) const { return textOf(Sections::runs(document, property)); }
+    // The folded headings' paragraphs.
+    QString foldedHeadings() const
+    {
+        std::vector<Sections::Range> ranges;
+        const std::vector<Sections::Heading> list = Sections::headings(document);
+        for (int ordinal : collapsed())
+            ranges.push_back(list[std::size_t(ordinal)].range());
+        return textOf(ranges);
     }
     QList<int> collapsible() const { return Sections::collapsibleOrdinals(document); }
     QList<int> collapsed() const { return Sections::collapsedOrdinals(document); }
@@ -125,15 +137,21 @@ TEST(Sections, canonicalFormFollowsWhatTheHeadingsAreNow)
         int from, to;
         TextRole typing;
         QString text;
-        QList<int> collapsible; // and folded
+        QList<int> collapsible;
         QString collapsibleText;
+        QList<int> collapsed;
         QString hidden;
     } cases[] = {
-        {3, 3, TextRole::body, u"\n"_s, {0}, u"Abc/"_s, u"/a1/B/b1/"_s},    // split off an empty line
-        {1, 1, TextRole::body, u"\n"_s, {0, 1}, u"A/bc/"_s, u"a1/B/b1/"_s}, // split into two headings
-        {0, 3, TextRole::body, u"Abc"_s, {}, u""_s, u""_s},                 // lost its size
-        {0, 3, TextRole::heading, u" \u200E"_s, {}, u""_s, u""_s},          // lost its text
-        {1, 1, TextRole::heading, u"x"_s, {0}, u"Axbc/"_s, u"a1/B/b1/"_s},  // typed without the attributes
+        // split off an empty line
+        {3, 3, TextRole::body, u"\n"_s, {0}, u"Abc/"_s, {0}, u"/a1/B/b1/"_s},
+        // split into two headings: the fold stays with the first, whose section is now empty
+        {1, 1, TextRole::body, u"\n"_s, {0, 1}, u"A/bc/"_s, {0}, u""_s},
+        // lost its size
+        {0, 3, TextRole::body, u"Abc"_s, {}, u""_s, {}, u""_s},
+        // lost its text
+        {0, 3, TextRole::heading, u" \u200E"_s, {}, u""_s, {}, u""_s},
+        // typed without the attributes
+        {1, 1, TextRole::heading, u"x"_s, {0}, u"Axbc/"_s, {0}, u"a1/B/b1/"_s},
     };
     for (const auto& c : cases) {
         Note note({u"H:Abc"_s, u"a1"_s, u"S:B"_s, u"b1"_s, u"H:C"_s});
@@ -144,9 +162,8 @@ TEST(Sections, canonicalFormFollowsWhatTheHeadingsAreNow)
         note.type(c.text);
         const std::string name = c.text.toStdString() + " at " + std::to_string(c.from);
         EXPECT_EQ(note.collapsible(), c.collapsible) << name;
-        EXPECT_EQ(note.collapsed(), c.collapsible) << name;
+        EXPECT_EQ(note.collapsed(), c.collapsed) << name;
         EXPECT_EQ(note.runs(NoteProperty::collapsible), c.collapsibleText) << name;
-        EXPECT_EQ(note.runs(NoteProperty::collapsed), c.collapsibleText) << name;
         EXPECT_EQ(note.runs(), c.hidden) << name;
         EXPECT_EQ(note.folding.lastHidden(), Sections::hiddenRuns(note.document)) << name;
         const int steps = note.document.availableUndoSteps();
@@ -326,7 +343,8 @@ TEST(Sections, theCommandMakesHeadingsCollapsibleAtOnceOrOnceTheLineHasText)
     Note note({u"a1"_s, u""_s, u"b1"_s});
     note.cursor.setPosition(0);
     note.folding.toggleCollapsibleSection(note.editing, note.cursor);
-    EXPECT_EQ(note.document.begin().begin().fragment().charFormat().fontPointSize(), 21);
+    EXPECT_EQ(note.document.begin().begin().fragment().charFormat().intProperty(QTextFormat::FontPixelSize),
+              21);
     EXPECT_EQ(note.collapsible(), QList<int>{0});
     EXPECT_TRUE(note.folding.sectionsActive());
     note.folding.toggleFolded(0, note.cursor);
@@ -355,14 +373,27 @@ TEST(Sections, theCommandMakesHeadingsCollapsibleAtOnceOrOnceTheLineHasText)
     }
 }
 
-TEST(Sections, undoTakesFoldsAsTheirOwnStepAndAttributesWithTheEditThatMadeThem)
+TEST(Sections, foldsAreNoStepOfTheHistoryAndAttributesJoinTheEditThatMadeThem)
 {
     Note note(outline);
-    note.folding.toggleFolded(0, note.cursor);
+    Sections::applyState(note.document, {{0, 1, 2}, {}, {}}); // the chevrons show
+    note.folding.load();
+    note.cursor.setPosition(note.at(5));
+    note.cursor.movePosition(QTextCursor::EndOfBlock);
+    note.type(u"!"_s);
+    const int steps = note.document.availableUndoSteps();
+    for (const int fold : {0, 1, 0}) {
+        note.folding.toggleFolded(fold, note.cursor);
+        EXPECT_EQ(note.document.availableUndoSteps(), steps) << "fold " << fold;
+    }
+    ASSERT_EQ(note.collapsed(), QList<int>{1});
+    // Undo takes back the edit before the folds; the section stays folded.
     note.document.undo();
     note.folding.load();
-    EXPECT_EQ(note.collapsed(), QList<int>{});
-    EXPECT_TRUE(note.folding.lastHidden().empty());
+    EXPECT_EQ(vorn::notes::test::paragraphs(note.document).last(), u"c1"_s);
+    EXPECT_EQ(note.collapsed(), QList<int>{1});
+    EXPECT_EQ(note.runs(), u"b1/"_s);
+    EXPECT_EQ(note.folding.lastHidden(), Sections::hiddenRuns(note.document));
 
     // Completing a pending section joins the edit that completed it. (Qt can join onto an edit made in an
     // edit block, as replacing a selection is; not onto a lone keystroke.)

@@ -46,7 +46,7 @@ TEST(Typography, fontsTakeTheRoleDefaultWeightUnlessBoldIsGiven)
     };
     for (const Case& c : cases) {
         const QFont font = Typography::font(c.role, c.bold, c.italic);
-        EXPECT_EQ(font.pointSizeF(), c.size);
+        EXPECT_EQ(font.pixelSize(), c.size);
         EXPECT_EQ(font.weight(), c.weight);
         EXPECT_EQ(font.italic(), c.italic);
         QTextCharFormat format;

@@ -1,8 +1,8 @@
 // screenshots [FOLDER]: opens the main window on the demo data in a throw-away home folder and writes
 // Today, Later, Done-ish, a pile, the random screen, a note in its sheet with the format popover, the
-// settings window, the tray popup, the focus panel floating and not, the toolbar with four long-named lists
-// at 900 and 560 px, and an empty Today, in light and dark, as PNG files into FOLDER (docs/screenshots by
-// default).
+// numbered note in its sheet, the settings window, the tray popup, the focus panel floating and not, the
+// toolbar with four long-named lists at 900 and 560 px, and an empty Today, in light and dark, as PNG
+// files into FOLDER (docs/screenshots by default).
 
 #include "app/Appearance.h"
 #include "app/DesktopColorScheme.h"
@@ -131,6 +131,32 @@ void writeFeatureNote(notes::NoteEditor& editor)
     view.verticalScrollBar()->setValue(0);
 }
 
+// Numbered items past nine under headings, a checklist and a divider: text sizes against the list
+// indents, "10." to "12." lined up with "1." to "9.".
+void writeNumberedNote(notes::NoteEditor& editor)
+{
+    QStringList lines{QStringLiteral("Moving house"),
+                      QStringLiteral("Before the van comes"),
+                      QStringLiteral("\u2611\tlabel the boxes"),
+                      QStringLiteral("\u2610\tread the meters"),
+                      notes::ParagraphMarkers::divider(),
+                      QStringLiteral("The twelve steps")};
+    for (int n = 1; n <= 12; ++n)
+        lines << QStringLiteral("%1.\tstep %1 of the move").arg(n);
+    editor.load(std::nullopt, lines.join(u'\n'));
+    notes::NoteTextView& view = editor.textView();
+    QTextDocument& note = *view.document();
+    const auto caretIn = [&](int n) { view.setTextCursor(QTextCursor(note.findBlockByNumber(n))); };
+    caretIn(0);
+    view.formatTitle();
+    caretIn(1);
+    view.formatSubheading();
+    caretIn(5);
+    view.formatHeading();
+    caretIn(6);
+    view.verticalScrollBar()->setValue(0);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -236,6 +262,12 @@ int main(int argc, char** argv)
                     std::printf("%s\n", qPrintable(path));
                 else
                     ++failures;
+                // Taller than the sheet opens, so all twelve items show.
+                const QSize opened = sheet->size();
+                sheet->resize(opened.width(), 600);
+                writeNumberedNote(sheet->editor());
+                shoot(QStringLiteral("note-numbered"), sheet);
+                sheet->resize(opened);
             }
             model.setEditingNote(std::nullopt);
         }

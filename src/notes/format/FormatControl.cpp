@@ -75,7 +75,8 @@ QFont controlFont(NoteCommand command)
         }
     }();
     QFont font(Typography::family());
-    font.setPointSizeF(face.size);
+    // Pixels, as the control's 32 px height and 224 px width are.
+    font.setPixelSize(int(face.size));
     font.setWeight(face.weight);
     font.setLetterSpacing(QFont::AbsoluteSpacing, face.kern);
     font.setItalic(face.italic);

@@ -5,8 +5,10 @@
 #include "notes/NoteFormatting.h"
 #include "notes/NoteText.h"
 #include "notes/ParagraphMarkers.h"
+#include "notes/RichText.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -53,10 +55,12 @@ QString trimmedOfSpacesAndTabs(QStringView text)
     return text.mid(from, to - from).toString();
 }
 
-// One undo step around several edits made through different cursors.
+// One undo step around several edits made through different cursors. It is opened by a copy of the
+// view's caret: Qt puts the caret back where the cursor that opened the step stood when the step is
+// undone (a cursor made on the document stands at its start, which sent the view to the top).
 class UndoGroup {
 public:
-    explicit UndoGroup(QTextDocument& document) : m_cursor(&document) { m_cursor.beginEditBlock(); }
+    explicit UndoGroup(const QTextCursor& caret) : m_cursor(caret) { m_cursor.beginEditBlock(); }
     ~UndoGroup() { m_cursor.endEditBlock(); }
     UndoGroup(const UndoGroup&) = delete;
     UndoGroup& operator=(const UndoGroup&) = delete;
@@ -105,6 +109,16 @@ std::optional<Change> keyChange(const QTextCursor& cursor, QKeyEvent* event)
     if (text.isEmpty() || !(text.front().isPrint() || text.front() == u'\t'))
         return std::nullopt;
     return Change{start, selected, text};
+}
+
+// The clipboard's RTF, under either of the names programs give it.
+QByteArray rtfOf(const QMimeData& source)
+{
+    for (const QString& type : {QStringLiteral("text/rtf"), QStringLiteral("application/rtf")}) {
+        if (source.hasFormat(type))
+            return source.data(type);
+    }
+    return {};
 }
 
 } // namespace
@@ -163,7 +177,7 @@ void NoteTextView::attach()
     note.setDefaultTextOption(option);
 
     // An empty note starts in body text; a loaded one types like the text at the caret.
-    const bool typesNoteText = !note.isEmpty() && currentCharFormat().hasProperty(QTextFormat::FontPointSize);
+    const bool typesNoteText = !note.isEmpty() && Typography::hasSize(currentCharFormat());
     if (!typesNoteText)
         setCurrentCharFormat(Typography::bodyTypingFormat());
     m_editing->setTypingFormat(typesNoteText ? currentCharFormat() : Typography::bodyTypingFormat());
@@ -248,7 +262,10 @@ template <class Command> void NoteTextView::runCommand(Command command)
         return;
     QTextCursor cursor = textCursor();
     m_inCommand = true;
-    command(*m_editing, cursor);
+    {
+        UndoGroup step(cursor);
+        command(*m_editing, cursor);
+    }
     m_inCommand = false;
     // Moving the cursor reads QTextEdit's format back from the text; the command's typing format wins.
     const QTextCharFormat typing = m_editing->typingFormat();
@@ -365,7 +382,10 @@ void NoteTextView::keyPressEvent(QKeyEvent* event)
     }
     const std::optional<Change> change = keyChange(textCursor(), event);
     if (!change) {
+        const int before = textCursor().position();
         QTextEdit::keyPressEvent(event);
+        if (event == QKeySequence::MoveToPreviousLine)
+            caretAfterUp(before);
         return;
     }
     const EditKind kind =
@@ -373,7 +393,18 @@ void NoteTextView::keyPressEvent(QKeyEvent* event)
             ? (event->key() == Qt::Key_Backspace || event == QKeySequence::Delete ? EditKind::deleting
                                                                                   : EditKind::other)
             : EditKind::typing;
-    platformEdit(change->position, change->length, change->text, kind, [this, event] {
+    const bool oneCharacter = kind == EditKind::deleting && !textCursor().hasSelection();
+    platformEdit(change->position, change->length, change->text, kind, [this, event, oneCharacter, &change] {
+        if (oneCharacter) {
+            // Qt's Backspace takes a single code point, which leaves half an emoji (a lone regional
+            // indicator, a skin tone without its hand); the character the caret steps over goes whole.
+            QTextCursor span = textCursor();
+            span.setPosition(change->position);
+            span.setPosition(change->position + change->length, QTextCursor::KeepAnchor);
+            span.removeSelectedText();
+            setTextCursor(span);
+            return;
+        }
         if (!textCursor().hasSelection() && currentCharFormat() != m_editing->typingFormat())
             setCurrentCharFormat(m_editing->typingFormat());
         QTextEdit::keyPressEvent(event);
@@ -391,7 +422,8 @@ void NoteTextView::platformEdit(int position, int length, const QString& text, E
     const QTextCursor cursor = textCursor();
     const bool continues = kind != EditKind::other && kind == m_run.kind && !cursor.hasSelection() &&
                            cursor.position() == m_run.end && note.availableUndoSteps() == m_run.undoSteps;
-    QTextCursor group(&note);
+    // Opened at the caret, where undoing the step puts it back.
+    QTextCursor group = cursor;
     if (continues)
         group.joinPreviousEditBlock();
     else
@@ -436,7 +468,7 @@ bool NoteTextView::handleReturn()
 {
     QTextDocument& note = *document();
     if (textCursor().hasSelection()) {
-        UndoGroup step(note);
+        UndoGroup step(textCursor());
         insertNewline(std::nullopt);
         m_editing->afterEdit();
         return true;
@@ -449,13 +481,16 @@ bool NoteTextView::handleReturn()
 
     if (info.kind.isList() && caret >= at + info.contentStart()) {
         const QString item = trimmedOfSpacesAndTabs(QStringView(text).mid(info.contentStart()));
-        UndoGroup step(note);
+        UndoGroup step(textCursor());
         if (!item.isEmpty()) {
             insertNewline(std::nullopt);
             const int newCaret = textCursor().position();
-            // The view's cursor sits where the marker goes in, so it ends up after it.
+            // The view's cursor sits where the marker goes in, so it ends up after it. The marker, and
+            // so what is typed after it, looks like the character before the new line break (a list in
+            // a heading size goes on in that size); the break itself carries the paragraph's own
+            // format, not its text's.
             m_editing->replace(newCaret, 0, ParagraphMarkers::marker(ParagraphMarkers::nextItem(info.kind)),
-                               newCaret - 1);
+                               newCaret - 2);
         } else {
             // Return on an empty item ends the list: the marker goes, no line is added.
             m_editing->replace(at + info.markerStart, info.markerLength, QString(), at);
@@ -469,7 +504,7 @@ bool NoteTextView::handleReturn()
     const bool heading =
         !text.isEmpty() &&
         Typography::role(charFormatAt(note, at).value_or(QTextCharFormat())) != TextRole::body;
-    UndoGroup step(note);
+    UndoGroup step(textCursor());
     if (heading || divider) {
         // A heading or a divider is followed by body text; a right-to-left heading's stays right-to-left.
         const bool rtl = heading && paragraph.blockFormat().layoutDirection() == Qt::RightToLeft;
@@ -501,7 +536,7 @@ bool NoteTextView::handleBackspace()
     const ParagraphInfo info = ParagraphMarkers::parse(paragraph.text());
 
     auto removeParagraph = [&](const QTextBlock& block) {
-        UndoGroup step(note);
+        UndoGroup step(textCursor());
         const int from = block.position();
         const int to = paragraphEnd(block);
         if (!m_editing->shouldChange(from, to - from, QString()))
@@ -519,7 +554,7 @@ bool NoteTextView::handleBackspace()
     }
     if (info.kind.isList() && caret == at + info.contentStart()) {
         // The item becomes a plain paragraph keeping its text.
-        UndoGroup step(note);
+        UndoGroup step(textCursor());
         m_editing->replace(at + info.markerStart, info.markerLength, QString(), at);
         m_editing->renumber();
         m_editing->afterEdit();
@@ -611,7 +646,7 @@ bool NoteTextView::toggleCheckboxAt(QPointF viewPoint)
 
     const int at = paragraph.position() + info.markerStart;
     const QChar other(info.kind.checked ? ParagraphMarkers::unchecked : ParagraphMarkers::checked);
-    UndoGroup step(note);
+    UndoGroup step(textCursor());
     if (m_editing->shouldChange(at, 1, QString(other))) {
         toggleCheckbox(note, paragraph);
         m_editing->afterEdit();
@@ -622,24 +657,64 @@ bool NoteTextView::toggleCheckboxAt(QPointF viewPoint)
 void NoteTextView::paintEvent(QPaintEvent* event)
 {
     QTextEdit::paintEvent(event);
-    if (!sectionsActive() || document()->isEmpty())
+    if (document()->isEmpty())
         return;
     QPainter painter(viewport());
-    paintChevrons(painter, event->rect());
+    clipDividers(painter, event->rect());
+    if (sectionsActive())
+        paintChevrons(painter, event->rect());
+}
+
+// A divider is one line longer than any column, which QTextEdit draws on to the view's edge; past the
+// text column it is painted over with the background, so the rule ends where the text does.
+void NoteTextView::clipDividers(QPainter& painter, const QRect& area)
+{
+    const QTextDocument& note = *document();
+    const QAbstractTextDocumentLayout* layout = note.documentLayout();
+    const QTextFrameFormat frame = note.rootFrame()->frameFormat();
+    const QPointF scroll(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    const qreal right =
+        note.textWidth() - frame.rightMargin() - frame.padding() - frame.border() - scroll.x();
+    if (right >= area.right() + 1)
+        return;
+    const QBrush background = viewport()->palette().brush(viewport()->backgroundRole());
+    QTextBlock first = cursorForPosition(QPoint(0, area.top())).block();
+    if (first.previous().isValid())
+        first = first.previous(); // the area may start inside the line above the one hit
+    for (QTextBlock block = first; block.isValid(); block = block.next()) {
+        const QRectF box = layout->blockBoundingRect(block).translated(-scroll);
+        if (box.top() > area.bottom())
+            break;
+        if (block.isVisible() && box.height() > 0 && isDivider(block))
+            painter.fillRect(QRectF(right, box.top(), viewport()->width() - right, box.height()), background);
+    }
 }
 
 bool NoteTextView::canInsertFromMimeData(const QMimeData* source) const
 {
-    return source->hasText();
+    return source->hasText() || !rtfOf(*source).isEmpty();
 }
 
 void NoteTextView::insertFromMimeData(const QMimeData* source)
 {
-    // A note takes pasted text as plain text in the typing format; its markers become lists on restyle.
-    if (!editable() || !source->hasText())
+    if (!editable())
         return;
     QTextCursor cursor = textCursor();
-    NoteFormatting::pastePlain(*m_editing, cursor, source->text());
+    if (source->hasText()) {
+        // A note takes pasted text as plain text in the typing format; its markers become lists on
+        // restyle.
+        UndoGroup step(cursor);
+        NoteFormatting::pastePlain(*m_editing, cursor, source->text());
+    } else {
+        // Some programs offer a copy only as RTF: it is read as a note of its own, formats and all.
+        const std::optional<RichText::Decoded> decoded = RichText::decode(rtfOf(*source));
+        if (!decoded) {
+            QApplication::beep();
+            return;
+        }
+        UndoGroup step(cursor);
+        NoteFormatting::pasteNote(*m_editing, cursor, *decoded->text);
+    }
     setTextCursor(cursor);
     ensureCursorVisible();
 }

@@ -113,10 +113,13 @@ private:
     void unfoldBeforeEdit(int position, int length);
     void sectionsAfterEdit();
     void adjustCaret();
+    // After Up from `before`: off a folded body onto the end of its heading line.
+    void caretAfterUp(int before);
     // After an undo or redo: sections read again from the text, the caret kept out of folded text.
     void sectionsAfterHistory();
     bool sectionsActive() const;
     void paintChevrons(QPainter& painter, const QRect& area);
+    void clipDividers(QPainter& painter, const QRect& area);
     bool chevronClicked(QPointF point);
 
     void attach();

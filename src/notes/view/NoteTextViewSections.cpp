@@ -3,6 +3,7 @@
 #include "notes/view/NoteTextView.h"
 
 #include "notes/NoteFormats.h"
+#include "notes/NoteText.h"
 #include "notes/Sections.h"
 #include "notes/Typography.h"
 
@@ -65,6 +66,29 @@ void NoteTextView::adjustCaret()
     m_lastCaret = cursor.position();
 }
 
+void NoteTextView::caretAfterUp(int before)
+{
+    QTextCursor cursor = textCursor();
+    if (!sectionsActive() || cursor.hasSelection())
+        return;
+    const QTextDocument& note = *document();
+    const QTextBlock landed = cursor.block();
+    const std::vector<Sections::Heading>& headings = m_folding->headings();
+    const int total = textLength(note);
+    for (std::size_t i = 0; i < headings.size(); ++i) {
+        if (headings[i].position != landed.position())
+            continue;
+        // Qt steps over the invisible body to the heading at the same x; the caret goes to the end of
+        // the line whose section it came up past.
+        const Sections::Range body = Sections::body(headings, int(i), total);
+        if (body.length == 0 || before < body.end() || !Sections::isFolded(note, landed.position()))
+            return;
+        cursor.setPosition(landed.position() + landed.length() - 1);
+        setTextCursor(cursor);
+        return;
+    }
+}
+
 bool NoteTextView::sectionsActive() const
 {
     return m_folding && m_folding->sectionsActive();
@@ -75,7 +99,13 @@ void NoteTextView::toggleCollapsibleSection()
     if (!editable())
         return;
     QTextCursor cursor = textCursor();
-    m_folding->toggleCollapsibleSection(*m_editing, cursor);
+    {
+        // Opened at the caret, where undoing the step puts it back.
+        QTextCursor step = cursor;
+        step.beginEditBlock();
+        m_folding->toggleCollapsibleSection(*m_editing, cursor);
+        step.endEditBlock();
+    }
     setTextCursor(cursor);
 }
 
@@ -126,7 +156,7 @@ std::vector<NoteTextView::Chevron> NoteTextView::chevrons() const
         const qreal middle = box.top() + line.y() + line.height() / 2 - scroll.y();
         Chevron chevron;
         chevron.ordinal = int(i);
-        chevron.collapsed = Sections::hasAt(note, at, NoteProperty::collapsed);
+        chevron.collapsed = Sections::isFolded(note, at);
         chevron.rightToLeft = block.blockFormat().layoutDirection() == Qt::RightToLeft;
         const qreal x = chevron.rightToLeft ? textRight + kChevronGap : textLeft - kChevronGap - kChevronSize;
         chevron.rect = QRectF(x - scroll.x(), middle - kChevronSize / 2, kChevronSize, kChevronSize);

@@ -1,5 +1,6 @@
 #include "notes/editor/NoteEditor.h"
 
+#include "notes/ParagraphMarkers.h"
 #include "notes/RichText.h"
 #include "notes/Sections.h"
 #include "notes/Typography.h"
@@ -86,7 +87,7 @@ TEST_F(NoteEditorTest, LoadingReportsNoChangeStartsAFreshHistoryAndPutsTheCaretA
     EXPECT_EQ(caret(), 0);
     type(t("a"));
     EXPECT_EQ(Typography::role(note().begin().begin().fragment().charFormat()), TextRole::body);
-    EXPECT_EQ(note().begin().begin().fragment().charFormat().fontPointSize(),
+    EXPECT_EQ(note().begin().begin().fragment().charFormat().intProperty(QTextFormat::FontPixelSize),
               Typography::size(TextRole::body));
 }
 
@@ -139,6 +140,69 @@ TEST_F(NoteEditorTest, WideEditorsCentreAColumnOfReadingWidthThatClicksStillHit)
     EXPECT_EQ(note().lastBlock().text(), t("☑\tmilk"));
 }
 
+TEST_F(NoteEditorTest, ADividerEndsWhereTheTextColumnEnds)
+{
+    editor.resize(1000, 480);
+    editor.load(std::nullopt, t("above\n") + ParagraphMarkers::divider() + t("\nbelow"));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(editor.horizontalInset(), 180);
+    NoteTextView& view = editor.textView();
+    const QImage shown = view.viewport()->grab().toImage();
+    const QColor background = view.viewport()->palette().color(QPalette::Base);
+    const QRect line =
+        view.document()
+            ->documentLayout()
+            ->blockBoundingRect(note().findBlockByNumber(1))
+            .translated(-view.horizontalScrollBar()->value(), -view.verticalScrollBar()->value())
+            .toRect();
+    const int columnRight = 1000 - 180;
+    int inside = 0;
+    int outside = 0;
+    for (int y = std::max(0, line.top()); y <= line.bottom() && y < shown.height(); ++y) {
+        for (int x = 180; x < columnRight - 1; ++x)
+            inside += shown.pixelColor(x, y) != background;
+        for (int x = columnRight + 1; x < shown.width() - 30; ++x)
+            outside += shown.pixelColor(x, y) != background;
+    }
+    EXPECT_GT(inside, 100) << "the rule is drawn across the column";
+    EXPECT_EQ(outside, 0) << "the rule runs on past the column";
+}
+
+TEST_F(NoteEditorTest, UndoAndRedoLeaveTheCaretAtTheEditAndShowIt)
+{
+    QStringList lines;
+    for (int i = 1; i <= 80; ++i)
+        lines << t("line %1").arg(i);
+    editor.load(std::nullopt, lines.join(u'\n'));
+    QCoreApplication::processEvents();
+    NoteTextView& view = editor.textView();
+    QTextCursor near(note().findBlockByNumber(75));
+    near.movePosition(QTextCursor::EndOfBlock);
+    view.setTextCursor(near);
+    view.ensureCursorVisible();
+    const int edit = near.position();
+    type(t("xyz"));
+    QTest::keyClick(&view, Qt::Key_Return);
+    type(t("next"));
+    const auto shownAtTheEdit = [&](const char* when) {
+        SCOPED_TRACE(when);
+        EXPECT_GE(view.textCursor().position(), edit);
+        EXPECT_LE(view.textCursor().position(), edit + 10);
+        EXPECT_GT(view.verticalScrollBar()->value(), 0);
+        EXPECT_TRUE(view.viewport()->rect().contains(view.cursorRect())) << "the edit is out of sight";
+    };
+    QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(paragraphs().contains(t("line 76xyz\n\nline 77\n")));
+    shownAtTheEdit("undo");
+    QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(paragraphs().contains(t("line 76\nline 77\n")));
+    shownAtTheEdit("undo to the start");
+    view.verticalScrollBar()->setValue(0);
+    QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    shownAtTheEdit("redo");
+}
+
 TEST_F(NoteEditorTest, ShortcutsPerformTheCommandsTheTooltipsName)
 {
     const struct {
@@ -169,7 +233,7 @@ TEST_F(NoteEditorTest, ShortcutsPerformTheCommandsTheTooltipsName)
     // What follows a divider is body text again, not the divider's small faint print.
     ASSERT_EQ(note().blockCount(), 3);
     EXPECT_EQ(note().lastBlock().text(), t("after"));
-    EXPECT_EQ(note().lastBlock().begin().fragment().charFormat().fontPointSize(),
+    EXPECT_EQ(note().lastBlock().begin().fragment().charFormat().intProperty(QTextFormat::FontPixelSize),
               Typography::size(TextRole::body));
     EXPECT_EQ(noteCommandTooltip(NoteCommand::checklist), t("Checklist (Ctrl+Shift+L)"));
 }

@@ -1,6 +1,7 @@
 #include "notes/view/NoteTextView.h"
 
 #include "notes/MarkerEdits.h"
+#include "notes/NoteText.h"
 #include "notes/ParagraphMarkers.h"
 #include "notes/RichText.h"
 #include "notes/Sections.h"
@@ -9,6 +10,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QClipboard>
+#include <QGlyphRun>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTest>
@@ -20,6 +22,7 @@
 #include <functional>
 #include <ostream>
 #include <string_view>
+#include <utility>
 
 using namespace vorn::notes;
 
@@ -185,7 +188,7 @@ TEST_F(NoteTextViewTest, ReturnAtTheEndOfAHeadingTypesBodyTextInTheHeadingsDirec
 
         type(t(c.typed));
         const QTextCharFormat typed = charFormatAt(*view.document(), added.position()).value();
-        EXPECT_EQ(typed.fontPointSize(), Typography::bodySize);
+        EXPECT_EQ(typed.intProperty(QTextFormat::FontPixelSize), Typography::bodySize);
         EXPECT_FALSE(Typography::isBold(typed));
         EXPECT_EQ(added.blockFormat().layoutDirection(), c.direction);
         EXPECT_EQ(Typography::role(charFormatAt(*view.document(), 0).value()), TextRole::heading);
@@ -339,6 +342,96 @@ TEST_F(NoteTextViewTest, TheWholeViewRepaintsOnlyWhenLineBreaksChange)
     }
 }
 
+TEST_F(NoteTextViewTest, TextIsSizedInThePixelsOfTheIndentsSoItemsOneToTwelveLineUp)
+{
+    QStringList items;
+    for (int n = 1; n <= 12; ++n)
+        items << QString::number(n) + u".\titem";
+    load(t("Body line\n") + items.join(u'\n'));
+    // Body text is drawn 15 px high, in the same pixels as the 24 px list indent.
+    const QList<QGlyphRun> body = view.document()->begin().layout()->lineAt(0).glyphRuns();
+    ASSERT_FALSE(body.isEmpty());
+    EXPECT_EQ(body.front().rawFont().pixelSize(), Typography::bodySize);
+    // "10." to "12." fit before the first tab stop as "1." does: every item's text starts at the indent.
+    for (int n = 1; n <= 12; ++n) {
+        const QTextBlock item = view.document()->findBlockByNumber(n);
+        const int text = ParagraphMarkers::parse(item.text()).contentStart();
+        EXPECT_NEAR(item.layout()->lineAt(0).cursorToX(text), 24, 0.5) << n;
+    }
+}
+
+TEST_F(NoteTextViewTest, ReturnInAHeadingSizedItemGoesOnInThatSize)
+{
+    for (const auto& [name, command] : {std::pair{"heading", &NoteTextView::formatHeading},
+                                        std::pair{"title", &NoteTextView::formatTitle}}) {
+        SCOPED_TRACE(name);
+        load(t("before\n•\tbig"), {1, -1});
+        (view.*command)();
+        const int size =
+            charFormatAt(*view.document(), position({1, 0}))->intProperty(QTextFormat::FontPixelSize);
+        ASSERT_GT(size, Typography::bodySize);
+        key(Qt::Key_Return);
+        type(t("x"));
+        EXPECT_EQ(note(), t("before\n•\tbig\n•\tx"));
+        const QTextBlock added = view.document()->findBlockByNumber(2);
+        for (auto it = added.begin(); !it.atEnd(); ++it)
+            EXPECT_EQ(it.fragment().charFormat().intProperty(QTextFormat::FontPixelSize), size)
+                << it.fragment().text().toStdString();
+    }
+}
+
+TEST_F(NoteTextViewTest, BackspaceAndDeleteTakeAWholeEmoji)
+{
+    for (const char* emoji : {"🇩🇪", "👍🏽", "👩‍👩‍👧", "e\u0301"}) {
+        SCOPED_TRACE(emoji);
+        const QString around = t("a") + t(emoji) + t("b");
+        const int after = 1 + int(t(emoji).size());
+        load(around, {0, after});
+        key(Qt::Key_Backspace);
+        EXPECT_EQ(note(), t("ab"));
+        EXPECT_EQ(view.textCursor().position(), 1);
+        undo();
+        EXPECT_EQ(note(), around);
+
+        select(1, 1);
+        key(Qt::Key_Delete);
+        EXPECT_EQ(note(), t("ab"));
+        EXPECT_EQ(view.textCursor().position(), 1);
+    }
+}
+
+TEST_F(NoteTextViewTest, PastingOnlyRtfInsertsItsFormattedText)
+{
+    for (const char* type : {"text/rtf", "application/rtf"}) {
+        SCOPED_TRACE(type);
+        load(t("start\n"), {1, 0});
+        auto* mime = new QMimeData;
+        mime->setData(QString::fromLatin1(type), "{\\rtf1\\ansi\\fs42 Big\\par\\fs30 plain {\\b bold}}");
+        QApplication::clipboard()->setMimeData(mime);
+        key(Qt::Key_V, Qt::ControlModifier);
+
+        ASSERT_EQ(note(), t("start\nBig\nplain bold"));
+        EXPECT_EQ(Typography::role(*charFormatAt(*view.document(), position({1, 0}))), TextRole::heading);
+        EXPECT_EQ(Typography::role(*charFormatAt(*view.document(), position({2, 0}))), TextRole::body);
+        EXPECT_FALSE(Typography::isBold(*charFormatAt(*view.document(), position({2, 0}))));
+        EXPECT_TRUE(Typography::isBold(*charFormatAt(*view.document(), position({2, 7}))));
+        undo();
+        EXPECT_EQ(note(), t("start\n"));
+    }
+}
+
+TEST_F(NoteTextViewTest, APastedDividerIsFaintAndThinAtOnce)
+{
+    load(t("start"), {0, -1});
+    QApplication::clipboard()->setText(t("\n") + ParagraphMarkers::divider() + t("\nafter"));
+    key(Qt::Key_V, Qt::ControlModifier);
+    const QTextBlock rule = view.document()->findBlockByNumber(1);
+    ASSERT_TRUE(isDivider(rule));
+    for (auto it = rule.begin(); !it.atEnd(); ++it)
+        EXPECT_EQ(it.fragment().charFormat(), Typography::dividerFormat());
+    EXPECT_EQ(Typography::role(*charFormatAt(*view.document(), position({2, 0}))), TextRole::body);
+}
+
 TEST_F(NoteTextViewTest, ADividerNeverWidensTheView)
 {
     load(t("text\n") + ParagraphMarkers::divider() + t("\nmore"), {1, -1});
@@ -407,15 +500,52 @@ TEST_F(NoteSectionsTest, aChevronClickFoldsTheBodyArrowsSkipItAndAnotherClickOpe
     EXPECT_FALSE(view.chevrons()[0].collapsed);
     EXPECT_TRUE(shown(1) && shown(2));
     EXPECT_EQ(saves, 1);
-    // Undo goes back to before the edit, the fold included.
+    // Undo takes back the bold; the section stays open, as opening it was no edit.
     undo();
-    EXPECT_TRUE(view.chevrons()[0].collapsed);
-    EXPECT_FALSE(shown(1));
-
-    clickChevron();
+    EXPECT_FALSE(Typography::isBold(*charFormatAt(*view.document(), position({1, 0}))));
     EXPECT_FALSE(view.chevrons()[0].collapsed);
     EXPECT_TRUE(shown(1) && shown(2));
+
+    clickChevron();
+    EXPECT_TRUE(view.chevrons()[0].collapsed);
+    EXPECT_FALSE(shown(1));
     EXPECT_EQ(saves, 2);
+}
+
+TEST_F(NoteSectionsTest, ctrlZAfterAFoldTakesBackTheLastEditAndLeavesTheFold)
+{
+    select(position({4, -1}), position({4, -1}));
+    type(t("!"));
+    const int steps = view.document()->availableUndoSteps();
+    for (const bool folded : {true, false, true}) {
+        clickChevron();
+        EXPECT_EQ(view.chevrons()[0].collapsed, folded);
+        EXPECT_EQ(view.document()->availableUndoSteps(), steps) << "a fold is no edit";
+    }
+    undo();
+    EXPECT_EQ(note(), t("Plans\nbody one\nbody two\nNext\nlast words"));
+    EXPECT_TRUE(view.chevrons()[0].collapsed);
+    EXPECT_FALSE(shown(1) || shown(2));
+    EXPECT_TRUE(view.textCursor().block().isVisible());
+    key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(note(), t("Plans\nbody one\nbody two\nNext\nlast words!"));
+    EXPECT_TRUE(view.chevrons()[0].collapsed);
+}
+
+TEST_F(NoteSectionsTest, upFromBelowAFoldedBodyLandsAtTheEndOfItsHeading)
+{
+    clickChevron();
+    for (const int offset : {0, 2, -1}) {
+        SCOPED_TRACE(offset);
+        select(position({3, offset}), position({3, offset}));
+        key(Qt::Key_Up);
+        EXPECT_EQ(view.textCursor().position(), position({0, -1}));
+    }
+    // Nothing folded in between: Up keeps its column.
+    select(position({4, 2}), position({4, 2}));
+    key(Qt::Key_Up);
+    EXPECT_EQ(caretParagraph(), 3);
+    EXPECT_NE(view.textCursor().position(), position({3, -1}));
 }
 
 TEST_F(NoteSectionsTest, aFoldedSectionComesBackFolded)
