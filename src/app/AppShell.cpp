@@ -54,7 +54,8 @@ AppShell::~AppShell()
 SettingsView* AppShell::showSettings()
 {
     if (!m_settings) {
-        m_settings = new SettingsView(m_model, *m_menuBar, TrayIcon::isAvailable());
+        m_settings = new SettingsView(m_model, *m_menuBar, m_tray->isAvailable());
+        connect(m_tray, &TrayIcon::availableChanged, m_settings, &SettingsView::setTrayAvailable);
     }
     m_settings->show();
     m_settings->raise();

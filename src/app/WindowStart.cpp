@@ -163,7 +163,7 @@ private:
 void setWindowIcon()
 {
     QIcon face;
-    for (const int size : {16, 32, 48, 64, 128, 256})
+    for (const int size : AppIcon::sizes)
         face.addPixmap(QPixmap::fromImage(AppIcon::image(size)));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("com.vorn.todo"), face));
 }
