@@ -8,6 +8,7 @@
 #include "app/TrayIcon.h"
 #include "model/AppModel.h"
 #include "model/ModelExchange.h"
+#include "ui/focus/FocusPanelController.h"
 
 #include <QApplication>
 #include <QDir>
@@ -54,7 +55,8 @@ AppShell::~AppShell()
 SettingsView* AppShell::showSettings()
 {
     if (!m_settings) {
-        m_settings = new SettingsView(m_model, *m_menuBar, TrayIcon::isAvailable());
+        m_settings = new SettingsView(m_model, *m_menuBar, m_tray->isAvailable());
+        connect(m_tray, &TrayIcon::availableChanged, m_settings, &SettingsView::setTrayAvailable);
     }
     m_settings->show();
     m_settings->raise();
@@ -115,8 +117,20 @@ void AppShell::importFrom(const QString& path)
         tell(m_window, QMessageBox::Information, describeImport(outcome));
 }
 
+void AppShell::setFocusPanel(FocusPanelController& focus)
+{
+    m_focus = &focus;
+    connect(&focus, &FocusPanelController::closedWithoutWayBack, this, [this] {
+        m_window.comeBackMinimized();
+        m_model.exitFocusMode();
+    });
+    focus.setHidingLeavesAWayBack(m_tray->isShown());
+}
+
 void AppShell::followTray(bool shown)
 {
+    if (m_focus)
+        m_focus->setHidingLeavesAWayBack(shown);
     // Only an icon the user can click brings the app back; without one a closed window must end it.
     QApplication::setQuitOnLastWindowClosed(!shown);
 }

@@ -8,6 +8,7 @@
 namespace vorn {
 
 class AppModel;
+class FocusPanelController;
 class MainWindow;
 class MenuBarSetting;
 class SettingsView;
@@ -29,6 +30,10 @@ public:
     SettingsView* showSettings();
     // The panel in focus mode, the main window otherwise, in front with the keyboard.
     void reopen();
+    // Ctrl+W on the panel hides it while the tray icon can bring it back; without the icon a hidden
+    // panel would leave the app running with nothing to see or click, so focus mode ends with the main
+    // window minimised in the taskbar.
+    void setFocusPanel(FocusPanelController& focus);
     // File > Export… and Import… once a file is chosen; what happened is told in a toast, and lines an
     // import skipped in a message over the window.
     bool exportTo(const QString& path);
@@ -48,6 +53,7 @@ private:
     MenuBarSetting* m_menuBar;
     TrayIcon* m_tray;
     QPointer<SettingsView> m_settings;
+    FocusPanelController* m_focus = nullptr;
     UnsavedQuitConfirmer m_confirmQuit = askBeforeQuittingUnsaved;
 };
 

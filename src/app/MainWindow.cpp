@@ -7,6 +7,8 @@
 #include <QMenuBar>
 #include <QWindow>
 
+#include <utility>
+
 namespace vorn {
 
 MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent)
@@ -22,8 +24,29 @@ MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent)
     m_view->setWindowVisible([this] { return isVisible(); });
 }
 
+void MainWindow::putAway()
+{
+    if (isVisible() && !isMinimized())
+        m_putAwayFrame = QRect(pos(), size());
+    hide();
+}
+
 void MainWindow::bringForward()
 {
+    // Shown again without a position of its own, the window manager would place it anew.
+    if (m_putAwayFrame && !isVisible()) {
+        resize(m_putAwayFrame->size());
+        move(m_putAwayFrame->topLeft());
+        // Qt skips a move to where it thinks the window already is, and then lets the window manager
+        // choose; said to the window itself, the place goes out as the window's own.
+        if (QWindow* handle = windowHandle())
+            handle->setFramePosition(m_putAwayFrame->topLeft());
+    }
+    m_putAwayFrame.reset();
+    if (std::exchange(m_comeBackMinimized, false)) {
+        showMinimized();
+        return;
+    }
     // An iconified window is still "visible" to Qt, so show() alone would leave it off the screen.
     if (isVisible() && windowHandle() && !windowHandle()->isExposed())
         hide();

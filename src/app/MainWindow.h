@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+#include <optional>
+
 namespace vorn {
 
 class AppCommands;
@@ -21,8 +23,15 @@ public:
     AppCommands* commands() const { return m_commands; }
     // Shown, mapped again if the desktop took it off the screen (minimised), in front, with the keyboard.
     void bringForward();
+    // Hidden for focus mode; bringForward() puts it back where it was, at its size.
+    void putAway();
+    // The next bringForward() puts the window in the taskbar, minimised, instead of in front.
+    void comeBackMinimized() { m_comeBackMinimized = true; }
 
 private:
+    // The frame's position and the size, while put away.
+    std::optional<QRect> m_putAwayFrame;
+    bool m_comeBackMinimized = false;
     MainView* m_view;
     AppCommands* m_commands;
 };

@@ -96,16 +96,25 @@ void MenuBarView::fitList()
     const int rows = std::clamp(m_list->view()->listModel()->rowCount() + 1, 2, kMaxListRows + 1);
     m_list->setFixedHeight(rows * rowHeight + 2 * kPadding);
     adjustSize();
+    // A thing added while the popup is open makes it taller: it moves to stay beside the icon and on
+    // the screen, instead of growing past the bottom.
+    if (isVisible())
+        place();
+}
+
+void MenuBarView::place()
+{
+    QScreen* screen = QGuiApplication::screenAt(m_anchor.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    move(popupPosition(m_anchor, size(), screen ? screen->availableGeometry() : QRect()));
 }
 
 void MenuBarView::popUp(const QRect& anchor)
 {
+    m_anchor = anchor.isValid() ? anchor : QRect(QCursor::pos(), QSize(1, 1));
     fitList();
-    const QRect around = anchor.isValid() ? anchor : QRect(QCursor::pos(), QSize(1, 1));
-    QScreen* screen = QGuiApplication::screenAt(around.center());
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    move(popupPosition(around, size(), screen ? screen->availableGeometry() : QRect()));
+    place();
     show();
     activateWindow();
 }

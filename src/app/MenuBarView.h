@@ -35,12 +35,15 @@ protected:
 
 private:
     void fitList();
+    void place();
 
     AppModel& m_model;
     ThingList* m_list;
     QWidget* m_divider;
     QPushButton* m_open;
     QPushButton* m_quit;
+    // Where the popup was last opened, so it can stay beside it as it grows.
+    QRect m_anchor;
 };
 
 // Where a popup of `size` goes beside `anchor`: below it when the icon is in a top panel, above it for a

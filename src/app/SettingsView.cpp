@@ -31,7 +31,7 @@ SettingsView::SettingsView(AppModel& model, MenuBarSetting& menuBar, bool trayAv
     setWindowTitle(QStringLiteral("vorn todo Preferences"));
     setFixedWidth(fixedWidth);
 
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = m_layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(4);
 
@@ -41,13 +41,7 @@ SettingsView::SettingsView(AppModel& model, MenuBarSetting& menuBar, bool trayAv
     layout->addWidget(m_menuBar);
     layout->addWidget(
         caption(QStringLiteral("Off by default. The app lives in the Dock and its own windows."), this));
-    if (!trayAvailable) {
-        // The switch still keeps the setting, for a desktop that has a tray; here it would do nothing.
-        m_noTray =
-            caption(QStringLiteral("This desktop has no tray, so there's nothing to show it in."), this);
-        m_noTray->setObjectName(QStringLiteral("noTray"));
-        layout->addWidget(m_noTray);
-    }
+    setTrayAvailable(trayAvailable);
     layout->addSpacing(16);
 
     m_floats = new QCheckBox(QStringLiteral("Focus mode floats on top"), this);
@@ -67,6 +61,23 @@ SettingsView::SettingsView(AppModel& model, MenuBarSetting& menuBar, bool trayAv
         if (field == AppModel::Field::floats)
             m_floats->setChecked(model.floats());
     });
+}
+
+void SettingsView::setTrayAvailable(bool available)
+{
+    if (!available && !m_noTray) {
+        // The switch still keeps the setting, for a desktop that has a tray; here it would do nothing.
+        m_noTray =
+            caption(QStringLiteral("This desktop has no tray, so there's nothing to show it in."), this);
+        m_noTray->setObjectName(QStringLiteral("noTray"));
+        // Under the menu bar switch's caption.
+        m_layout->insertWidget(2, m_noTray);
+    }
+    if (!m_noTray)
+        return;
+    m_noTray->setVisible(!available);
+    m_layout->activate();
+    adjustSize();
 }
 
 void SettingsView::tintSwitches()

@@ -4,6 +4,7 @@
 
 class QCheckBox;
 class QLabel;
+class QVBoxLayout;
 
 namespace vorn {
 
@@ -22,8 +23,10 @@ public:
 
     QCheckBox* menuBarSwitch() const { return m_menuBar; }
     QCheckBox* floatsSwitch() const { return m_floats; }
-    // Says there is no tray to show in; null where there is one.
+    // Says there is no tray to show in; null or hidden where there is one.
     QLabel* noTrayNote() const { return m_noTray; }
+    // A tray that starts (or stops) while the window is open changes what the note says.
+    void setTrayAvailable(bool available);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -31,6 +34,7 @@ protected:
 
 private:
     void tintSwitches();
+    QVBoxLayout* m_layout = nullptr;
     QCheckBox* m_menuBar = nullptr;
     QCheckBox* m_floats = nullptr;
     QLabel* m_noTray = nullptr;

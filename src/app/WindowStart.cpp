@@ -163,7 +163,7 @@ private:
 void setWindowIcon()
 {
     QIcon face;
-    for (const int size : {16, 32, 48, 64, 128, 256})
+    for (const int size : AppIcon::sizes)
         face.addPixmap(QPixmap::fromImage(AppIcon::image(size)));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("com.vorn.todo"), face));
 }
@@ -217,7 +217,7 @@ std::unique_ptr<WindowApp> openWindowApp(const Launch& launch, QString* error)
     ShellHooks hooks;
     hooks.showFocusPanel = [focus] { focus->show(); };
     hooks.hideFocusPanel = [focus] { focus->hide(); };
-    hooks.hideMainWindow = [window] { window->hide(); };
+    hooks.hideMainWindow = [window] { window->putAway(); };
     hooks.raiseMainWindow = [window] {
         window->bringForward();
         return true;
@@ -240,7 +240,7 @@ int runWindowApp(int& argc, char** argv, bool newThing)
     traceStartup("QApplication");
     QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
     QCoreApplication::setApplicationName(QStringLiteral("vorn-todo"));
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("vorn todo"));
+    // No application display name: Qt would append it to every window title.
     // The desktop entry's name is the app id on Wayland (the icon follows the first frame).
     QGuiApplication::setDesktopFileName(QStringLiteral("com.vorn.todo"));
     quitOnSignals(qapp);
@@ -290,6 +290,7 @@ int runWindowApp(int& argc, char** argv, bool newThing)
         QTextStream(stderr) << "vorn-todo: another vorn todo owns " << kInstanceServiceName
                             << " on this session bus; starts here won't find this one.\n";
     auto shell = std::make_unique<AppShell>(model, *app->window);
+    shell->setFocusPanel(*app->focus);
     // A session that ends may not wait for the event loop to return.
     // Drafts go in first: what was typed and not entered is the user's too.
     QObject::connect(&qapp, &QGuiApplication::commitDataRequest, &qapp, [&model, &launch] {

@@ -36,9 +36,12 @@ QIcon menuBarIcon()
     return icon;
 }
 
-QImage tinted(const QColor& color)
+QImage tinted(const QColor& color, int size)
 {
-    QImage img = menuBarTemplate().copy();
+    const QImage& base = menuBarTemplate();
+    QImage img = size == base.width()
+                     ? base.copy()
+                     : base.scaled(size, size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     QPainter painter(&img);
     painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
     painter.fillRect(img.rect(), color);

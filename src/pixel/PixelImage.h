@@ -13,7 +13,8 @@ const QImage& menuBarTemplate();
 // The template as an icon marked as a mask, with crisp 2× and 3× copies for large tray slots.
 QIcon menuBarIcon();
 
-// The template in one colour, for bars that do not colour masks themselves.
-QImage tinted(const QColor& color);
+// The template in one colour, for bars that do not colour masks themselves; `size` × `size` pixels,
+// whole cells scaled without smoothing.
+QImage tinted(const QColor& color, int size = 16);
 
 } // namespace vorn::PixelImage

@@ -5,12 +5,17 @@
 #include "app/MenuBarView.h"
 #include "app/QuitGuard.h"
 #include "app/SettingsView.h"
+#include "app/TrayIcon.h"
+#include "app/WindowStart.h"
 
 #include "model/AppModel.h"
 #include "model/Launch.h"
 #include "support/ModelHarness.h"
 #include "support/TinyDisk.h"
 #include "ui/components/ThemedLabel.h"
+#include "ui/focus/FocusPanel.h"
+#include "ui/focus/FocusPanelController.h"
+#include "ui/focus/FocusView.h"
 #include "ui/list/ThingList.h"
 #include "ui/list/ThingListModel.h"
 #include "ui/list/ThingListView.h"
@@ -18,9 +23,11 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -182,6 +189,90 @@ TEST_F(ShellTest, trayPopupShowsTodayCompactlyWithItsTwoWaysOut)
     popup.openButton()->click();
     EXPECT_EQ(open.count(), 1);
     EXPECT_FALSE(popup.isVisible()) << "the popup gets out of the way";
+}
+
+// Things added while the popup is open make it taller: it stays on the screen, beside the icon.
+TEST_F(ShellTest, theTrayPopupStaysOnTheScreenAsItGrows)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const struct {
+        const char* panel;
+        QRect icon;
+    } table[] = {
+        {"bottom", QRect(screen.center().x(), screen.bottom() - 23, 24, 24)},
+        {"top", QRect(screen.center().x(), screen.top(), 24, 24)},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.panel);
+        MenuBarView popup(*model);
+        popup.popUp(row.icon);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&popup));
+        const int before = popup.height();
+        for (int i = 0; i < 6; ++i)
+            model->add(QStringLiteral("more %1").arg(i), Source::today);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return popup.height() > before; }));
+        test::drainEvents();
+        EXPECT_TRUE(screen.contains(popup.frameGeometry()))
+            << popup.y() << "+" << popup.height() << " on a screen to " << screen.bottom();
+        EXPECT_FALSE(popup.geometry().intersects(row.icon)) << "beside the icon, not over it";
+        for (int i = 0; i < 6; ++i)
+            model->undo();
+    }
+}
+
+// The settings window's switch floats the panel without handing it the keys: they stay on the switch.
+TEST_F(ShellTest, theFloatsSwitchLeavesTheKeysInTheSettingsWindow)
+{
+    FocusPanelController focus(*model);
+    ShellHooks hooks;
+    hooks.showFocusPanel = [&focus] { focus.show(); };
+    hooks.hideFocusPanel = [&focus] { focus.hide(); };
+    model->setShellHooks(std::move(hooks));
+    model->enterFocusMode();
+    ASSERT_TRUE(focus.panel() && QTest::qWaitForWindowActive(focus.panel()));
+
+    MenuBarSetting menuBar(model->settings());
+    SettingsView settings(*model, menuBar, false);
+    settings.show();
+    settings.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&settings));
+    for (int click = 0; click < 2; ++click) {
+        const bool floats = model->floats();
+        // On the box itself.
+        QTest::mouseClick(settings.floatsSwitch(), Qt::LeftButton, {},
+                          QPoint(8, settings.floatsSwitch()->height() / 2));
+        EXPECT_EQ(model->floats(), !floats);
+        test::drainEvents();
+        EXPECT_EQ(QApplication::activeWindow(), &settings) << "click " << click;
+        EXPECT_EQ(QApplication::focusWidget(), settings.floatsSwitch());
+        EXPECT_TRUE(focus.panel()->isVisible());
+    }
+}
+
+// Without a tray, Ctrl+W in focus mode can't hide the panel away with nothing left to bring it back:
+// focus mode ends with the main window minimised in the taskbar.
+TEST(ShellWithoutTray, ctrlWInFocusModeLeavesTheMainWindowInTheTaskbar)
+{
+    test::ModelHarness h;
+    h.demo();
+    QString error;
+    std::unique_ptr<WindowApp> app = openWindowApp(h.launch, &error);
+    ASSERT_TRUE(app) << error.toStdString();
+    AppShell shell(*app->model, *app->window);
+    shell.setFocusPanel(*app->focus);
+    ASSERT_FALSE(shell.tray().isShown());
+    app->window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(app->window.get()));
+
+    app->model->enterFocusMode();
+    FocusPanel* panel = app->focus->panel();
+    ASSERT_TRUE(panel && QTest::qWaitForWindowActive(panel));
+    QTest::keyClick(panel->view()->thingList()->view(), Qt::Key_W, Qt::ControlModifier);
+    test::drainEvents();
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_FALSE(app->model->isFocusMode());
+    EXPECT_TRUE(app->window->isVisible()) << "something of the app is left to click";
+    EXPECT_TRUE(app->window->isMinimized());
 }
 
 TEST_F(ShellTest, fileExportAndImportTellWhatHappened)

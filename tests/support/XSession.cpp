@@ -28,6 +28,12 @@ XSession::XSession()
 
 XSession::~XSession()
 {
+    if (m_windowManager.state() != QProcess::NotRunning) {
+        m_windowManager.terminate();
+        if (!m_windowManager.waitForFinished(5000))
+            m_windowManager.kill();
+        m_windowManager.waitForFinished(5000);
+    }
     m_server.terminate();
     if (!m_server.waitForFinished(5000))
         m_server.kill();
@@ -50,6 +56,42 @@ QProcessEnvironment XSession::environment(QProcessEnvironment base) const
         base.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
                     QStringLiteral("unix:path=/nonexistent/vorn-no-bus"));
     return base;
+}
+
+bool XSession::startWindowManager()
+{
+    QProcessEnvironment env = environment(QProcessEnvironment::systemEnvironment());
+    // A config folder of its own: nobody's openbox settings change what the test sees.
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), QStringLiteral("/nonexistent/vorn-openbox"));
+    m_windowManager.setProcessEnvironment(env);
+    m_windowManager.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    if (!m_windowManager.waitForStarted(5000))
+        return false;
+    // An EWMH window manager says it is there on the root window once it manages.
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 10000 && m_windowManager.state() == QProcess::Running) {
+        if (output(QStringLiteral("xprop"),
+                   {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
+                .contains(QStringLiteral("window id")))
+            return true;
+        m_windowManager.waitForFinished(100);
+    }
+    return false;
+}
+
+QString XSession::output(const QString& program, const QStringList& args) const
+{
+    QProcess p;
+    p.setProcessEnvironment(environment(QProcessEnvironment::systemEnvironment()));
+    p.start(program, args);
+    if (!p.waitForFinished(10000)) {
+        p.kill();
+        p.waitForFinished(2000);
+        return {};
+    }
+    return p.exitCode() == 0 ? QString::fromLocal8Bit(p.readAllStandardOutput()) : QString();
 }
 
 QString XSession::run(const QStringList& args, int msecs, bool* ok) const

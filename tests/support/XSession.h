@@ -16,6 +16,10 @@ public:
     XSession(const XSession&) = delete;
     XSession& operator=(const XSession&) = delete;
 
+    // Starts openbox on the display and waits until it manages windows; false when it did not.
+    bool startWindowManager();
+    // What `program` prints when run on this display (xprop, xwininfo), empty when it failed.
+    QString output(const QString& program, const QStringList& args) const;
     // ":N", or empty when the server could not be started.
     const QString& display() const { return m_display; }
     // `base` with DISPLAY set to this session and no other platform forced (and no bus, unless it has one).
@@ -32,6 +36,7 @@ public:
 private:
     QString run(const QStringList& args, int msecs, bool* ok) const;
     QProcess m_server;
+    QProcess m_windowManager;
     QString m_display;
 };
 

@@ -274,7 +274,8 @@ int main(int argc, char** argv)
 
         // The settings window (here without a tray, as on the virtual display) and the tray's popup.
         MenuBarSetting menuBar(model.settings());
-        SettingsView settings(model, menuBar, TrayIcon::isAvailable());
+        const TrayIcon tray(model);
+        SettingsView settings(model, menuBar, tray.isAvailable());
         settings.show();
         shoot(QStringLiteral("settings"), &settings);
         settings.close();

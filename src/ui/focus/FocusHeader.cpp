@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QGraphicsOpacityEffect>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QMouseEvent>
@@ -28,6 +29,9 @@ constexpr qreal kRestingOpacity = 0.6;
 QString pinTooltip(bool floats)
 {
     const QString key = QStringLiteral(" (") + keyName(commandKeys(CommandId::pin)) + u')';
+    // A Wayland compositor keeps windows above others only if it wants to; the pin can only ask.
+    if (floats && QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        return QStringLiteral("Asks to float. On Wayland the desktop decides.") + key;
     return (floats ? QStringLiteral("Floating. Above it all.")
                    : QStringLiteral("Not floating. Just a window.")) +
            key;

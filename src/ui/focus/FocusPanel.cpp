@@ -3,9 +3,12 @@
 #include "model/AppModel.h"
 #include "ui/components/CommandAction.h"
 #include "ui/focus/FocusView.h"
+#include "ui/focus/X11Floating.h"
 
 #include <QAction>
 #include <QMouseEvent>
+#include <QPainterPath>
+#include <QRegion>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -86,6 +89,9 @@ FocusPanel::FocusPanel(AppModel& model, QWidget* parent)
     setObjectName(QStringLiteral("focusPanel"));
     setWindowTitle(QStringLiteral("vorn todo · focus"));
     setAttribute(Qt::WA_TranslucentBackground);
+    // Its tooltips show whether or not it has the keys: a floating panel is mostly looked at while
+    // another window is being worked in.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     setAttribute(Qt::WA_DeleteOnClose, false);
     setMinimumWidth(minWidth);
     setMaximumWidth(maxWidth);
@@ -132,9 +138,35 @@ void FocusPanel::fitHeight(int height)
         setGeometry(x(), y(), width(), height);
 }
 
+void FocusPanel::setComposited(bool composited)
+{
+    m_composited = composited;
+    m_view->setSeeThrough(composited);
+    updateShape();
+}
+
+void FocusPanel::updateShape()
+{
+    if (m_composited) {
+        clearMask();
+        return;
+    }
+    // Whole pixels only: a corner pixel is the window's or the desktop's.
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect()), FocusView::cornerRadius, FocusView::cornerRadius);
+    setMask(QRegion(shape.toFillPolygon().toPolygon()));
+}
+
+void FocusPanel::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    setComposited(x11Compositing(windowHandle()).value_or(true));
+}
+
 void FocusPanel::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    updateShape();
     m_leftGrip->setGeometry(0, 0, gripWidth, height());
     m_rightGrip->setGeometry(width() - gripWidth, 0, gripWidth, height());
     m_leftGrip->raise();

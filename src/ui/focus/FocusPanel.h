@@ -31,6 +31,11 @@ public:
     QSet<QString> ownCommands() const;
     // Takes the view's natural height, keeping the top edge where it is.
     void fitHeight(int height);
+    // Whether a compositor blends the panel with what is behind it. Without one the rounded corners
+    // are cut out of the window (a shape mask) and the glass is solid; with one neither is needed.
+    // Found out on every show on X11; Wayland and the rest always composite.
+    void setComposited(bool composited);
+    bool isComposited() const { return m_composited; }
     QWidget* leftGrip() const { return m_leftGrip; }
     QWidget* rightGrip() const { return m_rightGrip; }
 
@@ -40,12 +45,16 @@ Q_SIGNALS:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    void updateShape();
+
     AppModel& m_model;
     FocusView* m_view;
     QWidget* m_leftGrip;
     QWidget* m_rightGrip;
+    bool m_composited = true;
 };
 
 } // namespace vorn

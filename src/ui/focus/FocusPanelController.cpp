@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -34,6 +35,11 @@ FocusPanelController::~FocusPanelController()
 }
 
 namespace {
+bool onWayland()
+{
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
 // How much of a saved frame a screen must show for it to be used again.
 constexpr int kMinSeenWidth = 120;
 constexpr int kMinSeenHeight = 60;
@@ -55,10 +61,15 @@ std::optional<QRect> FocusPanelController::savedFrame() const
     const auto y = Settings::number(saved.value(QStringLiteral("y")));
     const auto width = Settings::number(saved.value(QStringLiteral("width")));
     const auto height = Settings::number(saved.value(QStringLiteral("height")));
-    if (!x || !y || !width || !height || *width <= 0 || *height <= 0)
+    if (!width || !height || *width <= 0 || *height <= 0)
         return std::nullopt;
-    const QRect frame(int(*x), int(*y), std::clamp(int(*width), FocusPanel::minWidth, FocusPanel::maxWidth),
-                      int(*height));
+    const int w = std::clamp(int(*width), FocusPanel::minWidth, FocusPanel::maxWidth);
+    // Only a size (saved on Wayland): the default corner, at that width.
+    if (!x || !y) {
+        const QRect corner = defaultFrame();
+        return QRect(corner.x() + corner.width() - w, corner.y(), w, int(*height));
+    }
+    const QRect frame(int(*x), int(*y), w, int(*height));
     // A screen unplugged since, or a frame pushed almost off one: the panel must come back with enough
     // of its top in view to be seen and dragged, not as a sliver at an edge.
     const auto screens = QGuiApplication::screens();
@@ -78,17 +89,27 @@ void FocusPanelController::saveFrame()
     if (!m_panel || m_model.isReadOnly())
         return;
     const QRect frame = m_panel->geometry();
-    m_model.settings().setValue(QString(kFocusWindowKey),
-                                QVariantMap{{QStringLiteral("x"), frame.x()},
-                                            {QStringLiteral("y"), frame.y()},
-                                            {QStringLiteral("width"), frame.width()},
-                                            {QStringLiteral("height"), frame.height()}});
+    QVariantMap saved = m_model.settings().mapValue(QString(kFocusWindowKey));
+    saved.insert(QStringLiteral("width"), frame.width());
+    saved.insert(QStringLiteral("height"), frame.height());
+    // A Wayland compositor never tells a window where it is (Qt reads 0,0): the place saved in an X11
+    // session stays, and none is made up.
+    if (!onWayland()) {
+        saved.insert(QStringLiteral("x"), frame.x());
+        saved.insert(QStringLiteral("y"), frame.y());
+    }
+    m_model.settings().setValue(QString(kFocusWindowKey), saved);
 }
 
 void FocusPanelController::makePanel()
 {
     m_panel = std::make_unique<FocusPanel>(m_model);
-    connect(m_panel.get(), &FocusPanel::closeRequested, this, [this] { hide(); });
+    connect(m_panel.get(), &FocusPanel::closeRequested, this, [this] {
+        if (m_wayBack)
+            hide();
+        else
+            Q_EMIT closedWithoutWayBack();
+    });
     m_panel->setGeometry(savedFrame().value_or(defaultFrame()));
     // Fit the height before the first show, so the panel does not appear at a guessed size.
     m_panel->view()->measure();
@@ -120,36 +141,23 @@ void FocusPanelController::hide()
 void FocusPanelController::applyFloats()
 {
     const bool floats = m_model.floats();
-    const bool shown = m_panel->isVisible();
-    const QRect frame = m_panel->geometry();
-    m_applying = true;
-    // The state is written while the window is unmapped, where the window manager reads it at map time.
-    if (shown)
-        m_panel->hide();
     const Qt::WindowFlags wanted = FocusPanel::flags(floats);
-    if ((m_panel->windowFlags() & ~Qt::Window) != (wanted & ~Qt::Window))
-        m_panel->setWindowFlags(wanted);
-    m_panel->winId();
-    applyX11Floating(m_panel->windowHandle(), floats, false);
-    if (shown) {
-        m_panel->setGeometry(frame);
-        m_panel->show();
-        // Qt made the new native window inside show(), past the point where its state could be
-        // written; one more unmapped spell gives the new window the state before the window manager
-        // sees it again.
-        m_panel->hide();
-        applyX11Floating(m_panel->windowHandle(), floats, false);
-        m_panel->show();
-        applyX11Floating(m_panel->windowHandle(), floats, true);
-        m_panel->raise();
-        m_panel->activateWindow();
+    // The window stays the one it is: re-setting the widget's flags would make a new native window
+    // and hide and show it in one go, which races the window manager (the state, or the whole window,
+    // got lost). Qt keeps the flags for the next map; the mapped window is asked to change in place.
+    if (m_panel->windowFlags() != wanted) {
+        m_panel->overrideWindowFlags(wanted);
+        // A Wayland compositor ignores the hint; telling it anyway only disturbs the surface.
+        if (QWindow* handle = m_panel->windowHandle(); handle && !onWayland())
+            handle->setFlags(wanted);
     }
-    m_applying = false;
+    if (m_panel->windowHandle())
+        applyX11Floating(m_panel->windowHandle(), floats, m_panel->isVisible());
 }
 
 bool FocusPanelController::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_panel.get() && !m_applying && m_panel->isVisible() &&
+    if (watched == m_panel.get() && m_panel->isVisible() &&
         (event->type() == QEvent::Move || event->type() == QEvent::Resize))
         m_saveTimer->start();
     return QObject::eventFilter(watched, event);

@@ -35,6 +35,13 @@ public:
     void setOnPanelMade(std::function<void(FocusPanel&)> onMade) { m_onPanelMade = std::move(onMade); }
     // Where a panel with no usable saved frame goes.
     static QRect defaultFrame();
+    // Ctrl+W hides the panel only while something (the tray icon) can bring it back; otherwise the
+    // panel asks for another way out (leftWithoutWayBack) and stays.
+    void setHidingLeavesAWayBack(bool wayBack) { m_wayBack = wayBack; }
+
+Q_SIGNALS:
+    // Ctrl+W with nothing to bring a hidden panel back.
+    void closedWithoutWayBack();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -49,8 +56,7 @@ private:
     std::unique_ptr<FocusPanel> m_panel;
     std::function<void(FocusPanel&)> m_onPanelMade;
     QTimer* m_saveTimer;
-    // Re-setting window flags hides and moves the window; that is not the user moving it.
-    bool m_applying = false;
+    bool m_wayBack = true;
 };
 
 } // namespace vorn

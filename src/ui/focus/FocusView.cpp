@@ -133,14 +133,29 @@ void FocusView::measure()
     Q_EMIT heightChanged(height);
 }
 
+QPainterPath FocusView::outline(const QSizeF& size)
+{
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(QPointF(0, 0), size).adjusted(0.5, 0.5, -0.5, -0.5), cornerRadius,
+                         cornerRadius);
+    return shape;
+}
+
+void FocusView::setSeeThrough(bool seeThrough)
+{
+    if (seeThrough == m_seeThrough)
+        return;
+    m_seeThrough = seeThrough;
+    update();
+}
+
 void FocusView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath shape;
-    shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), cornerRadius, cornerRadius);
+    const QPainterPath shape = outline(size());
     QColor base = Color::vornBackground().resolved(palette());
-    base.setAlphaF(kBaseOpacity);
+    base.setAlphaF(m_seeThrough ? kBaseOpacity : 1.0);
     painter.fillPath(shape, base);
     painter.fillPath(shape, Color::vornGlassTint().resolved(palette()));
     painter.setPen(QPen(Color::vornFaint().resolved(palette()), 1));

@@ -3,6 +3,7 @@
 #include "model/Entities.h"
 #include "ui/list/ThingList.h"
 
+#include <QPainterPath>
 #include <QPointer>
 #include <QWidget>
 
@@ -37,6 +38,11 @@ public:
     int naturalHeight() const { return m_reported; }
     // Measures now rather than on the next turn, and announces a change.
     void measure();
+    // Without a compositor nothing shows through: the glass is painted solid, the desktop behind it
+    // would only come out as black.
+    void setSeeThrough(bool seeThrough);
+    // The rounded outline the background fills, for a panel of `size`.
+    static QPainterPath outline(const QSizeF& size);
 
 Q_SIGNALS:
     void heightChanged(int height);
@@ -66,6 +72,7 @@ private:
     Source m_source = Source::today;
     int m_reported = 0;
     bool m_measurePending = false;
+    bool m_seeThrough = true;
 };
 
 } // namespace vorn

@@ -6,6 +6,7 @@
 #if defined(VORN_HAVE_XCB) && QT_CONFIG(xcb)
 #include <xcb/xcb.h>
 
+#include <optional>
 #include <vector>
 #endif
 
@@ -42,6 +43,21 @@ std::vector<xcb_atom_t> stateAtoms(xcb_connection_t* connection, xcb_window_t wi
     return atoms;
 }
 
+// The first 32-bit value of a window's property of `type`, if it has one.
+std::optional<uint32_t> firstValue(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t property,
+                                   xcb_atom_t type)
+{
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, window, property, type, 0, 1), nullptr);
+    if (!reply)
+        return std::nullopt;
+    std::optional<uint32_t> value;
+    if (reply->format == 32 && reply->type == type && xcb_get_property_value_length(reply) >= 4)
+        value = *static_cast<const uint32_t*>(xcb_get_property_value(reply));
+    free(reply);
+    return value;
+}
+
 // EWMH: a client asks the window manager, through the root window, to change a mapped window's state.
 void sendToRoot(xcb_connection_t* connection, xcb_window_t root, xcb_window_t window, xcb_atom_t type,
                 std::initializer_list<uint32_t> data)
@@ -73,27 +89,38 @@ void applyX11Floating(QWindow* window, bool floats, bool mapped)
     const xcb_atom_t above = atom(connection, "_NET_WM_STATE_ABOVE");
     const xcb_atom_t staysOnTop = atom(connection, "_NET_WM_STATE_STAYS_ON_TOP");
     const xcb_atom_t desktop = atom(connection, "_NET_WM_DESKTOP");
-    if (!netWmState || !sticky || !desktop)
+    if (!netWmState || !sticky || !above || !desktop)
         return;
     constexpr uint32_t allDesktops = 0xFFFFFFFF;
 
-    if (mapped) {
-        const xcb_setup_t* setup = xcb_get_setup(connection);
-        const xcb_window_t root = xcb_setup_roots_iterator(setup).data->root;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    // Without a window manager nobody answers requests, and the properties stay ours to write.
+    const bool managed =
+        firstValue(connection, root, atom(connection, "_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW)
+            .has_value();
+    if (mapped && managed) {
         constexpr uint32_t remove = 0, add = 1, fromApplication = 1;
-        sendToRoot(connection, root, id, netWmState, {floats ? add : remove, sticky, 0, fromApplication, 0});
-        if (floats)
-            sendToRoot(connection, root, id, desktop, {allDesktops, fromApplication, 0, 0, 0});
+        // Both states in one request, so the window manager never sees one without the other.
+        sendToRoot(connection, root, id, netWmState,
+                   {floats ? add : remove, above, sticky, fromApplication, 0});
+        // Window managers without the sticky state (openbox) put a window on every desktop by its
+        // desktop number; back to an ordinary window it goes to the desktop in view.
+        const uint32_t onDesktop =
+            floats ? allDesktops
+                   : firstValue(connection, root, atom(connection, "_NET_CURRENT_DESKTOP"), XCB_ATOM_CARDINAL)
+                         .value_or(0);
+        sendToRoot(connection, root, id, desktop, {onDesktop, fromApplication, 0, 0, 0});
         xcb_flush(connection);
         return;
     }
 
     // Unmapped: the properties are ours to write, and the window manager reads them at the next map.
     std::vector<xcb_atom_t> atoms = stateAtoms(connection, id, netWmState);
-    std::erase_if(atoms,
-                  [&](xcb_atom_t a) { return a == sticky || (!floats && (a == above || a == staysOnTop)); });
-    if (floats)
+    std::erase_if(atoms, [&](xcb_atom_t a) { return a == sticky || a == above || a == staysOnTop; });
+    if (floats) {
+        atoms.push_back(above);
         atoms.push_back(sticky);
+    }
     if (atoms.empty())
         xcb_delete_property(connection, id, netWmState);
     else
@@ -107,9 +134,38 @@ void applyX11Floating(QWindow* window, bool floats, bool mapped)
     xcb_flush(connection);
 }
 
+std::optional<bool> x11Compositing(QWindow* window)
+{
+    const auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!window || !x11 || !x11->connection())
+        return std::nullopt;
+    xcb_connection_t* connection = x11->connection();
+    // The screen Qt connected to by default (":0.1" is screen 1); the panel lives there.
+    const QByteArray display = qgetenv("DISPLAY");
+    const qsizetype colon = display.lastIndexOf(':');
+    const qsizetype dot = display.indexOf('.', colon < 0 ? 0 : colon);
+    const int screen = dot < 0 ? 0 : display.mid(dot + 1).toInt();
+    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screen);
+    const xcb_atom_t selection = atom(connection, name.constData());
+    if (!selection)
+        return false;
+    xcb_get_selection_owner_reply_t* reply =
+        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, selection), nullptr);
+    if (!reply)
+        return false;
+    const bool owned = reply->owner != XCB_WINDOW_NONE;
+    free(reply);
+    return owned;
+}
+
 #else
 
 void applyX11Floating(QWindow*, bool, bool) {}
+
+std::optional<bool> x11Compositing(QWindow*)
+{
+    return std::nullopt;
+}
 
 #endif
 

@@ -10,9 +10,13 @@
 #include "ui/list/ThingList.h"
 #include "ui/list/ThingListView.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -208,6 +212,67 @@ TEST_F(FocusPanelTest, turningFloatingOffMakesTheShownPanelAnOrdinaryWindowAtOnc
     EXPECT_TRUE(p.windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_TRUE(p.isVisible());
     EXPECT_EQ(p.geometry(), frame);
+}
+
+// Floating is switched on the window that is shown: no new window, no hide and show, and the keys stay
+// in the window that has them (a switch in the settings window, the menu). The pin's tooltip, with its
+// new words, shows on hover whichever window has the keys.
+TEST_F(FocusPanelTest, switchingFloatingChangesTheShownWindowInPlaceAndLeavesTheKeysWhereTheyAre)
+{
+    FocusPanel& p = enter();
+    const WId window = p.winId();
+    QWidget elsewhere;
+    elsewhere.setWindowTitle(QStringLiteral("elsewhere"));
+    elsewhere.resize(200, 100);
+    elsewhere.show();
+    elsewhere.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&elsewhere));
+    QSignalSpy hidden(p.windowHandle(), &QWindow::visibleChanged);
+
+    for (bool floats : {false, true, false}) {
+        model->setFloats(floats);
+        test::drainEvents();
+        EXPECT_EQ(bool(p.windowFlags() & Qt::WindowStaysOnTopHint), floats);
+        EXPECT_EQ(bool(p.windowHandle()->flags() & Qt::WindowStaysOnTopHint), floats);
+        EXPECT_EQ(p.winId(), window) << "the same window, changed in place";
+        EXPECT_EQ(QApplication::activeWindow(), &elsewhere) << "floats " << floats;
+    }
+    EXPECT_EQ(hidden.count(), 0) << "never hidden on the way";
+
+    PixelButton* pin = p.view()->header()->pinButton();
+    QTest::mouseMove(pin, pin->rect().center());
+    EXPECT_TRUE(QTest::qWaitFor([] { return QToolTip::isVisible(); }, 3000)) << "no tooltip over the pin";
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("Not floating. Just a window. (P)"));
+    QToolTip::hideText();
+}
+
+// Without a compositor the corners outside the rounded glass would come out black: they are cut out of
+// the window, and the glass is solid. With one the window is whole and the glass lets the desktop in.
+TEST_F(FocusPanelTest, withoutACompositorTheCornersAreCutAwayAndTheGlassIsSolid)
+{
+    FocusPanel& p = enter();
+    auto alphaInside = [&] { return p.grab().toImage().pixelColor(p.width() / 2, 10).alpha(); };
+    EXPECT_TRUE(p.mask().isEmpty());
+    EXPECT_LT(alphaInside(), 255);
+
+    p.setComposited(false);
+    const QRegion shape = p.mask();
+    EXPECT_FALSE(shape.contains(QPoint(0, 0)));
+    EXPECT_FALSE(shape.contains(QPoint(p.width() - 1, p.height() - 1)));
+    EXPECT_TRUE(shape.contains(QPoint(p.width() / 2, p.height() / 2)));
+    EXPECT_TRUE(shape.contains(QPoint(p.width() / 2, 0)));
+    EXPECT_TRUE(shape.contains(QPoint(0, p.height() / 2)));
+    EXPECT_EQ(alphaInside(), 255);
+
+    // The shape follows the panel as it grows.
+    model->add(QStringLiteral("one more"), Source::today);
+    settle();
+    EXPECT_EQ(p.mask().boundingRect().height(), p.height());
+    EXPECT_FALSE(p.mask().contains(QPoint(0, p.height() - 1)));
+
+    p.setComposited(true);
+    EXPECT_TRUE(p.mask().isEmpty());
+    EXPECT_LT(alphaInside(), 255);
 }
 
 TEST_F(FocusPanelTest, undoAndRedoKeysReachTheModel)
