@@ -148,6 +148,24 @@ TEST_F(SyncTest, theOwnEchoIsSkippedAndTheNextBroadcastIsRead)
     EXPECT_EQ(rows[1].sharedThing()->title, QStringLiteral("from the planner"));
 }
 
+// A planner writing faster than we read: the broadcasts that pile up meanwhile are one read, which
+// sees every write; our own echo among them does not hide the planner's.
+TEST_F(SyncTest, broadcastsThatPileUpAreReadOnceAndNoneIsMissed)
+{
+    add(QStringLiteral("mine"));
+    mirror(); // its echo is one of the broadcasts below
+    QSignalSpy reads(&model->familySync(), &FamilySync::rowsChanged);
+    model->familySync().noticed(); // our own echo
+    for (int i = 1; i <= 3; ++i) {
+        planner->upsert(
+            plannerRow(QStringLiteral("p%1").arg(i), QStringLiteral("planned %1").arg(i), model->todayISO()));
+        model->familySync().noticed();
+    }
+    test::drainEvents();
+    EXPECT_EQ(reads.count(), 1);
+    EXPECT_EQ(model->familyThings().size(), 3u);
+}
+
 TEST_F(SyncTest, aChangeWaitingForItsMirrorHoldsOnlyItsOwnFieldsAgainstThePlanner)
 {
     Thing* ticked = add(QStringLiteral("ticked here"));

@@ -64,7 +64,7 @@ FamilySync::FamilySync(Init init, Store& local, const Schedule& schedule, const 
     m_retry = std::make_unique<RetryBackoff>(timers, QStringLiteral("sync retry"), init.retryMSecs,
                                              init.retryMaxMSecs, [this] { mirror(); });
     if (m_notifier)
-        connect(m_notifier.get(), &FamilyNotifier::changed, this, &FamilySync::didChange);
+        connect(m_notifier.get(), &FamilyNotifier::changed, this, &FamilySync::noticed);
     if (!m_syncsToFamily || m_readOnly)
         return;
     // Every change of our records reaches the file, however it was made: an operation, undo, redo,
@@ -214,6 +214,27 @@ void FamilySync::mirrorWritten(size_t count, bool written, const QString& day)
     if (m_notifier)
         m_notifier->post();
     Q_EMIT mirrored();
+}
+
+void FamilySync::noticed()
+{
+    // Broadcasts that come while a read is waiting, or while one runs (they queue behind it), are
+    // answered by one read: a planner writing steadily would otherwise queue a whole read per write,
+    // and the window would fall ever further behind.
+    ++m_noticed;
+    if (m_noticed > 1)
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            int broadcasts = std::exchange(m_noticed, 0);
+            // One of them may be our own echo; any other one is news.
+            if (std::exchange(m_ownChangePending, false))
+                --broadcasts;
+            if (broadcasts > 0)
+                refresh();
+        },
+        Qt::QueuedConnection);
 }
 
 void FamilySync::didChange()

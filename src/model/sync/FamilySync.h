@@ -95,6 +95,8 @@ public:
     void refresh();
     // A change broadcast arrived: our own echo is skipped, anything else is read.
     void didChange();
+    // The broadcasts as they arrive: all that come before the next turn are one didChange().
+    void noticed();
 
     // Our edits of other applications' rows go straight into the file; then it is read again.
     void setDone(const std::vector<SharedThing>& rows, bool done);
@@ -147,6 +149,7 @@ private:
     bool m_adopting = false;
     QDateTime m_seenNow;
     bool m_ownChangePending = false;
+    int m_noticed = 0; // broadcasts waiting for the read they share
     int m_mirrorsInFlight = 0;
     // The last mirror failed: the file lags behind our things until one gets through.
     bool m_unwritten = false;
