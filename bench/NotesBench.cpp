@@ -1,5 +1,6 @@
 // A note's text: writing and reading it as RTF, normalising what was read, and restyling after a
 // keystroke, which must cost the same in a long note as in a short one.
+#include "notes/MarkerEdits.h"
 #include "notes/NoteEditing.h"
 #include "notes/ParagraphStyler.h"
 #include "notes/RichText.h"
@@ -166,10 +167,30 @@ void BM_NormaliseLoaded10k(benchmark::State& state)
 
 } // namespace
 
+// What Return in a numbered item of a 10,000-paragraph note asks of the numbering: reading the whole
+// note (range 0, as before) or only the edited paragraph's runs (range 1).
+void BM_RenumberAfterReturn(benchmark::State& state)
+{
+    const auto note = RichText::plain(noteText(10'000));
+    QTextBlock item = note->findBlockByNumber(5'000);
+    while (!item.text().contains(u".\t"))
+        item = item.next();
+    const int at = item.position();
+    const bool local = state.range(0) == 1;
+    size_t found = 0;
+    for (auto _ : state) {
+        const auto replacements = local ? renumberingFrom(*note, at) : renumbering(*note);
+        found = replacements.size();
+        benchmark::DoNotOptimize(found);
+    }
+    state.counters["replacements"] = double(found);
+}
+
 BENCHMARK(BM_Encode)->Arg(7'400)->Arg(21'845)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Decode)->Arg(7'400)->Arg(21'845)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RestyleAfterKeystroke)->Arg(1'000)->Arg(10'000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_KeystrokeWithFoldedSections)->Arg(1'000)->Arg(10'000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RenumberAfterReturn)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_NormaliseLoaded10k)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)

@@ -6,6 +6,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <algorithm>
+
 namespace vorn::notes {
 
 std::optional<QTextCharFormat> charFormatAt(const QTextDocument& document, int position)
@@ -47,6 +49,42 @@ std::vector<MarkerReplacement> renumbering(const QTextDocument& document)
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         const ParagraphInfo info = ParagraphMarkers::parse(block.text());
         if (!info.kind.is(ParagraphKind::Case::number)) {
+            counter = 1;
+            continue;
+        }
+        if (info.kind.number != counter)
+            replacements.push_back(
+                {block.position() + info.markerStart, info.markerLength - 2, QString::number(counter)});
+        ++counter;
+    }
+    return replacements;
+}
+
+std::vector<MarkerReplacement> renumberingFrom(const QTextDocument& document, int position)
+{
+    // An edit in one paragraph can put out of step only the run it is in, or, when it is no item (any
+    // more), the runs just before and after it: those are renumbered whole, nothing else is read,
+    // however long the note.
+    const QTextBlock edited =
+        document.findBlock(std::clamp(position, 0, std::max(0, document.characterCount() - 1)));
+    if (!edited.isValid())
+        return {};
+    const auto isNumber = [](const QTextBlock& b) {
+        return ParagraphMarkers::parse(b.text()).kind.is(ParagraphKind::Case::number);
+    };
+    QTextBlock block = edited;
+    if (!isNumber(block) && block.previous().isValid() && isNumber(block.previous()))
+        block = block.previous();
+    while (isNumber(block) && block.previous().isValid() && isNumber(block.previous()))
+        block = block.previous();
+
+    std::vector<MarkerReplacement> replacements;
+    int counter = 1;
+    for (; block.isValid(); block = block.next()) {
+        const ParagraphInfo info = ParagraphMarkers::parse(block.text());
+        if (!info.kind.is(ParagraphKind::Case::number)) {
+            if (block.blockNumber() > edited.blockNumber())
+                break;
             counter = 1;
             continue;
         }

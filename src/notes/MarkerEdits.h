@@ -30,6 +30,9 @@ struct MarkerReplacement {
 // The numbers to rewrite so that every run of numbered paragraphs counts 1, 2, 3…; anything else between
 // two numbered items starts a new run. First to last: apply them from the last, so positions hold.
 std::vector<MarkerReplacement> renumbering(const QTextDocument& document);
+// The same after an edit in the paragraph at `position` only: what the whole note's renumbering would
+// change there, found by reading that paragraph's run and the one after it.
+std::vector<MarkerReplacement> renumberingFrom(const QTextDocument& document, int position);
 
 // Ticks or unticks the checklist item of the paragraph; false when it is not one.
 bool toggleCheckbox(QTextDocument& document, const QTextBlock& paragraph);

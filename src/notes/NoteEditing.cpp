@@ -55,9 +55,10 @@ bool NoteEditing::replace(int position, int length, const QString& text, std::op
     return true;
 }
 
-void NoteEditing::renumber()
+void NoteEditing::renumber(std::optional<int> editedAt)
 {
-    const std::vector<MarkerReplacement> replacements = renumbering(*m_document);
+    const std::vector<MarkerReplacement> replacements =
+        editedAt ? renumberingFrom(*m_document, *editedAt) : renumbering(*m_document);
     for (auto it = replacements.rbegin(); it != replacements.rend(); ++it)
         replace(it->position, it->length, it->text, it->position);
 }

@@ -42,8 +42,9 @@ public:
     // never hidden. Does not run the after-edit sequence. False when the change was refused.
     bool replace(int position, int length, const QString& text, std::optional<int> attributesFrom);
 
-    // Renumbers every numbered list through replace().
-    void renumber();
+    // Renumbers the numbered lists through replace(): every one, or after an edit in the paragraph at
+    // `editedAt` only what that edit can have put out of step.
+    void renumber(std::optional<int> editedAt = std::nullopt);
 
     // Restyles what the pending edits touched (all of the text when there were none or several), then
     // runs the view's follow-up (sections, repaint).

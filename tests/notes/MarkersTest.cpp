@@ -95,6 +95,41 @@ TEST(ParagraphMarkers, renumberCountsEachRunFromOne)
     }
 }
 
+// After an edit in one paragraph of a note that was in step, renumbering from there changes exactly what
+// renumbering the whole note would: the edited run from that paragraph on, or the run after it.
+TEST(ParagraphMarkers, renumberingFromAnEditedParagraphMatchesTheWholeNote)
+{
+    struct Case {
+        const char* what;
+        QString text; // the note just after the edit
+        int editedBlock;
+    } cases[] = {
+        {"an item added in the middle", u"1.\ta\n2.\tb\n3.\tnew\n3.\tc\n4.\td\nplain\n1.\tz"_s, 2},
+        {"an item added at the end", u"1.\ta\n2.\tb\n3.\tnew"_s, 2},
+        {"an item made plain splits the list", u"1.\ta\nb\n3.\tc\n4.\td\n\n1.\tz"_s, 1},
+        {"the first item made plain", u"a\n2.\tb\n3.\tc"_s, 0},
+        {"a plain line made an item joins two lists", u"1.\ta\n1.\tx\n1.\tb\n2.\tc"_s, 1},
+        {"an item in the second of two lists", u"1.\ta\n2.\tb\n\u2022\tc\n1.\td\n1.\tnew\n2.\te"_s, 4},
+        {"the last item made plain", u"1.\ta\n2.\tb\nc"_s, 2},
+        {"an item after a typed number", u"a\n5.\tb\n2.\t"_s, 2},
+        {"a plain line after a typed number", u"7.\ta\nb\n4.\tc"_s, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTextDocument document;
+        document.setPlainText(c.text);
+        const int position = document.findBlockByNumber(c.editedBlock).position();
+        const auto whole = renumbering(document);
+        const auto local = renumberingFrom(document, position);
+        ASSERT_EQ(local.size(), whole.size());
+        for (size_t i = 0; i < whole.size(); ++i) {
+            EXPECT_EQ(local[i].position, whole[i].position);
+            EXPECT_EQ(local[i].length, whole[i].length);
+            EXPECT_EQ(local[i].text, whole[i].text);
+        }
+    }
+}
+
 TEST(ParagraphMarkers, renumberedDigitsKeepTheFormatOfTheFirstDigitAndUndoAsOneStep)
 {
     QTextDocument document;

@@ -495,7 +495,7 @@ bool NoteTextView::handleReturn()
             // Return on an empty item ends the list: the marker goes, no line is added.
             m_editing->replace(at + info.markerStart, info.markerLength, QString(), at);
         }
-        m_editing->renumber();
+        m_editing->renumber(textCursor().position());
         m_editing->afterEdit();
         return true;
     }
@@ -556,7 +556,7 @@ bool NoteTextView::handleBackspace()
         // The item becomes a plain paragraph keeping its text.
         UndoGroup step(textCursor());
         m_editing->replace(at + info.markerStart, info.markerLength, QString(), at);
-        m_editing->renumber();
+        m_editing->renumber(at);
         m_editing->afterEdit();
         return true;
     }
