@@ -1,5 +1,6 @@
 #include "ical/CalendarTodo.h"
 
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTimeZone>
 
@@ -184,6 +185,46 @@ TEST(CalendarTest, ourFilesAreStrictICalendar)
     EXPECT_EQ(valueIn(text, QStringLiteral("A-1"), "COMPLETED"), QStringLiteral("<none>"));
     EXPECT_EQ(valueIn(text, QStringLiteral("A-1"), "LAST-MODIFIED"), QStringLiteral("<none>"));
     EXPECT_EQ(valueIn(text, QStringLiteral("A-3"), "DTSTART"), QStringLiteral("20261214T070000Z"));
+}
+
+// Debian's python3-icalendar reads what we write: every property parses, every to-do has what the
+// standard requires of it.
+TEST(CalendarTest, pythonsIcalendarReadsOurFilesWithoutAComplaint)
+{
+    const QString python = QStringLiteral("/usr/bin/python3");
+    if (QProcess::execute(python, {QStringLiteral("-c"), QStringLiteral("import icalendar")}) != 0)
+        GTEST_SKIP() << "python3-icalendar is not installed (scripts/ensure-packages installs it)";
+    std::vector<CalendarThing> all;
+    for (const RoundTrip& c : roundTrips())
+        all.push_back(c.thing);
+    auto verdict = [&python](const QByteArray& text) {
+        QProcess check;
+        check.start(python, {QStringLiteral("-c"), QStringLiteral(R"(
+import sys, icalendar
+cal = icalendar.Calendar.from_ical(sys.stdin.buffer.read())
+problems = [f"{c.name}: {c.errors}" for c in cal.walk() if c.errors]
+todos = [c for c in cal.walk("VTODO")]
+problems += [f"{c.get('UID')} lacks {p}" for c in todos for p in ("UID", "DTSTAMP", "SUMMARY") if p not in c]
+problems += [f"{c.get('UID')}: {p} is not UTC" for c in todos for p in ("DTSTART", "COMPLETED", "CREATED")
+             if p in c and str(c.decoded(p).utcoffset()) != "0:00:00"]
+print(len(todos))
+print(chr(10).join(problems))
+)")});
+        check.write(text);
+        check.closeWriteChannel();
+        EXPECT_TRUE(check.waitForFinished(30000));
+        EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardError().toStdString();
+        return QString::fromUtf8(check.readAllStandardOutput()).trimmed().split(u'\n');
+    };
+    const QStringList lines = verdict(writeCalendar(all, kStamp));
+    EXPECT_EQ(lines.value(0), QString::number(all.size() + 4)); // with the four steps
+    EXPECT_EQ(lines.size(), 1) << lines.join(u'\n').toStdString();
+    // It does complain: a to-do without DTSTAMP and with a floating start.
+    const QStringList bad =
+        verdict(crlf("BEGIN:VCALENDAR\nVERSION:2.0\nPRODID:t\nBEGIN:VTODO\nUID:u\nSUMMARY:s\n"
+                     "DTSTART:20261210T090000\nEND:VTODO\nEND:VCALENDAR\n"));
+    EXPECT_EQ(bad, QStringList({QStringLiteral("1"), QStringLiteral("u lacks DTSTAMP"),
+                                QStringLiteral("u: DTSTART is not UTC")}));
 }
 
 TEST(CalendarTest, aFileReadAndWrittenUnchangedIsTheSameApartFromDTSTAMP)
