@@ -7,6 +7,7 @@
 #include "app/SettingsView.h"
 #include "app/TrayIcon.h"
 #include "model/AppModel.h"
+#include "model/ModelCalendar.h"
 #include "model/ModelExchange.h"
 
 #include <QApplication>
@@ -85,8 +86,9 @@ void AppShell::chooseExport()
 
 void AppShell::chooseImport()
 {
-    const QString path = QFileDialog::getOpenFileName(&m_window, tr("Import Things"), QDir::homePath(),
-                                                      tr("Lists (*.md *.markdown *.txt);;All files (*)"));
+    const QString path =
+        QFileDialog::getOpenFileName(&m_window, tr("Import Things"), QDir::homePath(),
+                                     tr("Lists (*.md *.markdown *.txt *.ics);;All files (*)"));
     if (!path.isEmpty())
         importFrom(path);
 }
@@ -94,7 +96,9 @@ void AppShell::chooseImport()
 bool AppShell::exportTo(const QString& path)
 {
     QString error;
-    if (!writeExportFile(path, exportMarkdown(m_model), &error)) {
+    const bool written = isCalendarFile(path) ? writeExportBytes(path, exportCalendar(m_model), &error)
+                                              : writeExportFile(path, exportMarkdown(m_model), &error);
+    if (!written) {
         m_model.showToast(QStringLiteral("Couldn't export. ") + error);
         return false;
     }
@@ -109,7 +113,9 @@ void AppShell::importFrom(const QString& path)
         tell(m_window, QMessageBox::Warning, file.error);
         return;
     }
-    const ImportOutcome outcome = importLists(m_model, *file.text);
+    const ImportOutcome outcome = isCalendarFile(path)
+                                      ? importCalendar(m_model, ical::readCalendar(file.content.toUtf8()))
+                                      : importLists(m_model, *file.text);
     m_model.showToast(importToast(outcome));
     if (!outcome.problems.empty())
         tell(m_window, QMessageBox::Information, describeImport(outcome));

@@ -112,6 +112,8 @@ public:
     void setNote(const QString& v) { assign(&Thing::m_note, v, ThingNote); }
     void setNoteID(const std::optional<QString>& v) { assign(&Thing::m_noteID, v, ThingNoteID); }
     void setCalendarText(const QString& v) { assign(&Thing::m_calendarText, v, ThingCalendarText); }
+    // For a thing that comes with an id of its own (an imported to-do's UID).
+    void setSyncID(const QString& v) { assign(&Thing::m_syncID, v, ThingSyncID); }
 
     bool isDone() const { return m_doneAt.has_value(); }
     // Steps ascending by sortKey; equal keys keep their stored order.
@@ -179,6 +181,7 @@ enum StepField : quint32 {
     StepDoneAt = 1u << 1,
     StepSortKey = 1u << 2,
     StepThing = 1u << 3,
+    StepSyncID = 1u << 4,
 };
 
 class Step final : public Record {
@@ -196,6 +199,7 @@ public:
     void setTitle(const QString& v) { assign(&Step::m_title, v, StepTitle); }
     void setDoneAt(const std::optional<QDateTime>& v) { assign(&Step::m_doneAt, v, StepDoneAt); }
     void setSortKey(double v) { assign(&Step::m_sortKey, v, StepSortKey); }
+    void setSyncID(const QString& v) { assign(&Step::m_syncID, v, StepSyncID); }
 
     bool isDone() const { return m_doneAt.has_value(); }
 
