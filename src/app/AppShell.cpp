@@ -77,9 +77,9 @@ void AppShell::reopen()
 
 void AppShell::chooseExport()
 {
-    const QString path = QFileDialog::getSaveFileName(&m_window, tr("Export Everything"),
-                                                      QDir::home().filePath(QStringLiteral("vorn-todo.md")),
-                                                      tr("Markdown (*.md);;All files (*)"));
+    const QString path = QFileDialog::getSaveFileName(
+        &m_window, tr("Export Everything"), QDir::home().filePath(QStringLiteral("vorn-todo.md")),
+        tr("Markdown (*.md);;iCalendar (*.ics);;All files (*)"));
     if (!path.isEmpty())
         exportTo(path);
 }
