@@ -7,6 +7,7 @@
 #include "app/SettingsView.h"
 #include "app/TrayIcon.h"
 #include "model/AppModel.h"
+#include "model/ModelCalendar.h"
 #include "model/ModelExchange.h"
 #include "ui/focus/FocusPanelController.h"
 
@@ -78,17 +79,18 @@ void AppShell::reopen()
 
 void AppShell::chooseExport()
 {
-    const QString path = QFileDialog::getSaveFileName(&m_window, tr("Export Everything"),
-                                                      QDir::home().filePath(QStringLiteral("vorn-todo.md")),
-                                                      tr("Markdown (*.md);;All files (*)"));
+    const QString path = QFileDialog::getSaveFileName(
+        &m_window, tr("Export Everything"), QDir::home().filePath(QStringLiteral("vorn-todo.md")),
+        tr("Markdown (*.md);;iCalendar (*.ics);;All files (*)"));
     if (!path.isEmpty())
         exportTo(path);
 }
 
 void AppShell::chooseImport()
 {
-    const QString path = QFileDialog::getOpenFileName(&m_window, tr("Import Things"), QDir::homePath(),
-                                                      tr("Lists (*.md *.markdown *.txt);;All files (*)"));
+    const QString path =
+        QFileDialog::getOpenFileName(&m_window, tr("Import Things"), QDir::homePath(),
+                                     tr("Lists (*.md *.markdown *.txt *.ics);;All files (*)"));
     if (!path.isEmpty())
         importFrom(path);
 }
@@ -96,7 +98,9 @@ void AppShell::chooseImport()
 bool AppShell::exportTo(const QString& path)
 {
     QString error;
-    if (!writeExportFile(path, exportMarkdown(m_model), &error)) {
+    const bool written = isCalendarFile(path) ? writeExportBytes(path, exportCalendar(m_model), &error)
+                                              : writeExportFile(path, exportMarkdown(m_model), &error);
+    if (!written) {
         m_model.showToast(QStringLiteral("Couldn't export. ") + error);
         return false;
     }
@@ -111,7 +115,9 @@ void AppShell::importFrom(const QString& path)
         tell(m_window, QMessageBox::Warning, file.error);
         return;
     }
-    const ImportOutcome outcome = importLists(m_model, *file.text);
+    const ImportOutcome outcome = isCalendarFile(path)
+                                      ? importCalendar(m_model, ical::readCalendar(file.content.toUtf8()))
+                                      : importLists(m_model, *file.text);
     m_model.showToast(importToast(outcome));
     if (!outcome.problems.empty())
         tell(m_window, QMessageBox::Information, describeImport(outcome));

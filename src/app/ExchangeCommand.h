@@ -16,6 +16,7 @@ struct Launch;
 QString exportMarkdown(const AppModel& model);
 // Writes `text` to `path` whole or not at all; false with `error` set when it couldn't.
 bool writeExportFile(const QString& path, const QString& text, QString* error);
+bool writeExportBytes(const QString& path, const QByteArray& bytes, QString* error);
 
 // `vorn-todo --export [FILE]`: reads the store without writing (safe while the app runs) and prints the
 // document, or writes it to FILE.

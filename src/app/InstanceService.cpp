@@ -1,6 +1,7 @@
 #include "app/InstanceService.h"
 
 #include "model/AppModel.h"
+#include "model/ModelCalendar.h"
 #include "model/ModelExchange.h"
 #include "text/InputLimits.h"
 #include "text/TitleText.h"
@@ -75,6 +76,18 @@ QString InstanceService::Import(const QString& text, bool todoTxt)
         return {};
     }
     const ImportOutcome outcome = importLists(m_model, readImport(text, todoTxt));
+    m_model.showToast(importToast(outcome));
+    return describeImport(outcome);
+}
+
+QString InstanceService::ImportCalendar(const QString& text)
+{
+    if (const qint64 bytes = utf8Size(text); bytes > kImportFileLimit) {
+        if (calledFromDBus())
+            sendErrorReply(QDBusError::LimitsExceeded, tooBigToImport(QStringLiteral("That"), bytes));
+        return {};
+    }
+    const ImportOutcome outcome = importCalendar(m_model, ical::readCalendar(text.toUtf8()));
     m_model.showToast(importToast(outcome));
     return describeImport(outcome);
 }

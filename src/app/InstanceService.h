@@ -38,6 +38,8 @@ public Q_SLOTS:
     Q_SCRIPTABLE void NewThing();
     // What `vorn-todo --import` read, added as one undo step; answers what was imported and skipped.
     Q_SCRIPTABLE QString Import(const QString& text, bool todoTxt);
+    // The same for an iCalendar file's text.
+    Q_SCRIPTABLE QString ImportCalendar(const QString& text);
 
 private:
     AppModel& m_model;

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QUrl>
+#include <QUuid>
 
 #include <cerrno>
 #include <cstring>
@@ -34,7 +35,8 @@ CREATE TABLE IF NOT EXISTS thing (
     came_from TEXT,
     note TEXT NOT NULL DEFAULT '',
     note_id TEXT,
-    sync_id TEXT NOT NULL
+    sync_id TEXT NOT NULL,
+    calendar_text TEXT
 );
 CREATE TABLE IF NOT EXISTS pile (
     id INTEGER PRIMARY KEY,
@@ -47,7 +49,8 @@ CREATE TABLE IF NOT EXISTS step (
     title TEXT NOT NULL,
     done_at INTEGER,
     sort_key REAL NOT NULL,
-    thing_id INTEGER
+    thing_id INTEGER,
+    sync_id TEXT NOT NULL DEFAULT ''
 );
 CREATE TABLE IF NOT EXISTS meta (
     key TEXT PRIMARY KEY,
@@ -88,6 +91,11 @@ void bindRef(sqlite3_stmt* s, int i, const Record* r)
         sqlite3_bind_int64(s, i, r->id().number);
     else
         sqlite3_bind_null(s, i);
+}
+
+QString newSyncID()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
 }
 
 // Why the store's folder takes no new files, for a message that says more than "unable to open".
@@ -180,8 +188,10 @@ std::unique_ptr<Database> Database::open(const QString& path, bool readOnly, QSt
     // A file another process has only just made holds no tables yet: to a reader it is an empty store.
     if (readOnly && tableCount == 0)
         return std::unique_ptr<Database>(new Database);
-    if (readOnly)
+    if (readOnly) {
+        db->m_version = version;
         return db;
+    }
 
     // WAL keeps the file readable after a crash mid-write and lets readers in while we save.
     if (!memory && !db->exec("PRAGMA journal_mode = WAL", error))
@@ -191,14 +201,50 @@ std::unique_ptr<Database> Database::open(const QString& path, bool readOnly, QSt
     if (version < kSchemaVersion) {
         if (!db->exec("BEGIN IMMEDIATE", error))
             return nullptr;
-        if (!db->exec(kSchema, error) || !db->exec("PRAGMA user_version = 1", error)) {
+        if (!db->exec(kSchema, error) || !db->migrate(version, error) ||
+            !db->exec("PRAGMA user_version = 2", error)) {
             db->exec("ROLLBACK", nullptr);
             return nullptr;
         }
         if (!db->exec("COMMIT", error))
             return nullptr;
     }
+    db->m_version = kSchemaVersion;
     return db;
+}
+
+bool Database::migrate(int from, QString* error)
+{
+    if (from < 1 || from >= 2) // a new file got today's tables whole
+        return true;
+    // Format 2: steps get ids of their own that other programs can know them by, and things keep the
+    // calendar text they last came in as. Steps stored before get their ids here, once.
+    if (!exec("ALTER TABLE step ADD COLUMN sync_id TEXT NOT NULL DEFAULT ''", error) ||
+        !exec("ALTER TABLE thing ADD COLUMN calendar_text TEXT", error))
+        return false;
+    sqlite3_stmt* pick = nullptr;
+    sqlite3_stmt* put = nullptr;
+    bool ok =
+        sqlite3_prepare_v2(m_db, "SELECT id FROM step WHERE sync_id = ''", -1, &pick, nullptr) == SQLITE_OK &&
+        sqlite3_prepare_v2(m_db, "UPDATE step SET sync_id = ? WHERE id = ?", -1, &put, nullptr) == SQLITE_OK;
+    std::vector<qint64> ids;
+    int rc = SQLITE_DONE;
+    while (ok && (rc = sqlite3_step(pick)) == SQLITE_ROW)
+        ids.push_back(sqlite3_column_int64(pick, 0));
+    ok = ok && rc == SQLITE_DONE;
+    for (const qint64 id : ids) {
+        if (!ok)
+            break;
+        sqlite3_reset(put);
+        bindText(put, 1, newSyncID());
+        sqlite3_bind_int64(put, 2, id);
+        ok = sqlite3_step(put) == SQLITE_DONE;
+    }
+    if (!ok && error)
+        *error = lastError();
+    sqlite3_finalize(pick);
+    sqlite3_finalize(put);
+    return ok;
 }
 
 Database::~Database()
@@ -279,8 +325,11 @@ bool Database::load(std::vector<std::shared_ptr<Record>>& out, Counters& counter
     things.reserve(1024);
     if (sqlite3_prepare_v2(
             m_db,
-            "SELECT id, title, created_at, done_at, snoozed_until, z_count, sort_key, pile_id, "
-            "came_from, note, note_id, sync_id FROM thing ORDER BY id",
+            m_version >= 2
+                ? "SELECT id, title, created_at, done_at, snoozed_until, z_count, sort_key, pile_id, "
+                  "came_from, note, note_id, sync_id, calendar_text FROM thing ORDER BY id"
+                : "SELECT id, title, created_at, done_at, snoozed_until, z_count, sort_key, pile_id, "
+                  "came_from, note, note_id, sync_id, NULL FROM thing ORDER BY id",
             -1, &s, nullptr) != SQLITE_OK)
         return failed();
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
@@ -298,6 +347,7 @@ bool Database::load(std::vector<std::shared_ptr<Record>>& out, Counters& counter
         t->m_note = text(s, 9);
         t->m_noteID = optionalText(s, 10);
         t->m_syncID = text(s, 11);
+        t->m_calendarText = text(s, 12);
         maxNumber = std::max(maxNumber, t->m_id.number);
         things.insert(t->m_id.number, t);
         out.push_back(t);
@@ -306,8 +356,12 @@ bool Database::load(std::vector<std::shared_ptr<Record>>& out, Counters& counter
     if (rc != SQLITE_DONE)
         return failed();
 
-    if (sqlite3_prepare_v2(m_db, "SELECT id, title, done_at, sort_key, thing_id FROM step ORDER BY id", -1,
-                           &s, nullptr) != SQLITE_OK)
+    // A file of the first format read without changing it: its steps get ids for this session only.
+    if (sqlite3_prepare_v2(
+            m_db,
+            m_version >= 2 ? "SELECT id, title, done_at, sort_key, thing_id, sync_id FROM step ORDER BY id"
+                           : "SELECT id, title, done_at, sort_key, thing_id, '' FROM step ORDER BY id",
+            -1, &s, nullptr) != SQLITE_OK)
         return failed();
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
         std::shared_ptr<Thing> owner = things.value(sqlite3_column_int64(s, 4));
@@ -321,6 +375,9 @@ bool Database::load(std::vector<std::shared_ptr<Record>>& out, Counters& counter
         st->m_doneAt = optionalInstant(s, 2);
         st->m_sortKey = sqlite3_column_double(s, 3);
         st->m_thing = std::move(owner);
+        st->m_syncID = text(s, 5);
+        if (st->m_syncID.isEmpty())
+            st->m_syncID = newSyncID();
         out.push_back(st);
     }
     sqlite3_finalize(s);
@@ -350,8 +407,8 @@ bool Database::writeThing(const Thing& t, QString* error)
     sqlite3_stmt* s =
         statement(PutThing,
                   "INSERT OR REPLACE INTO thing (id, title, created_at, done_at, snoozed_until, "
-                  "z_count, sort_key, pile_id, came_from, note, note_id, sync_id) "
-                  "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                  "z_count, sort_key, pile_id, came_from, note, note_id, sync_id, calendar_text) "
+                  "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
                   error);
     if (!s)
         return false;
@@ -367,6 +424,10 @@ bool Database::writeThing(const Thing& t, QString* error)
     bindText(s, 10, t.m_note);
     bindText(s, 11, t.m_noteID);
     bindText(s, 12, t.m_syncID);
+    if (t.m_calendarText.isEmpty())
+        sqlite3_bind_null(s, 13);
+    else
+        bindText(s, 13, t.m_calendarText);
     if (sqlite3_step(s) == SQLITE_DONE)
         return true;
     if (error)
@@ -393,9 +454,10 @@ bool Database::writePile(const Pile& p, QString* error)
 
 bool Database::writeStep(const Step& st, QString* error)
 {
-    sqlite3_stmt* s = statement(
-        PutStep,
-        "INSERT OR REPLACE INTO step (id, title, done_at, sort_key, thing_id) VALUES (?, ?, ?, ?, ?)", error);
+    sqlite3_stmt* s = statement(PutStep,
+                                "INSERT OR REPLACE INTO step (id, title, done_at, sort_key, thing_id, "
+                                "sync_id) VALUES (?, ?, ?, ?, ?, ?)",
+                                error);
     if (!s)
         return false;
     sqlite3_bind_int64(s, 1, st.id().number);
@@ -403,6 +465,7 @@ bool Database::writeStep(const Step& st, QString* error)
     bindInstant(s, 3, st.m_doneAt);
     sqlite3_bind_double(s, 4, st.m_sortKey);
     bindRef(s, 5, st.m_thing.get());
+    bindText(s, 6, st.m_syncID);
     if (sqlite3_step(s) == SQLITE_DONE)
         return true;
     if (error)

@@ -15,7 +15,7 @@ namespace vorn {
 // The SQLite file behind a Store: schema, loading everything at open, and writing changed records.
 class Database {
 public:
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
 
     // What the file keeps besides its records: the next record number (numbers are never reused) and
     // how many saves it has taken, which tells a rescue written after the last save from a stale one.
@@ -43,6 +43,8 @@ public:
 private:
     Database() = default;
     bool exec(const char* sql, QString* error);
+    // Brings tables of an older format up to today's, inside the opening transaction.
+    bool migrate(int from, QString* error);
     sqlite3_stmt* statement(int slot, const char* sql, QString* error);
     bool writeThing(const Thing& t, QString* error);
     bool writePile(const Pile& p, QString* error);
@@ -51,6 +53,8 @@ private:
     QString lastError() const;
 
     sqlite3* m_db = nullptr;
+    int m_version = kSchemaVersion; // the format of the tables, which a read-only open leaves as it found
+
     std::vector<sqlite3_stmt*> m_statements;
 };
 

@@ -85,6 +85,7 @@ std::shared_ptr<Step> Step::make(const QString& title, Thing* thing, const QDate
     s->m_sortKey = secondsSinceReferenceDate(createdAt);
     if (thing)
         s->m_thing = std::static_pointer_cast<Thing>(thing->shared_from_this());
+    s->m_syncID = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     return s;
 }
 

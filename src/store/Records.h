@@ -72,6 +72,7 @@ enum ThingField : quint32 {
     ThingNote = 1u << 8,
     ThingNoteID = 1u << 9,
     ThingSyncID = 1u << 10,
+    ThingCalendarText = 1u << 11,
 };
 
 class Thing final : public Record {
@@ -92,6 +93,9 @@ public:
     const QString& note() const { return m_note; }
     const std::optional<QString>& noteID() const { return m_noteID; }
     const QString& syncID() const { return m_syncID; }
+    // The iCalendar text the thing last came in as, which an export writes our fields over so that
+    // what other programs put there stays; empty for a thing that never came from a calendar.
+    const QString& calendarText() const { return m_calendarText; }
     // The live steps in stored order.
     const std::vector<Step*>& steps() const { return m_steps; }
 
@@ -107,6 +111,9 @@ public:
     void setCameFrom(const std::optional<QString>& v) { assign(&Thing::m_cameFrom, v, ThingCameFrom); }
     void setNote(const QString& v) { assign(&Thing::m_note, v, ThingNote); }
     void setNoteID(const std::optional<QString>& v) { assign(&Thing::m_noteID, v, ThingNoteID); }
+    void setCalendarText(const QString& v) { assign(&Thing::m_calendarText, v, ThingCalendarText); }
+    // For a thing that comes with an id of its own (an imported to-do's UID).
+    void setSyncID(const QString& v) { assign(&Thing::m_syncID, v, ThingSyncID); }
 
     bool isDone() const { return m_doneAt.has_value(); }
     // Steps ascending by sortKey; equal keys keep their stored order.
@@ -132,6 +139,7 @@ private:
     QString m_note;
     std::optional<QString> m_noteID;
     QString m_syncID;
+    QString m_calendarText;
     std::vector<Step*> m_steps;
 };
 
@@ -173,6 +181,7 @@ enum StepField : quint32 {
     StepDoneAt = 1u << 1,
     StepSortKey = 1u << 2,
     StepThing = 1u << 3,
+    StepSyncID = 1u << 4,
 };
 
 class Step final : public Record {
@@ -183,10 +192,14 @@ public:
     const std::optional<QDateTime>& doneAt() const { return m_doneAt; }
     double sortKey() const { return m_sortKey; }
     Thing* thing() const { return m_thing.get(); }
+    // The step's own lasting id, as the thing's syncID: other programs know it by this (a calendar's
+    // subtask UID). Made with the step; kept through saves, undo and moves.
+    const QString& syncID() const { return m_syncID; }
 
     void setTitle(const QString& v) { assign(&Step::m_title, v, StepTitle); }
     void setDoneAt(const std::optional<QDateTime>& v) { assign(&Step::m_doneAt, v, StepDoneAt); }
     void setSortKey(double v) { assign(&Step::m_sortKey, v, StepSortKey); }
+    void setSyncID(const QString& v) { assign(&Step::m_syncID, v, StepSyncID); }
 
     bool isDone() const { return m_doneAt.has_value(); }
 
@@ -201,6 +214,7 @@ private:
     std::optional<QDateTime> m_doneAt;
     double m_sortKey = 0;
     std::shared_ptr<Thing> m_thing;
+    QString m_syncID;
 };
 
 } // namespace vorn

@@ -315,6 +315,39 @@ TEST_F(InstanceTest, anExportImportsBackWholeAndAnImportIntoTheRunningAppIsOneUn
     EXPECT_TRUE(today.contains(u"Think about the gym")) << "and nothing else";
 }
 
+TEST_F(InstanceTest, theDemosIcsExportImportsBackAndAnIcsImportIntoTheRunningAppIsOneUndo)
+{
+    const QString everything = home.filePath(QStringLiteral("everything.ics"));
+    ASSERT_EQ(run({QStringLiteral("-demo"), QStringLiteral("--export"), everything}).exitCode, 0);
+    const Result imported = run({QStringLiteral("--import"), everything});
+    EXPECT_EQ(imported.exitCode, 0) << imported.err.toStdString();
+    EXPECT_EQ(imported.out, QStringLiteral("Imported 15 things.\n"));
+
+    const QString window = startApp();
+    ASSERT_FALSE(window.isEmpty());
+    const QString small = home.filePath(QStringLiteral("small.ics"));
+    QFile out(small);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:t\r\nBEGIN:VTODO\r\nUID:i-1\r\nSUMMARY:first import\r\n"
+        "END:VTODO\r\nBEGIN:VTODO\r\nUID:i-2\r\nSUMMARY:second import\r\nEND:VTODO\r\nEND:VCALENDAR\r\n");
+    out.close();
+    const Result through = run({QStringLiteral("--import"), small});
+    EXPECT_EQ(through.exitCode, 0) << through.err.toStdString();
+    EXPECT_EQ(through.out, QStringLiteral("Imported 2 things.\n"));
+    EXPECT_TRUE(todayOnceItHas(QStringLiteral("second import")).contains(QStringLiteral("first import")));
+
+    ASSERT_TRUE(x.keys(window, {QStringLiteral("ctrl+z")}));
+    QString today;
+    const QDeadlineTimer deadline(10000);
+    while ((today = run({QStringLiteral("--list"), QStringLiteral("today")}).out).contains(u"import") &&
+           !deadline.hasExpired())
+        QThread::msleep(200);
+    EXPECT_FALSE(today.contains(u"import")) << "one Ctrl+Z takes the whole import back:\n"
+                                            << today.toStdString();
+    EXPECT_TRUE(today.contains(u"Think about the gym")) << "and nothing else";
+}
+
 TEST_F(InstanceTest, hugeInputIsRefusedAtEveryDoorAndTheAppKeepsAnswering)
 {
     ASSERT_FALSE(startApp().isEmpty());

@@ -389,3 +389,50 @@ TEST_F(ProgramTest, titlesWithControlCharactersAreOneLineEverywhereAndComeBackFr
     EXPECT_EQ(imported.out, QStringLiteral("Imported 6 things.\n")) << imported.err.toStdString();
     EXPECT_EQ(run({QStringLiteral("--list"), QStringLiteral("today")}, otherEnv).out, expected);
 }
+
+TEST_F(ProgramTest, anIcsImportAndExportKeepSubtasksAndWhatAnotherAppWrote)
+{
+    // given a calendar app's file: a to-do with a subtask, a priority and an alarm, and an event
+    const QString in = home.filePath(QStringLiteral("tasks.ics"));
+    {
+        QFile f(in);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Elsewhere//EN\r\n"
+                "BEGIN:VTODO\r\nUID:t-1\r\nDTSTAMP:20261101T100000Z\r\nSUMMARY:Renew the passport\r\n"
+                "PRIORITY:1\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nDESCRIPTION:now\r\nTRIGGER:-PT15M\r\n"
+                "END:VALARM\r\nEND:VTODO\r\n"
+                "BEGIN:VTODO\r\nUID:t-2\r\nDTSTAMP:20261101T100000Z\r\nSUMMARY:Photo booth\r\n"
+                "RELATED-TO:t-1\r\nEND:VTODO\r\n"
+                "BEGIN:VEVENT\r\nUID:e-1\r\nDTSTAMP:20261101T100000Z\r\nSUMMARY:party\r\nEND:VEVENT\r\n"
+                "END:VCALENDAR\r\n");
+    }
+
+    // when it is imported and everything exported as .ics
+    const Result imported = run({QStringLiteral("--import"), in});
+    ASSERT_EQ(imported.exitCode, 0) << imported.err.toStdString();
+    EXPECT_EQ(imported.out.trimmed().toStdString(),
+              "Imported 1 thing. 1 line couldn't be read: line 21 (an event, not a to-do).");
+    const QString out = home.filePath(QStringLiteral("out.ics"));
+    const Result exported = run({QStringLiteral("--export"), out});
+    ASSERT_EQ(exported.exitCode, 0) << exported.err.toStdString();
+
+    // then the subtask is a step, and the export carries the thing, its step and what we don't know
+    EXPECT_EQ(run({QStringLiteral("--list"), QStringLiteral("today")}).out.toStdString(),
+              "- [ ] Renew the passport\n");
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray text = f.readAll();
+    for (const char* line : {"UID:t-1\r\n", "UID:t-2\r\n", "RELATED-TO;RELTYPE=PARENT:t-1\r\n",
+                             "PRIORITY:1\r\n", "TRIGGER:-PT15M\r\n", "BEGIN:VALARM\r\n"})
+        EXPECT_TRUE(text.contains(line)) << line << "\n" << text.constData();
+    EXPECT_FALSE(text.contains("party"));
+    // A .md name keeps Markdown.
+    const QString md = home.filePath(QStringLiteral("out.md"));
+    ASSERT_EQ(run({QStringLiteral("--export"), md}).exitCode, 0);
+    QFile m(md);
+    ASSERT_TRUE(m.open(QIODevice::ReadOnly));
+    const QByteArray markdown = m.readAll();
+    EXPECT_TRUE(markdown.contains("- [ ] Renew the passport\n")) << markdown.constData();
+    EXPECT_TRUE(markdown.contains("- [ ] Photo booth\n")) << markdown.constData();
+    EXPECT_FALSE(markdown.contains("BEGIN:")) << markdown.constData();
+}

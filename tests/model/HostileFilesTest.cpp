@@ -1,4 +1,5 @@
 #include "model/Constants.h"
+#include "store/Database.h"
 #include "support/ModelHarness.h"
 
 #include <QDir>
@@ -187,7 +188,9 @@ protected:
             break;
         case Variant::Newer:
             if (kind == Kind::Store)
-                sql(path, "PRAGMA user_version = 2");
+                sql(path,
+                    QByteArray("PRAGMA user_version = " + QByteArray::number(Database::kSchemaVersion + 1))
+                        .constData());
             else if (kind == Kind::Family)
                 sql(path,
                     "ALTER TABLE things ADD COLUMN colour TEXT DEFAULT 'teal'; PRAGMA user_version = 7");

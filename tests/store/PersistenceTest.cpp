@@ -11,6 +11,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUuid>
+
+#include <map>
 
 #include <sqlite3.h>
 
@@ -61,7 +64,7 @@ QByteArray fileHash(const QString& path)
 TEST_F(PersistenceTest, everyFieldSurvivesAReopen)
 {
     RecordId pileID, thingID, plainID, stepID;
-    QString syncID;
+    QString syncID, stepSyncID;
     {
         auto store = open();
         Pile* p = store->insert(Pile::make(QStringLiteral("Groceries 🛒"), kNoon));
@@ -73,6 +76,7 @@ TEST_F(PersistenceTest, everyFieldSurvivesAReopen)
         t->setCameFrom(QStringLiteral("Trip"));
         t->setNote(QStringLiteral("line one\nline two"));
         t->setNoteID(QStringLiteral("0f8e2b1c-aaaa-bbbb-cccc-1234567890ab"));
+        t->setCalendarText(QStringLiteral("BEGIN:VTODO\r\nPRIORITY:1\r\nEND:VTODO\r\n"));
         Step* s = store->insert(Step::make(QStringLiteral("pour"), t, kNoon));
         s->setDoneAt(kNoon);
         Thing* plain = store->insert(Thing::make(QStringLiteral("someday thing"), kNoon, distantFuture()));
@@ -81,6 +85,7 @@ TEST_F(PersistenceTest, everyFieldSurvivesAReopen)
         plainID = plain->id();
         stepID = s->id();
         syncID = t->syncID();
+        stepSyncID = s->syncID();
         ASSERT_TRUE(store->save());
     }
     auto store = open();
@@ -101,6 +106,8 @@ TEST_F(PersistenceTest, everyFieldSurvivesAReopen)
     ASSERT_EQ(t->steps().size(), 1u);
     EXPECT_EQ(t->steps()[0]->id(), stepID);
     EXPECT_EQ(t->steps()[0]->doneAt(), kNoon);
+    EXPECT_EQ(t->steps()[0]->syncID(), stepSyncID);
+    EXPECT_EQ(t->calendarText(), QStringLiteral("BEGIN:VTODO\r\nPRIORITY:1\r\nEND:VTODO\r\n"));
 
     Thing* plain = store->thing(plainID);
     ASSERT_NE(plain, nullptr);
@@ -109,6 +116,114 @@ TEST_F(PersistenceTest, everyFieldSurvivesAReopen)
     EXPECT_FALSE(plain->cameFrom());
     EXPECT_FALSE(plain->noteID());
     EXPECT_EQ(plain->pile(), nullptr);
+    EXPECT_TRUE(plain->calendarText().isEmpty());
+}
+
+namespace {
+
+// A store as the first format wrote it, before steps had ids of their own: two things, three steps.
+const char* const kFirstFormat = R"sql(
+CREATE TABLE thing (id INTEGER PRIMARY KEY, title TEXT NOT NULL, created_at INTEGER NOT NULL,
+    done_at INTEGER, snoozed_until INTEGER, z_count INTEGER NOT NULL DEFAULT 0, sort_key REAL NOT NULL,
+    pile_id INTEGER, came_from TEXT, note TEXT NOT NULL DEFAULT '', note_id TEXT, sync_id TEXT NOT NULL);
+CREATE TABLE pile (id INTEGER PRIMARY KEY, name TEXT NOT NULL, created_at INTEGER NOT NULL,
+    sort_key REAL NOT NULL);
+CREATE TABLE step (id INTEGER PRIMARY KEY, title TEXT NOT NULL, done_at INTEGER, sort_key REAL NOT NULL,
+    thing_id INTEGER);
+CREATE TABLE meta (key TEXT PRIMARY KEY, value INTEGER);
+INSERT INTO thing VALUES (1, 'Pack', 1772884800000, NULL, NULL, 2, 1.0, NULL, NULL, 'bag', NULL, 'AAAA-1');
+INSERT INTO thing VALUES (2, 'Call', 1772884800001, NULL, NULL, 0, 2.0, NULL, NULL, '', NULL, 'AAAA-2');
+INSERT INTO step VALUES (3, 'socks', NULL, 1.0, 1);
+INSERT INTO step VALUES (4, 'shoes', 1772884800000, 2.0, 1);
+INSERT INTO step VALUES (5, 'dial', NULL, 1.0, 2);
+INSERT INTO meta VALUES ('next_id', 6);
+PRAGMA user_version = 1;
+)sql";
+
+std::map<qint64, QString> stepIDs(const Store& store)
+{
+    std::map<qint64, QString> out;
+    for (const Thing* t : store.thingsBySortKey()) {
+        for (const Step* s : t->steps())
+            out[s->id().number] = s->syncID();
+    }
+    return out;
+}
+
+} // namespace
+
+TEST_F(PersistenceTest, aFirstFormatStoreOpensAndItsStepsGetLastingIDs)
+{
+    sql(kFirstFormat);
+    const QByteArray before = fileHash(path());
+
+    // Reading it for show leaves the file as it is, with every step told apart for the session.
+    std::map<qint64, QString> shown;
+    {
+        auto reader = open(Store::Mode::ReadOnly);
+        ASSERT_TRUE(reader);
+        shown = stepIDs(*reader);
+        EXPECT_EQ(reader->thing({EntityKind::Thing, 1})->title(), QStringLiteral("Pack"));
+    }
+    EXPECT_EQ(fileHash(path()), before);
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(QSet<QString>({shown[3], shown[4], shown[5]}).size(), 3);
+
+    std::map<qint64, QString> migrated;
+    {
+        auto store = open();
+        ASSERT_TRUE(store);
+        migrated = stepIDs(*store);
+        Thing* pack = store->thing({EntityKind::Thing, 1});
+        ASSERT_NE(pack, nullptr);
+        EXPECT_EQ(pack->syncID(), QStringLiteral("AAAA-1"));
+        EXPECT_EQ(pack->zCount(), 2);
+        EXPECT_EQ(pack->note(), QStringLiteral("bag"));
+        ASSERT_EQ(pack->steps().size(), 2u);
+        EXPECT_EQ(pack->steps()[1]->doneAt(), QDateTime::fromMSecsSinceEpoch(1772884800000, Qt::UTC));
+        EXPECT_TRUE(pack->calendarText().isEmpty());
+        // A step made now numbers on from the file's counter.
+        EXPECT_EQ(store->insert(Step::make(QStringLiteral("hat"), pack, kNoon))->id().number, 6);
+        ASSERT_TRUE(store->save());
+    }
+    ASSERT_EQ(migrated.size(), 3u);
+    for (const auto& [number, id] : migrated)
+        EXPECT_EQ(QUuid::fromString(id).isNull(), false) << number;
+    EXPECT_EQ(QSet<QString>({migrated[3], migrated[4], migrated[5]}).size(), 3);
+
+    // The ids were written once: every later open, read-only or not, sees the same.
+    for (const Store::Mode mode : {Store::Mode::ReadWrite, Store::Mode::ReadOnly}) {
+        auto again = open(mode);
+        ASSERT_TRUE(again);
+        std::map<qint64, QString> now = stepIDs(*again);
+        EXPECT_EQ(now.size(), 4u);
+        now.erase(6);
+        EXPECT_EQ(now, migrated);
+    }
+}
+
+TEST_F(PersistenceTest, aStepKeepsItsIDThroughUndoAndRedoOfItsDeletion)
+{
+    auto store = open();
+    Thing* t = store->insert(Thing::make(QStringLiteral("Pack"), kNoon));
+    Step* made = store->insert(Step::make(QStringLiteral("socks"), t, kNoon));
+    Step* other = store->insert(Step::make(QStringLiteral("shoes"), t, kNoon.addSecs(1)));
+    EXPECT_NE(made->syncID(), other->syncID());
+    const RecordId id = made->id();
+    const QString syncID = made->syncID();
+    ASSERT_TRUE(store->save());
+    store->undoManager().beginGroup();
+    store->remove(made);
+    store->undoManager().endGroup();
+    ASSERT_TRUE(store->save());
+    store->undoManager().undo();
+    ASSERT_NE(store->step(id), nullptr);
+    EXPECT_EQ(store->step(id)->syncID(), syncID);
+    ASSERT_TRUE(store->save());
+    store.reset();
+    store = open();
+    ASSERT_NE(store->step(id), nullptr);
+    EXPECT_EQ(store->step(id)->syncID(), syncID);
 }
 
 TEST_F(PersistenceTest, saveWritesOnlyTheRecordsThatChanged)

@@ -1,0 +1,352 @@
+#include "ical/CalendarTodo.h"
+#include "ical/Libical.h"
+
+#include <QHash>
+#include <QSet>
+#include <QTimeZone>
+
+#include <algorithm>
+
+#include <cstring>
+
+namespace vorn::ical {
+
+using namespace detail;
+
+namespace {
+
+const char* const kProductID = "-//Vorn//vorn todo//EN";
+
+bool isX(icalproperty* p, const char* name)
+{
+    const char* x = icalproperty_get_x_name(p);
+    return x && qstricmp(x, name) == 0;
+}
+
+bool sameProperty(icalproperty* p, icalproperty_kind kind, const char* xName)
+{
+    return icalproperty_isa(p) == kind && (kind != ICAL_X_PROPERTY || isX(p, xName));
+}
+
+// Takes every property of this kind (of this name, for an X- property) out; true when there was one.
+bool drop(icalcomponent* c, icalproperty_kind kind, const char* xName = nullptr)
+{
+    bool dropped = false;
+    for (icalproperty* p = icalcomponent_get_first_property(c, kind); p;) {
+        icalproperty* next = icalcomponent_get_next_property(c, kind);
+        if (sameProperty(p, kind, xName)) {
+            icalcomponent_remove_property(c, p);
+            icalproperty_free(p);
+            dropped = true;
+        }
+        p = next;
+    }
+    return dropped;
+}
+
+// Puts `fresh` in place of what the component has of its kind; an equal one already there stays, so
+// a file read and written unchanged keeps its layout. True when the component changed.
+bool put(icalcomponent* c, icalproperty* fresh, const char* xName = nullptr)
+{
+    const icalproperty_kind kind = icalproperty_isa(fresh);
+    if (xName)
+        icalproperty_set_x_name(fresh, xName);
+    int count = 0;
+    icalproperty* only = nullptr;
+    for (icalproperty* p = icalcomponent_get_first_property(c, kind); p;
+         p = icalcomponent_get_next_property(c, kind)) {
+        if (sameProperty(p, kind, xName)) {
+            ++count;
+            only = p;
+        }
+    }
+    if (count == 1 &&
+        taken(icalproperty_as_ical_string_r(only)) == taken(icalproperty_as_ical_string_r(fresh))) {
+        icalproperty_free(fresh);
+        return false;
+    }
+    drop(c, kind, xName);
+    icalcomponent_add_property(c, fresh);
+    return true;
+}
+
+icalproperty* xText(const QString& value)
+{
+    return icalproperty_new_x(value.toUtf8().constData());
+}
+
+bool putTime(icalcomponent* c, icalproperty* fresh, const QDateTime& t);
+
+// STATUS, COMPLETED and PERCENT-COMPLETE as done or not. A to-do cancelled elsewhere and done here
+// stays cancelled; one in progress elsewhere and not done here stays in progress.
+bool putDone(icalcomponent* c, bool done, const std::optional<QDateTime>& doneAt)
+{
+    bool changed = false;
+    const icalproperty* status = icalcomponent_get_first_property(c, ICAL_STATUS_PROPERTY);
+    const icalproperty_status was = status ? icalproperty_get_status(status) : ICAL_STATUS_NONE;
+    if (done) {
+        if (was != ICAL_STATUS_CANCELLED) {
+            changed |= put(c, icalproperty_new_status(ICAL_STATUS_COMPLETED));
+            changed |= put(c, icalproperty_new_percentcomplete(100));
+        }
+        if (doneAt)
+            changed |= putTime(c, icalproperty_new_completed(utcTime(*doneAt)), *doneAt);
+        return changed;
+    }
+    // No status at all already means it needs doing: saying so is no change of ours.
+    if (was != ICAL_STATUS_INPROCESS)
+        changed |= put(c, icalproperty_new_status(ICAL_STATUS_NEEDSACTION)) && was != ICAL_STATUS_NONE;
+    changed |= drop(c, ICAL_COMPLETED_PROPERTY);
+    if (const icalproperty* p = icalcomponent_get_first_property(c, ICAL_PERCENTCOMPLETE_PROPERTY);
+        p && icalproperty_get_percentcomplete(p) >= 100)
+        changed |= drop(c, ICAL_PERCENTCOMPLETE_PROPERTY);
+    return changed;
+}
+
+bool putText(icalcomponent* c, icalproperty* fresh, const QString& value)
+{
+    if (value.isEmpty()) {
+        const icalproperty_kind kind = icalproperty_isa(fresh);
+        icalproperty_free(fresh);
+        return drop(c, kind);
+    }
+    return put(c, fresh);
+}
+
+bool putX(icalcomponent* c, const char* name, const std::optional<QString>& value)
+{
+    if (!value)
+        return drop(c, ICAL_X_PROPERTY, name);
+    return put(c, xText(*value), name);
+}
+
+icalproperty* rtfAttachment(const QByteArray& rtf)
+{
+    // libical keeps inline data as the text it writes: the base64 is ours to make.
+    const QByteArray base64 = rtf.toBase64();
+    icalattach* attach = icalattach_new_from_data(base64.constData(), nullptr, nullptr);
+    icalproperty* p = icalproperty_new_attach(attach);
+    icalattach_unref(attach);
+    icalproperty_add_parameter(p, icalparameter_new_fmttype("text/rtf"));
+    icalproperty_add_parameter(p, icalparameter_new_encoding(ICAL_ENCODING_BASE64));
+    icalproperty_add_parameter(p, icalparameter_new_value(ICAL_VALUE_BINARY));
+    return p;
+}
+
+bool isRtfAttachment(icalproperty* p)
+{
+    const char* type = icalproperty_get_parameter_as_string(p, "FMTTYPE");
+    return type && qstricmp(type, "text/rtf") == 0;
+}
+
+// The rich note is the one text/rtf attachment; other attachments are other programs'.
+bool putRtf(icalcomponent* c, const std::optional<QByteArray>& rtf)
+{
+    icalproperty* ours = nullptr;
+    bool changed = false;
+    for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_ATTACH_PROPERTY); p;) {
+        icalproperty* next = icalcomponent_get_next_property(c, ICAL_ATTACH_PROPERTY);
+        if (isRtfAttachment(p)) {
+            if (ours || !rtf) {
+                icalcomponent_remove_property(c, p);
+                icalproperty_free(p);
+                changed = true;
+            } else {
+                ours = p;
+            }
+        }
+        p = next;
+    }
+    if (!rtf)
+        return changed;
+    icalproperty* fresh = rtfAttachment(*rtf);
+    if (ours && taken(icalproperty_as_ical_string_r(ours)) == taken(icalproperty_as_ical_string_r(fresh))) {
+        icalproperty_free(fresh);
+        return changed;
+    }
+    if (ours) {
+        icalcomponent_remove_property(c, ours);
+        icalproperty_free(ours);
+    }
+    icalcomponent_add_property(c, fresh);
+    return true;
+}
+
+// The kept text's VTODOs by UID, and its time zones by TZID.
+struct Kept {
+    Component root;
+    QHash<QString, icalcomponent*> todos;
+    QHash<QByteArray, icalcomponent*> zones;
+};
+
+Kept readKept(const QString& text)
+{
+    Kept kept;
+    if (text.isEmpty())
+        return kept;
+    kept.root = parseText(text.toUtf8());
+    if (!kept.root)
+        return kept;
+    for (icalcomponent* c = icalcomponent_get_first_component(kept.root.get(), ICAL_ANY_COMPONENT); c;
+         c = icalcomponent_get_next_component(kept.root.get(), ICAL_ANY_COMPONENT)) {
+        if (icalcomponent_isa(c) == ICAL_VTODO_COMPONENT) {
+            if (const char* uid = icalcomponent_get_uid(c))
+                kept.todos.insert(QString::fromUtf8(uid), c);
+        } else if (icalcomponent_isa(c) == ICAL_VTIMEZONE_COMPONENT) {
+            if (icalproperty* tzid = icalcomponent_get_first_property(c, ICAL_TZID_PROPERTY))
+                kept.zones.insert(QByteArray(icalproperty_get_tzid(tzid)), c);
+        }
+    }
+    return kept;
+}
+
+// The kept VTODO of this UID, still in the kept text (so its times find their zones), or a new one.
+icalcomponent* baseFor(Kept& kept, const QString& uid, bool* fromKept)
+{
+    if (icalcomponent* c = kept.todos.take(uid)) {
+        *fromKept = true;
+        return c;
+    }
+    *fromKept = false;
+    return icalcomponent_new_vtodo();
+}
+
+// Takes the VTODO out of its kept text, to be written; DTSTAMP is now, and a to-do read here gets a
+// new LAST-MODIFIED only when our fields changed it. One we made never had one: its CREATED says.
+icalcomponent* finish(icalcomponent* c, bool fromKept, bool changed, const QDateTime& stamp)
+{
+    put(c, icalproperty_new_dtstamp(utcTime(stamp)));
+    if (fromKept && changed)
+        put(c, icalproperty_new_lastmodified(utcTime(stamp)));
+    if (icalcomponent* parent = icalcomponent_get_parent(c))
+        icalcomponent_remove_component(parent, c);
+    return c;
+}
+
+// A time the component has already, written any way (a zone, a day), for the same second: kept as it
+// is, so another program's zone or date stays.
+bool putTime(icalcomponent* c, icalproperty* fresh, const QDateTime& t)
+{
+    const icalproperty_kind kind = icalproperty_isa(fresh);
+    icalproperty* p = icalcomponent_get_first_property(c, kind);
+    if (p && !icalcomponent_get_next_property(c, kind)) {
+        const std::optional<QDateTime> was = qtTime(icalproperty_get_datetime_with_component(p, c),
+                                                    icalproperty_get_parameter_as_string(p, "TZID"));
+        if (was && was->toSecsSinceEpoch() == t.toSecsSinceEpoch()) {
+            icalproperty_free(fresh);
+            return false;
+        }
+    }
+    return put(c, fresh);
+}
+
+void namedZones(icalcomponent* c, QSet<QByteArray>& out)
+{
+    for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_ANY_PROPERTY); p;
+         p = icalcomponent_get_next_property(c, ICAL_ANY_PROPERTY)) {
+        if (icalparameter* tzid = icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER))
+            out.insert(QByteArray(icalparameter_get_tzid(tzid)));
+    }
+    for (icalcomponent* sub = icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT); sub;
+         sub = icalcomponent_get_next_component(c, ICAL_ANY_COMPONENT))
+        namedZones(sub, out);
+}
+
+// A time named by a zone the file didn't describe is written in UTC (by the zone's IANA name), or
+// floating when the zone isn't known here either: never a TZID another program can't look up.
+void settleZones(icalcomponent* c, const QHash<QByteArray, icalcomponent*>& zones)
+{
+    for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_ANY_PROPERTY); p;
+         p = icalcomponent_get_next_property(c, ICAL_ANY_PROPERTY)) {
+        icalparameter* tzid = icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER);
+        if (!tzid || zones.contains(QByteArray(icalparameter_get_tzid(tzid))))
+            continue;
+        const QTimeZone zone(icalparameter_get_tzid(tzid));
+        icalvalue* value = icalproperty_get_value(p);
+        if (zone.isValid() && value && icalvalue_isa(value) == ICAL_DATETIME_VALUE) {
+            const icaltimetype t = icalvalue_get_datetime(value);
+            const QDateTime local(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second), zone);
+            if (local.isValid())
+                icalvalue_set_datetime(value, utcTime(local));
+        }
+        icalproperty_remove_parameter_by_kind(p, ICAL_TZID_PARAMETER);
+    }
+    for (icalcomponent* sub = icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT); sub;
+         sub = icalcomponent_get_next_component(c, ICAL_ANY_COMPONENT))
+        settleZones(sub, zones);
+}
+
+} // namespace
+
+QByteArray writeCalendar(const std::vector<CalendarThing>& things, const QDateTime& stamp)
+{
+    Component calendar(icalcomponent_new_vcalendar());
+    icalcomponent_add_property(calendar.get(), icalproperty_new_version("2.0"));
+    icalcomponent_add_property(calendar.get(), icalproperty_new_prodid(kProductID));
+
+    std::vector<icalcomponent*> todos;
+    std::vector<Kept> keptTexts; // the zones written point into these until the end
+    QHash<QByteArray, icalcomponent*> zones;
+    for (const CalendarThing& thing : things) {
+        Kept kept = readKept(thing.kept);
+        bool fromKept = false;
+        icalcomponent* c = baseFor(kept, thing.uid, &fromKept);
+        bool changed = put(c, icalproperty_new_uid(thing.uid.toUtf8().constData()));
+        changed |= put(c, icalproperty_new_summary(thing.title.toUtf8().constData()));
+        if (thing.created.isValid())
+            changed |= putTime(c, icalproperty_new_created(utcTime(thing.created)), thing.created);
+        changed |= putDone(c, thing.done, thing.doneAt);
+        // Someday is no date at all to other programs: they would show the far future as a date.
+        if (thing.wake && !thing.someday)
+            changed |= putTime(c, icalproperty_new_dtstart(utcTime(*thing.wake)), *thing.wake);
+        else
+            changed |= drop(c, ICAL_DTSTART_PROPERTY);
+        changed |=
+            putX(c, "X-VORN-SOMEDAY", thing.someday ? std::optional(QStringLiteral("TRUE")) : std::nullopt);
+        changed |=
+            putX(c, "X-VORN-ZCOUNT", thing.zs > 0 ? std::optional(QString::number(thing.zs)) : std::nullopt);
+        changed |= putX(c, "X-APPLE-SORT-ORDER",
+                        thing.order ? std::optional(QString::number(*thing.order)) : std::nullopt);
+        changed |= putX(c, "X-VORN-LIST", thing.list.isEmpty() ? std::nullopt : std::optional(thing.list));
+        changed |= putText(c, icalproperty_new_description(thing.note.toUtf8().constData()), thing.note);
+        changed |= putRtf(c, thing.rtf);
+        todos.push_back(finish(c, fromKept, changed, stamp));
+
+        for (std::size_t i = 0; i < thing.steps.size(); ++i) {
+            const CalendarStep& step = thing.steps[i];
+            bool stepFromKept = false;
+            icalcomponent* s = baseFor(kept, step.uid, &stepFromKept);
+            bool stepChanged = put(s, icalproperty_new_uid(step.uid.toUtf8().constData()));
+            stepChanged |= put(s, icalproperty_new_summary(step.title.toUtf8().constData()));
+            icalproperty* parent = icalproperty_new_relatedto(thing.uid.toUtf8().constData());
+            icalproperty_add_parameter(parent, icalparameter_new_reltype(ICAL_RELTYPE_PARENT));
+            stepChanged |= put(s, parent);
+            stepChanged |= putDone(s, step.done, step.doneAt);
+            stepChanged |= putX(s, "X-APPLE-SORT-ORDER", QString::number(i + 1));
+            todos.push_back(finish(s, stepFromKept, stepChanged, stamp));
+        }
+        for (auto it = kept.zones.cbegin(); it != kept.zones.cend(); ++it) {
+            if (!zones.contains(it.key()))
+                zones.insert(it.key(), it.value());
+        }
+        keptTexts.push_back(std::move(kept));
+    }
+
+    // A TZID is written only with its VTIMEZONE, and a VTIMEZONE only when something names it.
+    QSet<QByteArray> named;
+    for (icalcomponent* c : todos) {
+        settleZones(c, zones);
+        namedZones(c, named);
+    }
+    QList<QByteArray> zoneNames(named.cbegin(), named.cend());
+    std::sort(zoneNames.begin(), zoneNames.end());
+    for (const QByteArray& name : zoneNames) {
+        if (icalcomponent* zone = zones.value(name))
+            icalcomponent_add_component(calendar.get(), icalcomponent_new_clone(zone));
+    }
+    for (icalcomponent* c : todos)
+        icalcomponent_add_component(calendar.get(), c);
+    return taken(icalcomponent_as_ical_string_r(calendar.get()));
+}
+
+} // namespace vorn::ical

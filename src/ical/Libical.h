@@ -1,0 +1,97 @@
+#pragma once
+
+// What the reader and the writer share of libical: owning pointers and the few conversions between
+// its types and Qt's.
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QTimeZone>
+
+#include <libical/ical.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <optional>
+
+namespace vorn::ical::detail {
+
+struct ComponentFree {
+    void operator()(icalcomponent* c) const { icalcomponent_free(c); }
+};
+using Component = std::unique_ptr<icalcomponent, ComponentFree>;
+
+// A string libical made for us (the "_r" calls): ours to free.
+inline QByteArray taken(char* s)
+{
+    if (!s)
+        return {};
+    QByteArray out(s);
+    icalmemory_free_buffer(s);
+    return out;
+}
+
+inline QString utf8(const char* s)
+{
+    return s ? QString::fromUtf8(s) : QString();
+}
+
+// libical's parse of a whole text, handed out to it a line at a time: its own string reader looks for
+// each line's end from the start of what is left, which a big file pays for by the square.
+inline Component parseText(const QByteArray& text)
+{
+    struct Feed {
+        const char* at;
+        const char* end;
+    } feed{text.constData(), text.constData() + text.size()};
+    auto nextLine = [](char* s, size_t size, void* d) -> char* {
+        auto* f = static_cast<Feed*>(d);
+        if (f->at >= f->end || size < 2)
+            return nullptr;
+        size_t n = std::min(size - 1, size_t(f->end - f->at));
+        if (const void* newline = std::memchr(f->at, '\n', n))
+            n = size_t(static_cast<const char*>(newline) - f->at) + 1;
+        std::memcpy(s, f->at, n);
+        s[n] = '\0';
+        f->at += n;
+        return s;
+    };
+    icalparser* parser = icalparser_new();
+    icalparser_set_gen_data(parser, &feed);
+    Component root(icalparser_parse(parser, nextLine));
+    icalparser_free(parser);
+    return root;
+}
+
+inline icaltimetype utcTime(const QDateTime& t)
+{
+    return icaltime_from_timet_with_zone(time_t(t.toSecsSinceEpoch()), 0, icaltimezone_get_utc_timezone());
+}
+
+// A time as read: UTC as it is, a zone by its VTIMEZONE (or, lacking one, by the zone's IANA name),
+// floating as this machine's local time, a day alone as its local midnight.
+inline std::optional<QDateTime> qtTime(const icaltimetype& t, const char* tzid)
+{
+    if (icaltime_is_null_time(t) || !icaltime_is_valid_time(t))
+        return std::nullopt;
+    const QDate day(t.year, t.month, t.day);
+    if (!day.isValid())
+        return std::nullopt;
+    if (t.is_date)
+        return QDateTime(day, QTime(0, 0));
+    const QTime time(t.hour, t.minute, t.second);
+    if (!time.isValid())
+        return std::nullopt;
+    if (icaltime_is_utc(t))
+        return QDateTime(day, time, Qt::UTC);
+    if (t.zone)
+        return QDateTime::fromSecsSinceEpoch(icaltime_as_timet_with_zone(t, t.zone), Qt::UTC);
+    if (tzid) {
+        if (const QTimeZone zone(tzid); zone.isValid())
+            return QDateTime(day, time, zone).toUTC();
+    }
+    return QDateTime(day, time);
+}
+
+} // namespace vorn::ical::detail

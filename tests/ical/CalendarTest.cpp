@@ -1,0 +1,495 @@
+#include "ical/CalendarTodo.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTimeZone>
+
+#include <libical/ical.h>
+
+#include <gtest/gtest.h>
+
+using namespace vorn;
+using namespace vorn::ical;
+
+namespace {
+
+const QDateTime kStamp(QDate(2026, 12, 9), QTime(16, 0), Qt::UTC);
+const QDateTime kCreated(QDate(2026, 11, 2), QTime(8, 30, 5), Qt::UTC);
+
+QByteArray crlf(const QByteArray& text)
+{
+    return text.split('\n').join("\r\n");
+}
+
+CalendarThing thing(const QString& uid, const QString& title)
+{
+    CalendarThing t;
+    t.uid = uid;
+    t.title = title;
+    t.created = kCreated;
+    return t;
+}
+
+// What a read gives back of what was written: the kept text and LAST-MODIFIED are the reader's own.
+CalendarThing withoutKept(CalendarThing t)
+{
+    t.kept.clear();
+    t.modified.reset();
+    return t;
+}
+
+QByteArray withoutStamps(QByteArray text)
+{
+    static const QRegularExpression stamp(QStringLiteral("DTSTAMP:[0-9TZ]+\r\n"));
+    return QString::fromUtf8(text).remove(stamp).toUtf8();
+}
+
+// libical's own reading, every complaint it leaves in the tree counted.
+int libicalComplaints(const QByteArray& text)
+{
+    icalcomponent* root = icalparser_parse_string(text.constData());
+    if (!root)
+        return -1;
+    int complaints = icalcomponent_count_errors(root);
+    icalcomponent_free(root);
+    return complaints;
+}
+
+// The value of the first property of this name in the VTODO of this UID, as libical reads it.
+QString valueIn(const QByteArray& text, const QString& uid, const char* name)
+{
+    icalcomponent* root = icalparser_parse_string(text.constData());
+    QString out = QStringLiteral("<none>");
+    for (icalcomponent* c = icalcomponent_get_first_component(root, ICAL_VTODO_COMPONENT); c;
+         c = icalcomponent_get_next_component(root, ICAL_VTODO_COMPONENT)) {
+        if (QString::fromUtf8(icalcomponent_get_uid(c)) != uid)
+            continue;
+        for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_ANY_PROPERTY); p;
+             p = icalcomponent_get_next_property(c, ICAL_ANY_PROPERTY)) {
+            if (qstricmp(icalproperty_get_property_name(p), name) == 0) {
+                out = QString::fromUtf8(icalproperty_get_value_as_string(p));
+                break;
+            }
+        }
+    }
+    icalcomponent_free(root);
+    return out;
+}
+
+struct RoundTrip {
+    const char* name;
+    CalendarThing thing;
+};
+
+std::vector<RoundTrip> roundTrips()
+{
+    std::vector<RoundTrip> out;
+    out.push_back({"plain", thing(QStringLiteral("A-1"), QStringLiteral("Water the plants"))});
+    {
+        CalendarThing t = thing(QStringLiteral("A-2"), QStringLiteral("Call Mo, then; maybe \\ not"));
+        t.done = true;
+        t.doneAt = QDateTime(QDate(2026, 12, 1), QTime(18, 4, 2), Qt::UTC);
+        out.push_back({"done on a day, title with the characters TEXT escapes", t});
+    }
+    {
+        CalendarThing t = thing(QStringLiteral("A-3"), QStringLiteral("Tax forms"));
+        t.wake = QDateTime(QDate(2026, 12, 14), QTime(7, 0), Qt::UTC);
+        t.zs = 3;
+        out.push_back({"snoozed to a wake time, three snoozes", t});
+    }
+    {
+        CalendarThing t = thing(QStringLiteral("A-4"), QStringLiteral("Learn the cello"));
+        t.someday = true;
+        out.push_back({"someday", t});
+    }
+    {
+        CalendarThing t =
+            thing(QStringLiteral("A-5"), QStringLiteral("Füße wärmen — 日本語 ") + QString(200, u'x'));
+        t.order = 17;
+        t.list = QStringLiteral("Haus, Hof; Garten ☘");
+        out.push_back({"long non-ASCII title folded, order, a list of the user's", t});
+    }
+    {
+        CalendarThing t = thing(QStringLiteral("A-6"), QStringLiteral("Notes"));
+        t.note = QStringLiteral("line one, with a comma\nline two; semicolon\n\n\\backslash ünï");
+        out.push_back({"plain note over lines", t});
+    }
+    {
+        CalendarThing t = thing(QStringLiteral("A-7"), QStringLiteral("Rich"));
+        t.note = QStringLiteral("bold words");
+        t.rtf = QByteArray("{\\rtf1\\ansi{\\b bold} words\\par}\n") + QByteArray(3000, 'r');
+        out.push_back({"rich note", t});
+    }
+    {
+        CalendarThing t = thing(QStringLiteral("A-8"), QStringLiteral("Pack"));
+        t.steps.push_back({QStringLiteral("S-1"), QStringLiteral("socks, warm"), false, std::nullopt});
+        t.steps.push_back({QStringLiteral("S-2"), QStringLiteral("shoes"), true,
+                           QDateTime(QDate(2026, 12, 2), QTime(9, 0), Qt::UTC)});
+        t.steps.push_back({QStringLiteral("S-3"), QStringLiteral("hat"), false, std::nullopt});
+        out.push_back({"steps, one done, in their order", t});
+    }
+    {
+        CalendarThing t = thing(QStringLiteral("A-9"), QStringLiteral("Done with steps"));
+        t.done = true;
+        t.doneAt = kCreated.addDays(3);
+        t.list = QStringLiteral("Work");
+        t.steps.push_back({QStringLiteral("S-9"), QStringLiteral("only"), true, kCreated.addDays(2)});
+        out.push_back({"done in a list, its step done", t});
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(CalendarTest, everyFieldComesBackFromItsOwnFile)
+{
+    std::vector<CalendarThing> all;
+    for (const RoundTrip& c : roundTrips())
+        all.push_back(c.thing);
+    const QByteArray text = writeCalendar(all, kStamp);
+    const CalendarRead read = readCalendar(text);
+    EXPECT_TRUE(read.problems.empty()) << read.problems.front().what.toStdString();
+    ASSERT_EQ(read.things.size(), all.size());
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        SCOPED_TRACE(roundTrips()[i].name);
+        EXPECT_EQ(withoutKept(read.things[i]), all[i]);
+        EXPECT_FALSE(read.things[i].kept.isEmpty());
+    }
+}
+
+TEST(CalendarTest, ourFilesAreStrictICalendar)
+{
+    std::vector<CalendarThing> all;
+    for (const RoundTrip& c : roundTrips())
+        all.push_back(c.thing);
+    const QByteArray text = writeCalendar(all, kStamp);
+    EXPECT_EQ(libicalComplaints(text), 0);
+    EXPECT_TRUE(text.startsWith("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:"));
+    EXPECT_FALSE(text.contains("freeassociation"));
+    EXPECT_FALSE(text.contains("TZID"));
+    for (const QByteArray& line : text.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        EXPECT_TRUE(line.endsWith('\r')) << line.constData();
+        EXPECT_LE(line.size() - 1, 75) << line.constData(); // octets, before the CRLF
+        // A fold never cuts a character in two.
+        EXPECT_TRUE(QString::fromUtf8(line).toUtf8() == line) << line.constData();
+    }
+    // Someday is no date to other programs; steps name their thing.
+    EXPECT_EQ(valueIn(text, QStringLiteral("A-4"), "DTSTART"), QStringLiteral("<none>"));
+    EXPECT_EQ(valueIn(text, QStringLiteral("A-4"), "X-VORN-SOMEDAY"), QStringLiteral("TRUE"));
+    EXPECT_EQ(valueIn(text, QStringLiteral("S-2"), "RELATED-TO"), QStringLiteral("A-8"));
+    EXPECT_EQ(valueIn(text, QStringLiteral("S-2"), "STATUS"), QStringLiteral("COMPLETED"));
+    EXPECT_EQ(valueIn(text, QStringLiteral("S-2"), "PERCENT-COMPLETE"), QStringLiteral("100"));
+    EXPECT_EQ(valueIn(text, QStringLiteral("A-1"), "STATUS"), QStringLiteral("NEEDS-ACTION"));
+    EXPECT_EQ(valueIn(text, QStringLiteral("A-1"), "COMPLETED"), QStringLiteral("<none>"));
+    EXPECT_EQ(valueIn(text, QStringLiteral("A-1"), "LAST-MODIFIED"), QStringLiteral("<none>"));
+    EXPECT_EQ(valueIn(text, QStringLiteral("A-3"), "DTSTART"), QStringLiteral("20261214T070000Z"));
+}
+
+// Debian's python3-icalendar reads what we write: every property parses, every to-do has what the
+// standard requires of it.
+TEST(CalendarTest, pythonsIcalendarReadsOurFilesWithoutAComplaint)
+{
+    const QString python = QStringLiteral("/usr/bin/python3");
+    if (QProcess::execute(python, {QStringLiteral("-c"), QStringLiteral("import icalendar")}) != 0)
+        GTEST_SKIP() << "python3-icalendar is not installed (scripts/ensure-packages installs it)";
+    std::vector<CalendarThing> all;
+    for (const RoundTrip& c : roundTrips())
+        all.push_back(c.thing);
+    auto verdict = [&python](const QByteArray& text) {
+        QProcess check;
+        check.start(python, {QStringLiteral("-c"), QStringLiteral(R"(
+import sys, icalendar
+cal = icalendar.Calendar.from_ical(sys.stdin.buffer.read())
+problems = [f"{c.name}: {c.errors}" for c in cal.walk() if c.errors]
+todos = [c for c in cal.walk("VTODO")]
+problems += [f"{c.get('UID')} lacks {p}" for c in todos for p in ("UID", "DTSTAMP", "SUMMARY") if p not in c]
+problems += [f"{c.get('UID')}: {p} is not UTC" for c in todos for p in ("DTSTART", "COMPLETED", "CREATED")
+             if p in c and str(c.decoded(p).utcoffset()) != "0:00:00"]
+print(len(todos))
+print(chr(10).join(problems))
+)")});
+        check.write(text);
+        check.closeWriteChannel();
+        EXPECT_TRUE(check.waitForFinished(30000));
+        EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardError().toStdString();
+        return QString::fromUtf8(check.readAllStandardOutput()).trimmed().split(u'\n');
+    };
+    const QStringList lines = verdict(writeCalendar(all, kStamp));
+    EXPECT_EQ(lines.value(0), QString::number(all.size() + 4)); // with the four steps
+    EXPECT_EQ(lines.size(), 1) << lines.join(u'\n').toStdString();
+    // It does complain: a to-do without DTSTAMP and with a floating start.
+    const QStringList bad =
+        verdict(crlf("BEGIN:VCALENDAR\nVERSION:2.0\nPRODID:t\nBEGIN:VTODO\nUID:u\nSUMMARY:s\n"
+                     "DTSTART:20261210T090000\nEND:VTODO\nEND:VCALENDAR\n"));
+    EXPECT_EQ(bad, QStringList({QStringLiteral("1"), QStringLiteral("u lacks DTSTAMP"),
+                                QStringLiteral("u: DTSTART is not UTC")}));
+}
+
+TEST(CalendarTest, aFileReadAndWrittenUnchangedIsTheSameApartFromDTSTAMP)
+{
+    std::vector<CalendarThing> all;
+    for (const RoundTrip& c : roundTrips())
+        all.push_back(c.thing);
+    const QByteArray first = writeCalendar(all, kStamp);
+    const QByteArray second = writeCalendar(readCalendar(first).things, kStamp.addDays(5));
+    EXPECT_EQ(withoutStamps(second).toStdString(), withoutStamps(first).toStdString());
+    EXPECT_NE(second, first);
+}
+
+namespace {
+
+// A to-do as another app writes it, with much we have no field for.
+const QByteArray kForeign = crlf(R"(BEGIN:VCALENDAR
+VERSION:2.0
+PRODID:-//Elsewhere//Tasks 1.0//EN
+BEGIN:VTIMEZONE
+TZID:Europe/Berlin
+BEGIN:STANDARD
+DTSTART:19701025T030000
+RRULE:FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU
+TZOFFSETFROM:+0200
+TZOFFSETTO:+0100
+END:STANDARD
+BEGIN:DAYLIGHT
+DTSTART:19700329T020000
+RRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=-1SU
+TZOFFSETFROM:+0100
+TZOFFSETTO:+0200
+END:DAYLIGHT
+END:VTIMEZONE
+BEGIN:VTODO
+UID:foreign-1
+DTSTAMP:20261101T100000Z
+CREATED:20261101T100000Z
+LAST-MODIFIED:20261102T100000Z
+SUMMARY:Renew the passport
+DTSTART;TZID=Europe/Berlin:20261210T090000
+DUE;TZID=Europe/Berlin:20261220T170000
+PRIORITY:1
+CATEGORIES:Papers
+RRULE:FREQ=YEARLY;INTERVAL=10
+GEO:52.520008;13.404954
+CLASS:PRIVATE
+URL:https://example.invalid/passport
+X-MOZ-GENERATION:4
+X-APPLE-SORT-ORDER:5
+X-ELSEWHERE-COLOUR;X-SHADE=dark:teal
+BEGIN:VALARM
+ACTION:DISPLAY
+DESCRIPTION:Passport!
+TRIGGER;RELATED=START:-PT15M
+END:VALARM
+END:VTODO
+BEGIN:VTODO
+UID:foreign-2
+DTSTAMP:20261101T100000Z
+SUMMARY:Photo booth
+RELATED-TO;RELTYPE=PARENT:foreign-1
+STATUS:IN-PROCESS
+PERCENT-COMPLETE:40
+PRIORITY:5
+END:VTODO
+END:VCALENDAR
+)");
+
+const char* const kUnmapped[] = {"DUE", "PRIORITY",         "CATEGORIES",        "RRULE", "GEO", "CLASS",
+                                 "URL", "X-MOZ-GENERATION", "X-ELSEWHERE-COLOUR"};
+
+} // namespace
+
+TEST(CalendarTest, aForeignToDoKeepsEveryPropertyWeDontMapThroughAChange)
+{
+    CalendarRead read = readCalendar(kForeign);
+    ASSERT_TRUE(read.problems.empty()) << read.problems.front().what.toStdString();
+    ASSERT_EQ(read.things.size(), 1u);
+    CalendarThing& t = read.things[0];
+    EXPECT_EQ(t.title, QStringLiteral("Renew the passport"));
+    EXPECT_EQ(t.wake, QDateTime(QDate(2026, 12, 10), QTime(8, 0), Qt::UTC)); // 09:00 in Berlin
+    EXPECT_EQ(t.order, 5);
+    ASSERT_EQ(t.steps.size(), 1u);
+    EXPECT_EQ(t.steps[0].title, QStringLiteral("Photo booth"));
+    EXPECT_FALSE(t.steps[0].done);
+
+    // Renamed and its step ticked here, then written again.
+    t.title = QStringLiteral("Renew the passport soon");
+    t.steps[0].done = true;
+    const QByteArray out = writeCalendar(read.things, kStamp);
+    EXPECT_EQ(libicalComplaints(out), 0);
+    for (const char* name : kUnmapped) {
+        SCOPED_TRACE(name);
+        EXPECT_NE(valueIn(out, QStringLiteral("foreign-1"), name), QStringLiteral("<none>"));
+        EXPECT_EQ(valueIn(out, QStringLiteral("foreign-1"), name),
+                  valueIn(kForeign, QStringLiteral("foreign-1"), name));
+    }
+    // Byte for byte where libical writes values as they came.
+    for (const char* line : {"PRIORITY:1\r\n", "RRULE:FREQ=YEARLY;INTERVAL=10\r\n", "CLASS:PRIVATE\r\n",
+                             "DUE;TZID=Europe/Berlin:20261220T170000\r\n", "X-MOZ-GENERATION:4\r\n",
+                             "X-ELSEWHERE-COLOUR;X-SHADE=dark:teal\r\n", "TRIGGER;RELATED=START:-PT15M\r\n",
+                             "BEGIN:VALARM\r\n", "TZID:Europe/Berlin\r\n", "PRIORITY:5\r\n"})
+        EXPECT_TRUE(out.contains(line)) << line;
+    // The start stays in its zone (the same second), the zone goes with it, and the change is dated.
+    EXPECT_TRUE(out.contains("DTSTART;TZID=Europe/Berlin:20261210T090000\r\n"));
+    EXPECT_EQ(out.count("BEGIN:VTIMEZONE"), 1);
+    EXPECT_EQ(valueIn(out, QStringLiteral("foreign-1"), "LAST-MODIFIED"), QStringLiteral("20261209T160000Z"));
+    EXPECT_EQ(valueIn(out, QStringLiteral("foreign-1"), "SUMMARY"),
+              QStringLiteral("Renew the passport soon"));
+    EXPECT_EQ(valueIn(out, QStringLiteral("foreign-2"), "STATUS"), QStringLiteral("COMPLETED"));
+    EXPECT_EQ(valueIn(out, QStringLiteral("foreign-2"), "PERCENT-COMPLETE"), QStringLiteral("100"));
+    EXPECT_EQ(valueIn(out, QStringLiteral("foreign-2"), "RELATED-TO"), QStringLiteral("foreign-1"));
+    EXPECT_FALSE(out.contains("freeassociation"));
+
+    // Read and written with nothing changed, it keeps its LAST-MODIFIED.
+    const QByteArray same = writeCalendar(readCalendar(kForeign).things, kStamp);
+    EXPECT_EQ(valueIn(same, QStringLiteral("foreign-1"), "LAST-MODIFIED"),
+              QStringLiteral("20261102T100000Z"));
+    EXPECT_EQ(valueIn(same, QStringLiteral("foreign-2"), "STATUS"), QStringLiteral("IN-PROCESS"));
+    EXPECT_EQ(valueIn(same, QStringLiteral("foreign-2"), "PERCENT-COMPLETE"), QStringLiteral("40"));
+}
+
+TEST(CalendarTest, timesReadAsOtherProgramsMeanThem)
+{
+    struct Case {
+        const char* name;
+        const char* lines; // inside the VTODO
+        std::optional<QDateTime> wake;
+        bool done;
+    };
+    const QDateTime berlinNine(QDate(2026, 12, 10), QTime(8, 0), Qt::UTC);
+    const Case cases[] = {
+        {"UTC", "DTSTART:20261210T080000Z", berlinNine, false},
+        {"a zone without its VTIMEZONE, by its name", "DTSTART;TZID=Europe/Berlin:20261210T090000",
+         berlinNine, false},
+        {"floating: this machine's time", "DTSTART:20261210T090000",
+         QDateTime(QDate(2026, 12, 10), QTime(9, 0)), false},
+        {"a day alone", "DTSTART;VALUE=DATE:20261210", QDateTime(QDate(2026, 12, 10), QTime(0, 0)), false},
+        {"due with no start: that day", "DUE:20261212T150000Z",
+         QDateTime(QDateTime(QDate(2026, 12, 12), QTime(15, 0), Qt::UTC).toLocalTime().date(), QTime(0, 0)),
+         false},
+        {"a start wins over a due", "DTSTART:20261210T080000Z\nDUE:20261212T150000Z", berlinNine, false},
+        {"cancelled is done", "STATUS:CANCELLED", std::nullopt, true},
+        {"completed by its time alone", "COMPLETED:20261201T100000Z", std::nullopt, true},
+        {"in progress is not done", "STATUS:IN-PROCESS\nPERCENT-COMPLETE:60", std::nullopt, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray text =
+            crlf(QByteArray(QByteArray("BEGIN:VCALENDAR\nVERSION:2.0\nPRODID:t\nBEGIN:VTODO\n"
+                                       "UID:u\nSUMMARY:s\nDTSTAMP:20261101T000000Z\n") +
+                            c.lines + "\nEND:VTODO\nEND:VCALENDAR\n"));
+        const CalendarRead read = readCalendar(text);
+        ASSERT_EQ(read.things.size(), 1u);
+        EXPECT_TRUE(read.problems.empty());
+        EXPECT_EQ(read.things[0].wake, c.wake);
+        EXPECT_EQ(read.things[0].done, c.done);
+        // Written again, nothing names a zone it doesn't carry.
+        const QByteArray out = writeCalendar(read.things, kStamp);
+        EXPECT_FALSE(out.contains("TZID")) << out.constData();
+        EXPECT_EQ(libicalComplaints(out), 0);
+    }
+}
+
+namespace {
+
+QByteArray folded10MB()
+{
+    QByteArray out;
+    const QByteArray piece = QByteArray(70, 'z') + "\n ";
+    while (out.size() < 10 * 1024 * 1024)
+        out += piece;
+    return out + 'z';
+}
+
+} // namespace
+
+TEST(CalendarTest, itemsThatCantBeReadAreReportedWhereTheyAreAndTheRestIsRead)
+{
+    struct Case {
+        const char* name;
+        QByteArray item;
+        const char* what;
+    };
+    const Case cases[] = {
+        {"no UID", "BEGIN:VTODO\nSUMMARY:nameless\nEND:VTODO\n", "without a UID"},
+        {"no SUMMARY", "BEGIN:VTODO\nUID:x-1\nEND:VTODO\n", "without a title"},
+        {"an event", "BEGIN:VEVENT\nUID:x-2\nSUMMARY:party\nDTSTART:20261210T080000Z\nEND:VEVENT\n",
+         "an event"},
+        {"a UID twice", "BEGIN:VTODO\nUID:good-1\nSUMMARY:again\nEND:VTODO\n",
+         "second to-do with the UID good-1"},
+        {"a broken fold", "BEGIN:VTODO\nUID:x-3\nSUMMARY:a line cut\nin two without its space\nEND:VTODO\n",
+         "can't be read"},
+        {"a 10 MB property",
+         "BEGIN:VTODO\nUID:x-4\nSUMMARY:big\nX-BIG:" + QByteArray(10 * 1024 * 1024, 'z') + "\nEND:VTODO\n",
+         "too big"},
+        {"a 10 MB property folded",
+         "BEGIN:VTODO\nUID:x-5\nSUMMARY:big\nDESCRIPTION:" + folded10MB() + "\nEND:VTODO\n", "too big"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray text =
+            crlf(QByteArray("BEGIN:VCALENDAR\nVERSION:2.0\nPRODID:t\n"
+                            "BEGIN:VTODO\nUID:good-1\nSUMMARY:first\nEND:VTODO\n" +
+                            c.item + "BEGIN:VTODO\nUID:good-2\nSUMMARY:last\nEND:VTODO\nEND:VCALENDAR\n"));
+        const CalendarRead read = readCalendar(text);
+        ASSERT_EQ(read.problems.size(), 1u);
+        EXPECT_EQ(read.problems[0].line, 8);
+        EXPECT_TRUE(read.problems[0].what.contains(QLatin1String(c.what)))
+            << read.problems[0].what.toStdString();
+        ASSERT_EQ(read.things.size(), 2u);
+        EXPECT_EQ(read.things[0].title, QStringLiteral("first"));
+        EXPECT_EQ(read.things[1].title, QStringLiteral("last"));
+    }
+}
+
+TEST(CalendarTest, subtasksBecomeStepsOfTheTopToDoAndOrphansStayThings)
+{
+    const QByteArray text = crlf(R"(BEGIN:VCALENDAR
+VERSION:2.0
+PRODID:t
+BEGIN:VTODO
+UID:kid-b
+SUMMARY:second
+RELATED-TO:top
+X-APPLE-SORT-ORDER:2
+END:VTODO
+BEGIN:VTODO
+UID:top
+SUMMARY:Move house
+END:VTODO
+BEGIN:VTODO
+UID:grandkid
+SUMMARY:third
+RELATED-TO;RELTYPE=PARENT:kid-b
+X-APPLE-SORT-ORDER:3
+END:VTODO
+BEGIN:VTODO
+UID:kid-a
+SUMMARY:first
+RELATED-TO;RELTYPE=PARENT:top
+X-APPLE-SORT-ORDER:1
+END:VTODO
+BEGIN:VTODO
+UID:orphan
+SUMMARY:parent elsewhere
+RELATED-TO:not-in-this-file
+END:VTODO
+BEGIN:VTODO
+UID:sibling
+SUMMARY:a sibling is no parent
+RELATED-TO;RELTYPE=SIBLING:top
+END:VTODO
+END:VCALENDAR
+)");
+    const CalendarRead read = readCalendar(text);
+    EXPECT_TRUE(read.problems.empty());
+    ASSERT_EQ(read.things.size(), 3u);
+    EXPECT_EQ(read.things[0].uid, QStringLiteral("top"));
+    std::vector<QString> steps;
+    for (const CalendarStep& s : read.things[0].steps)
+        steps.push_back(s.title);
+    EXPECT_EQ(steps, (std::vector<QString>{QStringLiteral("first"), QStringLiteral("second"),
+                                           QStringLiteral("third")}));
+    EXPECT_EQ(read.things[1].uid, QStringLiteral("orphan"));
+    EXPECT_EQ(read.things[2].uid, QStringLiteral("sibling"));
+}

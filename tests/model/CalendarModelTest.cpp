@@ -1,0 +1,108 @@
+// The .ics export and import on the model: the demo makes the whole trip, byte for byte apart from
+// DTSTAMP; an import is one undo step and never takes an id a thing here has.
+#include "ical/CalendarTodo.h"
+#include "model/ModelCalendar.h"
+#include "support/ModelHarness.h"
+
+#include <QRegularExpression>
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+using namespace vorn;
+using namespace Qt::StringLiterals;
+using vorn::test::drainEvents;
+using vorn::test::ModelHarness;
+
+namespace {
+
+QByteArray withoutStamps(const QByteArray& text)
+{
+    static const QRegularExpression stamp(u"DTSTAMP:[0-9TZ]+\r\n"_s);
+    return QString::fromUtf8(text).remove(stamp).toUtf8();
+}
+
+} // namespace
+
+TEST(ModelCalendar, TheDemosExportImportsIntoAnEmptyHomeAndExportsTheSame)
+{
+    ModelHarness demo;
+    demo.demo();
+    std::unique_ptr<AppModel> from = demo.start();
+    // A rich note and a plain one travel too.
+    std::vector<Thing*> later = from->visibleThings(Source::later);
+    ASSERT_GE(later.size(), 1u);
+    from->saveNote(later.front()->id(), QByteArray("{\\rtf1\\ansi {\\b Shop}\\par oat milk\\par}"),
+                   u"Shop\noat milk"_s);
+    std::vector<Thing*> today = from->visibleThings(Source::today);
+    ASSERT_GE(today.size(), 1u);
+    from->saveNote(today.front()->id(), std::nullopt, u"plain, with a comma; and more"_s);
+    drainEvents();
+    const QByteArray first = exportCalendar(*from);
+    const ical::CalendarRead read = ical::readCalendar(first);
+    ASSERT_TRUE(read.problems.empty()) << read.problems.front().what.toStdString();
+    ASSERT_EQ(read.things.size(), from->allThings().size());
+
+    ModelHarness empty(demo.clock->now().addSecs(90));
+    std::unique_ptr<AppModel> to = empty.start();
+    const ImportOutcome outcome = importCalendar(*to, read);
+    EXPECT_TRUE(outcome.problems.empty()) << describeImport(outcome).toStdString();
+    EXPECT_EQ(outcome.added, int(from->allThings().size()));
+    drainEvents();
+    const QByteArray second = exportCalendar(*to);
+    EXPECT_EQ(withoutStamps(second).toStdString(), withoutStamps(first).toStdString());
+    EXPECT_NE(second, first) << "DTSTAMP says when each was written";
+
+    // Each list's things in their order, the Later thing's rich note whole.
+    for (const Source& source : {Source::today, Source::later, Source::doneIsh}) {
+        std::vector<QString> a, b;
+        for (const Thing* t : from->visibleThings(source))
+            a.push_back(t->title());
+        for (const Thing* t : to->visibleThings(source))
+            b.push_back(t->title());
+        EXPECT_EQ(a, b);
+    }
+    const Thing* rich = empty.thingTitled(*to, later.front()->title());
+    ASSERT_TRUE(rich && rich->noteID());
+
+    // The same file again adds copies with ids of their own, as one undo step.
+    const ImportOutcome again = importCalendar(*to, read);
+    EXPECT_EQ(again.added, outcome.added);
+    QSet<QString> ids;
+    for (const Thing* t : to->allThings()) {
+        ids.insert(t->syncID());
+        for (const Step* s : t->steps())
+            ids.insert(s->syncID());
+    }
+    qsizetype steps = 0;
+    for (const Thing* t : to->allThings())
+        steps += qsizetype(t->steps().size());
+    EXPECT_EQ(ids.size(), qsizetype(to->allThings().size()) + steps);
+    drainEvents();
+    to->undo();
+    drainEvents();
+    EXPECT_EQ(to->allThings().size(), from->allThings().size());
+}
+
+TEST(ModelCalendar, CancelledIsDoneAndDueWithoutStartWakesOnItsDay)
+{
+    ModelHarness h;
+    std::unique_ptr<AppModel> model = h.start();
+    const QDate day = h.clock->now().toLocalTime().date().addDays(3);
+    const QByteArray text =
+        QByteArray("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:t\r\n"
+                   "BEGIN:VTODO\r\nUID:c\r\nSUMMARY:called off\r\nSTATUS:CANCELLED\r\nEND:VTODO\r\n"
+                   "BEGIN:VTODO\r\nUID:d\r\nSUMMARY:due soon\r\nDUE;VALUE=DATE:") +
+        day.toString(u"yyyyMMdd"_s).toLatin1() + "\r\nPRIORITY:2\r\nEND:VTODO\r\nEND:VCALENDAR\r\n";
+    const ImportOutcome outcome = importCalendar(*model, ical::readCalendar(text));
+    EXPECT_EQ(outcome.added, 2);
+    const Thing* c = h.thingTitled(*model, u"called off"_s);
+    ASSERT_TRUE(c);
+    EXPECT_TRUE(c->isDone());
+    EXPECT_EQ(c->syncID(), u"c"_s);
+    const Thing* d = h.thingTitled(*model, u"due soon"_s);
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->snoozedUntil(), QDateTime(day, QTime(0, 0)).toUTC());
+    // What we don't know goes out again.
+    EXPECT_TRUE(exportCalendar(*model).contains("PRIORITY:2\r\n"));
+}
