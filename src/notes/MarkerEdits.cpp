@@ -7,6 +7,7 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <limits>
 
 namespace vorn::notes {
 
@@ -42,13 +43,19 @@ void replaceMarker(QTextDocument& document, int position, int length, const QStr
     cursor.insertText(text, chosen);
 }
 
-std::vector<MarkerReplacement> renumbering(const QTextDocument& document)
+namespace {
+
+// The numbers to rewrite in the runs from `block` on, each counted from 1; the walk ends at the first
+// paragraph that is no numbered item past paragraph number `last`.
+std::vector<MarkerReplacement> renumberRuns(QTextBlock block, int last)
 {
     std::vector<MarkerReplacement> replacements;
     int counter = 1;
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+    for (; block.isValid(); block = block.next()) {
         const ParagraphInfo info = ParagraphMarkers::parse(block.text());
         if (!info.kind.is(ParagraphKind::Case::number)) {
+            if (block.blockNumber() > last)
+                break;
             counter = 1;
             continue;
         }
@@ -58,6 +65,13 @@ std::vector<MarkerReplacement> renumbering(const QTextDocument& document)
         ++counter;
     }
     return replacements;
+}
+
+} // namespace
+
+std::vector<MarkerReplacement> renumbering(const QTextDocument& document)
+{
+    return renumberRuns(document.begin(), std::numeric_limits<int>::max());
 }
 
 std::vector<MarkerReplacement> renumberingFrom(const QTextDocument& document, int position)
@@ -77,23 +91,7 @@ std::vector<MarkerReplacement> renumberingFrom(const QTextDocument& document, in
         block = block.previous();
     while (isNumber(block) && block.previous().isValid() && isNumber(block.previous()))
         block = block.previous();
-
-    std::vector<MarkerReplacement> replacements;
-    int counter = 1;
-    for (; block.isValid(); block = block.next()) {
-        const ParagraphInfo info = ParagraphMarkers::parse(block.text());
-        if (!info.kind.is(ParagraphKind::Case::number)) {
-            if (block.blockNumber() > edited.blockNumber())
-                break;
-            counter = 1;
-            continue;
-        }
-        if (info.kind.number != counter)
-            replacements.push_back(
-                {block.position() + info.markerStart, info.markerLength - 2, QString::number(counter)});
-        ++counter;
-    }
-    return replacements;
+    return renumberRuns(block, edited.blockNumber());
 }
 
 bool toggleCheckbox(QTextDocument& document, const QTextBlock& paragraph)
