@@ -2,7 +2,7 @@
 
 #include "family/NoteFiles.h"
 #include "model/AppModel.h"
-#include "model/Constants.h"
+#include "model/ImportTarget.h"
 #include "store/Dates.h"
 #include "store/UndoManager.h"
 #include "text/InputLimits.h"
@@ -15,9 +15,6 @@
 namespace vorn {
 
 namespace {
-
-// Imported things are made a millisecond apart, so their order is the file's.
-constexpr qint64 kImportedStepMSecs = 1;
 
 ical::CalendarThing calendarThing(const AppModel& model, const Thing& thing, qint64 position)
 {
@@ -58,15 +55,6 @@ void addList(const AppModel& model, const Source& source, bool doneList,
             continue;
         out.push_back(calendarThing(model, *thing, ++position));
     }
-}
-
-Pile* pileNamed(const AppModel& model, const QString& name)
-{
-    for (Pile* pile : model.piles()) {
-        if (pile->name().compare(name, Qt::CaseInsensitive) == 0)
-            return pile;
-    }
-    return nullptr;
 }
 
 } // namespace
@@ -120,14 +108,13 @@ ImportOutcome importCalendar(AppModel& model, const ical::CalendarRead& read)
             Pile* pile = nullptr;
             if (const QString name = oneLine(in->list); !name.isEmpty()) {
                 pile = pileNamed(model, name);
-                if (!pile && model.piles().size() < kMaxPiles) {
-                    pile = store.insert(Pile::make(name, now.addMSecs(made)));
-                    model.refreshPiles();
-                    pilesMade = true;
-                } else if (!pile && !fullListsTold.contains(name.toLower())) {
+                if (!pile) {
+                    pile = makeImportedPile(model, name, now.addMSecs(made));
+                    pilesMade |= pile != nullptr;
+                }
+                if (!pile && !fullListsTold.contains(name.toLower())) {
                     fullListsTold.insert(name.toLower());
-                    outcome.problems.push_back(
-                        {0, QStringLiteral("no room for a fifth list, so \"%1\" went to Today").arg(name)});
+                    outcome.problems.push_back({0, noRoomForList(name)});
                 }
             }
             const QDateTime createdAt = now.addMSecs(made * kImportedStepMSecs);
@@ -173,11 +160,7 @@ ImportOutcome importCalendar(AppModel& model, const ical::CalendarRead& read)
             ++made;
         }
     }
-    outcome.added = int(made);
-    if (pilesMade)
-        model.refreshPiles();
-    if (made > 0 || pilesMade)
-        store.save(); // a failed save stays pending and is tried again
+    finishImport(model, outcome, made, pilesMade);
     return outcome;
 }
 

@@ -1,7 +1,7 @@
 #include "model/ModelExchange.h"
 
 #include "model/AppModel.h"
-#include "model/Constants.h"
+#include "model/ImportTarget.h"
 #include "model/sync/FamilySync.h"
 #include "store/Dates.h"
 #include "store/UndoManager.h"
@@ -10,9 +10,6 @@
 namespace vorn {
 
 namespace {
-
-// Imported things are made a millisecond apart, so their order is the file's.
-constexpr qint64 kImportedStepMSecs = 1;
 
 ExchangeThing exchangeThing(const AppModel& model, const Thing& thing, ExchangeListKind kind)
 {
@@ -53,15 +50,6 @@ ExchangeList exportList(const AppModel& model, const Source& source, ExchangeLis
     return list;
 }
 
-Pile* pileNamed(const AppModel& model, const QString& name)
-{
-    for (Pile* pile : model.piles()) {
-        if (pile->name().compare(name, Qt::CaseInsensitive) == 0)
-            return pile;
-    }
-    return nullptr;
-}
-
 } // namespace
 
 std::vector<ExchangeList> exportLists(const AppModel& model)
@@ -94,15 +82,10 @@ ImportOutcome importLists(AppModel& model, const ImportText& text)
                 const QString name = oneLine(list.name);
                 pile = pileNamed(model, name);
                 if (!pile && list.create && !name.isEmpty()) {
-                    if (model.piles().size() < kMaxPiles) {
-                        pile = store.insert(Pile::make(name, now.addMSecs(made)));
-                        model.refreshPiles();
-                        pilesMade = true;
-                    } else if (!list.things.empty()) {
-                        outcome.problems.push_back(
-                            {list.line,
-                             QStringLiteral("no room for a fifth list, so \"%1\" went to Today").arg(name)});
-                    }
+                    pile = makeImportedPile(model, name, now.addMSecs(made));
+                    pilesMade |= pile != nullptr;
+                    if (!pile && !list.things.empty())
+                        outcome.problems.push_back({list.line, noRoomForList(name)});
                 }
             }
             for (const ExchangeThing& in : list.things) {
@@ -138,11 +121,7 @@ ImportOutcome importLists(AppModel& model, const ImportText& text)
             }
         }
     }
-    outcome.added = int(made);
-    if (pilesMade)
-        model.refreshPiles();
-    if (made > 0 || pilesMade)
-        store.save(); // a failed save stays pending and is tried again
+    finishImport(model, outcome, made, pilesMade);
     return outcome;
 }
 
