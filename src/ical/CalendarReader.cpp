@@ -72,9 +72,10 @@ QString parentOf(icalcomponent* c)
 {
     for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_RELATEDTO_PROPERTY); p;
          p = icalcomponent_get_next_property(c, ICAL_RELATEDTO_PROPERTY)) {
-        icalparameter* type = icalproperty_get_first_parameter(p, ICAL_RELTYPE_PARAMETER);
-        if (!type || icalparameter_get_reltype(type) == ICAL_RELTYPE_PARENT)
-            return utf8(icalproperty_get_relatedto(p));
+        // By its text, as libical writes it again: a stray control character in it is dropped then.
+        const QString type = textValue(icalproperty_get_parameter_as_string(p, "RELTYPE")).trimmed();
+        if (type.isEmpty() || type.compare(QLatin1String("PARENT"), Qt::CaseInsensitive) == 0)
+            return textValue(icalproperty_get_relatedto(p)).trimmed();
     }
     return {};
 }
@@ -207,6 +208,8 @@ QString keptText(const std::vector<icalcomponent*>& todos, const QHash<QByteArra
     }
     for (icalcomponent* c : todos)
         icalcomponent_add_component(calendar.get(), icalcomponent_new_clone(c));
+    // libical's notes on what it couldn't read (an empty value it dropped) are its own, not the item's.
+    icalcomponent_strip_errors(calendar.get());
     return QString::fromUtf8(taken(icalcomponent_as_ical_string_r(calendar.get())));
 }
 
@@ -225,7 +228,10 @@ CalendarRead readCalendar(const QByteArray& text)
     };
     auto problem = [&](int line, const QString& what) { out.problems.push_back({line, what}); };
 
-    Component root = parseText(withoutOversizeLines(text));
+    // libical reads each line as a C string: a NUL would cut it there, and is never iCalendar text.
+    QByteArray readable = text;
+    readable.removeIf([](char c) { return c == '\0'; });
+    Component root = parseText(withoutOversizeLines(readable));
     if (!root) {
         problem(1, QStringLiteral("no calendar in it"));
         return out;
@@ -255,7 +261,7 @@ CalendarRead readCalendar(const QByteArray& text)
             problem(line, QStringLiteral("%1, not a to-do").arg(kindName(kind)));
             return;
         }
-        const QString uid = utf8(icalcomponent_get_uid(c)).trimmed();
+        const QString uid = uidOf(c);
         if (const QString error = parseError(c); !error.isEmpty())
             problem(line, QStringLiteral("a to-do that can't be read (%1)").arg(error));
         else if (xProperty(c, kOversize) || biggestProperty(c) > kCalendarPropertyLimit)
@@ -263,7 +269,7 @@ CalendarRead readCalendar(const QByteArray& text)
         else if (uid.isEmpty())
             problem(line, QStringLiteral("a to-do without a UID"));
         else if (!icalcomponent_get_first_property(c, ICAL_SUMMARY_PROPERTY) ||
-                 utf8(icalcomponent_get_summary(c)).trimmed().isEmpty())
+                 textValue(icalcomponent_get_summary(c)).trimmed().isEmpty())
             problem(line, QStringLiteral("a to-do without a title (SUMMARY)"));
         else if (icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY))
             problem(line, QStringLiteral("a changed repeat of %1, which is read without it").arg(uid));
@@ -285,9 +291,18 @@ CalendarRead readCalendar(const QByteArray& text)
     }
 
     // A subtask is a step of the top to-do above it; one whose parent isn't in the file is a thing.
+    // A to-do is found by its UID, and by any second UID it carries (python3-caldav writes one of its
+    // own before the one it was given, and its subtasks name the one given).
     QHash<QString, const Item*> byUid;
     for (const Item& item : items)
         byUid.insert(item.uid, &item);
+    for (const Item& item : items) {
+        for (icalproperty* p = icalcomponent_get_first_property(item.todo, ICAL_UID_PROPERTY); p;
+             p = icalcomponent_get_next_property(item.todo, ICAL_UID_PROPERTY)) {
+            if (const QString other = textValue(icalproperty_get_uid(p)).trimmed(); !byUid.contains(other))
+                byUid.insert(other, &item);
+        }
+    }
     auto topOf = [&](const Item& item) -> const Item* {
         const Item* at = &item;
         QSet<QString> path{item.uid};
@@ -312,7 +327,7 @@ CalendarRead readCalendar(const QByteArray& text)
         icalcomponent* c = item.todo;
         CalendarThing thing;
         thing.uid = item.uid;
-        thing.title = utf8(icalcomponent_get_summary(c));
+        thing.title = textValue(icalcomponent_get_summary(c));
         thing.created = timeOf(c, ICAL_CREATED_PROPERTY).value_or(QDateTime());
         thing.modified = timeOf(c, ICAL_LASTMODIFIED_PROPERTY);
         readDone(c, thing.done, thing.doneAt);
@@ -329,7 +344,8 @@ CalendarRead readCalendar(const QByteArray& text)
         thing.zs = int(std::clamp<qint64>(xNumber(c, "X-VORN-ZCOUNT").value_or(0), 0, 1 << 30));
         thing.order = xNumber(c, "X-APPLE-SORT-ORDER");
         thing.list = xValue(c, "X-VORN-LIST").trimmed();
-        thing.note = utf8(icalcomponent_get_description(c));
+        thing.list.removeIf([](QChar ch) { return ch.category() == QChar::Other_Control; });
+        thing.note = textValue(icalcomponent_get_description(c));
         thing.rtf = rtfOf(c);
 
         std::vector<const Item*> steps = stepsOf[&item];
@@ -343,7 +359,7 @@ CalendarRead readCalendar(const QByteArray& text)
         for (const Item* s : steps) {
             CalendarStep step;
             step.uid = s->uid;
-            step.title = utf8(icalcomponent_get_summary(s->todo));
+            step.title = textValue(icalcomponent_get_summary(s->todo));
             readDone(s->todo, step.done, step.doneAt);
             thing.steps.push_back(step);
             kept.push_back(s->todo);

@@ -187,11 +187,14 @@ Kept readKept(const QString& text)
     kept.root = parseText(text.toUtf8());
     if (!kept.root)
         return kept;
+    // libical doesn't always read back what it wrote (a day where a time belongs); what it can't read of
+    // the kept text goes, rather than its notes about it going out.
+    icalcomponent_strip_errors(kept.root.get());
     for (icalcomponent* c = icalcomponent_get_first_component(kept.root.get(), ICAL_ANY_COMPONENT); c;
          c = icalcomponent_get_next_component(kept.root.get(), ICAL_ANY_COMPONENT)) {
         if (icalcomponent_isa(c) == ICAL_VTODO_COMPONENT) {
-            if (const char* uid = icalcomponent_get_uid(c))
-                kept.todos.insert(QString::fromUtf8(uid), c);
+            if (const QString uid = uidOf(c); !uid.isEmpty())
+                kept.todos.insert(uid, c);
         } else if (icalcomponent_isa(c) == ICAL_VTIMEZONE_COMPONENT) {
             if (icalproperty* tzid = icalcomponent_get_first_property(c, ICAL_TZID_PROPERTY))
                 kept.zones.insert(QByteArray(icalproperty_get_tzid(tzid)), c);
@@ -269,7 +272,9 @@ void settleZones(icalcomponent* c, const QHash<QByteArray, icalcomponent*>& zone
             if (local.isValid())
                 icalvalue_set_datetime(value, utcTime(local));
         }
-        icalproperty_remove_parameter_by_kind(p, ICAL_TZID_PARAMETER);
+        // Every TZID goes: a second one (a broken line) would name a zone nobody carries.
+        while (icalparameter* more = icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER))
+            icalproperty_remove_parameter_by_ref(p, more);
     }
     for (icalcomponent* sub = icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT); sub;
          sub = icalcomponent_get_next_component(c, ICAL_ANY_COMPONENT))

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace vorn::ical::detail {
@@ -37,10 +38,29 @@ inline QString utf8(const char* s)
     return s ? QString::fromUtf8(s) : QString();
 }
 
+// A TEXT value as the user sees it: a line break and a tab are text, other control characters (a
+// stray carriage return inside a line) are none, and no writer could carry them.
+inline QString textValue(const char* s)
+{
+    QString out = utf8(s);
+    out.removeIf([](QChar c) { return c.category() == QChar::Other_Control && c != u'\n' && c != u'\t'; });
+    return out;
+}
+
+// A to-do's UID as the reader and the writer both find it: a stray control character is no part of it.
+inline QString uidOf(icalcomponent* c)
+{
+    return textValue(icalcomponent_get_uid(c)).trimmed();
+}
+
 // libical's parse of a whole text, handed out to it a line at a time: its own string reader looks for
 // each line's end from the start of what is left, which a big file pays for by the square.
 inline Component parseText(const QByteArray& text)
 {
+    // Parameters libical has no name for (another program's own) are kept, not dropped. The setting is
+    // libical's global: made once, before any parse, so parses on other threads never race on it.
+    static std::once_flag keepUnknown;
+    std::call_once(keepUnknown, [] { ical_set_unknown_token_handling_setting(ICAL_ASSUME_IANA_TOKEN); });
     struct Feed {
         const char* at;
         const char* end;

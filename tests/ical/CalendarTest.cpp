@@ -1,15 +1,20 @@
 #include "ical/CalendarTodo.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTimeZone>
 
 #include <libical/ical.h>
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 using namespace vorn;
 using namespace vorn::ical;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -272,7 +277,8 @@ CATEGORIES:Papers
 RRULE:FREQ=YEARLY;INTERVAL=10
 GEO:52.520008;13.404954
 CLASS:PRIVATE
-URL:https://example.invalid/passport
+URL;LINK-KIND=office:https://example.invalid/passport
+LOCATION:
 X-MOZ-GENERATION:4
 X-APPLE-SORT-ORDER:5
 X-ELSEWHERE-COLOUR;X-SHADE=dark:teal
@@ -327,8 +333,11 @@ TEST(CalendarTest, aForeignToDoKeepsEveryPropertyWeDontMapThroughAChange)
     for (const char* line : {"PRIORITY:1\r\n", "RRULE:FREQ=YEARLY;INTERVAL=10\r\n", "CLASS:PRIVATE\r\n",
                              "DUE;TZID=Europe/Berlin:20261220T170000\r\n", "X-MOZ-GENERATION:4\r\n",
                              "X-ELSEWHERE-COLOUR;X-SHADE=dark:teal\r\n", "TRIGGER;RELATED=START:-PT15M\r\n",
-                             "BEGIN:VALARM\r\n", "TZID:Europe/Berlin\r\n", "PRIORITY:5\r\n"})
+                             "BEGIN:VALARM\r\n", "TZID:Europe/Berlin\r\n", "PRIORITY:5\r\n",
+                             "URL;LINK-KIND=office:https://example.invalid/passport\r\n"})
         EXPECT_TRUE(out.contains(line)) << line;
+    // libical's notes on the empty LOCATION it dropped are not written as the item's.
+    EXPECT_FALSE(out.contains("X-LIC")) << out.toStdString();
     // The start stays in its zone (the same second), the zone goes with it, and the change is dated.
     EXPECT_TRUE(out.contains("DTSTART;TZID=Europe/Berlin:20261210T090000\r\n"));
     EXPECT_EQ(out.count("BEGIN:VTIMEZONE"), 1);
@@ -492,4 +501,145 @@ END:VCALENDAR
                                            QStringLiteral("third")}));
     EXPECT_EQ(read.things[1].uid, QStringLiteral("orphan"));
     EXPECT_EQ(read.things[2].uid, QStringLiteral("sibling"));
+}
+
+namespace {
+
+QByteArray foreignFile(const char* name)
+{
+    QFile file(QStringLiteral(VORN_ICAL_DATA "/") + QLatin1String(name));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+    return file.readAll();
+}
+
+// Of every VTODO, by UID: each property we have no field for as "NAME:value" (libical's reading of
+// the value), and each component inside it (an alarm) by the values of its properties.
+std::map<QString, QStringList> unmapped(const QByteArray& text)
+{
+    static const QSet<QString> ours{u"UID"_s,         u"SUMMARY"_s,          u"CREATED"_s,
+                                    u"DTSTAMP"_s,     u"LAST-MODIFIED"_s,    u"STATUS"_s,
+                                    u"COMPLETED"_s,   u"PERCENT-COMPLETE"_s, u"DTSTART"_s,
+                                    u"DESCRIPTION"_s, u"RELATED-TO"_s,       u"X-APPLE-SORT-ORDER"_s};
+    std::map<QString, QStringList> out;
+    icalcomponent* root = icalparser_parse_string(text.constData());
+    std::vector<icalcomponent*> todos;
+    if (icalcomponent_isa(root) == ICAL_VTODO_COMPONENT)
+        todos.push_back(root);
+    for (icalcomponent* cal = icalcomponent_get_first_component(root, ICAL_ANY_COMPONENT); cal;
+         cal = icalcomponent_get_next_component(root, ICAL_ANY_COMPONENT)) {
+        if (icalcomponent_isa(cal) == ICAL_VTODO_COMPONENT)
+            todos.push_back(cal);
+        for (icalcomponent* c = icalcomponent_get_first_component(cal, ICAL_VTODO_COMPONENT); c;
+             c = icalcomponent_get_next_component(cal, ICAL_VTODO_COMPONENT))
+            todos.push_back(c);
+    }
+    for (icalcomponent* c : todos) {
+        QStringList& lines = out[QString::fromUtf8(icalcomponent_get_uid(c))];
+        for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_ANY_PROPERTY); p;
+             p = icalcomponent_get_next_property(c, ICAL_ANY_PROPERTY)) {
+            const QString name = QString::fromUtf8(icalproperty_get_property_name(p));
+            if (!ours.contains(name) && !name.startsWith(u"X-VORN-"_s))
+                lines << name + u':' + QString::fromUtf8(icalproperty_get_value_as_string(p));
+        }
+        for (icalcomponent* sub = icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT); sub;
+             sub = icalcomponent_get_next_component(c, ICAL_ANY_COMPONENT)) {
+            QStringList inside;
+            for (icalproperty* p = icalcomponent_get_first_property(sub, ICAL_ANY_PROPERTY); p;
+                 p = icalcomponent_get_next_property(sub, ICAL_ANY_PROPERTY))
+                inside << QString::fromUtf8(icalproperty_get_property_name(p)) + u':' +
+                              QString::fromUtf8(icalproperty_get_value_as_string(p));
+            inside.sort();
+            lines << QString::fromUtf8(icalcomponent_kind_to_string(icalcomponent_isa(sub))) + u'{' +
+                         inside.join(u'|') + u'}';
+        }
+        lines.sort();
+    }
+    icalcomponent_free(root);
+    return out;
+}
+
+struct Expected {
+    QString title;
+    std::vector<QString> steps;
+    bool done = false;
+    std::optional<QDateTime> wake;
+};
+
+QDateTime utc(int y, int m, int d, int h, int min)
+{
+    return QDateTime(QDate(y, m, d), QTime(h, min), Qt::UTC);
+}
+
+QDateTime localMidnight(int y, int m, int d)
+{
+    return QDateTime(QDate(y, m, d), QTime(0, 0));
+}
+
+} // namespace
+
+// Made by scripts/interop-calendar with todoman, python3-icalendar and python3-caldav: each reads as
+// its program meant it, and written out again keeps every property and alarm we have no field for.
+TEST(CalendarTest, filesOtherProgramsWroteReadAsMeantAndKeepWhatWeDontMap)
+{
+    struct Case {
+        const char* file;
+        std::vector<Expected> things;
+    };
+    const Case cases[] = {
+        {"todoman.ics",
+         {{u"Pass verlängern — Termin buchen"_s, {}, false, utc(2026, 12, 14, 8, 0)},
+          {u"Call the landlord about the heating"_s, {}, true, std::nullopt},
+          {u"Fix the bike's back light"_s, {}, false, localMidnight(2026, 12, 20)}}},
+        {"icalendar-subtasks.ics",
+         {{u"Umzug nach Köln vorbereiten 🚚"_s,
+           {u"Kartons besorgen"_s, u"Wagen mieten"_s, u"Ummelden beim Bürgeramt"_s},
+           false,
+           std::nullopt}}},
+        {"icalendar-alarms-repeat.ics", {{u"Water the plants"_s, {}, false, utc(2026, 12, 12, 8, 0)}}},
+        {"icalendar-timezone.ics",
+         {{u"Call the New York office"_s, {}, false, utc(2026, 12, 15, 14, 30)}, // EST
+          {u"Summer review"_s, {}, false, utc(2026, 7, 10, 20, 0)},              // EDT
+          {u"Due on a day alone"_s, {}, false, localMidnight(2026, 12, 24)}}},
+        {"caldav-helper.ics", {{u"Plan the garden"_s, {u"Order seeds"_s}, false, std::nullopt}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const QByteArray text = foreignFile(c.file);
+        const CalendarRead read = readCalendar(text);
+        EXPECT_TRUE(read.problems.empty()) << read.problems.front().what.toStdString();
+        ASSERT_EQ(read.things.size(), c.things.size());
+        for (const Expected& want : c.things) {
+            // todoman's files come in the order of their random names.
+            const auto found = std::find_if(read.things.begin(), read.things.end(),
+                                            [&](const CalendarThing& t) { return t.title == want.title; });
+            ASSERT_NE(found, read.things.end()) << want.title.toStdString();
+            const CalendarThing& got = *found;
+            std::vector<QString> steps;
+            for (const CalendarStep& s : got.steps)
+                steps.push_back(s.title);
+            EXPECT_EQ(steps, want.steps) << want.title.toStdString();
+            EXPECT_EQ(got.done, want.done) << want.title.toStdString();
+            // The landlord's due day is one todoman set a day after it ran: only its being there counts.
+            if (want.title.startsWith(u"Call the landlord"_s))
+                EXPECT_TRUE(got.wake.has_value());
+            else
+                EXPECT_EQ(got.wake, want.wake) << want.title.toStdString();
+        }
+
+        const QByteArray out = writeCalendar(read.things, kStamp);
+        EXPECT_EQ(libicalComplaints(out), 0);
+        EXPECT_FALSE(out.contains("X-LIC"));
+        EXPECT_EQ(unmapped(out), unmapped(text));
+        // A zone named is a zone carried.
+        static const QRegularExpression tzid(u";TZID=([^;:]+)"_s);
+        for (auto m = tzid.globalMatch(QString::fromUtf8(out)); m.hasNext();) {
+            const QString zone = m.next().captured(1);
+            EXPECT_TRUE(out.contains(("TZID:" + zone + "\r\n").toUtf8())) << zone.toStdString();
+        }
+        // Read again, it is what was read the first time.
+        std::vector<CalendarThing> again = readCalendar(out).things;
+        ASSERT_EQ(again.size(), read.things.size());
+        for (std::size_t i = 0; i < again.size(); ++i)
+            EXPECT_EQ(withoutKept(again[i]), withoutKept(read.things[i]));
+    }
 }
