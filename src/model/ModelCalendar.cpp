@@ -78,6 +78,7 @@ QByteArray exportCalendar(const AppModel& model)
 ImportOutcome importCalendar(AppModel& model, const ical::CalendarRead& read)
 {
     ImportOutcome outcome;
+    outcome.unit = ImportUnit::item;
     for (const ical::CalendarProblem& p : read.problems)
         outcome.problems.push_back({p.line, p.what});
     Store& store = model.store();
@@ -114,7 +115,7 @@ ImportOutcome importCalendar(AppModel& model, const ical::CalendarRead& read)
                 }
                 if (!pile && !fullListsTold.contains(name.toLower())) {
                     fullListsTold.insert(name.toLower());
-                    outcome.problems.push_back({0, noRoomForList(name)});
+                    outcome.notes.push_back(noRoomForList(name));
                 }
             }
             const QDateTime createdAt = now.addMSecs(made * kImportedStepMSecs);

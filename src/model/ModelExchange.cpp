@@ -140,7 +140,9 @@ QString describeImport(const ImportOutcome& outcome)
 {
     QString out = importedCount(outcome.added);
     if (!outcome.problems.empty())
-        out += u' ' + describeProblems(outcome.problems);
+        out += u' ' + describeProblems(outcome.problems, outcome.unit);
+    for (const QString& note : outcome.notes)
+        out += u' ' + note.left(1).toUpper() + note.mid(1) + u'.';
     return out;
 }
 
@@ -148,8 +150,13 @@ QString importToast(const ImportOutcome& outcome)
 {
     QString out = importedCount(outcome.added);
     const std::size_t n = outcome.problems.size();
-    if (n > 0)
-        out += n == 1 ? QStringLiteral(" Skipped 1 line.") : QStringLiteral(" Skipped %1 lines.").arg(n);
+    const bool lines = outcome.unit == ImportUnit::line;
+    if (n == 1)
+        out += lines ? QStringLiteral(" Skipped 1 line.") : QStringLiteral(" Skipped 1 item.");
+    else if (n > 1)
+        out += (lines ? QStringLiteral(" Skipped %1 lines.") : QStringLiteral(" Skipped %1 items.")).arg(n);
+    if (!outcome.notes.empty())
+        out += QStringLiteral(" No room for a fifth list.");
     return out;
 }
 

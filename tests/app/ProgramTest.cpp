@@ -411,7 +411,7 @@ TEST_F(ProgramTest, anIcsImportAndExportKeepSubtasksAndWhatAnotherAppWrote)
     const Result imported = run({QStringLiteral("--import"), in});
     ASSERT_EQ(imported.exitCode, 0) << imported.err.toStdString();
     EXPECT_EQ(imported.out.trimmed().toStdString(),
-              "Imported 1 thing. 1 line couldn't be read: line 21 (an event, not a to-do).");
+              "Imported 1 thing. 1 item was left out: line 21 (an event, not a to-do).");
     const QString out = home.filePath(QStringLiteral("out.ics"));
     const Result exported = run({QStringLiteral("--export"), out});
     ASSERT_EQ(exported.exitCode, 0) << exported.err.toStdString();

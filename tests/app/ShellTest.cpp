@@ -296,6 +296,35 @@ TEST_F(ShellTest, fileExportAndImportTellWhatHappened)
     auto* message = window->findChild<QMessageBox*>(QStringLiteral("importMessage"));
     ASSERT_TRUE(message) << "the skipped line is told over the window, without holding it up";
     EXPECT_TRUE(message->text().contains(QStringLiteral("line 1 (a step with no thing above it)")));
+
+    // Another calendar program's file: its subtask comes in as a step, its event is told and left out,
+    // and what we have no field for goes out again in the next .ics.
+    QFile ics(h.dir.filePath(QStringLiteral("elsewhere.ics")));
+    ASSERT_TRUE(ics.open(QIODevice::WriteOnly));
+    ics.write("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:t\r\n"
+              "BEGIN:VTODO\r\nUID:p-1\r\nSUMMARY:Renew the passport\r\nPRIORITY:1\r\nEND:VTODO\r\n"
+              "BEGIN:VTODO\r\nUID:p-2\r\nSUMMARY:Photo booth\r\nRELATED-TO:p-1\r\nEND:VTODO\r\n"
+              "BEGIN:VEVENT\r\nUID:e-1\r\nSUMMARY:party\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+    ics.close();
+    shell.importFrom(ics.fileName());
+    EXPECT_EQ(model->toast(), QStringLiteral("Imported 1 thing. Skipped 1 item."));
+    const Thing* passport = h.thingTitled(*model, QStringLiteral("Renew the passport"));
+    ASSERT_TRUE(passport);
+    ASSERT_EQ(passport->steps().size(), 1u);
+    EXPECT_EQ(passport->orderedSteps().front()->title(), QStringLiteral("Photo booth"));
+    const auto messages = window->findChildren<QMessageBox*>(QStringLiteral("importMessage"));
+    ASSERT_FALSE(messages.isEmpty());
+    EXPECT_TRUE(messages.back()->text().contains(QStringLiteral("1 item was left out: line 14 (an event")))
+        << messages.back()->text().toStdString();
+    const QString out = h.dir.filePath(QStringLiteral("everything.ics"));
+    ASSERT_TRUE(shell.exportTo(out));
+    EXPECT_EQ(model->toast(), QStringLiteral("Exported everything to everything.ics."));
+    QFile written(out);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray text = written.readAll();
+    EXPECT_TRUE(text.startsWith("BEGIN:VCALENDAR\r\n"));
+    EXPECT_TRUE(text.contains("PRIORITY:1\r\n"));
+    EXPECT_TRUE(text.contains("RELATED-TO;RELTYPE=PARENT:p-1\r\n"));
 }
 
 TEST(ShellQuit, quitEntersTheDraftAsksWhenTheDiskIsFullAndTheNextStartPutsEverythingBack)

@@ -106,3 +106,24 @@ TEST(ModelCalendar, CancelledIsDoneAndDueWithoutStartWakesOnItsDay)
     // What we don't know goes out again.
     EXPECT_TRUE(exportCalendar(*model).contains("PRIORITY:2\r\n"));
 }
+
+TEST(ModelCalendar, AListThereIsNoRoomForGoesToTodayAndTheWordsSayItWasNotSkipped)
+{
+    ModelHarness h;
+    std::unique_ptr<AppModel> model = h.start();
+    for (const QString& name : {u"A"_s, u"B"_s, u"C"_s, u"D"_s})
+        ASSERT_TRUE(model->createPile(name));
+    const QByteArray text = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:t\r\n"
+                            "BEGIN:VTODO\r\nUID:f\r\nSUMMARY:fifth\r\nX-VORN-LIST:Garden\r\nEND:VTODO\r\n"
+                            "BEGIN:VEVENT\r\nUID:e\r\nSUMMARY:party\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+    const ImportOutcome outcome = importCalendar(*model, ical::readCalendar(text));
+    EXPECT_EQ(outcome.added, 1);
+    const Thing* t = h.thingTitled(*model, u"fifth"_s);
+    ASSERT_TRUE(t);
+    EXPECT_FALSE(t->pile());
+    EXPECT_EQ(importToast(outcome).toStdString(),
+              "Imported 1 thing. Skipped 1 item. No room for a fifth list.");
+    EXPECT_EQ(describeImport(outcome).toStdString(),
+              "Imported 1 thing. 1 item was left out: line 9 (an event, not a to-do). "
+              "No room for a fifth list, so \"Garden\" went to Today.");
+}

@@ -396,13 +396,16 @@ ImportFile readImportFile(const QString& path)
     return readImportBytes(bytes, name);
 }
 
-QString describeProblems(const std::vector<ImportProblem>& problems)
+QString describeProblems(const std::vector<ImportProblem>& problems, ImportUnit unit)
 {
     if (problems.empty())
         return {};
-    QString out = problems.size() == 1
-                      ? QStringLiteral("1 line couldn't be read: ")
-                      : QString::number(problems.size()) + QStringLiteral(" lines couldn't be read: ");
+    const bool one = problems.size() == 1;
+    QString out = unit == ImportUnit::line
+                      ? (one ? QStringLiteral("1 line couldn't be read: ")
+                             : QString::number(problems.size()) + QStringLiteral(" lines couldn't be read: "))
+                      : (one ? QStringLiteral("1 item was left out: ")
+                             : QString::number(problems.size()) + QStringLiteral(" items were left out: "));
     QStringList shown;
     for (std::size_t i = 0; i < problems.size() && int(i) < kProblemsShown; ++i)
         shown << QStringLiteral("line %1 (%2)").arg(problems[i].line).arg(problems[i].what);

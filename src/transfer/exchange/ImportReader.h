@@ -51,7 +51,10 @@ ImportFile readImportBytes(const QByteArray& bytes, const QString& name);
 // "list.md is too big to be a list (20 MB; the most is 16 MB)."
 QString tooBigToImport(const QString& name, qint64 bytes);
 
-// "3 things could not be read: line 4 (…), line 9 (…)": the first ten problems, for a message.
-QString describeProblems(const std::vector<ImportProblem>& problems);
+// What a reader skips: a Markdown file's lines, or an iCalendar file's items (located by their line).
+enum class ImportUnit { line, item };
+
+// "3 lines couldn't be read: line 4 (…), line 9 (…)": the first ten problems, for a message.
+QString describeProblems(const std::vector<ImportProblem>& problems, ImportUnit unit = ImportUnit::line);
 
 } // namespace vorn
