@@ -1,6 +1,9 @@
-// Model benchmarks: composing Today's rows, the tab counts, the next sort key and a drag reorder.
+// Model benchmarks: composing Today's rows, the tab counts, the next sort key and a drag reorder; the
+// exports and imports.
+#include "family/NoteFiles.h"
 #include "model/Constants.h"
 #include "model/Launch.h"
+#include "model/ModelCalendar.h"
 #include "model/ModelExchange.h"
 #include "transfer/exchange/MarkdownExport.h"
 
@@ -172,5 +175,84 @@ void BM_ImportMarkdown(benchmark::State& state)
     }
 }
 BENCHMARK(BM_ImportMarkdown)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// Every list out as one .ics, and that file read and added to an empty store as one undo step: things
+// with two steps each, a plain note on every other one and a rich one on every tenth.
+struct CalendarFixture : Fixture {
+    explicit CalendarFixture(int count) : Fixture(count)
+    {
+        Store& s = model->store();
+        UndoRegistrationPause pause(s.undoManager());
+        const QByteArray rtf = "{\\rtf1\\ansi{\\b Bring} the forms and two photos\\par}";
+        const NoteFolder notes(model->notesDir());
+        int i = 0;
+        const std::vector<Thing*> things = s.thingsBySortKey();
+        for (Thing* t : things) {
+            s.insert(Step::make(QStringLiteral("First step of %1").arg(i), t, t->createdAt()));
+            s.insert(Step::make(QStringLiteral("Second step"), t, t->createdAt().addMSecs(1)));
+            if (i % 2 == 0)
+                t->setNote(
+                    QStringLiteral("Bring the forms and two photos.\nAsk about the fee, and the queue."));
+            if (i % 10 == 0) {
+                const QString stem = NoteFolder::newStem();
+                notes.write(stem, rtf);
+                t->setNoteID(stem);
+            }
+            ++i;
+        }
+        s.save();
+    }
+};
+
+void BM_ExportCalendar(benchmark::State& state)
+{
+    CalendarFixture f(int(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(exportCalendar(*f.model));
+}
+BENCHMARK(BM_ExportCalendar)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// Reading the file and adding what it holds: what `--import FILE.ics` and File > Import… take.
+void BM_ImportCalendar(benchmark::State& state)
+{
+    const QByteArray text = [&] {
+        CalendarFixture f(int(state.range(0)));
+        return exportCalendar(*f.model);
+    }();
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto empty = std::make_unique<Fixture>(0);
+        state.ResumeTiming();
+        const ImportOutcome outcome = importCalendar(*empty->model, ical::readCalendar(text));
+        benchmark::DoNotOptimize(outcome.added);
+        state.PauseTiming();
+        empty.reset();
+        state.ResumeTiming();
+    }
+    state.counters["bytes"] = double(text.size());
+}
+BENCHMARK(BM_ImportCalendar)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// The part of each that is libical's and the mapping's, without the model.
+void BM_ReadCalendarOnly(benchmark::State& state)
+{
+    const QByteArray text = [&] {
+        CalendarFixture f(int(state.range(0)));
+        return exportCalendar(*f.model);
+    }();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ical::readCalendar(text).things.size());
+}
+BENCHMARK(BM_ReadCalendarOnly)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+void BM_WriteCalendarOnly(benchmark::State& state)
+{
+    CalendarFixture f(int(state.range(0)));
+    const std::vector<ical::CalendarThing> things = calendarThings(*f.model);
+    const QDateTime stamp = f.launch.clock->now();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ical::writeCalendar(things, stamp));
+}
+BENCHMARK(BM_WriteCalendarOnly)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 } // namespace
