@@ -188,6 +188,80 @@ QString kindName(icalcomponent_kind kind)
     }
 }
 
+bool isUtcTime(icalproperty* p)
+{
+    const icaltimetype t = icalvalue_get_datetime(icalproperty_get_value(p));
+    return !t.is_date && icaltime_is_utc(t);
+}
+
+// Whether the to-do holds only what our own writing makes, in the form it makes it: then writing it
+// from its fields gives it back, and no text of it need be kept. LAST-MODIFIED is kept as read, so a
+// to-do that has one keeps its text.
+bool onlyOurs(icalcomponent* c)
+{
+    if (icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT))
+        return false;
+    QSet<QByteArray> seen;
+    for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_ANY_PROPERTY); p;
+         p = icalcomponent_get_next_property(c, ICAL_ANY_PROPERTY)) {
+        const int parameters = icalproperty_count_parameters(p);
+        switch (icalproperty_isa(p)) {
+        case ICAL_UID_PROPERTY:
+        case ICAL_SUMMARY_PROPERTY:
+        case ICAL_DESCRIPTION_PROPERTY:
+        case ICAL_DTSTAMP_PROPERTY:
+            if (parameters != 0)
+                return false;
+            break;
+        case ICAL_CREATED_PROPERTY:
+        case ICAL_COMPLETED_PROPERTY:
+        case ICAL_DTSTART_PROPERTY:
+            if (parameters != 0 || !isUtcTime(p))
+                return false;
+            break;
+        case ICAL_STATUS_PROPERTY:
+            if (parameters != 0 || (icalproperty_get_status(p) != ICAL_STATUS_NEEDSACTION &&
+                                    icalproperty_get_status(p) != ICAL_STATUS_COMPLETED))
+                return false;
+            break;
+        case ICAL_PERCENTCOMPLETE_PROPERTY:
+            if (parameters != 0 || icalproperty_get_percentcomplete(p) != 100)
+                return false;
+            break;
+        case ICAL_RELATEDTO_PROPERTY: {
+            const char* type = icalproperty_get_parameter_as_string(p, "RELTYPE");
+            if (parameters != 1 || !type || qstrcmp(type, "PARENT") != 0)
+                return false;
+            break;
+        }
+        case ICAL_ATTACH_PROPERTY: {
+            const char* type = icalproperty_get_parameter_as_string(p, "FMTTYPE");
+            if (parameters != 3 || !type || qstrcmp(type, "text/rtf") != 0)
+                return false;
+            break;
+        }
+        case ICAL_X_PROPERTY: {
+            const char* name = icalproperty_get_x_name(p);
+            if (parameters != 0 || !name ||
+                (qstrcmp(name, "X-VORN-SOMEDAY") != 0 && qstrcmp(name, "X-VORN-ZCOUNT") != 0 &&
+                 qstrcmp(name, "X-VORN-LIST") != 0 && qstrcmp(name, "X-APPLE-SORT-ORDER") != 0))
+                return false;
+            if (seen.contains(name))
+                return false;
+            seen.insert(name);
+            continue;
+        }
+        default:
+            return false;
+        }
+        const QByteArray kind = icalproperty_kind_to_string(icalproperty_isa(p));
+        if (seen.contains(kind))
+            return false;
+        seen.insert(kind);
+    }
+    return true;
+}
+
 // The kept text of one thing: a calendar of its VTODO, its subtasks' and the zones they name.
 QString keptText(const std::vector<icalcomponent*>& todos, const QHash<QByteArray, icalcomponent*>& zones)
 {
@@ -364,7 +438,9 @@ CalendarRead readCalendar(const QByteArray& text)
             thing.steps.push_back(step);
             kept.push_back(s->todo);
         }
-        thing.kept = keptText(kept, zones);
+        // What came from us needs no keeping: the fields write it again as it was.
+        if (!std::all_of(kept.begin(), kept.end(), onlyOurs))
+            thing.kept = keptText(kept, zones);
         out.things.push_back(std::move(thing));
     }
     return out;
