@@ -127,25 +127,24 @@ void CalDavClient::findPrincipal(std::vector<QUrl> candidates, Callback<DavDisco
 void CalDavClient::findHome(const QUrl& principal, Callback<DavDiscovery> done)
 {
     const QByteArray body = propfindBody({DavProp::CalendarHomeSet});
-    m_transport->send(
-        {"PROPFIND", principal, body, kXml, "0", {}},
-        [this, principal, done = std::move(done)](DavResult<DavReply> r) mutable {
-            if (const DavError error = multistatusError(r))
-                return done({error, {}});
-            QUrl home;
-            for (const DavResponse& response : r.value.multistatus.responses) {
-                if (!response.calendarHomeSet.empty())
-                    home = response.calendarHomeSet.front();
-            }
-            if (!home.isValid())
-                return done({davError(DavErrorKind::NoCalendars, principal.host()), {}});
-            listCollections(home, [principal, home, done = std::move(done)](
-                                      DavResult<std::vector<DavCollection>> c) {
-                if (!c.ok())
-                    return done({c.error, {}});
-                done({{}, DavDiscovery{principal, home, std::move(c.value)}});
-            });
-        });
+    m_transport->send({"PROPFIND", principal, body, kXml, "0", {}},
+                      [this, principal, done = std::move(done)](DavResult<DavReply> r) mutable {
+                          if (const DavError error = multistatusError(r))
+                              return done({error, {}});
+                          QUrl home;
+                          for (const DavResponse& response : r.value.multistatus.responses) {
+                              if (!response.calendarHomeSet.empty())
+                                  home = response.calendarHomeSet.front();
+                          }
+                          if (!home.isValid())
+                              return done({davError(DavErrorKind::NoCalendars, principal.host()), {}});
+                          listCollections(home, [principal, home, done = std::move(done)](
+                                                    DavResult<std::vector<DavCollection>> c) {
+                              if (!c.ok())
+                                  return done({c.error, {}});
+                              done({{}, DavDiscovery{principal, home, std::move(c.value)}});
+                          });
+                      });
 }
 
 void CalDavClient::listCollections(const QUrl& home, Callback<std::vector<DavCollection>> done)
@@ -167,27 +166,29 @@ void CalDavClient::listCollections(const QUrl& home, Callback<std::vector<DavCol
 
 void CalDavClient::syncCollection(const QUrl& collection, const QString& token, Callback<DavSyncChanges> done)
 {
-    report(collection, syncCollectionBody(token), "0", [collection, done = std::move(done)](DavResult<DavReply> r) {
-        if (r.ok() && (r.value.status == 403 || r.value.status == 409) && namesInvalidSyncToken(r.value.body))
-            return done({davError(DavErrorKind::TokenExpired, collection.host(), r.value.status), {}});
-        if (const DavError error = multistatusError(r))
-            return done({error, {}});
-        DavSyncChanges out;
-        out.token = r.value.multistatus.syncToken;
-        for (const DavResponse& item : r.value.multistatus.responses) {
-            if (sameResource(item.href, collection))
-                continue;
-            const bool gone = item.status == 404 || item.status == 410 ||
-                              (item.etag.isEmpty() && !item.propstat.empty() &&
-                               std::all_of(item.propstat.begin(), item.propstat.end(),
-                                           [](int s) { return s == 404; }));
-            if (gone)
-                out.removed.push_back(item.href);
-            else if (!item.etag.isEmpty())
-                out.changed.push_back({item.href, item.etag, {}});
-        }
-        done({{}, std::move(out)});
-    });
+    report(collection, syncCollectionBody(token), "0",
+           [collection, done = std::move(done)](DavResult<DavReply> r) {
+               if (r.ok() && (r.value.status == 403 || r.value.status == 409) &&
+                   namesInvalidSyncToken(r.value.body))
+                   return done({davError(DavErrorKind::TokenExpired, collection.host(), r.value.status), {}});
+               if (const DavError error = multistatusError(r))
+                   return done({error, {}});
+               DavSyncChanges out;
+               out.token = r.value.multistatus.syncToken;
+               for (const DavResponse& item : r.value.multistatus.responses) {
+                   if (sameResource(item.href, collection))
+                       continue;
+                   const bool gone = item.status == 404 || item.status == 410 ||
+                                     (item.etag.isEmpty() && !item.propstat.empty() &&
+                                      std::all_of(item.propstat.begin(), item.propstat.end(),
+                                                  [](int s) { return s == 404; }));
+                   if (gone)
+                       out.removed.push_back(item.href);
+                   else if (!item.etag.isEmpty())
+                       out.changed.push_back({item.href, item.etag, {}});
+               }
+               done({{}, std::move(out)});
+           });
 }
 
 void CalDavClient::multiget(const QUrl& collection, const std::vector<QUrl>& hrefs,
@@ -227,14 +228,15 @@ void CalDavClient::put(const QUrl& href, const QByteArray& data, const QString& 
 {
     DavRequest request{"PUT", href, data, "text/calendar; charset=utf-8", {}, {}};
     request.headers.emplace_back(etag.isEmpty() ? "If-None-Match" : "If-Match", quotedOrStar(etag));
-    m_transport->send(std::move(request), [this, href, done = std::move(done)](DavResult<DavReply> r) mutable {
-        if (const DavError error = statusError(r))
-            return done({error, {}});
-        // A server that changed what it stored gives no ETag; ask for the one it has.
-        if (r.value.etag.isEmpty())
-            return fetchEtag(href, std::move(done));
-        done({{}, QString::fromUtf8(r.value.etag)});
-    });
+    m_transport->send(std::move(request),
+                      [this, href, done = std::move(done)](DavResult<DavReply> r) mutable {
+                          if (const DavError error = statusError(r))
+                              return done({error, {}});
+                          // A server that changed what it stored gives no ETag; ask for the one it has.
+                          if (r.value.etag.isEmpty())
+                              return fetchEtag(href, std::move(done));
+                          done({{}, QString::fromUtf8(r.value.etag)});
+                      });
 }
 
 void CalDavClient::fetchEtag(const QUrl& href, Callback<QString> done)
@@ -264,7 +266,9 @@ void CalDavClient::remove(const QUrl& href, const QString& etag, Callback<DavDon
 void CalDavClient::mkcalendar(const QUrl& href, const QString& displayName, Callback<DavDone> done)
 {
     m_transport->send({"MKCALENDAR", href, mkcalendarBody(displayName), kXml, {}, {}},
-                      [done = std::move(done)](DavResult<DavReply> r) { done({statusError(r), {}}); });
+                      [done = std::move(done)](DavResult<DavReply> r) {
+                          done({statusError(r), {}});
+                      });
 }
 
 void CalDavClient::rename(const QUrl& collection, const QString& displayName, Callback<DavDone> done)

@@ -49,8 +49,7 @@ struct DavSyncChanges {
 class CalDavClient : public QObject {
     Q_OBJECT
 public:
-    template <class T>
-    using Callback = std::function<void(DavResult<T>)>;
+    template <class T> using Callback = std::function<void(DavResult<T>)>;
 
     explicit CalDavClient(DavAccount account, QObject* parent = nullptr);
     ~CalDavClient() override;
@@ -63,7 +62,8 @@ public:
     // What changed since `token` (empty: everything there is).
     void syncCollection(const QUrl& collection, const QString& token, Callback<DavSyncChanges> done);
     // The items at these hrefs with their data; those gone in the meantime are left out.
-    void multiget(const QUrl& collection, const std::vector<QUrl>& hrefs, Callback<std::vector<DavItem>> done);
+    void multiget(const QUrl& collection, const std::vector<QUrl>& hrefs,
+                  Callback<std::vector<DavItem>> done);
     // Every to-do of the collection, for servers that keep no sync tokens.
     void listAll(const QUrl& collection, bool withData, Callback<std::vector<DavItem>> done);
     void getCtag(const QUrl& collection, Callback<QString> done);

@@ -121,7 +121,8 @@ QByteArray calendarQueryBody(bool withData)
 {
     Body body(kCalDav, QStringLiteral("calendar-query"));
     QXmlStreamWriter& xml = body.xml();
-    writeProps(xml, withData ? std::vector{DavProp::Etag, DavProp::CalendarData} : std::vector{DavProp::Etag});
+    writeProps(xml,
+               withData ? std::vector{DavProp::Etag, DavProp::CalendarData} : std::vector{DavProp::Etag});
     xml.writeStartElement(kCalDav, QStringLiteral("filter"));
     xml.writeStartElement(kCalDav, QStringLiteral("comp-filter"));
     xml.writeAttribute(QStringLiteral("name"), QStringLiteral("VCALENDAR"));

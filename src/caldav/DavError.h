@@ -40,8 +40,7 @@ DavError davError(DavErrorKind kind, const QString& host = {}, int status = 0);
 // The error an HTTP status stands for; DavErrorKind::None for 2xx.
 DavError davErrorForStatus(int status, const QString& host);
 
-template <class T>
-struct DavResult {
+template <class T> struct DavResult {
     DavError error;
     T value{};
     bool ok() const { return !error; }

@@ -1,8 +1,8 @@
 #include "caldav/DavTransport.h"
+#include "caldav/DavLog.h"
 #include "caldav/DavUrl.h"
 
 #include <QCryptographicHash>
-#include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -11,7 +11,7 @@
 
 namespace vorn::caldav {
 
-Q_LOGGING_CATEGORY(lcDav, "vorn.caldav")
+Q_LOGGING_CATEGORY(lcCalDav, "com.vorn.todo.caldav", QtInfoMsg)
 
 namespace {
 
@@ -96,7 +96,7 @@ void DavTransport::start()
     m_tlsRefused = false;
     m_refusal = {};
     m_location.clear();
-    qCDebug(lcDav, "%s %s", p.request.method.constData(), qPrintable(shown(p.url)));
+    qCDebug(lcCalDav, "%s %s", p.request.method.constData(), qPrintable(shown(p.url)));
     m_reply = m_manager->sendCustomRequest(request, p.request.method, p.request.body);
     m_reply->setReadBufferSize(1024 * 1024);
     connect(m_reply, &QNetworkReply::metaDataChanged, this, &DavTransport::onMetaData);
@@ -112,7 +112,7 @@ void DavTransport::start()
             return;
         }
         m_tlsRefused = true;
-        qCInfo(lcDav, "certificate of %s refused: %s", qPrintable(m_reply->url().host()),
+        qCInfo(lcCalDav, "certificate of %s refused: %s", qPrintable(m_reply->url().host()),
                errors.isEmpty() ? "" : qPrintable(errors.first().errorString()));
     });
 #endif
@@ -209,11 +209,11 @@ void DavTransport::onFinished()
         return complete({m_refusal, {}});
     // Errors below 100 are the connection's own: no answer, or one cut off in the middle.
     if (!m_headers || (reply->error() > QNetworkReply::NoError && reply->error() < 100)) {
-        qCInfo(lcDav, "no answer from %s: %s", qPrintable(host), qPrintable(reply->errorString()));
+        qCInfo(lcCalDav, "no answer from %s: %s", qPrintable(host), qPrintable(reply->errorString()));
         const bool tls = m_tlsRefused || reply->error() == QNetworkReply::SslHandshakeFailedError;
         return complete({davError(tls ? DavErrorKind::Tls : DavErrorKind::Network, host), {}});
     }
-    qCDebug(lcDav, "%d from %s", m_answer.status, qPrintable(shown(m_answer.url)));
+    qCDebug(lcCalDav, "%d from %s", m_answer.status, qPrintable(shown(m_answer.url)));
     if (isRedirect(m_answer.status))
         return followRedirect();
     if (m_reader) {

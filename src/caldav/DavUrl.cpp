@@ -56,8 +56,8 @@ QUrl resolveHref(const QUrl& base, const QString& href)
 bool sameResource(const QUrl& a, const QUrl& b)
 {
     const auto options = QUrl::StripTrailingSlash | QUrl::NormalizePathSegments | QUrl::RemoveUserInfo;
-    return sameOrigin(a, b) && a.adjusted(options).path(QUrl::FullyDecoded) ==
-                                   b.adjusted(options).path(QUrl::FullyDecoded);
+    return sameOrigin(a, b) &&
+           a.adjusted(options).path(QUrl::FullyDecoded) == b.adjusted(options).path(QUrl::FullyDecoded);
 }
 
 QString hrefPath(const QUrl& url)

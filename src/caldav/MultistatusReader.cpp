@@ -1,3 +1,4 @@
+#include "caldav/DavLog.h"
 #include "caldav/DavUrl.h"
 #include "caldav/DavXml.h"
 
@@ -126,7 +127,7 @@ bool MultistatusReader::fail(DavErrorKind kind, const char* why)
 {
     if (!m_error) {
         m_error = davError(kind, m_base.host());
-        qDebug("caldav: answer from %s refused: %s", qPrintable(m_base.host()), why);
+        qCInfo(lcCalDav, "answer from %s refused: %s", qPrintable(m_base.host()), why);
     }
     return false;
 }
@@ -215,8 +216,8 @@ void MultistatusReader::end()
     const size_t depth = m_stack.size();
     const Tag tag = m_stack.back();
     const Tag parent = at(1);
-    const bool inProp = depth >= 5 && m_stack[1] == Tag::Response && m_stack[2] == Tag::Propstat &&
-                        m_stack[3] == Tag::Prop;
+    const bool inProp =
+        depth >= 5 && m_stack[1] == Tag::Response && m_stack[2] == Tag::Propstat && m_stack[3] == Tag::Prop;
     if (depth == 2 && tag == Tag::SyncToken) {
         m_out.syncToken = m_text.trimmed();
     } else if (depth == 2 && tag == Tag::Response) {
@@ -251,7 +252,8 @@ void MultistatusReader::end()
             m_props.displayName = m_text.trimmed();
             break;
         case Tag::CalendarData:
-            m_props.calendarData = m_text.toUtf8();
+            // XML reading turns every line end into LF; iCalendar's are CRLF, as a GET would give them.
+            m_props.calendarData = m_text.toUtf8().replace("\r\n", "\n").replace('\n', "\r\n");
             break;
         default:
             break;
