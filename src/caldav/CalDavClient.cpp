@@ -15,8 +15,12 @@ DavError multistatusError(const DavResult<DavReply>& r)
         return r.error;
     if (r.value.status == 207)
         return {};
-    if (r.value.status >= 200 && r.value.status < 300)
-        return davError(DavErrorKind::UnexpectedStatus, r.value.url.host(), r.value.status);
+    if (r.value.status >= 200 && r.value.status < 300) {
+        // A login page or a portal in the way answers 200 with HTML.
+        const bool xml = r.value.contentType.toLower().contains("xml");
+        return davError(xml ? DavErrorKind::UnexpectedStatus : DavErrorKind::WrongContentType,
+                        r.value.url.host(), r.value.status);
+    }
     return davErrorForStatus(r.value.status, r.value.url.host());
 }
 

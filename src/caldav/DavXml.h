@@ -18,7 +18,7 @@ inline constexpr qint64 kResponseLimit = 64 * 1024 * 1024;
 // Real answers nest about eight deep; anything this deep is hostile.
 inline constexpr int kDepthLimit = 64;
 // Each response costs memory beyond its bytes; this many is more than any calendar holds.
-inline constexpr int kResponseCountLimit = 250'000;
+inline constexpr int kResponseCountLimit = 100'000;
 
 // The properties we ask for, in the namespaces DAV, CalDAV and CalendarServer put them in.
 enum class DavProp {

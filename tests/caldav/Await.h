@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <optional>
 
@@ -41,8 +43,10 @@ template <class T, class Start> caldav::DavResult<T> await(Start start)
     QTimer::singleShot(20'000, &loop, &QEventLoop::quit);
     if (!out->has_value())
         loop.exec();
-    if (!out->has_value())
-        return {caldav::DavError{caldav::DavErrorKind::Timeout, 0, QStringLiteral("no callback")}, {}};
+    if (!out->has_value()) {
+        ADD_FAILURE() << "no answer in 20 s";
+        return {caldav::DavError{caldav::DavErrorKind::Network, 0, QStringLiteral("no callback")}, {}};
+    }
     return std::move(**out);
 }
 

@@ -76,8 +76,10 @@ TEST(HostileServerTest, eachHostileAnswerGivesItsOwnErrorQuicklyAndWithBoundedMe
     const auto send = [](QByteArray bytes) {
         return [bytes](const FakeRequest&, QTcpSocket* s) { s->write(bytes); };
     };
-    const QByteArray deep =
-        R"(<d:multistatus xmlns:d="DAV:"><d:response>)" + QByteArray("<d:prop>").repeated(100'000);
+    // Well-formed, so only a depth limit refuses it.
+    const QByteArray deep = R"(<d:multistatus xmlns:d="DAV:"><d:response><d:href>/a</d:href>)" +
+                            QByteArray("<d:prop>").repeated(100'000) +
+                            QByteArray("</d:prop>").repeated(100'000) + "</d:response></d:multistatus>";
     const HostileCase cases[] = {
         {"a 401", send(FakeDavServer::reply(401, "text/plain", "no")), DavErrorKind::Unauthorized, 5000},
         {"a 507", send(FakeDavServer::reply(507)), DavErrorKind::Full, 5000},
@@ -132,14 +134,6 @@ TEST(HostileServerTest, eachHostileAnswerGivesItsOwnErrorQuicklyAndWithBoundedMe
     }
 }
 
-TEST(HostileServerTest, theRightErrorsSayWhatHappenedInPlainWords)
-{
-    EXPECT_EQ(davErrorForStatus(401, {}).message, QStringLiteral("The server didn't take the password."));
-    EXPECT_EQ(davErrorForStatus(507, {}).message, QStringLiteral("The server is full."));
-    EXPECT_EQ(davError(DavErrorKind::Timeout, QStringLiteral("cal.example")).message,
-              QStringLiteral("cal.example stopped answering."));
-}
-
 TEST(HostileServerTest, aRedirectToAnotherOriginGetsNoPassword)
 {
     FakeDavServer elsewhere(
@@ -160,30 +154,6 @@ TEST(HostileServerTest, aRedirectToAnotherOriginGetsNoPassword)
     ASSERT_EQ(elsewhere.requests.size(), 1u);
     EXPECT_EQ(elsewhere.requests[0].method, "PROPFIND");
     EXPECT_FALSE(elsewhere.requests[0].headers.contains("authorization"));
-}
-
-TEST(HostileServerTest, aPutAnsweredWithoutEtagAsksForIt)
-{
-    FakeDavServer server([](const FakeRequest& r, QTcpSocket* s) {
-        if (r.method == "PUT") {
-            s->write(FakeDavServer::reply(201));
-            return;
-        }
-        s->write(FakeDavServer::reply(
-            207, kXmlType,
-            R"(<multistatus xmlns="DAV:"><response><href>/cal/a.ics</href><propstat><prop>)"
-            R"(<getetag>"fresh"</getetag></prop><status>HTTP/1.1 200 OK</status>)"
-            R"(</propstat></response></multistatus>)"));
-    });
-    CalDavClient client(account(server.url()));
-
-    const auto r =
-        await<QString>([&](auto cb) { client.put(server.url("/cal/a.ics"), "BEGIN:VCALENDAR", {}, cb); });
-
-    EXPECT_EQ(r.value, QStringLiteral("\"fresh\""));
-    ASSERT_EQ(server.requests.size(), 2u);
-    EXPECT_EQ(server.requests[0].headers.value("if-none-match"), "*");
-    EXPECT_EQ(server.requests[1].method, "PROPFIND");
 }
 
 TEST(HostileServerTest, aCertificateErrorIsRefusedNamingTheHostUnlessThatCertificateIsTrusted)

@@ -20,21 +20,17 @@ QByteArray todo(const QByteArray& uid, const QByteArray& summary)
            "\r\nX-OTHER-APP;X-KEEP=1:kept as written\r\nEND:VTODO\r\nEND:VCALENDAR\r\n";
 }
 
-QStringList paths(const std::vector<QUrl>& urls)
+template <class T> QStringList paths(const std::vector<T>& items)
 {
     QStringList out;
-    for (const QUrl& u : urls)
-        out << u.path();
+    for (const T& i : items) {
+        if constexpr (std::is_same_v<T, QUrl>)
+            out << i.path();
+        else
+            out << i.href.path();
+    }
     out.sort();
     return out;
-}
-
-QStringList paths(const std::vector<DavItem>& items)
-{
-    std::vector<QUrl> urls;
-    for (const DavItem& i : items)
-        urls.push_back(i.href);
-    return paths(urls);
 }
 
 class RadicaleTest : public ::testing::Test {
