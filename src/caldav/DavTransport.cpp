@@ -7,6 +7,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QSslError>
 
 namespace vorn::caldav {
@@ -105,7 +106,7 @@ void DavTransport::start()
     connect(m_reply, &QNetworkReply::uploadProgress, &m_timer, qOverload<>(&QTimer::start));
 #if QT_CONFIG(ssl)
     connect(m_reply, &QNetworkReply::sslErrors, this, [this](const QList<QSslError>& errors) {
-        const QSslCertificate peer = errors.isEmpty() ? QSslCertificate() : errors.first().certificate();
+        const QSslCertificate peer = m_reply->sslConfiguration().peerCertificate();
         const QByteArray digest = peer.isNull() ? QByteArray() : peer.digest(QCryptographicHash::Sha256);
         if (!m_account.trustedCertificateSha256.isEmpty() && digest == m_account.trustedCertificateSha256) {
             m_reply->ignoreSslErrors(errors);

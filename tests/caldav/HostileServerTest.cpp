@@ -156,6 +156,25 @@ TEST(HostileServerTest, aRedirectToAnotherOriginGetsNoPassword)
     EXPECT_FALSE(elsewhere.requests[0].headers.contains("authorization"));
 }
 
+TEST(HostileServerTest, aPutAnsweredWithoutAnEtagAsksTheServerForIt)
+{
+    FakeDavServer server([](const FakeRequest& r, QTcpSocket* s) {
+        s->write(r.method == "PUT"
+                     ? FakeDavServer::reply(201)
+                     : FakeDavServer::reply(207, kXmlType,
+                                            QByteArray(kCtag).replace("cs:getctag>42</cs:getctag",
+                                                                      "d:getetag>\"e\"</d:getetag")));
+    });
+    CalDavClient client(account(server.url()));
+
+    const auto r =
+        await<QString>([&](auto cb) { client.put(server.url("/cal/a.ics"), "BEGIN:VCALENDAR", {}, cb); });
+
+    EXPECT_EQ(r.value, QStringLiteral("\"e\""));
+    ASSERT_EQ(server.requests.size(), 2u);
+    EXPECT_EQ(server.requests[0].headers.value("if-none-match"), "*");
+}
+
 TEST(HostileServerTest, aCertificateErrorIsRefusedNamingTheHostUnlessThatCertificateIsTrusted)
 {
     QTemporaryDir dir;
