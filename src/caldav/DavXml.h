@@ -83,6 +83,7 @@ private:
     void end();
     bool fail(DavErrorKind kind, const char* why);
     Tag at(qsizetype fromTop) const;
+    bool inProp() const;
 
     QUrl m_base;
     qint64 m_limit;

@@ -132,6 +132,13 @@ bool MultistatusReader::fail(DavErrorKind kind, const char* why)
     return false;
 }
 
+// Inside multistatus/response/propstat/prop, where the properties are.
+bool MultistatusReader::inProp() const
+{
+    return m_stack.size() >= 5 && m_stack[1] == Tag::Response && m_stack[2] == Tag::Propstat &&
+           m_stack[3] == Tag::Prop;
+}
+
 MultistatusReader::Tag MultistatusReader::at(qsizetype fromTop) const
 {
     const qsizetype i = qsizetype(m_stack.size()) - 1 - fromTop;
@@ -204,9 +211,9 @@ void MultistatusReader::start()
     } else if (depth == 3 && tag == Tag::Propstat && at(1) == Tag::Response) {
         m_props = {};
         m_propstatStatus = 0;
-    } else if (depth == 5 && at(1) == Tag::Prop && tag == Tag::SupportedComponents) {
+    } else if (depth == 5 && inProp() && tag == Tag::SupportedComponents) {
         m_props.components.emplace();
-    } else if (depth == 6 && at(1) == Tag::SupportedComponents && tag == Tag::Comp) {
+    } else if (depth == 6 && inProp() && at(1) == Tag::SupportedComponents && tag == Tag::Comp) {
         m_props.components->push_back(m_xml.attributes().value(QStringLiteral("name")).toString().toUpper());
     }
 }
@@ -216,8 +223,7 @@ void MultistatusReader::end()
     const size_t depth = m_stack.size();
     const Tag tag = m_stack.back();
     const Tag parent = at(1);
-    const bool inProp =
-        depth >= 5 && m_stack[1] == Tag::Response && m_stack[2] == Tag::Propstat && m_stack[3] == Tag::Prop;
+    const bool inProp = this->inProp();
     if (depth == 2 && tag == Tag::SyncToken) {
         m_out.syncToken = m_text.trimmed();
     } else if (depth == 2 && tag == Tag::Response) {

@@ -49,6 +49,11 @@ TEST(DavXmlTest, namespacesAreReadByTheirNameNotTheirPrefixAndHrefsResolveAgains
          R"(</d:getetag></d:prop><d:status>HTTP/1.1 404 Not Found</d:status></d:propstat></d:response>)"
          R"(</d:multistatus>)",
          {"https://cal.example/alice/cal/z.ics||"}},
+        {"a component list outside any prop",
+         R"(<d:multistatus xmlns:d="DAV:" xmlns:c="urn:ietf:params:xml:ns:caldav"><d:response><d:href>q</d:href>)"
+         R"(<d:propstat><d:x><c:supported-calendar-component-set><c:comp name="VTODO"/>)"
+         R"(</c:supported-calendar-component-set></d:x></d:propstat></d:response></d:multistatus>)",
+         {"https://cal.example/alice/cal/q||"}},
         {"not a multistatus", R"(<d:error xmlns:d="DAV:"/>)", {"error"}},
         {"entities are not expanded into a bomb",
          "<!DOCTYPE m [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">]>"
