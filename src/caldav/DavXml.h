@@ -79,6 +79,8 @@ public:
     enum class Tag : quint8; // the elements the reader acts on
 
 private:
+    static constexpr qsizetype kSlice = 64 * 1024;
+    bool parse(const QByteArray& slice);
     void start();
     void end();
     bool fail(DavErrorKind kind, const char* why);
@@ -89,6 +91,7 @@ private:
     qint64 m_limit;
     qint64 m_read = 0;
     QXmlStreamReader m_xml;
+    QByteArray m_pending; // less than a slice, waiting for the rest
     std::vector<Tag> m_stack;
     QString m_text;
     Multistatus m_out;

@@ -2,6 +2,8 @@
 #include "caldav/DavUrl.h"
 #include "caldav/DavXml.h"
 
+#include <utility>
+
 namespace vorn::caldav {
 
 // Only the elements whose place in the tree we act on; everything else is read past.
@@ -152,8 +154,25 @@ bool MultistatusReader::feed(const QByteArray& piece)
     m_read += piece.size();
     if (m_read > m_limit)
         return fail(DavErrorKind::TooLarge, "over the size limit");
-    m_xml.addData(piece);
-    while (!m_xml.atEnd()) {
+    // What follows the root's end is not read: the answer is whole.
+    if (m_closed)
+        return true;
+    // The XML reader judges what it is given all at once (an encoding error further on fails it
+    // early), so it gets the same slices however the network split the answer.
+    m_pending += piece;
+    qsizetype at = 0;
+    for (; m_pending.size() - at >= kSlice && !m_closed; at += kSlice) {
+        if (!parse(m_pending.mid(at, kSlice)))
+            return false;
+    }
+    m_pending = m_closed ? QByteArray() : m_pending.mid(at);
+    return true;
+}
+
+bool MultistatusReader::parse(const QByteArray& slice)
+{
+    m_xml.addData(slice);
+    while (!m_closed && !m_xml.atEnd()) {
         switch (m_xml.readNext()) {
         case QXmlStreamReader::StartElement:
             if (m_stack.size() >= size_t(kDepthLimit))
@@ -187,6 +206,8 @@ bool MultistatusReader::feed(const QByteArray& piece)
 
 DavResult<Multistatus> MultistatusReader::finish()
 {
+    if (!m_error && !m_closed && !m_pending.isEmpty())
+        parse(std::exchange(m_pending, {}));
     if (!m_error && !m_closed)
         fail(DavErrorKind::BadXml, "cut short");
     if (m_error)
