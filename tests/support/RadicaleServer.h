@@ -9,6 +9,9 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 namespace vorn::test {
 
 // A Radicale of its own on 127.0.0.1: one user, throw-away storage, a port that was free a moment
@@ -37,6 +40,8 @@ public:
                             "/users\nhtpasswd_encryption = plain\n[storage]\nfilesystem_folder = " + dir +
                             "/collections\n[logging]\nlevel = warning\n");
         m_process.setProcessChannelMode(QProcess::MergedChannels);
+        // A test that aborts runs no destructor; the server goes with it anyway.
+        m_process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
         m_process.start(QStringLiteral("/usr/bin/python3"),
                         {QStringLiteral("-m"), QStringLiteral("radicale"), QStringLiteral("--config"),
                          m_dir.filePath(QStringLiteral("config"))});
