@@ -1,0 +1,114 @@
+#pragma once
+
+#include "caldav/DavError.h"
+
+#include <QByteArray>
+#include <QStringList>
+#include <QUrl>
+#include <QXmlStreamReader>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace vorn::caldav {
+
+// The most of an answer we read: enough for tens of thousands of to-dos, refused beyond.
+inline constexpr qint64 kResponseLimit = 64 * 1024 * 1024;
+// Real answers nest about eight deep; anything this deep is hostile.
+inline constexpr int kDepthLimit = 64;
+// Each response costs memory beyond its bytes; this many is more than any calendar holds.
+inline constexpr int kResponseCountLimit = 100'000;
+
+// The properties we ask for, in the namespaces DAV, CalDAV and CalendarServer put them in.
+enum class DavProp {
+    CurrentUserPrincipal,
+    CalendarHomeSet,
+    ResourceType,
+    DisplayName,
+    SupportedComponents,
+    Ctag,
+    SyncToken,
+    Etag,
+    CalendarData,
+};
+
+// One <response> of a multistatus: what its 2xx propstats said, and the statuses it gave.
+struct DavResponse {
+    QUrl href;                 // absolute, resolved against the request's URL
+    int status = 0;            // the response's own <status>; 0 when it has propstats instead
+    std::vector<int> propstat; // the status of each propstat, in order
+    QString displayName;
+    bool collection = false;
+    bool calendar = false;
+    std::optional<QStringList> components; // unset: the server didn't say, so any
+    QString ctag;
+    QString syncToken;
+    QString etag; // as the server wrote it, quotes included
+    QByteArray calendarData;
+    QUrl currentUserPrincipal;
+    std::vector<QUrl> calendarHomeSet;
+};
+
+struct Multistatus {
+    std::vector<DavResponse> responses;
+    QString syncToken; // of a sync-collection report
+};
+
+// Request bodies.
+QByteArray propfindBody(const std::vector<DavProp>& props);
+QByteArray syncCollectionBody(const QString& token);
+QByteArray multigetBody(const std::vector<QUrl>& hrefs);
+QByteArray calendarQueryBody(bool withData); // every VTODO
+QByteArray mkcalendarBody(const QString& displayName);
+QByteArray displayNameUpdateBody(const QString& displayName);
+
+// Reads a multistatus as it arrives, piece by piece, so a hostile answer is refused before it is
+// whole: beyond the byte limit, nested too deep, or not XML.
+class MultistatusReader {
+public:
+    explicit MultistatusReader(const QUrl& base, qint64 limit = kResponseLimit);
+    ~MultistatusReader();
+
+    // False once the answer is refused; error() says why, and further pieces are ignored.
+    bool feed(const QByteArray& piece);
+    // After the last piece: the whole answer, or why not.
+    DavResult<Multistatus> finish();
+    const DavError& error() const { return m_error; }
+
+    enum class Tag : quint8; // the elements the reader acts on
+
+private:
+    static constexpr qsizetype kSlice = 64 * 1024;
+    bool parse(const QByteArray& slice);
+    void start();
+    void end();
+    bool fail(DavErrorKind kind, const char* why);
+    Tag at(qsizetype fromTop) const;
+    bool inProp() const;
+
+    QUrl m_base;
+    qint64 m_limit;
+    qint64 m_read = 0;
+    QXmlStreamReader m_xml;
+    QByteArray m_pending; // less than a slice, waiting for the rest
+    std::vector<Tag> m_stack;
+    QString m_text;
+    Multistatus m_out;
+    DavResponse m_response;
+    DavResponse m_props; // of the propstat being read, kept only when its status is 2xx
+    int m_propstatStatus = 0;
+    bool m_closed = false; // the root element ended
+    DavError m_error;
+};
+
+// A whole answer at once, for answers already in memory.
+DavResult<Multistatus> readMultistatus(const QUrl& base, const QByteArray& body);
+
+// Whether an error body names the valid-sync-token precondition.
+bool namesInvalidSyncToken(const QByteArray& body);
+
+// "HTTP/1.1 404 Not Found" -> 404; 0 when it isn't a status line.
+int statusFromLine(const QString& line);
+
+} // namespace vorn::caldav

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <csignal>
+#include <sys/prctl.h>
+
+namespace vorn::test {
+
+// A Radicale of its own on 127.0.0.1: one user, throw-away storage, a port that was free a moment
+// ago; stopped when this goes. Check ready() before use, and installed() before that.
+class RadicaleServer {
+public:
+    static bool installed()
+    {
+        QProcess probe;
+        probe.start(QStringLiteral("/usr/bin/python3"),
+                    {QStringLiteral("-c"), QStringLiteral("import radicale")});
+        return probe.waitForFinished(10'000) && probe.exitStatus() == QProcess::NormalExit &&
+               probe.exitCode() == 0;
+    }
+
+    RadicaleServer()
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        m_port = probe.serverPort();
+        probe.close();
+        const QByteArray dir = m_dir.path().toUtf8();
+        write("users", (user() + QLatin1Char(':') + password()).toUtf8());
+        write("config", "[server]\nhosts = 127.0.0.1:" + QByteArray::number(m_port) +
+                            "\n[auth]\ntype = htpasswd\nhtpasswd_filename = " + dir +
+                            "/users\nhtpasswd_encryption = plain\n[storage]\nfilesystem_folder = " + dir +
+                            "/collections\n[logging]\nlevel = warning\n");
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        // A test that aborts runs no destructor; the server goes with it anyway.
+        m_process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        m_process.start(QStringLiteral("/usr/bin/python3"),
+                        {QStringLiteral("-m"), QStringLiteral("radicale"), QStringLiteral("--config"),
+                         m_dir.filePath(QStringLiteral("config"))});
+        for (QDeadlineTimer deadline(15'000);
+             !deadline.hasExpired() && m_process.state() != QProcess::NotRunning;
+             m_process.waitForFinished(100)) {
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, m_port);
+            if (socket.waitForConnected(200))
+                return;
+        }
+        m_problem = QStringLiteral("radicale didn't start: ") + QString::fromUtf8(m_process.readAll());
+    }
+
+    ~RadicaleServer()
+    {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+
+    bool ready() const { return m_problem.isEmpty(); }
+    QString problem() const { return m_problem; }
+    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(m_port)); }
+    QString user() const { return QStringLiteral("alice"); }
+    QString password() const { return QStringLiteral("s3cret:pw"); }
+
+    // A collection made behind the server's back, with the props it keeps for one.
+    void makeCollection(const QString& path, const QByteArray& propsJson)
+    {
+        const QString folder = QStringLiteral("collections/collection-root/") + path;
+        QDir(m_dir.path()).mkpath(folder);
+        write(folder + QStringLiteral("/.Radicale.props"), propsJson);
+    }
+
+private:
+    void write(const QString& name, const QByteArray& text)
+    {
+        QFile f(m_dir.filePath(name));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(text);
+    }
+
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    quint16 m_port = 0;
+    QString m_problem;
+};
+
+} // namespace vorn::test
