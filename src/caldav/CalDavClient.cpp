@@ -6,7 +6,7 @@ namespace vorn::caldav {
 
 namespace {
 
-const QByteArray kXml = "application/xml; charset=utf-8";
+constexpr char kXml[] = "application/xml; charset=utf-8";
 
 // The error of an answer that should have been a multistatus.
 DavError multistatusError(const DavResult<DavReply>& r)

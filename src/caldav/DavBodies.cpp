@@ -7,9 +7,9 @@ namespace vorn::caldav {
 
 namespace {
 
-const QString kDav = QStringLiteral("DAV:");
-const QString kCalDav = QStringLiteral("urn:ietf:params:xml:ns:caldav");
-const QString kServer = QStringLiteral("http://calendarserver.org/ns/");
+constexpr QLatin1StringView kDav("DAV:");
+constexpr QLatin1StringView kCalDav("urn:ietf:params:xml:ns:caldav");
+constexpr QLatin1StringView kServer("http://calendarserver.org/ns/");
 
 // A writer with the three namespaces declared on the root, so every element's prefix is the same.
 class Body {
