@@ -19,15 +19,17 @@ namespace {
 QHash<QByteArray, QList<int>> beginLines(const QByteArray& text)
 {
     QHash<QByteArray, QList<int>> out;
+    const QByteArrayView all(text);
     int line = 1;
     qsizetype start = 0;
-    while (start <= text.size()) {
-        qsizetype end = text.indexOf('\n', start);
+    while (start <= all.size()) {
+        qsizetype end = all.indexOf('\n', start);
         if (end < 0)
-            end = text.size();
-        const QByteArray content = text.mid(start, end - start).trimmed();
-        if (content.size() > 6 && content.left(6).toUpper() == "BEGIN:")
-            out[content.mid(6).toUpper()].push_back(line);
+            end = all.size();
+        // A view of the line: only a BEGIN line's name is copied.
+        const QByteArrayView content = all.sliced(start, end - start).trimmed();
+        if (content.size() > 6 && qstrnicmp(content.data(), "BEGIN:", 6) == 0)
+            out[content.sliced(6).toByteArray().toUpper()].push_back(line);
         ++line;
         start = end + 1;
     }
