@@ -1,138 +1,54 @@
 #include "calsync/SyncPlan.h"
+#include "calsync/Things.h"
 
 #include <gtest/gtest.h>
 
-using namespace vorn;
 using namespace vorn::calsync;
-using ical::CalendarThing;
-using Kind = SyncActionKind;
+using namespace vorn::calsync::test;
+using K = SyncActionKind;
 
-namespace {
-
-const QDateTime kAgreed(QDate(2026, 12, 1), QTime(9, 0), Qt::UTC);
-
-CalendarThing thing(const QString& title, const QDateTime& modified = kAgreed)
-{
-    CalendarThing t;
-    t.uid = QStringLiteral("T1");
-    t.title = title;
-    t.modified = modified;
-    return t;
-}
-
-// In step at the last sync: "Paint" at /c/T1.ics with ETag "1".
-LocalEntry synced()
-{
-    return {QStringLiteral("T1"),
-            thing(QStringLiteral("Paint")),
-            thing(QStringLiteral("Paint")),
-            kAgreed,
-            false,
-            QStringLiteral("/c/T1.ics"),
-            QStringLiteral("\"1\"")};
-}
-
-ServerEntry at(const char* etag, const CalendarThing& theirs, const char* href = "/c/T1.ics")
-{
-    return {QString::fromLatin1(href), QString::fromLatin1(etag), theirs};
-}
-
-} // namespace
-
+// Also the table of a thing deleted on one side and edited on the other: the edit is kept.
 TEST(SyncPlan, eachThingGetsTheRequestThatKeepsEveryEdit)
 {
-    LocalEntry edited = synced();
-    edited.ours->title = QStringLiteral("Paint the door");
-    edited.changed = true;
-    edited.modified = kAgreed.addSecs(60);
-    LocalEntry deleted = synced();
-    deleted.ours.reset();
-    deleted.changed = true;
-    LocalEntry unsent = edited;
-    unsent.base.reset();
-    unsent.href.clear();
-    unsent.etag.clear();
-    const CalendarThing phone = thing(QStringLiteral("Paint, blue"), kAgreed.addSecs(30));
-    CalendarThing phoneDone = thing(QStringLiteral("Paint"), kAgreed.addSecs(30));
-    phoneDone.done = true;
-    const CalendarThing same = thing(QStringLiteral("Paint"), kAgreed);
-
-    struct Case {
-        const char* name;
-        LocalEntry local;
-        ServerView server;
-        std::vector<std::tuple<Kind, const char*, const char*>> actions; // kind, href, etag
-        QString title; // of the first action's thing, when it has one
+    const QString href = "/c/T1.ics";
+    const LocalEntry synced{"T1", baseThing(), baseThing(), kBase, false, href, "1"};
+    LocalEntry edited = synced, deleted = synced, unsent;
+    edited.ours->title = "Paint", edited.changed = true, edited.modified = kLate;
+    deleted.ours.reset(), deleted.changed = true;
+    unsent = edited, unsent.base.reset(), unsent.href.clear(), unsent.etag.clear();
+    CalendarThing phone = server(baseThing()), touched = server(baseThing(), kLate);
+    phone.done = true;
+    const ServerView nothing, gone{{}, {href}, false}, all{{{href, "1", baseThing()}}, {}, true};
+    auto at = [&](const QString& h, const CalendarThing& t) { return ServerView{{{h, "2", t}}, {}, false}; };
+    const std::tuple<LocalEntry, ServerView, K, QString, QString, QString> cases[] = {
+        // here, there, then: the action, its href and etag, the title of what it holds ("+": done; "-": none)
+        {synced, nothing, K::Forget, "", "", "(no action)"},
+        {synced, all, K::Forget, "", "", "(no action)"},
+        {unsent, nothing, K::PutNew, "", "", "Paint"},
+        {edited, nothing, K::PutChanged, href, "1", "Paint"},
+        {deleted, nothing, K::Delete, href, "1", "-"},
+        {synced, at(href, phone), K::TakeTheirs, href, "2", "Buy paint+"},
+        {edited, at(href, phone), K::MergeThenPut, href, "2", "Paint+"},
+        {deleted, at(href, phone), K::TakeTheirs, href, "2", "Buy paint+"},
+        {deleted, at(href, touched), K::TakeTheirs, href, "2", "Buy paint"},
+        {deleted, at(href, server(baseThing(), kBase)), K::Delete, href, "2", "-"},
+        {synced, gone, K::DropHere, href, "", "-"},
+        {edited, ServerView{{}, {}, true}, K::PutNew, href, "", "Paint"},
+        {deleted, gone, K::Forget, href, "", "-"},
+        {unsent, at("/c/x.ics", server(*edited.ours)), K::TakeTheirs, "/c/x.ics", "2", "Paint"},
+        {edited, ServerView{{{"/c/moved.ics", "2", phone}}, {href}, false}, K::MergeThenPut, "/c/moved.ics",
+         "2", "Paint+"},
+        {LocalEntry{}, at("/c/new.ics", phone), K::TakeTheirs, "/c/new.ics", "2", "Buy paint+"},
     };
-    const Case cases[] = {
-        {"nothing changed", synced(), {{}, {}, false}, {}, {}},
-        {"nothing changed, full listing", synced(), {{at("\"1\"", same)}, {}, true}, {}, {}},
-        {"new here", unsent, {}, {{Kind::PutNew, "", ""}}, "Paint the door"},
-        {"edited here", edited, {}, {{Kind::PutChanged, "/c/T1.ics", "\"1\""}}, "Paint the door"},
-        {"deleted here", deleted, {}, {{Kind::Delete, "/c/T1.ics", "\"1\""}}, {}},
-        {"edited there",
-         synced(),
-         {{at("\"2\"", phone)}, {}, false},
-         {{Kind::TakeTheirs, "/c/T1.ics", "\"2\""}},
-         "Paint, blue"},
-        {"edited on both",
-         edited,
-         {{at("\"2\"", phoneDone)}, {}, false},
-         {{Kind::MergeThenPut, "/c/T1.ics", "\"2\""}},
-         "Paint the door"},
-        {"deleted here, edited there",
-         deleted,
-         {{at("\"2\"", phone)}, {}, false},
-         {{Kind::TakeTheirs, "/c/T1.ics", "\"2\""}},
-         "Paint, blue"},
-        {"deleted here, only written again there",
-         deleted,
-         {{at("\"2\"", same)}, {}, false},
-         {{Kind::Delete, "/c/T1.ics", "\"2\""}},
-         {}},
-        {"deleted there, unchanged here",
-         synced(),
-         {{}, {"/c/T1.ics"}, false},
-         {{Kind::DropHere, "/c/T1.ics", ""}},
-         {}},
-        {"deleted there, edited here",
-         edited,
-         {{}, {}, true},
-         {{Kind::PutNew, "/c/T1.ics", ""}},
-         "Paint the door"},
-        {"deleted on both", deleted, {{}, {"/c/T1.ics"}, false}, {{Kind::Forget, "/c/T1.ics", ""}}, {}},
-        {"sent before a sync stopped",
-         unsent,
-         {{at("\"9\"", thing(QStringLiteral("Paint the door")), "/c/x.ics")}, {}, false},
-         {{Kind::TakeTheirs, "/c/x.ics", "\"9\""}},
-         "Paint the door"},
-        {"moved there",
-         synced(),
-         {{at("\"3\"", phone, "/c/moved.ics")}, {"/c/T1.ics"}, false},
-         {{Kind::TakeTheirs, "/c/moved.ics", "\"3\""}},
-         "Paint, blue"},
-        {"new there",
-         {},
-         {{at("\"5\"", phone, "/c/other.ics")}, {}, false},
-         {{Kind::TakeTheirs, "/c/other.ics", "\"5\""}},
-         "Paint, blue"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::vector<LocalEntry> local;
-        if (!c.local.uid.isEmpty())
-            local.push_back(c.local);
-        const std::vector<SyncAction> plan = planSync(local, c.server);
-        ASSERT_EQ(plan.size(), c.actions.size());
-        for (std::size_t i = 0; i < plan.size(); ++i) {
-            const auto& [kind, href, etag] = c.actions[i];
-            EXPECT_EQ(plan[i].kind, kind);
-            EXPECT_EQ(plan[i].uid, u"T1");
-            EXPECT_EQ(plan[i].href, QString::fromLatin1(href));
-            EXPECT_EQ(plan[i].etag, QString::fromLatin1(etag));
-        }
-        if (!plan.empty()) {
-            EXPECT_EQ(plan[0].thing ? plan[0].thing->title : QString(), c.title);
+    for (const auto& [local, view, kind, actionHref, etag, title] : cases) {
+        SCOPED_TRACE(&local - &std::get<0>(cases[0]));
+        const auto plan =
+            planSync(local.uid.isEmpty() ? std::vector<LocalEntry>() : std::vector{local}, view);
+        ASSERT_EQ(plan.size(), title == u"(no action)" ? 0u : 1u);
+        for (const SyncAction& a : plan) {
+            EXPECT_EQ(std::tuple(a.kind, a.uid, a.href, a.etag),
+                      std::tuple(kind, QString("T1"), actionHref, etag));
+            EXPECT_EQ(a.thing ? QString(a.thing->title + (a.thing->done ? "+" : "")) : "-", title);
         }
     }
 }
