@@ -236,9 +236,9 @@ CalendarThing mergeBoth(const std::optional<CalendarThing>& base, const Calendar
     StepsMerge steps = mergeSteps(base, ours, theirs, later);
     out.steps = std::move(steps.steps);
 
-    // A losing note that only its rich copy changed, or that is still the base's, holds no new text.
+    // A losing note that is empty, still the base's or only restyled holds no text of its own.
     const std::optional<QString> baseNote = baseField<QString>(base, [](auto& t) { return t.note; });
-    if (lostNote && lostNote->plain != out.note && lostNote->plain != baseNote)
+    if (lostNote && !lostNote->plain.isEmpty() && lostNote->plain != out.note && lostNote->plain != baseNote)
         appendToNote(out, keptNoteLines(lostNote->plain));
     if (lostTitle && !lostTitle->isEmpty())
         appendToNote(out, keptTitleLine(*lostTitle));

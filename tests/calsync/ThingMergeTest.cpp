@@ -88,6 +88,8 @@ TEST(ThingMerge, aLosingNoteIsKeptInBothCopiesOfTheNoteOnce)
     EXPECT_EQ(merge(base, ours, server(*r.thing), kBase).thing->note, r.thing->note);
     ours = base, ours.rtf = rtf::write(doc); // only the look changed here: no text of its own to keep
     EXPECT_EQ(merge(base, ours, theirs, kBase).thing->note, theirs.note);
+    ours.note.clear(), ours.rtf.reset(); // emptied here: nothing either
+    EXPECT_EQ(merge(base, ours, theirs, kBase).thing->note, theirs.note);
 }
 
 // Random edits: one side's edits alone come through whole; with edits on both, no new text is lost.
