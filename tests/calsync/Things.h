@@ -4,14 +4,6 @@
 
 #include <QStringList>
 
-#include <ostream>
-
-// Failures print the text, not its bytes.
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-
 namespace vorn::calsync::test {
 
 using ical::CalendarStep;
