@@ -419,8 +419,9 @@ CalendarRead readCalendar(const QByteArray& text)
         }
         thing.zs = int(std::clamp<qint64>(xNumber(c, "X-VORN-ZCOUNT").value_or(0), 0, 1 << 30));
         thing.order = xNumber(c, "X-APPLE-SORT-ORDER");
-        thing.list = xValue(c, "X-VORN-LIST").trimmed();
+        thing.list = xValue(c, "X-VORN-LIST");
         thing.list.removeIf([](QChar ch) { return ch.category() == QChar::Other_Control; });
+        thing.list = thing.list.trimmed();
         thing.note = textValue(icalcomponent_get_description(c));
         thing.rtf = rtfOf(c);
 

@@ -39,12 +39,20 @@ inline QString utf8(const char* s)
 }
 
 // A TEXT value as the user sees it: a line break and a tab are text, other control characters (a
-// stray carriage return inside a line) are none, and no writer could carry them.
+// stray carriage return inside a line) are none, and no writer could carry them. libical drops the
+// spaces and tabs around a value it reads, so what is left once they are gone loses them too.
 inline QString textValue(const char* s)
 {
     QString out = utf8(s);
     out.removeIf([](QChar c) { return c.category() == QChar::Other_Control && c != u'\n' && c != u'\t'; });
-    return out;
+    auto blank = [](QChar c) { return c == u' ' || c == u'\t'; };
+    qsizetype from = 0;
+    qsizetype to = out.size();
+    while (from < to && blank(out[from]))
+        ++from;
+    while (to > from && blank(out[to - 1]))
+        --to;
+    return from == 0 && to == out.size() ? out : out.mid(from, to - from);
 }
 
 // A to-do's UID as the reader and the writer both find it: a stray control character is no part of it.
