@@ -170,7 +170,8 @@ std::optional<QByteArray> rtfOf(icalcomponent* c)
             continue;
         const auto data = QByteArray::fromBase64Encoding(
             QByteArray(reinterpret_cast<const char*>(icalattach_get_data(attach))));
-        if (data)
+        // An empty rich copy is none: nothing would carry it back.
+        if (data && !data.decoded.isEmpty())
             return *data;
     }
     return std::nullopt;
