@@ -283,8 +283,18 @@ QString keptText(const std::vector<icalcomponent*>& todos, const QHash<QByteArra
         if (icalcomponent* zone = zones.value(name))
             icalcomponent_add_component(calendar.get(), icalcomponent_new_clone(zone));
     }
-    for (icalcomponent* c : todos)
-        icalcomponent_add_component(calendar.get(), icalcomponent_new_clone(c));
+    for (icalcomponent* c : todos) {
+        icalcomponent* copy = icalcomponent_new_clone(c);
+        // A to-do or event inside a to-do is no part of it (a broken file); its alarms are.
+        for (icalcomponent_kind inner :
+             {ICAL_VTODO_COMPONENT, ICAL_VEVENT_COMPONENT, ICAL_VJOURNAL_COMPONENT}) {
+            while (icalcomponent* stray = icalcomponent_get_first_component(copy, inner)) {
+                icalcomponent_remove_component(copy, stray);
+                icalcomponent_free(stray);
+            }
+        }
+        icalcomponent_add_component(calendar.get(), copy);
+    }
     // libical's notes on what it couldn't read (an empty value it dropped) are its own, not the item's.
     icalcomponent_strip_errors(calendar.get());
     return QString::fromUtf8(taken(icalcomponent_as_ical_string_r(calendar.get())));

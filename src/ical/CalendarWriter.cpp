@@ -227,15 +227,17 @@ icalcomponent* finish(icalcomponent* c, bool fromKept, bool changed, const QDate
 }
 
 // A time the component has already, written any way (a zone, a day), for the same second: kept as it
-// is, so another program's zone or date stays.
+// is, so another program's zone or date stays. CREATED and COMPLETED are times in UTC by the standard:
+// a day there is replaced, as libical would not read it back.
 bool putTime(icalcomponent* c, icalproperty* fresh, const QDateTime& t)
 {
     const icalproperty_kind kind = icalproperty_isa(fresh);
     icalproperty* p = icalcomponent_get_first_property(c, kind);
     if (p && !icalcomponent_get_next_property(c, kind)) {
-        const std::optional<QDateTime> was = qtTime(icalproperty_get_datetime_with_component(p, c),
-                                                    icalproperty_get_parameter_as_string(p, "TZID"));
-        if (was && was->toSecsSinceEpoch() == t.toSecsSinceEpoch()) {
+        const icaltimetype time = icalproperty_get_datetime_with_component(p, c);
+        const std::optional<QDateTime> was = qtTime(time, icalproperty_get_parameter_as_string(p, "TZID"));
+        const bool dayAllowed = kind == ICAL_DTSTART_PROPERTY;
+        if (was && was->toSecsSinceEpoch() == t.toSecsSinceEpoch() && (dayAllowed || !time.is_date)) {
             icalproperty_free(fresh);
             return false;
         }
