@@ -218,6 +218,19 @@ icalcomponent* baseFor(Kept& kept, const QString& uid, bool* fromKept)
 // new LAST-MODIFIED only when our fields changed it. One we made never had one: its CREATED says.
 icalcomponent* finish(icalcomponent* c, bool fromKept, bool changed, const QDateTime& stamp)
 {
+    // These are UTC times by the standard; one read as a day alone (a broken value) libical would not
+    // read back, so it goes.
+    for (icalproperty_kind kind :
+         {ICAL_CREATED_PROPERTY, ICAL_COMPLETED_PROPERTY, ICAL_LASTMODIFIED_PROPERTY}) {
+        for (icalproperty* p = icalcomponent_get_first_property(c, kind); p;) {
+            icalproperty* next = icalcomponent_get_next_property(c, kind);
+            if (icalproperty_get_datetime_with_component(p, c).is_date) {
+                icalcomponent_remove_property(c, p);
+                icalproperty_free(p);
+            }
+            p = next;
+        }
+    }
     put(c, icalproperty_new_dtstamp(utcTime(stamp)));
     if (fromKept && changed)
         put(c, icalproperty_new_lastmodified(utcTime(stamp)));
