@@ -316,8 +316,10 @@ CalendarRead readCalendar(const QByteArray& text)
     auto problem = [&](int line, const QString& what) { out.problems.push_back({line, what}); };
 
     // libical reads each line as a C string: a NUL would cut it there, and is never iCalendar text.
+    // The copy is made only when there is one: a file of megabytes is read as it is.
     QByteArray readable = text;
-    readable.removeIf([](char c) { return c == '\0'; });
+    if (readable.contains('\0'))
+        readable.removeIf([](char c) { return c == '\0'; });
     Component root = parseText(withoutOversizeLines(readable));
     if (!root) {
         problem(1, QStringLiteral("no calendar in it"));
