@@ -16,6 +16,21 @@ namespace vorn {
 
 namespace {
 
+void addList(const AppModel& model, const Source& source, bool doneList,
+             std::vector<ical::CalendarThing>& out)
+{
+    qint64 position = 0;
+    for (const ListRow& row : model.rows(source, false)) {
+        const Thing* thing = row.thing();
+        // A done thing lingering where it was ticked belongs to Done-ish, and is written there.
+        if (!thing || (thing->isDone() && !doneList))
+            continue;
+        out.push_back(calendarThing(model, *thing, ++position));
+    }
+}
+
+} // namespace
+
 ical::CalendarThing calendarThing(const AppModel& model, const Thing& thing, qint64 position)
 {
     const QDateTime now = model.clock().now();
@@ -43,21 +58,6 @@ ical::CalendarThing calendarThing(const AppModel& model, const Thing& thing, qin
     out.kept = thing.calendarText();
     return out;
 }
-
-void addList(const AppModel& model, const Source& source, bool doneList,
-             std::vector<ical::CalendarThing>& out)
-{
-    qint64 position = 0;
-    for (const ListRow& row : model.rows(source, false)) {
-        const Thing* thing = row.thing();
-        // A done thing lingering where it was ticked belongs to Done-ish, and is written there.
-        if (!thing || (thing->isDone() && !doneList))
-            continue;
-        out.push_back(calendarThing(model, *thing, ++position));
-    }
-}
-
-} // namespace
 
 std::vector<ical::CalendarThing> calendarThings(const AppModel& model)
 {

@@ -11,7 +11,10 @@
 namespace vorn {
 
 class AppModel;
+class Thing;
 
+// One thing as a to-do; `position` is its X-APPLE-SORT-ORDER.
+ical::CalendarThing calendarThing(const AppModel& model, const Thing& thing, qint64 position);
 // Every thing of our own lists as a to-do, in the window's order (Today, Later, Done-ish, the user's
 // lists); the planner's rows are the planner's and are left out.
 std::vector<ical::CalendarThing> calendarThings(const AppModel& model);

@@ -1,0 +1,926 @@
+#include "serversync/CalendarSync.h"
+
+#include "model/AppModel.h"
+#include "model/Constants.h"
+#include "model/ImportTarget.h"
+#include "serversync/ResourceText.h"
+#include "serversync/SyncCopy.h"
+#include "store/UndoManager.h"
+
+#include <QSet>
+#include <QUuid>
+
+#include <algorithm>
+#include <utility>
+
+namespace vorn {
+
+using caldav::DavError;
+using caldav::DavErrorKind;
+using caldav::DavItem;
+using caldav::DavResult;
+using calsync::SyncAction;
+using calsync::SyncActionKind;
+
+namespace {
+
+constexpr int kMaxReplans = 3;
+
+// A resource's path as the ledger and the plan name it: decoded, no trailing slash, so the server's
+// spelling of an href and ours meet.
+QString keyOf(const QUrl& url)
+{
+    QString path = url.path(QUrl::FullyDecoded);
+    while (path.size() > 1 && path.endsWith(u'/'))
+        path.chop(1);
+    return path;
+}
+
+// The ETag of a thing: those of its resources, so a change to any of them is a change of the thing.
+QString compositeEtag(std::vector<std::pair<QString, QString>> uidEtags)
+{
+    std::sort(uidEtags.begin(), uidEtags.end());
+    QString out;
+    for (const auto& [uid, etag] : uidEtags)
+        out += uid + u' ' + etag + u'\n';
+    return out;
+}
+
+QString thingUidOf(const QString& uid, const QString& parent)
+{
+    return parent.isEmpty() ? uid : parent;
+}
+
+} // namespace
+
+std::unique_ptr<CalendarSync> CalendarSync::make(AppModel& model, Init init, QString* error)
+{
+    const QString account = init.account.user + u'@' +
+                            init.account.url.adjusted(QUrl::RemoveUserInfo).toString(QUrl::FullyEncoded);
+    std::unique_ptr<SyncLedger> ledger = SyncLedger::open(init.ledgerPath, account, error);
+    if (!ledger)
+        return nullptr;
+    return std::unique_ptr<CalendarSync>(new CalendarSync(model, std::move(init), std::move(ledger)));
+}
+
+CalendarSync::CalendarSync(AppModel& model, Init init, std::unique_ptr<SyncLedger> ledger)
+    : m_model(model), m_init(std::move(init)), m_ledger(std::move(ledger)),
+      m_client(std::make_unique<caldav::CalDavClient>(m_init.account))
+{
+    // Which side changed a field last decides a conflict: ours is when the feed heard of it.
+    connect(&m_model.store(), &Store::changes, this, [this](const StoreChanges& batch) {
+        const QDateTime now = m_model.clock().now();
+        for (const RecordChange& c : batch.records()) {
+            const Thing* thing = nullptr;
+            if (c.id.kind == EntityKind::Thing)
+                thing = m_model.store().thing(c.id);
+            else if (const Step* step = c.id.kind == EntityKind::Step ? m_model.store().step(c.id) : nullptr)
+                thing = step->thing();
+            if (thing)
+                m_changedAt.insert(thing->syncID(), now);
+        }
+    });
+}
+
+CalendarSync::~CalendarSync() = default;
+
+void CalendarSync::sync()
+{
+    if (m_running) {
+        m_again = true;
+        return;
+    }
+    m_running = true;
+    m_outcome = {};
+    m_done = m_total = m_unreadable = 0;
+    begin();
+}
+
+bool CalendarSync::failed(const DavError& error)
+{
+    if (!error)
+        return false;
+    finish(error);
+    return true;
+}
+
+QUrl CalendarSync::urlOf(const QString& key) const
+{
+    QUrl url = m_init.account.url.adjusted(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment);
+    url.setPath(key, QUrl::DecodedMode);
+    return url;
+}
+
+void CalendarSync::begin()
+{
+    m_start = m_ledger->items();
+    m_startSteps.clear();
+    for (const LedgerItem& i : std::as_const(m_start))
+        if (!i.parent.isEmpty())
+            m_startSteps[i.parent].push_back(i.uid);
+    ++m_outcome.requests;
+    if (m_ledger->home().isEmpty()) {
+        m_client->discover([this](DavResult<caldav::DavDiscovery> r) {
+            if (failed(r.error))
+                return;
+            m_ledger->setHome(r.value.home.toString(QUrl::FullyEncoded));
+            mapCollections(r.value.collections);
+        });
+        return;
+    }
+    m_client->listCollections(QUrl(m_ledger->home()),
+                              [this](DavResult<std::vector<caldav::DavCollection>> r) {
+                                  if (r.error.kind == DavErrorKind::NotFound) {
+                                      // The home moved: find it again.
+                                      m_ledger->setHome(QString());
+                                      begin();
+                                      return;
+                                  }
+                                  if (failed(r.error))
+                                      return;
+                                  mapCollections(r.value);
+                              });
+}
+
+void CalendarSync::mapCollections(const std::vector<caldav::DavCollection>& collections)
+{
+    m_targets.clear();
+    QSet<QString> used;
+    const QUrl home(m_ledger->home());
+    auto byKey = [&](const QString& key) -> const caldav::DavCollection* {
+        for (const caldav::DavCollection& c : collections)
+            if (keyOf(c.href) == key)
+                return &c;
+        return nullptr;
+    };
+    auto byName = [&](const QString& name) -> const caldav::DavCollection* {
+        for (const caldav::DavCollection& c : collections)
+            if (!used.contains(keyOf(c.href)) && c.displayName.compare(name, Qt::CaseInsensitive) == 0)
+                return &c;
+        return nullptr;
+    };
+    auto steps = std::make_shared<std::deque<std::function<void(Next)>>>();
+    auto adopt = [&](const caldav::DavCollection& c, qint64 pile) {
+        used.insert(keyOf(c.href));
+        m_targets.push_back({c.href, keyOf(c.href), pile, c.displayName, c.syncToken, c.ctag});
+    };
+    auto create = [&](const QString& name, qint64 pile, const QString& slug) {
+        QUrl href = caldav::childUrl(home, slug);
+        href.setPath(href.path(QUrl::FullyEncoded) + u'/', QUrl::StrictMode);
+        used.insert(keyOf(href));
+        steps->push_back([this, href, name, pile](Next next) {
+            ++m_outcome.requests;
+            m_client->mkcalendar(href, name, [this, href, name, pile, next](DavResult<caldav::DavDone> r) {
+                if (failed(r.error))
+                    return;
+                m_targets.push_back({href, keyOf(href), pile, name, QString(), QString(), true});
+                next();
+            });
+        });
+    };
+    // Each list of ours: the collection it went to before, else one of its name, else a new one.
+    auto place = [&](const QString& name, qint64 pile, const QString& slug) {
+        const LedgerCollection* known = m_ledger->collectionOfPile(pile);
+        if (const caldav::DavCollection* c = known ? byKey(known->href) : nullptr) {
+            Pile* ours = pile ? m_model.pile({EntityKind::Pile, pile}) : nullptr;
+            if (ours && c->displayName != ours->name()) {
+                if (c->displayName != known->displayName && ours->name() == known->displayName) {
+                    // Renamed over there only: the list follows.
+                    UndoRegistrationPause pause(m_model.store().undoManager());
+                    m_model.renamePile(*ours, c->displayName);
+                } else {
+                    const QUrl href = c->href;
+                    const QString newName = ours->name();
+                    steps->push_back([this, href, newName](Next next) {
+                        ++m_outcome.requests;
+                        m_client->rename(href, newName,
+                                         [this, href, newName, next](DavResult<caldav::DavDone> r) {
+                                             if (failed(r.error))
+                                                 return;
+                                             for (Target& t : m_targets)
+                                                 if (t.href == href)
+                                                     t.displayName = newName;
+                                             next();
+                                         });
+                    });
+                }
+            }
+            adopt(*c, pile);
+            return;
+        }
+        if (const caldav::DavCollection* c = byName(name)) {
+            adopt(*c, pile);
+            return;
+        }
+        create(name, pile, slug);
+    };
+    place(m_init.collectionName, 0, QStringLiteral("vorn-todo"));
+    for (Pile* pile : m_model.piles())
+        place(pile->name(), pile->id().number, QUuid::createUuid().toString(QUuid::WithoutBraces));
+    // Collections made elsewhere become lists while there is room, and are left alone beyond it.
+    for (const caldav::DavCollection& c : collections) {
+        if (used.contains(keyOf(c.href)))
+            continue;
+        Pile* pile = nullptr;
+        {
+            UndoRegistrationPause pause(m_model.store().undoManager());
+            const QString name = c.displayName.isEmpty() ? keyOf(c.href).section(u'/', -1) : c.displayName;
+            pile =
+                pileNamed(m_model, name) ? nullptr : makeImportedPile(m_model, name, m_model.clock().now());
+        }
+        if (pile)
+            adopt(c, pile->id().number);
+        else
+            m_outcome.leftAlone << (c.displayName.isEmpty() ? keyOf(c.href) : c.displayName);
+    }
+    runSteps(steps, [this] {
+        // The ledger knows the collections we use now, and forgets those we don't.
+        QSet<QString> keys;
+        for (const Target& t : m_targets)
+            keys.insert(t.key);
+        for (const LedgerCollection& c : std::vector<LedgerCollection>(m_ledger->collections()))
+            if (!keys.contains(c.href))
+                m_ledger->removeCollection(c.href);
+        syncTarget(0);
+    });
+}
+
+void CalendarSync::runSteps(std::shared_ptr<std::deque<std::function<void(Next)>>> steps, Next then)
+{
+    if (steps->empty()) {
+        then();
+        return;
+    }
+    auto step = std::move(steps->front());
+    steps->pop_front();
+    step([this, steps, then] { runSteps(steps, then); });
+}
+
+void CalendarSync::syncTarget(size_t index)
+{
+    if (index >= m_targets.size()) {
+        finish({});
+        return;
+    }
+    const Target& t = m_targets[index];
+    const LedgerCollection* known = m_ledger->collection(t.key);
+    const QString knownToken = known ? known->token : QString();
+    auto everything = [this, index] {
+        ++m_outcome.requests;
+        m_client->listAll(m_targets[index].href, false, [this, index](DavResult<std::vector<DavItem>> r) {
+            if (failed(r.error))
+                return;
+            fetchChanges(index, std::move(r.value), {}, true, m_targets[index].token);
+        });
+    };
+    // A collection just made may keep sync tokens: the first sync of it says.
+    if (!t.token.isEmpty() || t.fresh) {
+        if (known && t.token == known->token && !t.fresh) {
+            planTarget(index, {}, t.token);
+            return;
+        }
+        ++m_outcome.requests;
+        m_client->syncCollection(t.href, knownToken,
+                                 [this, index, everything](DavResult<caldav::DavSyncChanges> r) {
+                                     const bool fresh = m_targets[index].fresh;
+                                     if (r.error.kind == DavErrorKind::TokenExpired ||
+                                         (fresh && r.error.kind != DavErrorKind::Network &&
+                                          r.error.kind != DavErrorKind::Timeout && r.error)) {
+                                         // Everything there against everything we agreed on: no duplicates.
+                                         everything();
+                                         return;
+                                     }
+                                     if (failed(r.error))
+                                         return;
+                                     fetchChanges(index, std::move(r.value.changed),
+                                                  std::move(r.value.removed), false, r.value.token);
+                                 });
+        return;
+    }
+    if (known && !t.ctag.isEmpty() && t.ctag == known->ctag) {
+        planTarget(index, {}, QString());
+        return;
+    }
+    everything();
+}
+
+void CalendarSync::fetchChanges(size_t index, std::vector<DavItem> changed, std::vector<QUrl> removed,
+                                bool complete, const QString& token)
+{
+    const Target& t = m_targets[index];
+    QHash<QString, QString> etags; // what we agreed on, by path
+    for (const LedgerItem& i : std::as_const(m_start))
+        if (i.collection == t.key)
+            etags.insert(i.href, i.etag);
+    std::vector<QUrl> wanted;
+    for (const DavItem& item : changed)
+        if (item.etag.isEmpty() || etags.value(keyOf(item.href)) != item.etag)
+            wanted.push_back(item.href);
+    QStringList gone;
+    for (const QUrl& url : removed)
+        gone << keyOf(url);
+    fetchResources(
+        index, std::move(wanted),
+        [this, index, changed = std::move(changed), gone, complete, token](std::vector<Resource> fetched) {
+            planTarget(index, viewOf(index, fetched, changed, gone, complete), token);
+        });
+}
+
+void CalendarSync::fetchResources(size_t index, std::vector<QUrl> hrefs,
+                                  std::function<void(std::vector<Resource>)> then)
+{
+    auto result = std::make_shared<std::vector<Resource>>();
+    auto rest = std::make_shared<std::vector<QUrl>>(std::move(hrefs));
+    auto step = std::make_shared<std::function<void()>>();
+    *step = [this, index, result, rest, step, then] {
+        if (rest->empty()) {
+            then(std::move(*result));
+            const auto keep = std::exchange(*step, nullptr); // alive until this call ends
+            return;
+        }
+        const size_t n = std::min<size_t>(rest->size(), size_t(std::max(1, m_init.fetchBatch)));
+        std::vector<QUrl> batch(rest->begin(), rest->begin() + qsizetype(n));
+        rest->erase(rest->begin(), rest->begin() + qsizetype(n));
+        ++m_outcome.requests;
+        m_client->multiget(
+            m_targets[index].href, batch, [this, result, step](DavResult<std::vector<DavItem>> r) {
+                if (failed(r.error)) {
+                    const auto keep = std::exchange(*step, nullptr); // alive until this call ends
+                    return;
+                }
+                for (DavItem& item : r.value) {
+                    const CalendarResource id = resourceIdentity(item.data);
+                    if (id.uid.isEmpty()) {
+                        ++m_unreadable;
+                        continue;
+                    }
+                    result->push_back({id.uid, id.parent, keyOf(item.href), item.etag, std::move(item.data)});
+                }
+                (*step)();
+            });
+    };
+    (*step)();
+}
+
+std::optional<ical::CalendarThing> CalendarSync::assemble(const std::vector<QByteArray>& texts,
+                                                          const Target& target) const
+{
+    QByteArray all;
+    for (const QByteArray& t : texts)
+        all += t;
+    ical::CalendarRead read = ical::readCalendar(all);
+    if (read.things.empty())
+        return std::nullopt;
+    ical::CalendarThing thing = std::move(read.things.front());
+    const Pile* pile = pileOfTarget(target);
+    thing.list = pile ? pile->name() : QString();
+    return thing;
+}
+
+calsync::ServerView CalendarSync::viewOf(size_t index, const std::vector<Resource>& fetched,
+                                         const std::vector<DavItem>& listed, const QStringList& removed,
+                                         bool complete)
+{
+    const Target& t = m_targets[index];
+    m_server.clear();
+    // What the server holds now: what we agreed on, less what went, with what changed.
+    QHash<QString, Resource> byHref;
+    QHash<QString, QString> thingOfHref;
+    for (const LedgerItem& i : std::as_const(m_start)) {
+        if (i.collection != t.key)
+            continue;
+        byHref.insert(i.href, {i.uid, i.parent, i.href, i.etag, i.base});
+        thingOfHref.insert(i.href, thingUidOf(i.uid, i.parent));
+    }
+    QSet<QString> touched;
+    QSet<QString> listedHrefs;
+    for (const DavItem& item : listed)
+        listedHrefs.insert(keyOf(item.href));
+    for (auto it = byHref.begin(); it != byHref.end();) {
+        if (removed.contains(it.key()) || (complete && !listedHrefs.contains(it.key()))) {
+            touched.insert(thingOfHref.value(it.key()));
+            it = byHref.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (const Resource& r : fetched) {
+        touched.insert(thingUidOf(r.uid, r.parent));
+        if (const auto old = thingOfHref.constFind(r.href); old != thingOfHref.cend())
+            touched.insert(*old); // moved to another thing, or become one
+        byHref.insert(r.href, r);
+    }
+    QHash<QString, std::vector<Resource>> byThing;
+    for (const Resource& r : std::as_const(byHref)) {
+        const QString thing = thingUidOf(r.uid, r.parent);
+        if (touched.contains(thing))
+            byThing[thing].push_back(r);
+    }
+    calsync::ServerView view;
+    view.complete = complete;
+    for (const QString& uid : std::as_const(touched)) {
+        std::vector<Resource> resources = byThing.value(uid);
+        const auto parent =
+            std::find_if(resources.begin(), resources.end(), [&](const Resource& r) { return r.uid == uid; });
+        if (parent == resources.end()) {
+            // The thing's own resource went: the thing went, whatever of its steps is left (kept here,
+            // so that a write of the thing goes over them rather than into them).
+            if (const LedgerItem* known = m_start.contains(uid) ? &m_start[uid] : nullptr;
+                known && known->collection == t.key)
+                view.removed.push_back(known->href);
+            m_server.insert(uid, std::move(resources));
+            continue;
+        }
+        std::iter_swap(resources.begin(), parent);
+        std::vector<std::pair<QString, QString>> etags;
+        std::vector<QByteArray> texts;
+        for (const Resource& r : resources) {
+            etags.emplace_back(r.uid, r.etag);
+            texts.push_back(r.text);
+        }
+        std::optional<ical::CalendarThing> theirs = assemble(texts, t);
+        if (!theirs)
+            ++m_unreadable;
+        view.items.push_back({resources.front().href, compositeEtag(etags), std::move(theirs)});
+        m_server.insert(uid, std::move(resources));
+    }
+    // A complete listing names everything there, and the plan needs to see what it didn't name as gone.
+    if (complete) {
+        view.complete = false;
+        for (const LedgerItem& i : std::as_const(m_start))
+            if (i.collection == t.key && i.parent.isEmpty() && !touched.contains(i.uid) &&
+                !byHref.contains(i.href))
+                view.removed.push_back(i.href);
+    }
+    return view;
+}
+
+std::vector<LedgerItem> CalendarSync::startRows(const QString& uid, const QString& collection) const
+{
+    std::vector<LedgerItem> rows;
+    if (const auto it = m_start.constFind(uid); it != m_start.cend() && it->collection == collection)
+        rows.push_back(*it);
+    else
+        return rows;
+    for (const QString& step : m_startSteps.value(uid))
+        if (const auto it = m_start.constFind(step); it != m_start.cend() && it->collection == collection)
+            rows.push_back(*it);
+    return rows;
+}
+
+std::vector<CalendarSync::Resource> CalendarSync::knownResources(const Target& target,
+                                                                 const QString& uid) const
+{
+    if (const auto it = m_server.constFind(uid); it != m_server.cend())
+        return *it;
+    std::vector<Resource> out;
+    for (const LedgerItem& i : startRows(uid, target.key))
+        out.push_back({i.uid, i.parent, i.href, i.etag, i.base});
+    return out;
+}
+
+Thing* CalendarSync::thingWithUid(const QString& uid) const
+{
+    for (Thing* t : m_model.store().thingsBySortKey())
+        if (t->syncID() == uid)
+            return t;
+    return nullptr;
+}
+
+const CalendarSync::Target* CalendarSync::targetOf(const Thing& thing) const
+{
+    const qint64 pile = thing.pile() ? thing.pile()->id().number : 0;
+    for (const Target& t : m_targets)
+        if (t.pile == pile)
+            return &t;
+    return m_targets.empty() ? nullptr : &m_targets.front();
+}
+
+Pile* CalendarSync::pileOfTarget(const Target& target) const
+{
+    return target.pile ? m_model.pile({EntityKind::Pile, target.pile}) : nullptr;
+}
+
+calsync::LocalEntry CalendarSync::localEntry(const Target& target, const QString& uid, const Thing* thing)
+{
+    calsync::LocalEntry e;
+    e.uid = uid;
+    e.modified = m_changedAt.value(uid);
+    const std::vector<LedgerItem> rows = startRows(uid, target.key);
+    std::vector<std::pair<QString, QString>> etags;
+    std::vector<QByteArray> texts;
+    for (const LedgerItem& r : rows) {
+        etags.emplace_back(r.uid, r.etag);
+        texts.push_back(r.base);
+    }
+    if (!rows.empty()) {
+        e.href = rows.front().href;
+        e.etag = compositeEtag(etags);
+    }
+    if (thing) {
+        e.ours = syncCopy(m_model, *thing);
+        const QByteArray print = fingerprint(m_model, *thing);
+        m_fingerprints.insert(uid, print);
+        e.changed = rows.empty() || rows.front().fingerprint != print;
+        // At rest since the last sync, ours is what was agreed, field for field.
+        e.base = e.changed ? (rows.empty() ? std::nullopt : assemble(texts, target)) : e.ours;
+    } else {
+        e.changed = true;
+        e.base = assemble(texts, target);
+    }
+    return e;
+}
+
+std::vector<calsync::LocalEntry> CalendarSync::localEntries(const Target& target)
+{
+    std::vector<calsync::LocalEntry> out;
+    QSet<QString> seen;
+    for (const Thing* thing : m_model.store().thingsBySortKey()) {
+        if (targetOf(*thing) != &target)
+            continue;
+        seen.insert(thing->syncID());
+        out.push_back(localEntry(target, thing->syncID(), thing));
+    }
+    // Deleted here, or moved to another list, since the last sync.
+    for (const LedgerItem& i : std::as_const(m_start))
+        if (i.collection == target.key && i.parent.isEmpty() && !seen.contains(i.uid))
+            out.push_back(localEntry(target, i.uid, nullptr));
+    return out;
+}
+
+void CalendarSync::planTarget(size_t index, const calsync::ServerView& view, const QString& token)
+{
+    std::vector<calsync::LocalEntry> local = localEntries(m_targets[index]);
+    auto actions = std::make_shared<std::vector<SyncAction>>(calsync::planSync(local, view));
+    m_total += int(actions->size());
+    runActions(index, actions, 0, token);
+}
+
+void CalendarSync::runActions(size_t index, std::shared_ptr<std::vector<SyncAction>> actions, size_t at,
+                              const QString& token)
+{
+    if (at >= actions->size()) {
+        finishTarget(index, token);
+        return;
+    }
+    act(index, (*actions)[at], 0, [this, index, actions, at, token](const DavError& error) {
+        if (failed(error))
+            return;
+        ++m_done;
+        Q_EMIT progress(m_done, m_total);
+        // Now and then the model and the ledger catch up, so a kill costs little work.
+        if (m_done % 100 == 0 && !commit())
+            return;
+        runActions(index, actions, at + 1, token);
+    });
+}
+
+void CalendarSync::act(size_t index, const SyncAction& action, int depth, Done done)
+{
+    const Target& t = m_targets[index];
+    switch (action.kind) {
+    case SyncActionKind::PutNew:
+    case SyncActionKind::PutChanged:
+        putThing(index, action.uid, *action.thing,
+                 [this, index, uid = action.uid, depth, done](const DavError& e) {
+                     if (e.kind == DavErrorKind::PreconditionFailed || e.kind == DavErrorKind::NotFound)
+                         refetchAndReplan(index, uid, {}, depth, done);
+                     else
+                         done(e);
+                 });
+        return;
+    case SyncActionKind::MergeThenPut: {
+        Thing* thing = thingWithUid(action.uid);
+        thing = takeCopy(m_model, thing, *action.thing, pileOfTarget(t));
+        m_fingerprints.insert(action.uid, fingerprint(m_model, *thing));
+        ++m_outcome.taken;
+        putThing(index, action.uid, *action.thing,
+                 [this, index, uid = action.uid, depth, done](const DavError& e) {
+                     if (e.kind == DavErrorKind::PreconditionFailed || e.kind == DavErrorKind::NotFound)
+                         refetchAndReplan(index, uid, {}, depth, done);
+                     else
+                         done(e);
+                 });
+        return;
+    }
+    case SyncActionKind::TakeTheirs: {
+        Thing* thing = thingWithUid(action.uid);
+        // Another list's thing, moved here over there, joins this list.
+        thing = takeCopy(m_model, thing, *action.thing, pileOfTarget(t));
+        m_fingerprints.insert(action.uid, fingerprint(m_model, *thing));
+        agreed(t, action.uid, knownResources(t, action.uid));
+        ++m_outcome.taken;
+        done({});
+        return;
+    }
+    case SyncActionKind::Delete:
+        deleteThing(index, action.uid, [this, index, uid = action.uid, depth, done](const DavError& e) {
+            if (e.kind == DavErrorKind::PreconditionFailed)
+                refetchAndReplan(index, uid, {}, depth, done);
+            else
+                done(e);
+        });
+        return;
+    case SyncActionKind::DropHere:
+        // Gone over there while at rest here; unless it moved to a list of another collection meanwhile.
+        if (Thing* thing = thingWithUid(action.uid); thing && targetOf(*thing) == &t) {
+            UndoRegistrationPause pause(m_model.store().undoManager());
+            m_model.store().remove(thing);
+            m_model.pruneSelection();
+            ++m_outcome.deleted;
+        }
+        forgetRows(t, action.uid);
+        done({});
+        return;
+    case SyncActionKind::Forget:
+        forgetRows(t, action.uid);
+        done({});
+        return;
+    }
+}
+
+void CalendarSync::putThing(size_t index, const QString& uid, const ical::CalendarThing& copy, Done done)
+{
+    const Target& t = m_targets[index];
+    ical::CalendarThing out = copy;
+    out.list.clear(); // the collection says which list
+    const std::vector<CalendarResource> parts =
+        splitResources(ical::writeCalendar({out}, m_model.clock().now()));
+    const std::vector<Resource> existing = knownResources(t, uid);
+    QHash<QString, const Resource*> byUid;
+    for (const Resource& r : existing)
+        byUid.insert(r.uid, &r);
+    struct Op {
+        bool put;
+        Resource resource; // for a put: the new text, and the ETag it replaces
+    };
+    auto ops = std::make_shared<std::vector<Op>>();
+    auto result = std::make_shared<std::vector<Resource>>();
+    QSet<QString> partUids;
+    // When it changed here is what another side's change is weighed against.
+    const QDateTime changedAt = m_changedAt.value(uid, m_model.clock().now());
+    for (CalendarResource p : parts) {
+        partUids.insert(p.uid);
+        if (p.uid == uid)
+            p.text = withLastModified(p.text, changedAt);
+        const Resource* old = byUid.value(p.uid);
+        if (old && sameResourceText(old->text, p.text)) {
+            result->push_back(*old);
+            continue;
+        }
+        const QString href =
+            old ? old->href : keyOf(caldav::childUrl(t.href, p.uid + QStringLiteral(".ics")));
+        ops->push_back({true, {p.uid, p.parent, href, old ? old->etag : QString(), p.text}});
+    }
+    for (const Resource& r : existing)
+        if (!partUids.contains(r.uid))
+            ops->push_back({false, r});
+    auto step = std::make_shared<std::function<void(size_t)>>();
+    *step = [this, index, uid, ops, result, step, done](size_t at) {
+        if (at >= ops->size()) {
+            agreed(m_targets[index], uid, *result);
+            ++m_outcome.sent;
+            const auto keep = std::exchange(*step, nullptr); // alive until this call ends
+            done({});
+            return;
+        }
+        const Op& op = (*ops)[at];
+        ++m_outcome.requests;
+        if (op.put) {
+            m_client->put(urlOf(op.resource.href), op.resource.text, op.resource.etag,
+                          [this, result, step, at, op, done](DavResult<QString> r) {
+                              if (r.error) {
+                                  const auto keep =
+                                      std::exchange(*step, nullptr); // alive until this call ends
+                                  done(r.error);
+                                  return;
+                              }
+                              m_wrote = true;
+                              Resource now = op.resource;
+                              now.etag = r.value;
+                              result->push_back(std::move(now));
+                              (*step)(at + 1);
+                          });
+        } else {
+            m_client->remove(
+                urlOf(op.resource.href), op.resource.etag, [step, at, done](DavResult<caldav::DavDone> r) {
+                    if (r.error && r.error.kind != DavErrorKind::NotFound) {
+                        const auto keep = std::exchange(*step, nullptr); // alive until this call ends
+                        done(r.error);
+                        return;
+                    }
+                    (*step)(at + 1);
+                });
+        }
+    };
+    (*step)(0);
+}
+
+void CalendarSync::deleteThing(size_t index, const QString& uid, Done done)
+{
+    const Target& t = m_targets[index];
+    auto resources = std::make_shared<std::vector<Resource>>(knownResources(t, uid));
+    // Steps first, so a stop halfway never leaves steps without their thing.
+    std::stable_sort(resources->begin(), resources->end(), [](const Resource& a, const Resource& b) {
+        return !a.parent.isEmpty() && b.parent.isEmpty();
+    });
+    auto step = std::make_shared<std::function<void(size_t)>>();
+    *step = [this, index, uid, resources, step, done](size_t at) {
+        m_wrote = m_wrote || at > 0;
+        if (at >= resources->size()) {
+            forgetRows(m_targets[index], uid);
+            ++m_outcome.deleted;
+            const auto keep = std::exchange(*step, nullptr); // alive until this call ends
+            done({});
+            return;
+        }
+        ++m_outcome.requests;
+        m_client->remove(urlOf((*resources)[at].href), (*resources)[at].etag,
+                         [step, at, done](DavResult<caldav::DavDone> r) {
+                             if (r.error && r.error.kind != DavErrorKind::NotFound) {
+                                 const auto keep =
+                                     std::exchange(*step, nullptr); // alive until this call ends
+                                 done(r.error);
+                                 return;
+                             }
+                             (*step)(at + 1);
+                         });
+    };
+    (*step)(0);
+}
+
+void CalendarSync::refetchAndReplan(size_t index, const QString& uid, QStringList hrefs, int depth, Done done)
+{
+    if (depth >= kMaxReplans) {
+        done(caldav::davError(DavErrorKind::PreconditionFailed, m_init.account.url.host(), 412));
+        return;
+    }
+    const Target& t = m_targets[index];
+    for (const Resource& r : knownResources(t, uid))
+        hrefs << r.href;
+    hrefs << keyOf(caldav::childUrl(t.href, uid + QStringLiteral(".ics")));
+    if (const Thing* thing = thingWithUid(uid))
+        for (const Step* s : thing->steps())
+            hrefs << keyOf(caldav::childUrl(t.href, s->syncID() + QStringLiteral(".ics")));
+    hrefs.removeDuplicates();
+    std::vector<QUrl> urls;
+    for (const QString& h : std::as_const(hrefs))
+        urls.push_back(urlOf(h));
+    fetchResources(index, urls, [this, index, uid, depth, done](std::vector<Resource> fetched) {
+        const Target& target = m_targets[index];
+        std::vector<Resource> mine;
+        for (Resource& r : fetched)
+            if (thingUidOf(r.uid, r.parent) == uid)
+                mine.push_back(std::move(r));
+        calsync::ServerView view;
+        const auto parent =
+            std::find_if(mine.begin(), mine.end(), [&](const Resource& r) { return r.uid == uid; });
+        const calsync::LocalEntry local = localEntry(target, uid, thingWithUid(uid));
+        if (parent == mine.end()) {
+            m_server.insert(uid, mine);
+            if (!local.href.isEmpty())
+                view.removed.push_back(local.href);
+        } else {
+            std::iter_swap(mine.begin(), parent);
+            std::vector<std::pair<QString, QString>> etags;
+            std::vector<QByteArray> texts;
+            for (const Resource& r : mine) {
+                etags.emplace_back(r.uid, r.etag);
+                texts.push_back(r.text);
+            }
+            view.items.push_back({mine.front().href, compositeEtag(etags), assemble(texts, target)});
+            m_server.insert(uid, std::move(mine));
+        }
+        const std::vector<SyncAction> actions = calsync::planSync({local}, view);
+        auto rest = std::make_shared<std::vector<SyncAction>>(actions);
+        auto step = std::make_shared<std::function<void(size_t)>>();
+        *step = [this, index, rest, step, depth, done](size_t at) {
+            if (at >= rest->size()) {
+                const auto keep = std::exchange(*step, nullptr); // alive until this call ends
+                done({});
+                return;
+            }
+            act(index, (*rest)[at], depth + 1, [step, at, done](const DavError& e) {
+                if (e) {
+                    const auto keep = std::exchange(*step, nullptr); // alive until this call ends
+                    done(e);
+                    return;
+                }
+                (*step)(at + 1);
+            });
+        };
+        (*step)(0);
+    });
+}
+
+void CalendarSync::agreed(const Target& target, const QString& uid, const std::vector<Resource>& resources)
+{
+    forgetRows(target, uid);
+    for (const Resource& r : resources) {
+        LedgerItem item;
+        item.uid = r.uid;
+        item.parent = r.uid == uid ? QString() : uid;
+        item.collection = target.key;
+        item.href = r.href;
+        item.etag = r.etag;
+        item.base = r.text;
+        if (r.uid == uid) {
+            item.fingerprint = m_fingerprints.value(uid);
+            item.changedAt = m_changedAt.value(uid);
+        }
+        m_ledger->setItem(item);
+    }
+    m_server.insert(uid, resources);
+}
+
+void CalendarSync::forgetRows(const Target& target, const QString& uid)
+{
+    // Only what this collection holds: the thing may have gone on in another one.
+    QStringList uids{uid};
+    for (auto it = m_ledger->items().cbegin(); it != m_ledger->items().cend(); ++it)
+        if (it->parent == uid)
+            uids << it.key();
+    for (const QString& u : std::as_const(uids))
+        if (const LedgerItem* i = m_ledger->item(u); i && i->collection == target.key)
+            m_ledger->removeItem(u);
+    m_server.remove(uid);
+}
+
+void CalendarSync::finishTarget(size_t index, const QString& token)
+{
+    if (m_wrote && !token.isEmpty()) {
+        // Our own writes moved the token on. Taken now, while they are all the news there is, the next
+        // sync with nothing changed asks one question, not one per collection.
+        m_wrote = false;
+        ++m_outcome.requests;
+        m_client->syncCollection(m_targets[index].href, token,
+                                 [this, index, token](DavResult<caldav::DavSyncChanges> r) {
+                                     if (r.error.kind != DavErrorKind::None &&
+                                         r.error.kind != DavErrorKind::TokenExpired && failed(r.error))
+                                         return;
+                                     QHash<QString, QString> etags;
+                                     for (const LedgerItem& i : m_ledger->items())
+                                         etags.insert(i.href, i.etag);
+                                     bool ours = r.ok();
+                                     for (const DavItem& item : r.value.changed)
+                                         ours = ours && etags.value(keyOf(item.href)) == item.etag;
+                                     for (const QUrl& gone : r.value.removed)
+                                         ours = ours && !etags.contains(keyOf(gone));
+                                     finishTarget(index, ours ? r.value.token : token);
+                                 });
+        return;
+    }
+    m_wrote = false;
+    const Target& t = m_targets[index];
+    LedgerCollection c;
+    c.href = t.key;
+    c.pile = t.pile;
+    c.displayName = t.displayName;
+    c.token = token;
+    c.ctag = t.ctag;
+    m_ledger->setCollection(c);
+    if (!commit())
+        return;
+    syncTarget(index + 1);
+}
+
+bool CalendarSync::commit()
+{
+    QString why;
+    if (!m_model.saveNow(&why) || !m_ledger->commit(&why)) {
+        finish(DavError{
+            DavErrorKind::UnexpectedStatus, 0,
+            QStringLiteral("Couldn't keep what the sync did: %1. It goes again next time.").arg(why)});
+        return false;
+    }
+    return true;
+}
+
+void CalendarSync::finish(const DavError& error)
+{
+    if (!m_running)
+        return;
+    // What was done before a failure is kept: the next sync starts from there.
+    if (error) {
+        QString why;
+        if (m_model.saveNow(&why))
+            m_ledger->commit(&why);
+    }
+    m_outcome.ok = !error;
+    m_outcome.message = error.message;
+    if (!error && m_unreadable > 0)
+        m_outcome.message =
+            m_unreadable == 1
+                ? QStringLiteral("1 item on the server couldn't be read, so it was left as it is.")
+                : QStringLiteral("%1 items on the server couldn't be read, so they were left as they are.")
+                      .arg(m_unreadable);
+    m_running = false;
+    m_server.clear();
+    Q_EMIT finished(m_outcome);
+    if (m_again) {
+        m_again = false;
+        sync();
+    }
+}
+
+} // namespace vorn

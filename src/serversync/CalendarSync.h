@@ -1,0 +1,144 @@
+#pragma once
+
+#include "caldav/CalDavClient.h"
+#include "calsync/SyncPlan.h"
+#include "serversync/SyncLedger.h"
+
+#include <QHash>
+#include <QObject>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+#include <memory>
+
+namespace vorn {
+
+class AppModel;
+class Pile;
+class Thing;
+
+// How one sync went, in the words the status line shows.
+struct SyncOutcome {
+    bool ok = true;
+    QString message;       // the failure, in the app's voice; empty when it worked
+    int sent = 0;          // things written to the server
+    int taken = 0;         // things the model took from it
+    int deleted = 0;       // deleted on either side
+    QStringList leftAlone; // collections beyond our lists, untouched
+    int requests = 0;
+};
+
+// Two-way sync of our things with the to-do collections of a calendar server. Today, Later and Done-ish
+// go to one collection of the app's own; each list of ours to one collection of its name. What both sides
+// last agreed on is kept in a ledger beside the local store, so an edit made offline, or a sync cut off
+// by a kill, picks up where it stopped without doubling anything. Every write carries the ETag it
+// expects; a 412 brings the server's copy, merged field by field against the agreed one.
+class CalendarSync : public QObject {
+    Q_OBJECT
+public:
+    struct Init {
+        caldav::DavAccount account;
+        QString ledgerPath;                                   // ":memory:" for tests
+        QString collectionName = QStringLiteral("vorn todo"); // for Today, Later and Done-ish
+        int fetchBatch = 100;                                 // hrefs per calendar-multiget
+    };
+    // Null with `error` set when the ledger can't be opened.
+    static std::unique_ptr<CalendarSync> make(AppModel& model, Init init, QString* error);
+    ~CalendarSync() override;
+
+    // Starts a sync; one asked for while one runs follows it.
+    void sync();
+    bool isRunning() const { return m_running; }
+    const SyncOutcome& lastOutcome() const { return m_outcome; }
+    SyncLedger& ledger() { return *m_ledger; }
+
+Q_SIGNALS:
+    void finished(const vorn::SyncOutcome& outcome);
+    // Things done of those the sync has to bring into step; for a first sync of many.
+    void progress(int done, int total);
+
+private:
+    struct Target {
+        QUrl href;
+        QString key;     // its path, as the ledger names it
+        qint64 pile = 0; // our list's record number; 0 for Today, Later and Done-ish
+        QString displayName;
+        QString token; // as the server lists it now
+        QString ctag;
+        bool fresh = false; // made by this sync
+    };
+    // One resource as the server holds it now.
+    struct Resource {
+        QString uid;
+        QString parent;
+        QString href; // its path
+        QString etag;
+        QByteArray text;
+    };
+    using Next = std::function<void()>;
+    using Done = std::function<void(const caldav::DavError&)>;
+
+    CalendarSync(AppModel& model, Init init, std::unique_ptr<SyncLedger> ledger);
+    void begin();
+    void mapCollections(const std::vector<caldav::DavCollection>& collections);
+    void runSteps(std::shared_ptr<std::deque<std::function<void(Next)>>> steps, Next then);
+    void syncTarget(size_t index);
+    void fetchChanges(size_t index, std::vector<caldav::DavItem> changed, std::vector<QUrl> removed,
+                      bool complete, const QString& token);
+    void fetchResources(size_t index, std::vector<QUrl> hrefs,
+                        std::function<void(std::vector<Resource>)> then);
+    void planTarget(size_t index, const calsync::ServerView& view, const QString& token);
+    void runActions(size_t index, std::shared_ptr<std::vector<calsync::SyncAction>> actions, size_t at,
+                    const QString& token);
+    void act(size_t index, const calsync::SyncAction& action, int depth, Done done);
+    void putThing(size_t index, const QString& uid, const ical::CalendarThing& copy, Done done);
+    void deleteThing(size_t index, const QString& uid, Done done);
+    void refetchAndReplan(size_t index, const QString& uid, QStringList hrefs, int depth, Done done);
+    void finishTarget(size_t index, const QString& token);
+    void finish(const caldav::DavError& error);
+    // Saves the model, then the ledger: the ledger may never say agreed what the store doesn't hold.
+    bool commit();
+
+    calsync::LocalEntry localEntry(const Target& target, const QString& uid, const Thing* thing);
+    std::vector<calsync::LocalEntry> localEntries(const Target& target);
+    // The server's resources for each thing the fetched ones and the gone ones belong to, into a view.
+    calsync::ServerView viewOf(size_t index, const std::vector<Resource>& fetched,
+                               const std::vector<caldav::DavItem>& listed, const QStringList& removed,
+                               bool complete);
+    std::optional<ical::CalendarThing> assemble(const std::vector<QByteArray>& texts,
+                                                const Target& target) const;
+    std::vector<LedgerItem> startRows(const QString& uid, const QString& collection) const;
+    std::vector<Resource> knownResources(const Target& target, const QString& uid) const;
+    Thing* thingWithUid(const QString& uid) const;
+    const Target* targetOf(const Thing& thing) const;
+    Pile* pileOfTarget(const Target& target) const;
+    void agreed(const Target& target, const QString& uid, const std::vector<Resource>& resources);
+    void forgetRows(const Target& target, const QString& uid);
+    QUrl urlOf(const QString& key) const;
+    bool failed(const caldav::DavError& error);
+
+    AppModel& m_model;
+    Init m_init;
+    std::unique_ptr<SyncLedger> m_ledger;
+    std::unique_ptr<caldav::CalDavClient> m_client;
+    bool m_running = false;
+    bool m_again = false;
+    SyncOutcome m_outcome;
+    std::vector<Target> m_targets;
+    // The ledger as the sync began: every collection plans against the same agreed state.
+    QHash<QString, LedgerItem> m_start;
+    QHash<QString, QStringList> m_startSteps; // thing UID -> its steps' UIDs in the ledger
+    // What the server holds of each thing the current collection's view names.
+    QHash<QString, std::vector<Resource>> m_server;
+    // The fingerprint of each thing as it was planned or taken: what the ledger keeps once agreed.
+    QHash<QString, QByteArray> m_fingerprints;
+    int m_done = 0;
+    int m_total = 0;
+    int m_unreadable = 0;
+    bool m_wrote = false; // the current collection took a write of ours
+    // When each thing last changed here this run, from the store's change feed.
+    QHash<QString, QDateTime> m_changedAt;
+};
+
+} // namespace vorn

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHash>
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+struct sqlite3;
+
+namespace vorn {
+
+// What the last sync agreed on for one resource on the server (a thing, or one of its steps): where the
+// server keeps it, its ETag then, its text as both sides held it, and for a thing a fingerprint of our
+// record at that moment, so a later sync tells an edit here from a thing at rest without rebuilding
+// every copy.
+struct LedgerItem {
+    QString uid;
+    QString parent;     // the thing's UID for a step; empty for a thing
+    QString collection; // the collection's href
+    QString href;       // the path on the server
+    QString etag;
+    QByteArray base;        // the agreed text
+    QByteArray fingerprint; // of our record when it was agreed (things only)
+    QDateTime changedAt;    // when it last changed here, as far as we heard
+    bool operator==(const LedgerItem&) const = default;
+};
+
+// One collection on the server and the list of ours it holds.
+struct LedgerCollection {
+    QString href;
+    qint64 pile = 0;     // our list's record number; 0: Today, Later and Done-ish
+    QString displayName; // as the server last named it
+    QString token;       // the sync token after the last complete sync; empty: none yet
+    QString ctag;
+    bool operator==(const LedgerCollection&) const = default;
+};
+
+// The sync's own bookkeeping, in a small SQLite file of its own beside the local store. Everything is
+// read at open; changes collect in memory and `commit` writes them in one transaction, so the file holds
+// either the state before a step or after it, never half. The ledger belongs to one account: opened for
+// another one, it starts empty.
+class SyncLedger {
+public:
+    // ":memory:" keeps it in memory only. Null with `error` set when the file can't be opened or read.
+    static std::unique_ptr<SyncLedger> open(const QString& path, const QString& account, QString* error);
+    ~SyncLedger();
+    SyncLedger(const SyncLedger&) = delete;
+    SyncLedger& operator=(const SyncLedger&) = delete;
+
+    const QString& account() const { return m_account; }
+    // The account's calendar home, once found.
+    const QString& home() const { return m_home; }
+    void setHome(const QString& home);
+
+    const LedgerItem* item(const QString& uid) const;
+    const QHash<QString, LedgerItem>& items() const { return m_items; }
+    void setItem(const LedgerItem& item);
+    void removeItem(const QString& uid);
+
+    const std::vector<LedgerCollection>& collections() const { return m_collections; }
+    const LedgerCollection* collection(const QString& href) const;
+    const LedgerCollection* collectionOfPile(qint64 pile) const;
+    void setCollection(const LedgerCollection& collection);
+    void removeCollection(const QString& href);
+
+    bool hasChanges() const { return !m_dirtyItems.isEmpty() || m_collectionsDirty || m_homeDirty; }
+    // Writes what changed since the last commit; false with `error` set when it couldn't, the changes
+    // still pending for the next commit.
+    bool commit(QString* error = nullptr);
+
+private:
+    SyncLedger() = default;
+    bool exec(const char* sql, QString* error);
+    bool load(QString* error);
+
+    sqlite3* m_db = nullptr;
+    QString m_account;
+    QString m_home;
+    bool m_homeDirty = false;
+    QHash<QString, LedgerItem> m_items;
+    // uid → still there (false: removed) since the last commit
+    QHash<QString, bool> m_dirtyItems;
+    std::vector<LedgerCollection> m_collections;
+    bool m_collectionsDirty = false;
+};
+
+} // namespace vorn

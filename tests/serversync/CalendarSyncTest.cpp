@@ -1,0 +1,247 @@
+// Two homes and a phone on one account of a real Radicale: what one side does, the others see, and
+// what both sides did survives.
+#include "serversync/CalendarSync.h"
+#include "model/AppModel.h"
+#include "store/Dates.h"
+#include "support/ModelHarness.h"
+#include "support/RadicaleServer.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using namespace vorn;
+using namespace vorn::test;
+
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace {
+
+struct Home {
+    Home(const RadicaleServer& server, const QString& ledger = {})
+    {
+        model = harness.start();
+        CalendarSync::Init init;
+        init.account.url = server.url();
+        init.account.user = server.user();
+        init.account.password = server.password();
+        init.ledgerPath = ledger.isEmpty() ? harness.dir.filePath(QStringLiteral("ledger.db")) : ledger;
+        QString error;
+        sync = CalendarSync::make(*model, init, &error);
+        EXPECT_TRUE(sync) << error.toStdString();
+    }
+
+    SyncOutcome run()
+    {
+        QSignalSpy done(sync.get(), &CalendarSync::finished);
+        sync->sync();
+        EXPECT_TRUE(done.wait(60'000)) << "no end of the sync";
+        EXPECT_TRUE(sync->lastOutcome().ok) << sync->lastOutcome().message.toStdString();
+        return sync->lastOutcome();
+    }
+
+    Thing* titled(const QString& title) { return harness.thingTitled(*model, title); }
+
+    QStringList titles()
+    {
+        QStringList out;
+        for (const Thing* t : model->allThings()) {
+            QString line = t->title() + (t->isDone() ? QStringLiteral(" [done]") : QString());
+            if (t->pile())
+                line += QStringLiteral(" in ") + t->pile()->name();
+            for (const Step* s : t->orderedSteps())
+                line += QStringLiteral(" / ") + s->title() +
+                        (s->isDone() ? QStringLiteral(" [done]") : QString());
+            out << line;
+        }
+        out.sort();
+        return out;
+    }
+
+    ModelHarness harness;
+    std::unique_ptr<AppModel> model;
+    std::unique_ptr<CalendarSync> sync;
+};
+
+// What python3-caldav sees: one JSON object per to-do.
+std::vector<QJsonObject> phone(const RadicaleServer& server, QStringList args)
+{
+    QProcess p;
+    p.start(QStringLiteral("/usr/bin/python3"),
+            QStringList{QStringLiteral(VORN_SERVERSYNC_TEST_DIR "/phone.py"), server.url().toString(),
+                        server.user(), server.password()} +
+                args);
+    EXPECT_TRUE(p.waitForFinished(60'000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    std::vector<QJsonObject> out;
+    for (const QByteArray& line : p.readAllStandardOutput().split('\n'))
+        if (line.startsWith('{'))
+            out.push_back(QJsonDocument::fromJson(line).object());
+    return out;
+}
+
+const QJsonObject* todo(const std::vector<QJsonObject>& all, const QString& summary)
+{
+    for (const QJsonObject& o : all)
+        if (o.value(QStringLiteral("summary")).toString() == summary)
+            return &o;
+    return nullptr;
+}
+
+class CalendarSyncTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!RadicaleServer::installed())
+            GTEST_SKIP() << "radicale is not installed (scripts/ensure-packages installs it)";
+        server = std::make_unique<RadicaleServer>();
+        ASSERT_TRUE(server->ready()) << server->problem().toStdString();
+    }
+
+    // Home A with a thing of each kind, synced once.
+    void fill(Home& a)
+    {
+        AppModel& m = *a.model;
+        Thing* call = m.add(QStringLiteral("Call mum"), Source::today);
+        m.toggleStep(*m.addStep(*call, QStringLiteral("Find the number")));
+        m.addStep(*call, QStringLiteral("Dial"));
+        m.saveNote(call->id(), std::nullopt, QStringLiteral("Ring twice"));
+        m.add(QStringLiteral("Taxes"), Source::later);
+        m.toggleDone(*m.add(QStringLiteral("Old thing"), Source::today));
+        Pile* groceries = m.createPile(QStringLiteral("Groceries"));
+        m.add(QStringLiteral("Milk"), Source::pile(groceries->id()));
+    }
+
+    std::unique_ptr<RadicaleServer> server;
+};
+
+TEST_F(CalendarSyncTest, aFirstSyncReachesTheSecondHomeAndThePhoneAndASecondSyncAsksOnce)
+{
+    Home a(*server);
+    fill(a);
+    const SyncOutcome first = a.run();
+    EXPECT_EQ(first.sent, 4);
+
+    const std::vector<QJsonObject> seen = phone(*server, {QStringLiteral("list")});
+    ASSERT_EQ(seen.size(), 6u); // four things and two steps, each a to-do of its own
+    const QJsonObject* call = todo(seen, QStringLiteral("Call mum"));
+    const QJsonObject* number = todo(seen, QStringLiteral("Find the number"));
+    ASSERT_TRUE(call && number && todo(seen, QStringLiteral("Milk")));
+    EXPECT_EQ(number->value(QStringLiteral("parent")), call->value(QStringLiteral("uid")));
+    EXPECT_EQ(number->value(QStringLiteral("status")).toString(), QStringLiteral("COMPLETED"));
+    EXPECT_EQ(call->value(QStringLiteral("description")).toString(), QStringLiteral("Ring twice"));
+    EXPECT_EQ(todo(seen, QStringLiteral("Milk"))->value(QStringLiteral("calendar")).toString(),
+              QStringLiteral("Groceries"));
+    EXPECT_EQ(todo(seen, QStringLiteral("Old thing"))->value(QStringLiteral("status")).toString(),
+              QStringLiteral("COMPLETED"));
+
+    Home b(*server);
+    EXPECT_EQ(b.run().taken, 4);
+    EXPECT_EQ(b.titles(), a.titles());
+    EXPECT_EQ(b.titled(QStringLiteral("Call mum"))->note(), QStringLiteral("Ring twice"));
+    EXPECT_EQ(b.titled(QStringLiteral("Taxes"))->snoozedUntil(),
+              a.titled(QStringLiteral("Taxes"))->snoozedUntil());
+
+    // Nothing changed anywhere: one request, nothing sent, nothing taken. B's first sync left A nothing new.
+    const SyncOutcome again = a.run();
+    EXPECT_EQ(again.requests, 1);
+    EXPECT_EQ(again.sent + again.taken + again.deleted, 0);
+}
+
+TEST_F(CalendarSyncTest, editsOnAllSidesMeetFieldByFieldAndTheLaterTitleWins)
+{
+    Home a(*server);
+    fill(a);
+    a.run();
+    Home b(*server);
+    b.harness.clock->advance(3600); // B's edits come an hour after A's
+    b.run();
+
+    a.model->rename(*a.titled(QStringLiteral("Milk")), QStringLiteral("Oat milk"));
+    b.model->saveNote(b.titled(QStringLiteral("Milk"))->id(), std::nullopt,
+                      QStringLiteral("The barista kind"));
+    a.model->rename(*a.titled(QStringLiteral("Taxes")), QStringLiteral("Taxes 2026"));
+    b.model->rename(*b.titled(QStringLiteral("Taxes")), QStringLiteral("Do the taxes"));
+    b.model->toggleStep(*b.titled(QStringLiteral("Call mum"))->orderedSteps()[1]);
+    const std::vector<QJsonObject> seen = phone(*server, {QStringLiteral("list")});
+    phone(*server, {QStringLiteral("set"),
+                    todo(seen, QStringLiteral("Old thing"))->value(QStringLiteral("uid")).toString(),
+                    QStringLiteral("STATUS"), QStringLiteral("NEEDS-ACTION")});
+    phone(*server, {QStringLiteral("add"), QStringLiteral("Groceries"), QStringLiteral("Pack"),
+                    QStringLiteral("Passport")});
+
+    a.run();
+    b.run();
+    a.run();
+    const QStringList expected{QStringLiteral("Call mum / Find the number [done] / Dial [done]"),
+                               QStringLiteral("Do the taxes"), QStringLiteral("Oat milk in Groceries"),
+                               QStringLiteral("Old thing"), QStringLiteral("Pack in Groceries / Passport")};
+    EXPECT_EQ(a.titles(), expected);
+    EXPECT_EQ(b.titles(), expected);
+    for (Home* h : {&a, &b}) {
+        ASSERT_TRUE(h->titled(QStringLiteral("Oat milk")) && h->titled(QStringLiteral("Do the taxes")));
+        EXPECT_EQ(h->titled(QStringLiteral("Oat milk"))->note(), QStringLiteral("The barista kind"));
+        EXPECT_TRUE(h->titled(QStringLiteral("Do the taxes"))
+                        ->note()
+                        .contains(QStringLiteral("Also titled: Taxes 2026")));
+    }
+    // The phone sees the step ticked here as its subtask done.
+    const std::vector<QJsonObject> after = phone(*server, {QStringLiteral("list")});
+    EXPECT_EQ(todo(after, QStringLiteral("Dial"))->value(QStringLiteral("status")).toString(),
+              QStringLiteral("COMPLETED"));
+    EXPECT_EQ(after.size(), 8u);
+}
+
+TEST_F(CalendarSyncTest, anEditOutlivesADeleteOnTheOtherSide)
+{
+    Home a(*server);
+    fill(a);
+    a.run();
+    Home b(*server);
+    b.run();
+    a.model->remove({RowID::thing(a.titled(QStringLiteral("Old thing"))->id())}, std::nullopt);
+    b.model->rename(*b.titled(QStringLiteral("Old thing")), QStringLiteral("Old but gold"));
+    b.model->remove({RowID::thing(b.titled(QStringLiteral("Milk"))->id())}, std::nullopt);
+    a.model->toggleDone(*a.titled(QStringLiteral("Milk")));
+
+    a.run(); // deletes "Old thing" there
+    b.run(); // its edit comes back; its delete of the milk meets the tick
+    a.run();
+    for (Home* h : {&a, &b}) {
+        EXPECT_TRUE(h->titled(QStringLiteral("Old but gold")));
+        ASSERT_TRUE(h->titled(QStringLiteral("Milk")));
+        EXPECT_TRUE(h->titled(QStringLiteral("Milk"))->isDone());
+    }
+    EXPECT_EQ(phone(*server, {QStringLiteral("list")}).size(), 6u);
+}
+
+TEST_F(CalendarSyncTest, aSyncThatForgotWhatItSentMakesNothingTwice)
+{
+    QTemporaryDir ledgers;
+    Home a(*server, ledgers.filePath(QStringLiteral("first.db")));
+    fill(a);
+    a.run();
+    a.harness.clock->advance(60);
+    a.model->rename(*a.titled(QStringLiteral("Milk")), QStringLiteral("More milk"));
+    // As after a kill between the PUTs and the ledger's write: the server has it all, the ledger nothing.
+    QString error;
+    CalendarSync::Init init;
+    init.account.url = server->url();
+    init.account.user = server->user();
+    init.account.password = server->password();
+    init.ledgerPath = ledgers.filePath(QStringLiteral("second.db"));
+    a.sync = CalendarSync::make(*a.model, init, &error);
+    a.run();
+    EXPECT_EQ(a.model->allThings().size(), 4u);
+    const std::vector<QJsonObject> seen = phone(*server, {QStringLiteral("list")});
+    EXPECT_EQ(seen.size(), 6u);
+    EXPECT_TRUE(todo(seen, QStringLiteral("More milk")));
+}
+
+} // namespace
