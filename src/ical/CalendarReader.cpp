@@ -265,6 +265,35 @@ bool onlyOurs(icalcomponent* c)
     return true;
 }
 
+// A date or time libical took with a field out of range (minute 60, month 13): no program reads it the
+// same, and libical itself writes it back as another time when it moves it out of a zone.
+bool isImpossibleTime(icalproperty* p)
+{
+    const icalvalue* v = icalproperty_get_value(p);
+    if (!v || (icalvalue_isa(v) != ICAL_DATETIME_VALUE && icalvalue_isa(v) != ICAL_DATE_VALUE))
+        return false;
+    const icaltimetype t = icalvalue_get_datetime(v);
+    if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > icaltime_days_in_month(t.month, t.year))
+        return true;
+    return !t.is_date &&
+           (t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 || t.second < 0 || t.second > 60);
+}
+
+void dropImpossibleTimes(icalcomponent* c)
+{
+    for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_ANY_PROPERTY); p;) {
+        icalproperty* next = icalcomponent_get_next_property(c, ICAL_ANY_PROPERTY);
+        if (isImpossibleTime(p)) {
+            icalcomponent_remove_property(c, p);
+            icalproperty_free(p);
+        }
+        p = next;
+    }
+    for (icalcomponent* sub = icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT); sub;
+         sub = icalcomponent_get_next_component(c, ICAL_ANY_COMPONENT))
+        dropImpossibleTimes(sub);
+}
+
 // The kept text of one thing: a calendar of its VTODO, its subtasks' and the zones they name.
 QString keptText(const std::vector<icalcomponent*>& todos, const QHash<QByteArray, icalcomponent*>& zones)
 {
@@ -293,6 +322,7 @@ QString keptText(const std::vector<icalcomponent*>& todos, const QHash<QByteArra
                 icalcomponent_free(stray);
             }
         }
+        dropImpossibleTimes(copy);
         icalcomponent_add_component(calendar.get(), copy);
     }
     // libical's notes on what it couldn't read (an empty value it dropped) are its own, not the item's.

@@ -381,6 +381,8 @@ TEST(CalendarTest, timesReadAsOtherProgramsMeanThem)
         {"cancelled is done", "STATUS:CANCELLED", std::nullopt, true},
         {"completed by its time alone", "COMPLETED:20261201T100000Z", std::nullopt, true},
         {"in progress is not done", "STATUS:IN-PROCESS\nPERCENT-COMPLETE:60", std::nullopt, false},
+        {"a time that can't be is no wake, then or later", "DUE;TZID=UTC:20261212T206000Z", std::nullopt,
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -397,6 +399,7 @@ TEST(CalendarTest, timesReadAsOtherProgramsMeanThem)
         const QByteArray out = writeCalendar(read.things, kStamp);
         EXPECT_FALSE(out.contains("TZID")) << out.constData();
         EXPECT_EQ(libicalComplaints(out), 0);
+        EXPECT_EQ(readCalendar(out).things.at(0).wake, c.wake) << out.constData();
     }
 }
 
