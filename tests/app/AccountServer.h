@@ -14,6 +14,22 @@
 
 namespace vorn::test {
 
+// Runs a keyring call to its answer (10 s at most, else the test fails).
+inline secrets::SecretResult awaitSecret(const std::function<void(secrets::SecretStore::Callback)>& start)
+{
+    std::optional<secrets::SecretResult> out;
+    QEventLoop loop;
+    start([&](secrets::SecretResult r) {
+        out = std::move(r);
+        loop.quit();
+    });
+    QTimer::singleShot(10'000, &loop, &QEventLoop::quit);
+    if (!out)
+        loop.exec();
+    EXPECT_TRUE(out) << "the keyring didn't answer in 10 s";
+    return out.value_or(secrets::SecretResult{secrets::SecretProblem::Refused, {}, {}});
+}
+
 // A Radicale with alice's two lists of to-dos and a calendar of events beside them, and a keyring on
 // the test's own bus: what every account test connects to.
 struct AccountServer {
@@ -47,20 +63,10 @@ struct AccountServer {
     }
 
     // What the app's keyring entry under `key` holds, read the way the app reads it.
-    secrets::SecretResult storedPassword(const QString& key)
+    static secrets::SecretResult storedPassword(const QString& key)
     {
         secrets::SecretStore store;
-        std::optional<secrets::SecretResult> out;
-        QEventLoop loop;
-        store.readPassword(key, [&](secrets::SecretResult r) {
-            out = std::move(r);
-            loop.quit();
-        });
-        QTimer::singleShot(10'000, &loop, &QEventLoop::quit);
-        if (!out)
-            loop.exec();
-        return out.value_or(
-            secrets::SecretResult{secrets::SecretProblem::Refused, {}, QStringLiteral("no answer")});
+        return awaitSecret([&](auto done) { store.readPassword(key, done); });
     }
 
     // The keyring's key for alice's account: "user@origin".

@@ -18,21 +18,6 @@ using secrets::SecretResult;
 using secrets::SecretStore;
 using test::ProgramResult;
 
-SecretResult await(const std::function<void(SecretStore::Callback)>& start)
-{
-    std::optional<SecretResult> out;
-    QEventLoop loop;
-    start([&](SecretResult r) {
-        out = std::move(r);
-        loop.quit();
-    });
-    QTimer::singleShot(10'000, &loop, &QEventLoop::quit);
-    if (!out)
-        loop.exec();
-    EXPECT_TRUE(out) << "the keyring didn't answer in 10 s";
-    return out.value_or(SecretResult{SecretProblem::Refused, {}, {}});
-}
-
 TEST(SecretStoreTest, aPasswordIsWrittenReadBackReplacedAndRemovedPerKey)
 {
     if (!test::KeyringSession::installed())
@@ -63,9 +48,9 @@ TEST(SecretStoreTest, aPasswordIsWrittenReadBackReplacedAndRemovedPerKey)
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
-        EXPECT_NE(await(step.run).problem, SecretProblem::Refused);
+        EXPECT_NE(test::awaitSecret(step.run).problem, SecretProblem::Refused);
         for (const auto& [key, expected] : {std::pair{alice, step.alice}, std::pair{bob, step.bob}}) {
-            const SecretResult r = await([&](auto cb) { store.readPassword(key, cb); });
+            const SecretResult r = test::awaitSecret([&](auto cb) { store.readPassword(key, cb); });
             EXPECT_EQ(r.problem, expected ? SecretProblem::None : SecretProblem::NotFound)
                 << key.toStdString();
             EXPECT_EQ(r.password, expected.value_or(QString())) << key.toStdString();
@@ -74,19 +59,13 @@ TEST(SecretStoreTest, aPasswordIsWrittenReadBackReplacedAndRemovedPerKey)
 }
 
 struct SyncSetupTest : ::testing::Test {
-    ProgramResult run(const QStringList& args, const QByteArray& input,
-                      QProcessEnvironment env = QProcessEnvironment())
+    ProgramResult run(const QStringList& args, const QByteArray& input, const QProcessEnvironment& env)
     {
-        if (env.isEmpty())
-            env = test::homeEnvironment(home.path());
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(VORN_TODO_BINARY), args);
-        p.write(input);
-        p.closeWriteChannel();
-        EXPECT_TRUE(p.waitForFinished(30000));
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
+        return test::runProgram(QStringLiteral(VORN_TODO_BINARY), args, env, input);
+    }
+    ProgramResult run(const QStringList& args, const QByteArray& input)
+    {
+        return run(args, input, test::homeEnvironment(home.path()));
     }
     QString settingsPath() const { return home.filePath(QStringLiteral(".config/Vorn/vorn-todo.json")); }
     QByteArray settingsText() const
