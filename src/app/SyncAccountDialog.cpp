@@ -59,8 +59,7 @@ SyncAccountDialog::SyncAccountDialog(Settings& settings, QWidget* parent)
     form->addRow(QStringLiteral("Password:"), m_password);
     layout->addLayout(form);
 
-    m_allowHttp =
-        new QCheckBox(QStringLiteral("Send it over plain http anyway (anyone on the way can read it)"), this);
+    m_allowHttp = new QCheckBox(QStringLiteral("Send it over plain http anyway (unencrypted)"), this);
     m_allowHttp->setObjectName(QStringLiteral("allowHttp"));
     layout->addWidget(m_allowHttp);
 
