@@ -64,6 +64,9 @@ void AppCommands::toWindow(CommandId id)
     case CommandId::exportLists:
         Q_EMIT exportRequested();
         break;
+    case CommandId::syncAccount:
+        Q_EMIT syncAccountRequested();
+        break;
     case CommandId::quit:
         // After the key or the menu is done with: quitting closes the window it came from.
         QMetaObject::invokeMethod(this, &AppCommands::quitRequested, Qt::QueuedConnection);

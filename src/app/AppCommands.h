@@ -42,6 +42,7 @@ Q_SIGNALS:
     void preferencesRequested(); // File > Preferences…: the settings window is the shell's
     void importRequested();      // File > Import…: the file dialogs are the shell's too
     void exportRequested();      // File > Export…
+    void syncAccountRequested(); // File > Sync with a Calendar Server…
     void quitRequested();        // File > Quit: the shell saves first, and asks when it can't
 
 private:

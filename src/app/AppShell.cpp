@@ -5,6 +5,7 @@
 #include "app/MainWindow.h"
 #include "app/MenuBarSetting.h"
 #include "app/SettingsView.h"
+#include "app/SyncAccountDialog.h"
 #include "app/TrayIcon.h"
 #include "model/AppModel.h"
 #include "model/ModelCalendar.h"
@@ -39,6 +40,7 @@ AppShell::AppShell(AppModel& model, MainWindow& window, QObject* parent)
     connect(window.commands(), &AppCommands::preferencesRequested, this, &AppShell::showSettings);
     connect(window.commands(), &AppCommands::exportRequested, this, &AppShell::chooseExport);
     connect(window.commands(), &AppCommands::importRequested, this, &AppShell::chooseImport);
+    connect(window.commands(), &AppCommands::syncAccountRequested, this, &AppShell::showSyncAccount);
     connect(m_menuBar, &MenuBarSetting::changed, m_tray, &TrayIcon::setWanted);
     connect(m_tray, &TrayIcon::shownChanged, this, &AppShell::followTray);
     connect(m_tray, &TrayIcon::openRequested, this, &AppShell::reopen);
@@ -63,6 +65,16 @@ SettingsView* AppShell::showSettings()
     m_settings->raise();
     m_settings->activateWindow();
     return m_settings;
+}
+
+SyncAccountDialog* AppShell::showSyncAccount()
+{
+    if (!m_syncAccount)
+        m_syncAccount = new SyncAccountDialog(m_model.settings(), &m_window);
+    m_syncAccount->show();
+    m_syncAccount->raise();
+    m_syncAccount->activateWindow();
+    return m_syncAccount;
 }
 
 void AppShell::quit()

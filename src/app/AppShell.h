@@ -12,6 +12,7 @@ class FocusPanelController;
 class MainWindow;
 class MenuBarSetting;
 class SettingsView;
+class SyncAccountDialog;
 class TrayIcon;
 
 // What the app has besides its main window: the settings window, the tray icon and its popup, and the
@@ -28,6 +29,8 @@ public:
     TrayIcon& tray() const { return *m_tray; }
     // Opens the settings window (one, made on first use) and brings it forward.
     SettingsView* showSettings();
+    // File > Sync with a Calendar Server…: one dialog, made on first use, brought forward.
+    SyncAccountDialog* showSyncAccount();
     // The panel in focus mode, the main window otherwise, in front with the keyboard.
     void reopen();
     // Ctrl+W on the panel hides it while the tray icon can bring it back; without the icon a hidden
@@ -53,6 +56,7 @@ private:
     MenuBarSetting* m_menuBar;
     TrayIcon* m_tray;
     QPointer<SettingsView> m_settings;
+    QPointer<SyncAccountDialog> m_syncAccount;
     FocusPanelController* m_focus = nullptr;
     UnsavedQuitConfirmer m_confirmQuit = askBeforeQuittingUnsaved;
 };

@@ -49,6 +49,19 @@ CommandLine CommandLine::parse(const QStringList& arguments)
             c.importFile = arguments[++i];
         } else if (a.startsWith(QLatin1String("--import="))) {
             c.importFile = a.mid(9);
+        } else if (a == QLatin1String("--sync-setup") || a == QLatin1String("--user")) {
+            if (i + 1 >= arguments.size() || arguments[i + 1].startsWith(u'-')) {
+                c.error = a == QLatin1String("--user")
+                              ? QStringLiteral("--user needs the user name of the calendar account")
+                              : QStringLiteral("--sync-setup needs the server's address, for example: "
+                                               "--sync-setup https://example.org/ --user alice");
+                return c;
+            }
+            (a == QLatin1String("--user") ? c.syncUser : c.syncSetup.emplace()) = arguments[++i];
+        } else if (a == QLatin1String("--allow-http")) {
+            c.allowHttp = true;
+        } else if (a == QLatin1String("--sync-status")) {
+            c.syncStatus = true;
         } else if (a == QLatin1String("--new-thing")) {
             c.newThing = true;
         } else if (a.startsWith(QLatin1String("--"))) {
@@ -57,6 +70,10 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         }
         // "-key value" settings and "-demo" belong to the start-up, not to us.
     }
+    if (c.syncSetup && c.syncUser.isEmpty())
+        c.error = QStringLiteral("--sync-setup needs --user NAME: the user name of the calendar account");
+    else if (!c.syncSetup && (!c.syncUser.isEmpty() || c.allowHttp))
+        c.error = QStringLiteral("--user and --allow-http go with --sync-setup URL");
     return c;
 }
 
@@ -82,6 +99,14 @@ QString CommandLine::usage()
         "                   the day) or, named .ics, iCalendar to-dos (subtasks as steps). Goes through\n"
         "                   the running app when there is one (one undo step).\n"
         "                   Always adds; never merges into things already there.\n"
+        "  --sync-setup URL --user NAME [--allow-http]\n"
+        "                   Connect to a calendar server (CalDAV) for sync and exit: reads the password\n"
+        "                   from standard input (one line), checks it with the server and, when that\n"
+        "                   works, keeps it in the desktop's keyring (never in a file) and says what it\n"
+        "                   found. https only; plain http to this machine, or anywhere with --allow-http.\n"
+        "                   A running app uses the new account from its next sync.\n"
+        "  --sync-status    Print the calendar server account, when the last sync was and the last\n"
+        "                   failure, and exit.\n"
         "  --new-thing      Bring the app forward with a new thing's field open (starts it if needed).\n"
         "  -demo            Run on throw-away sample data (nothing is saved).\n"
         "  -demoTab NAME    With -demo: the tab to open (today, later, done-ish, random or a list name).\n"

@@ -17,7 +17,11 @@ struct CommandLine {
     bool exportAll = false;      // --export [FILE]: every list as Markdown, to FILE or standard output
     std::optional<QString> exportFile;
     std::optional<QString> importFile; // --import FILE
-    QString error;                     // set when the arguments make no sense
+    std::optional<QString> syncSetup;  // --sync-setup URL, with --user NAME (and --allow-http)
+    QString syncUser;
+    bool allowHttp = false;
+    bool syncStatus = false; // --sync-status
+    QString error;           // set when the arguments make no sense
 
     static CommandLine parse(const QStringList& arguments);
     static QString usage();

@@ -2,6 +2,7 @@
 #include "app/ExchangeCommand.h"
 #include "app/ListCommand.h"
 #include "app/QuickAdd.h"
+#include "app/SyncCommand.h"
 #include "app/WindowStart.h"
 #include "model/Launch.h"
 #include "model/StartupTrace.h"
@@ -61,7 +62,7 @@ int main(int argc, char** argv)
     const CommandLine cl = CommandLine::parse(arguments);
     // A plain start opens the window; everything else is a command-line mode that needs no display.
     if (cl.error.isEmpty() && !cl.help && !cl.version && !cl.list && !cl.add && !cl.exportAll &&
-        !cl.importFile)
+        !cl.importFile && !cl.syncSetup && !cl.syncStatus)
         return runWindowApp(argc, argv, cl.newThing);
 
     QCoreApplication app(argc, argv);
@@ -90,6 +91,10 @@ int main(int argc, char** argv)
         return finish(exportCommand(launch, cl.exportFile));
     if (cl.importFile)
         return finish(importCommand(launch, QDBusConnection::sessionBus(), *cl.importFile));
+    if (cl.syncSetup)
+        return finish(syncSetupCommand(launch, {*cl.syncSetup, cl.syncUser, cl.allowHttp}));
+    if (cl.syncStatus)
+        return finish(syncStatusCommand(launch));
     return finish(readStore(launch, [&launch, &cl](AppModel& model) {
         openDemoTab(model, launch);
         return printList(model, *cl.list);

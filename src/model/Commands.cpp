@@ -122,6 +122,8 @@ void addWindowCommands(std::vector<Command>& t)
     t.push_back(windowCommand(CommandId::importLists, "importLists", "Import…", {}, CommandMenu::file));
     separated();
     t.push_back(windowCommand(CommandId::exportLists, "exportLists", "Export…", {}, CommandMenu::file));
+    t.push_back(windowCommand(CommandId::syncAccount, "syncAccount", "Sync with a Calendar Server…", {},
+                              CommandMenu::file));
     t.push_back(windowCommand(CommandId::preferences, "preferences", "Preferences…",
                               {QKeySequence(Qt::CTRL | Qt::Key_Comma)}, CommandMenu::file));
     separated();

@@ -25,6 +25,7 @@ enum class CommandId {
     newList,
     importLists,
     exportLists,
+    syncAccount,
     preferences,
     quit,
     // Edit

@@ -25,3 +25,21 @@ TEST(CommandLine, listWithoutANameAndUnknownOptionsAreErrors)
                      .error.isEmpty());
     EXPECT_FALSE(CommandLine::parse({QStringLiteral("x"), QStringLiteral("--frobnicate")}).error.isEmpty());
 }
+
+TEST(CommandLine, syncSetupTakesAnAddressAndAUserButNeverAPassword)
+{
+    const auto parse = [](const QString& line) {
+        return CommandLine::parse(QString(QStringLiteral("x ") + line).split(u' '));
+    };
+    const CommandLine ok =
+        parse(QStringLiteral("--user alice --sync-setup https://example.org/ --allow-http"));
+    EXPECT_TRUE(ok.error.isEmpty()) << ok.error.toStdString();
+    EXPECT_EQ(ok.syncSetup, QStringLiteral("https://example.org/"));
+    EXPECT_EQ(ok.syncUser, QStringLiteral("alice"));
+    EXPECT_TRUE(ok.allowHttp);
+    for (const char* wrong :
+         {"--sync-setup https://example.org/", "--sync-setup --user alice", "--user alice", "--allow-http",
+          "--sync-setup example.org --user alice --password pw"})
+        EXPECT_FALSE(parse(QString::fromLatin1(wrong)).error.isEmpty()) << wrong;
+    EXPECT_TRUE(parse(QStringLiteral("--sync-status")).syncStatus);
+}

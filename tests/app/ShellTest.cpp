@@ -5,6 +5,7 @@
 #include "app/MenuBarView.h"
 #include "app/QuitGuard.h"
 #include "app/SettingsView.h"
+#include "app/SyncAccountDialog.h"
 #include "app/TrayIcon.h"
 #include "app/WindowStart.h"
 
@@ -325,6 +326,19 @@ TEST_F(ShellTest, fileExportAndImportTellWhatHappened)
     EXPECT_TRUE(text.startsWith("BEGIN:VCALENDAR\r\n"));
     EXPECT_TRUE(text.contains("PRIORITY:1\r\n"));
     EXPECT_TRUE(text.contains("RELATED-TO;RELTYPE=PARENT:p-1\r\n"));
+}
+
+TEST_F(ShellTest, fileSyncWithACalendarServerOpensOneDialogOverTheWindow)
+{
+    AppShell shell(*model, *window);
+    QAction* sync = action(QStringLiteral("syncAccount"));
+    ASSERT_TRUE(sync);
+    EXPECT_EQ(sync->text(), QStringLiteral("Sync with a Calendar Server…"));
+    sync->trigger();
+    sync->trigger();
+    const auto dialogs = window->findChildren<SyncAccountDialog*>();
+    ASSERT_EQ(dialogs.size(), 1);
+    EXPECT_TRUE(dialogs.front()->isVisible());
 }
 
 TEST(ShellQuit, quitEntersTheDraftAsksWhenTheDiskIsFullAndTheNextStartPutsEverythingBack)

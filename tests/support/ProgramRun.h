@@ -38,13 +38,15 @@ inline QProcessEnvironment homeEnvironment(const QString& home)
     return env;
 }
 
-// Runs `program` to its end (30 s at most, else the test fails).
+// Runs `program` to its end (30 s at most, else the test fails), with `input` as all of its standard input.
 inline ProgramResult runProgram(const QString& program, const QStringList& args,
-                                const QProcessEnvironment& env)
+                                const QProcessEnvironment& env, const QByteArray& input = {})
 {
     QProcess p;
     p.setProcessEnvironment(env);
     p.start(program, args);
+    p.write(input);
+    p.closeWriteChannel();
     EXPECT_TRUE(p.waitForFinished(30000));
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
             QString::fromUtf8(p.readAllStandardError())};

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace vorn {
+
+class AccountSetup;
+class Settings;
+namespace secrets {
+class SecretStore;
+}
+
+// File > "Sync with a Calendar Server…": address, user name and password, and Connect, which asks the
+// server what is there without holding up the window and says what it found or why not, here. What
+// worked is kept as --sync-setup keeps it. Return connects, Escape closes.
+class SyncAccountDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit SyncAccountDialog(Settings& settings, QWidget* parent = nullptr);
+    ~SyncAccountDialog() override;
+
+    static constexpr int fixedWidth = 420;
+
+Q_SIGNALS:
+    void answered(bool connected); // after each Connect, once the answer is shown
+
+private:
+    void connectAccount();
+    void showAnswer(bool ok, const QString& said);
+    void followAddress();
+    void setBusy(bool busy);
+
+    Settings& m_settings;
+    secrets::SecretStore* m_secrets;
+    AccountSetup* m_setup;
+    QLineEdit* m_address;
+    QLineEdit* m_user;
+    QLineEdit* m_password;
+    QCheckBox* m_allowHttp;
+    QProgressBar* m_busy;
+    QLabel* m_answer;
+    QPushButton* m_connect;
+};
+
+} // namespace vorn

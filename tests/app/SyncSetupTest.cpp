@@ -1,0 +1,168 @@
+#include "app/AccountServer.h"
+
+#include "model/CalendarAccount.h"
+#include "model/Settings.h"
+#include "support/ProgramRun.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+namespace vorn {
+namespace {
+
+using secrets::SecretProblem;
+using secrets::SecretResult;
+using secrets::SecretStore;
+using test::ProgramResult;
+
+TEST(SecretStoreTest, aPasswordIsWrittenReadBackReplacedAndRemovedPerKey)
+{
+    if (!test::KeyringSession::installed())
+        GTEST_SKIP() << "needs gnome-keyring-daemon (scripts/ensure-packages)";
+    const test::KeyringSession& keyring = test::KeyringSession::shared();
+    ASSERT_TRUE(keyring.ready()) << keyring.problem().toStdString();
+    SecretStore store(QStringLiteral("vorn-todo-test"), nullptr);
+    const QString alice = QStringLiteral("alice@https://example.org:443");
+    const QString bob = QStringLiteral("bob@https://example.org:443");
+
+    // Each step, then what each key reads.
+    struct Step {
+        const char* what;
+        std::function<void(SecretStore::Callback)> run;
+        std::optional<QString> alice, bob; // nullopt: not found
+    };
+    const Step steps[] = {
+        {"nothing yet", [&](auto cb) { store.readPassword(alice, cb); }, std::nullopt, std::nullopt},
+        {"written", [&](auto cb) { store.writePassword(alice, QStringLiteral("first: ünïcode"), cb); },
+         QStringLiteral("first: ünïcode"), std::nullopt},
+        {"another key", [&](auto cb) { store.writePassword(bob, QStringLiteral("bobs"), cb); },
+         QStringLiteral("first: ünïcode"), QStringLiteral("bobs")},
+        {"replaced", [&](auto cb) { store.writePassword(alice, QStringLiteral("second"), cb); },
+         QStringLiteral("second"), QStringLiteral("bobs")},
+        {"removed", [&](auto cb) { store.removePassword(alice, cb); }, std::nullopt, QStringLiteral("bobs")},
+        {"removed again", [&](auto cb) { store.removePassword(alice, cb); }, std::nullopt,
+         QStringLiteral("bobs")},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        EXPECT_NE(test::awaitSecret(step.run).problem, SecretProblem::Refused);
+        for (const auto& [key, expected] : {std::pair{alice, step.alice}, std::pair{bob, step.bob}}) {
+            const SecretResult r = test::awaitSecret([&](auto cb) { store.readPassword(key, cb); });
+            EXPECT_EQ(r.problem, expected ? SecretProblem::None : SecretProblem::NotFound)
+                << key.toStdString();
+            EXPECT_EQ(r.password, expected.value_or(QString())) << key.toStdString();
+        }
+    }
+}
+
+struct SyncSetupTest : ::testing::Test {
+    ProgramResult run(const QStringList& args, const QByteArray& input, const QProcessEnvironment& env)
+    {
+        return test::runProgram(QStringLiteral(VORN_TODO_BINARY), args, env, input);
+    }
+    ProgramResult run(const QStringList& args, const QByteArray& input)
+    {
+        return run(args, input, test::homeEnvironment(home.path()));
+    }
+    QString settingsPath() const { return home.filePath(QStringLiteral(".config/Vorn/vorn-todo.json")); }
+    QByteArray settingsText() const
+    {
+        QFile f(settingsPath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    QTemporaryDir home;
+    test::AccountServer server;
+};
+
+TEST_F(SyncSetupTest, onlyAnAccountTheServerTakesIsKeptAndThePasswordOnlyInTheKeyring)
+{
+    VORN_START_ACCOUNT_SERVER(server);
+    const QString url = server.radicale->url().toString();
+    const QByteArray right = server.radicale->password().toUtf8() + '\n';
+    const auto setup = [](const QString& at, const QString& user, const QStringList& more = {}) {
+        return QStringList{QStringLiteral("--sync-setup"), at, QStringLiteral("--user"), user} + more;
+    };
+    struct Case {
+        const char* what;
+        QStringList args;
+        QByteArray input;
+        int exitCode;
+        QString said;                        // on standard output when it worked, standard error when not
+        std::optional<QString> keptPassword; // what the keyring holds for alice afterwards
+    };
+    const Case cases[] = {
+        {"a wrong password", setup(url, QStringLiteral("alice")), "nope\n", 1,
+         QStringLiteral("vorn-todo: The server didn't take the password.\n"), std::nullopt},
+        {"plain http beyond this machine",
+         setup(QStringLiteral("http://example.org/"), QStringLiteral("alice")), right, 1,
+         QStringLiteral("vorn-todo: example.org isn't a secure (https) address, so nothing was sent."),
+         std::nullopt},
+        {"no password", setup(url, QStringLiteral("alice")), "", 2,
+         QStringLiteral("reads the password from standard input, and none came"), std::nullopt},
+        {"the right one", setup(url, QStringLiteral("alice")), right, 0,
+         QStringLiteral("Connected to 127.0.0.1 as alice: 2 lists of to-dos there (Groceries, Work).\n"),
+         server.radicale->password()},
+        // A failure after one that worked leaves that one as it was.
+        {"a wrong password later", setup(url, QStringLiteral("alice")), "nope\n", 1,
+         QStringLiteral("vorn-todo: The server didn't take the password.\n"), server.radicale->password()},
+    };
+    QByteArray kept; // the settings as the last success left them
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ProgramResult r = run(c.args, c.input);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
+        EXPECT_TRUE((c.exitCode == 0 ? r.out : r.err).contains(c.said))
+            << r.out.toStdString() << r.err.toStdString();
+        if (c.exitCode == 0)
+            kept = settingsText();
+        EXPECT_EQ(settingsText(), kept) << "a failure writes no settings";
+        const SecretResult stored = server.storedPassword(server.key());
+        EXPECT_EQ(stored.ok(), c.keptPassword.has_value()) << stored.message.toStdString();
+        EXPECT_EQ(stored.password, c.keptPassword.value_or(QString()));
+    }
+    ASSERT_TRUE(kept.contains("calendarSync.url")) << kept.toStdString();
+    EXPECT_FALSE(kept.contains(server.radicale->password().toUtf8())) << "never in the settings file";
+
+    const ProgramResult status = run({QStringLiteral("--sync-status")}, {});
+    EXPECT_EQ(status.exitCode, 0);
+    EXPECT_EQ(
+        status.out,
+        QStringLiteral("Calendar server: %1 as alice\nLast sync: not yet\nLast failure: none\n").arg(url));
+    // What the sync leaves behind, as --sync-status reads it.
+    {
+        Settings settings(settingsPath());
+        recordSyncSuccess(settings, QDateTime(QDate(2026, 12, 9), QTime(22, 15), QTimeZone::utc()));
+        recordSyncFailure(settings, QStringLiteral("Can't reach 127.0.0.1 right now."),
+                          QDateTime(QDate(2026, 12, 10), QTime(1, 0), QTimeZone(3600)));
+    }
+    EXPECT_EQ(run({QStringLiteral("--sync-status")}, {}).out,
+              QStringLiteral("Calendar server: %1 as alice\nLast sync: 2026-12-09 22:15 UTC\n"
+                             "Last failure: Can't reach 127.0.0.1 right now. (2026-12-10 00:00 UTC)\n")
+                  .arg(url));
+}
+
+TEST_F(SyncSetupTest, withoutAKeyringNothingIsKeptAndTheMessageSaysWhy)
+{
+    VORN_START_ACCOUNT_SERVER(server);
+    QProcessEnvironment env = test::homeEnvironment(home.path());
+    env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    env.remove(QStringLiteral("DISPLAY")); // else D-Bus would start a bus of its own for the display
+    const ProgramResult r = run({QStringLiteral("--sync-setup"), server.radicale->url().toString(),
+                                 QStringLiteral("--user"), QStringLiteral("alice")},
+                                server.radicale->password().toUtf8() + '\n', env);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("vorn-todo: There's no keyring to keep the password in: ")))
+        << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(settingsPath()));
+    const ProgramResult status = run({QStringLiteral("--sync-status")}, {});
+    EXPECT_TRUE(
+        status.out.startsWith(QStringLiteral("Not set up yet: run vorn-todo --sync-setup URL --user NAME")))
+        << status.out.toStdString();
+}
+
+} // namespace
+} // namespace vorn
