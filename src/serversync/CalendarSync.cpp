@@ -84,6 +84,22 @@ CalendarSync::CalendarSync(AppModel& model, Init init, std::unique_ptr<SyncLedge
 
 CalendarSync::~CalendarSync() = default;
 
+void CalendarSync::noteTook(const Thing& thing)
+{
+    m_took.insert(thing.id());
+    for (const Step* s : thing.steps())
+        m_took.insert(s->id());
+}
+
+bool CalendarSync::tookOnly(const StoreChanges& batch)
+{
+    bool only = true;
+    for (const RecordChange& c : batch.records())
+        only = only && m_took.contains(c.id);
+    m_took.clear();
+    return only;
+}
+
 void CalendarSync::sync()
 {
     if (m_running) {
@@ -188,6 +204,7 @@ void CalendarSync::mapCollections(const std::vector<caldav::DavCollection>& coll
                     // Renamed over there only: the list follows.
                     UndoRegistrationPause pause(m_model.store().undoManager());
                     m_model.renamePile(*ours, c->displayName);
+                    m_took.insert(ours->id());
                 } else {
                     const QUrl href = c->href;
                     const QString newName = ours->name();
@@ -228,9 +245,10 @@ void CalendarSync::mapCollections(const std::vector<caldav::DavCollection>& coll
             pile =
                 pileNamed(m_model, name) ? nullptr : makeImportedPile(m_model, name, m_model.clock().now());
         }
-        if (pile)
+        if (pile) {
+            m_took.insert(pile->id());
             adopt(c, pile->id().number);
-        else
+        } else
             m_outcome.leftAlone << (c.displayName.isEmpty() ? keyOf(c.href) : c.displayName);
     }
     runSteps(steps, [this] {
@@ -592,6 +610,7 @@ void CalendarSync::act(size_t index, const SyncAction& action, int depth, Done d
     case SyncActionKind::MergeThenPut: {
         Thing* thing = thingWithUid(action.uid);
         thing = takeCopy(m_model, thing, *action.thing, pileOfTarget(t));
+        noteTook(*thing);
         m_fingerprints.insert(action.uid, fingerprint(m_model, *thing));
         ++m_outcome.taken;
         putThing(index, action.uid, *action.thing,
@@ -607,6 +626,7 @@ void CalendarSync::act(size_t index, const SyncAction& action, int depth, Done d
         Thing* thing = thingWithUid(action.uid);
         // Another list's thing, moved here over there, joins this list.
         thing = takeCopy(m_model, thing, *action.thing, pileOfTarget(t));
+        noteTook(*thing);
         m_fingerprints.insert(action.uid, fingerprint(m_model, *thing));
         agreed(t, action.uid, knownResources(t, action.uid));
         ++m_outcome.taken;
@@ -625,6 +645,7 @@ void CalendarSync::act(size_t index, const SyncAction& action, int depth, Done d
         // Gone over there while at rest here; unless it moved to a list of another collection meanwhile.
         if (Thing* thing = thingWithUid(action.uid); thing && targetOf(*thing) == &t) {
             UndoRegistrationPause pause(m_model.store().undoManager());
+            noteTook(*thing);
             m_model.store().remove(thing);
             m_model.pruneSelection();
             ++m_outcome.deleted;

@@ -3,9 +3,11 @@
 #include "caldav/CalDavClient.h"
 #include "calsync/SyncPlan.h"
 #include "serversync/SyncLedger.h"
+#include "store/RecordId.h"
 
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 
 #include <deque>
@@ -17,6 +19,7 @@ namespace vorn {
 class AppModel;
 class Pile;
 class Thing;
+class StoreChanges;
 
 // How one sync went, in the words the status line shows.
 struct SyncOutcome {
@@ -52,6 +55,9 @@ public:
     bool isRunning() const { return m_running; }
     const SyncOutcome& lastOutcome() const { return m_outcome; }
     SyncLedger& ledger() { return *m_ledger; }
+    // Whether the batch of the change feed holds only what a sync took in from the server (then it has
+    // nothing to send back); forgets what it took either way.
+    bool tookOnly(const StoreChanges& batch);
 
 Q_SIGNALS:
     void finished(const vorn::SyncOutcome& outcome);
@@ -117,6 +123,7 @@ private:
     void forgetRows(const Target& target, const QString& uid);
     QUrl urlOf(const QString& key) const;
     bool failed(const caldav::DavError& error);
+    void noteTook(const Thing& thing);
 
     AppModel& m_model;
     Init m_init;
@@ -137,6 +144,8 @@ private:
     int m_total = 0;
     int m_unreadable = 0;
     bool m_wrote = false; // the current collection took a write of ours
+    // Records the sync changed in the model, until the change feed has told of them.
+    QSet<RecordId> m_took;
     // When each thing last changed here this run, from the store's change feed.
     QHash<QString, QDateTime> m_changedAt;
 };
