@@ -133,7 +133,7 @@ int main(int argc, char** argv)
 
     std::vector<CalendarResource> resources;
     for (const LedgerItem& i : sync->ledger().items())
-        resources.push_back({i.uid + QStringLiteral("-curl"), i.parent, i.base});
+        resources.push_back({i.uid, i.parent, i.base});
     const double curl = curlAlone(server, QStringLiteral("curl-alone"), resources);
     std::printf("%-34s %9.1f ms  %6zu requests\n", "the same PUTs by curl alone", curl, resources.size());
     return 0;

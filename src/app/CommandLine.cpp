@@ -62,6 +62,8 @@ CommandLine CommandLine::parse(const QStringList& arguments)
             c.allowHttp = true;
         } else if (a == QLatin1String("--sync-status")) {
             c.syncStatus = true;
+        } else if (a == QLatin1String("--sync")) {
+            c.sync = true;
         } else if (a == QLatin1String("--new-thing")) {
             c.newThing = true;
         } else if (a.startsWith(QLatin1String("--"))) {
@@ -105,6 +107,8 @@ QString CommandLine::usage()
         "                   works, keeps it in the desktop's keyring (never in a file) and says what it\n"
         "                   found. https only; plain http to this machine, or anywhere with --allow-http.\n"
         "                   A running app uses the new account from its next sync.\n"
+        "  --sync           Sync with the calendar server once and exit; through the running app when\n"
+        "                   there is one.\n"
         "  --sync-status    Print the calendar server account, when the last sync was and the last\n"
         "                   failure, and exit.\n"
         "  --new-thing      Bring the app forward with a new thing's field open (starts it if needed).\n"

@@ -21,6 +21,7 @@ struct CommandLine {
     QString syncUser;
     bool allowHttp = false;
     bool syncStatus = false; // --sync-status
+    bool sync = false;       // --sync
     QString error;           // set when the arguments make no sense
 
     static CommandLine parse(const QStringList& arguments);

@@ -1,5 +1,7 @@
 #include "app/InstanceService.h"
 
+#include "app/CalendarSyncRunner.h"
+
 #include "model/AppModel.h"
 #include "model/ModelCalendar.h"
 #include "model/ModelExchange.h"
@@ -78,6 +80,14 @@ QString InstanceService::Import(const QString& text, bool todoTxt)
     const ImportOutcome outcome = importLists(m_model, readImport(text, todoTxt));
     m_model.showToast(importToast(outcome));
     return describeImport(outcome);
+}
+
+QString InstanceService::SyncCalendar()
+{
+    if (!m_calendarSync)
+        return QStringLiteral("This vorn todo doesn't sync with a calendar server.");
+    m_calendarSync->syncNow([](bool, const QString&) {});
+    return QStringLiteral("The running vorn todo is syncing now; vorn-todo --sync-status says how it went.");
 }
 
 QString InstanceService::ImportCalendar(const QString& text)

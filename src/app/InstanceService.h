@@ -11,6 +11,7 @@
 namespace vorn {
 
 class AppModel;
+class CalendarSyncRunner;
 
 // One app per session: the running one owns this bus name, and a later start talks to it instead of
 // opening the store a second time.
@@ -40,10 +41,15 @@ public Q_SLOTS:
     Q_SCRIPTABLE QString Import(const QString& text, bool todoTxt);
     // The same for an iCalendar file's text.
     Q_SCRIPTABLE QString ImportCalendar(const QString& text);
+    // `vorn-todo --sync`: a sync starts now; answers that it did.
+    Q_SCRIPTABLE QString SyncCalendar();
+
+    void setCalendarSync(CalendarSyncRunner* runner) { m_calendarSync = runner; }
 
 private:
     AppModel& m_model;
     std::optional<QDBusConnection> m_bus;
+    CalendarSyncRunner* m_calendarSync = nullptr;
 };
 
 enum class InstanceAnswer {

@@ -1,6 +1,7 @@
 #include "app/SyncCommand.h"
 
 #include "app/AccountSetup.h"
+#include "app/CalendarSyncRunner.h"
 #include "caldav/DavUrl.h"
 #include "model/CalendarAccount.h"
 #include "model/Launch.h"
@@ -96,6 +97,32 @@ CommandResult syncSetupCommand(const Launch& launch, const SyncSetupRequest& req
     if (!result)
         loop.exec();
     return {result->ok ? 0 : 1, result->said};
+}
+
+CommandResult syncCommand(const Launch& launch, QDBusConnection bus)
+{
+    StoreChange change;
+    change.refusedInDemo = QStringLiteral("--sync syncs your own lists, so it doesn't go with -demo");
+    change.method = QStringLiteral("SyncCalendar");
+    change.elsewhere = QStringLiteral("it syncs by itself every few minutes");
+    bool worked = true;
+    change.apply = [&launch, &worked](AppModel& model) {
+        CalendarSyncRunner runner(model, launch);
+        std::optional<QString> said;
+        QEventLoop loop;
+        runner.syncNow([&](bool ok, const QString& what) {
+            worked = ok;
+            said = what;
+            loop.quit();
+        });
+        if (!said)
+            loop.exec();
+        return *said;
+    };
+    CommandResult result = changeStore(launch, bus, change);
+    if (result.exitCode == 0 && !worked)
+        result.exitCode = 1;
+    return result;
 }
 
 CommandResult syncStatusCommand(const Launch& launch)

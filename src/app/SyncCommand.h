@@ -27,6 +27,9 @@ struct SyncSetupRequest {
 CommandResult syncSetupCommand(const Launch& launch, const SyncSetupRequest& request,
                                const PasswordSource& password = readPasswordFromStdin);
 
+// `vorn-todo --sync`: one sync with the calendar server, by the running app when there is one.
+CommandResult syncCommand(const Launch& launch, QDBusConnection bus);
+
 // `vorn-todo --sync-status`: the account (never its password), the last sync and the last failure.
 CommandResult syncStatusCommand(const Launch& launch);
 

@@ -3,6 +3,7 @@
 #include "app/AppCommands.h"
 #include "app/AppShell.h"
 #include "app/Appearance.h"
+#include "app/CalendarSyncRunner.h"
 #include "app/DesktopColorScheme.h"
 #include "app/InstanceService.h"
 #include "app/MainWindow.h"
@@ -291,6 +292,18 @@ int runWindowApp(int& argc, char** argv, bool newThing)
                             << " on this session bus; starts here won't find this one.\n";
     auto shell = std::make_unique<AppShell>(model, *app->window);
     shell->setFocusPanel(*app->focus);
+    // A demo's sample things are no one's to send anywhere.
+    std::unique_ptr<CalendarSyncRunner> calendarSync;
+    if (!launch.isDemo()) {
+        calendarSync = std::make_unique<CalendarSyncRunner>(model, launch);
+        instance->setCalendarSync(calendarSync.get());
+        calendarSync->startSchedule();
+        QObject::connect(&qapp, &QGuiApplication::applicationStateChanged, calendarSync.get(),
+                         [runner = calendarSync.get()](Qt::ApplicationState state) {
+                             if (state == Qt::ApplicationActive)
+                                 runner->windowActivated();
+                         });
+    }
     // A session that ends may not wait for the event loop to return.
     // Drafts go in first: what was typed and not entered is the user's too.
     QObject::connect(&qapp, &QGuiApplication::commitDataRequest, &qapp, [&model, &launch] {

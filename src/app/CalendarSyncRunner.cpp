@@ -1,0 +1,124 @@
+#include "app/CalendarSyncRunner.h"
+
+#include "model/AppModel.h"
+#include "model/CalendarAccount.h"
+#include "model/Launch.h"
+#include "model/Settings.h"
+#include "secrets/SecretStore.h"
+#include "serversync/CalendarSync.h"
+#include "serversync/SyncSchedule.h"
+
+#include <QDir>
+
+namespace vorn {
+
+CalendarSyncRunner::CalendarSyncRunner(AppModel& model, const Launch& launch, QObject* parent)
+    : QObject(parent), m_model(model), m_secrets(std::make_unique<secrets::SecretStore>())
+{
+    // A store that lives in memory gets a ledger that does too: what it agreed on goes with it.
+    m_ledgerPath = launch.storePath() == QLatin1String(":memory:")
+                       ? QStringLiteral(":memory:")
+                       : QDir(launch.appDataDir).filePath(QStringLiteral("calendar-sync.sqlite"));
+}
+
+CalendarSyncRunner::~CalendarSyncRunner() = default;
+
+QString describeSync(const SyncOutcome& outcome)
+{
+    if (!outcome.ok)
+        return outcome.message;
+    QString said;
+    if (outcome.sent + outcome.taken + outcome.deleted == 0)
+        said = QStringLiteral("Synced. Nothing new on either side.");
+    else
+        said = QStringLiteral("Synced: %1 sent, %2 taken in, %3 deleted.")
+                   .arg(outcome.sent)
+                   .arg(outcome.taken)
+                   .arg(outcome.deleted);
+    if (!outcome.message.isEmpty())
+        said += u' ' + outcome.message;
+    if (!outcome.leftAlone.isEmpty())
+        said += QStringLiteral(" Left alone, as there's no room for more lists: ") +
+                outcome.leftAlone.join(QStringLiteral(", ")) + u'.';
+    return said;
+}
+
+void CalendarSyncRunner::prepare(std::function<void(const QString& error)> then)
+{
+    Settings& settings = m_model.settings();
+    settings.sync(); // --sync-setup may have written it from another process
+    const std::optional<CalendarAccount> account = readCalendarAccount(settings);
+    if (!account) {
+        m_sync.reset();
+        then(QStringLiteral(
+            "Not set up yet: use File > Sync with a Calendar Server…, or vorn-todo --sync-setup."));
+        return;
+    }
+    if (m_sync && account->secretKey() == m_accountKey) {
+        then({});
+        return;
+    }
+    const QString key = account->secretKey();
+    m_secrets->readPassword(key, [this, account = *account, key, then](secrets::SecretResult r) {
+        if (!r.ok()) {
+            then(r.message);
+            return;
+        }
+        CalendarSync::Init init;
+        init.account = account.davAccount(r.password);
+        init.ledgerPath = m_ledgerPath;
+        QString error;
+        m_schedule.reset();
+        m_sync = CalendarSync::make(m_model, init, &error);
+        if (!m_sync) {
+            then(QStringLiteral("Couldn't open what the last sync kept: %1.").arg(error));
+            return;
+        }
+        m_accountKey = key;
+        connect(m_sync.get(), &CalendarSync::finished, this, &CalendarSyncRunner::finished);
+        if (m_scheduled) {
+            m_schedule = std::make_unique<SyncSchedule>(*m_sync, m_model.store(), m_model.timers(),
+                                                        m_model.clock(), SyncSchedule::Intervals{});
+            m_schedule->start();
+        }
+        then({});
+    });
+}
+
+void CalendarSyncRunner::startSchedule()
+{
+    m_scheduled = true;
+    prepare([](const QString&) {});
+}
+
+void CalendarSyncRunner::windowActivated()
+{
+    if (m_schedule)
+        m_schedule->windowActivated();
+}
+
+void CalendarSyncRunner::syncNow(std::function<void(bool, const QString&)> done)
+{
+    prepare([this, done](const QString& error) {
+        if (!error.isEmpty()) {
+            done(false, error);
+            return;
+        }
+        m_waiting.push_back(done);
+        m_sync->sync();
+    });
+}
+
+void CalendarSyncRunner::finished(const SyncOutcome& outcome)
+{
+    Settings& settings = m_model.settings();
+    const QDateTime now = m_model.clock().now();
+    if (outcome.ok)
+        recordSyncSuccess(settings, now);
+    else
+        recordSyncFailure(settings, outcome.message, now);
+    for (const auto& done : std::exchange(m_waiting, {}))
+        done(outcome.ok, describeSync(outcome));
+}
+
+} // namespace vorn

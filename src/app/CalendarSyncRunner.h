@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace vorn {
+
+class AppModel;
+class CalendarSync;
+class SyncSchedule;
+struct Launch;
+struct SyncOutcome;
+namespace secrets {
+class SecretStore;
+}
+
+// The calendar sync of one model, as the app and `--sync` run it: the account from the settings, its
+// password from the keyring, the ledger beside the store, and what each sync ended with written down for
+// the status lines. Nothing happens without an account.
+class CalendarSyncRunner : public QObject {
+    Q_OBJECT
+public:
+    CalendarSyncRunner(AppModel& model, const Launch& launch, QObject* parent = nullptr);
+    ~CalendarSyncRunner() override;
+
+    // The running app: syncs on its schedule from now on (when there is an account).
+    void startSchedule();
+    void windowActivated();
+    // One sync now; `done` hears how it went, in words for the user, and whether it worked.
+    void syncNow(std::function<void(bool ok, const QString& said)> done);
+
+private:
+    // Makes the sync for the account the settings hold now, then runs `then` (with the error if not).
+    void prepare(std::function<void(const QString& error)> then);
+    void finished(const SyncOutcome& outcome);
+
+    AppModel& m_model;
+    QString m_ledgerPath;
+    QString m_accountKey;
+    std::unique_ptr<secrets::SecretStore> m_secrets;
+    std::unique_ptr<CalendarSync> m_sync;
+    std::unique_ptr<SyncSchedule> m_schedule;
+    bool m_scheduled = false;
+    std::vector<std::function<void(bool, const QString&)>> m_waiting;
+};
+
+// What a sync did, in a line.
+QString describeSync(const SyncOutcome& outcome);
+
+} // namespace vorn
