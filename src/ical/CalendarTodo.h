@@ -61,5 +61,8 @@ QByteArray writeCalendar(const std::vector<CalendarThing>& things, const QDateTi
 // Every VTODO of the text, subtasks as steps of their parent. Items that can't be read are reported
 // with their line and skipped; the rest is read.
 CalendarRead readCalendar(const QByteArray& text);
+// The same, a calendar cut between its items into up to `parts` read side by side (the one above
+// cuts a big file into one part for each core); what is read is the same however it is cut.
+CalendarRead readCalendar(const QByteArray& text, int parts);
 
 } // namespace vorn::ical
