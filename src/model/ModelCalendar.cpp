@@ -11,6 +11,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <thread>
 
 namespace vorn {
 
@@ -100,6 +101,20 @@ ImportOutcome importCalendar(AppModel& model, const ical::CalendarRead& read)
     qint64 made = 0;
     bool pilesMade = false;
     QSet<QString> fullListsTold;
+    // The rich notes are written together on a thread of their own while the things go into the store;
+    // a thing names its note only once the file is on disk, whole, and before the import is done.
+    auto rich = [](const ical::CalendarThing& in) {
+        return in.rtf && !in.rtf->isEmpty() && !isNoteTooBig(*in.rtf) && !isNoteTooBig(in.note) &&
+               !oneLine(in.title).isEmpty();
+    };
+    std::vector<std::pair<QString, QByteArray>> richNotes;
+    for (const ical::CalendarThing* in : things) {
+        if (rich(*in))
+            richNotes.emplace_back(NoteFolder::newStem(), *in->rtf);
+    }
+    std::vector<bool> written;
+    std::jthread writer([&] { written = notes.writeAll(richNotes); });
+    std::vector<Thing*> richThings;
     {
         UndoGroup group(store.undoManager());
         for (const ical::CalendarThing* in : things) {
@@ -135,14 +150,11 @@ ImportOutcome importCalendar(AppModel& model, const ical::CalendarRead& read)
             thing->setZCount(std::max(0, in->zs));
             if (in->done)
                 thing->setDoneAt(in->doneAt ? in->doneAt->toUTC() : now);
-            if (in->rtf && !in->rtf->isEmpty() && !isNoteTooBig(*in->rtf) && !isNoteTooBig(in->note)) {
-                const QString stem = NoteFolder::newStem();
-                if (notes.write(stem, *in->rtf))
-                    thing->setNoteID(stem);
-            }
             thing->setNote(isNoteTooBig(in->note) ? cutNote(in->note) : in->note);
             thing->setCalendarText(in->kept);
             Thing* inserted = store.insert(std::move(thing));
+            if (rich(*in))
+                richThings.push_back(inserted);
             for (std::size_t j = 0; j < in->steps.size(); ++j) {
                 const ical::CalendarStep& s = in->steps[j];
                 const QString stepTitle = oneLine(s.title);
@@ -159,6 +171,11 @@ ImportOutcome importCalendar(AppModel& model, const ical::CalendarRead& read)
                 store.insert(std::move(step));
             }
             ++made;
+        }
+        writer.join();
+        for (std::size_t i = 0; i < richThings.size(); ++i) {
+            if (written[i])
+                richThings[i]->setNoteID(richNotes[i].first);
         }
     }
     finishImport(model, outcome, made, pilesMade);
