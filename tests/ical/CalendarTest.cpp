@@ -718,3 +718,25 @@ TEST(CalendarTest, aCalendarReadInPartsReadsAsInOnePiece)
     ASSERT_EQ(steps.problems.size(), 1u);
     EXPECT_EQ(steps.problems[0].line, lineOf(cases[1].text, "BEGIN:VTODO\r\nSUMMARY:nameless"));
 }
+
+TEST(CalendarTest, aCalendarWrittenInRunsIsTheSameText)
+{
+    // Things of a foreign file, two of them keeping zones of their own, with steps.
+    const QByteArray head = "BEGIN:VCALENDAR\nVERSION:2.0\nPRODID:t\n" + zone("Office", "+0300");
+    std::vector<CalendarThing> things =
+        readCalendar(crlf(head + todo("t1") + todo("t2", "DTSTART;TZID=Later:20261210T090000\n") +
+                          todo("t3") + todo("t4", "DTSTART;TZID=Office:20261210T090000\n") +
+                          todo("t5", "PRIORITY:1\n") + zone("Later", "+0100") + "END:VCALENDAR\n"))
+            .things;
+    ASSERT_EQ(things.size(), 5u);
+    for (CalendarThing& t : things)
+        t.steps.push_back({t.uid + u"-step"_s, u"a step"_s, false, std::nullopt});
+    const QByteArray whole = writeCalendar(things, kStamp, 1);
+    for (int parts : {2, 3, 5}) {
+        SCOPED_TRACE(parts);
+        EXPECT_EQ(writeCalendar(things, kStamp, parts), whole);
+    }
+    EXPECT_EQ(whole.count("BEGIN:VTIMEZONE"), 2);
+    EXPECT_EQ(whole.count("BEGIN:VTODO"), 10);
+    EXPECT_EQ(libicalComplaints(whole), 0);
+}
