@@ -140,13 +140,13 @@ ImportOutcome importCalendar(AppModel& model, const ical::CalendarRead& read)
             else if (in->wake && in->wake->toUTC() > now && !in->done)
                 wake = in->wake->toUTC();
             // It keeps the day it was made elsewhere; its place follows the import, after what is here.
-            std::shared_ptr<Thing> thing =
-                Thing::make(title, in->created.isValid() ? in->created : createdAt, wake, pile);
-            thing->setSortKey(secondsSinceReferenceDate(createdAt));
-            if (!taken.contains(in->uid)) {
-                thing->setSyncID(in->uid);
+            // Its UID unless a thing here has it: then a fresh one.
+            const bool own = !taken.contains(in->uid);
+            if (own)
                 taken.insert(in->uid);
-            }
+            std::shared_ptr<Thing> thing = Thing::make(title, in->created.isValid() ? in->created : createdAt,
+                                                       wake, pile, own ? in->uid : QString());
+            thing->setSortKey(secondsSinceReferenceDate(createdAt));
             thing->setZCount(std::max(0, in->zs));
             if (in->done)
                 thing->setDoneAt(in->doneAt ? in->doneAt->toUTC() : now);
@@ -160,12 +160,12 @@ ImportOutcome importCalendar(AppModel& model, const ical::CalendarRead& read)
                 const QString stepTitle = oneLine(s.title);
                 if (stepTitle.isEmpty())
                     continue;
-                std::shared_ptr<Step> step =
-                    Step::make(stepTitle, inserted, createdAt.addMSecs(qint64(j) * kImportedStepMSecs));
-                if (!taken.contains(s.uid)) {
-                    step->setSyncID(s.uid);
+                const bool stepOwn = !taken.contains(s.uid);
+                if (stepOwn)
                     taken.insert(s.uid);
-                }
+                std::shared_ptr<Step> step =
+                    Step::make(stepTitle, inserted, createdAt.addMSecs(qint64(j) * kImportedStepMSecs),
+                               stepOwn ? s.uid : QString());
                 if (s.done)
                     step->setDoneAt(s.doneAt ? s.doneAt->toUTC() : now);
                 store.insert(std::move(step));
