@@ -7,7 +7,11 @@
 #include "model/ModelExchange.h"
 #include "transfer/exchange/MarkdownExport.h"
 
+#include <QFile>
 #include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <benchmark/benchmark.h>
 
@@ -232,6 +236,33 @@ void BM_ImportCalendar(benchmark::State& state)
     state.counters["bytes"] = double(text.size());
 }
 BENCHMARK(BM_ImportCalendar)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// The floor under the import's note files: the same rich notes (one thing in ten) made by a bare loop,
+// each file created, written and synced, in a fresh folder of the same temporary place. Creating a
+// file costs more where many were deleted a moment ago (as this benchmark's own runs do).
+void BM_ImportCalendarNoteFilesFloor(benchmark::State& state)
+{
+    const QByteArray rtf = "{\\rtf1\\ansi{\\b Bring} the forms and two photos\\par}";
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto dir = std::make_unique<QTemporaryDir>();
+        state.ResumeTiming();
+        for (int i = 0; i < state.range(0) / 10; ++i) {
+            const QByteArray path = QFile::encodeName(dir->filePath(NoteFolder::newStem() + u".rtf"));
+            const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+            benchmark::DoNotOptimize(::write(fd, rtf.constData(), size_t(rtf.size())));
+            ::fsync(fd);
+            ::close(fd);
+        }
+        const int folder = ::open(QFile::encodeName(dir->path()).constData(), O_RDONLY | O_DIRECTORY);
+        ::fsync(folder);
+        ::close(folder);
+        state.PauseTiming();
+        dir.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ImportCalendarNoteFilesFloor)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 // The part of each that is libical's and the mapping's, without the model.
 void BM_ReadCalendarOnly(benchmark::State& state)

@@ -69,6 +69,26 @@ bool NoteFolder::write(const QString& stem, const QByteArray& rtf, QString* erro
     return writeFileAtomically(path, rtf, error, FileLinks::Refuse);
 }
 
+std::vector<bool> NoteFolder::writeAll(const std::vector<std::pair<QString, QByteArray>>& notes) const
+{
+    std::vector<FileToWrite> files;
+    std::vector<std::size_t> whose;
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        if (filePath(notes[i].first).isEmpty())
+            continue;
+        files.push_back({notes[i].first + QStringLiteral(".rtf"), notes[i].second});
+        whose.push_back(i);
+    }
+    std::vector<bool> out(notes.size(), false);
+    if (files.empty())
+        return out;
+    QDir().mkpath(m_path);
+    const std::vector<bool> written = writeFilesAtomically(m_path, files, FileLinks::Refuse);
+    for (std::size_t k = 0; k < whose.size(); ++k)
+        out[whose[k]] = written[k];
+    return out;
+}
+
 void NoteFolder::remove(const QString& stem) const
 {
     // A link is left where it is, like any file that isn't ours.

@@ -4,6 +4,8 @@
 #include <QString>
 
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace vorn {
 
@@ -44,6 +46,9 @@ public:
     // Writes the file atomically, making the folder again if it went; false when that failed, with the
     // reason in `error`. A link in the file's place is never written through.
     bool write(const QString& stem, const QByteArray& rtf, QString* error = nullptr) const;
+    // Several notes as write() writes one, their data brought to disk together (one sync, not one
+    // each): whether each was written, in their order.
+    std::vector<bool> writeAll(const std::vector<std::pair<QString, QByteArray>>& notes) const;
     // Removes the file (not a link); a file left behind is harmless, so failures are not reported.
     void remove(const QString& stem) const;
 

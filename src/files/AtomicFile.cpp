@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace vorn {
 namespace {
@@ -64,17 +65,30 @@ bool isSymbolicLink(const QString& path)
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
-bool writeFileAtomically(const QString& path, QByteArrayView bytes, QString* error, FileLinks links)
+namespace {
+
+// A file written beside its place under a name of its own, not yet synced nor renamed.
+struct Staged {
+    QByteArray temp;
+    QByteArray final;
+    QString target;
+    int fd = -1;
+};
+
+// Everything up to the sync: the checks of what is in the file's place, a temporary file beside it with
+// the old file's mode, and the bytes written to it. On failure nothing is left behind.
+bool stage(const QString& path, QByteArrayView bytes, FileLinks links, Staged& out, QString* error)
 {
     if (path.isEmpty())
         return fail(error, QStringLiteral("No file name to write to"));
-    const QString target = targetOf(path, links);
-    const QByteArray final = QFile::encodeName(target);
+    out.target = targetOf(path, links);
+    out.final = QFile::encodeName(out.target);
+    const QString& target = out.target;
 
     // Keep the mode of the file being replaced; a new file gets the usual mode under the umask.
     mode_t mode = 0;
     struct stat old {};
-    if (::lstat(final.constData(), &old) == 0) {
+    if (::lstat(out.final.constData(), &old) == 0) {
         if (S_ISLNK(old.st_mode))
             return fail(
                 error,
@@ -92,43 +106,118 @@ bool writeFileAtomically(const QString& path, QByteArrayView bytes, QString* err
     }
 
     const QFileInfo info(target);
-    QByteArray temp = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                                        QStringLiteral(".XXXXXX"));
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
+    out.temp = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+                                 QStringLiteral(".XXXXXX"));
+    out.fd = ::mkostemp(out.temp.data(), O_CLOEXEC);
+    if (out.fd < 0)
         return fail(error, describe(QStringLiteral("Can't write in"), info.absolutePath(), errno));
     auto abandon = [&](const QString& what) {
         const int code = errno;
-        ::close(fd);
-        ::unlink(temp.constData());
+        ::close(out.fd);
+        ::unlink(out.temp.constData());
+        out.fd = -1;
         return fail(error, describe(what, target, code));
     };
-    if (::fchmod(fd, mode) != 0)
+    if (::fchmod(out.fd, mode) != 0)
         return abandon(QStringLiteral("Can't set the mode of"));
-    if (!writeAll(fd, bytes))
+    if (!writeAll(out.fd, bytes))
         return abandon(QStringLiteral("Couldn't write"));
-    // The sync is where a full disk or a lost device shows itself on many file systems.
-    if (::fsync(fd) != 0)
-        return abandon(QStringLiteral("Couldn't write"));
-    if (::close(fd) != 0) {
+    return true;
+}
+
+// Closes the synced temporary file and renames it into place; on failure it is removed.
+bool commit(Staged& staged, QString* error)
+{
+    const int fd = std::exchange(staged.fd, -1);
+    if (fd >= 0 && ::close(fd) != 0) {
         const int code = errno;
-        ::unlink(temp.constData());
-        return fail(error, describe(QStringLiteral("Couldn't write"), target, code));
+        ::unlink(staged.temp.constData());
+        return fail(error, describe(QStringLiteral("Couldn't write"), staged.target, code));
     }
     // rename() replaces a link planted meanwhile rather than writing through it.
-    if (::rename(temp.constData(), final.constData()) != 0) {
+    if (::rename(staged.temp.constData(), staged.final.constData()) != 0) {
         const int code = errno;
-        ::unlink(temp.constData());
-        return fail(error, describe(QStringLiteral("Couldn't replace"), target, code));
+        ::unlink(staged.temp.constData());
+        return fail(error, describe(QStringLiteral("Couldn't replace"), staged.target, code));
     }
-    // The rename lasts a power cut only once the folder is on disk too; the data is safe either way.
-    if (const int dir =
-            ::open(QFile::encodeName(info.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return true;
+}
+
+// The rename lasts a power cut only once the folder is on disk too; the data is safe either way.
+void syncFolder(const QString& folder)
+{
+    if (const int dir = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         dir >= 0) {
         ::fsync(dir);
         ::close(dir);
     }
+}
+
+} // namespace
+
+bool writeFileAtomically(const QString& path, QByteArrayView bytes, QString* error, FileLinks links)
+{
+    Staged staged;
+    if (!stage(path, bytes, links, staged, error))
+        return false;
+    // The sync is where a full disk or a lost device shows itself on many file systems.
+    if (::fsync(staged.fd) != 0) {
+        const int code = errno;
+        ::close(staged.fd);
+        ::unlink(staged.temp.constData());
+        return fail(error, describe(QStringLiteral("Couldn't write"), staged.target, code));
+    }
+    if (!commit(staged, error))
+        return false;
+    syncFolder(QFileInfo(staged.target).absolutePath());
     return true;
+}
+
+std::vector<bool> writeFilesAtomically(const QString& folder, const std::vector<FileToWrite>& files,
+                                       FileLinks links)
+{
+    std::vector<bool> out(files.size(), false);
+    // Opened first: a sync of the file system through it tells of any write that failed since.
+    const int dir = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
+        return out;
+    std::vector<Staged> staged(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const QString path = QDir(folder).filePath(files[i].name);
+        // Closed at once, so that a thousand files never need a thousand descriptors; the sync below
+        // finds their data by the file system, not by the descriptor.
+        if (!stage(path, files[i].bytes, links, staged[i], nullptr))
+            continue;
+        if (::close(std::exchange(staged[i].fd, -1)) != 0) {
+            ::unlink(staged[i].temp.constData());
+            continue;
+        }
+        out[i] = true;
+    }
+    bool synced = false;
+#ifdef __linux__
+    // One sync of the whole file system costs about what one file's does, not a thousand of them.
+    synced = ::syncfs(dir) == 0;
+#endif
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (!out[i])
+            continue;
+        if (!synced) {
+            const int fd = ::open(staged[i].temp.constData(), O_RDONLY | O_CLOEXEC);
+            const bool ok = fd >= 0 && ::fsync(fd) == 0;
+            if (fd >= 0)
+                ::close(fd);
+            if (!ok) {
+                ::unlink(staged[i].temp.constData());
+                out[i] = false;
+                continue;
+            }
+        }
+        out[i] = commit(staged[i], nullptr);
+    }
+    ::fsync(dir);
+    ::close(dir);
+    return out;
 }
 
 std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxSize, QString* error,

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 namespace vorn {
 
@@ -20,6 +21,17 @@ enum class FileLinks {
 // old file is left as it was, the temporary is removed, false is returned and `error` says why.
 bool writeFileAtomically(const QString& path, QByteArrayView bytes, QString* error = nullptr,
                          FileLinks links = FileLinks::Follow);
+
+struct FileToWrite {
+    QString name; // in the folder
+    QByteArrayView bytes;
+};
+
+// Several files of one folder, each written as writeFileAtomically writes one (a reader sees the old
+// file whole or the new one whole, never a part), but their data brought to disk by one sync rather than
+// one each, and the folder synced once. Whether each was written, in their order.
+std::vector<bool> writeFilesAtomically(const QString& folder, const std::vector<FileToWrite>& files,
+                                       FileLinks links = FileLinks::Follow);
 
 // The bytes of a regular file of at most `maxSize` bytes; none when it is missing, is a folder, a device
 // or a fifo (which could be read for ever), is larger, or can't be read. With FileLinks::Refuse a link at

@@ -1,11 +1,15 @@
+#include "ical/CalendarScan.h"
 #include "ical/CalendarTodo.h"
 #include "ical/Libical.h"
+#include "ical/Parallel.h"
 
 #include <QHash>
 #include <QList>
 #include <QSet>
+#include <QStringList>
 
 #include <algorithm>
+#include <bitset>
 #include <map>
 
 namespace vorn::ical {
@@ -13,28 +17,6 @@ namespace vorn::ical {
 using namespace detail;
 
 namespace {
-
-// Where each item of a kind begins: the n-th BEGIN:VTODO line is the n-th VTODO libical hands back.
-// Only BEGIN lines are looked at, to say where a problem is; libical reads the rest.
-QHash<QByteArray, QList<int>> beginLines(const QByteArray& text)
-{
-    QHash<QByteArray, QList<int>> out;
-    const QByteArrayView all(text);
-    int line = 1;
-    qsizetype start = 0;
-    while (start <= all.size()) {
-        qsizetype end = all.indexOf('\n', start);
-        if (end < 0)
-            end = all.size();
-        // A view of the line: only a BEGIN line's name is copied.
-        const QByteArrayView content = all.sliced(start, end - start).trimmed();
-        if (content.size() > 6 && qstrnicmp(content.data(), "BEGIN:", 6) == 0)
-            out[content.sliced(6).toByteArray().toUpper()].push_back(line);
-        ++line;
-        start = end + 1;
-    }
-    return out;
-}
 
 // libical takes time by the square of a line's length: a line longer than any property may be is put
 // aside before it reads, leaving a mark that has its to-do reported.
@@ -63,11 +45,25 @@ QByteArray withoutOversizeLines(const QByteArray& text)
     return out.isEmpty() ? text : out;
 }
 
+// A component directly inside a calendar, with what is known of it before the file's order is.
+struct Seen {
+    icalcomponent* c = nullptr;
+    icalcomponent_kind kind = ICAL_NO_COMPONENT;
+    QString uid;
+    QString parent;        // RELATED-TO with RELTYPE=PARENT (the default)
+    QStringList otherUids; // any UID after the first
+    QString error;         // what libical couldn't read in it
+    bool marked = false;   // a line put aside as too long to read
+    bool titled = false;
+    bool repeat = false; // a changed repeat (RECURRENCE-ID)
+};
+
 struct Item {
     icalcomponent* todo;
     int line;
     QString uid;
-    QString parent; // RELATED-TO with RELTYPE=PARENT (the default)
+    QString parent;
+    int part;
 };
 
 QString parentOf(icalcomponent* c)
@@ -98,18 +94,6 @@ QString parseError(icalcomponent* c)
             return what;
     }
     return {};
-}
-
-qsizetype biggestProperty(icalcomponent* c)
-{
-    qsizetype most = 0;
-    for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_ANY_PROPERTY); p;
-         p = icalcomponent_get_next_property(c, ICAL_ANY_PROPERTY))
-        most = std::max(most, taken(icalproperty_get_value_as_string_r(p)).size());
-    for (icalcomponent* sub = icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT); sub;
-         sub = icalcomponent_get_next_component(c, ICAL_ANY_COMPONENT))
-        most = std::max(most, biggestProperty(sub));
-    return most;
 }
 
 icalproperty* xProperty(icalcomponent* c, const char* name)
@@ -204,11 +188,15 @@ bool onlyOurs(icalcomponent* c)
 {
     if (icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT))
         return false;
-    QSet<QByteArray> seen;
+    static const char* const ourX[] = {"X-VORN-SOMEDAY", "X-VORN-ZCOUNT", "X-VORN-LIST",
+                                       "X-APPLE-SORT-ORDER"};
+    std::bitset<ICAL_NO_PROPERTY + std::size(ourX)> seen; // each property of ours at most once
     for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_ANY_PROPERTY); p;
          p = icalcomponent_get_next_property(c, ICAL_ANY_PROPERTY)) {
         const int parameters = icalproperty_count_parameters(p);
-        switch (icalproperty_isa(p)) {
+        const icalproperty_kind kind = icalproperty_isa(p);
+        std::size_t bit = std::size_t(kind);
+        switch (kind) {
         case ICAL_UID_PROPERTY:
         case ICAL_SUMMARY_PROPERTY:
         case ICAL_DESCRIPTION_PROPERTY:
@@ -245,22 +233,21 @@ bool onlyOurs(icalcomponent* c)
         }
         case ICAL_X_PROPERTY: {
             const char* name = icalproperty_get_x_name(p);
-            if (parameters != 0 || !name ||
-                (qstrcmp(name, "X-VORN-SOMEDAY") != 0 && qstrcmp(name, "X-VORN-ZCOUNT") != 0 &&
-                 qstrcmp(name, "X-VORN-LIST") != 0 && qstrcmp(name, "X-APPLE-SORT-ORDER") != 0))
+            if (parameters != 0 || !name)
                 return false;
-            if (seen.contains(name))
+            const auto* x = std::find_if(std::begin(ourX), std::end(ourX),
+                                         [name](const char* ours) { return qstrcmp(name, ours) == 0; });
+            if (x == std::end(ourX))
                 return false;
-            seen.insert(name);
-            continue;
+            bit = ICAL_NO_PROPERTY + std::size_t(x - std::begin(ourX));
+            break;
         }
         default:
             return false;
         }
-        const QByteArray kind = icalproperty_kind_to_string(icalproperty_isa(p));
-        if (seen.contains(kind))
+        if (seen.test(bit))
             return false;
-        seen.insert(kind);
+        seen.set(bit);
     }
     return true;
 }
@@ -330,19 +317,163 @@ QString keptText(const std::vector<icalcomponent*>& todos, const QHash<QByteArra
     return QString::fromUtf8(taken(icalcomponent_as_ical_string_r(calendar.get())));
 }
 
+Seen seenOf(icalcomponent* c)
+{
+    Seen s;
+    s.c = c;
+    s.kind = icalcomponent_isa(c);
+    if (s.kind != ICAL_VTODO_COMPONENT)
+        return s;
+    s.uid = uidOf(c);
+    s.parent = parentOf(c);
+    s.error = parseError(c);
+    s.marked = xProperty(c, kOversize) != nullptr;
+    s.titled = icalcomponent_get_first_property(c, ICAL_SUMMARY_PROPERTY) &&
+               !textValue(icalcomponent_get_summary(c)).trimmed().isEmpty();
+    s.repeat = icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY) != nullptr;
+    icalproperty* first = icalcomponent_get_first_property(c, ICAL_UID_PROPERTY);
+    for (icalproperty* p = first ? icalcomponent_get_next_property(c, ICAL_UID_PROPERTY) : nullptr; p;
+         p = icalcomponent_get_next_property(c, ICAL_UID_PROPERTY))
+        s.otherUids.push_back(textValue(icalproperty_get_uid(p)).trimmed());
+    return s;
+}
+
+// The zones of one parsed text by TZID; a later one of a name stands for it, as the file is read.
+QHash<QByteArray, icalcomponent*> zonesOf(icalcomponent* root)
+{
+    QHash<QByteArray, icalcomponent*> zones;
+    auto add = [&](icalcomponent* calendar) {
+        for (icalcomponent* c = icalcomponent_get_first_component(calendar, ICAL_VTIMEZONE_COMPONENT); c;
+             c = icalcomponent_get_next_component(calendar, ICAL_VTIMEZONE_COMPONENT)) {
+            if (icalproperty* tzid = icalcomponent_get_first_property(c, ICAL_TZID_PROPERTY))
+                zones.insert(QByteArray(icalproperty_get_tzid(tzid)), c);
+        }
+    };
+    if (icalcomponent_isa(root) == ICAL_XROOT_COMPONENT) {
+        for (icalcomponent* c = icalcomponent_get_first_component(root, ICAL_VCALENDAR_COMPONENT); c;
+             c = icalcomponent_get_next_component(root, ICAL_VCALENDAR_COMPONENT))
+            add(c);
+    } else if (icalcomponent_isa(root) == ICAL_VCALENDAR_COMPONENT) {
+        add(root);
+    }
+    return zones;
+}
+
+// One text libical read: its tree, its own items in order, and its zones.
+struct Part {
+    Component root;
+    std::vector<Seen> seen;
+    QHash<QByteArray, icalcomponent*> zones;
+};
+
+// A whole text: one VCALENDAR, several one after another, or a bare item.
+void readWhole(const QByteArray& text, Part& part)
+{
+    part.root = parseText(text);
+    if (!part.root)
+        return;
+    icalcomponent* root = part.root.get();
+    auto items = [&](icalcomponent* calendar) {
+        for (icalcomponent* c = icalcomponent_get_first_component(calendar, ICAL_ANY_COMPONENT); c;
+             c = icalcomponent_get_next_component(calendar, ICAL_ANY_COMPONENT))
+            part.seen.push_back(seenOf(c));
+    };
+    if (icalcomponent_isa(root) == ICAL_XROOT_COMPONENT) {
+        for (icalcomponent* c = icalcomponent_get_first_component(root, ICAL_VCALENDAR_COMPONENT); c;
+             c = icalcomponent_get_next_component(root, ICAL_VCALENDAR_COMPONENT))
+            items(c);
+    } else if (icalcomponent_isa(root) == ICAL_VCALENDAR_COMPONENT) {
+        items(root);
+    } else {
+        part.seen.push_back(seenOf(root));
+    }
+    part.zones = zonesOf(root);
+}
+
+// One part of a cut calendar; false when libical didn't read it as the cut meant (then the whole text
+// is read at once). libical puts a calendar's zones before its other items; their order among
+// themselves and the others' stays.
+bool readPart(const TextPart& text, Part& part)
+{
+    part.root = parseText(text.text);
+    if (!part.root || icalcomponent_isa(part.root.get()) != ICAL_VCALENDAR_COMPONENT)
+        return false;
+    icalcomponent* root = part.root.get();
+    int zones = 0;
+    for (icalcomponent* c = icalcomponent_get_first_component(root, ICAL_ANY_COMPONENT); c;
+         c = icalcomponent_get_next_component(root, ICAL_ANY_COMPONENT)) {
+        // A zone is every part's: it is looked at once, in the zones of the part.
+        if (icalcomponent_isa(c) == ICAL_VTIMEZONE_COMPONENT)
+            ++zones;
+        else
+            part.seen.push_back(seenOf(c));
+    }
+    part.zones = zonesOf(root);
+    return zones == text.zones && int(part.seen.size()) == text.items;
+}
+
+CalendarThing thingOf(const Item& item, std::vector<const Item*> steps,
+                      const QHash<QByteArray, icalcomponent*>& zones)
+{
+    icalcomponent* c = item.todo;
+    CalendarThing thing;
+    thing.uid = item.uid;
+    thing.title = textValue(icalcomponent_get_summary(c));
+    thing.created = timeOf(c, ICAL_CREATED_PROPERTY).value_or(QDateTime());
+    thing.modified = timeOf(c, ICAL_LASTMODIFIED_PROPERTY);
+    readDone(c, thing.done, thing.doneAt);
+    thing.someday =
+        xValue(c, "X-VORN-SOMEDAY").trimmed().compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0;
+    if (!thing.someday) {
+        thing.wake = timeOf(c, ICAL_DTSTART_PROPERTY);
+        // What is due with no start shows on its day, as a thing woken that morning.
+        if (!thing.wake) {
+            if (const std::optional<QDateTime> due = timeOf(c, ICAL_DUE_PROPERTY))
+                thing.wake = QDateTime(due->toLocalTime().date(), QTime(0, 0));
+        }
+    }
+    thing.zs = int(std::clamp<qint64>(xNumber(c, "X-VORN-ZCOUNT").value_or(0), 0, 1 << 30));
+    thing.order = xNumber(c, "X-APPLE-SORT-ORDER");
+    thing.list = xValue(c, "X-VORN-LIST");
+    thing.list.removeIf([](QChar ch) { return ch.category() == QChar::Other_Control; });
+    thing.list = thing.list.trimmed();
+    thing.note = textValue(icalcomponent_get_description(c));
+    thing.rtf = rtfOf(c);
+
+    // Steps go by their sort order where they have one, else as the file has them.
+    std::stable_sort(steps.begin(), steps.end(), [](const Item* a, const Item* b) {
+        const std::optional<qint64> x = xNumber(a->todo, "X-APPLE-SORT-ORDER");
+        const std::optional<qint64> y = xNumber(b->todo, "X-APPLE-SORT-ORDER");
+        return x.value_or(LLONG_MAX) < y.value_or(LLONG_MAX);
+    });
+    std::vector<icalcomponent*> kept{c};
+    for (const Item* s : steps) {
+        CalendarStep step;
+        step.uid = s->uid;
+        step.title = textValue(icalcomponent_get_summary(s->todo));
+        readDone(s->todo, step.done, step.doneAt);
+        thing.steps.push_back(step);
+        kept.push_back(s->todo);
+    }
+    // What came from us needs no keeping: the fields write it again as it was.
+    if (!std::all_of(kept.begin(), kept.end(), onlyOurs))
+        thing.kept = keptText(kept, zones);
+    return thing;
+}
+
+// Below this a file is read in one piece: threads would cost more than they save.
+constexpr qsizetype kSplitSize = 256 * 1024;
+
 } // namespace
 
 CalendarRead readCalendar(const QByteArray& text)
 {
+    return readCalendar(text, text.size() < kSplitSize ? 1 : partsForCores());
+}
+
+CalendarRead readCalendar(const QByteArray& text, int parts)
+{
     CalendarRead out;
-    const QHash<QByteArray, QList<int>> begins = beginLines(text);
-    QHash<QByteArray, int> seen;
-    auto lineOf = [&](icalcomponent_kind kind) {
-        const QByteArray name = QByteArray(icalcomponent_kind_to_string(kind)).toUpper();
-        const int n = seen[name]++;
-        const QList<int> lines = begins.value(name);
-        return n < lines.size() ? lines[n] : 0;
-    };
     auto problem = [&](int line, const QString& what) { out.problems.push_back({line, what}); };
 
     // libical reads each line as a C string: a NUL would cut it there, and is never iCalendar text.
@@ -350,63 +481,69 @@ CalendarRead readCalendar(const QByteArray& text)
     QByteArray readable = text;
     if (readable.contains('\0'))
         readable.removeIf([](char c) { return c == '\0'; });
-    Component root = parseText(withoutOversizeLines(readable));
-    if (!root) {
+    readable = withoutOversizeLines(readable);
+    const TextScan scan = scanText(readable);
+
+    // The parts are read side by side, each by its own thread, and every later step that touches an
+    // item stays on its part's thread while the threads run: libical's trees aren't shared between them.
+    std::vector<Part> read;
+    {
+        const std::vector<TextPart> texts = splitText(readable, scan, std::max(1, parts));
+        read.resize(texts.size());
+        bool cut = texts.size() > 1;
+        if (cut) {
+            // libical makes the UTC zone and its settings once; done here, before any thread asks.
+            icaltimezone_get_utc_timezone();
+            std::vector<char> ok(texts.size(), 0);
+            inParallel(int(texts.size()), [&](int k) {
+                ok[std::size_t(k)] = readPart(texts[std::size_t(k)], read[std::size_t(k)]);
+            });
+            cut = std::all_of(ok.begin(), ok.end(), [](char b) { return b != 0; });
+        }
+        if (!cut) {
+            read.clear();
+            read.resize(1);
+            readWhole(readable, read.front());
+        }
+    }
+    if (!read.front().root) {
         problem(1, QStringLiteral("no calendar in it"));
         return out;
     }
-    // One VCALENDAR, several one after another, or a bare VTODO.
-    std::vector<icalcomponent*> calendars;
-    if (icalcomponent_isa(root.get()) == ICAL_XROOT_COMPONENT) {
-        for (icalcomponent* c = icalcomponent_get_first_component(root.get(), ICAL_VCALENDAR_COMPONENT); c;
-             c = icalcomponent_get_next_component(root.get(), ICAL_VCALENDAR_COMPONENT))
-            calendars.push_back(c);
-    } else {
-        calendars.push_back(root.get());
-    }
 
-    std::vector<Item> items;
-    QHash<QByteArray, icalcomponent*> zones;
-    QSet<QString> uids;
-    auto take = [&](icalcomponent* c) {
-        const icalcomponent_kind kind = icalcomponent_isa(c);
-        const int line = lineOf(kind);
-        if (kind == ICAL_VTIMEZONE_COMPONENT) {
-            if (icalproperty* tzid = icalcomponent_get_first_property(c, ICAL_TZID_PROPERTY))
-                zones.insert(QByteArray(icalproperty_get_tzid(tzid)), c);
-            return;
-        }
-        if (kind != ICAL_VTODO_COMPONENT) {
-            problem(line, QStringLiteral("%1, not a to-do").arg(kindName(kind)));
-            return;
-        }
-        const QString uid = uidOf(c);
-        if (const QString error = parseError(c); !error.isEmpty())
-            problem(line, QStringLiteral("a to-do that can't be read (%1)").arg(error));
-        else if (xProperty(c, kOversize) || biggestProperty(c) > kCalendarPropertyLimit)
-            problem(line, QStringLiteral("a to-do with a property too big to read"));
-        else if (uid.isEmpty())
-            problem(line, QStringLiteral("a to-do without a UID"));
-        else if (!icalcomponent_get_first_property(c, ICAL_SUMMARY_PROPERTY) ||
-                 textValue(icalcomponent_get_summary(c)).trimmed().isEmpty())
-            problem(line, QStringLiteral("a to-do without a title (SUMMARY)"));
-        else if (icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY))
-            problem(line, QStringLiteral("a changed repeat of %1, which is read without it").arg(uid));
-        else if (uids.contains(uid))
-            problem(line, QStringLiteral("a second to-do with the UID %1").arg(uid));
-        else {
-            uids.insert(uid);
-            items.push_back({c, line, uid, parentOf(c)});
-        }
+    QHash<QByteArray, int> counted;
+    auto lineOf = [&](icalcomponent_kind kind) {
+        const QByteArray name = QByteArray(icalcomponent_kind_to_string(kind)).toUpper();
+        const int n = counted[name]++;
+        const QList<int> lines = scan.begins.value(name);
+        return n < lines.size() ? lines[n] : 0;
     };
-    for (icalcomponent* calendar : calendars) {
-        if (icalcomponent_isa(calendar) != ICAL_VCALENDAR_COMPONENT) {
-            take(calendar);
-            continue;
+    std::vector<Item> items;
+    QSet<QString> uids;
+    for (std::size_t k = 0; k < read.size(); ++k) {
+        for (const Seen& s : read[k].seen) {
+            const int line = lineOf(s.kind);
+            if (s.kind == ICAL_VTIMEZONE_COMPONENT)
+                continue;
+            if (s.kind != ICAL_VTODO_COMPONENT)
+                problem(line, QStringLiteral("%1, not a to-do").arg(kindName(s.kind)));
+            else if (!s.error.isEmpty())
+                problem(line, QStringLiteral("a to-do that can't be read (%1)").arg(s.error));
+            else if (s.marked || scan.tooBig.contains(line))
+                problem(line, QStringLiteral("a to-do with a property too big to read"));
+            else if (s.uid.isEmpty())
+                problem(line, QStringLiteral("a to-do without a UID"));
+            else if (!s.titled)
+                problem(line, QStringLiteral("a to-do without a title (SUMMARY)"));
+            else if (s.repeat)
+                problem(line, QStringLiteral("a changed repeat of %1, which is read without it").arg(s.uid));
+            else if (uids.contains(s.uid))
+                problem(line, QStringLiteral("a second to-do with the UID %1").arg(s.uid));
+            else {
+                uids.insert(s.uid);
+                items.push_back({s.c, line, s.uid, s.parent, int(k)});
+            }
         }
-        for (icalcomponent* c = icalcomponent_get_first_component(calendar, ICAL_ANY_COMPONENT); c;
-             c = icalcomponent_get_next_component(calendar, ICAL_ANY_COMPONENT))
-            take(c);
     }
 
     // A subtask is a step of the top to-do above it; one whose parent isn't in the file is a thing.
@@ -415,14 +552,27 @@ CalendarRead readCalendar(const QByteArray& text)
     QHash<QString, const Item*> byUid;
     for (const Item& item : items)
         byUid.insert(item.uid, &item);
-    for (const Item& item : items) {
-        for (icalproperty* p = icalcomponent_get_first_property(item.todo, ICAL_UID_PROPERTY); p;
-             p = icalcomponent_get_next_property(item.todo, ICAL_UID_PROPERTY)) {
-            if (const QString other = textValue(icalproperty_get_uid(p)).trimmed(); !byUid.contains(other))
-                byUid.insert(other, &item);
+    {
+        std::size_t i = 0;
+        for (const Part& part : read) {
+            for (const Seen& s : part.seen) {
+                if (i < items.size() && items[i].todo == s.c) {
+                    for (const QString& other : s.otherUids) {
+                        if (!byUid.contains(other))
+                            byUid.insert(other, &items[i]);
+                    }
+                    ++i;
+                }
+            }
         }
     }
     auto topOf = [&](const Item& item) -> const Item* {
+        // Most are a thing or a step of one: no path to keep for those.
+        const Item* above = item.parent.isEmpty() ? nullptr : byUid.value(item.parent);
+        if (!above || above == &item)
+            return &item;
+        if (above->parent.isEmpty())
+            return above;
         const Item* at = &item;
         QSet<QString> path{item.uid};
         while (!at->parent.isEmpty()) {
@@ -434,61 +584,37 @@ CalendarRead readCalendar(const QByteArray& text)
         }
         return at;
     };
-    std::map<const Item*, std::vector<const Item*>> stepsOf;
+    std::vector<const Item*> tops;
+    QHash<const Item*, std::vector<const Item*>> stepsOf;
     for (const Item& item : items) {
         if (const Item* top = topOf(item); top != &item)
             stepsOf[top].push_back(&item);
+        else
+            tops.push_back(&item);
     }
 
-    for (const Item& item : items) {
-        if (topOf(item) != &item)
-            continue;
-        icalcomponent* c = item.todo;
-        CalendarThing thing;
-        thing.uid = item.uid;
-        thing.title = textValue(icalcomponent_get_summary(c));
-        thing.created = timeOf(c, ICAL_CREATED_PROPERTY).value_or(QDateTime());
-        thing.modified = timeOf(c, ICAL_LASTMODIFIED_PROPERTY);
-        readDone(c, thing.done, thing.doneAt);
-        thing.someday =
-            xValue(c, "X-VORN-SOMEDAY").trimmed().compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0;
-        if (!thing.someday) {
-            thing.wake = timeOf(c, ICAL_DTSTART_PROPERTY);
-            // What is due with no start shows on its day, as a thing woken that morning.
-            if (!thing.wake) {
-                if (const std::optional<QDateTime> due = timeOf(c, ICAL_DUE_PROPERTY))
-                    thing.wake = QDateTime(due->toLocalTime().date(), QTime(0, 0));
-            }
-        }
-        thing.zs = int(std::clamp<qint64>(xNumber(c, "X-VORN-ZCOUNT").value_or(0), 0, 1 << 30));
-        thing.order = xNumber(c, "X-APPLE-SORT-ORDER");
-        thing.list = xValue(c, "X-VORN-LIST");
-        thing.list.removeIf([](QChar ch) { return ch.category() == QChar::Other_Control; });
-        thing.list = thing.list.trimmed();
-        thing.note = textValue(icalcomponent_get_description(c));
-        thing.rtf = rtfOf(c);
-
-        std::vector<const Item*> steps = stepsOf[&item];
-        // Steps go by their sort order where they have one, else as the file has them.
-        std::stable_sort(steps.begin(), steps.end(), [](const Item* a, const Item* b) {
-            const std::optional<qint64> x = xNumber(a->todo, "X-APPLE-SORT-ORDER");
-            const std::optional<qint64> y = xNumber(b->todo, "X-APPLE-SORT-ORDER");
-            return x.value_or(LLONG_MAX) < y.value_or(LLONG_MAX);
-        });
-        std::vector<icalcomponent*> kept{c};
-        for (const Item* s : steps) {
-            CalendarStep step;
-            step.uid = s->uid;
-            step.title = textValue(icalcomponent_get_summary(s->todo));
-            readDone(s->todo, step.done, step.doneAt);
-            thing.steps.push_back(step);
-            kept.push_back(s->todo);
-        }
-        // What came from us needs no keeping: the fields write it again as it was.
-        if (!std::all_of(kept.begin(), kept.end(), onlyOurs))
-            thing.kept = keptText(kept, zones);
-        out.things.push_back(std::move(thing));
+    // Each thing is made on the thread of its part; one with a step in another part after the threads.
+    std::vector<CalendarThing> things(tops.size());
+    std::vector<std::vector<std::size_t>> byPart(read.size());
+    std::vector<std::size_t> across;
+    for (std::size_t i = 0; i < tops.size(); ++i) {
+        const std::vector<const Item*>& steps = stepsOf[tops[i]];
+        const bool alone =
+            std::all_of(steps.begin(), steps.end(), [&](const Item* s) { return s->part == tops[i]->part; });
+        (alone ? byPart[std::size_t(tops[i]->part)] : across).push_back(i);
     }
+    auto make = [&](std::size_t i) {
+        things[i] = thingOf(*tops[i], stepsOf.value(tops[i]), read[std::size_t(tops[i]->part)].zones);
+    };
+    inParallel(int(read.size()), [&](int k) {
+        for (std::size_t i : byPart[std::size_t(k)])
+            make(i);
+    });
+    for (std::size_t i : across)
+        make(i);
+    out.things = std::move(things);
+    // The trees go as they came, side by side.
+    inParallel(int(read.size()), [&](int k) { read[std::size_t(k)] = Part(); });
     return out;
 }
 

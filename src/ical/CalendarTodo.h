@@ -57,9 +57,15 @@ inline constexpr qsizetype kCalendarPropertyLimit = 4 * 1024 * 1024;
 // One VCALENDAR of every thing, each followed by its steps. Times are written in UTC; `stamp` is the
 // DTSTAMP of every item and the LAST-MODIFIED of an item whose kept text we changed.
 QByteArray writeCalendar(const std::vector<CalendarThing>& things, const QDateTime& stamp);
+// The same, written in up to `parts` runs of things side by side (the one above has one for each core
+// when there are many things); the text is the same however many.
+QByteArray writeCalendar(const std::vector<CalendarThing>& things, const QDateTime& stamp, int parts);
 
 // Every VTODO of the text, subtasks as steps of their parent. Items that can't be read are reported
 // with their line and skipped; the rest is read.
 CalendarRead readCalendar(const QByteArray& text);
+// The same, a calendar cut between its items into up to `parts` read side by side (the one above
+// cuts a big file into one part for each core); what is read is the same however it is cut.
+CalendarRead readCalendar(const QByteArray& text, int parts);
 
 } // namespace vorn::ical

@@ -1,5 +1,6 @@
 #include "ical/CalendarTodo.h"
 #include "ical/Libical.h"
+#include "ical/Parallel.h"
 
 #include <QHash>
 #include <QSet>
@@ -296,77 +297,143 @@ void settleZones(icalcomponent* c, const QHash<QByteArray, icalcomponent*>& zone
         settleZones(sub, zones);
 }
 
+// One thing's to-dos as they go out: its own, then its steps'; and the kept text they were taken from.
+struct Written {
+    Kept kept; // the zones written point into it until the end
+    std::vector<icalcomponent*> todos;
+};
+
+Written writeThing(const CalendarThing& thing, const QDateTime& stamp)
+{
+    Written out;
+    Kept& kept = out.kept;
+    kept = readKept(thing.kept);
+    bool fromKept = false;
+    icalcomponent* c = baseFor(kept, thing.uid, &fromKept);
+    bool changed = put(c, icalproperty_new_uid(thing.uid.toUtf8().constData()));
+    changed |= put(c, icalproperty_new_summary(thing.title.toUtf8().constData()));
+    if (thing.created.isValid())
+        changed |= putTime(c, icalproperty_new_created(utcTime(thing.created)), thing.created);
+    changed |= putDone(c, thing.done, thing.doneAt);
+    // Someday is no date at all to other programs: they would show the far future as a date.
+    if (thing.wake && !thing.someday)
+        changed |= putTime(c, icalproperty_new_dtstart(utcTime(*thing.wake)), *thing.wake);
+    else
+        changed |= drop(c, ICAL_DTSTART_PROPERTY);
+    changed |=
+        putX(c, "X-VORN-SOMEDAY", thing.someday ? std::optional(QStringLiteral("TRUE")) : std::nullopt);
+    changed |=
+        putX(c, "X-VORN-ZCOUNT", thing.zs > 0 ? std::optional(QString::number(thing.zs)) : std::nullopt);
+    changed |= putX(c, "X-APPLE-SORT-ORDER",
+                    thing.order ? std::optional(QString::number(*thing.order)) : std::nullopt);
+    changed |= putX(c, "X-VORN-LIST", thing.list.isEmpty() ? std::nullopt : std::optional(thing.list));
+    changed |= putText(c, icalproperty_new_description(thing.note.toUtf8().constData()), thing.note);
+    changed |= putRtf(c, thing.rtf);
+    out.todos.push_back(finish(c, fromKept, changed, stamp));
+
+    for (std::size_t i = 0; i < thing.steps.size(); ++i) {
+        const CalendarStep& step = thing.steps[i];
+        bool stepFromKept = false;
+        icalcomponent* s = baseFor(kept, step.uid, &stepFromKept);
+        bool stepChanged = put(s, icalproperty_new_uid(step.uid.toUtf8().constData()));
+        stepChanged |= put(s, icalproperty_new_summary(step.title.toUtf8().constData()));
+        icalproperty* parent = icalproperty_new_relatedto(thing.uid.toUtf8().constData());
+        icalproperty_add_parameter(parent, icalparameter_new_reltype(ICAL_RELTYPE_PARENT));
+        stepChanged |= put(s, parent);
+        stepChanged |= putDone(s, step.done, step.doneAt);
+        stepChanged |= putX(s, "X-APPLE-SORT-ORDER", QString::number(i + 1));
+        out.todos.push_back(finish(s, stepFromKept, stepChanged, stamp));
+    }
+    return out;
+}
+
+// Below this many things a calendar is written on one thread: threads would cost more than they save.
+constexpr std::size_t kThingsPerPart = 500;
+
 } // namespace
 
 QByteArray writeCalendar(const std::vector<CalendarThing>& things, const QDateTime& stamp)
 {
-    Component calendar(icalcomponent_new_vcalendar());
-    icalcomponent_add_property(calendar.get(), icalproperty_new_version("2.0"));
-    icalcomponent_add_property(calendar.get(), icalproperty_new_prodid(kProductID));
+    return writeCalendar(
+        things, stamp,
+        int(std::clamp<std::size_t>(things.size() / kThingsPerPart, 1, std::size_t(partsForCores()))));
+}
 
-    std::vector<icalcomponent*> todos;
-    std::vector<Kept> keptTexts; // the zones written point into these until the end
+QByteArray writeCalendar(const std::vector<CalendarThing>& things, const QDateTime& stamp, int parts)
+{
+    // The things are written in runs side by side; each run's libical items stay on its thread, and the
+    // text comes out as one calendar would write it.
+    parts = int(std::clamp<std::size_t>(things.size(), 1, std::size_t(std::max(1, parts))));
+    auto runOf = [&](int k) {
+        return std::pair(things.size() * std::size_t(k) / std::size_t(parts),
+                         things.size() * std::size_t(k + 1) / std::size_t(parts));
+    };
+    // libical makes the UTC zone once; made here, before any thread asks for it.
+    icaltimezone_get_utc_timezone();
+    std::vector<Written> written(things.size());
+    inParallel(parts, [&](int k) {
+        const auto [from, to] = runOf(k);
+        for (std::size_t i = from; i < to; ++i)
+            written[i] = writeThing(things[i], stamp);
+    });
+
+    // A zone goes as the first thing that carries it has it.
     QHash<QByteArray, icalcomponent*> zones;
-    for (const CalendarThing& thing : things) {
-        Kept kept = readKept(thing.kept);
-        bool fromKept = false;
-        icalcomponent* c = baseFor(kept, thing.uid, &fromKept);
-        bool changed = put(c, icalproperty_new_uid(thing.uid.toUtf8().constData()));
-        changed |= put(c, icalproperty_new_summary(thing.title.toUtf8().constData()));
-        if (thing.created.isValid())
-            changed |= putTime(c, icalproperty_new_created(utcTime(thing.created)), thing.created);
-        changed |= putDone(c, thing.done, thing.doneAt);
-        // Someday is no date at all to other programs: they would show the far future as a date.
-        if (thing.wake && !thing.someday)
-            changed |= putTime(c, icalproperty_new_dtstart(utcTime(*thing.wake)), *thing.wake);
-        else
-            changed |= drop(c, ICAL_DTSTART_PROPERTY);
-        changed |=
-            putX(c, "X-VORN-SOMEDAY", thing.someday ? std::optional(QStringLiteral("TRUE")) : std::nullopt);
-        changed |=
-            putX(c, "X-VORN-ZCOUNT", thing.zs > 0 ? std::optional(QString::number(thing.zs)) : std::nullopt);
-        changed |= putX(c, "X-APPLE-SORT-ORDER",
-                        thing.order ? std::optional(QString::number(*thing.order)) : std::nullopt);
-        changed |= putX(c, "X-VORN-LIST", thing.list.isEmpty() ? std::nullopt : std::optional(thing.list));
-        changed |= putText(c, icalproperty_new_description(thing.note.toUtf8().constData()), thing.note);
-        changed |= putRtf(c, thing.rtf);
-        todos.push_back(finish(c, fromKept, changed, stamp));
-
-        for (std::size_t i = 0; i < thing.steps.size(); ++i) {
-            const CalendarStep& step = thing.steps[i];
-            bool stepFromKept = false;
-            icalcomponent* s = baseFor(kept, step.uid, &stepFromKept);
-            bool stepChanged = put(s, icalproperty_new_uid(step.uid.toUtf8().constData()));
-            stepChanged |= put(s, icalproperty_new_summary(step.title.toUtf8().constData()));
-            icalproperty* parent = icalproperty_new_relatedto(thing.uid.toUtf8().constData());
-            icalproperty_add_parameter(parent, icalparameter_new_reltype(ICAL_RELTYPE_PARENT));
-            stepChanged |= put(s, parent);
-            stepChanged |= putDone(s, step.done, step.doneAt);
-            stepChanged |= putX(s, "X-APPLE-SORT-ORDER", QString::number(i + 1));
-            todos.push_back(finish(s, stepFromKept, stepChanged, stamp));
-        }
-        for (auto it = kept.zones.cbegin(); it != kept.zones.cend(); ++it) {
+    for (const Written& w : written) {
+        for (auto it = w.kept.zones.cbegin(); it != w.kept.zones.cend(); ++it) {
             if (!zones.contains(it.key()))
                 zones.insert(it.key(), it.value());
         }
-        keptTexts.push_back(std::move(kept));
     }
 
     // A TZID is written only with its VTIMEZONE, and a VTIMEZONE only when something names it.
+    std::vector<QByteArray> texts(static_cast<std::size_t>(parts));
+    std::vector<QSet<QByteArray>> namedIn(static_cast<std::size_t>(parts));
+    inParallel(parts, [&](int k) {
+        const auto [from, to] = runOf(k);
+        for (std::size_t i = from; i < to; ++i) {
+            for (icalcomponent* c : written[i].todos) {
+                settleZones(c, zones);
+                namedZones(c, namedIn[std::size_t(k)]);
+                texts[std::size_t(k)] += taken(icalcomponent_as_ical_string_r(c));
+                icalcomponent_free(c);
+            }
+            written[i].todos.clear();
+        }
+    });
     QSet<QByteArray> named;
-    for (icalcomponent* c : todos) {
-        settleZones(c, zones);
-        namedZones(c, named);
-    }
+    for (const QSet<QByteArray>& n : namedIn)
+        named.unite(n);
+
+    Component calendar(icalcomponent_new_vcalendar());
+    icalcomponent_add_property(calendar.get(), icalproperty_new_version("2.0"));
+    icalcomponent_add_property(calendar.get(), icalproperty_new_prodid(kProductID));
     QList<QByteArray> zoneNames(named.cbegin(), named.cend());
     std::sort(zoneNames.begin(), zoneNames.end());
     for (const QByteArray& name : zoneNames) {
         if (icalcomponent* zone = zones.value(name))
             icalcomponent_add_component(calendar.get(), icalcomponent_new_clone(zone));
     }
-    for (icalcomponent* c : todos)
-        icalcomponent_add_component(calendar.get(), c);
-    return taken(icalcomponent_as_ical_string_r(calendar.get()));
+    // The calendar's own lines and its zones, then every to-do before its END line.
+    QByteArray out = taken(icalcomponent_as_ical_string_r(calendar.get()));
+    const QByteArray end = "END:VCALENDAR\r\n";
+    Q_ASSERT(out.endsWith(end));
+    out.chop(end.size());
+    qsizetype size = out.size() + end.size();
+    for (const QByteArray& t : texts)
+        size += t.size();
+    out.reserve(size);
+    for (QByteArray& t : texts) {
+        out += t;
+        t.clear();
+    }
+    out += end;
+    inParallel(parts, [&](int k) {
+        const auto [from, to] = runOf(k);
+        for (std::size_t i = from; i < to; ++i)
+            written[i] = Written();
+    });
+    return out;
 }
 
 } // namespace vorn::ical

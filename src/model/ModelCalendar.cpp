@@ -11,6 +11,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <thread>
 
 namespace vorn {
 
@@ -100,6 +101,20 @@ ImportOutcome importCalendar(AppModel& model, const ical::CalendarRead& read)
     qint64 made = 0;
     bool pilesMade = false;
     QSet<QString> fullListsTold;
+    // The rich notes are written together on a thread of their own while the things go into the store;
+    // a thing names its note only once the file is on disk, whole, and before the import is done.
+    auto rich = [](const ical::CalendarThing& in) {
+        return in.rtf && !in.rtf->isEmpty() && !isNoteTooBig(*in.rtf) && !isNoteTooBig(in.note) &&
+               !oneLine(in.title).isEmpty();
+    };
+    std::vector<std::pair<QString, QByteArray>> richNotes;
+    for (const ical::CalendarThing* in : things) {
+        if (rich(*in))
+            richNotes.emplace_back(NoteFolder::newStem(), *in->rtf);
+    }
+    std::vector<bool> written;
+    std::jthread writer([&] { written = notes.writeAll(richNotes); });
+    std::vector<Thing*> richThings;
     {
         UndoGroup group(store.undoManager());
         for (const ical::CalendarThing* in : things) {
@@ -125,40 +140,42 @@ ImportOutcome importCalendar(AppModel& model, const ical::CalendarRead& read)
             else if (in->wake && in->wake->toUTC() > now && !in->done)
                 wake = in->wake->toUTC();
             // It keeps the day it was made elsewhere; its place follows the import, after what is here.
-            std::shared_ptr<Thing> thing =
-                Thing::make(title, in->created.isValid() ? in->created : createdAt, wake, pile);
-            thing->setSortKey(secondsSinceReferenceDate(createdAt));
-            if (!taken.contains(in->uid)) {
-                thing->setSyncID(in->uid);
+            // Its UID unless a thing here has it: then a fresh one.
+            const bool own = !taken.contains(in->uid);
+            if (own)
                 taken.insert(in->uid);
-            }
+            std::shared_ptr<Thing> thing = Thing::make(title, in->created.isValid() ? in->created : createdAt,
+                                                       wake, pile, own ? in->uid : QString());
+            thing->setSortKey(secondsSinceReferenceDate(createdAt));
             thing->setZCount(std::max(0, in->zs));
             if (in->done)
                 thing->setDoneAt(in->doneAt ? in->doneAt->toUTC() : now);
-            if (in->rtf && !in->rtf->isEmpty() && !isNoteTooBig(*in->rtf) && !isNoteTooBig(in->note)) {
-                const QString stem = NoteFolder::newStem();
-                if (notes.write(stem, *in->rtf))
-                    thing->setNoteID(stem);
-            }
             thing->setNote(isNoteTooBig(in->note) ? cutNote(in->note) : in->note);
             thing->setCalendarText(in->kept);
             Thing* inserted = store.insert(std::move(thing));
+            if (rich(*in))
+                richThings.push_back(inserted);
             for (std::size_t j = 0; j < in->steps.size(); ++j) {
                 const ical::CalendarStep& s = in->steps[j];
                 const QString stepTitle = oneLine(s.title);
                 if (stepTitle.isEmpty())
                     continue;
-                std::shared_ptr<Step> step =
-                    Step::make(stepTitle, inserted, createdAt.addMSecs(qint64(j) * kImportedStepMSecs));
-                if (!taken.contains(s.uid)) {
-                    step->setSyncID(s.uid);
+                const bool stepOwn = !taken.contains(s.uid);
+                if (stepOwn)
                     taken.insert(s.uid);
-                }
+                std::shared_ptr<Step> step =
+                    Step::make(stepTitle, inserted, createdAt.addMSecs(qint64(j) * kImportedStepMSecs),
+                               stepOwn ? s.uid : QString());
                 if (s.done)
                     step->setDoneAt(s.doneAt ? s.doneAt->toUTC() : now);
                 store.insert(std::move(step));
             }
             ++made;
+        }
+        writer.join();
+        for (std::size_t i = 0; i < richThings.size(); ++i) {
+            if (written[i])
+                richThings[i]->setNoteID(richNotes[i].first);
         }
     }
     finishImport(model, outcome, made, pilesMade);

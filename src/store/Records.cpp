@@ -16,7 +16,7 @@ void Record::didChange(quint32 field, std::function<void(Record&)> undo)
 }
 
 std::shared_ptr<Thing> Thing::make(const QString& title, const QDateTime& createdAt,
-                                   std::optional<QDateTime> snoozedUntil, Pile* pile)
+                                   std::optional<QDateTime> snoozedUntil, Pile* pile, const QString& syncID)
 {
     auto t = std::make_shared<Thing>();
     t->m_title = title;
@@ -25,7 +25,7 @@ std::shared_ptr<Thing> Thing::make(const QString& title, const QDateTime& create
     t->m_sortKey = secondsSinceReferenceDate(createdAt);
     if (pile)
         t->m_pile = std::static_pointer_cast<Pile>(pile->shared_from_this());
-    t->m_syncID = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    t->m_syncID = syncID.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() : syncID;
     return t;
 }
 
@@ -78,14 +78,15 @@ void Pile::setSortKey(double v)
     assign(&Pile::m_sortKey, v, PileSortKey);
 }
 
-std::shared_ptr<Step> Step::make(const QString& title, Thing* thing, const QDateTime& createdAt)
+std::shared_ptr<Step> Step::make(const QString& title, Thing* thing, const QDateTime& createdAt,
+                                 const QString& syncID)
 {
     auto s = std::make_shared<Step>();
     s->m_title = title;
     s->m_sortKey = secondsSinceReferenceDate(createdAt);
     if (thing)
         s->m_thing = std::static_pointer_cast<Thing>(thing->shared_from_this());
-    s->m_syncID = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    s->m_syncID = syncID.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() : syncID;
     return s;
 }
 

@@ -77,10 +77,11 @@ enum ThingField : quint32 {
 
 class Thing final : public Record {
 public:
-    // Builds a detached thing; its sortKey follows createdAt, not the current time.
+    // Builds a detached thing; its sortKey follows createdAt, not the current time. Without a syncID it
+    // gets a fresh one.
     static std::shared_ptr<Thing> make(const QString& title, const QDateTime& createdAt,
                                        std::optional<QDateTime> snoozedUntil = std::nullopt,
-                                       Pile* pile = nullptr);
+                                       Pile* pile = nullptr, const QString& syncID = {});
 
     const QString& title() const { return m_title; }
     const QDateTime& createdAt() const { return m_createdAt; }
@@ -186,7 +187,9 @@ enum StepField : quint32 {
 
 class Step final : public Record {
 public:
-    static std::shared_ptr<Step> make(const QString& title, Thing* thing, const QDateTime& createdAt);
+    // Without a syncID the step gets a fresh one.
+    static std::shared_ptr<Step> make(const QString& title, Thing* thing, const QDateTime& createdAt,
+                                      const QString& syncID = {});
 
     const QString& title() const { return m_title; }
     const std::optional<QDateTime>& doneAt() const { return m_doneAt; }

@@ -118,3 +118,39 @@ TEST(AtomicFile, onlyWholeRegularFilesWithinTheLimitAreRead)
         EXPECT_EQ(readRegularFile(c.path, c.limit), c.expected);
     }
 }
+
+TEST(AtomicFile, filesWrittenTogetherAreEachWholeOrNotThere)
+{
+    QTemporaryDir dir;
+    const QString victim = dir.filePath(u"victim.txt"_s);
+    ASSERT_TRUE(writeFileAtomically(victim, "mine"));
+    ASSERT_TRUE(QFile::link(victim, dir.filePath(u"c.rtf"_s)));
+    ASSERT_TRUE(writeFileAtomically(dir.filePath(u"b.rtf"_s), "old"));
+    ::chmod(QFile::encodeName(dir.filePath(u"b.rtf"_s)).constData(), 0640);
+
+    const std::vector<bool> written = writeFilesAtomically(
+        dir.path(),
+        {{u"a.rtf"_s, "alpha"}, {u"b.rtf"_s, "beta"}, {u"c.rtf"_s, "gamma"}, {u"no/d.rtf"_s, "delta"}},
+        FileLinks::Refuse);
+    EXPECT_EQ(written, (std::vector<bool>{true, true, false, false}));
+    EXPECT_EQ(contents(dir.filePath(u"a.rtf"_s)), "alpha");
+    EXPECT_EQ(contents(dir.filePath(u"b.rtf"_s)), "beta");
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(dir.filePath(u"b.rtf"_s)).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(contents(victim), "mine");
+    EXPECT_TRUE(isSymbolicLink(dir.filePath(u"c.rtf"_s)));
+    EXPECT_EQ(entries(dir.path()), (QStringList{u"a.rtf"_s, u"b.rtf"_s, u"c.rtf"_s, u"victim.txt"_s}));
+
+    // On a full disk the one that doesn't fit fails and leaves its old file whole; the other is written.
+    test::TinyDisk disk;
+    if (!disk.isMounted())
+        GTEST_SKIP() << disk.why().toStdString();
+    ASSERT_TRUE(writeFileAtomically(disk.filePath(u"big.rtf"_s), "old"));
+    disk.fill();
+    const std::vector<bool> full =
+        writeFilesAtomically(disk.path(), {{u"big.rtf"_s, QByteArray(64 * 1024, 'b')}, {u"small.rtf"_s, ""}});
+    EXPECT_EQ(full, (std::vector<bool>{false, true}));
+    EXPECT_EQ(contents(disk.filePath(u"big.rtf"_s)), "old");
+    EXPECT_EQ(entries(disk.path()), (QStringList{u"big.rtf"_s, u"small.rtf"_s}));
+}

@@ -1,3 +1,4 @@
+#include "ical/CalendarScan.h"
 #include "ical/CalendarTodo.h"
 
 #include <QFile>
@@ -646,4 +647,99 @@ TEST(CalendarTest, filesOtherProgramsWroteReadAsMeantAndKeepWhatWeDontMap)
         for (std::size_t i = 0; i < again.size(); ++i)
             EXPECT_EQ(withoutKept(again[i]), withoutKept(read.things[i]));
     }
+}
+
+namespace {
+
+QByteArray zone(const char* tzid, const char* offset)
+{
+    return QByteArray("BEGIN:VTIMEZONE\nTZID:") + tzid + "\nBEGIN:STANDARD\nDTSTART:19700101T000000\n" +
+           "TZOFFSETFROM:" + offset + "\nTZOFFSETTO:" + offset + "\nEND:STANDARD\nEND:VTIMEZONE\n";
+}
+
+QByteArray todo(const QByteArray& uid, const QByteArray& lines = {})
+{
+    return "BEGIN:VTODO\nUID:" + uid + "\nSUMMARY:" + uid + "\n" + lines + "END:VTODO\n";
+}
+
+int lineOf(const QByteArray& text, const QByteArray& what)
+{
+    return int(text.left(text.indexOf(what)).count('\n')) + 1;
+}
+
+} // namespace
+
+TEST(CalendarTest, aCalendarReadInPartsReadsAsInOnePiece)
+{
+    // Zones that aren't IANA names: a part without its copy of them would read the times as floating.
+    const QByteArray head = "BEGIN:VCALENDAR\nVERSION:2.0\nPRODID:t\n" + zone("Office", "+0300");
+    const QByteArray office = "DTSTART;TZID=Office:20261210T090000\n";
+    const QByteArray later = "DTSTART;TZID=Later:20261210T090000\n";
+    struct Case {
+        const char* name;
+        QByteArray text;
+        bool cut;
+    };
+    const Case cases[] = {
+        {"zones on both sides of the cut",
+         crlf(head + todo("t1") + todo("t2", later) + todo("t3") + todo("t4") + todo("t5") + todo("t6") +
+              todo("t7", office) + todo("t8") + zone("Later", "+0100") + "END:VCALENDAR\n"),
+         true},
+        {"a step across the cut and a problem after it",
+         crlf(head + todo("t1") + todo("t2") + todo("t3") + todo("t4") + todo("t5") +
+              "BEGIN:VTODO\nSUMMARY:nameless\nEND:VTODO\n" + todo("t6") + todo("s1", "RELATED-TO:t1\n") +
+              "END:VCALENDAR\n"),
+         true},
+        {"two calendars are read in one piece",
+         crlf(head + todo("t1") + todo("t2") + "END:VCALENDAR\n" + head + todo("t3") + "END:VCALENDAR\n"),
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(detail::splitText(c.text, detail::scanText(c.text), 2).size() > 1, c.cut);
+        const CalendarRead whole = readCalendar(c.text, 1);
+        for (int parts : {2, 3, 4}) {
+            SCOPED_TRACE(parts);
+            const CalendarRead cut = readCalendar(c.text, parts);
+            EXPECT_EQ(cut.things, whole.things);
+            EXPECT_EQ(cut.problems, whole.problems);
+        }
+        QStringList titles;
+        for (const CalendarThing& t : whole.things)
+            titles << t.title;
+        EXPECT_EQ(titles.first(), u"t1"_s);
+    }
+    const CalendarRead zones = readCalendar(cases[0].text, 2);
+    ASSERT_EQ(zones.things.size(), 8u);
+    EXPECT_EQ(zones.things[1].wake, QDateTime(QDate(2026, 12, 10), QTime(8, 0), Qt::UTC));
+    EXPECT_EQ(zones.things[6].wake, QDateTime(QDate(2026, 12, 10), QTime(6, 0), Qt::UTC));
+    EXPECT_TRUE(zones.things[6].kept.contains(u"TZID:Office"_s));
+    const CalendarRead steps = readCalendar(cases[1].text, 2);
+    ASSERT_EQ(steps.things.size(), 6u);
+    ASSERT_EQ(steps.things[0].steps.size(), 1u);
+    EXPECT_EQ(steps.things[0].steps[0].uid, u"s1"_s);
+    ASSERT_EQ(steps.problems.size(), 1u);
+    EXPECT_EQ(steps.problems[0].line, lineOf(cases[1].text, "BEGIN:VTODO\r\nSUMMARY:nameless"));
+}
+
+TEST(CalendarTest, aCalendarWrittenInRunsIsTheSameText)
+{
+    // Things of a foreign file, two of them keeping zones of their own, with steps.
+    const QByteArray head = "BEGIN:VCALENDAR\nVERSION:2.0\nPRODID:t\n" + zone("Office", "+0300");
+    std::vector<CalendarThing> things =
+        readCalendar(crlf(head + todo("t1") + todo("t2", "DTSTART;TZID=Later:20261210T090000\n") +
+                          todo("t3") + todo("t4", "DTSTART;TZID=Office:20261210T090000\n") +
+                          todo("t5", "PRIORITY:1\n") + zone("Later", "+0100") + "END:VCALENDAR\n"))
+            .things;
+    ASSERT_EQ(things.size(), 5u);
+    for (CalendarThing& t : things)
+        t.steps.push_back({t.uid + u"-step"_s, u"a step"_s, false, std::nullopt});
+    const QByteArray whole = writeCalendar(things, kStamp, 1);
+    for (int parts : {2, 3, 5}) {
+        SCOPED_TRACE(parts);
+        EXPECT_EQ(writeCalendar(things, kStamp, parts), whole);
+    }
+    EXPECT_EQ(whole.count("BEGIN:VTIMEZONE"), 2);
+    EXPECT_EQ(whole.count("BEGIN:VTODO"), 10);
+    EXPECT_EQ(libicalComplaints(whole), 0);
 }
