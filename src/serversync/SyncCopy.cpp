@@ -8,7 +8,6 @@
 #include "text/TitleText.h"
 
 #include <QCryptographicHash>
-#include <QDataStream>
 #include <QFileInfo>
 #include <QHash>
 
@@ -79,22 +78,44 @@ ical::CalendarThing syncCopy(const AppModel& model, const Thing& thing)
 
 QByteArray fingerprint(const AppModel& model, const Thing& thing)
 {
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    const QDateTime now = model.clock().now();
-    out << thing.title() << thing.createdAt() << thing.doneAt().value_or(QDateTime()) << thing.zCount()
-        << syncOrder(thing.sortKey()) << (thing.pile() ? thing.pile()->id().number : qint64(0))
-        << thing.note() << thing.calendarText();
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    // Texts by their characters and instants by their moment: a record read back from the store holds an
+    // empty text where a null one was, and its times in another zone, and is the same record.
+    auto text = [&](const QString& v) {
+        const QByteArray utf8 = v.toUtf8();
+        const qint64 size = utf8.size();
+        hash.addData(QByteArrayView(reinterpret_cast<const char*>(&size), sizeof size));
+        hash.addData(utf8);
+    };
+    auto number = [&](qint64 v) {
+        hash.addData(QByteArrayView(reinterpret_cast<const char*>(&v), sizeof v));
+    };
+    auto time = [&](const std::optional<QDateTime>& t) {
+        number(t && t->isValid() ? t->toMSecsSinceEpoch() : -1);
+    };
+    text(thing.title());
+    time(thing.createdAt());
+    time(thing.doneAt());
+    number(thing.zCount());
+    number(syncOrder(thing.sortKey()));
+    number(thing.pile() ? thing.pile()->id().number : 0);
+    text(thing.note());
+    text(thing.calendarText());
     // A wake time that has passed is no wake time any more: the copy says so, and so does this.
     const std::optional<QDateTime>& wake = thing.snoozedUntil();
-    out << (wake && *wake > now && !thing.isDone() ? *wake : QDateTime());
+    time(wake && *wake > model.clock().now() && !thing.isDone() ? wake : std::nullopt);
     if (thing.noteID()) {
         const QFileInfo file(model.notesDir() + u'/' + *thing.noteID() + QStringLiteral(".rtf"));
-        out << *thing.noteID() << file.size() << file.lastModified().toMSecsSinceEpoch();
+        text(*thing.noteID());
+        number(file.size());
+        number(file.lastModified().toMSecsSinceEpoch());
     }
-    for (const Step* s : thing.orderedSteps())
-        out << s->syncID() << s->title() << s->doneAt().value_or(QDateTime());
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
+    for (const Step* s : thing.orderedSteps()) {
+        text(s->syncID());
+        text(s->title());
+        time(s->doneAt());
+    }
+    return hash.result();
 }
 
 Thing* takeCopy(AppModel& model, Thing* thing, const ical::CalendarThing& copy, Pile* pile)

@@ -5,6 +5,7 @@
 #include "support/ProgramRun.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimeZone>
 
@@ -162,6 +163,41 @@ TEST_F(SyncSetupTest, withoutAKeyringNothingIsKeptAndTheMessageSaysWhy)
     EXPECT_TRUE(
         status.out.startsWith(QStringLiteral("Not set up yet: run vorn-todo --sync-setup URL --user NAME")))
         << status.out.toStdString();
+}
+
+TEST_F(SyncSetupTest, syncingFromTheCommandLineCarriesThingsBothWaysAndThenHasNothingToDo)
+{
+    VORN_START_ACCOUNT_SERVER(server);
+    const QString url = server.radicale->url().toString();
+    ASSERT_EQ(run({QStringLiteral("--sync-setup"), url, QStringLiteral("--user"), QStringLiteral("alice")},
+                  server.radicale->password().toUtf8() + '\n')
+                  .exitCode,
+              0);
+    ASSERT_EQ(run({QStringLiteral("--add"), QStringLiteral("Call the plumber")}, {}).exitCode, 0);
+    const ProgramResult first = run({QStringLiteral("--sync")}, {});
+    EXPECT_EQ(first.exitCode, 0) << first.err.toStdString();
+    EXPECT_EQ(first.out, QStringLiteral("Synced: 1 sent, 0 taken in, 0 deleted.\n"));
+
+    // The phone adds a to-do with a subtask to a list that came from the server.
+    QProcess phone;
+    phone.start(QStringLiteral("/usr/bin/python3"),
+                {QStringLiteral(VORN_PHONE_SCRIPT), url, server.radicale->user(), server.radicale->password(),
+                 QStringLiteral("add"), QStringLiteral("Groceries"), QStringLiteral("Pack"),
+                 QStringLiteral("Passport")});
+    ASSERT_TRUE(phone.waitForFinished(60'000));
+    ASSERT_EQ(phone.exitCode(), 0) << phone.readAllStandardError().toStdString();
+    const ProgramResult second = run({QStringLiteral("--sync")}, {});
+    EXPECT_EQ(second.out, QStringLiteral("Synced: 0 sent, 1 taken in, 0 deleted.\n"))
+        << second.err.toStdString();
+    const ProgramResult list = run({QStringLiteral("--export")}, {});
+    EXPECT_TRUE(list.out.contains(QStringLiteral("Pack"))) << list.out.toStdString();
+    EXPECT_TRUE(list.out.contains(QStringLiteral("Passport")))
+        << "its subtask as a step: " << list.out.toStdString();
+
+    EXPECT_EQ(run({QStringLiteral("--sync")}, {}).out,
+              QStringLiteral("Synced. Nothing new on either side.\n"));
+    EXPECT_FALSE(
+        run({QStringLiteral("--sync-status")}, {}).out.contains(QStringLiteral("Last sync: not yet")));
 }
 
 } // namespace

@@ -244,4 +244,26 @@ TEST_F(CalendarSyncTest, aSyncThatForgotWhatItSentMakesNothingTwice)
     EXPECT_TRUE(todo(seen, QStringLiteral("More milk")));
 }
 
+TEST_F(CalendarSyncTest, aRestartFindsNothingToSend)
+{
+    Home a(*server);
+    fill(a);
+    a.run();
+    phone(*server, {QStringLiteral("add"), QStringLiteral("Groceries"), QStringLiteral("Pack"), QStringLiteral("Passport")});
+    EXPECT_EQ(a.run().taken, 1);
+    // The same home started again: what it reads back from its files is what it agreed on.
+    a.sync.reset();
+    a.model.reset();
+    a.model = a.harness.start();
+    CalendarSync::Init init;
+    init.account.url = server->url();
+    init.account.user = server->user();
+    init.account.password = server->password();
+    init.ledgerPath = a.harness.dir.filePath(QStringLiteral("ledger.db"));
+    QString error;
+    a.sync = CalendarSync::make(*a.model, init, &error);
+    const SyncOutcome again = a.run();
+    EXPECT_EQ(again.sent + again.taken + again.deleted, 0);
+}
+
 } // namespace
