@@ -249,7 +249,8 @@ TEST_F(CalendarSyncTest, aRestartFindsNothingToSend)
     Home a(*server);
     fill(a);
     a.run();
-    phone(*server, {QStringLiteral("add"), QStringLiteral("Groceries"), QStringLiteral("Pack"), QStringLiteral("Passport")});
+    phone(*server, {QStringLiteral("add"), QStringLiteral("Groceries"), QStringLiteral("Pack"),
+                    QStringLiteral("Passport")});
     EXPECT_EQ(a.run().taken, 1);
     // The same home started again: what it reads back from its files is what it agreed on.
     a.sync.reset();
