@@ -596,50 +596,37 @@ void CalendarSync::runActions(size_t index, std::shared_ptr<std::vector<SyncActi
 void CalendarSync::act(size_t index, const SyncAction& action, int depth, Done done)
 {
     const Target& t = m_targets[index];
+    // A write that meets a change or a delete over there fetches the thing and plans it once more.
+    auto replanOn412 = [this, index, uid = action.uid, depth, done](const DavError& e) {
+        if (e.kind == DavErrorKind::PreconditionFailed || e.kind == DavErrorKind::NotFound)
+            refetchAndReplan(index, uid, {}, depth, done);
+        else
+            done(e);
+    };
+    // The model takes the copy; what it then holds is what the ledger will say was agreed.
+    auto take = [this, &t, &action] {
+        Thing* thing = takeCopy(m_model, thingWithUid(action.uid), *action.thing, pileOfTarget(t));
+        noteTook(*thing);
+        m_fingerprints.insert(action.uid, fingerprint(m_model, *thing));
+        ++m_outcome.taken;
+    };
     switch (action.kind) {
     case SyncActionKind::PutNew:
     case SyncActionKind::PutChanged:
-        putThing(index, action.uid, *action.thing,
-                 [this, index, uid = action.uid, depth, done](const DavError& e) {
-                     if (e.kind == DavErrorKind::PreconditionFailed || e.kind == DavErrorKind::NotFound)
-                         refetchAndReplan(index, uid, {}, depth, done);
-                     else
-                         done(e);
-                 });
+        putThing(index, action.uid, *action.thing, replanOn412);
         return;
-    case SyncActionKind::MergeThenPut: {
-        Thing* thing = thingWithUid(action.uid);
-        thing = takeCopy(m_model, thing, *action.thing, pileOfTarget(t));
-        noteTook(*thing);
-        m_fingerprints.insert(action.uid, fingerprint(m_model, *thing));
-        ++m_outcome.taken;
-        putThing(index, action.uid, *action.thing,
-                 [this, index, uid = action.uid, depth, done](const DavError& e) {
-                     if (e.kind == DavErrorKind::PreconditionFailed || e.kind == DavErrorKind::NotFound)
-                         refetchAndReplan(index, uid, {}, depth, done);
-                     else
-                         done(e);
-                 });
+    case SyncActionKind::MergeThenPut:
+        take();
+        putThing(index, action.uid, *action.thing, replanOn412);
         return;
-    }
-    case SyncActionKind::TakeTheirs: {
-        Thing* thing = thingWithUid(action.uid);
+    case SyncActionKind::TakeTheirs:
         // Another list's thing, moved here over there, joins this list.
-        thing = takeCopy(m_model, thing, *action.thing, pileOfTarget(t));
-        noteTook(*thing);
-        m_fingerprints.insert(action.uid, fingerprint(m_model, *thing));
+        take();
         agreed(t, action.uid, knownResources(t, action.uid));
-        ++m_outcome.taken;
         done({});
         return;
-    }
     case SyncActionKind::Delete:
-        deleteThing(index, action.uid, [this, index, uid = action.uid, depth, done](const DavError& e) {
-            if (e.kind == DavErrorKind::PreconditionFailed)
-                refetchAndReplan(index, uid, {}, depth, done);
-            else
-                done(e);
-        });
+        deleteThing(index, action.uid, replanOn412);
         return;
     case SyncActionKind::DropHere:
         // Gone over there while at rest here; unless it moved to a list of another collection meanwhile.
