@@ -44,6 +44,8 @@ public Q_SLOTS:
     // `vorn-todo --sync`: a sync starts now; answers that it did.
     Q_SCRIPTABLE QString SyncCalendar();
 
+public:
+    // The running app's calendar sync, which SyncCalendar starts; none: it doesn't sync.
     void setCalendarSync(CalendarSyncRunner* runner) { m_calendarSync = runner; }
 
 private:

@@ -414,13 +414,13 @@ calsync::ServerView CalendarSync::viewOf(size_t index, const std::vector<Resourc
     QSet<QString> listedHrefs;
     for (const DavItem& item : listed)
         listedHrefs.insert(keyOf(item.href));
-    for (auto it = byHref.begin(); it != byHref.end();) {
-        if (removed.contains(it.key()) || (complete && !listedHrefs.contains(it.key()))) {
-            touched.insert(thingOfHref.value(it.key()));
-            it = byHref.erase(it);
-        } else {
-            ++it;
-        }
+    QStringList went;
+    for (auto it = byHref.cbegin(); it != byHref.cend(); ++it)
+        if (removed.contains(it.key()) || (complete && !listedHrefs.contains(it.key())))
+            went << it.key();
+    for (const QString& href : std::as_const(went)) {
+        touched.insert(thingOfHref.value(href));
+        byHref.remove(href);
     }
     for (const Resource& r : fetched) {
         touched.insert(thingUidOf(r.uid, r.parent));
