@@ -395,6 +395,18 @@ std::optional<ical::CalendarThing> CalendarSync::assemble(const std::vector<QByt
     return thing;
 }
 
+calsync::ServerEntry CalendarSync::serverEntry(const std::vector<Resource>& resources,
+                                               const Target& target) const
+{
+    std::vector<std::pair<QString, QString>> etags;
+    std::vector<QByteArray> texts;
+    for (const Resource& r : resources) {
+        etags.emplace_back(r.uid, r.etag);
+        texts.push_back(r.text);
+    }
+    return {resources.front().href, compositeEtag(etags), assemble(texts, target)};
+}
+
 calsync::ServerView CalendarSync::viewOf(size_t index, const std::vector<Resource>& fetched,
                                          const std::vector<DavItem>& listed, const QStringList& removed,
                                          bool complete)
@@ -450,16 +462,10 @@ calsync::ServerView CalendarSync::viewOf(size_t index, const std::vector<Resourc
             continue;
         }
         std::iter_swap(resources.begin(), parent);
-        std::vector<std::pair<QString, QString>> etags;
-        std::vector<QByteArray> texts;
-        for (const Resource& r : resources) {
-            etags.emplace_back(r.uid, r.etag);
-            texts.push_back(r.text);
-        }
-        std::optional<ical::CalendarThing> theirs = assemble(texts, t);
-        if (!theirs)
+        calsync::ServerEntry entry = serverEntry(resources, t);
+        if (!entry.theirs)
             ++m_unreadable;
-        view.items.push_back({resources.front().href, compositeEtag(etags), std::move(theirs)});
+        view.items.push_back(std::move(entry));
         m_server.insert(uid, std::move(resources));
     }
     // A complete listing names everything there, and the plan needs to see what it didn't name as gone.
@@ -790,13 +796,7 @@ void CalendarSync::refetchAndReplan(size_t index, const QString& uid, QStringLis
                 view.removed.push_back(local.href);
         } else {
             std::iter_swap(mine.begin(), parent);
-            std::vector<std::pair<QString, QString>> etags;
-            std::vector<QByteArray> texts;
-            for (const Resource& r : mine) {
-                etags.emplace_back(r.uid, r.etag);
-                texts.push_back(r.text);
-            }
-            view.items.push_back({mine.front().href, compositeEtag(etags), assemble(texts, target)});
+            view.items.push_back(serverEntry(mine, target));
             m_server.insert(uid, std::move(mine));
         }
         const std::vector<SyncAction> actions = calsync::planSync({local}, view);

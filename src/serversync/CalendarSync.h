@@ -114,6 +114,8 @@ private:
                                bool complete);
     std::optional<ical::CalendarThing> assemble(const std::vector<QByteArray>& texts,
                                                 const Target& target) const;
+    // A thing as the server holds it now: its resources, the thing's own first.
+    calsync::ServerEntry serverEntry(const std::vector<Resource>& resources, const Target& target) const;
     std::vector<LedgerItem> startRows(const QString& uid, const QString& collection) const;
     std::vector<Resource> knownResources(const Target& target, const QString& uid) const;
     Thing* thingWithUid(const QString& uid) const;
