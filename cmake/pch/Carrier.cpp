@@ -1,0 +1,1 @@
+// Compiles nothing: the target around it exists to build one precompiled header for the others.
