@@ -68,7 +68,6 @@ SettingsView::SettingsView(AppModel& model, MenuBarSetting& menuBar, bool trayAv
     layout->addWidget(caption(
         QStringLiteral("Above every app and every Space. Press P in focus mode to switch it."), this));
     layout->addStretch(1);
-    // The calendar-sync section goes in above the stretch.
 
     tintSwitches();
 
