@@ -1,6 +1,7 @@
 #include "app/AppShell.h"
 
 #include "app/AppCommands.h"
+#include "app/CalendarSyncRunner.h"
 #include "app/ExchangeCommand.h"
 #include "app/MainWindow.h"
 #include "app/MenuBarSetting.h"
@@ -60,6 +61,10 @@ SettingsView* AppShell::showSettings()
     if (!m_settings) {
         m_settings = new SettingsView(m_model, *m_menuBar, m_tray->isAvailable());
         connect(m_tray, &TrayIcon::availableChanged, m_settings, &SettingsView::setTrayAvailable);
+        if (m_sync) {
+            m_settings->setCalendarSync(*m_sync);
+            connect(m_settings, &SettingsView::syncAccountRequested, this, &AppShell::showSyncAccount);
+        }
     }
     m_settings->show();
     m_settings->raise();
@@ -69,8 +74,14 @@ SettingsView* AppShell::showSettings()
 
 SyncAccountDialog* AppShell::showSyncAccount()
 {
-    if (!m_syncAccount)
+    if (!m_syncAccount) {
         m_syncAccount = new SyncAccountDialog(m_model.settings(), &m_window);
+        if (m_sync)
+            connect(m_syncAccount, &SyncAccountDialog::answered, this, [this](bool connected) {
+                if (connected)
+                    m_sync->accountSetUp();
+            });
+    }
     m_syncAccount->show();
     m_syncAccount->raise();
     m_syncAccount->activateWindow();
@@ -143,6 +154,12 @@ void AppShell::setFocusPanel(FocusPanelController& focus)
         m_model.exitFocusMode();
     });
     focus.setHidingLeavesAWayBack(m_tray->isShown());
+}
+
+void AppShell::setCalendarSync(CalendarSyncRunner* sync)
+{
+    m_sync = sync;
+    m_tray->setCalendarSync(sync);
 }
 
 void AppShell::followTray(bool shown)

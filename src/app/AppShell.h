@@ -8,6 +8,7 @@
 namespace vorn {
 
 class AppModel;
+class CalendarSyncRunner;
 class FocusPanelController;
 class MainWindow;
 class MenuBarSetting;
@@ -37,6 +38,9 @@ public:
     // panel would leave the app running with nothing to see or click, so focus mode ends with the main
     // window minimised in the taskbar.
     void setFocusPanel(FocusPanelController& focus);
+    // The running app's calendar sync: Preferences and the tray popup say how it stands, and an account
+    // the dialog keeps syncs at once. None (a demo): they don't speak of syncing.
+    void setCalendarSync(CalendarSyncRunner* sync);
     // File > Export… and Import… once a file is chosen; what happened is told in a toast, and lines an
     // import skipped in a message over the window.
     bool exportTo(const QString& path);
@@ -58,6 +62,7 @@ private:
     QPointer<SettingsView> m_settings;
     QPointer<SyncAccountDialog> m_syncAccount;
     FocusPanelController* m_focus = nullptr;
+    CalendarSyncRunner* m_sync = nullptr;
     UnsavedQuitConfirmer m_confirmQuit = askBeforeQuittingUnsaved;
 };
 

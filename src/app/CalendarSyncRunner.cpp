@@ -21,7 +21,16 @@ CalendarSyncRunner::CalendarSyncRunner(AppModel& model, const Launch& launch, QO
                        : QDir(launch.appDataDir).filePath(QStringLiteral("calendar-sync.sqlite"));
 }
 
-CalendarSyncRunner::~CalendarSyncRunner() = default;
+CalendarSyncRunner::~CalendarSyncRunner()
+{
+    // Whoever waits (--sync through the bus) hears why no outcome comes.
+    auto waiting = std::exchange(m_waiting, {});
+    for (auto& done : std::exchange(m_waitingNext, {}))
+        waiting.push_back(std::move(done));
+    for (const auto& done : waiting)
+        done(false, QStringLiteral("vorn todo quit before the sync was done; the next one picks up where "
+                                   "this one stopped."));
+}
 
 QString describeSync(const SyncOutcome& outcome)
 {
@@ -76,6 +85,7 @@ void CalendarSyncRunner::prepare(std::function<void(const QString& error)> then)
         }
         m_accountKey = key;
         connect(m_sync.get(), &CalendarSync::finished, this, &CalendarSyncRunner::finished);
+        connect(m_sync.get(), &CalendarSync::progress, this, &CalendarSyncRunner::progress);
         if (m_scheduled) {
             m_schedule = std::make_unique<SyncSchedule>(*m_sync, m_model.store(), m_model.timers(),
                                                         m_model.clock(), SyncSchedule::Intervals{});
@@ -88,7 +98,29 @@ void CalendarSyncRunner::prepare(std::function<void(const QString& error)> then)
 void CalendarSyncRunner::startSchedule()
 {
     m_scheduled = true;
-    prepare([](const QString&) {});
+    prepare([this](const QString& error) { couldNotStart(error); });
+}
+
+void CalendarSyncRunner::accountSetUp()
+{
+    // The same account again may come with a new password: the next sync reads it from the keyring.
+    if (!isSyncing())
+        m_accountKey.clear();
+    Q_EMIT statusChanged();
+    syncNow([](bool, const QString&) {});
+}
+
+bool CalendarSyncRunner::isSyncing() const
+{
+    return m_sync && m_sync->isRunning();
+}
+
+void CalendarSyncRunner::couldNotStart(const QString& error)
+{
+    if (error.isEmpty() || !readCalendarAccount(m_model.settings()))
+        return;
+    recordSyncFailure(m_model.settings(), error, m_model.clock().now());
+    Q_EMIT statusChanged();
 }
 
 void CalendarSyncRunner::windowActivated()
@@ -101,10 +133,11 @@ void CalendarSyncRunner::syncNow(std::function<void(bool, const QString&)> done)
 {
     prepare([this, done](const QString& error) {
         if (!error.isEmpty()) {
+            couldNotStart(error);
             done(false, error);
             return;
         }
-        m_waiting.push_back(done);
+        (m_sync->isRunning() ? m_waitingNext : m_waiting).push_back(done);
         m_sync->sync();
     });
 }
@@ -117,7 +150,8 @@ void CalendarSyncRunner::finished(const SyncOutcome& outcome)
         recordSyncSuccess(settings, now);
     else
         recordSyncFailure(settings, outcome.message, now);
-    for (const auto& done : std::exchange(m_waiting, {}))
+    Q_EMIT statusChanged();
+    for (const auto& done : std::exchange(m_waiting, std::exchange(m_waitingNext, {})))
         done(outcome.ok, describeSync(outcome));
 }
 

@@ -31,11 +31,25 @@ public:
     void windowActivated();
     // One sync now; `done` hears how it went, in words for the user, and whether it worked.
     void syncNow(std::function<void(bool ok, const QString& said)> done);
+    // The dialog kept a new account: the status lines show it, and it syncs at once (and on the schedule
+    // from then on, in the running app).
+    void accountSetUp();
+    bool isSyncing() const;
+
+Q_SIGNALS:
+    // What the settings hold for the status lines changed: a sync ended, or couldn't start, or the
+    // account did.
+    void statusChanged();
+    // Of the sync under way: items moved of those known so far (CalendarSync::progress).
+    void progress(int done, int total);
 
 private:
     // Makes the sync for the account the settings hold now, then runs `then` (with the error if not).
     void prepare(std::function<void(const QString& error)> then);
     void finished(const SyncOutcome& outcome);
+    // A sync that couldn't start for an account that is there (no password, a locked keyring) is a
+    // failure the status lines tell of too.
+    void couldNotStart(const QString& error);
 
     AppModel& m_model;
     QString m_ledgerPath;
@@ -44,7 +58,10 @@ private:
     std::unique_ptr<CalendarSync> m_sync;
     std::unique_ptr<SyncSchedule> m_schedule;
     bool m_scheduled = false;
+    // Who hears the end of the sync under way, and of the one that follows it: asked for while one runs,
+    // a sync is the next one, which sees what changed meanwhile.
     std::vector<std::function<void(bool, const QString&)>> m_waiting;
+    std::vector<std::function<void(bool, const QString&)>> m_waitingNext;
 };
 
 // What a sync did, in a line.

@@ -82,12 +82,22 @@ QString InstanceService::Import(const QString& text, bool todoTxt)
     return describeImport(outcome);
 }
 
-QString InstanceService::SyncCalendar()
+QString InstanceService::SyncCalendar(bool& worked)
 {
+    worked = false;
     if (!m_calendarSync)
         return QStringLiteral("This vorn todo doesn't sync with a calendar server.");
-    m_calendarSync->syncNow([](bool, const QString&) {});
-    return QStringLiteral("The running vorn todo is syncing now; vorn-todo --sync-status says how it went.");
+    if (!calledFromDBus()) {
+        worked = true;
+        m_calendarSync->syncNow([](bool, const QString&) {});
+        return QStringLiteral("Syncing now.");
+    }
+    // The answer goes when the sync ends, which may be minutes; the app goes on meanwhile.
+    setDelayedReply(true);
+    m_calendarSync->syncNow([call = message(), bus = connection()](bool ok, const QString& said) {
+        bus.send(call.createReply(QVariantList{said, ok}));
+    });
+    return {};
 }
 
 QString InstanceService::ImportCalendar(const QString& text)
@@ -103,7 +113,7 @@ QString InstanceService::ImportCalendar(const QString& text)
 }
 
 InstanceAnswer callInstance(QDBusConnection bus, const QString& method, const QVariantList& arguments,
-                            QString* error, QVariantList* reply)
+                            QString* error, QVariantList* reply, int answerWithinMSecs)
 {
     const QString name = QString::fromLatin1(kInstanceServiceName);
     if (!bus.isConnected() || !bus.interface()->isServiceRegistered(name).value())
@@ -111,8 +121,7 @@ InstanceAnswer callInstance(QDBusConnection bus, const QString& method, const QV
     QDBusMessage call = QDBusMessage::createMethodCall(name, QString::fromLatin1(kInstanceObjectPath),
                                                        QString::fromLatin1(kInstanceInterface), method);
     call.setArguments(arguments);
-    // A busy app (a save, a slow disk) still answers within this; a hung one is reported, not waited on.
-    const QDBusMessage answer = bus.call(call, QDBus::Block, 10000);
+    const QDBusMessage answer = bus.call(call, QDBus::Block, answerWithinMSecs);
     if (answer.type() == QDBusMessage::ReplyMessage) {
         if (reply)
             *reply = answer.arguments();
@@ -124,6 +133,10 @@ InstanceAnswer callInstance(QDBusConnection bus, const QString& method, const QV
         return InstanceAnswer::noInstance;
     if (error)
         *error = answer.errorMessage();
+    // Our own wait ran out (an app that quit meanwhile is a NoReply in other words).
+    if (answer.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply") &&
+        answer.errorMessage().contains(QLatin1String("timeout"), Qt::CaseInsensitive))
+        return InstanceAnswer::timedOut;
     return InstanceAnswer::failed;
 }
 

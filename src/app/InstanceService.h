@@ -41,8 +41,9 @@ public Q_SLOTS:
     Q_SCRIPTABLE QString Import(const QString& text, bool todoTxt);
     // The same for an iCalendar file's text.
     Q_SCRIPTABLE QString ImportCalendar(const QString& text);
-    // `vorn-todo --sync`: a sync starts now; answers that it did.
-    Q_SCRIPTABLE QString SyncCalendar();
+    // `vorn-todo --sync`: one sync now. Over the bus the answer waits for its end: what it did, in the
+    // line --sync prints, and whether it worked.
+    Q_SCRIPTABLE QString SyncCalendar(bool& worked);
 
 public:
     // The running app's calendar sync, which SyncCalendar starts; none: it doesn't sync.
@@ -58,10 +59,15 @@ enum class InstanceAnswer {
     done,       // the running app did it
     noInstance, // nobody owns the name, or there is no bus: the caller is on its own
     failed,     // the running app refused or did not answer; `error` says why
+    timedOut,   // no answer within the time given
 };
+
+// A busy app (a save, a slow disk) still answers within this; a hung one is reported, not waited on.
+inline constexpr int kInstanceAnswerMSecs = 10000;
 
 // Calls `method` on the running app, if there is one; `reply` gets what it answered.
 InstanceAnswer callInstance(QDBusConnection bus, const QString& method, const QVariantList& arguments = {},
-                            QString* error = nullptr, QVariantList* reply = nullptr);
+                            QString* error = nullptr, QVariantList* reply = nullptr,
+                            int answerWithinMSecs = kInstanceAnswerMSecs);
 
 } // namespace vorn

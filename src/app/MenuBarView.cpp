@@ -1,6 +1,9 @@
 #include "app/MenuBarView.h"
 
+#include "app/CalendarSyncRunner.h"
+#include "app/SyncStatusText.h"
 #include "model/AppModel.h"
+#include "model/CalendarAccount.h"
 #include "model/Commands.h"
 #include "pixel/VornFont.h"
 #include "ui/components/ThemedLabel.h"
@@ -12,6 +15,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -65,6 +69,22 @@ MenuBarView::MenuBarView(AppModel& model, QWidget* parent)
     m_divider->setFixedHeight(1 + 2 * 4);
     layout->addWidget(m_divider);
 
+    auto* sync = new QVBoxLayout;
+    sync->setContentsMargins(kPadding, 0, kPadding, 4);
+    sync->setSpacing(4);
+    m_syncStatus = new ThemedLabel(QString(), uiFont(kButtonSize), Color::vornMuted(), this);
+    m_syncStatus->setObjectName(QStringLiteral("syncStatus"));
+    m_syncStatus->setTextFormat(Qt::PlainText);
+    m_syncStatus->hide();
+    sync->addWidget(m_syncStatus);
+    m_syncProgress = new QProgressBar(this);
+    m_syncProgress->setObjectName(QStringLiteral("syncProgress"));
+    m_syncProgress->setTextVisible(false);
+    m_syncProgress->setMaximumHeight(4);
+    m_syncProgress->hide();
+    sync->addWidget(m_syncProgress);
+    layout->addLayout(sync);
+
     auto* buttons = new QHBoxLayout;
     buttons->setContentsMargins(kPadding, 0, kPadding, 4);
     // Of the commands, the popup offers only the two ways out, in their short words.
@@ -87,6 +107,55 @@ MenuBarView::MenuBarView(AppModel& model, QWidget* parent)
     connect(m_list->view()->listModel(), &QAbstractItemModel::rowsInserted, this, &MenuBarView::fitList);
     connect(m_list->view()->listModel(), &QAbstractItemModel::rowsRemoved, this, &MenuBarView::fitList);
     fitList();
+}
+
+void MenuBarView::setCalendarSync(CalendarSyncRunner& sync)
+{
+    if (m_sync)
+        return;
+    m_sync = &sync;
+    connect(&sync, &CalendarSyncRunner::statusChanged, this, [this] {
+        m_syncProgress->hide();
+        showSyncStatus();
+    });
+    connect(&sync, &CalendarSyncRunner::progress, this, [this](int done, int total) {
+        const bool shows = showsSyncProgress(done, total) && m_syncStatus->isVisibleTo(this);
+        if (shows) {
+            m_syncProgress->setRange(0, total);
+            m_syncProgress->setValue(done);
+        }
+        if (shows != m_syncProgress->isVisibleTo(this)) {
+            m_syncProgress->setVisible(shows);
+            fitList();
+        }
+    });
+    // "2 minutes ago" turns into "3 minutes ago" with the model's clock.
+    connect(&m_model, &AppModel::changed, this, [this](AppModel::Field field) {
+        if (field == AppModel::Field::now)
+            showSyncStatus();
+    });
+    showSyncStatus();
+}
+
+void MenuBarView::showSyncStatus()
+{
+    const std::optional<CalendarAccount> account = readCalendarAccount(m_model.settings());
+    const bool shown = m_sync && account;
+    if (shown) {
+        const QString line = syncStatusWords(account, readSyncStatus(m_model.settings()),
+                                             m_model.clock().now(), m_model.schedule())
+                                 .line;
+        // One line, however long the server's words: the whole of them on hover.
+        const int room = fixedWidth - 4 * kPadding;
+        m_syncStatus->setText(m_syncStatus->fontMetrics().elidedText(line, Qt::ElideRight, room));
+        m_syncStatus->setToolTip(line);
+    }
+    if (shown != m_syncStatus->isVisibleTo(this)) {
+        m_syncStatus->setVisible(shown);
+        if (!shown)
+            m_syncProgress->hide();
+        fitList();
+    }
 }
 
 void MenuBarView::fitList()
@@ -113,6 +182,8 @@ void MenuBarView::place()
 void MenuBarView::popUp(const QRect& anchor)
 {
     m_anchor = anchor.isValid() ? anchor : QRect(QCursor::pos(), QSize(1, 1));
+    // The account may have been set up since it was last open.
+    showSyncStatus();
     fitList();
     place();
     show();

@@ -40,12 +40,17 @@ CommandResult changeStore(const Launch& launch, QDBusConnection bus, const Store
     const auto throughApp = [&] {
         QString why;
         QVariantList reply;
-        switch (callInstance(bus, change.method, change.arguments, &why, &reply)) {
+        switch (callInstance(bus, change.method, change.arguments, &why, &reply, change.answerWithinMSecs)) {
         case InstanceAnswer::done:
             said = reply.isEmpty() ? QString() : reply.first().toString();
-            return 0;
+            return change.exitCodeOf ? change.exitCodeOf(reply) : 0;
         case InstanceAnswer::failed:
             said = QStringLiteral("the running vorn todo didn't take it: ") + why;
+            return 1;
+        case InstanceAnswer::timedOut:
+            said = change.tooLong.isEmpty()
+                       ? QStringLiteral("the running vorn todo didn't answer in time; ") + change.elsewhere
+                       : change.tooLong;
             return 1;
         case InstanceAnswer::noInstance:
             break;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/InstanceService.h"
+
 #include <QDBusConnection>
 #include <QString>
 #include <QVariantList>
@@ -38,6 +40,11 @@ struct StoreChange {
     QVariantList arguments;
     // Where to do it instead when the app runs but can't be reached: "add it in its window".
     QString elsewhere;
+    // How long the running app may take to answer, and what to say when it took longer.
+    int answerWithinMSecs = kInstanceAnswerMSecs;
+    QString tooLong;
+    // The exit code the running app's answer stands for; 0 when not given.
+    std::function<int(const QVariantList& reply)> exitCodeOf;
     // The change itself on the model of the locked store; answers the report.
     std::function<QString(AppModel&)> apply;
 };

@@ -25,6 +25,9 @@ constexpr char kNotSetUp[] = "Not set up yet: run vorn-todo --sync-setup URL --u
                              "password from standard input), or use File > Sync with a Calendar Server… "
                              "in the window.";
 
+// How long --sync waits for the running app's sync.
+constexpr int kSyncAnswerMinutes = 15;
+
 QString when(const QDateTime& at)
 {
     return at.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm 'UTC'"));
@@ -105,6 +108,12 @@ CommandResult syncCommand(const Launch& launch, QDBusConnection bus)
     change.refusedInDemo = QStringLiteral("--sync syncs your own lists, so it doesn't go with -demo");
     change.method = QStringLiteral("SyncCalendar");
     change.elsewhere = QStringLiteral("it syncs by itself every few minutes");
+    // A first sync of many things can take minutes; the running app answers when it is done.
+    change.answerWithinMSecs = kSyncAnswerMinutes * 60 * 1000;
+    change.tooLong = QStringLiteral("the running vorn todo is still syncing after %1 minutes; it goes on by "
+                                    "itself, and vorn-todo --sync-status says how it went once it's done")
+                         .arg(kSyncAnswerMinutes);
+    change.exitCodeOf = [](const QVariantList& reply) { return reply.value(1).toBool() ? 0 : 1; };
     bool worked = true;
     change.apply = [&launch, &worked](AppModel& model) {
         CalendarSyncRunner runner(model, launch);

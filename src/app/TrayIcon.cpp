@@ -154,6 +154,8 @@ MenuBarView* TrayIcon::popUp(const QRect& anchor)
         m_popup = new MenuBarView(m_model);
         connect(m_popup, &MenuBarView::openRequested, this, &TrayIcon::openRequested);
         connect(m_popup, &MenuBarView::quitRequested, this, &TrayIcon::quitRequested);
+        if (m_sync)
+            m_popup->setCalendarSync(*m_sync);
     }
     m_popup->popUp(anchor);
     return m_popup;

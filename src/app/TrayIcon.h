@@ -14,6 +14,7 @@ class QTimer;
 namespace vorn {
 
 class AppModel;
+class CalendarSyncRunner;
 class MenuBarView;
 class StatusNotifierItem;
 
@@ -41,6 +42,8 @@ public:
     MenuBarView* popUp(const QRect& anchor = {});
     MenuBarView* popup() const; // null until first opened
     StatusNotifierItem* statusNotifierItem() const { return m_item.get(); }
+    // The popup shows how this sync stands; before the first popUp().
+    void setCalendarSync(CalendarSyncRunner* sync) { m_sync = sync; }
 
 Q_SIGNALS:
     void shownChanged(bool shown);
@@ -63,6 +66,7 @@ private:
     QDBusServiceWatcher* m_watcher;
     QTimer* m_xembedPoll;
     QPointer<MenuBarView> m_popup;
+    CalendarSyncRunner* m_sync = nullptr;
 };
 
 } // namespace vorn

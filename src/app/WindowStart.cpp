@@ -99,6 +99,7 @@ bool handedOver(const Launch& launch, bool newThing, int* rc)
         *rc = 0;
         return true;
     case InstanceAnswer::failed:
+    case InstanceAnswer::timedOut:
         QTextStream(stderr) << "vorn todo is already running, but didn't answer: " << error << '\n';
         *rc = 1;
         return true;
@@ -297,6 +298,7 @@ int runWindowApp(int& argc, char** argv, bool newThing)
     if (!launch.isDemo()) {
         calendarSync = std::make_unique<CalendarSyncRunner>(model, launch);
         instance->setCalendarSync(calendarSync.get());
+        shell->setCalendarSync(calendarSync.get());
         calendarSync->startSchedule();
         QObject::connect(&qapp, &QGuiApplication::applicationStateChanged, calendarSync.get(),
                          [runner = calendarSync.get()](Qt::ApplicationState state) {

@@ -51,6 +51,12 @@ QString thingUidOf(const QString& uid, const QString& parent)
     return parent.isEmpty() ? uid : parent;
 }
 
+bool writesToServer(SyncActionKind kind)
+{
+    return kind == SyncActionKind::PutNew || kind == SyncActionKind::PutChanged ||
+           kind == SyncActionKind::MergeThenPut || kind == SyncActionKind::Delete;
+}
+
 } // namespace
 
 std::unique_ptr<CalendarSync> CalendarSync::make(AppModel& model, Init init, QString* error)
@@ -108,7 +114,7 @@ void CalendarSync::sync()
     }
     m_running = true;
     m_outcome = {};
-    m_done = m_total = m_unreadable = 0;
+    m_done = m_total = m_unreadable = m_moved = m_toMove = 0;
     begin();
 }
 
@@ -337,20 +343,24 @@ void CalendarSync::fetchChanges(size_t index, std::vector<DavItem> changed, std:
     QStringList gone;
     for (const QUrl& url : removed)
         gone << keyOf(url);
+    m_toMove += int(wanted.size());
+    if (!wanted.empty())
+        reportProgress();
     fetchResources(
         index, std::move(wanted),
         [this, index, changed = std::move(changed), gone, complete, token](std::vector<Resource> fetched) {
             planTarget(index, viewOf(index, fetched, changed, gone, complete), token);
-        });
+        },
+        true);
 }
 
 void CalendarSync::fetchResources(size_t index, std::vector<QUrl> hrefs,
-                                  std::function<void(std::vector<Resource>)> then)
+                                  std::function<void(std::vector<Resource>)> then, bool counted)
 {
     auto result = std::make_shared<std::vector<Resource>>();
     auto rest = std::make_shared<std::vector<QUrl>>(std::move(hrefs));
     auto step = std::make_shared<std::function<void()>>();
-    *step = [this, index, result, rest, step, then] {
+    *step = [this, index, result, rest, step, then, counted] {
         if (rest->empty()) {
             then(std::move(*result));
             const auto keep = std::exchange(*step, nullptr); // alive until this call ends
@@ -361,10 +371,15 @@ void CalendarSync::fetchResources(size_t index, std::vector<QUrl> hrefs,
         rest->erase(rest->begin(), rest->begin() + qsizetype(n));
         ++m_outcome.requests;
         m_client->multiget(
-            m_targets[index].href, batch, [this, result, step](DavResult<std::vector<DavItem>> r) {
+            m_targets[index].href, batch,
+            [this, result, step, counted, n](DavResult<std::vector<DavItem>> r) {
                 if (failed(r.error)) {
                     const auto keep = std::exchange(*step, nullptr); // alive until this call ends
                     return;
+                }
+                if (counted) {
+                    m_moved += int(n);
+                    reportProgress();
                 }
                 for (DavItem& item : r.value) {
                     const CalendarResource id = resourceIdentity(item.data);
@@ -577,7 +592,19 @@ void CalendarSync::planTarget(size_t index, const calsync::ServerView& view, con
     std::vector<calsync::LocalEntry> local = localEntries(m_targets[index]);
     auto actions = std::make_shared<std::vector<SyncAction>>(calsync::planSync(local, view));
     m_total += int(actions->size());
+    // What the model takes or drops costs nothing to speak of: only writes to the server count.
+    const int writes = int(std::count_if(actions->begin(), actions->end(),
+                                         [](const SyncAction& a) { return writesToServer(a.kind); }));
+    m_toMove += writes;
+    // Said before the first write comes back, so a long one shows from its start.
+    if (writes > 0)
+        reportProgress();
     runActions(index, actions, 0, token);
+}
+
+void CalendarSync::reportProgress()
+{
+    Q_EMIT progress(m_moved, m_toMove);
 }
 
 void CalendarSync::runActions(size_t index, std::shared_ptr<std::vector<SyncAction>> actions, size_t at,
@@ -591,7 +618,10 @@ void CalendarSync::runActions(size_t index, std::shared_ptr<std::vector<SyncActi
         if (failed(error))
             return;
         ++m_done;
-        Q_EMIT progress(m_done, m_total);
+        if (writesToServer((*actions)[at].kind)) {
+            ++m_moved;
+            reportProgress();
+        }
         // Now and then the model and the ledger catch up, so a kill costs little work.
         if (m_done % 100 == 0 && !commit())
             return;

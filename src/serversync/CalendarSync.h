@@ -61,7 +61,8 @@ public:
 
 Q_SIGNALS:
     void finished(const vorn::SyncOutcome& outcome);
-    // Things done of those the sync has to bring into step; for a first sync of many.
+    // How far a sync is in items moved: the server's fetched and ours written (or deleted) there, of
+    // those known so far; the total grows as each collection is read. For a first sync of many.
     void progress(int done, int total);
 
 private:
@@ -92,8 +93,10 @@ private:
     void syncTarget(size_t index);
     void fetchChanges(size_t index, std::vector<caldav::DavItem> changed, std::vector<QUrl> removed,
                       bool complete, const QString& token);
+    // `counted`: the fetch is part of the sync's progress (not a refetch after a 412).
     void fetchResources(size_t index, std::vector<QUrl> hrefs,
-                        std::function<void(std::vector<Resource>)> then);
+                        std::function<void(std::vector<Resource>)> then, bool counted = false);
+    void reportProgress();
     void planTarget(size_t index, const calsync::ServerView& view, const QString& token);
     void runActions(size_t index, std::shared_ptr<std::vector<calsync::SyncAction>> actions, size_t at,
                     const QString& token);
@@ -144,6 +147,8 @@ private:
     QHash<QString, QByteArray> m_fingerprints;
     int m_done = 0;
     int m_total = 0;
+    int m_moved = 0; // for the progress: items fetched or written, of those to move
+    int m_toMove = 0;
     int m_unreadable = 0;
     bool m_wrote = false; // the current collection took a write of ours
     // Records the sync changed in the model, until the change feed has told of them.

@@ -4,9 +4,13 @@
 #include "model/Settings.h"
 #include "support/ProgramRun.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
@@ -198,6 +202,33 @@ TEST_F(SyncSetupTest, syncingFromTheCommandLineCarriesThingsBothWaysAndThenHasNo
               QStringLiteral("Synced. Nothing new on either side.\n"));
     EXPECT_FALSE(
         run({QStringLiteral("--sync-status")}, {}).out.contains(QStringLiteral("Last sync: not yet")));
+}
+
+TEST_F(SyncSetupTest, syncThroughTheRunningAppWaitsForItsOutcomeAndExitsAsItWent)
+{
+    VORN_START_ACCOUNT_SERVER(server);
+    // The app starts before there is an account, so only --sync makes it sync.
+    QProcess app;
+    app.setProcessEnvironment(test::homeEnvironment(home.path()));
+    app.start(QStringLiteral(VORN_TODO_BINARY), {});
+    const auto stop = qScopeGuard([&app] { app.terminate(), app.waitForFinished(20'000); });
+    QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [bus] { return bus->isServiceRegistered(QStringLiteral("com.vorn.todo")).value(); }, 30'000));
+    ASSERT_EQ(run({QStringLiteral("--add"), QStringLiteral("Call the plumber")}, {}).exitCode, 0);
+    ASSERT_EQ(run({QStringLiteral("--sync-setup"), server.radicale->url().toString(),
+                   QStringLiteral("--user"), QStringLiteral("alice")},
+                  server.radicale->password().toUtf8() + '\n')
+                  .exitCode,
+              0);
+    const ProgramResult synced = run({QStringLiteral("--sync")}, {});
+    EXPECT_EQ(synced.exitCode, 0) << synced.err.toStdString();
+    EXPECT_EQ(synced.out.toStdString(), "Synced: 1 sent, 0 taken in, 0 deleted.\n");
+    server.radicale.reset();
+    const ProgramResult failed = run({QStringLiteral("--sync")}, {});
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_EQ(failed.err.toStdString(), "vorn-todo: Can't reach 127.0.0.1 right now.\n");
+    EXPECT_EQ(app.state(), QProcess::Running) << "a failed sync is a line, not the app's end";
 }
 
 } // namespace
