@@ -269,7 +269,9 @@ void FamilySync::refresh()
     if (!canRead())
         return;
     ++m_readGeneration; // a read still on its way saw the file before this one
-    applyRead(m_family->read(kTodoApp, changedSinceSeen()));
+    // Read in a statement of its own, so the snapshot is gone before applyRead() writes to the original.
+    FamilyRead read = m_family->read(kTodoApp, changedSinceSeen());
+    applyRead(std::move(read));
 }
 
 void FamilySync::refreshInBackground()
