@@ -1,5 +1,6 @@
 // Model benchmarks: composing Today's rows, the tab counts, the next sort key and a drag reorder; the
 // exports and imports.
+#include "family/FamilyStore.h"
 #include "family/NoteFiles.h"
 #include "model/Constants.h"
 #include "model/Launch.h"
@@ -7,10 +8,19 @@
 #include "model/ModelExchange.h"
 #include "transfer/exchange/MarkdownExport.h"
 
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include <fcntl.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <benchmark/benchmark.h>
@@ -18,6 +28,13 @@
 using namespace vorn;
 
 namespace {
+
+double threadCpuMSecs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1000 + double(t.tv_nsec) / 1e6;
+}
 
 // A model in memory holding `count` things spread over the lists the way a long-used app has them.
 struct Fixture {
@@ -150,7 +167,70 @@ void BM_RefreshFromFamily(benchmark::State& state)
     for (auto _ : state)
         f.model->familySync().refresh();
 }
-BENCHMARK(BM_RefreshFromFamily)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RefreshFromFamily)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// The window's thread while the planner writes one of our rows every 100 ms for three seconds and
+// broadcasts each write: a 2 ms timer stands in for key presses, and its worst lateness is what a key
+// would wait. One iteration; the counters are the figures.
+void BM_MainThreadWhilePlannerWrites(benchmark::State& state)
+{
+    Fixture f(int(state.range(0)), false, true);
+    f.model->familySync().schedule();
+    f.model->familySync().flush();
+    f.model->familySync().refresh(); // every row of ours compared once, as at start
+    std::vector<QString> ids;
+    for (const Thing* t : f.model->allThings())
+        ids.push_back(t->syncID());
+    FamilyStore planner(f.launch.familyStorePath());
+    FamilySync& sync = f.model->familySync();
+
+    for (auto _ : state) {
+        std::atomic<bool> stop = false;
+        std::thread writer([&] {
+            for (int i = 0; !stop; ++i) {
+                planner.setTitle(ids[size_t(i * 7919) % ids.size()], QStringLiteral("from there %1").arg(i));
+                QMetaObject::invokeMethod(
+                    &sync, [&sync] { sync.noticed(); }, Qt::QueuedConnection);
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+        });
+        // Lateness counts the machine's other work too; the thread's own CPU time between two ticks is
+        // the longest stretch of work that held it, busy machine or not.
+        std::vector<double> lateness;
+        double worstCpu = 0;
+        QElapsedTimer clock;
+        clock.start();
+        qint64 last = 0;
+        double lastCpu = threadCpuMSecs();
+        QTimer probe;
+        probe.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            const qint64 now = clock.nsecsElapsed();
+            const double cpu = threadCpuMSecs();
+            lateness.push_back(double(now - last) / 1e6 - 2.0);
+            worstCpu = std::max(worstCpu, cpu - lastCpu);
+            last = now;
+            lastCpu = cpu;
+        });
+        QEventLoop loop;
+        QTimer::singleShot(3000, &loop, &QEventLoop::quit);
+        last = clock.nsecsElapsed();
+        probe.start(2);
+        loop.exec();
+        stop = true;
+        writer.join();
+        std::sort(lateness.begin(), lateness.end());
+        state.counters["worst_ms"] = lateness.back();
+        state.counters["p99_ms"] = lateness[size_t(double(lateness.size()) * 0.99)];
+        state.counters["ticks"] = double(lateness.size());
+        state.counters["worst_cpu_ms"] = worstCpu;
+    }
+}
+BENCHMARK(BM_MainThreadWhilePlannerWrites)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 // Every list out as Markdown, and that document read and added to an empty store as one undo step.
 void BM_ExportMarkdown(benchmark::State& state)

@@ -545,6 +545,46 @@ void FamilyStore::mirrorAsync(std::vector<SharedThing> things, const QString& ow
     });
 }
 
+FamilyRead FamilyStore::readHere(const QString& ownApp,
+                                 const std::function<bool(const SharedThing&)>& changed)
+{
+    FamilyRead read;
+    if (!m_connection->db)
+        return read;
+    // The machine's clock, which every writer's updated_at comes from, not the one this store was given.
+    read.readAt = double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
+    for (SharedThing& row : m_connection->allThings()) {
+        if (row.sourceApp != ownApp)
+            read.others.push_back(std::move(row));
+        else if (!changed || changed(row))
+            read.ownChanged.push_back(std::move(row));
+    }
+    read.deletedByOthers = m_connection->deletedByOthers(ownApp);
+    read.open = true;
+    return read;
+}
+
+FamilyRead FamilyStore::read(const QString& ownApp, const std::function<bool(const SharedThing&)>& changed)
+{
+    FamilyRead read;
+    m_queue->sync([&] { read = readHere(ownApp, changed); });
+    return read;
+}
+
+void FamilyStore::readAsync(const QString& ownApp, std::function<bool(const SharedThing&)> changed,
+                            QObject* context, std::function<void(FamilyRead)> done)
+{
+    m_queue->async([this, ownApp, changed = std::move(changed), context, done = std::move(done)]() mutable {
+        FamilyRead read = readHere(ownApp, changed);
+        // What `changed` captured goes before the caller hears back and next writes its own copy.
+        changed = nullptr;
+        if (context && done)
+            QMetaObject::invokeMethod(
+                context, [done, read = std::move(read)]() mutable { done(std::move(read)); },
+                Qt::QueuedConnection);
+    });
+}
+
 void FamilyStore::drain()
 {
     m_queue->sync([] {});

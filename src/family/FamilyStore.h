@@ -18,6 +18,16 @@ namespace vorn {
 
 class SerialQueue;
 
+// A read of the file made on the store's queue, handed over whole: the rows other applications own, the
+// rows of ours that `changed` picked, and the ids of ours that other applications deleted.
+struct FamilyRead {
+    std::vector<SharedThing> others;
+    std::vector<SharedThing> ownChanged;
+    std::vector<QString> deletedByOthers;
+    bool open = false; // false: the file couldn't be read, and every list is empty
+    double readAt = 0; // when the rows were read, as updated_at counts (the machine's clock)
+};
+
 // The SQLite file shared with the planner. Every statement runs on the store's own serial queue and the
 // caller waits for it. A store that failed to open answers every call with nothing and writes nothing.
 class FamilyStore {
@@ -49,6 +59,14 @@ public:
     // The context must outlive the queued work: drain() before it goes.
     void mirrorAsync(std::vector<SharedThing> things, const QString& ownApp, QObject* context,
                      std::function<void(bool)> done);
+    // A read without waiting for it, for a caller that must not block behind queued writes: the live
+    // rows, split by `ownApp`, those of ours kept only when `changed(row)` says so (it runs on the queue,
+    // so it must only read what it captured). `done(read)` runs on `context`'s thread; the same rules as
+    // for mirrorAsync hold. The rows are as the file was after everything queued before this call.
+    void readAsync(const QString& ownApp, std::function<bool(const SharedThing&)> changed, QObject* context,
+                   std::function<void(FamilyRead)> done);
+    // The same read, waiting for it.
+    FamilyRead read(const QString& ownApp, const std::function<bool(const SharedThing&)>& changed);
     // Waits until everything queued so far has run.
     void drain();
     void markDeleted(const QString& id, const std::optional<QString>& by);
@@ -70,6 +88,7 @@ private:
     QString m_path;
     std::optional<QString> m_openError;
     // On the queue only.
+    FamilyRead readHere(const QString& ownApp, const std::function<bool(const SharedThing&)>& changed);
     bool markDeletedHere(const QString& id, const std::optional<QString>& by);
     std::unique_ptr<Connection> m_connection; // touched only on the queue
     std::unique_ptr<SerialQueue> m_queue;

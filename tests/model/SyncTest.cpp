@@ -50,6 +50,13 @@ protected:
     }
     // A foreign change broadcast, as the planner sends after each of its writes.
     void plannerDidWrite() { model->familySync().didChange(); }
+    // A read sent to the file's queue has run and its answer has been taken in.
+    void backgroundReadsDone()
+    {
+        test::drainEvents();
+        model->familySync().familyStore()->drain();
+        test::drainEvents();
+    }
     SharedThing plannerRow(const QString& id, const QString& title, std::optional<QString> day)
     {
         SharedThing s;
@@ -161,9 +168,63 @@ TEST_F(SyncTest, broadcastsThatPileUpAreReadOnceAndNoneIsMissed)
             plannerRow(QStringLiteral("p%1").arg(i), QStringLiteral("planned %1").arg(i), model->todayISO()));
         model->familySync().noticed();
     }
-    test::drainEvents();
+    backgroundReadsDone();
     EXPECT_EQ(reads.count(), 1);
     EXPECT_EQ(model->familyThings().size(), 3u);
+}
+
+TEST_F(SyncTest, aBackgroundReadOvertakenByAnEditHereIsDroppedAndNewsDuringOneMakesOneMore)
+{
+    planner->upsert(plannerRow(QStringLiteral("p1"), QStringLiteral("planned"), model->todayISO()));
+    model->familySync().refresh();
+    ASSERT_EQ(model->familyThings().size(), 1u);
+
+    // A read goes off to the file's queue; before its answer is in, the planner's row is ticked here,
+    // which writes and reads at once. The answer on its way saw the row before the tick.
+    model->familySync().refreshInBackground();
+    model->familySync().setDone(model->familyThings(), true);
+    ASSERT_TRUE(model->familyThings().front().done);
+    bool untickedOnScreen = false;
+    QObject::connect(&model->familySync(), &FamilySync::rowsChanged,
+                     [&] { untickedOnScreen |= !model->familyThings().front().done; });
+    // News while a read is out makes one more read after it, which sees the planner's second row.
+    model->familySync().refreshInBackground();
+    planner->upsert(plannerRow(QStringLiteral("p2"), QStringLiteral("planned too"), model->todayISO()));
+    backgroundReadsDone();
+    backgroundReadsDone();
+
+    ASSERT_EQ(model->familyThings().size(), 2u);
+    EXPECT_TRUE(model->familyThings().front().done);
+    EXPECT_FALSE(untickedOnScreen) << "the older read showed the row as it was before the tick";
+}
+
+TEST_F(SyncTest, aPlannerEditOfOneOfManyOfOurRowsIsTakenAndOnlyItIsCompared)
+{
+    std::vector<Thing*> things;
+    for (int i = 0; i < 50; ++i)
+        things.push_back(add(QStringLiteral("thing %1").arg(i)));
+    mirror();
+    model->familySync().refresh(); // every row of ours is new to the comparison
+    ASSERT_EQ(model->familySync().lastOwnRowsCompared(), 50);
+    planner->setTitle(things[7]->syncID(), QStringLiteral("renamed there"));
+    planner->setDone(things[42]->syncID(), true);
+
+    model->familySync().noticed(); // the echo of our mirror
+    model->familySync().noticed(); // the planner's
+    backgroundReadsDone();
+    EXPECT_EQ(things[7]->title(), QStringLiteral("renamed there"));
+    EXPECT_TRUE(things[42]->isDone());
+    EXPECT_EQ(model->familySync().lastOwnRowsCompared(), 2);
+
+    // A planner whose writes carry one stamp (a coarse clock, or one a little ahead): a second write
+    // with the stamp of the first is still news.
+    const QDateTime stamp = QDateTime::currentDateTimeUtc().addSecs(3600);
+    FamilyStore coarse(h.launch.familyStorePath(), FamilyStore::Mode::ReadWrite, [stamp] { return stamp; });
+    coarse.setTitle(things[3]->syncID(), QStringLiteral("first"));
+    model->familySync().refresh();
+    coarse.setTitle(things[3]->syncID(), QStringLiteral("second, same stamp"));
+    model->familySync().refresh();
+    EXPECT_EQ(things[3]->title(), QStringLiteral("second, same stamp"));
 }
 
 TEST_F(SyncTest, aChangeWaitingForItsMirrorHoldsOnlyItsOwnFieldsAgainstThePlanner)

@@ -33,15 +33,9 @@ bool fileDiffers(const SharedThing& ours, const SharedThing& row)
            ours.steps != row.steps || ours.note != row.note || ours.noteID != row.noteID;
 }
 
-QHash<QString, Thing*> thingsBySyncID(const Store& store)
-{
-    QHash<QString, Thing*> out;
-    for (Thing* t : store.thingsBySortKey()) {
-        if (!out.contains(t->syncID()))
-            out.insert(t->syncID(), t);
-    }
-    return out;
-}
+// How close to a read a row's updated_at may be for the row still to count as possibly written again
+// with the same stamp.
+constexpr double kSameMomentSecs = 0.005;
 
 } // namespace
 
@@ -65,6 +59,12 @@ FamilySync::FamilySync(Init init, Store& local, const Schedule& schedule, const 
                                              init.retryMaxMSecs, [this] { mirror(); });
     if (m_notifier)
         connect(m_notifier.get(), &FamilyNotifier::changed, this, &FamilySync::noticed);
+    // The index by sync ID holds until a thing comes or goes; the edits a read takes in change neither
+    // (the deletions it carries out drop the index themselves).
+    connect(&m_local, &Store::changing, this, [this](RecordId id) {
+        if (id.kind == EntityKind::Thing && !m_adopting)
+            m_bySyncID.reset();
+    });
     if (!m_syncsToFamily || m_readOnly)
         return;
     // Every change of our records reaches the file, however it was made: an operation, undo, redo,
@@ -232,7 +232,7 @@ void FamilySync::noticed()
             if (std::exchange(m_ownChangePending, false))
                 --broadcasts;
             if (broadcasts > 0)
-                refresh();
+                refreshInBackground();
         },
         Qt::QueuedConnection);
 }
@@ -245,40 +245,90 @@ void FamilySync::didChange()
         refresh();
 }
 
-void FamilySync::refresh()
+bool FamilySync::canRead() const
 {
     if (!m_syncsToFamily) {
         qCDebug(lcSync, "refresh skipped (sync off)");
+        return false;
+    }
+    return m_family != nullptr;
+}
+
+std::function<bool(const SharedThing&)> FamilySync::changedSinceSeen() const
+{
+    // A row of ours whose last write we have compared already holds nothing new: at 100,000 things only
+    // the few the planner touched are looked at. The copy is shared, not copied, until one side writes.
+    return [seen = m_seenAt](const SharedThing& row) {
+        const auto it = seen.constFind(row.id);
+        return it == seen.cend() || *it != row.updatedAt;
+    };
+}
+
+void FamilySync::refresh()
+{
+    if (!canRead())
+        return;
+    ++m_readGeneration; // a read still on its way saw the file before this one
+    // Read in a statement of its own, so the snapshot is gone before applyRead() writes to the original.
+    FamilyRead read = m_family->read(kTodoApp, changedSinceSeen());
+    applyRead(std::move(read));
+}
+
+void FamilySync::refreshInBackground()
+{
+    if (!canRead())
+        return;
+    // Broadcasts during a read make one more read after it, never a queue of them.
+    if (m_reading) {
+        m_readAgain = true;
         return;
     }
-    if (!m_family)
-        return;
+    m_reading = true;
+    const quint64 generation = ++m_readGeneration;
+    m_family->readAsync(kTodoApp, changedSinceSeen(), this, [this, generation](FamilyRead read) {
+        m_reading = false;
+        // A read made meanwhile (ours, right after an edit) saw the file later than this one did.
+        if (generation == m_readGeneration)
+            applyRead(std::move(read));
+        if (std::exchange(m_readAgain, false))
+            refreshInBackground();
+    });
+}
+
+const QHash<QString, Thing*>& FamilySync::thingsBySyncID()
+{
+    if (!m_bySyncID) {
+        m_bySyncID.emplace();
+        for (Thing* t : m_local.thingsBySortKey()) {
+            if (!m_bySyncID->contains(t->syncID()))
+                m_bySyncID->insert(t->syncID(), t);
+        }
+    }
+    return *m_bySyncID;
+}
+
+void FamilySync::applyRead(FamilyRead read)
+{
     // What we take from the file is in the file already: no mirror for it, unless we keep something of
-    // ours the file lacks (then scheduled on purpose below).
+    // ours the file lacks (then scheduled on purpose in adoptEdits).
     const QScopedValueRollback adopting(m_adopting, true);
     if (!m_readOnly)
-        applyDeletes();
+        applyDeletes(read.deletedByOthers);
 
-    const std::vector<SharedThing> all = m_family->allThings();
-    std::vector<SharedThing> others;
-    for (const SharedThing& row : all) {
-        if (row.sourceApp != kTodoApp)
-            others.push_back(row);
-    }
-    qCDebug(lcSync, "refreshFromFamily: %ld total, %ld other-app things", long(all.size()),
-            long(others.size()));
-    replaceRows(std::move(others));
+    qCDebug(lcSync, "refreshFromFamily: %ld other-app things, %ld of ours changed", long(read.others.size()),
+            long(read.ownChanged.size()));
+    replaceRows(std::move(read.others));
 
-    const QHash<QString, Thing*> bySyncID = thingsBySyncID(m_local);
+    m_lastOwnRowsCompared = 0;
     // After a failed mirror the file still holds what our things were before it, which the baseline
     // would take for the planner's edits: ours wait for the next mirror to land first.
-    if (!m_unwritten) {
+    if (!m_unwritten && !read.ownChanged.empty()) {
+        // Adopting edits changes no thing's sync ID, so the index holds; a shallow copy all the same.
+        const QHash<QString, Thing*> bySyncID = thingsBySyncID();
         // The planner's edits are not something the user did here, so undo shouldn't take them back.
         UndoRegistrationPause pause(m_local.undoManager());
         const QString day = today();
-        for (const SharedThing& row : all) {
-            if (row.sourceApp != kTodoApp)
-                continue;
+        for (const SharedThing& row : read.ownChanged) {
             Thing* thing = bySyncID.value(row.id);
             if (!thing)
                 continue;
@@ -287,11 +337,18 @@ void FamilySync::refresh()
             if (!m_baseline.knows(row.id) && row.day && row.day == m_mirroredDay && m_host.isInToday(*thing))
                 m_baseline.ownDay(m_host.sharedRow(*thing, day, 0), row);
             adoptEdits(row, *thing, day);
+            // updated_at counts milliseconds: a write in the same one as the read, or a moment before
+            // it, could be followed by another with the same stamp. Such a row is compared again.
+            if (row.updatedAt < read.readAt - kSameMomentSecs)
+                m_seenAt.insert(row.id, row.updatedAt);
+            else
+                m_seenAt.remove(row.id);
+            ++m_lastOwnRowsCompared;
         }
     }
 
     // A row that went away keeps no place; with the file unreadable we can't tell, so nothing goes.
-    if (m_family->isOpen() && !m_readOnly) {
+    if (read.open && !m_readOnly) {
         QSet<QString> known;
         for (const SharedThing& row : m_rows)
             known.insert(row.id);
@@ -415,12 +472,11 @@ void FamilySync::adoptNoteAndSteps(const SharedThing& row, Thing& thing, bool no
     schedule();
 }
 
-void FamilySync::applyDeletes()
+void FamilySync::applyDeletes(const std::vector<QString>& ids)
 {
-    const std::vector<QString> ids = m_family->deletedByOthers(kTodoApp);
     if (ids.empty())
         return;
-    const QHash<QString, Thing*> bySyncID = thingsBySyncID(m_local);
+    const QHash<QString, Thing*> bySyncID = thingsBySyncID();
     int deleted = 0;
     {
         // One undo brings back everything the planner deleted in this go.
@@ -436,6 +492,7 @@ void FamilySync::applyDeletes()
     }
     if (deleted == 0)
         return;
+    m_bySyncID.reset();
     m_local.save();
     const QString count =
         deleted == 1 ? QStringLiteral("Deleted") : QString::number(deleted) + QStringLiteral(" deleted");

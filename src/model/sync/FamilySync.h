@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QSet>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -75,6 +76,8 @@ public:
     FamilyNotifier* notifier() const { return m_notifier.get(); }
     bool isPending() const { return m_pending; }
     bool ownChangePending() const { return m_ownChangePending; }
+    // How many rows of ours the last read compared with our things: those written since the read before.
+    int lastOwnRowsCompared() const { return m_lastOwnRowsCompared; }
 
     // The rows other applications own, in file order.
     const std::vector<SharedThing>& rows() const { return m_rows; }
@@ -93,6 +96,9 @@ public:
     void flush();
     // Reads the file: the other applications' rows, and the planner's edits and deletions of ours.
     void refresh();
+    // The same without waiting for the file: read on the family store's queue, taken in when it's
+    // back. Calls while one is on its way make one more read after it.
+    void refreshInBackground();
     // A change broadcast arrived: our own echo is skipped, anything else is read.
     void didChange();
     // The broadcasts as they arrive: all that come before the next turn are one didChange().
@@ -120,7 +126,12 @@ private:
     void mirror();
     void mirrorWritten(size_t count, bool written, const QString& day);
     void finishEdit();
-    void applyDeletes();
+    bool canRead() const;
+    // Which of our rows a read hands over: those written since we last compared them.
+    std::function<bool(const SharedThing&)> changedSinceSeen() const;
+    void applyRead(FamilyRead read);
+    void applyDeletes(const std::vector<QString>& ids);
+    const QHash<QString, Thing*>& thingsBySyncID();
     // `day` is today's, read once per refresh: formatting it is most of the work of a row.
     void adoptEdits(const SharedThing& row, Thing& thing, const QString& day);
     void adoptDay(const SharedThing& row, Thing& thing);
@@ -159,6 +170,14 @@ private:
     std::optional<QString> m_mirroredDay;
     std::vector<SharedThing> m_rows;
     QHash<QString, double> m_externalOrder;
+    // Each row of ours as we last compared it, by its updated_at.
+    QHash<QString, double> m_seenAt;
+    // Our things by sync ID: built when first needed, dropped when a thing comes or goes.
+    std::optional<QHash<QString, Thing*>> m_bySyncID;
+    bool m_reading = false;   // a background read is on its way
+    bool m_readAgain = false; // and news came meanwhile
+    quint64 m_readGeneration = 0;
+    int m_lastOwnRowsCompared = 0;
 };
 
 } // namespace vorn
