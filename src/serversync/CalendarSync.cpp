@@ -299,9 +299,14 @@ void CalendarSync::syncTarget(size_t index)
         }
         ++m_outcome.requests;
         m_client->syncCollection(t.href, knownToken,
-                                 [this, index, everything](DavResult<caldav::DavSyncChanges> r) {
+                                 [this, index, everything,
+                                  withToken = !knownToken.isEmpty()](DavResult<caldav::DavSyncChanges> r) {
                                      const bool fresh = m_targets[index].fresh;
+                                     // Xandikos answers a token it doesn't know (its collection made
+                                     // again, its history rewritten) with a 500, not 403/409: asked
+                                     // from that token every time, the sync would never get past it.
                                      if (r.error.kind == DavErrorKind::TokenExpired ||
+                                         (withToken && r.error.kind == DavErrorKind::ServerError) ||
                                          (fresh && r.error.kind != DavErrorKind::Network &&
                                           r.error.kind != DavErrorKind::Timeout && r.error)) {
                                          // Everything there against everything we agreed on: no duplicates.
