@@ -1,5 +1,7 @@
 #include "serversync/CalendarSync.h"
 
+#include "calsync/ThingMerge.h"
+
 #include "model/AppModel.h"
 #include "model/Constants.h"
 #include "model/ImportTarget.h"
@@ -516,6 +518,12 @@ Thing* CalendarSync::thingWithUid(const QString& uid) const
     return nullptr;
 }
 
+Thing* CalendarSync::movedAway(const Target& target, const QString& uid) const
+{
+    Thing* thing = thingWithUid(uid);
+    return thing && targetOf(*thing) != &target ? thing : nullptr;
+}
+
 const CalendarSync::Target* CalendarSync::targetOf(const Thing& thing) const
 {
     const qint64 pile = thing.pile() ? thing.pile()->id().number : 0;
@@ -528,6 +536,23 @@ const CalendarSync::Target* CalendarSync::targetOf(const Thing& thing) const
 Pile* CalendarSync::pileOfTarget(const Target& target) const
 {
     return target.pile ? m_model.pile({EntityKind::Pile, target.pile}) : nullptr;
+}
+
+std::optional<ical::CalendarThing> CalendarSync::agreedElsewhere(const QString& uid, const Target& target) const
+{
+    // The ledger keeps one row per thing: the collection it names is the one it was last agreed in.
+    const auto known = m_start.constFind(uid);
+    if (known == m_start.cend() || known->collection == target.key)
+        return std::nullopt;
+    for (const Target& other : m_targets) {
+        if (other.key != known->collection)
+            continue;
+        std::vector<QByteArray> texts;
+        for (const LedgerItem& row : startRows(uid, other.key))
+            texts.push_back(row.base);
+        return assemble(texts, other);
+    }
+    return std::nullopt;
 }
 
 calsync::LocalEntry CalendarSync::localEntry(const Target& target, const QString& uid, const Thing* thing)
@@ -631,6 +656,10 @@ void CalendarSync::act(size_t index, const SyncAction& action, int depth, Done d
         putThing(index, action.uid, *action.thing, replanOn412);
         return;
     case SyncActionKind::TakeTheirs:
+        if (Thing* moved = movedAway(t, action.uid)) {
+            joinOrLeave(index, *moved, action, replanOn412);
+            return;
+        }
         // Another list's thing, moved here over there, joins this list.
         take();
         agreed(t, action.uid, knownResources(t, action.uid));
@@ -656,6 +685,43 @@ void CalendarSync::act(size_t index, const SyncAction& action, int depth, Done d
         done({});
         return;
     }
+}
+
+void CalendarSync::joinOrLeave(size_t index, Thing& thing, const SyncAction& action, Done done)
+{
+    // The thing is in another list here than this collection's, and its copy here changed: moved to that
+    // list here, or moved to this one over there, while the other side edited it. Both edits meet, against
+    // the copy last agreed on in whichever collection it was then; the list that wins says where it goes
+    // on. Taken as it is instead, the other side's move or edit would be lost, and the thing could end up
+    // in two collections.
+    const Target& t = m_targets[index];
+    const Target* now = targetOf(thing);
+    const std::optional<ical::CalendarThing> base = !startRows(action.uid, t.key).empty()
+                                                        ? localEntry(t, action.uid, nullptr).base
+                                                        : agreedElsewhere(action.uid, t);
+    const calsync::MergeResult merged =
+        calsync::merge(base, syncCopy(m_model, thing), action.thing, m_changedAt.value(action.uid));
+    if (!merged.thing) {
+        done({});
+        return;
+    }
+    Pile* here = pileOfTarget(t);
+    const bool joins = merged.thing->list == (here ? here->name() : QString());
+    if (merged.outcome != calsync::MergeOutcome::KeepOurs || joins)
+        takeCopy(m_model, &thing, *merged.thing, joins ? here : (now ? pileOfTarget(*now) : nullptr));
+    m_fingerprints.insert(action.uid, fingerprint(m_model, thing));
+    if (!joins) {
+        deleteThing(index, action.uid, done);
+        return;
+    }
+    ++m_outcome.taken;
+    if (merged.outcome == calsync::MergeOutcome::KeepTheirs) {
+        noteTook(thing);
+        agreed(t, action.uid, knownResources(t, action.uid));
+        done({});
+        return;
+    }
+    putThing(index, action.uid, *merged.thing, done);
 }
 
 void CalendarSync::putThing(size_t index, const QString& uid, const ical::CalendarThing& copy, Done done)
@@ -794,7 +860,8 @@ void CalendarSync::refetchAndReplan(size_t index, const QString& uid, QStringLis
         calsync::ServerView view;
         const auto parent =
             std::find_if(mine.begin(), mine.end(), [&](const Resource& r) { return r.uid == uid; });
-        const calsync::LocalEntry local = localEntry(target, uid, thingWithUid(uid));
+        // A thing moved to another list here is, in this collection, one deleted here.
+        const calsync::LocalEntry local = localEntry(target, uid, movedAway(target, uid) ? nullptr : thingWithUid(uid));
         if (parent == mine.end()) {
             m_server.insert(uid, mine);
             if (!local.href.isEmpty())

@@ -100,6 +100,7 @@ private:
     void act(size_t index, const calsync::SyncAction& action, int depth, Done done);
     void putThing(size_t index, const QString& uid, const ical::CalendarThing& copy, Done done);
     void deleteThing(size_t index, const QString& uid, Done done);
+    void joinOrLeave(size_t index, Thing& thing, const calsync::SyncAction& action, Done done);
     void refetchAndReplan(size_t index, const QString& uid, QStringList hrefs, int depth, Done done);
     void finishTarget(size_t index, const QString& token);
     void finish(const caldav::DavError& error);
@@ -107,6 +108,8 @@ private:
     bool commit();
 
     calsync::LocalEntry localEntry(const Target& target, const QString& uid, const Thing* thing);
+    // What was last agreed on for the thing in another collection than `target`: it moved since.
+    std::optional<ical::CalendarThing> agreedElsewhere(const QString& uid, const Target& target) const;
     std::vector<calsync::LocalEntry> localEntries(const Target& target);
     // The server's resources for each thing the fetched ones and the gone ones belong to, into a view.
     calsync::ServerView viewOf(size_t index, const std::vector<Resource>& fetched,
@@ -120,6 +123,8 @@ private:
     std::vector<Resource> knownResources(const Target& target, const QString& uid) const;
     Thing* thingWithUid(const QString& uid) const;
     const Target* targetOf(const Thing& thing) const;
+    // Our thing of that UID when it is now in another target's list than `target`.
+    Thing* movedAway(const Target& target, const QString& uid) const;
     Pile* pileOfTarget(const Target& target) const;
     void agreed(const Target& target, const QString& uid, const std::vector<Resource>& resources);
     void forgetRows(const Target& target, const QString& uid);
