@@ -580,6 +580,25 @@ calsync::LocalEntry CalendarSync::localEntry(const Target& target, const QString
         e.base = e.changed ? (rows.empty() ? std::nullopt : assemble(texts, target)) : e.ours;
     } else {
         e.changed = true;
+        // Steps gone over there and nothing else changed is no edit to outlive our delete: most likely it
+        // is that delete, stopped halfway (the steps go first).
+        if (const auto there = m_server.constFind(uid);
+            there != m_server.cend() && !there->empty() && there->size() < rows.size()) {
+            const bool onlyFewer = std::all_of(there->begin(), there->end(), [&rows](const Resource& r) {
+                return std::any_of(rows.begin(), rows.end(), [&r](const LedgerItem& row) {
+                    return row.uid == r.uid && row.etag == r.etag;
+                });
+            });
+            if (onlyFewer) {
+                etags.clear();
+                texts.clear();
+                for (const Resource& r : *there) {
+                    etags.emplace_back(r.uid, r.etag);
+                    texts.push_back(r.text);
+                }
+                e.etag = compositeEtag(etags);
+            }
+        }
         e.base = assemble(texts, target);
     }
     return e;
