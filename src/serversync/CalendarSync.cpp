@@ -296,6 +296,7 @@ void CalendarSync::syncTarget(size_t index)
     // A collection just made may keep sync tokens: the first sync of it says.
     if (!t.token.isEmpty() || t.fresh) {
         if (known && t.token == known->token && !t.fresh) {
+            settlePending(t, {});
             planTarget(index, {}, t.token);
             return;
         }
@@ -323,6 +324,7 @@ void CalendarSync::syncTarget(size_t index)
         return;
     }
     if (known && !t.ctag.isEmpty() && t.ctag == known->ctag) {
+        settlePending(t, {});
         planTarget(index, {}, QString());
         return;
     }
@@ -347,6 +349,7 @@ void CalendarSync::fetchChanges(size_t index, std::vector<DavItem> changed, std:
     fetchResources(
         index, std::move(wanted),
         [this, index, changed = std::move(changed), gone, complete, token](std::vector<Resource> fetched) {
+            settlePending(m_targets[index], fetched);
             planTarget(index, viewOf(index, fetched, changed, gone, complete), token);
         });
 }
@@ -484,6 +487,38 @@ calsync::ServerView CalendarSync::viewOf(size_t index, const std::vector<Resourc
                 view.removed.push_back(i.href);
     }
     return view;
+}
+
+void CalendarSync::settlePending(const Target& target, const std::vector<Resource>& fetched)
+{
+    QHash<QString, const Resource*> byHref;
+    for (const Resource& r : fetched)
+        byHref.insert(r.href, &r);
+    for (auto it = m_start.begin(); it != m_start.end();) {
+        if (it->collection != target.key || it->sent.isEmpty()) {
+            ++it;
+            continue;
+        }
+        const LedgerItem* live = m_ledger->item(it.key());
+        const bool untouched = live && live->sent == it->sent; // no write of this sync's since
+        // Holding what we sent, the server's copy is the one both sides agreed on. Else the PUT never got
+        // there (or that copy changed since, and is met as another side's): what was agreed before stays.
+        const Resource* there = byHref.value(it->href);
+        if (there && there->uid == it->uid && sameLines(there->text, it->sent)) {
+            it->base = it->sent;
+            it->etag = there->etag;
+        } else if (it->etag.isEmpty()) {
+            // Sent for the first time, and not there: never sent.
+            if (untouched)
+                m_ledger->removeItem(it.key());
+            it = m_start.erase(it);
+            continue;
+        }
+        it->sent.clear();
+        if (untouched)
+            m_ledger->setItem(*it);
+        ++it;
+    }
 }
 
 std::vector<LedgerItem> CalendarSync::startRows(const QString& uid, const QString& collection) const
@@ -779,6 +814,28 @@ void CalendarSync::putThing(size_t index, const QString& uid, const ical::Calend
     for (const Resource& r : existing)
         if (!partUids.contains(r.uid))
             ops->push_back({false, r});
+    // What each PUT carries is written down before it goes. Killed after the PUT and before the ledger
+    // heard of it, the next sync then knows the copy it meets there for ours (settlePending), and an edit
+    // or a delete made here meanwhile still goes out, rather than losing to our own copy as if another
+    // side had made it. (A thing moved here from another list keeps its one row there until agreed here.)
+    bool unconfirmed = false;
+    for (const Op& op : *ops) {
+        if (!op.put)
+            continue;
+        const LedgerItem* row = m_ledger->item(op.resource.uid);
+        if (row && (row->collection != t.key || row->href != op.resource.href))
+            continue;
+        LedgerItem pending = row ? *row : LedgerItem{};
+        pending.uid = op.resource.uid;
+        pending.parent = op.resource.uid == uid ? QString() : uid;
+        pending.collection = t.key;
+        pending.href = op.resource.href;
+        pending.sent = op.resource.text;
+        m_ledger->setItem(pending);
+        unconfirmed = true;
+    }
+    if (unconfirmed && !commit())
+        return;
     auto step = std::make_shared<std::function<void(size_t)>>();
     *step = [this, index, uid, ops, result, step, done](size_t at) {
         if (at >= ops->size()) {

@@ -94,6 +94,9 @@ private:
                       bool complete, const QString& token);
     void fetchResources(size_t index, std::vector<QUrl> hrefs,
                         std::function<void(std::vector<Resource>)> then);
+    // The rows a stopped sync wrote down before PUTs it didn't see through: what was sent is agreed when
+    // the server holds it, else what was agreed before stays (a resource sent for the first time goes).
+    void settlePending(const Target& target, const std::vector<Resource>& fetched);
     void planTarget(size_t index, const calsync::ServerView& view, const QString& token);
     void runActions(size_t index, std::shared_ptr<std::vector<calsync::SyncAction>> actions, size_t at,
                     const QString& token);
