@@ -573,7 +573,8 @@ Pile* CalendarSync::pileOfTarget(const Target& target) const
     return target.pile ? m_model.pile({EntityKind::Pile, target.pile}) : nullptr;
 }
 
-std::optional<ical::CalendarThing> CalendarSync::agreedElsewhere(const QString& uid, const Target& target) const
+std::optional<ical::CalendarThing> CalendarSync::agreedElsewhere(const QString& uid,
+                                                                 const Target& target) const
 {
     // The ledger keeps one row per thing: the collection it names is the one it was last agreed in.
     const auto known = m_start.constFind(uid);
@@ -937,7 +938,8 @@ void CalendarSync::refetchAndReplan(size_t index, const QString& uid, QStringLis
         const auto parent =
             std::find_if(mine.begin(), mine.end(), [&](const Resource& r) { return r.uid == uid; });
         // A thing moved to another list here is, in this collection, one deleted here.
-        const calsync::LocalEntry local = localEntry(target, uid, movedAway(target, uid) ? nullptr : thingWithUid(uid));
+        const calsync::LocalEntry local =
+            localEntry(target, uid, movedAway(target, uid) ? nullptr : thingWithUid(uid));
         if (parent == mine.end()) {
             m_server.insert(uid, mine);
             if (!local.href.isEmpty())

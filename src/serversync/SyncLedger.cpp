@@ -147,8 +147,8 @@ bool SyncLedger::load(QString* error)
             return true;
         }
     }
-    Statement items(m_db,
-                    "SELECT uid, collection, href, etag, base, fingerprint, changed_at, parent, sent FROM item");
+    Statement items(
+        m_db, "SELECT uid, collection, href, etag, base, fingerprint, changed_at, parent, sent FROM item");
     Statement collections(m_db, "SELECT href, pile, display_name, token, ctag FROM collection");
     if (!items || !collections) {
         *error = lastError(m_db);

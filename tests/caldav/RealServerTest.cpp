@@ -50,7 +50,8 @@ protected:
     void SetUp() override
     {
         if (!vorn::test::serverInstalled(GetParam()))
-            GTEST_SKIP() << vorn::test::serverName(GetParam()) << " is not installed (scripts/ensure-packages)";
+            GTEST_SKIP() << vorn::test::serverName(GetParam())
+                         << " is not installed (scripts/ensure-packages)";
         server = vorn::test::startServer(GetParam());
         ASSERT_TRUE(server->ready()) << server->problem().toStdString();
         client = std::make_unique<CalDavClient>(account(server->url(), server->user(), server->password()));
@@ -80,8 +81,12 @@ TEST_P(RealServerTest, discoveryFromTheBareAddressFindsTheHomeAndOnlyItsTodoColl
 {
     DavTransport raw(account(server->url(), server->user(), server->password()));
     const DavResult<DavReply> events = await<DavReply>([&](auto cb) {
-        raw.send({"MKCALENDAR", home.resolved(QUrl(QStringLiteral("events/"))), eventCalendarBody(),
-                  "application/xml", {}, {}},
+        raw.send({"MKCALENDAR",
+                  home.resolved(QUrl(QStringLiteral("events/"))),
+                  eventCalendarBody(),
+                  "application/xml",
+                  {},
+                  {}},
                  cb);
     });
     ASSERT_EQ(events.value.status, 201) << events.error.message.toStdString();
@@ -219,8 +224,7 @@ TEST_P(RealServerTest, aThingWithASubtaskFromAnotherClientArrivesAndOursReachesI
     EXPECT_TRUE(both.contains("RELATED-TO;RELTYPE=PARENT:phone-parent")) << both.toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(On, RealServerTest,
-                         ::testing::Values(ServerKind::Radicale, ServerKind::Xandikos),
+INSTANTIATE_TEST_SUITE_P(On, RealServerTest, ::testing::Values(ServerKind::Radicale, ServerKind::Xandikos),
                          vorn::test::serverParamName);
 
 } // namespace

@@ -3,8 +3,8 @@
 #include "serversync/CalendarSync.h"
 #include "model/AppModel.h"
 #include "store/Dates.h"
-#include "support/ModelHarness.h"
 #include "support/CalendarServers.h"
+#include "support/ModelHarness.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -99,7 +99,8 @@ protected:
     void SetUp() override
     {
         if (!serverInstalled(GetParam()))
-            GTEST_SKIP() << serverName(GetParam()) << " is not installed (scripts/ensure-packages installs it)";
+            GTEST_SKIP() << serverName(GetParam())
+                         << " is not installed (scripts/ensure-packages installs it)";
         server = startServer(GetParam());
         ASSERT_TRUE(server->ready()) << server->problem().toStdString();
     }

@@ -34,9 +34,10 @@ public:
         m_process.setProcessChannelMode(QProcess::MergedChannels);
         // A test that aborts runs no destructor; the server goes with it anyway.
         m_process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
-        m_process.start(program(), {QStringLiteral("--autocreate"), QStringLiteral("-d"),
-                                    m_dir.filePath(QStringLiteral("root")), QStringLiteral("-l"),
-                                    QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(m_port)});
+        m_process.start(program(),
+                        {QStringLiteral("--autocreate"), QStringLiteral("-d"),
+                         m_dir.filePath(QStringLiteral("root")), QStringLiteral("-l"),
+                         QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(m_port)});
         for (QDeadlineTimer deadline(15'000);
              !deadline.hasExpired() && m_process.state() != QProcess::NotRunning;
              m_process.waitForFinished(100)) {
