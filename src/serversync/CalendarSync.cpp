@@ -494,11 +494,10 @@ void CalendarSync::settlePending(const Target& target, const std::vector<Resourc
     QHash<QString, const Resource*> byHref;
     for (const Resource& r : fetched)
         byHref.insert(r.href, &r);
-    for (auto it = m_start.begin(); it != m_start.end();) {
-        if (it->collection != target.key || it->sent.isEmpty()) {
-            ++it;
+    QStringList neverSent;
+    for (auto it = m_start.begin(); it != m_start.end(); ++it) {
+        if (it->collection != target.key || it->sent.isEmpty())
             continue;
-        }
         const LedgerItem* live = m_ledger->item(it.key());
         const bool untouched = live && live->sent == it->sent; // no write of this sync's since
         // Holding what we sent, the server's copy is the one both sides agreed on. Else the PUT never got
@@ -511,14 +510,15 @@ void CalendarSync::settlePending(const Target& target, const std::vector<Resourc
             // Sent for the first time, and not there: never sent.
             if (untouched)
                 m_ledger->removeItem(it.key());
-            it = m_start.erase(it);
+            neverSent << it.key();
             continue;
         }
         it->sent.clear();
         if (untouched)
             m_ledger->setItem(*it);
-        ++it;
     }
+    for (const QString& uid : std::as_const(neverSent))
+        m_start.remove(uid);
 }
 
 std::vector<LedgerItem> CalendarSync::startRows(const QString& uid, const QString& collection) const
