@@ -617,7 +617,7 @@ calsync::LocalEntry CalendarSync::localEntry(const Target& target, const QString
     } else {
         e.changed = true;
         // Steps gone over there and nothing else changed is no edit to outlive our delete: most likely it
-        // is that delete, stopped halfway (the steps go first).
+        // is a delete stopped halfway by another program that deletes steps first.
         if (const auto there = m_server.constFind(uid);
             there != m_server.cend() && !there->empty() && there->size() < rows.size()) {
             const bool onlyFewer = std::all_of(there->begin(), there->end(), [&rows](const Resource& r) {
@@ -732,10 +732,18 @@ void CalendarSync::act(size_t index, const SyncAction& action, int depth, Done d
             m_model.pruneSelection();
             ++m_outcome.deleted;
         }
-        forgetRows(t, action.uid);
-        done({});
-        return;
+        [[fallthrough]];
     case SyncActionKind::Forget:
+        if (!m_server.value(action.uid).empty()) {
+            // Its steps, left there without it; one changed meanwhile stays for the next sync to see.
+            deleteThing(
+                index, action.uid,
+                [done](const DavError& e) {
+                    done(e.kind == DavErrorKind::PreconditionFailed ? DavError{} : e);
+                },
+                false);
+            return;
+        }
         forgetRows(t, action.uid);
         done({});
         return;
@@ -878,20 +886,22 @@ void CalendarSync::putThing(size_t index, const QString& uid, const ical::Calend
     (*step)(0);
 }
 
-void CalendarSync::deleteThing(size_t index, const QString& uid, Done done)
+void CalendarSync::deleteThing(size_t index, const QString& uid, Done done, bool counts)
 {
     const Target& t = m_targets[index];
     auto resources = std::make_shared<std::vector<Resource>>(knownResources(t, uid));
-    // Steps first, so a stop halfway never leaves steps without their thing.
+    // The thing first: its If-Match is what tells an edit over there, and an edit that outlives this
+    // delete keeps its steps. Stopped halfway, the steps left without their thing go at the next sync.
     std::stable_sort(resources->begin(), resources->end(), [](const Resource& a, const Resource& b) {
-        return !a.parent.isEmpty() && b.parent.isEmpty();
+        return a.parent.isEmpty() && !b.parent.isEmpty();
     });
     auto step = std::make_shared<std::function<void(size_t)>>();
-    *step = [this, index, uid, resources, step, done](size_t at) {
+    *step = [this, index, uid, resources, step, done, counts](size_t at) {
         m_wrote = m_wrote || at > 0;
         if (at >= resources->size()) {
             forgetRows(m_targets[index], uid);
-            ++m_outcome.deleted;
+            if (counts)
+                ++m_outcome.deleted;
             const auto keep = std::exchange(*step, nullptr); // alive until this call ends
             done({});
             return;

@@ -102,7 +102,8 @@ private:
                     const QString& token);
     void act(size_t index, const calsync::SyncAction& action, int depth, Done done);
     void putThing(size_t index, const QString& uid, const ical::CalendarThing& copy, Done done);
-    void deleteThing(size_t index, const QString& uid, Done done);
+    // Its resources in the target, the thing's own first; `counts` says whether the outcome counts it.
+    void deleteThing(size_t index, const QString& uid, Done done, bool counts = true);
     void joinOrLeave(size_t index, Thing& thing, const calsync::SyncAction& action, Done done);
     void refetchAndReplan(size_t index, const QString& uid, QStringList hrefs, int depth, Done done);
     void finishTarget(size_t index, const QString& token);
