@@ -1,5 +1,7 @@
 #include "serversync/CalendarSync.h"
 
+#include "calsync/ThingMerge.h"
+
 #include "model/AppModel.h"
 #include "model/Constants.h"
 #include "model/ImportTarget.h"
@@ -300,14 +302,20 @@ void CalendarSync::syncTarget(size_t index)
     // A collection just made may keep sync tokens: the first sync of it says.
     if (!t.token.isEmpty() || t.fresh) {
         if (known && t.token == known->token && !t.fresh) {
+            settlePending(t, {});
             planTarget(index, {}, t.token);
             return;
         }
         ++m_outcome.requests;
         m_client->syncCollection(t.href, knownToken,
-                                 [this, index, everything](DavResult<caldav::DavSyncChanges> r) {
+                                 [this, index, everything,
+                                  withToken = !knownToken.isEmpty()](DavResult<caldav::DavSyncChanges> r) {
                                      const bool fresh = m_targets[index].fresh;
+                                     // Xandikos answers a token it doesn't know (its collection made
+                                     // again, its history rewritten) with a 500, not 403/409: asked
+                                     // from that token every time, the sync would never get past it.
                                      if (r.error.kind == DavErrorKind::TokenExpired ||
+                                         (withToken && r.error.kind == DavErrorKind::ServerError) ||
                                          (fresh && r.error.kind != DavErrorKind::Network &&
                                           r.error.kind != DavErrorKind::Timeout && r.error)) {
                                          // Everything there against everything we agreed on: no duplicates.
@@ -322,6 +330,7 @@ void CalendarSync::syncTarget(size_t index)
         return;
     }
     if (known && !t.ctag.isEmpty() && t.ctag == known->ctag) {
+        settlePending(t, {});
         planTarget(index, {}, QString());
         return;
     }
@@ -349,6 +358,7 @@ void CalendarSync::fetchChanges(size_t index, std::vector<DavItem> changed, std:
     fetchResources(
         index, std::move(wanted),
         [this, index, changed = std::move(changed), gone, complete, token](std::vector<Resource> fetched) {
+            settlePending(m_targets[index], fetched);
             planTarget(index, viewOf(index, fetched, changed, gone, complete), token);
         },
         true);
@@ -494,6 +504,38 @@ calsync::ServerView CalendarSync::viewOf(size_t index, const std::vector<Resourc
     return view;
 }
 
+void CalendarSync::settlePending(const Target& target, const std::vector<Resource>& fetched)
+{
+    QHash<QString, const Resource*> byHref;
+    for (const Resource& r : fetched)
+        byHref.insert(r.href, &r);
+    QStringList neverSent;
+    for (auto it = m_start.begin(); it != m_start.end(); ++it) {
+        if (it->collection != target.key || it->sent.isEmpty())
+            continue;
+        const LedgerItem* live = m_ledger->item(it.key());
+        const bool untouched = live && live->sent == it->sent; // no write of this sync's since
+        // Holding what we sent, the server's copy is the one both sides agreed on. Else the PUT never got
+        // there (or that copy changed since, and is met as another side's): what was agreed before stays.
+        const Resource* there = byHref.value(it->href);
+        if (there && there->uid == it->uid && sameLines(there->text, it->sent)) {
+            it->base = it->sent;
+            it->etag = there->etag;
+        } else if (it->etag.isEmpty()) {
+            // Sent for the first time, and not there: never sent.
+            if (untouched)
+                m_ledger->removeItem(it.key());
+            neverSent << it.key();
+            continue;
+        }
+        it->sent.clear();
+        if (untouched)
+            m_ledger->setItem(*it);
+    }
+    for (const QString& uid : std::as_const(neverSent))
+        m_start.remove(uid);
+}
+
 std::vector<LedgerItem> CalendarSync::startRows(const QString& uid, const QString& collection) const
 {
     std::vector<LedgerItem> rows;
@@ -526,6 +568,12 @@ Thing* CalendarSync::thingWithUid(const QString& uid) const
     return nullptr;
 }
 
+Thing* CalendarSync::movedAway(const Target& target, const QString& uid) const
+{
+    Thing* thing = thingWithUid(uid);
+    return thing && targetOf(*thing) != &target ? thing : nullptr;
+}
+
 const CalendarSync::Target* CalendarSync::targetOf(const Thing& thing) const
 {
     const qint64 pile = thing.pile() ? thing.pile()->id().number : 0;
@@ -538,6 +586,24 @@ const CalendarSync::Target* CalendarSync::targetOf(const Thing& thing) const
 Pile* CalendarSync::pileOfTarget(const Target& target) const
 {
     return target.pile ? m_model.pile({EntityKind::Pile, target.pile}) : nullptr;
+}
+
+std::optional<ical::CalendarThing> CalendarSync::agreedElsewhere(const QString& uid,
+                                                                 const Target& target) const
+{
+    // The ledger keeps one row per thing: the collection it names is the one it was last agreed in.
+    const auto known = m_start.constFind(uid);
+    if (known == m_start.cend() || known->collection == target.key)
+        return std::nullopt;
+    for (const Target& other : m_targets) {
+        if (other.key != known->collection)
+            continue;
+        std::vector<QByteArray> texts;
+        for (const LedgerItem& row : startRows(uid, other.key))
+            texts.push_back(row.base);
+        return assemble(texts, other);
+    }
+    return std::nullopt;
 }
 
 calsync::LocalEntry CalendarSync::localEntry(const Target& target, const QString& uid, const Thing* thing)
@@ -565,6 +631,25 @@ calsync::LocalEntry CalendarSync::localEntry(const Target& target, const QString
         e.base = e.changed ? (rows.empty() ? std::nullopt : assemble(texts, target)) : e.ours;
     } else {
         e.changed = true;
+        // Steps gone over there and nothing else changed is no edit to outlive our delete: most likely it
+        // is a delete stopped halfway by another program that deletes steps first.
+        if (const auto there = m_server.constFind(uid);
+            there != m_server.cend() && !there->empty() && there->size() < rows.size()) {
+            const bool onlyFewer = std::all_of(there->begin(), there->end(), [&rows](const Resource& r) {
+                return std::any_of(rows.begin(), rows.end(), [&r](const LedgerItem& row) {
+                    return row.uid == r.uid && row.etag == r.etag;
+                });
+            });
+            if (onlyFewer) {
+                etags.clear();
+                texts.clear();
+                for (const Resource& r : *there) {
+                    etags.emplace_back(r.uid, r.etag);
+                    texts.push_back(r.text);
+                }
+                e.etag = compositeEtag(etags);
+            }
+        }
         e.base = assemble(texts, target);
     }
     return e;
@@ -656,6 +741,10 @@ void CalendarSync::act(size_t index, const SyncAction& action, int depth, Done d
         putThing(index, action.uid, *action.thing, replanOn412);
         return;
     case SyncActionKind::TakeTheirs:
+        if (Thing* moved = movedAway(t, action.uid)) {
+            joinOrLeave(index, *moved, action, replanOn412);
+            return;
+        }
         // Another list's thing, moved here over there, joins this list.
         take();
         agreed(t, action.uid, knownResources(t, action.uid));
@@ -673,14 +762,59 @@ void CalendarSync::act(size_t index, const SyncAction& action, int depth, Done d
             m_model.pruneSelection();
             ++m_outcome.deleted;
         }
-        forgetRows(t, action.uid);
-        done({});
-        return;
+        [[fallthrough]];
     case SyncActionKind::Forget:
+        if (!m_server.value(action.uid).empty()) {
+            // Its steps, left there without it; one changed meanwhile stays for the next sync to see.
+            deleteThing(
+                index, action.uid,
+                [done](const DavError& e) {
+                    done(e.kind == DavErrorKind::PreconditionFailed ? DavError{} : e);
+                },
+                false);
+            return;
+        }
         forgetRows(t, action.uid);
         done({});
         return;
     }
+}
+
+void CalendarSync::joinOrLeave(size_t index, Thing& thing, const SyncAction& action, Done done)
+{
+    // The thing is in another list here than this collection's, and its copy here changed: moved to that
+    // list here, or moved to this one over there, while the other side edited it. Both edits meet, against
+    // the copy last agreed on in whichever collection it was then; the list that wins says where it goes
+    // on. Taken as it is instead, the other side's move or edit would be lost, and the thing could end up
+    // in two collections.
+    const Target& t = m_targets[index];
+    const Target* now = targetOf(thing);
+    const std::optional<ical::CalendarThing> base = !startRows(action.uid, t.key).empty()
+                                                        ? localEntry(t, action.uid, nullptr).base
+                                                        : agreedElsewhere(action.uid, t);
+    const calsync::MergeResult merged =
+        calsync::merge(base, syncCopy(m_model, thing), action.thing, m_changedAt.value(action.uid));
+    if (!merged.thing) {
+        done({});
+        return;
+    }
+    Pile* here = pileOfTarget(t);
+    const bool joins = merged.thing->list == (here ? here->name() : QString());
+    if (merged.outcome != calsync::MergeOutcome::KeepOurs || joins)
+        takeCopy(m_model, &thing, *merged.thing, joins ? here : (now ? pileOfTarget(*now) : nullptr));
+    m_fingerprints.insert(action.uid, fingerprint(m_model, thing));
+    if (!joins) {
+        deleteThing(index, action.uid, done);
+        return;
+    }
+    ++m_outcome.taken;
+    if (merged.outcome == calsync::MergeOutcome::KeepTheirs) {
+        noteTook(thing);
+        agreed(t, action.uid, knownResources(t, action.uid));
+        done({});
+        return;
+    }
+    putThing(index, action.uid, *merged.thing, done);
 }
 
 void CalendarSync::putThing(size_t index, const QString& uid, const ical::CalendarThing& copy, Done done)
@@ -719,6 +853,28 @@ void CalendarSync::putThing(size_t index, const QString& uid, const ical::Calend
     for (const Resource& r : existing)
         if (!partUids.contains(r.uid))
             ops->push_back({false, r});
+    // What each PUT carries is written down before it goes. Killed after the PUT and before the ledger
+    // heard of it, the next sync then knows the copy it meets there for ours (settlePending), and an edit
+    // or a delete made here meanwhile still goes out, rather than losing to our own copy as if another
+    // side had made it. (A thing moved here from another list keeps its one row there until agreed here.)
+    bool unconfirmed = false;
+    for (const Op& op : *ops) {
+        if (!op.put)
+            continue;
+        const LedgerItem* row = m_ledger->item(op.resource.uid);
+        if (row && (row->collection != t.key || row->href != op.resource.href))
+            continue;
+        LedgerItem pending = row ? *row : LedgerItem{};
+        pending.uid = op.resource.uid;
+        pending.parent = op.resource.uid == uid ? QString() : uid;
+        pending.collection = t.key;
+        pending.href = op.resource.href;
+        pending.sent = op.resource.text;
+        m_ledger->setItem(pending);
+        unconfirmed = true;
+    }
+    if (unconfirmed && !commit())
+        return;
     auto step = std::make_shared<std::function<void(size_t)>>();
     *step = [this, index, uid, ops, result, step, done](size_t at) {
         if (at >= ops->size()) {
@@ -760,20 +916,22 @@ void CalendarSync::putThing(size_t index, const QString& uid, const ical::Calend
     (*step)(0);
 }
 
-void CalendarSync::deleteThing(size_t index, const QString& uid, Done done)
+void CalendarSync::deleteThing(size_t index, const QString& uid, Done done, bool counts)
 {
     const Target& t = m_targets[index];
     auto resources = std::make_shared<std::vector<Resource>>(knownResources(t, uid));
-    // Steps first, so a stop halfway never leaves steps without their thing.
+    // The thing first: its If-Match is what tells an edit over there, and an edit that outlives this
+    // delete keeps its steps. Stopped halfway, the steps left without their thing go at the next sync.
     std::stable_sort(resources->begin(), resources->end(), [](const Resource& a, const Resource& b) {
-        return !a.parent.isEmpty() && b.parent.isEmpty();
+        return a.parent.isEmpty() && !b.parent.isEmpty();
     });
     auto step = std::make_shared<std::function<void(size_t)>>();
-    *step = [this, index, uid, resources, step, done](size_t at) {
+    *step = [this, index, uid, resources, step, done, counts](size_t at) {
         m_wrote = m_wrote || at > 0;
         if (at >= resources->size()) {
             forgetRows(m_targets[index], uid);
-            ++m_outcome.deleted;
+            if (counts)
+                ++m_outcome.deleted;
             const auto keep = std::exchange(*step, nullptr); // alive until this call ends
             done({});
             return;
@@ -819,7 +977,9 @@ void CalendarSync::refetchAndReplan(size_t index, const QString& uid, QStringLis
         calsync::ServerView view;
         const auto parent =
             std::find_if(mine.begin(), mine.end(), [&](const Resource& r) { return r.uid == uid; });
-        const calsync::LocalEntry local = localEntry(target, uid, thingWithUid(uid));
+        // A thing moved to another list here is, in this collection, one deleted here.
+        const calsync::LocalEntry local =
+            localEntry(target, uid, movedAway(target, uid) ? nullptr : thingWithUid(uid));
         if (parent == mine.end()) {
             m_server.insert(uid, mine);
             if (!local.href.isEmpty())

@@ -97,12 +97,17 @@ private:
     void fetchResources(size_t index, std::vector<QUrl> hrefs,
                         std::function<void(std::vector<Resource>)> then, bool counted = false);
     void reportProgress();
+    // The rows a stopped sync wrote down before PUTs it didn't see through: what was sent is agreed when
+    // the server holds it, else what was agreed before stays (a resource sent for the first time goes).
+    void settlePending(const Target& target, const std::vector<Resource>& fetched);
     void planTarget(size_t index, const calsync::ServerView& view, const QString& token);
     void runActions(size_t index, std::shared_ptr<std::vector<calsync::SyncAction>> actions, size_t at,
                     const QString& token);
     void act(size_t index, const calsync::SyncAction& action, int depth, Done done);
     void putThing(size_t index, const QString& uid, const ical::CalendarThing& copy, Done done);
-    void deleteThing(size_t index, const QString& uid, Done done);
+    // Its resources in the target, the thing's own first; `counts` says whether the outcome counts it.
+    void deleteThing(size_t index, const QString& uid, Done done, bool counts = true);
+    void joinOrLeave(size_t index, Thing& thing, const calsync::SyncAction& action, Done done);
     void refetchAndReplan(size_t index, const QString& uid, QStringList hrefs, int depth, Done done);
     void finishTarget(size_t index, const QString& token);
     void finish(const caldav::DavError& error);
@@ -110,6 +115,8 @@ private:
     bool commit();
 
     calsync::LocalEntry localEntry(const Target& target, const QString& uid, const Thing* thing);
+    // What was last agreed on for the thing in another collection than `target`: it moved since.
+    std::optional<ical::CalendarThing> agreedElsewhere(const QString& uid, const Target& target) const;
     std::vector<calsync::LocalEntry> localEntries(const Target& target);
     // The server's resources for each thing the fetched ones and the gone ones belong to, into a view.
     calsync::ServerView viewOf(size_t index, const std::vector<Resource>& fetched,
@@ -123,6 +130,8 @@ private:
     std::vector<Resource> knownResources(const Target& target, const QString& uid) const;
     Thing* thingWithUid(const QString& uid) const;
     const Target* targetOf(const Thing& thing) const;
+    // Our thing of that UID when it is now in another target's list than `target`.
+    Thing* movedAway(const Target& target, const QString& uid) const;
     Pile* pileOfTarget(const Target& target) const;
     void agreed(const Target& target, const QString& uid, const std::vector<Resource>& resources);
     void forgetRows(const Target& target, const QString& uid);

@@ -1,5 +1,7 @@
 #include "serversync/ResourceText.h"
 
+#include <algorithm>
+
 namespace vorn {
 
 namespace {
@@ -179,16 +181,31 @@ QByteArray withLastModified(const QByteArray& text, const QDateTime& when)
     return out;
 }
 
+namespace {
+
+// The resource's lines, unfolded, but for when it was written and changed.
+std::vector<QByteArray> contentLines(const QByteArray& text)
+{
+    std::vector<QByteArray> kept;
+    for (const QByteArray& line : logicalLines(text))
+        if (const QByteArray name = property(line).name; name != "DTSTAMP" && name != "LAST-MODIFIED")
+            kept.push_back(unfolded(line));
+    return kept;
+}
+
+} // namespace
+
 bool sameResourceText(const QByteArray& a, const QByteArray& b)
 {
-    auto content = [](const QByteArray& text) {
-        std::vector<QByteArray> kept;
-        for (const QByteArray& line : logicalLines(text))
-            if (const QByteArray name = property(line).name; name != "DTSTAMP" && name != "LAST-MODIFIED")
-                kept.push_back(unfolded(line));
-        return kept;
-    };
-    return content(a) == content(b);
+    return contentLines(a) == contentLines(b);
+}
+
+bool sameLines(const QByteArray& a, const QByteArray& b)
+{
+    std::vector<QByteArray> one = contentLines(a), other = contentLines(b);
+    std::sort(one.begin(), one.end());
+    std::sort(other.begin(), other.end());
+    return one == other;
 }
 
 } // namespace vorn

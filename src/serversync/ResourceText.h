@@ -29,4 +29,8 @@ QByteArray withLastModified(const QByteArray& text, const QDateTime& when);
 // Whether two resources say the same but for when they were written and changed (DTSTAMP, LAST-MODIFIED).
 bool sameResourceText(const QByteArray& a, const QByteArray& b);
 
+// Whether the two say the same, DTSTAMP and LAST-MODIFIED aside, in any order: a server may sort the
+// properties it keeps.
+bool sameLines(const QByteArray& a, const QByteArray& b);
+
 } // namespace vorn

@@ -10,6 +10,7 @@
 #include <QCryptographicHash>
 #include <QFileInfo>
 #include <QHash>
+#include <QTimeZone>
 
 #include <cmath>
 
@@ -71,6 +72,20 @@ qint64 syncOrder(double sortKey)
 ical::CalendarThing syncCopy(const AppModel& model, const Thing& thing)
 {
     ical::CalendarThing copy = calendarThing(model, thing, syncOrder(thing.sortKey()));
+    // A calendar keeps whole seconds. With the milliseconds of our clock, a time would never be the one
+    // agreed on, so a tick made here once would count as changed again at every merge, and win or lose
+    // against the other side's real change of it.
+    const auto whole = [](QDateTime& t) {
+        if (t.isValid())
+            t = QDateTime::fromSecsSinceEpoch(t.toSecsSinceEpoch(), QTimeZone::utc());
+    };
+    whole(copy.created);
+    for (std::optional<QDateTime>* t : {&copy.doneAt, &copy.wake})
+        if (*t)
+            whole(**t);
+    for (ical::CalendarStep& step : copy.steps)
+        if (step.doneAt)
+            whole(*step.doneAt);
     // The list is the collection's; the merge compares it by the pile's name.
     copy.list = thing.pile() ? thing.pile()->name() : QString();
     return copy;

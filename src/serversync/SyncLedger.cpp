@@ -22,7 +22,8 @@ CREATE TABLE IF NOT EXISTS item (
     etag TEXT NOT NULL,
     base BLOB NOT NULL,
     fingerprint BLOB NOT NULL,
-    changed_at TEXT NOT NULL
+    changed_at TEXT NOT NULL,
+    sent BLOB NOT NULL DEFAULT x''
 );
 CREATE TABLE IF NOT EXISTS collection (
     href TEXT PRIMARY KEY,
@@ -85,7 +86,7 @@ std::unique_ptr<SyncLedger> SyncLedger::open(const QString& path, const QString&
     sqlite3_busy_timeout(ledger->m_db, 2000);
     if ((!memory && !ledger->exec("PRAGMA journal_mode = WAL", error)) ||
         !ledger->exec("PRAGMA synchronous = NORMAL", error) || !ledger->exec(kSchema, error) ||
-        !ledger->load(error))
+        !ledger->addSentColumn(error) || !ledger->load(error))
         return nullptr;
     return ledger;
 }
@@ -93,6 +94,14 @@ std::unique_ptr<SyncLedger> SyncLedger::open(const QString& path, const QString&
 SyncLedger::~SyncLedger()
 {
     sqlite3_close(m_db);
+}
+
+bool SyncLedger::addSentColumn(QString* error)
+{
+    // A ledger from before the column: every row in it was agreed, nothing pending.
+    if (Statement probe(m_db, "SELECT sent FROM item LIMIT 0"); probe)
+        return true;
+    return exec("ALTER TABLE item ADD COLUMN sent BLOB NOT NULL DEFAULT x''", error);
 }
 
 bool SyncLedger::exec(const char* sql, QString* error)
@@ -138,8 +147,8 @@ bool SyncLedger::load(QString* error)
             return true;
         }
     }
-    Statement items(m_db,
-                    "SELECT uid, collection, href, etag, base, fingerprint, changed_at, parent FROM item");
+    Statement items(
+        m_db, "SELECT uid, collection, href, etag, base, fingerprint, changed_at, parent, sent FROM item");
     Statement collections(m_db, "SELECT href, pile, display_name, token, ctag FROM collection");
     if (!items || !collections) {
         *error = lastError(m_db);
@@ -155,6 +164,7 @@ bool SyncLedger::load(QString* error)
         i.fingerprint = blob(items.get(), 5);
         i.changedAt = QDateTime::fromString(text(items.get(), 6), Qt::ISODateWithMs);
         i.parent = text(items.get(), 7);
+        i.sent = blob(items.get(), 8);
         m_items.insert(i.uid, std::move(i));
     }
     while (sqlite3_step(collections.get()) == SQLITE_ROW) {
@@ -243,7 +253,7 @@ bool SyncLedger::commit(QString* error)
     };
     {
         Statement put(m_db, "INSERT OR REPLACE INTO item (uid, collection, href, etag, base, fingerprint, "
-                            "changed_at, parent) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+                            "changed_at, parent, sent) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
         Statement drop(m_db, "DELETE FROM item WHERE uid = ?");
         if (!put || !drop)
             return fail();
@@ -259,6 +269,7 @@ bool SyncLedger::commit(QString* error)
                 bindBlob(s, 6, i->fingerprint);
                 bindText(s, 7, i->changedAt.isValid() ? i->changedAt.toString(Qt::ISODateWithMs) : QString());
                 bindText(s, 8, i->parent);
+                bindBlob(s, 9, i->sent);
             } else {
                 s = drop.get();
                 bindText(s, 1, it.key());

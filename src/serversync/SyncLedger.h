@@ -26,6 +26,9 @@ struct LedgerItem {
     QByteArray base;        // the agreed text
     QByteArray fingerprint; // of our record when it was agreed (things only)
     QDateTime changedAt;    // when it last changed here, as far as we heard
+    // What a PUT carried that no sync has yet seen the server hold (written before the PUT goes); empty:
+    // none. A row with this and no ETag is a resource that may not be there at all.
+    QByteArray sent;
     bool operator==(const LedgerItem&) const = default;
 };
 
@@ -75,6 +78,7 @@ public:
 private:
     SyncLedger() = default;
     bool exec(const char* sql, QString* error);
+    bool addSentColumn(QString* error);
     bool load(QString* error);
 
     sqlite3* m_db = nullptr;

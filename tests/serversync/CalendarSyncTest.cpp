@@ -1,10 +1,10 @@
-// Two homes and a phone on one account of a real Radicale: what one side does, the others see, and
-// what both sides did survives.
+// Two homes and a phone on one account of a real server (Radicale, Xandikos): what one side does, the
+// others see, and what both sides did survives.
 #include "serversync/CalendarSync.h"
 #include "model/AppModel.h"
 #include "store/Dates.h"
+#include "support/CalendarServers.h"
 #include "support/ModelHarness.h"
-#include "support/RadicaleServer.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -24,7 +24,7 @@ inline void PrintTo(const QString& s, std::ostream* os)
 namespace {
 
 struct Home {
-    Home(const RadicaleServer& server, const QString& ledger = {})
+    Home(const TestCalendarServer& server, const QString& ledger = {})
     {
         model = harness.start();
         CalendarSync::Init init;
@@ -70,7 +70,7 @@ struct Home {
 };
 
 // What python3-caldav sees: one JSON object per to-do.
-std::vector<QJsonObject> phone(const RadicaleServer& server, QStringList args)
+std::vector<QJsonObject> phone(const TestCalendarServer& server, QStringList args)
 {
     QProcess p;
     p.start(QStringLiteral("/usr/bin/python3"),
@@ -94,13 +94,14 @@ const QJsonObject* todo(const std::vector<QJsonObject>& all, const QString& summ
     return nullptr;
 }
 
-class CalendarSyncTest : public ::testing::Test {
+class CalendarSyncTest : public ::testing::TestWithParam<ServerKind> {
 protected:
     void SetUp() override
     {
-        if (!RadicaleServer::installed())
-            GTEST_SKIP() << "radicale is not installed (scripts/ensure-packages installs it)";
-        server = std::make_unique<RadicaleServer>();
+        if (!serverInstalled(GetParam()))
+            GTEST_SKIP() << serverName(GetParam())
+                         << " is not installed (scripts/ensure-packages installs it)";
+        server = startServer(GetParam());
         ASSERT_TRUE(server->ready()) << server->problem().toStdString();
     }
 
@@ -118,10 +119,10 @@ protected:
         m.add(QStringLiteral("Milk"), Source::pile(groceries->id()));
     }
 
-    std::unique_ptr<RadicaleServer> server;
+    std::unique_ptr<TestCalendarServer> server;
 };
 
-TEST_F(CalendarSyncTest, aFirstSyncReachesTheSecondHomeAndThePhoneAndASecondSyncAsksOnce)
+TEST_P(CalendarSyncTest, aFirstSyncReachesTheSecondHomeAndThePhoneAndASecondSyncAsksOnce)
 {
     Home a(*server);
     fill(a);
@@ -154,7 +155,7 @@ TEST_F(CalendarSyncTest, aFirstSyncReachesTheSecondHomeAndThePhoneAndASecondSync
     EXPECT_EQ(again.sent + again.taken + again.deleted, 0);
 }
 
-TEST_F(CalendarSyncTest, editsOnAllSidesMeetFieldByFieldAndTheLaterTitleWins)
+TEST_P(CalendarSyncTest, editsOnAllSidesMeetFieldByFieldAndTheLaterTitleWins)
 {
     Home a(*server);
     fill(a);
@@ -198,7 +199,7 @@ TEST_F(CalendarSyncTest, editsOnAllSidesMeetFieldByFieldAndTheLaterTitleWins)
     EXPECT_EQ(after.size(), 8u);
 }
 
-TEST_F(CalendarSyncTest, anEditOutlivesADeleteOnTheOtherSide)
+TEST_P(CalendarSyncTest, anEditOutlivesADeleteOnTheOtherSide)
 {
     Home a(*server);
     fill(a);
@@ -221,7 +222,7 @@ TEST_F(CalendarSyncTest, anEditOutlivesADeleteOnTheOtherSide)
     EXPECT_EQ(phone(*server, {QStringLiteral("list")}).size(), 6u);
 }
 
-TEST_F(CalendarSyncTest, aSyncThatForgotWhatItSentMakesNothingTwice)
+TEST_P(CalendarSyncTest, aSyncThatForgotWhatItSentMakesNothingTwice)
 {
     QTemporaryDir ledgers;
     Home a(*server, ledgers.filePath(QStringLiteral("first.db")));
@@ -244,7 +245,7 @@ TEST_F(CalendarSyncTest, aSyncThatForgotWhatItSentMakesNothingTwice)
     EXPECT_TRUE(todo(seen, QStringLiteral("More milk")));
 }
 
-TEST_F(CalendarSyncTest, aRestartFindsNothingToSend)
+TEST_P(CalendarSyncTest, aRestartFindsNothingToSend)
 {
     Home a(*server);
     fill(a);
@@ -266,5 +267,29 @@ TEST_F(CalendarSyncTest, aRestartFindsNothingToSend)
     const SyncOutcome again = a.run();
     EXPECT_EQ(again.sent + again.taken + again.deleted, 0);
 }
+
+TEST_P(CalendarSyncTest, aTokenTheServerNoLongerKnowsListsEverythingAndMakesNothingTwice)
+{
+    Home a(*server);
+    fill(a);
+    a.run();
+    phone(*server, {QStringLiteral("add"), QStringLiteral("Groceries"), QStringLiteral("Pack"),
+                    QStringLiteral("Passport")});
+    a.model->rename(*a.titled(QStringLiteral("Taxes")), QStringLiteral("Taxes 2026"));
+    // As after the collection was made again, or the server restored from a backup: tokens it never gave.
+    for (LedgerCollection c : std::vector<LedgerCollection>(a.sync->ledger().collections())) {
+        c.token = QStringLiteral("0123456789abcdef0123456789abcdef01234567");
+        a.sync->ledger().setCollection(c);
+    }
+    const SyncOutcome out = a.run();
+    EXPECT_EQ(out.sent, 1);
+    EXPECT_EQ(out.taken, 1);
+    EXPECT_EQ(a.model->allThings().size(), 5u);
+    EXPECT_EQ(phone(*server, {QStringLiteral("list")}).size(), 8u);
+    EXPECT_EQ(a.run().requests, 1) << "the token it took is one the server knows";
+}
+
+INSTANTIATE_TEST_SUITE_P(On, CalendarSyncTest, ::testing::Values(ServerKind::Radicale, ServerKind::Xandikos),
+                         serverParamName);
 
 } // namespace

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/TestCalendarServer.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -16,7 +18,7 @@ namespace vorn::test {
 
 // A Radicale of its own on 127.0.0.1: one user, throw-away storage, a port that was free a moment
 // ago; stopped when this goes. Check ready() before use, and installed() before that.
-class RadicaleServer {
+class RadicaleServer : public TestCalendarServer {
 public:
     static bool installed()
     {
@@ -56,17 +58,19 @@ public:
         m_problem = QStringLiteral("radicale didn't start: ") + QString::fromUtf8(m_process.readAll());
     }
 
-    ~RadicaleServer()
+    ~RadicaleServer() override
     {
         m_process.kill();
         m_process.waitForFinished(5000);
     }
 
-    bool ready() const { return m_problem.isEmpty(); }
-    QString problem() const { return m_problem; }
-    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(m_port)); }
-    QString user() const { return QStringLiteral("alice"); }
-    QString password() const { return QStringLiteral("s3cret:pw"); }
+    QString name() const override { return QStringLiteral("Radicale"); }
+    bool ready() const override { return m_problem.isEmpty(); }
+    QString problem() const override { return m_problem; }
+    QUrl url() const override { return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(m_port)); }
+    QString user() const override { return QStringLiteral("alice"); }
+    QString password() const override { return QStringLiteral("s3cret:pw"); }
+    QString homePath() const override { return QStringLiteral("/alice/"); }
 
     // A collection made behind the server's back, with the props it keeps for one.
     void makeCollection(const QString& path, const QByteArray& propsJson)

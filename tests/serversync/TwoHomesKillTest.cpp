@@ -1,0 +1,501 @@
+// Two homes of the real program on one account. Each is edited at random between syncs, and its syncs are
+// `vorn-todo --sync` processes, some killed with SIGKILL at a random moment. After each round both homes
+// and the server hold the same things, nothing twice, and each field keeps the edit the merge keeps.
+// Runs alone: synckill_tests --gtest_also_run_disabled_tests (under dbus-run-session). VORN_KILL_SEED=N
+// picks the edits a failure printed; the kills fall by the clock, so a run is not replayed exactly.
+// Disabled while it still fails: moves to another list on both homes at once, and some kills, still lose
+// an edit now and then.
+#include "model/AppModel.h"
+#include "model/Launch.h"
+#include "support/CalendarServers.h"
+#include "support/FakeWorkspace.h"
+#include "support/KeyringSession.h"
+#include "support/ProgramRun.h"
+#include "transfer/Pasteboard.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+
+namespace vorn {
+namespace {
+
+using test::ServerKind;
+using test::TestCalendarServer;
+
+struct StepState {
+    QString title;
+    bool done = false;
+    bool operator==(const StepState&) const = default;
+};
+
+// A thing as a home or the server holds it, by what the sync carries.
+struct ThingState {
+    QString title;
+    bool done = false;
+    QString note;
+    QString list; // empty: Today, Later or Done-ish
+    std::map<QString, StepState> steps;
+    bool operator==(const ThingState&) const = default;
+};
+
+using World = std::map<QString, ThingState>; // by UID
+
+std::string describe(const World& w)
+{
+    std::string out;
+    for (const auto& [uid, t] : w) {
+        out += uid.left(8).toStdString() + " " + t.title.toStdString() + (t.done ? " [done]" : "") +
+               (t.list.isEmpty() ? "" : " in " + t.list.toStdString()) +
+               " note:" + t.note.simplified().toStdString();
+        for (const auto& [suid, s] : t.steps)
+            out +=
+                " / " + suid.left(8).toStdString() + " " + s.title.toStdString() + (s.done ? " [done]" : "");
+        out += '\n';
+    }
+    return out;
+}
+
+// One home: its own HOME folder, which the program finds its store, notes and settings in.
+class KillHome {
+public:
+    explicit KillHome(QString name) : m_name(std::move(name)) {}
+
+    const QString& name() const { return m_name; }
+    QProcessEnvironment environment() const { return test::homeEnvironment(m_dir.path()); }
+
+    test::ProgramResult run(const QStringList& args, const QByteArray& input = {}) const
+    {
+        return test::runProgram(QStringLiteral(VORN_TODO_BINARY), args, environment(), input);
+    }
+
+    // A sync to its end; with `killAfterMs`, SIGKILLed that long after it started unless it ended first.
+    // False when it was killed.
+    bool sync(int killAfterMs = -1, QString* said = nullptr) const
+    {
+        QProcess p;
+        p.setProcessEnvironment(environment());
+        p.start(QStringLiteral(VORN_TODO_BINARY), {QStringLiteral("--sync")});
+        p.closeWriteChannel();
+        if (killAfterMs >= 0 && !p.waitForFinished(killAfterMs)) {
+            p.kill(); // SIGKILL
+            p.waitForFinished(10'000);
+            return false;
+        }
+        if (p.state() != QProcess::NotRunning) {
+            EXPECT_TRUE(p.waitForFinished(30'000)) << m_name.toStdString() << ": no end of the sync";
+        }
+        const QString out = QString::fromUtf8(p.readAllStandardOutput());
+        EXPECT_EQ(p.exitCode(), 0) << m_name.toStdString() << ": " << out.toStdString()
+                                   << p.readAllStandardError().toStdString();
+        if (said)
+            *said = out;
+        return true;
+    }
+
+    // The home's model as the program opens it, for edits between its runs (never while one runs).
+    std::unique_ptr<AppModel> open()
+    {
+        Launch l;
+        l.arguments = {QStringLiteral("vorn-todo")};
+        l.environment = QProcessEnvironment();
+        const QString data = m_dir.filePath(QStringLiteral(".local/share/Vorn"));
+        l.appDataDir = data + QStringLiteral("/vorn-todo");
+        l.sharedDataDir = data;
+        l.tempDir = m_dir.path();
+        l.settingsPath = m_dir.filePath(QStringLiteral(".config/Vorn/vorn-todo.json"));
+        l.handoffPath = m_dir.filePath(QStringLiteral("handoff"));
+        l.useSessionBus = false;
+        l.pasteboard = &m_pasteboard;
+        l.workspace = &m_workspace;
+        QString error;
+        std::unique_ptr<AppModel> model = openModel(l, &error);
+        EXPECT_TRUE(model) << error.toStdString();
+        return model;
+    }
+
+    static void close(std::unique_ptr<AppModel>& model)
+    {
+        QString why;
+        EXPECT_TRUE(model->saveNow(&why)) << why.toStdString();
+        model.reset();
+    }
+
+    World read()
+    {
+        std::unique_ptr<AppModel> model = open();
+        World out;
+        for (const Thing* t : model->allThings()) {
+            ThingState s{t->title(), t->isDone(), t->note(), t->pile() ? t->pile()->name() : QString(), {}};
+            for (const Step* step : t->steps())
+                s.steps[step->syncID()] = {step->title(), step->isDone()};
+            EXPECT_TRUE(out.emplace(t->syncID(), std::move(s)).second)
+                << m_name.toStdString() << " holds " << t->syncID().toStdString() << " twice";
+        }
+        close(model);
+        return out;
+    }
+
+private:
+    QString m_name;
+    QTemporaryDir m_dir;
+    MemoryPasteboard m_pasteboard;
+    test::FakeWorkspace m_workspace;
+};
+
+// What the server holds, as python3-caldav (a phone) reads it: no UID twice.
+World serverWorld(const TestCalendarServer& server)
+{
+    QProcess p;
+    p.start(QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral(VORN_SERVERSYNC_TEST_DIR "/phone.py"), server.url().toString(), server.user(),
+             server.password(), QStringLiteral("list")});
+    EXPECT_TRUE(p.waitForFinished(60'000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    std::vector<QJsonObject> todos;
+    for (const QByteArray& line : p.readAllStandardOutput().split('\n'))
+        if (line.startsWith('{'))
+            todos.push_back(QJsonDocument::fromJson(line).object());
+    const auto text = [](const QJsonObject& o, const char* key) {
+        return o.value(QLatin1String(key)).toString();
+    };
+    World out;
+    std::map<QString, int> seen;
+    for (const QJsonObject& o : todos) {
+        ++seen[text(o, "uid")];
+        if (!text(o, "parent").isEmpty())
+            continue;
+        const QString calendar = text(o, "calendar");
+        out[text(o, "uid")] = {text(o, "summary"),
+                               text(o, "status") == QLatin1String("COMPLETED"),
+                               text(o, "description"),
+                               calendar == QLatin1String("vorn todo") ? QString() : calendar,
+                               {}};
+    }
+    for (const QJsonObject& o : todos)
+        if (const QString parent = text(o, "parent"); !parent.isEmpty()) {
+            EXPECT_TRUE(out.count(parent))
+                << "a step without its thing: " << text(o, "summary").toStdString();
+            out[parent].steps[text(o, "uid")] = {text(o, "summary"),
+                                                 text(o, "status") == QLatin1String("COMPLETED")};
+        }
+    for (const auto& [uid, n] : seen)
+        EXPECT_EQ(n, 1) << "the server holds " << uid.toStdString() << " " << n << " times";
+    return out;
+}
+
+// Random edits of every kind the sync carries, titled so each text says who wrote it when.
+class Editor {
+public:
+    Editor(std::mt19937& rng, QString who) : m_rng(rng), m_who(std::move(who)) {}
+
+    void edit(AppModel& m, int count)
+    {
+        for (int i = 0; i < count; ++i)
+            one(m);
+    }
+
+private:
+    int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(m_rng); }
+    QString text(const char* what)
+    {
+        return QStringLiteral("%1 %2 %3").arg(m_who, QLatin1String(what)).arg(++m_count);
+    }
+
+    void one(AppModel& m)
+    {
+        const std::vector<Thing*>& things = m.allThings();
+        if (things.empty() || pick(10) == 0) {
+            const std::vector<Pile*>& piles = m.piles();
+            const int where = pick(int(piles.size()) + 2);
+            const Source source = where == 0   ? Source::today
+                                  : where == 1 ? Source::later
+                                               : Source::pile(piles[size_t(where - 2)]->id());
+            m.add(text("thing"), source);
+            return;
+        }
+        Thing& t = *things[size_t(pick(int(things.size())))];
+        switch (pick(9)) {
+        case 0:
+        case 1:
+            m.rename(t, text("title"));
+            return;
+        case 2:
+            m.toggleDone(t);
+            return;
+        case 3:
+            m.remove({RowID::thing(t.id())}, std::nullopt);
+            return;
+        case 4:
+            m.saveNote(t.id(), std::nullopt, text("note"));
+            return;
+        case 5:
+            m.addStep(t, text("step"));
+            return;
+        case 6:
+        case 7:
+            if (const std::vector<Step*> steps = t.orderedSteps(); !steps.empty())
+                m.toggleStep(*steps[size_t(pick(int(steps.size())))]);
+            return;
+        case 8: {
+            const std::vector<Pile*>& piles = m.piles();
+            Pile* to = piles.empty() ? nullptr : piles[size_t(pick(int(piles.size())))];
+            if (t.pile() && (pick(2) == 0 || to == t.pile()))
+                m.leavePile(t);
+            else if (to)
+                t.setPile(to);
+            return;
+        }
+        }
+    }
+
+    std::mt19937& m_rng;
+    QString m_who;
+    int m_count = 0;
+};
+
+// One field as the merge leaves it. `early` is the home that synced once in the middle of its edits (what
+// it held then, `mid`, may have reached the server), `late` the other. The side that changed it alone wins;
+// changed on both, either may (the later one, when both times are known). False for a value no side had.
+template <class T>
+bool kept(const T& start, const T* mid, const T* early, const T* late, const T& end, bool* conflict = nullptr)
+{
+    const T& ours = early ? *early : mid ? *mid : start;
+    const bool byEarly = ours != start || (early && mid && *mid != start);
+    const bool byLate = late && *late != start;
+    if (conflict)
+        *conflict = byEarly && byLate;
+    if (!early && mid) {
+        // Deleted later on: what it held midway may have got to the server, or not.
+        if (byEarly && byLate)
+            return end == *mid || end == *late;
+        return end == *mid || end == (byLate ? *late : start);
+    }
+    if (byEarly && byLate)
+        return end == ours || end == *late || (mid && end == *mid);
+    return end == (byEarly ? ours : byLate ? *late : start);
+}
+
+// Every edit of the round that the merge keeps is in `end`: `start` is what both homes agreed on before
+// it, `mid`, `early` and `late` what the homes held as kept() says.
+void expectKept(const World& start, const World& midWorld, const World& earlyWorld, const World& lateWorld,
+                const World& end)
+{
+    std::set<QString> uids;
+    for (const World* w : {&start, &midWorld, &earlyWorld, &lateWorld, &end})
+        for (const auto& [uid, t] : *w)
+            uids.insert(uid);
+    for (const QString& uid : uids) {
+        const auto find = [&uid](const World& w) { return w.count(uid) ? &w.at(uid) : nullptr; };
+        const ThingState *s = find(start), *m = find(midWorld), *x = find(earlyWorld), *y = find(lateWorld),
+                         *e = find(end);
+        const auto state = [&uid](const ThingState* t) {
+            return t ? describe({{uid, *t}}) : std::string("none\n");
+        };
+        SCOPED_TRACE("before: " + state(s) + "early, midway: " + state(m) + "early: " + state(x) +
+                     "late: " + state(y) + "after: " + state(e));
+        if (!s) {
+            // Made this round: only its maker knew of it before the round's last syncs.
+            if (y) {
+                ASSERT_TRUE(e) << "made this round, and lost";
+                EXPECT_TRUE(*e == *y);
+            } else if (x) {
+                ASSERT_TRUE(e) << "made this round, and lost";
+                EXPECT_TRUE(*e == *x);
+            } else {
+                EXPECT_FALSE(e) << (m ? "made and deleted this round, and back" : "came from nowhere");
+            }
+            continue;
+        }
+        // Deleted on one side, it stays when the other side edited it: the edit outlives the delete. An edit
+        // the early home took back before its sync midway may or may not have got there first.
+        const bool lateEdited = y && *y != *s;
+        const bool earlyEdited = (x && *x != *s) || (m && *m != *s);
+        if (!x && !y) {
+            EXPECT_FALSE(e) << "deleted on both sides, and back";
+            continue;
+        }
+        if ((!x && !lateEdited) || (!y && !earlyEdited)) {
+            EXPECT_FALSE(e) << "deleted, and back";
+            continue;
+        }
+        if (!y && x && *x == *s && !e)
+            continue; // edited midway and back again: the delete may have come first
+        ASSERT_TRUE(e) << "edited, and lost to a delete";
+        const auto field = [](const ThingState* t, auto member) { return t ? &(t->*member) : nullptr; };
+        bool titleConflict = false;
+        EXPECT_TRUE(kept(s->title, field(m, &ThingState::title), field(x, &ThingState::title),
+                         field(y, &ThingState::title), e->title, &titleConflict));
+        EXPECT_TRUE(kept(s->done, field(m, &ThingState::done), field(x, &ThingState::done),
+                         field(y, &ThingState::done), e->done));
+        EXPECT_TRUE(kept(s->list, field(m, &ThingState::list), field(x, &ThingState::list),
+                         field(y, &ThingState::list), e->list));
+        bool noteConflict = false;
+        const bool noteKept = kept(s->note, field(m, &ThingState::note), field(x, &ThingState::note),
+                                   field(y, &ThingState::note), e->note, &noteConflict);
+        if (titleConflict || noteConflict) {
+            // The losing text is added to the note: what either side wrote is in it.
+            bool either = false;
+            for (const ThingState* t : {m, x, y})
+                either = either || (t && e->note.contains(t->note));
+            EXPECT_TRUE(either);
+        } else {
+            EXPECT_TRUE(noteKept);
+        }
+        std::set<QString> steps;
+        for (const ThingState* t : {s, m, x, y, e})
+            if (t)
+                for (const auto& [suid, st] : t->steps)
+                    steps.insert(suid);
+        for (const QString& suid : steps) {
+            const auto step = [&suid](const ThingState* t) {
+                return t && t->steps.count(suid) ? &t->steps.at(suid) : nullptr;
+            };
+            const StepState *ss = step(s), *sm = step(m), *sx = step(x), *sy = step(y), *se = step(e);
+            SCOPED_TRACE("step " + suid.left(8).toStdString());
+            if (!se) {
+                // Only a step the early home added and then deleted with its thing may be missing.
+                EXPECT_TRUE(!ss && !sx && !sy) << "a step lost";
+                continue;
+            }
+            if (!ss) {
+                EXPECT_TRUE((sx && *se == *sx) || (sy && *se == *sy) || (!x && sm && *se == *sm))
+                    << "a step from nowhere, or not as it was added";
+                continue;
+            }
+            EXPECT_EQ(se->title, ss->title);
+            EXPECT_TRUE(kept(ss->done, sm ? &sm->done : nullptr, sx ? &sx->done : nullptr,
+                             sy ? &sy->done : nullptr, se->done));
+        }
+    }
+}
+
+class TwoHomesKillTest : public ::testing::TestWithParam<ServerKind> {
+protected:
+    void SetUp() override
+    {
+        if (!test::serverInstalled(GetParam()) || !test::KeyringSession::installed())
+            GTEST_SKIP() << "needs " << test::serverName(GetParam())
+                         << " and gnome-keyring (scripts/ensure-packages)";
+        const test::KeyringSession& keyring = test::KeyringSession::shared();
+        ASSERT_TRUE(keyring.ready()) << keyring.problem().toStdString();
+        server = test::startServer(GetParam());
+        ASSERT_TRUE(server->ready()) << server->problem().toStdString();
+    }
+
+    // Syncs both homes in turn until a round of both brings nothing new.
+    void settle()
+    {
+        for (int pass = 0; pass < 6; ++pass) {
+            QString saidA, saidB;
+            a.sync(-1, &saidA);
+            b.sync(-1, &saidB);
+            const QString quiet = QStringLiteral("Synced. Nothing new on either side.\n");
+            if (saidA == quiet && saidB == quiet)
+                return;
+        }
+        ADD_FAILURE() << "the two homes never settled";
+    }
+
+    std::unique_ptr<TestCalendarServer> server;
+    KillHome a{QStringLiteral("A")};
+    KillHome b{QStringLiteral("B")};
+};
+
+TEST_P(TwoHomesKillTest, DISABLED_randomEditsOnTwoHomesWithKilledSyncsEndTheSameOnBothAndTheServer)
+{
+    const unsigned seed = qEnvironmentVariableIsSet("VORN_KILL_SEED")
+                              ? qEnvironmentVariableIntValue("VORN_KILL_SEED")
+                              : std::random_device()();
+    SCOPED_TRACE("VORN_KILL_SEED=" + std::to_string(seed));
+    std::mt19937 rng(seed);
+    const auto within = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+
+    for (KillHome* h : {&a, &b}) {
+        const test::ProgramResult setup = h->run({QStringLiteral("--sync-setup"), server->url().toString(),
+                                                  QStringLiteral("--user"), server->user()},
+                                                 server->password().toUtf8() + '\n');
+        ASSERT_EQ(setup.exitCode, 0) << setup.err.toStdString();
+    }
+    {
+        std::unique_ptr<AppModel> m = a.open();
+        m->createPile(QStringLiteral("Errands"));
+        m->createPile(QStringLiteral("Work"));
+        KillHome::close(m);
+    }
+    Editor editA(rng, QStringLiteral("A")), editB(rng, QStringLiteral("B"));
+    QElapsedTimer clock;
+    clock.start();
+    // The first sync's length, to aim the kills inside a sync rather than before or after it.
+    const auto first = [&] {
+        QElapsedTimer t;
+        t.start();
+        a.sync();
+        return int(t.elapsed());
+    }();
+    settle();
+    World start = a.read();
+    ASSERT_TRUE(start == b.read());
+
+    // 200 edits on each home in five rounds. In each, one home (A, then B, in turn) is edited, synced
+    // (killed or not) and edited again; the other home is edited, then both are synced (killed or not),
+    // then until quiet. Neither home takes the other's edits of the round before its own are over, so
+    // what each held then (and the early one midway) is its own edits, and the round must end with their
+    // merge.
+    constexpr int kRounds = 5, kBatch = 20;
+    int killed = 0;
+    const auto killedSync = [&](KillHome& home) {
+        if (!home.sync(within(first / 4, first * 5 / 4)))
+            ++killed;
+    };
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        KillHome& early = round % 2 == 0 ? a : b;
+        KillHome& late = round % 2 == 0 ? b : a;
+        Editor& editEarly = round % 2 == 0 ? editA : editB;
+        Editor& editLate = round % 2 == 0 ? editB : editA;
+        World midway;
+        for (int batch = 0; batch < 2; ++batch) {
+            std::unique_ptr<AppModel> m = early.open();
+            editEarly.edit(*m, kBatch);
+            KillHome::close(m);
+            if (batch == 0) {
+                midway = early.read();
+                killedSync(early);
+            }
+        }
+        std::unique_ptr<AppModel> m = late.open();
+        editLate.edit(*m, 2 * kBatch);
+        KillHome::close(m);
+        const World afterEarly = early.read(), afterLate = late.read();
+        killedSync(late);
+        killedSync(early);
+        settle();
+        const World end = a.read();
+        const World endB = b.read();
+        EXPECT_TRUE(end == endB) << "A:\n" << describe(end) << "B:\n" << describe(endB);
+        expectKept(start, midway, afterEarly, afterLate, end);
+        if (::testing::Test::HasFailure())
+            break;
+        start = end;
+    }
+    const World there = serverWorld(*server);
+    EXPECT_TRUE(there == start) << "server:\n" << describe(there) << "homes:\n" << describe(start);
+    std::cout << "seed " << seed << ": " << kRounds * 2 * kBatch << " edits on each home, " << killed
+              << " syncs killed, first sync " << first << " ms, " << clock.elapsed() << " ms in all, "
+              << start.size() << " things at the end\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(On, TwoHomesKillTest, ::testing::Values(ServerKind::Radicale, ServerKind::Xandikos),
+                         test::serverParamName);
+
+} // namespace
+} // namespace vorn
