@@ -2,13 +2,16 @@
 
 #include "caldav/CalDavClient.h"
 #include "calsync/SyncPlan.h"
+#include "serversync/PlanInputs.h"
 #include "serversync/SyncLedger.h"
 #include "store/RecordId.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QStringList>
+#include <QThread>
 
 #include <deque>
 #include <functional>
@@ -74,14 +77,8 @@ private:
         QString ctag;
         bool fresh = false; // made by this sync
     };
-    // One resource as the server holds it now.
-    struct Resource {
-        QString uid;
-        QString parent;
-        QString href; // its path
-        QString etag;
-        QByteArray text;
-    };
+    using Resource = SyncResource;
+    struct Gathering;
     using Next = std::function<void()>;
     using Done = std::function<void(const caldav::DavError&)>;
 
@@ -94,7 +91,9 @@ private:
                       bool complete, const QString& token);
     void fetchResources(size_t index, std::vector<QUrl> hrefs,
                         std::function<void(std::vector<Resource>)> then);
-    void planTarget(size_t index, const calsync::ServerView& view, const QString& token);
+    // Our side of the collection, a slice at a time; then the plan, off the main thread.
+    void gatherLocal(std::shared_ptr<Gathering> g);
+    void planTarget(size_t index, calsync::ServerView view, QSet<QString> touched, const QString& token);
     void runActions(size_t index, std::shared_ptr<std::vector<calsync::SyncAction>> actions, size_t at,
                     const QString& token);
     void act(size_t index, const calsync::SyncAction& action, int depth, Done done);
@@ -106,16 +105,13 @@ private:
     // Saves the model, then the ledger: the ledger may never say agreed what the store doesn't hold.
     bool commit();
 
+    // Runs `work` (plain copies only) on a thread of its own and hands its result to `then` here.
+    template <class Work, class Then> void offThread(Work work, Then then);
+    // Goes on now while this turn of the event loop is young, else on the next one: a key press
+    // waits for one slice of the sync at most.
+    void onward(Next next);
     calsync::LocalEntry localEntry(const Target& target, const QString& uid, const Thing* thing);
-    std::vector<calsync::LocalEntry> localEntries(const Target& target);
-    // The server's resources for each thing the fetched ones and the gone ones belong to, into a view.
-    calsync::ServerView viewOf(size_t index, const std::vector<Resource>& fetched,
-                               const std::vector<caldav::DavItem>& listed, const QStringList& removed,
-                               bool complete);
-    std::optional<ical::CalendarThing> assemble(const std::vector<QByteArray>& texts,
-                                                const Target& target) const;
-    // A thing as the server holds it now: its resources, the thing's own first.
-    calsync::ServerEntry serverEntry(const std::vector<Resource>& resources, const Target& target) const;
+    QString listNameOf(const Target& target) const;
     std::vector<LedgerItem> startRows(const QString& uid, const QString& collection) const;
     std::vector<Resource> knownResources(const Target& target, const QString& uid) const;
     Thing* thingWithUid(const QString& uid) const;
@@ -142,6 +138,10 @@ private:
     QHash<QString, std::vector<Resource>> m_server;
     // The fingerprint of each thing as it was planned or taken: what the ledger keeps once agreed.
     QHash<QString, QByteArray> m_fingerprints;
+    // Each thing's record by its UID, as the sync began and as it took new ones in.
+    QHash<QString, RecordId> m_thingIds;
+    QElapsedTimer m_slice; // since the current slice of main-thread work began
+    std::unique_ptr<QThread> m_worker;
     int m_done = 0;
     int m_total = 0;
     int m_unreadable = 0;
