@@ -369,20 +369,19 @@ void CalendarSync::fetchChanges(size_t index, std::vector<DavItem> changed, std:
     QStringList gone;
     for (const QUrl& url : removed)
         gone << keyOf(url);
-    fetchResources(index, std::move(wanted),
-                   [this, index, changed = std::move(changed), gone, complete, token](std::vector<Resource> fetched) {
-                       // Reading the server's copies (libical) is the long part: done off the main thread.
-                       offThread(
-                           [start = m_start, key = m_targets[index].key, list = listNameOf(m_targets[index]),
-                            fetched = std::move(fetched), changed, gone, complete] {
-                               return serverSideOf(start, key, list, fetched, changed, gone, complete);
-                           },
-                           [this, index, token](ServerSide side) {
-                               m_server = std::move(side.resources);
-                               m_unreadable += side.unreadable;
-                               planTarget(index, std::move(side.view), std::move(side.touched), token);
-                           });
-                   });
+    fetchResources(
+        index, std::move(wanted),
+        [this, index, changed = std::move(changed), gone, complete, token](std::vector<Resource> fetched) {
+            // Reading the server's copies (libical) is the long part: done off the main thread.
+            offThread([start = m_start, key = m_targets[index].key, list = listNameOf(m_targets[index]),
+                       fetched = std::move(fetched), changed, gone,
+                       complete] { return serverSideOf(start, key, list, fetched, changed, gone, complete); },
+                      [this, index, token](ServerSide side) {
+                          m_server = std::move(side.resources);
+                          m_unreadable += side.unreadable;
+                          planTarget(index, std::move(side.view), std::move(side.touched), token);
+                      });
+        });
 }
 
 void CalendarSync::fetchResources(size_t index, std::vector<QUrl> hrefs,
@@ -520,12 +519,14 @@ void CalendarSync::gatherLocal(std::shared_ptr<Gathering> g)
         if (!changed && !g->touched.contains(uid))
             continue;
         m_fingerprints.insert(uid, print);
-        g->sides.push_back({uid, syncCopy(m_model, *thing), changed, m_changedAt.value(uid), std::move(rows)});
+        g->sides.push_back(
+            {uid, syncCopy(m_model, *thing), changed, m_changedAt.value(uid), std::move(rows)});
     }
     // Deleted here, or moved to another list, since the last sync.
     for (const LedgerItem& i : std::as_const(m_start))
         if (i.collection == t.key && i.parent.isEmpty() && !g->seen.contains(i.uid))
-            g->sides.push_back({i.uid, std::nullopt, true, m_changedAt.value(i.uid), startRows(i.uid, t.key)});
+            g->sides.push_back(
+                {i.uid, std::nullopt, true, m_changedAt.value(i.uid), startRows(i.uid, t.key)});
     const size_t index = g->index;
     const QString token = g->token;
     if (g->sides.empty() && g->view.items.empty() && g->view.removed.empty()) {

@@ -21,7 +21,8 @@ QString compositeEtag(std::vector<std::pair<QString, QString>> uidEtags)
     return out;
 }
 
-std::optional<ical::CalendarThing> assembleThing(const std::vector<QByteArray>& texts, const QString& listName)
+std::optional<ical::CalendarThing> assembleThing(const std::vector<QByteArray>& texts,
+                                                 const QString& listName)
 {
     QByteArray all;
     for (const QByteArray& t : texts)
@@ -92,7 +93,8 @@ ServerSide serverSideOf(const QHash<QString, LedgerItem>& start, const QString& 
         if (parent == resources.end()) {
             // The thing's own resource went: the thing went, whatever of its steps is left (kept here,
             // so that a write of the thing goes over them rather than into them).
-            if (const auto known = start.constFind(uid); known != start.cend() && known->collection == collection)
+            if (const auto known = start.constFind(uid);
+                known != start.cend() && known->collection == collection)
                 view.removed.push_back(known->href);
             out.resources.insert(uid, std::move(resources));
             continue;
@@ -136,7 +138,8 @@ calsync::LocalEntry localEntryOf(const LocalSide& side, const QString& listName)
     e.ours = side.ours;
     if (side.ours)
         // At rest since the last sync, ours is what was agreed, field for field.
-        e.base = side.changed ? (side.rows.empty() ? std::nullopt : assembleThing(texts, listName)) : side.ours;
+        e.base =
+            side.changed ? (side.rows.empty() ? std::nullopt : assembleThing(texts, listName)) : side.ours;
     else
         e.base = assembleThing(texts, listName);
     return e;

@@ -38,7 +38,8 @@ inline QString thingUidOf(const QString& uid, const QString& parent)
 }
 
 // The thing the texts of its resources make, in the list `listName` (empty: Today, Later or Done-ish).
-std::optional<ical::CalendarThing> assembleThing(const std::vector<QByteArray>& texts, const QString& listName);
+std::optional<ical::CalendarThing> assembleThing(const std::vector<QByteArray>& texts,
+                                                 const QString& listName);
 
 // A thing as the server holds it now: its resources, the thing's own first.
 calsync::ServerEntry serverEntryOf(const std::vector<SyncResource>& resources, const QString& listName);
@@ -55,7 +56,8 @@ struct ServerSide {
 // the sync began), less what went, with what changed.
 ServerSide serverSideOf(const QHash<QString, LedgerItem>& start, const QString& collection,
                         const QString& listName, const std::vector<SyncResource>& fetched,
-                        const std::vector<caldav::DavItem>& listed, const QStringList& removed, bool complete);
+                        const std::vector<caldav::DavItem>& listed, const QStringList& removed,
+                        bool complete);
 
 // One thing of ours as the main thread gathered it.
 struct LocalSide {
