@@ -214,7 +214,7 @@ void SyncLedger::unlinkStep(const LedgerItem& item)
         return;
     it->removeOne(item.uid);
     if (it->isEmpty())
-        m_steps.erase(it);
+        m_steps.remove(item.parent);
 }
 
 const LedgerCollection* SyncLedger::collection(const QString& href) const
