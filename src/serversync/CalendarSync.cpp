@@ -834,15 +834,27 @@ void CalendarSync::finishTarget(size_t index, const QString& token)
                                      if (r.error.kind != DavErrorKind::None &&
                                          r.error.kind != DavErrorKind::TokenExpired && failed(r.error))
                                          return;
-                                     QHash<QString, QString> etags;
-                                     for (const LedgerItem& i : m_ledger->items())
-                                         etags.insert(i.href, i.etag);
-                                     bool ours = r.ok();
-                                     for (const DavItem& item : r.value.changed)
-                                         ours = ours && etags.value(keyOf(item.href)) == item.etag;
-                                     for (const QUrl& gone : r.value.removed)
-                                         ours = ours && !etags.contains(keyOf(gone));
-                                     finishTarget(index, ours ? r.value.token : token);
+                                     if (!r.ok()) {
+                                         finishTarget(index, token);
+                                         return;
+                                     }
+                                     // After a first sync that is every item there: looked over off the
+                                     // main thread.
+                                     offThread(
+                                         [items = m_ledger->items(), news = std::move(r.value)] {
+                                             QHash<QString, QString> etags;
+                                             for (const LedgerItem& i : items)
+                                                 etags.insert(i.href, i.etag);
+                                             bool ours = true;
+                                             for (const DavItem& item : news.changed)
+                                                 ours = ours && etags.value(keyOf(item.href)) == item.etag;
+                                             for (const QUrl& gone : news.removed)
+                                                 ours = ours && !etags.contains(keyOf(gone));
+                                             return ours ? std::optional(news.token) : std::nullopt;
+                                         },
+                                         [this, index, token](const std::optional<QString>& newer) {
+                                             finishTarget(index, newer.value_or(token));
+                                         });
                                  });
         return;
     }
