@@ -49,6 +49,7 @@ struct CalendarSync::Gathering {
     size_t at = 0;
     std::vector<LocalSide> sides;
     QSet<QString> seen;
+    bool ledgerNext = false; // the ledger's walk was put off to the next turn
 };
 
 template <class Work, class Then> void CalendarSync::offThread(Work work, Then then)
@@ -71,6 +72,11 @@ void CalendarSync::onward(Next next)
         next();
         return;
     }
+    nextTurn(std::move(next));
+}
+
+void CalendarSync::nextTurn(Next next)
+{
     QTimer::singleShot(0, this, [this, next = std::move(next)] {
         m_slice.start();
         next();
@@ -357,30 +363,46 @@ void CalendarSync::syncTarget(size_t index)
 void CalendarSync::fetchChanges(size_t index, std::vector<DavItem> changed, std::vector<QUrl> removed,
                                 bool complete, const QString& token)
 {
-    const Target& t = m_targets[index];
-    QHash<QString, QString> etags; // what we agreed on, by path
-    for (const LedgerItem& i : std::as_const(m_start))
-        if (i.collection == t.key)
-            etags.insert(i.href, i.etag);
-    std::vector<QUrl> wanted;
-    for (const DavItem& item : changed)
-        if (item.etag.isEmpty() || etags.value(keyOf(item.href)) != item.etag)
-            wanted.push_back(item.href);
-    QStringList gone;
-    for (const QUrl& url : removed)
-        gone << keyOf(url);
-    fetchResources(
-        index, std::move(wanted),
-        [this, index, changed = std::move(changed), gone, complete, token](std::vector<Resource> fetched) {
-            // Reading the server's copies (libical) is the long part: done off the main thread.
-            offThread([start = m_start, key = m_targets[index].key, list = listNameOf(m_targets[index]),
-                       fetched = std::move(fetched), changed, gone,
-                       complete] { return serverSideOf(start, key, list, fetched, changed, gone, complete); },
-                      [this, index, token](ServerSide side) {
-                          m_server = std::move(side.resources);
-                          m_unreadable += side.unreadable;
-                          planTarget(index, std::move(side.view), std::move(side.touched), token);
-                      });
+    struct Listing {
+        std::vector<DavItem> changed;
+        std::vector<QUrl> wanted; // those whose ETag we don't know
+        QStringList gone;
+    };
+    // A first listing names every item there: compared off the main thread.
+    offThread(
+        [start = m_start, key = m_targets[index].key, changed = std::move(changed),
+         removed = std::move(removed)]() mutable {
+            Listing out;
+            QHash<QString, QString> etags; // what we agreed on, by path
+            for (const LedgerItem& i : start)
+                if (i.collection == key)
+                    etags.insert(i.href, i.etag);
+            for (const DavItem& item : changed)
+                if (item.etag.isEmpty() || etags.value(keyOf(item.href)) != item.etag)
+                    out.wanted.push_back(item.href);
+            for (const QUrl& url : removed)
+                out.gone << keyOf(url);
+            out.changed = std::move(changed);
+            return out;
+        },
+        [this, index, complete, token](Listing listing) {
+            fetchResources(
+                index, std::move(listing.wanted),
+                [this, index, changed = std::move(listing.changed), gone = listing.gone, complete,
+                 token](std::vector<Resource> fetched) {
+                    // Reading the server's copies (libical) is the long part: done off the main
+                    // thread too.
+                    offThread(
+                        [start = m_start, key = m_targets[index].key, list = listNameOf(m_targets[index]),
+                         fetched = std::move(fetched), changed, gone, complete] {
+                            return serverSideOf(start, key, list, fetched, changed, gone, complete);
+                        },
+                        [this, index, token](ServerSide side) {
+                            m_server = std::move(side.resources);
+                            m_unreadable += side.unreadable;
+                            planTarget(index, std::move(side.view), std::move(side.touched), token);
+                        });
+                });
         });
 }
 
@@ -522,7 +544,13 @@ void CalendarSync::gatherLocal(std::shared_ptr<Gathering> g)
         g->sides.push_back(
             {uid, syncCopy(m_model, *thing), changed, m_changedAt.value(uid), std::move(rows)});
     }
-    // Deleted here, or moved to another list, since the last sync.
+    // Deleted here, or moved to another list, since the last sync: a walk over the ledger, in a turn of
+    // its own when this one is spent.
+    if (!g->ledgerNext && m_slice.nsecsElapsed() >= kSliceNs / 2) {
+        g->ledgerNext = true;
+        nextTurn([this, g] { gatherLocal(g); });
+        return;
+    }
     for (const LedgerItem& i : std::as_const(m_start))
         if (i.collection == t.key && i.parent.isEmpty() && !g->seen.contains(i.uid))
             g->sides.push_back(

@@ -110,6 +110,7 @@ private:
     // Goes on now while this turn of the event loop is young, else on the next one: a key press
     // waits for one slice of the sync at most.
     void onward(Next next);
+    void nextTurn(Next next);
     calsync::LocalEntry localEntry(const Target& target, const QString& uid, const Thing* thing);
     QString listNameOf(const Target& target) const;
     std::vector<LedgerItem> startRows(const QString& uid, const QString& collection) const;
