@@ -164,14 +164,30 @@ QUrl CalendarSync::urlOf(const QString& key) const
 
 void CalendarSync::begin()
 {
-    m_start = m_ledger->items();
-    m_thingIds.clear();
-    for (const Thing* t : m_model.store().thingsBySortKey())
-        m_thingIds.insert(t->syncID(), t->id());
-    m_startSteps.clear();
-    for (const LedgerItem& i : std::as_const(m_start))
-        if (!i.parent.isEmpty())
-            m_startSteps[i.parent].push_back(i.uid);
+    using Start = std::pair<QHash<QString, LedgerItem>, QHash<QString, QStringList>>;
+    // The ledger as the sync began, in a copy of its own: made here, or at the ledger's first change, it
+    // would hold the main thread for some milliseconds at 10,000 things.
+    offThread(
+        [items = m_ledger->items()]() mutable {
+            items.detach();
+            QHash<QString, QStringList> steps;
+            for (const LedgerItem& i : std::as_const(items))
+                if (!i.parent.isEmpty())
+                    steps[i.parent].push_back(i.uid);
+            return Start(std::move(items), std::move(steps));
+        },
+        [this](Start start) {
+            m_start = std::move(start.first);
+            m_startSteps = std::move(start.second);
+            m_thingIds.clear();
+            for (const Thing* t : m_model.store().thingsBySortKey())
+                m_thingIds.insert(t->syncID(), t->id());
+            askHome();
+        });
+}
+
+void CalendarSync::askHome()
+{
     ++m_outcome.requests;
     if (m_ledger->home().isEmpty()) {
         m_client->discover([this](DavResult<caldav::DavDiscovery> r) {
@@ -187,7 +203,7 @@ void CalendarSync::begin()
                                   if (r.error.kind == DavErrorKind::NotFound) {
                                       // The home moved: find it again.
                                       m_ledger->setHome(QString());
-                                      begin();
+                                      askHome();
                                       return;
                                   }
                                   if (failed(r.error))

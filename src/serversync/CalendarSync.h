@@ -84,6 +84,7 @@ private:
 
     CalendarSync(AppModel& model, Init init, std::unique_ptr<SyncLedger> ledger);
     void begin();
+    void askHome();
     void mapCollections(const std::vector<caldav::DavCollection>& collections);
     void runSteps(std::shared_ptr<std::deque<std::function<void(Next)>>> steps, Next then);
     void syncTarget(size_t index);
