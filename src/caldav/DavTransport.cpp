@@ -3,6 +3,7 @@
 #include "caldav/DavUrl.h"
 
 #include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -199,18 +200,22 @@ void DavTransport::feedSome()
 {
     if (!m_reader)
         return;
-    const QByteArray slice = m_unread.mid(m_unreadAt, kFeedSlice);
-    m_unreadAt += slice.size();
-    if (!m_reader->feed(slice)) {
-        m_refusal = m_reader->error();
-        m_unread.clear();
-        m_unreadAt = 0;
-        if (m_reply)
-            m_reply->abort(); // finishes the reply at once, through onFinished
-        else
-            complete({m_refusal, {}});
-        return;
-    }
+    QElapsedTimer turn;
+    turn.start();
+    do {
+        const QByteArray slice = m_unread.mid(m_unreadAt, kFeedSlice);
+        m_unreadAt += slice.size();
+        if (!m_reader->feed(slice)) {
+            m_refusal = m_reader->error();
+            m_unread.clear();
+            m_unreadAt = 0;
+            if (m_reply)
+                m_reply->abort(); // finishes the reply at once, through onFinished
+            else
+                complete({m_refusal, {}});
+            return;
+        }
+    } while (m_unreadAt < m_unread.size() && turn.nsecsElapsed() < kFeedTurnNs);
     if (m_unreadAt < m_unread.size()) {
         feedLater();
         return;

@@ -39,11 +39,12 @@ struct DavReply {
 // Enough for an error body or a single item; more of an answer that isn't a multistatus is dropped.
 inline constexpr qint64 kSmallBodyLimit = 8 * 1024 * 1024;
 inline constexpr int kRedirectLimit = 5;
-// How much of a multistatus is read in one turn of the event loop: a few milliseconds of parsing, so a
-// key press never waits for an answer of thousands of items.
+// A multistatus is read in slices, for at most 4 ms a turn of the event loop, so a key press never waits
+// for an answer of thousands of items.
 inline constexpr qsizetype kFeedSlice = 32 * 1024;
+inline constexpr qint64 kFeedTurnNs = 4'000'000;
 // How much may wait to be read; beyond it an answer is read as it comes, so a hostile one can't fill memory.
-inline constexpr qsizetype kFeedBacklog = 4 * 1024 * 1024;
+inline constexpr qsizetype kFeedBacklog = 8 * 1024 * 1024;
 
 // Runs one request at a time against the account's server: redirects followed by hand (credentials
 // only to the account's origin, at most five, no loops), https unless loopback or allowed, a
