@@ -45,11 +45,17 @@ QByteArray quotedOrStar(const QString& etag)
     return etag.isEmpty() ? QByteArray("*") : etag.toUtf8();
 }
 
+// Whether the response is the collection's own: known from the reading when the answer came from there.
+bool namesCollection(const Multistatus& ms, const DavResponse& r, const QUrl& collection)
+{
+    return ms.base == collection ? r.isBase : sameResource(r.href, collection);
+}
+
 std::vector<DavItem> itemsOf(const Multistatus& ms, const QUrl& collection)
 {
     std::vector<DavItem> out;
     for (const DavResponse& r : ms.responses) {
-        if (!r.etag.isEmpty() && !sameResource(r.href, collection))
+        if (!r.etag.isEmpty() && !namesCollection(ms, r, collection))
             out.push_back({r.href, r.etag, r.calendarData});
     }
     return out;
@@ -180,7 +186,7 @@ void CalDavClient::syncCollection(const QUrl& collection, const QString& token, 
                DavSyncChanges out;
                out.token = r.value.multistatus.syncToken;
                for (const DavResponse& item : r.value.multistatus.responses) {
-                   if (sameResource(item.href, collection))
+                   if (namesCollection(r.value.multistatus, item, collection))
                        continue;
                    const bool gone = item.status == 404 || item.status == 410 ||
                                      (item.etag.isEmpty() && !item.propstat.empty() &&

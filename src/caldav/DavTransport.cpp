@@ -3,6 +3,7 @@
 #include "caldav/DavUrl.h"
 
 #include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -92,6 +93,10 @@ void DavTransport::start()
     m_answer = {};
     m_answer.url = p.url;
     m_reader.reset();
+    m_unread.clear();
+    m_unreadAt = 0;
+    m_ended = false;
+    ++m_serial;
     m_received = 0;
     m_headers = false;
     m_tlsRefused = false;
@@ -157,10 +162,23 @@ bool DavTransport::readBody()
     if (isRedirect(m_answer.status) && m_received <= kSmallBodyLimit)
         return true; // read past
     if (m_reader) {
-        if (!m_reader->feed(piece)) {
-            m_refusal = m_reader->error();
-            return false;
+        const bool reading = m_unreadAt < m_unread.size();
+        if (m_unreadAt > 0 && m_unreadAt >= m_unread.size() / 2) {
+            m_unread.remove(0, m_unreadAt); // what was read goes, now and then rather than every time
+            m_unreadAt = 0;
         }
+        m_unread += piece;
+        // Arriving faster than it is read: what is beyond the backlog is read now, so memory stays bounded.
+        while (m_unread.size() - m_unreadAt > kFeedBacklog) {
+            const QByteArray slice = m_unread.mid(m_unreadAt, kFeedSlice);
+            m_unreadAt += slice.size();
+            if (!m_reader->feed(slice)) {
+                m_refusal = m_reader->error();
+                return false;
+            }
+        }
+        if (!reading && m_unreadAt < m_unread.size())
+            feedLater();
     } else if (m_received > m_account.responseLimit) {
         m_refusal = davError(DavErrorKind::TooLarge, m_answer.url.host());
         return false;
@@ -168,6 +186,44 @@ bool DavTransport::readBody()
         m_answer.body += piece.left(kSmallBodyLimit - m_answer.body.size());
     }
     return true;
+}
+
+void DavTransport::feedLater()
+{
+    QTimer::singleShot(0, this, [this, serial = m_serial] {
+        if (serial == m_serial)
+            feedSome();
+    });
+}
+
+void DavTransport::feedSome()
+{
+    if (!m_reader)
+        return;
+    QElapsedTimer turn;
+    turn.start();
+    do {
+        const QByteArray slice = m_unread.mid(m_unreadAt, kFeedSlice);
+        m_unreadAt += slice.size();
+        if (!m_reader->feed(slice)) {
+            m_refusal = m_reader->error();
+            m_unread.clear();
+            m_unreadAt = 0;
+            if (m_reply)
+                m_reply->abort(); // finishes the reply at once, through onFinished
+            else
+                complete({m_refusal, {}});
+            return;
+        }
+    } while (m_unreadAt < m_unread.size() && turn.nsecsElapsed() < kFeedTurnNs);
+    if (m_unreadAt < m_unread.size()) {
+        feedLater();
+        return;
+    }
+    m_unread.clear();
+    m_unreadAt = 0;
+    if (m_ended)
+        endAnswer();
 }
 
 void DavTransport::onMetaData()
@@ -217,6 +273,15 @@ void DavTransport::onFinished()
     qCDebug(lcCalDav, "%d from %s", m_answer.status, qPrintable(shown(m_answer.url)));
     if (isRedirect(m_answer.status))
         return followRedirect();
+    m_ended = true;
+    // The rest of a long multistatus is still being read, a slice a turn: it ends the answer.
+    if (m_reader && m_unreadAt < m_unread.size())
+        return;
+    endAnswer();
+}
+
+void DavTransport::endAnswer()
+{
     if (m_reader) {
         DavResult<Multistatus> read = m_reader->finish();
         m_reader.reset();
@@ -252,6 +317,11 @@ void DavTransport::complete(DavResult<DavReply> result)
     Done done = std::move(m_queue.front().done);
     m_queue.pop_front();
     m_answer = {};
+    m_reader.reset();
+    m_unread.clear();
+    m_unreadAt = 0;
+    m_ended = false;
+    ++m_serial; // a slice still waiting belongs to this answer: dropped
     startNext();
     // Last: the callback may queue more, or delete us.
     done(std::move(result));

@@ -39,6 +39,12 @@ struct DavReply {
 // Enough for an error body or a single item; more of an answer that isn't a multistatus is dropped.
 inline constexpr qint64 kSmallBodyLimit = 8 * 1024 * 1024;
 inline constexpr int kRedirectLimit = 5;
+// A multistatus is read in slices, for at most 4 ms a turn of the event loop, so a key press never waits
+// for an answer of thousands of items.
+inline constexpr qsizetype kFeedSlice = 32 * 1024;
+inline constexpr qint64 kFeedTurnNs = 4'000'000;
+// How much may wait to be read; beyond it an answer is read as it comes, so a hostile one can't fill memory.
+inline constexpr qsizetype kFeedBacklog = 8 * 1024 * 1024;
 
 // Runs one request at a time against the account's server: redirects followed by hand (credentials
 // only to the account's origin, at most five, no loops), https unless loopback or allowed, a
@@ -73,6 +79,11 @@ private:
     bool readHeaders();
     bool readBody();
     void complete(DavResult<DavReply> result);
+    // Reads the next slice of the multistatus on a later turn.
+    void feedLater();
+    void feedSome();
+    // The whole answer is in and read: to the caller.
+    void endAnswer();
     void followRedirect();
 
     DavAccount m_account;
@@ -81,6 +92,10 @@ private:
     QPointer<QNetworkReply> m_reply;
     QTimer m_timer;
     std::unique_ptr<MultistatusReader> m_reader;
+    QByteArray m_unread; // of the multistatus, from m_unreadAt on
+    qsizetype m_unreadAt = 0;
+    bool m_ended = false; // the reply finished; the answer ends once all of it is read
+    quint64 m_serial = 0; // of the request running, so a slice left over from an earlier one is dropped
     DavReply m_answer;
     qint64 m_received = 0;
     bool m_headers = false;

@@ -36,6 +36,7 @@ enum class DavProp {
 // One <response> of a multistatus: what its 2xx propstats said, and the statuses it gave.
 struct DavResponse {
     QUrl href;                 // absolute, resolved against the request's URL
+    bool isBase = false;       // it names the request's URL itself (sameResource), as worked out while read
     int status = 0;            // the response's own <status>; 0 when it has propstats instead
     std::vector<int> propstat; // the status of each propstat, in order
     QString displayName;
@@ -51,6 +52,7 @@ struct DavResponse {
 };
 
 struct Multistatus {
+    QUrl base; // the request's URL
     std::vector<DavResponse> responses;
     QString syncToken; // of a sync-collection report
 };

@@ -212,6 +212,7 @@ DavResult<Multistatus> MultistatusReader::finish()
         fail(DavErrorKind::BadXml, "cut short");
     if (m_error)
         return {m_error, {}};
+    m_out.base = m_base;
     return {{}, std::move(m_out)};
 }
 
@@ -252,9 +253,11 @@ void MultistatusReader::end()
             m_out.responses.push_back(std::move(m_response));
         m_response = {};
     } else if (depth == 3 && parent == Tag::Response) {
-        if (tag == Tag::Href)
+        if (tag == Tag::Href) {
             m_response.href = resolveHref(m_base, m_text);
-        else if (tag == Tag::Status)
+            // Here, a slice of the answer at a time, rather than for thousands of items at its end.
+            m_response.isBase = sameResource(m_response.href, m_base);
+        } else if (tag == Tag::Status)
             m_response.status = statusFromLine(m_text);
         else if (tag == Tag::Propstat) {
             m_response.propstat.push_back(m_propstatStatus);

@@ -10,9 +10,11 @@
 #include "store/UndoManager.h"
 
 #include <QSet>
+#include <QTimer>
 #include <QUuid>
 
 #include <algorithm>
+#include <type_traits>
 #include <utility>
 
 namespace vorn {
@@ -27,30 +29,13 @@ using calsync::SyncActionKind;
 namespace {
 
 constexpr int kMaxReplans = 3;
+// The longest stretch of sync work on the main thread before a key press gets its turn; half of a frame,
+// so that the press and its repaint fit in one.
+constexpr qint64 kSliceNs = 4'000'000;
 
-// A resource's path as the ledger and the plan name it: decoded, no trailing slash, so the server's
-// spelling of an href and ours meet.
 QString keyOf(const QUrl& url)
 {
-    QString path = url.path(QUrl::FullyDecoded);
-    while (path.size() > 1 && path.endsWith(u'/'))
-        path.chop(1);
-    return path;
-}
-
-// The ETag of a thing: those of its resources, so a change to any of them is a change of the thing.
-QString compositeEtag(std::vector<std::pair<QString, QString>> uidEtags)
-{
-    std::sort(uidEtags.begin(), uidEtags.end());
-    QString out;
-    for (const auto& [uid, etag] : uidEtags)
-        out += uid + u' ' + etag + u'\n';
-    return out;
-}
-
-QString thingUidOf(const QString& uid, const QString& parent)
-{
-    return parent.isEmpty() ? uid : parent;
+    return resourceKey(url);
 }
 
 bool writesToServer(SyncActionKind kind)
@@ -60,6 +45,51 @@ bool writesToServer(SyncActionKind kind)
 }
 
 } // namespace
+
+// Our things of one collection as the plan will see them, gathered a slice at a time.
+struct CalendarSync::Gathering {
+    size_t index = 0;
+    QString token;
+    calsync::ServerView view;
+    QSet<QString> touched; // things the server's news names: planned even when at rest here
+    QString listName;
+    std::vector<RecordId> things;
+    size_t at = 0;
+    std::vector<LocalSide> sides;
+    QSet<QString> seen;
+    bool ledgerNext = false; // the ledger's walk was put off to the next turn
+};
+
+template <class Work, class Then> void CalendarSync::offThread(Work work, Then then)
+{
+    using Result = std::invoke_result_t<Work&>;
+    auto result = std::make_shared<std::optional<Result>>();
+    m_worker.reset(QThread::create([result, work = std::move(work)]() mutable { result->emplace(work()); }));
+    connect(m_worker.get(), &QThread::finished, this, [this, result, then = std::move(then)]() mutable {
+        m_worker->wait();
+        m_worker.release()->deleteLater();
+        m_slice.start();
+        then(std::move(**result));
+    });
+    m_worker->start();
+}
+
+void CalendarSync::onward(Next next)
+{
+    if (m_slice.isValid() && m_slice.nsecsElapsed() < kSliceNs) {
+        next();
+        return;
+    }
+    nextTurn(std::move(next));
+}
+
+void CalendarSync::nextTurn(Next next)
+{
+    QTimer::singleShot(0, this, [this, next = std::move(next)] {
+        m_slice.start();
+        next();
+    });
+}
 
 std::unique_ptr<CalendarSync> CalendarSync::make(AppModel& model, Init init, QString* error)
 {
@@ -90,7 +120,12 @@ CalendarSync::CalendarSync(AppModel& model, Init init, std::unique_ptr<SyncLedge
     });
 }
 
-CalendarSync::~CalendarSync() = default;
+CalendarSync::~CalendarSync()
+{
+    // The worker holds copies only; it is waited for so that no thread outlives the sync.
+    if (m_worker)
+        m_worker->wait();
+}
 
 void CalendarSync::noteTook(const Thing& thing)
 {
@@ -137,11 +172,30 @@ QUrl CalendarSync::urlOf(const QString& key) const
 
 void CalendarSync::begin()
 {
-    m_start = m_ledger->items();
-    m_startSteps.clear();
-    for (const LedgerItem& i : std::as_const(m_start))
-        if (!i.parent.isEmpty())
-            m_startSteps[i.parent].push_back(i.uid);
+    using Start = std::pair<QHash<QString, LedgerItem>, QHash<QString, QStringList>>;
+    // The ledger as the sync began, in a copy of its own: made here, or at the ledger's first change, it
+    // would hold the main thread for some milliseconds at 10,000 things.
+    offThread(
+        [items = m_ledger->items()]() mutable {
+            items.detach();
+            QHash<QString, QStringList> steps;
+            for (const LedgerItem& i : std::as_const(items))
+                if (!i.parent.isEmpty())
+                    steps[i.parent].push_back(i.uid);
+            return Start(std::move(items), std::move(steps));
+        },
+        [this](Start start) {
+            m_start = std::move(start.first);
+            m_startSteps = std::move(start.second);
+            m_thingIds.clear();
+            for (const Thing* t : m_model.store().thingsBySortKey())
+                m_thingIds.insert(t->syncID(), t->id());
+            askHome();
+        });
+}
+
+void CalendarSync::askHome()
+{
     ++m_outcome.requests;
     if (m_ledger->home().isEmpty()) {
         m_client->discover([this](DavResult<caldav::DavDiscovery> r) {
@@ -157,7 +211,7 @@ void CalendarSync::begin()
                                   if (r.error.kind == DavErrorKind::NotFound) {
                                       // The home moved: find it again.
                                       m_ledger->setHome(QString());
-                                      begin();
+                                      askHome();
                                       return;
                                   }
                                   if (failed(r.error))
@@ -303,7 +357,7 @@ void CalendarSync::syncTarget(size_t index)
     if (!t.token.isEmpty() || t.fresh) {
         if (known && t.token == known->token && !t.fresh) {
             settlePending(t, {});
-            planTarget(index, {}, t.token);
+            planTarget(index, {}, {}, t.token);
             return;
         }
         ++m_outcome.requests;
@@ -331,7 +385,7 @@ void CalendarSync::syncTarget(size_t index)
     }
     if (known && !t.ctag.isEmpty() && t.ctag == known->ctag) {
         settlePending(t, {});
-        planTarget(index, {}, QString());
+        planTarget(index, {}, {}, QString());
         return;
     }
     everything();
@@ -340,28 +394,52 @@ void CalendarSync::syncTarget(size_t index)
 void CalendarSync::fetchChanges(size_t index, std::vector<DavItem> changed, std::vector<QUrl> removed,
                                 bool complete, const QString& token)
 {
-    const Target& t = m_targets[index];
-    QHash<QString, QString> etags; // what we agreed on, by path
-    for (const LedgerItem& i : std::as_const(m_start))
-        if (i.collection == t.key)
-            etags.insert(i.href, i.etag);
-    std::vector<QUrl> wanted;
-    for (const DavItem& item : changed)
-        if (item.etag.isEmpty() || etags.value(keyOf(item.href)) != item.etag)
-            wanted.push_back(item.href);
-    QStringList gone;
-    for (const QUrl& url : removed)
-        gone << keyOf(url);
-    m_toMove += int(wanted.size());
-    if (!wanted.empty())
-        reportProgress();
-    fetchResources(
-        index, std::move(wanted),
-        [this, index, changed = std::move(changed), gone, complete, token](std::vector<Resource> fetched) {
-            settlePending(m_targets[index], fetched);
-            planTarget(index, viewOf(index, fetched, changed, gone, complete), token);
+    struct Listing {
+        std::vector<DavItem> changed;
+        std::vector<QUrl> wanted; // those whose ETag we don't know
+        QStringList gone;
+    };
+    // A first listing names every item there: compared off the main thread.
+    offThread(
+        [start = m_start, key = m_targets[index].key, changed = std::move(changed),
+         removed = std::move(removed)]() mutable {
+            Listing out;
+            QHash<QString, QString> etags; // what we agreed on, by path
+            for (const LedgerItem& i : start)
+                if (i.collection == key)
+                    etags.insert(i.href, i.etag);
+            for (const DavItem& item : changed)
+                if (item.etag.isEmpty() || etags.value(keyOf(item.href)) != item.etag)
+                    out.wanted.push_back(item.href);
+            for (const QUrl& url : removed)
+                out.gone << keyOf(url);
+            out.changed = std::move(changed);
+            return out;
         },
-        true);
+        [this, index, complete, token](Listing listing) {
+            m_toMove += int(listing.wanted.size());
+            if (!listing.wanted.empty())
+                reportProgress();
+            fetchResources(
+                index, std::move(listing.wanted),
+                [this, index, changed = std::move(listing.changed), gone = listing.gone, complete,
+                 token](std::vector<Resource> fetched) {
+                    settlePending(m_targets[index], fetched);
+                    // Reading the server's copies (libical) is the long part: done off the main
+                    // thread too.
+                    offThread(
+                        [start = m_start, key = m_targets[index].key, list = listNameOf(m_targets[index]),
+                         fetched = std::move(fetched), changed, gone, complete] {
+                            return serverSideOf(start, key, list, fetched, changed, gone, complete);
+                        },
+                        [this, index, token](ServerSide side) {
+                            m_server = std::move(side.resources);
+                            m_unreadable += side.unreadable;
+                            planTarget(index, std::move(side.view), std::move(side.touched), token);
+                        });
+                },
+                true);
+        });
 }
 
 void CalendarSync::fetchResources(size_t index, std::vector<QUrl> hrefs,
@@ -403,105 +481,6 @@ void CalendarSync::fetchResources(size_t index, std::vector<QUrl> hrefs,
             });
     };
     (*step)();
-}
-
-std::optional<ical::CalendarThing> CalendarSync::assemble(const std::vector<QByteArray>& texts,
-                                                          const Target& target) const
-{
-    QByteArray all;
-    for (const QByteArray& t : texts)
-        all += t;
-    ical::CalendarRead read = ical::readCalendar(all);
-    if (read.things.empty())
-        return std::nullopt;
-    ical::CalendarThing thing = std::move(read.things.front());
-    const Pile* pile = pileOfTarget(target);
-    thing.list = pile ? pile->name() : QString();
-    return thing;
-}
-
-calsync::ServerEntry CalendarSync::serverEntry(const std::vector<Resource>& resources,
-                                               const Target& target) const
-{
-    std::vector<std::pair<QString, QString>> etags;
-    std::vector<QByteArray> texts;
-    for (const Resource& r : resources) {
-        etags.emplace_back(r.uid, r.etag);
-        texts.push_back(r.text);
-    }
-    return {resources.front().href, compositeEtag(etags), assemble(texts, target)};
-}
-
-calsync::ServerView CalendarSync::viewOf(size_t index, const std::vector<Resource>& fetched,
-                                         const std::vector<DavItem>& listed, const QStringList& removed,
-                                         bool complete)
-{
-    const Target& t = m_targets[index];
-    m_server.clear();
-    // What the server holds now: what we agreed on, less what went, with what changed.
-    QHash<QString, Resource> byHref;
-    QHash<QString, QString> thingOfHref;
-    for (const LedgerItem& i : std::as_const(m_start)) {
-        if (i.collection != t.key)
-            continue;
-        byHref.insert(i.href, {i.uid, i.parent, i.href, i.etag, i.base});
-        thingOfHref.insert(i.href, thingUidOf(i.uid, i.parent));
-    }
-    QSet<QString> touched;
-    QSet<QString> listedHrefs;
-    for (const DavItem& item : listed)
-        listedHrefs.insert(keyOf(item.href));
-    QStringList went;
-    for (auto it = byHref.cbegin(); it != byHref.cend(); ++it)
-        if (removed.contains(it.key()) || (complete && !listedHrefs.contains(it.key())))
-            went << it.key();
-    for (const QString& href : std::as_const(went)) {
-        touched.insert(thingOfHref.value(href));
-        byHref.remove(href);
-    }
-    for (const Resource& r : fetched) {
-        touched.insert(thingUidOf(r.uid, r.parent));
-        if (const auto old = thingOfHref.constFind(r.href); old != thingOfHref.cend())
-            touched.insert(*old); // moved to another thing, or become one
-        byHref.insert(r.href, r);
-    }
-    QHash<QString, std::vector<Resource>> byThing;
-    for (const Resource& r : std::as_const(byHref)) {
-        const QString thing = thingUidOf(r.uid, r.parent);
-        if (touched.contains(thing))
-            byThing[thing].push_back(r);
-    }
-    calsync::ServerView view;
-    view.complete = complete;
-    for (const QString& uid : std::as_const(touched)) {
-        std::vector<Resource> resources = byThing.value(uid);
-        const auto parent =
-            std::find_if(resources.begin(), resources.end(), [&](const Resource& r) { return r.uid == uid; });
-        if (parent == resources.end()) {
-            // The thing's own resource went: the thing went, whatever of its steps is left (kept here,
-            // so that a write of the thing goes over them rather than into them).
-            if (const LedgerItem* known = m_start.contains(uid) ? &m_start[uid] : nullptr;
-                known && known->collection == t.key)
-                view.removed.push_back(known->href);
-            m_server.insert(uid, std::move(resources));
-            continue;
-        }
-        std::iter_swap(resources.begin(), parent);
-        calsync::ServerEntry entry = serverEntry(resources, t);
-        if (!entry.theirs)
-            ++m_unreadable;
-        view.items.push_back(std::move(entry));
-        m_server.insert(uid, std::move(resources));
-    }
-    // A complete listing names everything there, and the plan needs to see what it didn't name as gone.
-    if (complete) {
-        view.complete = false;
-        for (const LedgerItem& i : std::as_const(m_start))
-            if (i.collection == t.key && i.parent.isEmpty() && !touched.contains(i.uid) &&
-                !byHref.contains(i.href))
-                view.removed.push_back(i.href);
-    }
-    return view;
 }
 
 void CalendarSync::settlePending(const Target& target, const std::vector<Resource>& fetched)
@@ -562,10 +541,8 @@ std::vector<CalendarSync::Resource> CalendarSync::knownResources(const Target& t
 
 Thing* CalendarSync::thingWithUid(const QString& uid) const
 {
-    for (Thing* t : m_model.store().thingsBySortKey())
-        if (t->syncID() == uid)
-            return t;
-    return nullptr;
+    const auto it = m_thingIds.constFind(uid);
+    return it == m_thingIds.cend() ? nullptr : m_model.store().thing(*it);
 }
 
 Thing* CalendarSync::movedAway(const Target& target, const QString& uid) const
@@ -601,90 +578,110 @@ std::optional<ical::CalendarThing> CalendarSync::agreedElsewhere(const QString& 
         std::vector<QByteArray> texts;
         for (const LedgerItem& row : startRows(uid, other.key))
             texts.push_back(row.base);
-        return assemble(texts, other);
+        return assembleThing(texts, listNameOf(other));
     }
     return std::nullopt;
 }
 
+QString CalendarSync::listNameOf(const Target& target) const
+{
+    const Pile* pile = pileOfTarget(target);
+    return pile ? pile->name() : QString();
+}
+
 calsync::LocalEntry CalendarSync::localEntry(const Target& target, const QString& uid, const Thing* thing)
 {
-    calsync::LocalEntry e;
-    e.uid = uid;
-    e.modified = m_changedAt.value(uid);
-    const std::vector<LedgerItem> rows = startRows(uid, target.key);
-    std::vector<std::pair<QString, QString>> etags;
-    std::vector<QByteArray> texts;
-    for (const LedgerItem& r : rows) {
-        etags.emplace_back(r.uid, r.etag);
-        texts.push_back(r.base);
-    }
-    if (!rows.empty()) {
-        e.href = rows.front().href;
-        e.etag = compositeEtag(etags);
-    }
+    LocalSide side{uid, std::nullopt, true, m_changedAt.value(uid), startRows(uid, target.key)};
     if (thing) {
-        e.ours = syncCopy(m_model, *thing);
+        side.ours = syncCopy(m_model, *thing);
         const QByteArray print = fingerprint(m_model, *thing);
         m_fingerprints.insert(uid, print);
-        e.changed = rows.empty() || rows.front().fingerprint != print;
-        // At rest since the last sync, ours is what was agreed, field for field.
-        e.base = e.changed ? (rows.empty() ? std::nullopt : assemble(texts, target)) : e.ours;
+        side.changed = side.rows.empty() || side.rows.front().fingerprint != print;
     } else {
-        e.changed = true;
-        // Steps gone over there and nothing else changed is no edit to outlive our delete: most likely it
-        // is a delete stopped halfway by another program that deletes steps first.
-        if (const auto there = m_server.constFind(uid);
-            there != m_server.cend() && !there->empty() && there->size() < rows.size()) {
-            const bool onlyFewer = std::all_of(there->begin(), there->end(), [&rows](const Resource& r) {
-                return std::any_of(rows.begin(), rows.end(), [&r](const LedgerItem& row) {
-                    return row.uid == r.uid && row.etag == r.etag;
-                });
-            });
-            if (onlyFewer) {
-                etags.clear();
-                texts.clear();
-                for (const Resource& r : *there) {
-                    etags.emplace_back(r.uid, r.etag);
-                    texts.push_back(r.text);
-                }
-                e.etag = compositeEtag(etags);
-            }
+        side.there = m_server.value(uid);
+    }
+    return localEntryOf(side, listNameOf(target));
+}
+
+void CalendarSync::planTarget(size_t index, calsync::ServerView view, QSet<QString> touched,
+                              const QString& token)
+{
+    auto g = std::make_shared<Gathering>();
+    g->index = index;
+    g->token = token;
+    g->view = std::move(view);
+    g->touched = std::move(touched);
+    g->listName = listNameOf(m_targets[index]);
+    const std::vector<Thing*>& things = m_model.store().thingsBySortKey();
+    g->things.reserve(things.size());
+    for (const Thing* t : things)
+        g->things.push_back(t->id());
+    gatherLocal(std::move(g));
+}
+
+void CalendarSync::gatherLocal(std::shared_ptr<Gathering> g)
+{
+    const Target& t = m_targets[g->index];
+    // Records, not pointers: a thing deleted between two slices is simply not there any more.
+    for (; g->at < g->things.size(); ++g->at) {
+        if (m_slice.nsecsElapsed() >= kSliceNs) {
+            onward([this, g] { gatherLocal(g); });
+            return;
         }
-        e.base = assemble(texts, target);
-    }
-    return e;
-}
-
-std::vector<calsync::LocalEntry> CalendarSync::localEntries(const Target& target)
-{
-    std::vector<calsync::LocalEntry> out;
-    QSet<QString> seen;
-    for (const Thing* thing : m_model.store().thingsBySortKey()) {
-        if (targetOf(*thing) != &target)
+        const Thing* thing = m_model.store().thing(g->things[g->at]);
+        if (!thing || targetOf(*thing) != &t)
             continue;
-        seen.insert(thing->syncID());
-        out.push_back(localEntry(target, thing->syncID(), thing));
+        const QString& uid = thing->syncID();
+        g->seen.insert(uid);
+        std::vector<LedgerItem> rows = startRows(uid, t.key);
+        const QByteArray print = fingerprint(m_model, *thing);
+        const bool changed = rows.empty() || rows.front().fingerprint != print;
+        // At rest here and not named by the server: in step, so the plan would do nothing with it.
+        if (!changed && !g->touched.contains(uid))
+            continue;
+        m_fingerprints.insert(uid, print);
+        g->sides.push_back(
+            {uid, syncCopy(m_model, *thing), changed, m_changedAt.value(uid), std::move(rows)});
     }
-    // Deleted here, or moved to another list, since the last sync.
+    // Deleted here, or moved to another list, since the last sync: a walk over the ledger, in a turn of
+    // its own when this one is spent.
+    if (!g->ledgerNext && m_slice.nsecsElapsed() >= kSliceNs / 2) {
+        g->ledgerNext = true;
+        nextTurn([this, g] { gatherLocal(g); });
+        return;
+    }
     for (const LedgerItem& i : std::as_const(m_start))
-        if (i.collection == target.key && i.parent.isEmpty() && !seen.contains(i.uid))
-            out.push_back(localEntry(target, i.uid, nullptr));
-    return out;
-}
-
-void CalendarSync::planTarget(size_t index, const calsync::ServerView& view, const QString& token)
-{
-    std::vector<calsync::LocalEntry> local = localEntries(m_targets[index]);
-    auto actions = std::make_shared<std::vector<SyncAction>>(calsync::planSync(local, view));
-    m_total += int(actions->size());
-    // What the model takes or drops costs nothing to speak of: only writes to the server count.
-    const int writes = int(std::count_if(actions->begin(), actions->end(),
-                                         [](const SyncAction& a) { return writesToServer(a.kind); }));
-    m_toMove += writes;
-    // Said before the first write comes back, so a long one shows from its start.
-    if (writes > 0)
-        reportProgress();
-    runActions(index, actions, 0, token);
+        if (i.collection == t.key && i.parent.isEmpty() && !g->seen.contains(i.uid))
+            g->sides.push_back({i.uid, std::nullopt, true, m_changedAt.value(i.uid), startRows(i.uid, t.key),
+                                m_server.value(i.uid)});
+    const size_t index = g->index;
+    const QString token = g->token;
+    if (g->sides.empty() && g->view.items.empty() && g->view.removed.empty()) {
+        // All in step, as after most syncs: no plan to make.
+        runActions(index, std::make_shared<std::vector<SyncAction>>(), 0, token);
+        return;
+    }
+    // Reading the agreed copies and the merges, for thousands of things on a first sync, is pure work.
+    offThread(
+        [g] {
+            std::vector<calsync::LocalEntry> local;
+            local.reserve(g->sides.size());
+            for (const LocalSide& side : g->sides)
+                local.push_back(localEntryOf(side, g->listName));
+            return calsync::planSync(local, g->view);
+        },
+        [this, index, token](std::vector<SyncAction> planned) {
+            auto actions = std::make_shared<std::vector<SyncAction>>(std::move(planned));
+            m_total += int(actions->size());
+            // What the model takes or drops costs nothing to speak of: only writes to the server count.
+            const int writes = int(std::count_if(actions->begin(), actions->end(),
+                                                 [](const SyncAction& a) { return writesToServer(a.kind); }));
+            m_toMove += writes;
+            // Said before the first write comes back, so a long one shows from its start.
+            if (writes > 0)
+                reportProgress();
+            runActions(index, actions, 0, token);
+        });
 }
 
 void CalendarSync::reportProgress()
@@ -710,7 +707,7 @@ void CalendarSync::runActions(size_t index, std::shared_ptr<std::vector<SyncActi
         // Now and then the model and the ledger catch up, so a kill costs little work.
         if (m_done % 100 == 0 && !commit())
             return;
-        runActions(index, actions, at + 1, token);
+        onward([this, index, actions, at, token] { runActions(index, actions, at + 1, token); });
     });
 }
 
@@ -727,6 +724,7 @@ void CalendarSync::act(size_t index, const SyncAction& action, int depth, Done d
     // The model takes the copy; what it then holds is what the ledger will say was agreed.
     auto take = [this, &t, &action] {
         Thing* thing = takeCopy(m_model, thingWithUid(action.uid), *action.thing, pileOfTarget(t));
+        m_thingIds.insert(thing->syncID(), thing->id());
         noteTook(*thing);
         m_fingerprints.insert(action.uid, fingerprint(m_model, *thing));
         ++m_outcome.taken;
@@ -986,7 +984,7 @@ void CalendarSync::refetchAndReplan(size_t index, const QString& uid, QStringLis
                 view.removed.push_back(local.href);
         } else {
             std::iter_swap(mine.begin(), parent);
-            view.items.push_back(serverEntry(mine, target));
+            view.items.push_back(serverEntryOf(mine, listNameOf(target)));
             m_server.insert(uid, std::move(mine));
         }
         const std::vector<SyncAction> actions = calsync::planSync({local}, view);
@@ -1034,10 +1032,7 @@ void CalendarSync::agreed(const Target& target, const QString& uid, const std::v
 void CalendarSync::forgetRows(const Target& target, const QString& uid)
 {
     // Only what this collection holds: the thing may have gone on in another one.
-    QStringList uids{uid};
-    for (auto it = m_ledger->items().cbegin(); it != m_ledger->items().cend(); ++it)
-        if (it->parent == uid)
-            uids << it.key();
+    const QStringList uids = QStringList{uid} + m_ledger->stepsOf(uid);
     for (const QString& u : std::as_const(uids))
         if (const LedgerItem* i = m_ledger->item(u); i && i->collection == target.key)
             m_ledger->removeItem(u);
@@ -1056,15 +1051,27 @@ void CalendarSync::finishTarget(size_t index, const QString& token)
                                      if (r.error.kind != DavErrorKind::None &&
                                          r.error.kind != DavErrorKind::TokenExpired && failed(r.error))
                                          return;
-                                     QHash<QString, QString> etags;
-                                     for (const LedgerItem& i : m_ledger->items())
-                                         etags.insert(i.href, i.etag);
-                                     bool ours = r.ok();
-                                     for (const DavItem& item : r.value.changed)
-                                         ours = ours && etags.value(keyOf(item.href)) == item.etag;
-                                     for (const QUrl& gone : r.value.removed)
-                                         ours = ours && !etags.contains(keyOf(gone));
-                                     finishTarget(index, ours ? r.value.token : token);
+                                     if (!r.ok()) {
+                                         finishTarget(index, token);
+                                         return;
+                                     }
+                                     // After a first sync that is every item there: looked over off the
+                                     // main thread.
+                                     offThread(
+                                         [items = m_ledger->items(), news = std::move(r.value)] {
+                                             QHash<QString, QString> etags;
+                                             for (const LedgerItem& i : items)
+                                                 etags.insert(i.href, i.etag);
+                                             bool ours = true;
+                                             for (const DavItem& item : news.changed)
+                                                 ours = ours && etags.value(keyOf(item.href)) == item.etag;
+                                             for (const QUrl& gone : news.removed)
+                                                 ours = ours && !etags.contains(keyOf(gone));
+                                             return ours ? std::optional(news.token) : std::nullopt;
+                                         },
+                                         [this, index, token](const std::optional<QString>& newer) {
+                                             finishTarget(index, newer.value_or(token));
+                                         });
                                  });
         return;
     }

@@ -2,13 +2,16 @@
 
 #include "caldav/CalDavClient.h"
 #include "calsync/SyncPlan.h"
+#include "serversync/PlanInputs.h"
 #include "serversync/SyncLedger.h"
 #include "store/RecordId.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QStringList>
+#include <QThread>
 
 #include <deque>
 #include <functional>
@@ -75,19 +78,14 @@ private:
         QString ctag;
         bool fresh = false; // made by this sync
     };
-    // One resource as the server holds it now.
-    struct Resource {
-        QString uid;
-        QString parent;
-        QString href; // its path
-        QString etag;
-        QByteArray text;
-    };
+    using Resource = SyncResource;
+    struct Gathering;
     using Next = std::function<void()>;
     using Done = std::function<void(const caldav::DavError&)>;
 
     CalendarSync(AppModel& model, Init init, std::unique_ptr<SyncLedger> ledger);
     void begin();
+    void askHome();
     void mapCollections(const std::vector<caldav::DavCollection>& collections);
     void runSteps(std::shared_ptr<std::deque<std::function<void(Next)>>> steps, Next then);
     void syncTarget(size_t index);
@@ -100,7 +98,9 @@ private:
     // The rows a stopped sync wrote down before PUTs it didn't see through: what was sent is agreed when
     // the server holds it, else what was agreed before stays (a resource sent for the first time goes).
     void settlePending(const Target& target, const std::vector<Resource>& fetched);
-    void planTarget(size_t index, const calsync::ServerView& view, const QString& token);
+    // Our side of the collection, a slice at a time; then the plan, off the main thread.
+    void gatherLocal(std::shared_ptr<Gathering> g);
+    void planTarget(size_t index, calsync::ServerView view, QSet<QString> touched, const QString& token);
     void runActions(size_t index, std::shared_ptr<std::vector<calsync::SyncAction>> actions, size_t at,
                     const QString& token);
     void act(size_t index, const calsync::SyncAction& action, int depth, Done done);
@@ -114,18 +114,16 @@ private:
     // Saves the model, then the ledger: the ledger may never say agreed what the store doesn't hold.
     bool commit();
 
+    // Runs `work` (plain copies only) on a thread of its own and hands its result to `then` here.
+    template <class Work, class Then> void offThread(Work work, Then then);
+    // Goes on now while this turn of the event loop is young, else on the next one: a key press
+    // waits for one slice of the sync at most.
+    void onward(Next next);
+    void nextTurn(Next next);
     calsync::LocalEntry localEntry(const Target& target, const QString& uid, const Thing* thing);
     // What was last agreed on for the thing in another collection than `target`: it moved since.
     std::optional<ical::CalendarThing> agreedElsewhere(const QString& uid, const Target& target) const;
-    std::vector<calsync::LocalEntry> localEntries(const Target& target);
-    // The server's resources for each thing the fetched ones and the gone ones belong to, into a view.
-    calsync::ServerView viewOf(size_t index, const std::vector<Resource>& fetched,
-                               const std::vector<caldav::DavItem>& listed, const QStringList& removed,
-                               bool complete);
-    std::optional<ical::CalendarThing> assemble(const std::vector<QByteArray>& texts,
-                                                const Target& target) const;
-    // A thing as the server holds it now: its resources, the thing's own first.
-    calsync::ServerEntry serverEntry(const std::vector<Resource>& resources, const Target& target) const;
+    QString listNameOf(const Target& target) const;
     std::vector<LedgerItem> startRows(const QString& uid, const QString& collection) const;
     std::vector<Resource> knownResources(const Target& target, const QString& uid) const;
     Thing* thingWithUid(const QString& uid) const;
@@ -154,6 +152,10 @@ private:
     QHash<QString, std::vector<Resource>> m_server;
     // The fingerprint of each thing as it was planned or taken: what the ledger keeps once agreed.
     QHash<QString, QByteArray> m_fingerprints;
+    // Each thing's record by its UID, as the sync began and as it took new ones in.
+    QHash<QString, RecordId> m_thingIds;
+    QElapsedTimer m_slice; // since the current slice of main-thread work began
+    std::unique_ptr<QThread> m_worker;
     int m_done = 0;
     int m_total = 0;
     int m_moved = 0; // for the progress: items fetched or written, of those to move

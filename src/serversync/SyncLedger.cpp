@@ -165,6 +165,8 @@ bool SyncLedger::load(QString* error)
         i.changedAt = QDateTime::fromString(text(items.get(), 6), Qt::ISODateWithMs);
         i.parent = text(items.get(), 7);
         i.sent = blob(items.get(), 8);
+        if (!i.parent.isEmpty())
+            m_steps[i.parent].push_back(i.uid);
         m_items.insert(i.uid, std::move(i));
     }
     while (sqlite3_step(collections.get()) == SQLITE_ROW) {
@@ -187,6 +189,10 @@ const LedgerItem* SyncLedger::item(const QString& uid) const
 
 void SyncLedger::setItem(const LedgerItem& item)
 {
+    if (const LedgerItem* old = this->item(item.uid); old && old->parent != item.parent)
+        unlinkStep(*old);
+    if (!item.parent.isEmpty() && !m_steps.value(item.parent).contains(item.uid))
+        m_steps[item.parent].push_back(item.uid);
     m_items.insert(item.uid, item);
     m_dirtyItems.insert(item.uid, true);
 }
@@ -201,8 +207,24 @@ void SyncLedger::setHome(const QString& home)
 
 void SyncLedger::removeItem(const QString& uid)
 {
-    if (m_items.remove(uid))
-        m_dirtyItems.insert(uid, false);
+    const LedgerItem* i = item(uid);
+    if (!i)
+        return;
+    unlinkStep(*i);
+    m_items.remove(uid);
+    m_dirtyItems.insert(uid, false);
+}
+
+void SyncLedger::unlinkStep(const LedgerItem& item)
+{
+    if (item.parent.isEmpty())
+        return;
+    const auto it = m_steps.find(item.parent);
+    if (it == m_steps.end())
+        return;
+    it->removeOne(item.uid);
+    if (it->isEmpty())
+        m_steps.remove(item.parent);
 }
 
 const LedgerCollection* SyncLedger::collection(const QString& href) const

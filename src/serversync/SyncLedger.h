@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -63,6 +64,8 @@ public:
     const QHash<QString, LedgerItem>& items() const { return m_items; }
     void setItem(const LedgerItem& item);
     void removeItem(const QString& uid);
+    // The UIDs of the steps the ledger holds for a thing, without a walk over every row.
+    QStringList stepsOf(const QString& parent) const { return m_steps.value(parent); }
 
     const std::vector<LedgerCollection>& collections() const { return m_collections; }
     const LedgerCollection* collection(const QString& href) const;
@@ -80,12 +83,14 @@ private:
     bool exec(const char* sql, QString* error);
     bool addSentColumn(QString* error);
     bool load(QString* error);
+    void unlinkStep(const LedgerItem& item);
 
     sqlite3* m_db = nullptr;
     QString m_account;
     QString m_home;
     bool m_homeDirty = false;
     QHash<QString, LedgerItem> m_items;
+    QHash<QString, QStringList> m_steps; // parent UID -> its steps' UIDs
     // uid → still there (false: removed) since the last commit
     QHash<QString, bool> m_dirtyItems;
     std::vector<LedgerCollection> m_collections;

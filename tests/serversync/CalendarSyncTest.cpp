@@ -10,6 +10,9 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTimer>
+
+#include <ctime>
 
 #include <gtest/gtest.h>
 
@@ -289,7 +292,74 @@ TEST_P(CalendarSyncTest, aTokenTheServerNoLongerKnowsListsEverythingAndMakesNoth
     EXPECT_EQ(a.run().requests, 1) << "the token it took is one the server knows";
 }
 
+// The CPU time the main thread spends between two turns of its event loop, at most: how long a key
+// press could wait for the sync.
+class LongestTurn : public QObject {
+public:
+    LongestTurn()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            const double now = cpuMs();
+            m_longest = std::max(m_longest, now - m_last);
+            m_last = now;
+        });
+        m_last = cpuMs();
+        m_timer.start(1);
+    }
+    double longest() const { return m_longest; }
+
+private:
+    static double cpuMs()
+    {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+    }
+    QTimer m_timer;
+    double m_last = 0;
+    double m_longest = 0;
+};
+
+TEST_P(CalendarSyncTest, takingInManyThingsNeverHoldsTheMainThreadLong)
+{
+    // Filled behind the server's back, which only Radicale's storage allows.
+    auto* radicale = dynamic_cast<RadicaleServer*>(server.get());
+    if (!radicale)
+        GTEST_SKIP() << "fills Radicale's storage directly";
+    // Written into the server's storage, as another program's to-dos: 300 things with a step each.
+    const int count = 300;
+    radicale->makeCollection(
+        QStringLiteral("alice/vorn-todo"),
+        R"({"C:supported-calendar-component-set": "VTODO", "D:displayname": "vorn todo", )"
+        R"("tag": "VCALENDAR"})");
+    auto item = [](const QString& uid, const QString& summary, const QString& parent) {
+        return (QStringLiteral("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//elsewhere//EN\r\nBEGIN:VTODO\r\n"
+                               "UID:%1\r\nDTSTAMP:20260101T090000Z\r\nSUMMARY:%2\r\n")
+                    .arg(uid, summary) +
+                (parent.isEmpty() ? QString()
+                                  : QStringLiteral("RELATED-TO;RELTYPE=PARENT:%1\r\n").arg(parent)) +
+                QStringLiteral("END:VTODO\r\nEND:VCALENDAR\r\n"))
+            .toUtf8();
+    };
+    for (int i = 0; i < count; ++i) {
+        const QString uid = QStringLiteral("thing-%1").arg(i);
+        radicale->writeItem(QStringLiteral("alice/vorn-todo/%1.ics").arg(uid),
+                            item(uid, QStringLiteral("Thing %1").arg(i), {}));
+        radicale->writeItem(QStringLiteral("alice/vorn-todo/%1-step.ics").arg(uid),
+                            item(uid + QStringLiteral("-step"), QStringLiteral("Step of %1").arg(i), uid));
+    }
+    Home b(*server);
+    LongestTurn turns;
+    const SyncOutcome outcome = b.run();
+
+    EXPECT_EQ(outcome.taken, count);
+    ASSERT_EQ(b.model->allThings().size(), size_t(count));
+    EXPECT_EQ(b.titles().front(), QStringLiteral("Thing 0 / Step of 0"));
+    // Reading 600 items and taking 300 things in one go holds it for hundreds of ms, even in Release.
+    EXPECT_LT(turns.longest(), 60.0);
+}
+
 INSTANTIATE_TEST_SUITE_P(On, CalendarSyncTest, ::testing::Values(ServerKind::Radicale, ServerKind::Xandikos),
                          serverParamName);
-
 } // namespace

@@ -80,6 +80,12 @@ public:
         write(folder + QStringLiteral("/.Radicale.props"), propsJson);
     }
 
+    // An item written behind the server's back, at `path` below the collection root.
+    void writeItem(const QString& path, const QByteArray& text)
+    {
+        write(QStringLiteral("collections/collection-root/") + path, text);
+    }
+
 private:
     void write(const QString& name, const QByteArray& text)
     {

@@ -1,0 +1,165 @@
+#include "serversync/PlanInputs.h"
+
+#include <algorithm>
+
+namespace vorn {
+
+QString resourceKey(const QUrl& url)
+{
+    QString path = url.path(QUrl::FullyDecoded);
+    while (path.size() > 1 && path.endsWith(u'/'))
+        path.chop(1);
+    return path;
+}
+
+QString compositeEtag(std::vector<std::pair<QString, QString>> uidEtags)
+{
+    std::sort(uidEtags.begin(), uidEtags.end());
+    QString out;
+    for (const auto& [uid, etag] : uidEtags)
+        out += uid + u' ' + etag + u'\n';
+    return out;
+}
+
+std::optional<ical::CalendarThing> assembleThing(const std::vector<QByteArray>& texts,
+                                                 const QString& listName)
+{
+    QByteArray all;
+    for (const QByteArray& t : texts)
+        all += t;
+    ical::CalendarRead read = ical::readCalendar(all);
+    if (read.things.empty())
+        return std::nullopt;
+    ical::CalendarThing thing = std::move(read.things.front());
+    thing.list = listName;
+    return thing;
+}
+
+calsync::ServerEntry serverEntryOf(const std::vector<SyncResource>& resources, const QString& listName)
+{
+    std::vector<std::pair<QString, QString>> etags;
+    std::vector<QByteArray> texts;
+    for (const SyncResource& r : resources) {
+        etags.emplace_back(r.uid, r.etag);
+        texts.push_back(r.text);
+    }
+    return {resources.front().href, compositeEtag(etags), assembleThing(texts, listName)};
+}
+
+ServerSide serverSideOf(const QHash<QString, LedgerItem>& start, const QString& collection,
+                        const QString& listName, const std::vector<SyncResource>& fetched,
+                        const std::vector<caldav::DavItem>& listed, const QStringList& removed, bool complete)
+{
+    ServerSide out;
+    QHash<QString, SyncResource> byHref;
+    QHash<QString, QString> thingOfHref;
+    for (const LedgerItem& i : start) {
+        if (i.collection != collection)
+            continue;
+        byHref.insert(i.href, {i.uid, i.parent, i.href, i.etag, i.base});
+        thingOfHref.insert(i.href, thingUidOf(i.uid, i.parent));
+    }
+    QSet<QString>& touched = out.touched;
+    QSet<QString> listedHrefs;
+    for (const caldav::DavItem& item : listed)
+        listedHrefs.insert(resourceKey(item.href));
+    const QSet<QString> removedHrefs(removed.begin(), removed.end());
+    QStringList went;
+    for (auto it = byHref.cbegin(); it != byHref.cend(); ++it)
+        if (removedHrefs.contains(it.key()) || (complete && !listedHrefs.contains(it.key())))
+            went << it.key();
+    for (const QString& href : std::as_const(went)) {
+        touched.insert(thingOfHref.value(href));
+        byHref.remove(href);
+    }
+    for (const SyncResource& r : fetched) {
+        touched.insert(thingUidOf(r.uid, r.parent));
+        if (const auto old = thingOfHref.constFind(r.href); old != thingOfHref.cend())
+            touched.insert(*old); // moved to another thing, or become one
+        byHref.insert(r.href, r);
+    }
+    QHash<QString, std::vector<SyncResource>> byThing;
+    for (const SyncResource& r : std::as_const(byHref)) {
+        const QString thing = thingUidOf(r.uid, r.parent);
+        if (touched.contains(thing))
+            byThing[thing].push_back(r);
+    }
+    calsync::ServerView& view = out.view;
+    view.complete = complete;
+    for (const QString& uid : std::as_const(touched)) {
+        std::vector<SyncResource> resources = byThing.value(uid);
+        const auto parent = std::find_if(resources.begin(), resources.end(),
+                                         [&](const SyncResource& r) { return r.uid == uid; });
+        if (parent == resources.end()) {
+            // The thing's own resource went: the thing went, whatever of its steps is left (kept here,
+            // so that a write of the thing goes over them rather than into them).
+            if (const auto known = start.constFind(uid);
+                known != start.cend() && known->collection == collection)
+                view.removed.push_back(known->href);
+            out.resources.insert(uid, std::move(resources));
+            continue;
+        }
+        std::iter_swap(resources.begin(), parent);
+        calsync::ServerEntry entry = serverEntryOf(resources, listName);
+        if (!entry.theirs)
+            ++out.unreadable;
+        view.items.push_back(std::move(entry));
+        out.resources.insert(uid, std::move(resources));
+    }
+    // A complete listing names everything there, and the plan needs to see what it didn't name as gone.
+    if (complete) {
+        view.complete = false;
+        for (const LedgerItem& i : start)
+            if (i.collection == collection && i.parent.isEmpty() && !touched.contains(i.uid) &&
+                !byHref.contains(i.href)) {
+                view.removed.push_back(i.href);
+                touched.insert(i.uid);
+            }
+    }
+    return out;
+}
+
+calsync::LocalEntry localEntryOf(const LocalSide& side, const QString& listName)
+{
+    calsync::LocalEntry e;
+    e.uid = side.uid;
+    e.modified = side.modified;
+    e.changed = side.changed;
+    std::vector<std::pair<QString, QString>> etags;
+    std::vector<QByteArray> texts;
+    for (const LedgerItem& r : side.rows) {
+        etags.emplace_back(r.uid, r.etag);
+        texts.push_back(r.base);
+    }
+    if (!side.rows.empty()) {
+        e.href = side.rows.front().href;
+        e.etag = compositeEtag(etags);
+    }
+    // Gone here, and over there only steps gone with the rest as agreed: no edit to outlive our delete.
+    // Most likely it is a delete stopped halfway by another program that deletes steps first.
+    const std::vector<SyncResource>& there = side.there;
+    if (!side.ours && !there.empty() && there.size() < side.rows.size() &&
+        std::all_of(there.begin(), there.end(), [&side](const SyncResource& r) {
+            return std::any_of(side.rows.begin(), side.rows.end(), [&r](const LedgerItem& row) {
+                return row.uid == r.uid && row.etag == r.etag;
+            });
+        })) {
+        etags.clear();
+        texts.clear();
+        for (const SyncResource& r : there) {
+            etags.emplace_back(r.uid, r.etag);
+            texts.push_back(r.text);
+        }
+        e.etag = compositeEtag(etags);
+    }
+    e.ours = side.ours;
+    if (side.ours)
+        // At rest since the last sync, ours is what was agreed, field for field.
+        e.base =
+            side.changed ? (side.rows.empty() ? std::nullopt : assembleThing(texts, listName)) : side.ours;
+    else
+        e.base = assembleThing(texts, listName);
+    return e;
+}
+
+} // namespace vorn
