@@ -591,7 +591,7 @@ QString CalendarSync::listNameOf(const Target& target) const
 
 calsync::LocalEntry CalendarSync::localEntry(const Target& target, const QString& uid, const Thing* thing)
 {
-    LocalSide side{uid, std::nullopt, true, m_changedAt.value(uid), startRows(uid, target.key)};
+    LocalSide side{uid, std::nullopt, true, m_changedAt.value(uid), startRows(uid, target.key), {}};
     if (thing) {
         side.ours = syncCopy(m_model, *thing);
         const QByteArray print = fingerprint(m_model, *thing);
@@ -641,7 +641,7 @@ void CalendarSync::gatherLocal(std::shared_ptr<Gathering> g)
             continue;
         m_fingerprints.insert(uid, print);
         g->sides.push_back(
-            {uid, syncCopy(m_model, *thing), changed, m_changedAt.value(uid), std::move(rows)});
+            {uid, syncCopy(m_model, *thing), changed, m_changedAt.value(uid), std::move(rows), {}});
     }
     // Deleted here, or moved to another list, since the last sync: a walk over the ledger, in a turn of
     // its own when this one is spent.
