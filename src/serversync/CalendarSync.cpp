@@ -342,6 +342,9 @@ void CalendarSync::syncTarget(size_t index)
         finish({});
         return;
     }
+    // What the server holds is read and kept per collection: the last one's copy of a thing that moved
+    // here is no guide to this one (a delete here would go to that copy).
+    m_server.clear();
     const Target& t = m_targets[index];
     const LedgerCollection* known = m_ledger->collection(t.key);
     const QString knownToken = known ? known->token : QString();

@@ -321,6 +321,31 @@ private:
     double m_longest = 0;
 };
 
+// Moves between lists meet edits on the other home: each side's change of its own field is kept.
+TEST_P(CalendarSyncTest, aThingMovedTwiceOnOneHomeAndRenamedOnTheOtherKeepsBoth)
+{
+    Home a(*server);
+    Home b(*server);
+    Pile* work = a.model->createPile(QStringLiteral("Work"));
+    Pile* errands = a.model->createPile(QStringLiteral("Errands"));
+    Thing* t = a.model->add(QStringLiteral("Report"), Source::pile(work->id()));
+    a.run();
+    b.run();
+    ASSERT_EQ(b.titles(), QStringList{QStringLiteral("Report in Work")});
+
+    t->setPile(errands);
+    a.run(); // midway: the move reaches the server
+    a.model->leavePile(*t);
+    b.model->rename(*b.titled(QStringLiteral("Report")), QStringLiteral("Report, final"));
+    for (int i = 0; i < 2; ++i) {
+        a.run();
+        b.run();
+    }
+    EXPECT_EQ(a.titles(), QStringList{QStringLiteral("Report, final")});
+    EXPECT_EQ(b.titles(), QStringList{QStringLiteral("Report, final")});
+    EXPECT_EQ(phone(*server, {QStringLiteral("list")}).size(), 1u);
+}
+
 TEST_P(CalendarSyncTest, takingInManyThingsNeverHoldsTheMainThreadLong)
 {
     // Filled behind the server's back, which only Radicale's storage allows.
