@@ -551,8 +551,6 @@ FamilyRead FamilyStore::readHere(const QString& ownApp,
     FamilyRead read;
     if (!m_connection->db)
         return read;
-    // The machine's clock, which every writer's updated_at comes from, not the one this store was given.
-    read.readAt = double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
     for (SharedThing& row : m_connection->allThings()) {
         if (row.sourceApp != ownApp)
             read.others.push_back(std::move(row));

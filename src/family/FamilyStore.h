@@ -25,7 +25,6 @@ struct FamilyRead {
     std::vector<SharedThing> ownChanged;
     std::vector<QString> deletedByOthers;
     bool open = false; // false: the file couldn't be read, and every list is empty
-    double readAt = 0; // when the rows were read, as updated_at counts (the machine's clock)
 };
 
 // The SQLite file shared with the planner. Every statement runs on the store's own serial queue and the

@@ -74,7 +74,11 @@ protected:
                                      QString(kFamilyDBusPath), QString(kFamilyChangeNotification)}),
                   0);
         EXPECT_TRUE(heard.count() > 0 || heard.wait(10000)) << "the broadcast never came";
-        test::drainEvents(); // the read it asks for runs a turn later, with any broadcast heard meanwhile
+        // The read it asks for starts a turn later (with any broadcast heard meanwhile), runs on the family
+        // file's queue and is taken in a turn after that.
+        test::drainEvents();
+        model->familySync().familyStore()->drain();
+        test::drainEvents();
     }
 
     // Every broadcast of ours posted so far has come back and been handled.

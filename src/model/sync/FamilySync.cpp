@@ -33,9 +33,17 @@ bool fileDiffers(const SharedThing& ours, const SharedThing& row)
            ours.steps != row.steps || ours.note != row.note || ours.noteID != row.noteID;
 }
 
-// How close to a read a row's updated_at may be for the row still to count as possibly written again
-// with the same stamp.
-constexpr double kSameMomentSecs = 0.005;
+// What a row holds, in a number: a writer that changes a row without moving its updated_at (sqlite3 by
+// hand, a careless program) still gets its change compared.
+size_t rowDigest(const SharedThing& row)
+{
+    size_t seed = qHashMulti(0, row.title, row.done, row.day.value_or(QString()), row.day.has_value(), row.zs,
+                             row.note, row.noteID.value_or(QString()), row.noteID.has_value(),
+                             row.link.value_or(QString()), row.stepsUnreadable);
+    for (const SharedStep& step : row.steps)
+        seed = qHashMulti(seed, step.title, step.done);
+    return seed;
+}
 
 } // namespace
 
@@ -256,11 +264,12 @@ bool FamilySync::canRead() const
 
 std::function<bool(const SharedThing&)> FamilySync::changedSinceSeen() const
 {
-    // A row of ours whose last write we have compared already holds nothing new: at 100,000 things only
-    // the few the planner touched are looked at. The copy is shared, not copied, until one side writes.
-    return [seen = m_seenAt](const SharedThing& row) {
+    // A row of ours that holds what we compared last time has nothing new: at 100,000 things only the few
+    // the planner touched are looked at. updated_at alone could miss a second write in the same
+    // millisecond, or one by a writer that doesn't move it. The copy is shared until one side writes.
+    return [seen = m_seen](const SharedThing& row) {
         const auto it = seen.constFind(row.id);
-        return it == seen.cend() || *it != row.updatedAt;
+        return it == seen.cend() || it->updatedAt != row.updatedAt || it->digest != rowDigest(row);
     };
 }
 
@@ -336,13 +345,12 @@ void FamilySync::applyRead(FamilyRead read)
             // that is still to come where the user is now.
             if (!m_baseline.knows(row.id) && row.day && row.day == m_mirroredDay && m_host.isInToday(*thing))
                 m_baseline.ownDay(m_host.sharedRow(*thing, day, 0), row);
-            adoptEdits(row, *thing, day);
-            // updated_at counts milliseconds: a write in the same one as the read, or a moment before
-            // it, could be followed by another with the same stamp. Such a row is compared again.
-            if (row.updatedAt < read.readAt - kSameMomentSecs)
-                m_seenAt.insert(row.id, row.updatedAt);
+            // Only a row that says what our thing says is settled; one our next mirror writes over is
+            // compared again however it comes back (the same odd value a second time is news too).
+            if (adoptEdits(row, *thing, day))
+                m_seen.insert(row.id, {row.updatedAt, rowDigest(row)});
             else
-                m_seenAt.remove(row.id);
+                m_seen.remove(row.id);
             ++m_lastOwnRowsCompared;
         }
     }
@@ -360,7 +368,7 @@ void FamilySync::applyRead(FamilyRead read)
     m_host.familyRowsRead();
 }
 
-void FamilySync::adoptEdits(const SharedThing& row, Thing& thing, const QString& day)
+bool FamilySync::adoptEdits(const SharedThing& row, Thing& thing, const QString& day)
 {
     // A field changed here and not mirrored yet is ours to write; the planner's edits of the other
     // fields are taken. So a tick waiting for its mirror is never undone by a refresh, and one pending
@@ -386,8 +394,10 @@ void FamilySync::adoptEdits(const SharedThing& row, Thing& thing, const QString&
     const SharedThing ours = m_host.sharedRow(thing, day, 0);
     m_baseline.agree(ours, pending, row);
     // What we didn't take stays ours: the next mirror puts it back where the planner reads it.
-    if (!m_pending && fileDiffers(ours, row))
+    const bool differs = fileDiffers(ours, row);
+    if (!m_pending && differs)
         schedule();
+    return !differs;
 }
 
 void FamilySync::adoptDay(const SharedThing& row, Thing& thing)

@@ -133,7 +133,8 @@ private:
     void applyDeletes(const std::vector<QString>& ids);
     const QHash<QString, Thing*>& thingsBySyncID();
     // `day` is today's, read once per refresh: formatting it is most of the work of a row.
-    void adoptEdits(const SharedThing& row, Thing& thing, const QString& day);
+    // True when our thing and the row now say the same; false when the next mirror writes ours over it.
+    bool adoptEdits(const SharedThing& row, Thing& thing, const QString& day);
     void adoptDay(const SharedThing& row, Thing& thing);
     void adoptTitle(const SharedThing& row, Thing& thing);
     void adoptNoteAndSteps(const SharedThing& row, Thing& thing, bool note, bool steps);
@@ -170,8 +171,12 @@ private:
     std::optional<QString> m_mirroredDay;
     std::vector<SharedThing> m_rows;
     QHash<QString, double> m_externalOrder;
-    // Each row of ours as we last compared it, by its updated_at.
-    QHash<QString, double> m_seenAt;
+    // Each row of ours as we last compared it.
+    struct SeenRow {
+        double updatedAt = 0;
+        size_t digest = 0;
+    };
+    QHash<QString, SeenRow> m_seen;
     // Our things by sync ID: built when first needed, dropped when a thing comes or goes.
     std::optional<QHash<QString, Thing*>> m_bySyncID;
     bool m_reading = false;   // a background read is on its way
