@@ -606,9 +606,15 @@ void CalendarSync::runActions(size_t index, std::shared_ptr<std::vector<SyncActi
             return;
         ++m_done;
         Q_EMIT progress(m_done, m_total);
-        // Now and then the model and the ledger catch up, so a kill costs little work.
-        if (m_done % 100 == 0 && !commit())
+        // Now and then the model and the ledger catch up, so a kill costs little work: in a turn of its
+        // own, as writing to disk may take a few milliseconds.
+        if (m_done % 100 == 0) {
+            nextTurn([this, index, actions, at, token] {
+                if (commit())
+                    runActions(index, actions, at + 1, token);
+            });
             return;
+        }
         onward([this, index, actions, at, token] { runActions(index, actions, at + 1, token); });
     });
 }
