@@ -310,7 +310,8 @@ TEST_F(CalendarSyncTest, takingInManyThingsNeverHoldsTheMainThreadLong)
         return (QStringLiteral("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//elsewhere//EN\r\nBEGIN:VTODO\r\n"
                                "UID:%1\r\nDTSTAMP:20260101T090000Z\r\nSUMMARY:%2\r\n")
                     .arg(uid, summary) +
-                (parent.isEmpty() ? QString() : QStringLiteral("RELATED-TO;RELTYPE=PARENT:%1\r\n").arg(parent)) +
+                (parent.isEmpty() ? QString()
+                                  : QStringLiteral("RELATED-TO;RELTYPE=PARENT:%1\r\n").arg(parent)) +
                 QStringLiteral("END:VTODO\r\nEND:VCALENDAR\r\n"))
             .toUtf8();
     };
