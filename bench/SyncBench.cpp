@@ -147,7 +147,7 @@ protected:
 private:
     static inline const auto kPress = QEvent::Type(QEvent::registerEventType());
     struct Press : QEvent {
-        explicit Press(Clock::time_point t) : QEvent(kPress), at(t) {}
+        explicit Press(Clock::time_point when) : QEvent(kPress), at(when) {}
         Clock::time_point at;
     };
     std::vector<double> m_waits;
