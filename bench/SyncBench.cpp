@@ -377,6 +377,8 @@ int main(int argc, char** argv)
         model->addStep(*t, QStringLiteral("Second step of %1").arg(i));
     }
     QCoreApplication::processEvents();
+    // Saved, as the app's own saves keep it: the sync's first save would hold the things made here.
+    model->saveNow();
     CalendarSync::Init init;
     init.account.url = server.url;
     init.account.user = server.user;

@@ -44,7 +44,7 @@ inline constexpr int kRedirectLimit = 5;
 inline constexpr qsizetype kFeedSlice = 32 * 1024;
 inline constexpr qint64 kFeedTurnNs = 4'000'000;
 // How much may wait to be read; beyond it an answer is read as it comes, so a hostile one can't fill memory.
-inline constexpr qsizetype kFeedBacklog = 8 * 1024 * 1024;
+inline constexpr qsizetype kFeedBacklog = 4 * 1024 * 1024;
 
 // Runs one request at a time against the account's server: redirects followed by hand (credentials
 // only to the account's origin, at most five, no loops), https unless loopback or allowed, a

@@ -63,15 +63,18 @@ struct CalendarSync::Gathering {
 template <class Work, class Then> void CalendarSync::offThread(Work work, Then then)
 {
     using Result = std::invoke_result_t<Work&>;
-    auto result = std::make_shared<std::optional<Result>>();
-    m_worker.reset(QThread::create([result, work = std::move(work)]() mutable { result->emplace(work()); }));
-    connect(m_worker.get(), &QThread::finished, this, [this, result, then = std::move(then)]() mutable {
-        m_worker->wait();
-        m_worker.release()->deleteLater();
-        m_slice.start();
-        then(std::move(**result));
+    // The work and what it holds end on the worker; only the result comes back. A thread kept for the
+    // next job, as one that ends first cleans up for some milliseconds.
+    m_pool.start([this, work = std::move(work), then = std::move(then)]() mutable {
+        auto result = std::make_shared<Result>(work());
+        QMetaObject::invokeMethod(
+            this,
+            [this, result, then = std::move(then)]() mutable {
+                m_slice.start();
+                then(std::move(*result));
+            },
+            Qt::QueuedConnection);
     });
-    m_worker->start();
 }
 
 void CalendarSync::onward(Next next)
@@ -105,6 +108,7 @@ CalendarSync::CalendarSync(AppModel& model, Init init, std::unique_ptr<SyncLedge
     : m_model(model), m_init(std::move(init)), m_ledger(std::move(ledger)),
       m_client(std::make_unique<caldav::CalDavClient>(m_init.account))
 {
+    m_pool.setMaxThreadCount(1);
     // Which side changed a field last decides a conflict: ours is when the feed heard of it.
     connect(&m_model.store(), &Store::changes, this, [this](const StoreChanges& batch) {
         const QDateTime now = m_model.clock().now();
@@ -123,8 +127,7 @@ CalendarSync::CalendarSync(AppModel& model, Init init, std::unique_ptr<SyncLedge
 CalendarSync::~CalendarSync()
 {
     // The worker holds copies only; it is waited for so that no thread outlives the sync.
-    if (m_worker)
-        m_worker->wait();
+    m_pool.waitForDone();
 }
 
 void CalendarSync::noteTook(const Thing& thing)
@@ -707,9 +710,15 @@ void CalendarSync::runActions(size_t index, std::shared_ptr<std::vector<SyncActi
             ++m_moved;
             reportProgress();
         }
-        // Now and then the model and the ledger catch up, so a kill costs little work.
-        if (m_done % 100 == 0 && !commit())
+        // Now and then the model and the ledger catch up, so a kill costs little work: in a turn of its
+        // own, as writing to disk may take a few milliseconds.
+        if (m_done % 100 == 0) {
+            nextTurn([this, index, actions, at, token] {
+                if (commit())
+                    runActions(index, actions, at + 1, token);
+            });
             return;
+        }
         onward([this, index, actions, at, token] { runActions(index, actions, at + 1, token); });
     });
 }

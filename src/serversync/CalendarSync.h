@@ -11,7 +11,7 @@
 #include <QObject>
 #include <QSet>
 #include <QStringList>
-#include <QThread>
+#include <QThreadPool>
 
 #include <deque>
 #include <functional>
@@ -114,7 +114,7 @@ private:
     // Saves the model, then the ledger: the ledger may never say agreed what the store doesn't hold.
     bool commit();
 
-    // Runs `work` (plain copies only) on a thread of its own and hands its result to `then` here.
+    // Runs `work` (plain copies only) on the worker and hands its result to `then` here.
     template <class Work, class Then> void offThread(Work work, Then then);
     // Goes on now while this turn of the event loop is young, else on the next one: a key press
     // waits for one slice of the sync at most.
@@ -155,7 +155,7 @@ private:
     // Each thing's record by its UID, as the sync began and as it took new ones in.
     QHash<QString, RecordId> m_thingIds;
     QElapsedTimer m_slice; // since the current slice of main-thread work began
-    std::unique_ptr<QThread> m_worker;
+    QThreadPool m_pool;    // one worker, for the stages that run off the main thread
     int m_done = 0;
     int m_total = 0;
     int m_moved = 0; // for the progress: items fetched or written, of those to move

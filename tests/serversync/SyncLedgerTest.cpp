@@ -33,7 +33,8 @@ TEST(SyncLedgerTest, theStepsOfAThingFollowEveryRowThatComesMovesOrGoes)
     QString error;
     std::unique_ptr<SyncLedger> ledger = SyncLedger::open(path, QStringLiteral("a@h"), &error);
     ASSERT_TRUE(ledger) << error.toStdString();
-    for (const LedgerItem& i : {row("t1", ""), row("s1", "t1"), row("s2", "t1"), row("t2", ""), row("s3", "t2")})
+    for (const LedgerItem& i :
+         {row("t1", ""), row("s1", "t1"), row("s2", "t1"), row("t2", ""), row("s3", "t2")})
         ledger->setItem(i);
     ledger->setItem(row("s2", "t2")); // moved to another thing
     ledger->setItem(row("s3", "t2")); // written again, unchanged
