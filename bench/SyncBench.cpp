@@ -14,6 +14,7 @@
 #include "serversync/SyncCopy.h"
 #include "support/ModelHarness.h"
 #include "support/RadicaleServer.h"
+#include "support/XandikosServer.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -200,47 +201,6 @@ void say(const char* what, const Run& r)
     std::fflush(stdout);
 }
 
-// A Xandikos of its own on 127.0.0.1, throw-away storage; it keeps no accounts, so any will do.
-class XandikosServer {
-public:
-    XandikosServer()
-    {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        m_port = probe.serverPort();
-        probe.close();
-        m_process.setProcessChannelMode(QProcess::MergedChannels);
-        m_process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
-        m_process.start(QStringLiteral("xandikos"),
-                        {QStringLiteral("-d"), m_dir.filePath(QStringLiteral("root")),
-                         QStringLiteral("--defaults"), QStringLiteral("-l"), QStringLiteral("127.0.0.1"),
-                         QStringLiteral("-p"), QString::number(m_port)});
-        for (QDeadlineTimer deadline(15'000);
-             !deadline.hasExpired() && m_process.state() != QProcess::NotRunning;
-             m_process.waitForFinished(100)) {
-            QTcpSocket socket;
-            socket.connectToHost(QHostAddress::LocalHost, m_port);
-            if (socket.waitForConnected(200))
-                return;
-        }
-        m_problem = QStringLiteral("xandikos didn't start: ") + QString::fromUtf8(m_process.readAll());
-    }
-    ~XandikosServer()
-    {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    bool ready() const { return m_problem.isEmpty(); }
-    QString problem() const { return m_problem; }
-    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(m_port)); }
-
-private:
-    QTemporaryDir m_dir;
-    QProcess m_process;
-    quint16 m_port = 0;
-    QString m_problem;
-};
-
 // Where the bench talks to: the account, and the calendar home for requests sent without the sync.
 struct Endpoint {
     QString name;
@@ -358,8 +318,8 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "sync_bench: %s\n", qPrintable(xandikosServer->problem()));
             return 1;
         }
-        server = {QStringLiteral("Xandikos"), xandikosServer->url(), QStringLiteral("alice"),
-                  QStringLiteral("pw"), QStringLiteral("/user/calendars/")};
+        server = {xandikosServer->name(), xandikosServer->url(), xandikosServer->user(),
+                  xandikosServer->password(), xandikosServer->homePath()};
     } else {
         radicale = std::make_unique<RadicaleServer>();
         if (!radicale->ready()) {

@@ -2,17 +2,11 @@
 
 #include "support/TestCalendarServer.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QUrl>
-
-#include <csignal>
-#include <sys/prctl.h>
 
 namespace vorn::test {
 
@@ -31,31 +25,19 @@ public:
 
     RadicaleServer()
     {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        m_port = probe.serverPort();
-        probe.close();
+        m_port = freePort();
         const QByteArray dir = m_dir.path().toUtf8();
         write("users", (user() + QLatin1Char(':') + password()).toUtf8());
         write("config", "[server]\nhosts = 127.0.0.1:" + QByteArray::number(m_port) +
                             "\n[auth]\ntype = htpasswd\nhtpasswd_filename = " + dir +
                             "/users\nhtpasswd_encryption = plain\n[storage]\nfilesystem_folder = " + dir +
                             "/collections\n[logging]\nlevel = warning\n");
-        m_process.setProcessChannelMode(QProcess::MergedChannels);
-        // A test that aborts runs no destructor; the server goes with it anyway.
-        m_process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
-        m_process.start(QStringLiteral("/usr/bin/python3"),
-                        {QStringLiteral("-m"), QStringLiteral("radicale"), QStringLiteral("--config"),
-                         m_dir.filePath(QStringLiteral("config"))});
-        for (QDeadlineTimer deadline(15'000);
-             !deadline.hasExpired() && m_process.state() != QProcess::NotRunning;
-             m_process.waitForFinished(100)) {
-            QTcpSocket socket;
-            socket.connectToHost(QHostAddress::LocalHost, m_port);
-            if (socket.waitForConnected(200))
-                return;
-        }
-        m_problem = QStringLiteral("radicale didn't start: ") + QString::fromUtf8(m_process.readAll());
+        if (const std::optional<QString> said =
+                serve(m_process, QStringLiteral("/usr/bin/python3"),
+                      {QStringLiteral("-m"), QStringLiteral("radicale"), QStringLiteral("--config"),
+                       m_dir.filePath(QStringLiteral("config"))},
+                      m_port))
+            m_problem = QStringLiteral("radicale didn't start: ") + *said;
     }
 
     ~RadicaleServer() override

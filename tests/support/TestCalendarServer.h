@@ -1,7 +1,15 @@
 #pragma once
 
+#include <QDeadlineTimer>
+#include <QProcess>
 #include <QString>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QUrl>
+
+#include <csignal>
+#include <optional>
+#include <sys/prctl.h>
 
 namespace vorn::test {
 
@@ -19,6 +27,35 @@ public:
     virtual QString homePath() const = 0;
     // False for a server that lets anyone in: a wrong password is then never refused.
     virtual bool checksPasswords() const { return true; }
+
+protected:
+    // A port on 127.0.0.1 that was free a moment ago.
+    static quint16 freePort()
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        return probe.serverPort();
+    }
+
+    // Starts the server and waits up to 15 s for it to take connections on `port`: nothing when it does,
+    // else what it printed.
+    static std::optional<QString> serve(QProcess& process, const QString& program, const QStringList& args,
+                                        quint16 port)
+    {
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        // A test that aborts runs no destructor; the server goes with it anyway.
+        process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        process.start(program, args);
+        for (QDeadlineTimer deadline(15'000);
+             !deadline.hasExpired() && process.state() != QProcess::NotRunning;
+             process.waitForFinished(100)) {
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, port);
+            if (socket.waitForConnected(200))
+                return std::nullopt;
+        }
+        return QString::fromUtf8(process.readAll());
+    }
 };
 
 } // namespace vorn::test

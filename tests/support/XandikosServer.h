@@ -2,16 +2,10 @@
 
 #include "support/TestCalendarServer.h"
 
-#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QUrl>
-
-#include <csignal>
-#include <sys/prctl.h>
 
 namespace vorn::test {
 
@@ -25,28 +19,16 @@ public:
     static QString program() { return QStringLiteral("/usr/bin/xandikos"); }
     static bool installed() { return QFileInfo(program()).isExecutable(); }
 
-    XandikosServer()
+    XandikosServer() : m_port(freePort())
     {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        m_port = probe.serverPort();
-        probe.close();
-        m_process.setProcessChannelMode(QProcess::MergedChannels);
-        // A test that aborts runs no destructor; the server goes with it anyway.
-        m_process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
-        m_process.start(program(),
-                        {QStringLiteral("--autocreate"), QStringLiteral("-d"),
-                         m_dir.filePath(QStringLiteral("root")), QStringLiteral("-l"),
-                         QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(m_port)});
-        for (QDeadlineTimer deadline(15'000);
-             !deadline.hasExpired() && m_process.state() != QProcess::NotRunning;
-             m_process.waitForFinished(100)) {
-            QTcpSocket socket;
-            socket.connectToHost(QHostAddress::LocalHost, m_port);
-            if (socket.waitForConnected(200))
-                return;
-        }
-        m_problem = QStringLiteral("xandikos didn't start: ") + QString::fromUtf8(m_process.readAll());
+        const std::optional<QString> said =
+            serve(m_process, program(),
+                  {QStringLiteral("--autocreate"), QStringLiteral("-d"),
+                   m_dir.filePath(QStringLiteral("root")), QStringLiteral("-l"), QStringLiteral("127.0.0.1"),
+                   QStringLiteral("-p"), QString::number(m_port)},
+                  m_port);
+        if (said)
+            m_problem = QStringLiteral("xandikos didn't start: ") + *said;
     }
 
     ~XandikosServer() override
@@ -67,7 +49,7 @@ public:
 private:
     QTemporaryDir m_dir;
     QProcess m_process;
-    quint16 m_port = 0;
+    quint16 m_port;
     QString m_problem;
 };
 
