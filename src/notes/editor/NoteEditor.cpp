@@ -115,6 +115,20 @@ std::optional<QByteArray> NoteEditor::rtf() const
     return RichText::encode(note, sections);
 }
 
+RichText::Snapshot NoteEditor::snapshot() const
+{
+    const QTextDocument& note = *m_view->document();
+    return {RichTextRtf::snapshot(note),
+            NoteComment{Sections::collapsibleOrdinals(note), Sections::collapsedOrdinals(note), std::nullopt}};
+}
+
+QString NoteEditor::plainText(const RichText::Snapshot& snapshot)
+{
+    QString raw = snapshot.text.text;
+    raw.replace(QChar::ParagraphSeparator, u'\n');
+    return raw;
+}
+
 QString NoteEditor::plainText() const
 {
     QString raw = m_view->document()->toRawText();
