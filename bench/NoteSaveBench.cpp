@@ -2,7 +2,8 @@
 //
 // A note sheet over a model of its own (its store and notes folder in a temporary folder) holds a note
 // of the given size: sections of a heading and 99 paragraphs of lists, checklists and prose, as typed
-// notes are, every section folded but the last. Each iteration types a character at the end and saves, as the sheet's timer does.
+// notes are, every section folded but the last. Each iteration types a character at the end and saves, as the
+// sheet's timer does.
 //   BM_SaveHoldsTheWindow/KB   the save() call alone: what the window waits (manual time)
 //   BM_SaveToDisk/KB           save() until the file and the record hold it
 // The counter main_cpu_ms is the main thread's CPU time in the save() call.
@@ -149,7 +150,11 @@ void BM_SaveHoldsTheWindow(benchmark::State& state)
 }
 // A fixed count: a 5 MB save takes about a second to land, and the time measured is a small part of it.
 BENCHMARK(BM_SaveHoldsTheWindow)->Arg(16)->Iterations(200)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SaveHoldsTheWindow)->Arg(5 * 1024)->Iterations(8)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveHoldsTheWindow)
+    ->Arg(5 * 1024)
+    ->Iterations(8)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 void BM_SaveToDisk(benchmark::State& state)
 {

@@ -62,7 +62,8 @@ void AppModel::noteWritten(Thing& thing, const std::optional<QString>& stem, con
     m_store->save(); // a failed save stays pending and is retried by the next one
 }
 
-void AppModel::saveNoteLater(const NoteTarget& target, std::function<QByteArray()> encode, const QString& plain)
+void AppModel::saveNoteLater(const NoteTarget& target, std::function<QByteArray()> encode,
+                             const QString& plain)
 {
     const std::optional<RecordId> id = target.thingID();
     const QString text = plain.trimmed();
@@ -74,12 +75,14 @@ void AppModel::saveNoteLater(const NoteTarget& target, std::function<QByteArray(
     }
     const NoteOwner owner = ownerOf(*id);
     const QString stem = m_notes->stemFor(owner, thing->noteID());
-    m_notes->writeLater(owner, stem, std::move(encode), text, thing->note(), [this, id = *id, stem, text](bool ok) {
-        // Not written: the keeper holds it and the record stays with its last good file, as saveNote().
-        Thing* landed = m_store->thing(id);
-        if (ok && landed)
-            noteWritten(*landed, stem, text);
-    });
+    m_notes->writeLater(owner, stem, std::move(encode), text, thing->note(),
+                        [this, id = *id, stem, text](bool ok) {
+                            // Not written: the keeper holds it and the record stays with its last good file,
+                            // as saveNote().
+                            Thing* landed = m_store->thing(id);
+                            if (ok && landed)
+                                noteWritten(*landed, stem, text);
+                        });
 }
 
 void AppModel::settleNotes()

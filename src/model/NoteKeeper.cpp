@@ -87,7 +87,8 @@ bool NoteKeeper::write(const NoteOwner& owner, const QString& stem, const QByteA
     return false;
 }
 
-void NoteKeeper::rememberFirst(const QString& stem, const QString& before, const std::optional<QByteArray>& old)
+void NoteKeeper::rememberFirst(const QString& stem, const QString& before,
+                               const std::optional<QByteArray>& old)
 {
     std::vector<Version>& versions = m_versions[stem];
     if (old) {
@@ -114,7 +115,8 @@ void NoteKeeper::writeLater(const NoteOwner& owner, const QString& stem, std::fu
     ++writing.count;
     // Alive until the queue has stopped: the keeper ends the queue first.
     QObject* receiver = m_receiver.get();
-    m_queue->async([this, folder = m_folder, receiver, first, done = std::move(done), encode = std::move(encode),
+    m_queue->async([this, folder = m_folder, receiver, first, done = std::move(done),
+                    encode = std::move(encode),
                     written = Written{owner, stem, plain, before, {}, std::nullopt, false, {}}]() mutable {
         if (first)
             written.old = folder.read(written.stem);
@@ -123,7 +125,9 @@ void NoteKeeper::writeLater(const NoteOwner& owner, const QString& stem, std::fu
         // Queued to the receiver, which settle() flushes; a keeper gone by then wants no news.
         QMetaObject::invokeMethod(
             receiver,
-            [this, written = std::move(written), done = std::move(done)]() mutable { took(std::move(written), done); },
+            [this, written = std::move(written), done = std::move(done)]() mutable {
+                took(std::move(written), done);
+            },
             Qt::QueuedConnection);
     });
 }

@@ -176,8 +176,9 @@ rtf::Document toRtf(const Snapshot& snapshot)
     out.paragraphs.reserve(snapshot.blocks.size());
     for (std::size_t b = 0; b < snapshot.blocks.size(); ++b) {
         const Snapshot::Block& block = snapshot.blocks[b];
-        const std::size_t end =
-            b + 1 < snapshot.blocks.size() ? std::size_t(snapshot.blocks[b + 1].firstFragment) : snapshot.fragments.size();
+        const std::size_t end = b + 1 < snapshot.blocks.size()
+                                    ? std::size_t(snapshot.blocks[b + 1].firstFragment)
+                                    : snapshot.fragments.size();
         rtf::Paragraph paragraph;
         paragraph.props = paraProps(valid(block.format) ? snapshot.formats.at(block.format).toBlockFormat()
                                                         : QTextBlockFormat());

@@ -180,7 +180,8 @@ void NoteSheet::save()
         auto snapshot = std::make_shared<const notes::RichText::Snapshot>(m_editor->snapshot());
         const QString plain = notes::NoteEditor::plainText(*snapshot);
         m_savedText = plain.trimmed();
-        m_model.saveNoteLater(m_target, [snapshot] { return notes::RichText::encode(*snapshot); }, plain);
+        m_model.saveNoteLater(
+            m_target, [snapshot] { return notes::RichText::encode(*snapshot); }, plain);
         return;
     }
     const std::optional<QByteArray> rtf = m_editor->isEmpty() ? std::nullopt : m_editor->rtf();
