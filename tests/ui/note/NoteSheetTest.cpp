@@ -230,7 +230,7 @@ TEST_F(NoteSheetTest, ABigNoteThatCannotBeWrittenIsKeptAndSaidOnceAsASmallOneIs)
     text().moveCursor(QTextCursor::End);
     type(t("end"));
     QTest::keyClick(&text(), Qt::Key_Escape);
-    EXPECT_EQ(thing->note(), (big + t("end")).trimmed());
+    EXPECT_EQ(thing->note(), QString(big + t("end")).trimmed());
     EXPECT_TRUE(QFile::exists(noteFile()));
 }
 
