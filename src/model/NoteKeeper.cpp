@@ -136,9 +136,9 @@ void NoteKeeper::took(Written written, const std::function<void(bool)>& done)
 {
     --m_writing;
     // The last save of the owner on its way has come back: the record names its file from now on.
-    if (const auto writing = m_writingTo.find(ownerKey(written.owner));
-        writing != m_writingTo.end() && --writing->count == 0)
-        m_writingTo.erase(writing);
+    const QString key = ownerKey(written.owner);
+    if (const auto writing = m_writingTo.find(key); writing != m_writingTo.end() && --writing->count == 0)
+        m_writingTo.remove(key);
     rememberFirst(written.stem, written.before, written.old);
     if (written.ok) {
         drop(written.owner);
