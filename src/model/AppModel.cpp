@@ -103,6 +103,8 @@ AppModel::AppModel(ModelInit init, QObject* parent)
 
 AppModel::~AppModel()
 {
+    // A note still on its way to its file lands, and its record with it, before the store goes.
+    settleNotes();
     // A change made just before quitting still reaches the family.
     m_sync->flush();
     // The store outlives our timers and makes its last save as it goes; that is no news for us any more.

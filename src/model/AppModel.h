@@ -14,6 +14,7 @@
 #include <QSet>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -144,6 +145,12 @@ public:
     // The same for either kind of row: ours, or the planner's (written into the family file).
     NoteContent noteContent(const NoteTarget& target) const;
     void saveNote(const NoteTarget& target, const std::optional<QByteArray>& rtf, const QString& plain);
+    // saveNote() for a note too big to encode and write in a moment: `encode` makes its RTF on the notes'
+    // own thread, the file is written there, and the record follows once it has landed. Saves land in the
+    // order they were made.
+    void saveNoteLater(const NoteTarget& target, std::function<QByteArray()> encode, const QString& plain);
+    // Waits until every note saved so far is in its file and its record (closing a note, quitting).
+    void settleNotes();
     // A note whose thing went while it was open (deleted in the planner): kept as a new thing of ours in
     // Today with that title and note, whose id comes back; none when there is no text to keep.
     std::optional<RecordId> keepNoteAsNewThing(const QString& title, const std::optional<QByteArray>& rtf,
@@ -153,7 +160,11 @@ public:
     void requestAdd();
     // Writes every unsaved change now (at quit); false with error set when it can't. A read-only model
     // has nothing to write.
-    bool saveNow(QString* error = nullptr) { return m_readOnly || m_store->save(error); }
+    bool saveNow(QString* error = nullptr)
+    {
+        settleNotes();
+        return m_readOnly || m_store->save(error);
+    }
     void undo(); // the last edit (or group of edits) taken back, or done again
     void redo();
     // Kept in view in a list they left (ticked here or by the planner), or let go.
@@ -187,6 +198,8 @@ private:
     void saveSucceeded();
     // A note that waited for its file got there: the record follows it now.
     void noteLanded(const PendingNote& note);
+    // The note's file holds `text` now (or none, `stem` empty): the record follows, as one edit.
+    void noteWritten(Thing& thing, const std::optional<QString>& stem, const QString& text);
     // After an undo or redo: each note file this session wrote goes back to the text its record has.
     void notesFollowRecords();
     // Whether the clock moving on from `since` to now took a snoozed thing out of Later.

@@ -46,15 +46,48 @@ void AppModel::saveNote(RecordId id, const std::optional<QByteArray>& rtf, const
         if (m_notes->folder().canUse(thing->noteID()))
             m_notes->folder().remove(*thing->noteID());
     }
+    noteWritten(*thing, stem, text);
+}
+
+void AppModel::noteWritten(Thing& thing, const std::optional<QString>& stem, const QString& text)
+{
     // A note looked at and closed unchanged is no edit: a group would drop what Redo could still do.
-    if (stem == thing->noteID() && text == thing->note())
+    if (stem == thing.noteID() && text == thing.note())
         return;
     {
         UndoGroup group(m_store->undoManager());
-        thing->setNoteID(stem);
-        thing->setNote(text);
+        thing.setNoteID(stem);
+        thing.setNote(text);
     }
     m_store->save(); // a failed save stays pending and is retried by the next one
+}
+
+void AppModel::saveNoteLater(const NoteTarget& target, std::function<QByteArray()> encode,
+                             const QString& plain)
+{
+    const std::optional<RecordId> id = target.thingID();
+    const QString text = plain.trimmed();
+    Thing* thing = id ? m_store->thing(*id) : nullptr;
+    // Nothing to encode, or a planner's row (whose family file takes the note at once): as saveNote().
+    if (!thing || text.isEmpty()) {
+        saveNote(target, text.isEmpty() ? std::nullopt : std::optional<QByteArray>(encode()), plain);
+        return;
+    }
+    const NoteOwner owner = ownerOf(*id);
+    const QString stem = m_notes->stemFor(owner, thing->noteID());
+    m_notes->writeLater(owner, stem, std::move(encode), text, thing->note(),
+                        [this, id = *id, stem, text](bool ok) {
+                            // Not written: the keeper holds it and the record stays with its last good file,
+                            // as saveNote().
+                            Thing* landed = m_store->thing(id);
+                            if (ok && landed)
+                                noteWritten(*landed, stem, text);
+                        });
+}
+
+void AppModel::settleNotes()
+{
+    m_notes->settle();
 }
 
 NoteContent AppModel::noteContent(const NoteTarget& target) const

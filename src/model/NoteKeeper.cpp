@@ -1,9 +1,11 @@
 #include "model/NoteKeeper.h"
 
+#include "family/SerialQueue.h"
 #include "files/AtomicFile.h"
 #include "model/Logging.h"
 #include "model/RetryBackoff.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -37,10 +39,26 @@ NoteKeeper::NoteKeeper(Init init)
         m_retry->soon();
 }
 
-NoteKeeper::~NoteKeeper() = default;
+NoteKeeper::~NoteKeeper()
+{
+    // Every file asked for is written before we go; what the records make of it is for settle().
+    m_queue.reset();
+}
+
+namespace {
+
+QString ownerKey(const NoteOwner& owner)
+{
+    return (owner.kind == NoteOwner::Kind::thing ? QStringLiteral("t:") : QStringLiteral("s:")) + owner.id;
+}
+
+} // namespace
 
 QString NoteKeeper::stemFor(const NoteOwner& owner, const std::optional<QString>& current) const
 {
+    // A save on its way to a fresh file: the record doesn't name it yet, and the next save goes there.
+    if (const auto writing = m_writingTo.constFind(ownerKey(owner)); writing != m_writingTo.constEnd())
+        return writing->stem;
     const auto waiting = std::find_if(m_pending.begin(), m_pending.end(),
                                       [&](const PendingNote& p) { return p.owner == owner; });
     if (waiting != m_pending.end())
@@ -51,15 +69,12 @@ QString NoteKeeper::stemFor(const NoteOwner& owner, const std::optional<QString>
 bool NoteKeeper::write(const NoteOwner& owner, const QString& stem, const QByteArray& rtf,
                        const QString& plain, const QString& before)
 {
+    // A later write must not be overtaken by an earlier one still on its way.
+    settle();
     // The file's first contents this session go with the record's text then: an undo back to that text
     // brings them back.
-    if (!m_versions.contains(stem)) {
-        std::vector<Version>& versions = m_versions[stem];
-        if (const std::optional<QByteArray> old = m_folder.read(stem)) {
-            versions.push_back({before, *old});
-            m_holds.insert(stem, before);
-        }
-    }
+    if (!m_versions.contains(stem))
+        rememberFirst(stem, before, m_folder.read(stem));
     QString error;
     if (m_folder.write(stem, rtf, &error)) {
         drop(owner);
@@ -70,6 +85,79 @@ bool NoteKeeper::write(const NoteOwner& owner, const QString& stem, const QByteA
     keep({owner, stem, rtf, plain});
     failed();
     return false;
+}
+
+void NoteKeeper::rememberFirst(const QString& stem, const QString& before,
+                               const std::optional<QByteArray>& old)
+{
+    std::vector<Version>& versions = m_versions[stem];
+    if (old) {
+        versions.insert(versions.begin(), {before, *old});
+        if (!m_holds.contains(stem))
+            m_holds.insert(stem, before);
+    }
+}
+
+void NoteKeeper::writeLater(const NoteOwner& owner, const QString& stem, std::function<QByteArray()> encode,
+                            const QString& plain, const QString& before, std::function<void(bool)> done)
+{
+    if (!m_queue) {
+        m_queue = std::make_unique<SerialQueue>(QStringLiteral("vorn-notes"));
+        m_receiver = std::make_unique<QObject>();
+    }
+    // The file's first contents are read there, before anything of ours is written over them.
+    const bool first = !m_versions.contains(stem);
+    if (first)
+        m_versions[stem];
+    ++m_writing;
+    Writing& writing = m_writingTo[ownerKey(owner)];
+    writing.stem = stem;
+    ++writing.count;
+    // Alive until the queue has stopped: the keeper ends the queue first.
+    QObject* receiver = m_receiver.get();
+    m_queue->async([this, folder = m_folder, receiver, first, done = std::move(done),
+                    encode = std::move(encode),
+                    written = Written{owner, stem, plain, before, {}, std::nullopt, false, {}}]() mutable {
+        if (first)
+            written.old = folder.read(written.stem);
+        written.rtf = encode();
+        written.ok = folder.write(written.stem, written.rtf, &written.error);
+        // Queued to the receiver, which settle() flushes; a keeper gone by then wants no news.
+        QMetaObject::invokeMethod(
+            receiver,
+            [this, written = std::move(written), done = std::move(done)]() mutable {
+                took(std::move(written), done);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void NoteKeeper::took(Written written, const std::function<void(bool)>& done)
+{
+    --m_writing;
+    // The last save of the owner on its way has come back: the record names its file from now on.
+    const QString key = ownerKey(written.owner);
+    if (const auto writing = m_writingTo.find(key); writing != m_writingTo.end() && --writing->count == 0)
+        m_writingTo.remove(key);
+    rememberFirst(written.stem, written.before, written.old);
+    if (written.ok) {
+        drop(written.owner);
+        remember(written.stem, written.plain, written.rtf);
+    } else {
+        qCWarning(lcSync) << "note not saved, kept to try again:" << written.error;
+        keep({written.owner, written.stem, written.rtf, written.plain});
+        failed();
+    }
+    if (done)
+        done(written.ok);
+}
+
+void NoteKeeper::settle()
+{
+    if (m_writing == 0)
+        return;
+    m_queue->sync([] {});
+    QCoreApplication::sendPostedEvents(m_receiver.get(), QEvent::MetaCall);
 }
 
 NoteContent NoteKeeper::content(const NoteOwner& owner, const std::optional<QString>& stem,
@@ -84,6 +172,8 @@ NoteContent NoteKeeper::content(const NoteOwner& owner, const std::optional<QStr
 
 void NoteKeeper::forget(const NoteOwner& owner)
 {
+    // A save still on its way would bring the note back after this.
+    settle();
     drop(owner);
 }
 
@@ -106,6 +196,7 @@ void NoteKeeper::follow(const NoteOwner& owner, const QString& stem, const QStri
 
 void NoteKeeper::retry()
 {
+    settle();
     std::vector<PendingNote> landedNow;
     for (auto it = m_pending.begin(); it != m_pending.end();) {
         if (m_folder.write(it->stem, it->rtf)) {

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QObject>
 #include <QString>
 
 #include <functional>
@@ -14,6 +15,7 @@
 namespace vorn {
 
 class RetryBackoff;
+class SerialQueue;
 class Timers;
 
 // Whose note a file is: one of our things (its record number) or another application's row (its id).
@@ -63,6 +65,16 @@ public:
     // `before` is the record's text as it stands, which the file's old contents go with.
     bool write(const NoteOwner& owner, const QString& stem, const QByteArray& rtf, const QString& plain,
                const QString& before);
+    // write() off the caller's thread, for a note too big to encode and write in a moment: `encode` makes
+    // the RTF on the notes' own thread, which then writes it; back on this thread the outcome is taken as
+    // write()'s would be and `done` hears whether the file took it. Writes go to disk in the order they
+    // were asked for, this one after every earlier one.
+    void writeLater(const NoteOwner& owner, const QString& stem, std::function<QByteArray()> encode,
+                    const QString& plain, const QString& before, std::function<void(bool)> done);
+    // Whether a writeLater() has not been taken back yet.
+    bool isWriting() const { return m_writing > 0; }
+    // Waits for every writeLater() and takes their outcomes now (a quit, a closing note).
+    void settle();
     // The note as an editor opens it: the one still waiting when there is one, else the file and `plain`.
     NoteContent content(const NoteOwner& owner, const std::optional<QString>& stem,
                         const QString& plain) const;
@@ -83,6 +95,20 @@ private:
         QString plain;
         QByteArray rtf;
     };
+    // A writeLater() as the notes' thread hands it back.
+    struct Written {
+        NoteOwner owner;
+        QString stem;
+        QString plain;
+        QString before;
+        QByteArray rtf;
+        std::optional<QByteArray> old; // the file before, when this was its first write this session
+        bool ok = false;
+        QString error;
+    };
+    void took(Written written, const std::function<void(bool)>& done);
+    // The first contents this session of the stem's file go with `before`.
+    void rememberFirst(const QString& stem, const QString& before, const std::optional<QByteArray>& old);
     void remember(const QString& stem, const QString& plain, const QByteArray& rtf);
     void keep(PendingNote note);
     void drop(const NoteOwner& owner);
@@ -99,6 +125,17 @@ private:
     // Per stem written this session: the texts its file held, oldest first, and the one it holds now.
     QHash<QString, std::vector<Version>> m_versions;
     QHash<QString, QString> m_holds;
+    std::unique_ptr<SerialQueue> m_queue; // made at the first writeLater()
+    // Outcomes of writeLater() arrive through this object's events, in order.
+    std::unique_ptr<QObject> m_receiver;
+    int m_writing = 0;
+    // The stem each owner's unfinished writeLater() calls go to (and how many there are), so that the
+    // next save goes there too.
+    struct Writing {
+        QString stem;
+        int count = 0;
+    };
+    QHash<QString, Writing> m_writingTo;
 };
 
 } // namespace vorn

@@ -46,6 +46,13 @@ QByteArray encode(const QTextDocument& text, const NoteComment& sections)
     return rtf::write(document);
 }
 
+QByteArray encode(const Snapshot& snapshot)
+{
+    rtf::Document document = RichTextRtf::toRtf(snapshot.text);
+    document.comment = snapshot.sections.write();
+    return rtf::write(document);
+}
+
 std::optional<Decoded> decode(QByteArrayView rtf)
 {
     std::optional<rtf::Document> read = rtf::read(rtf);

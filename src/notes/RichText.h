@@ -1,6 +1,7 @@
 #pragma once
 
 #include "notes/NoteComment.h"
+#include "notes/RichTextRtf.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -26,6 +27,14 @@ struct Decoded {
 
 // The note's RTF. Our writer cannot fail on any text, so there is always a result.
 QByteArray encode(const QTextDocument& text, const NoteComment& sections = {});
+
+// A note taken from its document for encoding elsewhere: what encode(text, sections) is given.
+struct Snapshot {
+    RichTextRtf::Snapshot text;
+    NoteComment sections;
+};
+// The same RTF as encode(text, sections) of the document the snapshot was taken of; any thread.
+QByteArray encode(const Snapshot& snapshot);
 
 // The note the RTF holds, normalised; nothing when the data is not readable RTF (the caller then falls
 // back to the plain copy, without a message).

@@ -139,6 +139,63 @@ rtf::Document toRtf(const QTextDocument& text)
     return out;
 }
 
+Snapshot snapshot(const QTextDocument& text)
+{
+    Snapshot out;
+    out.text = text.toRawText();
+    out.formats = text.allFormats();
+    out.blocks.reserve(std::size_t(text.blockCount()));
+    // Positions are counted along the way: asking a block or fragment for its own searches the tree.
+    int blockStart = 0;
+    for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
+        out.blocks.push_back({block.blockFormatIndex(), int(out.fragments.size())});
+        int position = blockStart;
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const int length = fragment.length();
+            out.fragments.push_back({position, length, fragment.charFormatIndex()});
+            position += length;
+        }
+        blockStart += block.length();
+    }
+    return out;
+}
+
+rtf::Document toRtf(const Snapshot& snapshot)
+{
+    // Notes use few formats and many runs: each format is read once.
+    std::vector<std::optional<rtf::CharProps>> chars(std::size_t(snapshot.formats.size()));
+    const auto charsOf = [&](int index) -> const rtf::CharProps& {
+        std::optional<rtf::CharProps>& props = chars[std::size_t(index)];
+        if (!props)
+            props = charProps(snapshot.formats.at(index).toCharFormat());
+        return *props;
+    };
+    const auto valid = [&](int index) { return index >= 0 && index < snapshot.formats.size(); };
+    rtf::Document out;
+    out.paragraphs.reserve(snapshot.blocks.size());
+    for (std::size_t b = 0; b < snapshot.blocks.size(); ++b) {
+        const Snapshot::Block& block = snapshot.blocks[b];
+        const std::size_t end = b + 1 < snapshot.blocks.size()
+                                    ? std::size_t(snapshot.blocks[b + 1].firstFragment)
+                                    : snapshot.fragments.size();
+        rtf::Paragraph paragraph;
+        paragraph.props = paraProps(valid(block.format) ? snapshot.formats.at(block.format).toBlockFormat()
+                                                        : QTextBlockFormat());
+        for (std::size_t f = std::size_t(block.firstFragment); f < end; ++f) {
+            const Snapshot::Fragment& fragment = snapshot.fragments[f];
+            rtf::Run run{snapshot.text.mid(fragment.position, fragment.length),
+                         valid(fragment.format) ? charsOf(fragment.format) : charProps(QTextCharFormat())};
+            // Embedded objects are not note text.
+            run.text.remove(QChar::ObjectReplacementCharacter);
+            if (!run.text.isEmpty())
+                paragraph.runs.push_back(std::move(run));
+        }
+        out.paragraphs.push_back(std::move(paragraph));
+    }
+    return out;
+}
+
 void fromRtf(const rtf::Document& document, QTextDocument& into, Formats formats)
 {
     QTextCursor cursor(&into);

@@ -13,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <vector>
+
 using namespace vorn::notes;
 using namespace Qt::StringLiterals;
 using vorn::notes::test::paragraphs;
@@ -194,6 +197,34 @@ TEST(RichText, aNoteWithEveryFeatureSurvivesEncodeAndDecode)
     const QString html = decoded->text->toHtml();
     RichText::normalize(*decoded->text);
     EXPECT_EQ(decoded->text->toHtml(), html);
+}
+
+TEST(RichText, aSnapshotEncodesAsItsDocumentDidWhenTakenWhateverHappensToItAfter)
+{
+    // Every feature, an empty note, a plain one, and text with an embedded object.
+    std::vector<std::unique_ptr<QTextDocument>> notes;
+    notes.push_back(everyFeature());
+    notes.push_back(RichText::plain(QString()));
+    notes.push_back(RichText::plain(u"one\n\u2022\ttwo\n\n---\nthree"_s));
+    notes.push_back(RichText::plain(u"before"_s));
+    QTextCursor(notes.back().get()).insertText(QString(QChar::ObjectReplacementCharacter) + u"after"_s);
+    const NoteComment sections{{0}, {}, std::nullopt};
+    for (const auto& note : notes) {
+        SCOPED_TRACE(note->toRawText().toStdString());
+        const QByteArray expected = RichText::encode(*note, sections);
+        const RichText::Snapshot snapshot{RichTextRtf::snapshot(*note), sections};
+        // Edited after the snapshot: new text, new formats, a paragraph gone.
+        QTextCursor cursor(note.get());
+        cursor.insertText(u"typed since "_s);
+        QTextCharFormat bold;
+        bold.setFontWeight(QFont::Bold);
+        cursor.select(QTextCursor::Document);
+        cursor.mergeCharFormat(bold);
+        cursor.movePosition(QTextCursor::End);
+        cursor.movePosition(QTextCursor::PreviousBlock, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+        EXPECT_EQ(RichText::encode(snapshot), expected);
+    }
 }
 
 TEST(RichText, rolesAreWrittenAtTheirPointSizesAndReadBackAsTheSameRoles)

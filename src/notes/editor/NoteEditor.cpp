@@ -1,6 +1,7 @@
 #include "notes/editor/NoteEditor.h"
 
 #include "notes/NoteComment.h"
+#include "notes/NoteFormats.h"
 #include "notes/RichText.h"
 #include "notes/Sections.h"
 #include "notes/Typography.h"
@@ -113,6 +114,29 @@ std::optional<QByteArray> NoteEditor::rtf() const
     const NoteComment sections{Sections::collapsibleOrdinals(note), Sections::collapsedOrdinals(note),
                                std::nullopt};
     return RichText::encode(note, sections);
+}
+
+RichText::Snapshot NoteEditor::snapshot() const
+{
+    const QTextDocument& note = *m_view->document();
+    // The ordinals rtf() records, from one walk over the headings rather than one per list.
+    NoteComment sections;
+    const std::vector<Sections::Heading> headings = Sections::headings(note);
+    for (int i = 0; i < int(headings.size()); ++i) {
+        const int position = headings[std::size_t(i)].position;
+        if (Sections::hasAt(note, position, NoteProperty::collapsible))
+            sections.collapsible << i;
+        if (Sections::isFolded(note, position))
+            sections.collapsed << i;
+    }
+    return {RichTextRtf::snapshot(note), std::move(sections)};
+}
+
+QString NoteEditor::plainText(const RichText::Snapshot& snapshot)
+{
+    QString raw = snapshot.text.text;
+    raw.replace(QChar::ParagraphSeparator, u'\n');
+    return raw;
 }
 
 QString NoteEditor::plainText() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "notes/RichText.h"
 #include "notes/format/FormatPopover.h"
 #include "notes/view/NoteCommand.h"
 
@@ -39,6 +40,10 @@ public:
     bool isLoading() const { return m_loading; }
     // The note as RTF, with its folded sections in the document comment.
     std::optional<QByteArray> rtf() const;
+    // What rtf() encodes, taken without encoding it: RichText::encode makes the same RTF of it on any
+    // thread, and plainText(snapshot) is plainText() as it was then.
+    RichText::Snapshot snapshot() const;
+    static QString plainText(const RichText::Snapshot& snapshot);
     // Every character of the text, paragraphs ending in LF, untrimmed.
     QString plainText() const;
     // Nothing but whitespace and line breaks.

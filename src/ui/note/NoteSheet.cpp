@@ -1,6 +1,7 @@
 #include "ui/note/NoteSheet.h"
 
 #include "model/AppModel.h"
+#include "notes/RichText.h"
 #include "notes/editor/NoteEditor.h"
 #include "notes/view/NoteTextView.h"
 #include "pixel/Theme.h"
@@ -12,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -25,6 +27,9 @@ constexpr int kHeaderPaddingY = 10;
 constexpr int kEditorMinWidth = 560;
 constexpr int kEditorMinHeight = 420;
 constexpr qreal kSelectionOpacity = 0.45;
+// Up to this many characters a note is encoded and written at once (a few milliseconds); a longer one
+// is taken as a snapshot and encoded and written off this thread, so that typing never waits for it.
+constexpr int kInlineSaveCharacters = 32 * 1024;
 
 } // namespace
 
@@ -170,6 +175,15 @@ void NoteSheet::save()
     if (!m_loaded)
         return;
     m_pendingSave->stop();
+    if (m_editor->textView().document()->characterCount() > kInlineSaveCharacters && !m_gone &&
+        targetExists()) {
+        auto snapshot = std::make_shared<const notes::RichText::Snapshot>(m_editor->snapshot());
+        const QString plain = notes::NoteEditor::plainText(*snapshot);
+        m_savedText = plain.trimmed();
+        m_model.saveNoteLater(
+            m_target, [snapshot] { return notes::RichText::encode(*snapshot); }, plain);
+        return;
+    }
     const std::optional<QByteArray> rtf = m_editor->isEmpty() ? std::nullopt : m_editor->rtf();
     const QString plain = m_editor->plainText();
     if (m_gone || !targetExists()) {
@@ -204,6 +218,8 @@ void NoteSheet::rename()
 void NoteSheet::finish()
 {
     save();
+    // What was typed is in its file before the note is let go.
+    m_model.settleNotes();
     rename();
     // Letting go of the note closes the sheet (whoever shows it follows the model).
     m_model.setEditingNote(std::nullopt);
@@ -235,6 +251,8 @@ void NoteSheet::showEvent(QShowEvent* event)
 void NoteSheet::hideEvent(QHideEvent* event)
 {
     save();
+    // A sheet that goes with its window (a quit) waits for its save too.
+    m_model.settleNotes();
     QDialog::hideEvent(event);
 }
 

@@ -2,6 +2,7 @@
 
 #include "model/AppModel.h"
 #include "notes/NoteDump.h"
+#include "notes/RichText.h"
 #include "notes/Typography.h"
 #include "notes/editor/NoteEditor.h"
 #include "notes/format/FormatPopover.h"
@@ -19,6 +20,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 
 #include <gtest/gtest.h>
@@ -170,6 +172,65 @@ TEST_F(NoteSheetTest, AFailedSaveKeepsWhatWasTypedAndTheNextSaveWritesIt)
     type(t(" today"));
     QTest::keyClick(&text(), Qt::Key_Escape);
     EXPECT_EQ(thing->note(), t("call the vet today"));
+    EXPECT_TRUE(QFile::exists(noteFile()));
+}
+
+TEST_F(NoteSheetTest, TypingWhileABigNoteSavesLosesNothingAndClosingWaitsForTheLastSave)
+{
+    // Far longer than a note saved at once: its saves are encoded and written off this thread.
+    QStringList lines;
+    for (int i = 0; i < 4000; ++i)
+        lines << t("line %1 of a long note about the move").arg(i);
+    const QString big = lines.join(u'\n');
+    openOwn();
+    text().moveCursor(QTextCursor::End);
+    text().insertPlainText(big);
+    sheet->save();
+    // The record follows the file, which this thread hears of only at its next events: nothing yet.
+    EXPECT_EQ(thing->note(), QString()) << "the save held the window until it was written";
+
+    // Typed while that save runs, then saved again before the first has landed.
+    type(t("\nfirst"));
+    EXPECT_EQ(sheet->editor().plainText(), big + t("\nfirst")) << "keys were lost during the save";
+    h.timers->advance(NoteSheet::saveDelayMSecs);
+    type(t(" and last"));
+    h.timers->advance(NoteSheet::saveDelayMSecs);
+    const QString all = big + t("\nfirst and last");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return thing->note() == all; }, 20000)) << "the last save never landed";
+    QFile file(noteFile());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::optional<notes::RichText::Decoded> written = notes::RichText::decode(file.readAll());
+    ASSERT_TRUE(written);
+    EXPECT_EQ(notes::RichText::plainCopy(*written->text), all) << "an earlier save overwrote a later one";
+
+    // Typed and closed at once: the sheet waits for the save it makes as it goes.
+    type(t("!"));
+    QTest::keyClick(&text(), Qt::Key_Escape);
+    EXPECT_EQ(thing->note(), all + t("!"));
+    openOwn();
+    EXPECT_EQ(sheet->editor().plainText(), all + t("!"));
+}
+
+TEST_F(NoteSheetTest, ABigNoteThatCannotBeWrittenIsKeptAndSaidOnceAsASmallOneIs)
+{
+    ASSERT_TRUE(QDir(model->notesDir()).removeRecursively());
+    QFile blocker(model->notesDir());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString big = QString(t("a long line that keeps on going ")).repeated(2000);
+    openOwn();
+    text().insertPlainText(big);
+    sheet->save();
+    model->settleNotes();
+    EXPECT_EQ(model->toast(), t("Couldn't save the note."));
+    EXPECT_EQ(thing->note(), QString()) << "the record changed without its file";
+    EXPECT_EQ(model->noteContent(thing->id()).plain, big.trimmed());
+
+    ASSERT_TRUE(QFile::remove(model->notesDir()));
+    text().moveCursor(QTextCursor::End);
+    type(t("end"));
+    QTest::keyClick(&text(), Qt::Key_Escape);
+    EXPECT_EQ(thing->note(), QString(big + t("end")).trimmed());
     EXPECT_TRUE(QFile::exists(noteFile()));
 }
 
