@@ -8,6 +8,7 @@
 //   BM_SaveToDisk/KB           save() until the file and the record hold it
 // The counter main_cpu_ms is the main thread's CPU time in the save() call.
 
+#include "NoteBodyText.h"
 #include "model/Launch.h"
 #include "notes/RichText.h"
 #include "notes/Typography.h"
@@ -32,31 +33,13 @@ using namespace vorn;
 
 namespace {
 
-QString bodyLine(int i)
-{
-    switch (i % 6) {
-    case 0:
-        return QStringLiteral("\u2022\tbullet point that says something short %1").arg(i);
-    case 1:
-        return QStringLiteral("\u2610\tcall the landlord about the heating, item %1").arg(i);
-    case 2:
-        return QStringLiteral("\u2611\tdone already, item %1").arg(i);
-    case 3:
-        return QStringLiteral("%1.\tnumbered step with a few words").arg(i % 9 + 1);
-    default:
-        return QStringLiteral("Plain prose paragraph %1 that runs on for a while, like notes do when "
-                              "people think aloud about what comes next.")
-            .arg(i);
-    }
-}
-
 // About `kilobytes` KB of text, a heading every 100 paragraphs.
 QString noteText(int kilobytes)
 {
     QStringList lines;
     qsizetype size = 0;
     for (int i = 0; size < qsizetype(kilobytes) * 1024; ++i) {
-        lines << (i % 100 == 0 ? QStringLiteral("Section %1").arg(i / 100) : bodyLine(i));
+        lines << (i % 100 == 0 ? QStringLiteral("Section %1").arg(i / 100) : vorn::bench::noteBodyLine(i));
         size += lines.back().size() + 1;
     }
     return lines.join(u'\n');

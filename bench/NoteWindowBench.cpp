@@ -9,6 +9,7 @@
 // clipboard, then Ctrl+V) into an empty note and into the long one, timed up to the next paint.
 // Run it under a real display or xvfb-run for the figures that count; the offscreen platform works too.
 
+#include "NoteBodyText.h"
 #include "notes/NoteEditing.h"
 #include "notes/NoteFormatting.h"
 #include "notes/RichText.h"
@@ -52,24 +53,6 @@ public:
     int count = 0;
 };
 
-QString bodyLine(int i)
-{
-    switch (i % 6) {
-    case 0:
-        return QStringLiteral("\u2022\tbullet point that says something short %1").arg(i);
-    case 1:
-        return QStringLiteral("\u2610\tcall the landlord about the heating, item %1").arg(i);
-    case 2:
-        return QStringLiteral("\u2611\tdone already, item %1").arg(i);
-    case 3:
-        return QStringLiteral("%1.\tnumbered step with a few words").arg(i % 9 + 1);
-    default:
-        return QStringLiteral("Plain prose paragraph %1 that runs on for a while, like notes do when "
-                              "people think aloud about what comes next.")
-            .arg(i);
-    }
-}
-
 // 101 sections of 100 paragraphs: every one folded but the middle one, which stays open for typing.
 QByteArray encodedNote(int* openSection)
 {
@@ -79,7 +62,7 @@ QByteArray encodedNote(int* openSection)
     for (int s = 0; s < sections; ++s) {
         lines << QStringLiteral("Section %1").arg(s);
         for (int i = 1; i < kSectionLength; ++i)
-            lines << bodyLine(s * kSectionLength + i);
+            lines << vorn::bench::noteBodyLine(s * kSectionLength + i);
     }
     auto note = RichText::plain(lines.join(u'\n'));
     const QTextCharFormat heading = Typography::roleFormat(TextRole::heading, std::nullopt, false);
