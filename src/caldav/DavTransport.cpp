@@ -93,8 +93,7 @@ void DavTransport::start()
     m_answer = {};
     m_answer.url = p.url;
     m_reader.reset();
-    m_unread.clear();
-    m_unreadAt = 0;
+    dropUnread();
     m_ended = false;
     ++m_serial;
     m_received = 0;
@@ -104,7 +103,7 @@ void DavTransport::start()
     m_location.clear();
     qCDebug(lcCalDav, "%s %s", p.request.method.constData(), qPrintable(shown(p.url)));
     m_reply = m_manager->sendCustomRequest(request, p.request.method, p.request.body);
-    m_reply->setReadBufferSize(1024 * 1024);
+    m_reply->setReadBufferSize(kReplyBuffer);
     connect(m_reply, &QNetworkReply::metaDataChanged, this, &DavTransport::onMetaData);
     connect(m_reply, &QNetworkReply::readyRead, this, &DavTransport::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &DavTransport::onFinished);
@@ -162,22 +161,19 @@ bool DavTransport::readBody()
     if (isRedirect(m_answer.status) && m_received <= kSmallBodyLimit)
         return true; // read past
     if (m_reader) {
-        const bool reading = m_unreadAt < m_unread.size();
-        if (m_unreadAt > 0 && m_unreadAt >= m_unread.size() / 2) {
-            m_unread.remove(0, m_unreadAt); // what was read goes, now and then rather than every time
-            m_unreadAt = 0;
+        const bool reading = m_unreadBytes > 0;
+        if (!piece.isEmpty()) {
+            m_unread.push_back(piece);
+            m_unreadBytes += piece.size();
         }
-        m_unread += piece;
         // Arriving faster than it is read: what is beyond the backlog is read now, so memory stays bounded.
-        while (m_unread.size() - m_unreadAt > kFeedBacklog) {
-            const QByteArray slice = m_unread.mid(m_unreadAt, kFeedSlice);
-            m_unreadAt += slice.size();
-            if (!m_reader->feed(slice)) {
+        while (m_unreadBytes > kFeedBacklog) {
+            if (!m_reader->feed(takeUnread())) {
                 m_refusal = m_reader->error();
                 return false;
             }
         }
-        if (!reading && m_unreadAt < m_unread.size())
+        if (!reading && m_unreadBytes > 0)
             feedLater();
     } else if (m_received > m_account.responseLimit) {
         m_refusal = davError(DavErrorKind::TooLarge, m_answer.url.host());
@@ -203,27 +199,47 @@ void DavTransport::feedSome()
     QElapsedTimer turn;
     turn.start();
     do {
-        const QByteArray slice = m_unread.mid(m_unreadAt, kFeedSlice);
-        m_unreadAt += slice.size();
-        if (!m_reader->feed(slice)) {
+        if (!m_reader->feed(takeUnread())) {
             m_refusal = m_reader->error();
-            m_unread.clear();
-            m_unreadAt = 0;
+            dropUnread();
             if (m_reply)
                 m_reply->abort(); // finishes the reply at once, through onFinished
             else
                 complete({m_refusal, {}});
             return;
         }
-    } while (m_unreadAt < m_unread.size() && turn.nsecsElapsed() < kFeedTurnNs);
-    if (m_unreadAt < m_unread.size()) {
+    } while (m_unreadBytes > 0 && turn.nsecsElapsed() < kFeedTurnNs);
+    if (m_unreadBytes > 0) {
         feedLater();
         return;
     }
-    m_unread.clear();
-    m_unreadAt = 0;
     if (m_ended)
         endAnswer();
+}
+
+QByteArray DavTransport::takeUnread()
+{
+    QByteArray& front = m_unread.front();
+    QByteArray slice;
+    if (m_unreadAt == 0 && front.size() <= kFeedSlice) {
+        slice = std::move(front);
+    } else {
+        slice = front.mid(m_unreadAt, kFeedSlice);
+        m_unreadAt += slice.size();
+    }
+    m_unreadBytes -= slice.size();
+    if (front.isEmpty() || m_unreadAt >= front.size()) {
+        m_unread.pop_front();
+        m_unreadAt = 0;
+    }
+    return slice;
+}
+
+void DavTransport::dropUnread()
+{
+    m_unread.clear();
+    m_unreadAt = 0;
+    m_unreadBytes = 0;
 }
 
 void DavTransport::onMetaData()
@@ -275,7 +291,7 @@ void DavTransport::onFinished()
         return followRedirect();
     m_ended = true;
     // The rest of a long multistatus is still being read, a slice a turn: it ends the answer.
-    if (m_reader && m_unreadAt < m_unread.size())
+    if (m_reader && m_unreadBytes > 0)
         return;
     endAnswer();
 }
@@ -318,8 +334,7 @@ void DavTransport::complete(DavResult<DavReply> result)
     m_queue.pop_front();
     m_answer = {};
     m_reader.reset();
-    m_unread.clear();
-    m_unreadAt = 0;
+    dropUnread();
     m_ended = false;
     ++m_serial; // a slice still waiting belongs to this answer: dropped
     startNext();

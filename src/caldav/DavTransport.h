@@ -44,7 +44,9 @@ inline constexpr int kRedirectLimit = 5;
 inline constexpr qsizetype kFeedSlice = 32 * 1024;
 inline constexpr qint64 kFeedTurnNs = 4'000'000;
 // How much may wait to be read; beyond it an answer is read as it comes, so a hostile one can't fill memory.
-inline constexpr qsizetype kFeedBacklog = 4 * 1024 * 1024;
+inline constexpr qsizetype kFeedBacklog = 2 * 1024 * 1024;
+// What the network may hold for us before it waits: with the backlog, all an answer of any size holds.
+inline constexpr qint64 kReplyBuffer = 256 * 1024;
 
 // Runs one request at a time against the account's server: redirects followed by hand (credentials
 // only to the account's origin, at most five, no loops), https unless loopback or allowed, a
@@ -84,6 +86,9 @@ private:
     void feedSome();
     // The whole answer is in and read: to the caller.
     void endAnswer();
+    // Up to kFeedSlice bytes from the front of m_unread.
+    QByteArray takeUnread();
+    void dropUnread();
     void followRedirect();
 
     DavAccount m_account;
@@ -92,8 +97,11 @@ private:
     QPointer<QNetworkReply> m_reply;
     QTimer m_timer;
     std::unique_ptr<MultistatusReader> m_reader;
-    QByteArray m_unread; // of the multistatus, from m_unreadAt on
+    // The multistatus as it came, in the pieces it came in (from m_unreadAt of the first on): a queue of
+    // pieces, not one growing buffer, so a fast server never costs a reallocation of all that is waiting.
+    std::deque<QByteArray> m_unread;
     qsizetype m_unreadAt = 0;
+    qint64 m_unreadBytes = 0;
     bool m_ended = false; // the reply finished; the answer ends once all of it is read
     quint64 m_serial = 0; // of the request running, so a slice left over from an earlier one is dropped
     DavReply m_answer;

@@ -129,8 +129,10 @@ TEST(HostileServerTest, eachHostileAnswerGivesItsOwnErrorQuicklyAndWithBoundedMe
         EXPECT_EQ(r.error.kind, c.kind) << r.error.message.toStdString();
         EXPECT_FALSE(r.error.message.isEmpty());
         EXPECT_LT(clock.elapsed(), c.maxMs);
-        // Read as it streams: far less held at once than the 64 MB that is read before refusing.
-        EXPECT_LT(peak - before, 16 * 1024 * 1024);
+        // Read as it streams: far less held at once than the 64 MB that is read before refusing. What Qt's
+        // network thread has read ahead of us counts too, and it reads ahead more the busier this thread
+        // is (several MB on a loaded machine), so the bound is half of what an answer held whole would take.
+        EXPECT_LT(peak - before, kResponseLimit / 2);
     }
 }
 
