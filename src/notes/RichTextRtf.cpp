@@ -2,6 +2,7 @@
 
 #include "notes/Bidi.h"
 #include "notes/ParagraphMarkers.h"
+#include "notes/Sections.h"
 #include "notes/Typography.h"
 
 #include <QTextBlock>
@@ -139,25 +140,30 @@ rtf::Document toRtf(const QTextDocument& text)
     return out;
 }
 
+std::shared_ptr<const Snapshot::Block> copyOf(const QTextBlock& block)
+{
+    auto out = std::make_shared<Snapshot::Block>();
+    out->format = block.blockFormatIndex();
+    out->text = block.text();
+    // Positions are counted along the way: asking a fragment for its own searches the tree.
+    int position = 0;
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        const int length = fragment.length();
+        out->fragments.push_back({position, length, fragment.charFormatIndex()});
+        position += length;
+    }
+    out->headingRank = Sections::headingRank(block);
+    return out;
+}
+
 Snapshot snapshot(const QTextDocument& text)
 {
     Snapshot out;
-    out.text = text.toRawText();
     out.formats = text.allFormats();
     out.blocks.reserve(std::size_t(text.blockCount()));
-    // Positions are counted along the way: asking a block or fragment for its own searches the tree.
-    int blockStart = 0;
-    for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
-        out.blocks.push_back({block.blockFormatIndex(), int(out.fragments.size())});
-        int position = blockStart;
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            const int length = fragment.length();
-            out.fragments.push_back({position, length, fragment.charFormatIndex()});
-            position += length;
-        }
-        blockStart += block.length();
-    }
+    for (QTextBlock block = text.begin(); block.isValid(); block = block.next())
+        out.blocks.push_back(copyOf(block));
     return out;
 }
 
@@ -174,17 +180,12 @@ rtf::Document toRtf(const Snapshot& snapshot)
     const auto valid = [&](int index) { return index >= 0 && index < snapshot.formats.size(); };
     rtf::Document out;
     out.paragraphs.reserve(snapshot.blocks.size());
-    for (std::size_t b = 0; b < snapshot.blocks.size(); ++b) {
-        const Snapshot::Block& block = snapshot.blocks[b];
-        const std::size_t end = b + 1 < snapshot.blocks.size()
-                                    ? std::size_t(snapshot.blocks[b + 1].firstFragment)
-                                    : snapshot.fragments.size();
+    for (const std::shared_ptr<const Snapshot::Block>& block : snapshot.blocks) {
         rtf::Paragraph paragraph;
-        paragraph.props = paraProps(valid(block.format) ? snapshot.formats.at(block.format).toBlockFormat()
-                                                        : QTextBlockFormat());
-        for (std::size_t f = std::size_t(block.firstFragment); f < end; ++f) {
-            const Snapshot::Fragment& fragment = snapshot.fragments[f];
-            rtf::Run run{snapshot.text.mid(fragment.position, fragment.length),
+        paragraph.props = paraProps(valid(block->format) ? snapshot.formats.at(block->format).toBlockFormat()
+                                                         : QTextBlockFormat());
+        for (const Snapshot::Fragment& fragment : block->fragments) {
+            rtf::Run run{block->text.mid(fragment.position, fragment.length),
                          valid(fragment.format) ? charsOf(fragment.format) : charProps(QTextCharFormat())};
             // Embedded objects are not note text.
             run.text.remove(QChar::ObjectReplacementCharacter);

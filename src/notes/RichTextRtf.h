@@ -6,8 +6,11 @@
 #include <QString>
 #include <QTextFormat>
 
+#include <memory>
+#include <optional>
 #include <vector>
 
+class QTextBlock;
 class QTextDocument;
 
 // Between the text engine's document and the codec's plain values: what a note's text and formats are,
@@ -16,24 +19,26 @@ namespace vorn::notes::RichTextRtf {
 
 rtf::Document toRtf(const QTextDocument& text);
 
-// The document's characters and formats as they stand, taken cheaply on the document's thread: the text
-// once, each fragment as a range of it and a format number, the formats as the document keeps them
-// (shared, not copied). Another thread can make the RTF from it while the document goes on changing.
+// The document's characters and formats as they stand, taken on the document's thread: each paragraph's
+// text, its fragments as ranges of it with a format number, the formats as the document keeps them
+// (shared, not copied). A paragraph copy never changes once made, so snapshots share the ones that did not
+// change (DocumentCopy keeps them current), and another thread can make the RTF while the document goes on.
 struct Snapshot {
     struct Fragment {
-        int position = 0;
+        int position = 0; // in the paragraph's text
         int length = 0;
         int format = 0;
     };
     struct Block {
         int format = 0;
-        int firstFragment = 0; // the block's fragments are [firstFragment, the next block's)
+        QString text; // without the paragraph separator
+        std::vector<Fragment> fragments;
+        std::optional<int> headingRank; // as Sections::headings ranks it
     };
-    QString text;
     QList<QTextFormat> formats;
-    std::vector<Block> blocks;
-    std::vector<Fragment> fragments;
+    std::vector<std::shared_ptr<const Block>> blocks;
 };
+std::shared_ptr<const Snapshot::Block> copyOf(const QTextBlock& block);
 Snapshot snapshot(const QTextDocument& text);
 // The same document toRtf(text) makes of the document the snapshot was taken of; any thread.
 rtf::Document toRtf(const Snapshot& snapshot);

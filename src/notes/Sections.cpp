@@ -190,6 +190,12 @@ std::vector<Heading> headings(const QTextDocument& document)
     return out;
 }
 
+std::optional<int> headingRank(const QTextBlock& block)
+{
+    const auto first = block.begin();
+    return first.atEnd() ? std::nullopt : headingRank(block, first.fragment().charFormat());
+}
+
 Range body(const std::vector<Heading>& headings, int i, int textLength)
 {
     const Heading& heading = headings[std::size_t(i)];

@@ -4,8 +4,11 @@
 
 #include <QList>
 
+#include <optional>
+
 #include <vector>
 
+class QTextBlock;
 class QTextDocument;
 
 // Headings, their sections and the folding state of a note. Collapsible is a character-format property
@@ -40,6 +43,8 @@ struct Heading {
 // Paragraphs whose first character is set in a heading size and that hold something visible (not only
 // whitespace and direction marks), in text order. A heading's ordinal is its index here.
 std::vector<Heading> headings(const QTextDocument& document);
+// The rank of the paragraph as a heading of that list, if it is one.
+std::optional<int> headingRank(const QTextBlock& block);
 
 // From the end of heading i to the next heading of the same or a higher level, or to the end of the text.
 Range body(const std::vector<Heading>& headings, int i, int textLength);

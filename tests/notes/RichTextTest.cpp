@@ -1,10 +1,12 @@
 #include "notes/RichText.h"
 #include "NoteTestSupport.h"
+#include "notes/DocumentCopy.h"
 #include "notes/MarkerEdits.h"
 #include "notes/NoteComment.h"
 #include "notes/NoteDump.h"
 #include "notes/ParagraphMarkers.h"
 #include "notes/RichTextRtf.h"
+#include "notes/Sections.h"
 #include "notes/Typography.h"
 
 #include <QTextBlock>
@@ -13,7 +15,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <random>
+#include <string>
 #include <vector>
 
 using namespace vorn::notes;
@@ -225,6 +230,69 @@ TEST(RichText, aSnapshotEncodesAsItsDocumentDidWhenTakenWhateverHappensToItAfter
         cursor.removeSelectedText();
         EXPECT_EQ(RichText::encode(snapshot), expected);
     }
+}
+
+TEST(RichText, aKeptCopySnapshotsAsTheWholeDocumentWouldAfterEveryKindOfEdit)
+{
+    const auto note = everyFeature();
+    const DocumentCopy copy(*note);
+    std::mt19937 random(7);
+    const auto pick = [&](int below) { return int(random() % unsigned(std::max(below, 1))); };
+    const QTextCharFormat heading = Typography::roleFormat(TextRole::heading, std::nullopt, false);
+    QTextCharFormat bold;
+    bold.setFontWeight(QFont::Bold);
+    for (int step = 0; step < 400; ++step) {
+        QTextCursor cursor(note.get());
+        const int length = note->characterCount() - 1;
+        cursor.setPosition(pick(length + 1));
+        cursor.setPosition(std::min(length, cursor.position() + pick(40)), QTextCursor::KeepAnchor);
+        const int kind = pick(9);
+        SCOPED_TRACE("step " + std::to_string(step) + " kind " + std::to_string(kind));
+        switch (kind) {
+        case 0:
+            cursor.insertText(u"typed"_s);
+            break;
+        case 1:
+            cursor.insertText(u"one\ntwo\nthree"_s);
+            break; // paragraphs in, a selection out
+        case 2:
+            cursor.removeSelectedText();
+            break;
+        case 3:
+            cursor.mergeCharFormat(pick(2) ? bold : heading);
+            break;
+        case 4: {
+            QTextBlockFormat indented;
+            indented.setIndent(pick(3));
+            cursor.mergeBlockFormat(indented);
+            break;
+        }
+        case 5:
+            cursor.insertBlock();
+            break;
+        case 6:
+            note->undo();
+            break;
+        case 7:
+            note->redo();
+            break;
+        case 8: // several places in one edit block, as the list commands do
+            cursor.beginEditBlock();
+            cursor.insertText(u"x"_s);
+            cursor.movePosition(QTextCursor::End);
+            cursor.insertBlock();
+            cursor.insertText(u"tail"_s);
+            cursor.endEditBlock();
+            break;
+        }
+        const RichTextRtf::Snapshot kept = copy.snapshot(), fresh = RichTextRtf::snapshot(*note);
+        ASSERT_EQ(RichText::encode(RichText::Snapshot{kept, {}}),
+                  RichText::encode(RichText::Snapshot{fresh, {}}));
+        ASSERT_EQ(copy.headings(), Sections::headings(*note));
+        ASSERT_EQ(plainText(kept), note->toRawText().replace(QChar::ParagraphSeparator, u'\n'));
+    }
+    note->clear();
+    EXPECT_EQ(RichText::encode(RichText::Snapshot{copy.snapshot(), {}}), RichText::encode(*note));
 }
 
 TEST(RichText, rolesAreWrittenAtTheirPointSizesAndReadBackAsTheSameRoles)

@@ -1,5 +1,7 @@
 #include "notes/editor/NoteEditor.h"
 
+#include "notes/DocumentCopy.h"
+
 #include "notes/NoteComment.h"
 #include "notes/NoteFormats.h"
 #include "notes/RichText.h"
@@ -97,6 +99,7 @@ void NoteEditor::load(const std::optional<QByteArray>& rtf, const QString& plain
 
     QTextDocument& note = *m_view->document();
     note.clearUndoRedoStacks();
+    m_copy = new DocumentCopy(note);
     connect(note.documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
             &NoteEditor::syncScrollRange);
     QTextCursor end(&note);
@@ -119,9 +122,11 @@ std::optional<QByteArray> NoteEditor::rtf() const
 RichText::Snapshot NoteEditor::snapshot() const
 {
     const QTextDocument& note = *m_view->document();
+    // The copy follows the document it was made for; a document put in some other way is walked whole.
+    const bool kept = m_copy && m_copy->parent() == &note;
     // The ordinals rtf() records, from one walk over the headings rather than one per list.
     NoteComment sections;
-    const std::vector<Sections::Heading> headings = Sections::headings(note);
+    const std::vector<Sections::Heading> headings = kept ? m_copy->headings() : Sections::headings(note);
     for (int i = 0; i < int(headings.size()); ++i) {
         const int position = headings[std::size_t(i)].position;
         if (Sections::hasAt(note, position, NoteProperty::collapsible))
@@ -129,14 +134,7 @@ RichText::Snapshot NoteEditor::snapshot() const
         if (Sections::isFolded(note, position))
             sections.collapsed << i;
     }
-    return {RichTextRtf::snapshot(note), std::move(sections)};
-}
-
-QString NoteEditor::plainText(const RichText::Snapshot& snapshot)
-{
-    QString raw = snapshot.text.text;
-    raw.replace(QChar::ParagraphSeparator, u'\n');
-    return raw;
+    return {kept ? m_copy->snapshot() : RichTextRtf::snapshot(note), std::move(sections)};
 }
 
 QString NoteEditor::plainText() const

@@ -16,6 +16,7 @@ class QScrollBar;
 
 namespace vorn::notes {
 
+class DocumentCopy;
 class FormatPopover;
 class NoteTextView;
 
@@ -43,7 +44,6 @@ public:
     // What rtf() encodes, taken without encoding it: RichText::encode makes the same RTF of it on any
     // thread, and plainText(snapshot) is plainText() as it was then.
     RichText::Snapshot snapshot() const;
-    static QString plainText(const RichText::Snapshot& snapshot);
     // Every character of the text, paragraphs ending in LF, untrimmed.
     QString plainText() const;
     // Nothing but whitespace and line breaks.
@@ -78,6 +78,7 @@ private:
     void bindShortcuts();
 
     NoteTextView* m_view;
+    QPointer<DocumentCopy> m_copy; // of the document load() put in, for snapshot()
     QScrollBar* m_scroller;
     bool m_loading = false;
     std::optional<QColor> m_background;

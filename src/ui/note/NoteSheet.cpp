@@ -1,6 +1,7 @@
 #include "ui/note/NoteSheet.h"
 
 #include "model/AppModel.h"
+#include "notes/DocumentCopy.h"
 #include "notes/RichText.h"
 #include "notes/editor/NoteEditor.h"
 #include "notes/view/NoteTextView.h"
@@ -178,7 +179,7 @@ void NoteSheet::save()
     if (m_editor->textView().document()->characterCount() > kInlineSaveCharacters && !m_gone &&
         targetExists()) {
         auto snapshot = std::make_shared<const notes::RichText::Snapshot>(m_editor->snapshot());
-        const QString plain = notes::NoteEditor::plainText(*snapshot);
+        const QString plain = notes::plainText(snapshot->text);
         m_savedText = plain.trimmed();
         m_model.saveNoteLater(
             m_target, [snapshot] { return notes::RichText::encode(*snapshot); }, plain);
