@@ -25,6 +25,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextEdit>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -262,6 +263,24 @@ int main(int argc, char** argv)
         timer.start();
         NoteFormatting::pastePlain(editing, cursor, text);
         std::printf("  no window (engine):   %8.0f ms\n", double(timer.nsecsElapsed()) / 1e6);
+    }
+    {
+        // Qt's floor: a bare text edit of the same size takes the same paste and lays it all out to show
+        // its end, with no note formats at all.
+        QTextEdit bare;
+        bare.setAcceptRichText(false);
+        bare.resize(640, 520);
+        bare.show();
+        if (!QTest::qWaitForWindowExposed(&bare))
+            return 1;
+        QGuiApplication::clipboard()->setText(text);
+        PaintCounter paints(bare.viewport());
+        const int before = paints.count;
+        QElapsedTimer timer;
+        timer.start();
+        QTest::keyClick(&bare, Qt::Key_V, Qt::ControlModifier);
+        std::printf("  into a bare QTextEdit: %7.0f ms\n", untilPainted(paints, before, timer));
+        std::fflush(stdout);
     }
     if (!args.contains(QStringLiteral("--skip-empty"))) {
         Window w;
