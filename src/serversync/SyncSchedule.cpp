@@ -29,6 +29,22 @@ void SyncSchedule::start()
 {
     m_pull->start(m_intervals.pullMSecs);
     m_debounce->start(0);
+    // Without a backend (no NetworkManager, no GLib monitor) the timer and the retries are all there is.
+    if (QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability)) {
+        QNetworkInformation* network = QNetworkInformation::instance();
+        m_reachability = network->reachability();
+        connect(network, &QNetworkInformation::reachabilityChanged, this, &SyncSchedule::reachabilityChanged);
+    }
+}
+
+void SyncSchedule::reachabilityChanged(QNetworkInformation::Reachability now)
+{
+    using R = QNetworkInformation::Reachability;
+    // Unknown is no news: a first answer of Online is where we already were as far as we know.
+    const bool wasOff = m_reachability != R::Online && m_reachability != R::Unknown;
+    m_reachability = now;
+    if (wasOff && now == R::Online)
+        networkBack();
 }
 
 void SyncSchedule::windowActivated()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QNetworkInformation>
 #include <QObject>
 
 #include <memory>
@@ -36,6 +37,8 @@ public:
     void start();
     void windowActivated();
     void networkBack();
+    // What the desktop says of the network: coming back online after being off syncs at once.
+    void reachabilityChanged(QNetworkInformation::Reachability now);
 
 private:
     void localChange(const StoreChanges& batch);
@@ -48,6 +51,7 @@ private:
     std::unique_ptr<Timer> m_pull;
     std::unique_ptr<RetryBackoff> m_retry;
     QDateTime m_lastStarted;
+    QNetworkInformation::Reachability m_reachability = QNetworkInformation::Reachability::Unknown;
 };
 
 } // namespace vorn
