@@ -75,7 +75,8 @@ SettingsView* AppShell::showSettings()
 SyncAccountDialog* AppShell::showSyncAccount()
 {
     if (!m_syncAccount) {
-        m_syncAccount = new SyncAccountDialog(m_model.settings(), &m_window);
+        m_syncAccount =
+            new SyncAccountDialog(m_model.settings(), m_sync ? &m_sync->secrets() : nullptr, &m_window);
         if (m_sync)
             connect(m_syncAccount, &SyncAccountDialog::answered, this, [this](bool connected) {
                 if (connected)

@@ -13,7 +13,12 @@
 namespace vorn {
 
 CalendarSyncRunner::CalendarSyncRunner(AppModel& model, const Launch& launch, QObject* parent)
-    : QObject(parent), m_model(model), m_secrets(std::make_unique<secrets::SecretStore>())
+    : QObject(parent), m_model(model),
+      // A demo's account is make-believe: its password must never replace the one of a real account
+      // on the same server and user.
+      m_secrets(launch.isDemo()
+                    ? std::make_unique<secrets::SecretStore>(QStringLiteral("vorn-todo-demo"), nullptr)
+                    : std::make_unique<secrets::SecretStore>())
 {
     // A store that lives in memory gets a ledger that does too: what it agreed on goes with it.
     m_ledgerPath = launch.storePath() == QLatin1String(":memory:")

@@ -35,6 +35,8 @@ public:
     // from then on, in the running app).
     void accountSetUp();
     bool isSyncing() const;
+    // Where the account's password lives: the keyring's entries of the app, or a demo run's own.
+    secrets::SecretStore& secrets() { return *m_secrets; }
 
 Q_SIGNALS:
     // What the settings hold for the status lines changed: a sync ended, or couldn't start, or the

@@ -30,8 +30,8 @@ QLineEdit* field(const QString& name, QWidget* parent)
 
 } // namespace
 
-SyncAccountDialog::SyncAccountDialog(Settings& settings, QWidget* parent)
-    : QDialog(parent), m_settings(settings), m_secrets(new secrets::SecretStore(this)),
+SyncAccountDialog::SyncAccountDialog(Settings& settings, secrets::SecretStore* secrets, QWidget* parent)
+    : QDialog(parent), m_settings(settings), m_secrets(secrets ? secrets : new secrets::SecretStore(this)),
       m_setup(new AccountSetup(settings, *m_secrets, this))
 {
     setObjectName(QStringLiteral("syncAccount"));

@@ -22,7 +22,10 @@ class SecretStore;
 class SyncAccountDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit SyncAccountDialog(Settings& settings, QWidget* parent = nullptr);
+    // The passwords go to `secrets` (the running sync's, so a demo run keeps to its own), or to the
+    // keyring's usual entries when there is none.
+    explicit SyncAccountDialog(Settings& settings, secrets::SecretStore* secrets = nullptr,
+                               QWidget* parent = nullptr);
     ~SyncAccountDialog() override;
 
     static constexpr int fixedWidth = 420;

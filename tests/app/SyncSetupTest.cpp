@@ -1,7 +1,11 @@
 #include "app/AccountServer.h"
+#include "app/CalendarSyncRunner.h"
 
+#include "model/AppModel.h"
 #include "model/CalendarAccount.h"
+#include "model/Constants.h"
 #include "model/Settings.h"
+#include "support/ModelHarness.h"
 #include "support/ProgramRun.h"
 
 #include <QDBusConnection>
@@ -61,6 +65,29 @@ TEST(SecretStoreTest, aPasswordIsWrittenReadBackReplacedAndRemovedPerKey)
             EXPECT_EQ(r.password, expected.value_or(QString())) << key.toStdString();
         }
     }
+}
+
+TEST(SecretStoreTest, aDemoRunKeepsItsMakeBelievePasswordApartFromTheAppsOwn)
+{
+    if (!test::KeyringSession::installed())
+        GTEST_SKIP() << "needs gnome-keyring-daemon (scripts/ensure-packages)";
+    const test::KeyringSession& keyring = test::KeyringSession::shared();
+    ASSERT_TRUE(keyring.ready()) << keyring.problem().toStdString();
+    const QString key = QStringLiteral("demo-and-real@https://dav.example.org:443");
+    SecretStore app; // the app's own entries, in this test's own keyring
+    ASSERT_TRUE(test::awaitSecret([&](auto cb) { app.writePassword(key, QStringLiteral("real"), cb); }).ok());
+    test::ModelHarness h;
+    h.launch.arguments << QString(kDemoArgument);
+    std::unique_ptr<AppModel> model = h.start();
+    CalendarSyncRunner demo(*model, h.launch);
+
+    ASSERT_TRUE(test::awaitSecret([&](auto cb) {
+                    demo.secrets().writePassword(key, QStringLiteral("demo"), cb);
+                }).ok());
+    EXPECT_EQ(test::awaitSecret([&](auto cb) { app.readPassword(key, cb); }).password,
+              QStringLiteral("real"));
+    EXPECT_EQ(test::awaitSecret([&](auto cb) { demo.secrets().readPassword(key, cb); }).password,
+              QStringLiteral("demo"));
 }
 
 struct SyncSetupTest : ::testing::Test {
