@@ -100,6 +100,12 @@ QString InstanceService::SyncCalendar(bool& worked)
     return {};
 }
 
+void InstanceService::CalendarAccountChanged()
+{
+    if (m_calendarSync)
+        m_calendarSync->accountSetUp();
+}
+
 QString InstanceService::ImportCalendar(const QString& text)
 {
     if (const qint64 bytes = utf8Size(text); bytes > kImportFileLimit) {

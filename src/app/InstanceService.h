@@ -44,6 +44,8 @@ public Q_SLOTS:
     // `vorn-todo --sync`: one sync now. Over the bus the answer waits for its end: what it did, in the
     // line --sync prints, and whether it worked.
     Q_SCRIPTABLE QString SyncCalendar(bool& worked);
+    // `vorn-todo --sync-setup` kept an account: the app syncs with it now, and on its schedule from then on.
+    Q_SCRIPTABLE void CalendarAccountChanged();
 
 public:
     // The running app's calendar sync, which SyncCalendar starts; none: it doesn't sync.

@@ -2,6 +2,7 @@
 
 #include "app/AccountSetup.h"
 #include "app/CalendarSyncRunner.h"
+#include "app/InstanceService.h"
 #include "caldav/DavUrl.h"
 #include "model/CalendarAccount.h"
 #include "model/Launch.h"
@@ -100,6 +101,12 @@ CommandResult syncSetupCommand(const Launch& launch, const SyncSetupRequest& req
     if (!result)
         loop.exec();
     return {result->ok ? 0 : 1, result->said};
+}
+
+void announceAccount(QDBusConnection bus)
+{
+    // The account is kept either way: an app that doesn't answer finds it at its next start.
+    callInstance(bus, QStringLiteral("CalendarAccountChanged"), {}, nullptr, nullptr, 5000);
 }
 
 CommandResult syncCommand(const Launch& launch, QDBusConnection bus)

@@ -27,6 +27,9 @@ struct SyncSetupRequest {
 CommandResult syncSetupCommand(const Launch& launch, const SyncSetupRequest& request,
                                const PasswordSource& password = readPasswordFromStdin);
 
+// Tells the running app, if there is one, that --sync-setup kept an account.
+void announceAccount(QDBusConnection bus);
+
 // `vorn-todo --sync`: one sync with the calendar server, by the running app when there is one.
 CommandResult syncCommand(const Launch& launch, QDBusConnection bus);
 

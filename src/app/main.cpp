@@ -91,8 +91,12 @@ int main(int argc, char** argv)
         return finish(exportCommand(launch, cl.exportFile));
     if (cl.importFile)
         return finish(importCommand(launch, QDBusConnection::sessionBus(), *cl.importFile));
-    if (cl.syncSetup)
-        return finish(syncSetupCommand(launch, {*cl.syncSetup, cl.syncUser, cl.allowHttp}));
+    if (cl.syncSetup) {
+        const CommandResult kept = syncSetupCommand(launch, {*cl.syncSetup, cl.syncUser, cl.allowHttp});
+        if (kept.exitCode == 0)
+            announceAccount(QDBusConnection::sessionBus());
+        return finish(kept);
+    }
     if (cl.syncStatus)
         return finish(syncStatusCommand(launch));
     if (cl.sync)
