@@ -119,14 +119,18 @@ std::optional<qint64> xNumber(icalcomponent* c, const char* name)
     return ok ? std::optional(n) : std::nullopt;
 }
 
+// The first of the kind that holds a time: one that doesn't (a month 24) is not written out again, so
+// reading past it reads what the next reader of our file will find.
 std::optional<QDateTime> timeOf(icalcomponent* c, icalproperty_kind kind)
 {
-    icalproperty* p = icalcomponent_get_first_property(c, kind);
-    if (!p)
-        return std::nullopt;
-    const char* tzid = icalproperty_get_parameter_as_string(p, "TZID");
-    // With the component, libical finds the zone in the VTIMEZONE of the calendar around it.
-    return qtTime(icalproperty_get_datetime_with_component(p, c), tzid);
+    for (icalproperty* p = icalcomponent_get_first_property(c, kind); p;
+         p = icalcomponent_get_next_property(c, kind)) {
+        const char* tzid = icalproperty_get_parameter_as_string(p, "TZID");
+        // With the component, libical finds the zone in the VTIMEZONE of the calendar around it.
+        if (std::optional<QDateTime> t = qtTime(icalproperty_get_datetime_with_component(p, c), tzid))
+            return t;
+    }
+    return std::nullopt;
 }
 
 void readDone(icalcomponent* c, bool& done, std::optional<QDateTime>& doneAt)
