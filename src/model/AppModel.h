@@ -151,6 +151,12 @@ public:
     void saveNoteLater(const NoteTarget& target, std::function<QByteArray()> encode, const QString& plain);
     // Waits until every note saved so far is in its file and its record (closing a note, quitting).
     void settleNotes();
+    // The rich notes of things just added (an import's), written together off this thread: shown from
+    // memory until then, and kept beside the store at once, so that a kill loses none of them. Each
+    // thing names its file once the file is there (undone meanwhile, it names it when it comes back).
+    void writeNewNotes(const std::vector<std::pair<Thing*, QByteArray>>& notes);
+    // Whether some note waits for its file (noteContent() then has it from memory).
+    bool notesWaiting() const { return !m_notes->pending().empty(); }
     // A note whose thing went while it was open (deleted in the planner): kept as a new thing of ours in
     // Today with that title and note, whose id comes back; none when there is no text to keep.
     std::optional<RecordId> keepNoteAsNewThing(const QString& title, const std::optional<QByteArray>& rtf,

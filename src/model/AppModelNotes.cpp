@@ -85,6 +85,38 @@ void AppModel::saveNoteLater(const NoteTarget& target, std::function<QByteArray(
                         });
 }
 
+void AppModel::writeNewNotes(const std::vector<std::pair<Thing*, QByteArray>>& notes)
+{
+    std::vector<PendingNote> pending;
+    std::vector<std::weak_ptr<Record>> whose;
+    pending.reserve(notes.size());
+    whose.reserve(notes.size());
+    for (const auto& [thing, rtf] : notes) {
+        pending.push_back({ownerOf(thing->id()), NoteFolder::newStem(), rtf, thing->note(), thing->syncID()});
+        whose.push_back(thing->weak_from_this());
+    }
+    std::vector<QString> stems;
+    stems.reserve(pending.size());
+    for (const PendingNote& note : pending)
+        stems.push_back(note.stem);
+    m_notes->writeAllLater(std::move(pending), [this, whose = std::move(whose),
+                                                stems = std::move(stems)](const std::vector<bool>& written) {
+        bool named = false;
+        {
+            // The import was the user's edit; its notes reaching their files is only its delivery.
+            UndoRegistrationPause pause(m_store->undoManager());
+            for (std::size_t i = 0; i < whose.size(); ++i) {
+                if (const std::shared_ptr<Record> r = whose[i].lock(); r && written[i]) {
+                    static_cast<Thing&>(*r).setNoteID(stems[i]);
+                    named = true;
+                }
+            }
+        }
+        if (named)
+            m_store->save();
+    });
+}
+
 void AppModel::settleNotes()
 {
     m_notes->settle();
@@ -129,7 +161,7 @@ void AppModel::noteLanded(const PendingNote& note)
         return;
     }
     Thing* thing = m_store->thing(RecordId{EntityKind::Thing, note.owner.id.toLongLong()});
-    if (!thing)
+    if (!thing || (!note.uid.isEmpty() && thing->syncID() != note.uid))
         return;
     {
         // What was typed lands now; the typing itself was the user's edit, this is only its delivery.

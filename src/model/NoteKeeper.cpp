@@ -6,10 +6,13 @@
 #include "model/RetryBackoff.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 
 #include <algorithm>
 
@@ -82,7 +85,7 @@ bool NoteKeeper::write(const NoteOwner& owner, const QString& stem, const QByteA
         return true;
     }
     qCWarning(lcSync) << "note not saved, kept to try again:" << error;
-    keep({owner, stem, rtf, plain});
+    keep({owner, stem, rtf, plain, {}});
     failed();
     return false;
 }
@@ -101,10 +104,7 @@ void NoteKeeper::rememberFirst(const QString& stem, const QString& before,
 void NoteKeeper::writeLater(const NoteOwner& owner, const QString& stem, std::function<QByteArray()> encode,
                             const QString& plain, const QString& before, std::function<void(bool)> done)
 {
-    if (!m_queue) {
-        m_queue = std::make_unique<SerialQueue>(QStringLiteral("vorn-notes"));
-        m_receiver = std::make_unique<QObject>();
-    }
+    startQueue();
     // The file's first contents are read there, before anything of ours is written over them.
     const bool first = !m_versions.contains(stem);
     if (first)
@@ -132,6 +132,78 @@ void NoteKeeper::writeLater(const NoteOwner& owner, const QString& stem, std::fu
     });
 }
 
+void NoteKeeper::startQueue()
+{
+    if (!m_queue) {
+        m_queue = std::make_unique<SerialQueue>(QStringLiteral("vorn-notes"));
+        m_receiver = std::make_unique<QObject>();
+    }
+}
+
+void NoteKeeper::writeAllLater(std::vector<PendingNote> notes,
+                               std::function<void(const std::vector<bool>&)> done)
+{
+    if (notes.empty())
+        return;
+    startQueue();
+    // They wait from now on, on disk too: the records that will name them may be saved any moment.
+    QSet<QString> owners;
+    for (const PendingNote& note : notes)
+        owners.insert(ownerKey(note.owner));
+    std::erase_if(m_pending, [&](const PendingNote& p) { return owners.contains(ownerKey(p.owner)); });
+    m_pending.insert(m_pending.end(), notes.begin(), notes.end());
+    const bool kept = store();
+    ++m_writing;
+    std::vector<std::pair<QString, QByteArray>> files;
+    files.reserve(notes.size());
+    for (const PendingNote& note : notes)
+        files.emplace_back(note.stem, note.rtf);
+    // Kept in memory only, a kill would take them: the files are written before the records are saved.
+    if (!kept) {
+        tookAll(notes, m_folder.writeAll(files), done);
+        return;
+    }
+    QObject* receiver = m_receiver.get();
+    m_queue->async([this, folder = m_folder, receiver, files = std::move(files), notes = std::move(notes),
+                    done = std::move(done)]() mutable {
+        std::vector<bool> written = folder.writeAll(files);
+        QMetaObject::invokeMethod(
+            receiver,
+            [this, notes = std::move(notes), written = std::move(written), done = std::move(done)] {
+                tookAll(notes, written, done);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void NoteKeeper::tookAll(const std::vector<PendingNote>& notes, const std::vector<bool>& written,
+                         const std::function<void(const std::vector<bool>&)>& done)
+{
+    --m_writing;
+    QSet<QString> landedNow;
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        if (!written[i])
+            continue;
+        landedNow.insert(ownerKey(notes[i].owner));
+        remember(notes[i].stem, notes[i].plain, notes[i].rtf);
+    }
+    if (!landedNow.isEmpty()) {
+        std::erase_if(m_pending, [&](const PendingNote& p) { return landedNow.contains(ownerKey(p.owner)); });
+        store();
+    }
+    if (landedNow.size() < qsizetype(notes.size())) {
+        qCWarning(lcSync) << notes.size() - std::size_t(landedNow.size())
+                          << "new notes not saved, kept to try again";
+        failed();
+    } else if (m_pending.empty()) {
+        m_told = false;
+        if (m_retry)
+            m_retry->succeeded();
+    }
+    if (done)
+        done(written);
+}
+
 void NoteKeeper::took(Written written, const std::function<void(bool)>& done)
 {
     --m_writing;
@@ -145,7 +217,7 @@ void NoteKeeper::took(Written written, const std::function<void(bool)>& done)
         remember(written.stem, written.plain, written.rtf);
     } else {
         qCWarning(lcSync) << "note not saved, kept to try again:" << written.error;
-        keep({written.owner, written.stem, written.rtf, written.plain});
+        keep({written.owner, written.stem, written.rtf, written.plain, {}});
         failed();
     }
     if (done)
@@ -270,29 +342,36 @@ void NoteKeeper::failed()
         m_retry->failed();
 }
 
-void NoteKeeper::store() const
+bool NoteKeeper::store() const
 {
     if (m_pendingPath.isEmpty())
-        return;
+        return false;
     if (m_pending.empty()) {
         QFile::remove(m_pendingPath);
-        return;
+        return true;
     }
     QJsonArray notes;
     for (const PendingNote& note : m_pending) {
-        notes.append(QJsonObject{
+        QJsonObject o{
             {QStringLiteral("owner"),
              note.owner.kind == NoteOwner::Kind::thing ? QStringLiteral("thing") : QStringLiteral("shared")},
             {QStringLiteral("id"), note.owner.id},
             {QStringLiteral("stem"), note.stem},
             {QStringLiteral("rtf"), QString::fromLatin1(note.rtf.toBase64())},
             {QStringLiteral("plain"), note.plain},
-        });
+        };
+        if (!note.uid.isEmpty())
+            o.insert(QStringLiteral("uid"), note.uid);
+        notes.append(o);
     }
     QString error;
     const QByteArray bytes = QJsonDocument(QJsonObject{{QStringLiteral("notes"), notes}}).toJson();
-    if (!writeFileAtomically(m_pendingPath, bytes, &error, FileLinks::Refuse))
-        qCWarning(lcSync) << "notes waiting for their files are kept in memory only:" << error;
+    // A store in memory has no folder made for it yet.
+    QDir().mkpath(QFileInfo(m_pendingPath).absolutePath());
+    if (writeFileAtomically(m_pendingPath, bytes, &error, FileLinks::Refuse))
+        return true;
+    qCWarning(lcSync) << "notes waiting for their files are kept in memory only:" << error;
+    return false;
 }
 
 void NoteKeeper::load()
@@ -315,6 +394,7 @@ void NoteKeeper::load()
         note.stem = o.value(QStringLiteral("stem")).toString();
         note.rtf = QByteArray::fromBase64(o.value(QStringLiteral("rtf")).toString().toLatin1());
         note.plain = o.value(QStringLiteral("plain")).toString();
+        note.uid = o.value(QStringLiteral("uid")).toString();
         // Only what we could write again: a stem that names no file of ours is skipped.
         if (!note.owner.id.isEmpty() && isSafeNoteStem(note.stem) && !note.rtf.isEmpty())
             m_pending.push_back(std::move(note));
