@@ -85,36 +85,55 @@ void AppModel::saveNoteLater(const NoteTarget& target, std::function<QByteArray(
                         });
 }
 
-void AppModel::writeNewNotes(const std::vector<std::pair<Thing*, QByteArray>>& notes)
+AppModel::NewNotes AppModel::startNewNotes(const std::vector<QByteArray>& rtfs)
 {
+    NewNotes out;
+    if (rtfs.empty())
+        return out;
+    out.rtfs = rtfs;
+    std::vector<std::pair<QString, QByteArray>> files;
+    files.reserve(rtfs.size());
+    for (const QByteArray& rtf : rtfs) {
+        out.stems.push_back(NoteFolder::newStem());
+        files.emplace_back(out.stems.back(), rtf);
+    }
+    out.batch = m_notes->startBatch(std::move(files));
+    return out;
+}
+
+void AppModel::keepNewNotes(const NewNotes& notes, const std::vector<Thing*>& things)
+{
+    if (!notes.batch)
+        return;
+    Q_ASSERT(things.size() == notes.stems.size());
     std::vector<PendingNote> pending;
     std::vector<std::weak_ptr<Record>> whose;
-    pending.reserve(notes.size());
-    whose.reserve(notes.size());
-    for (const auto& [thing, rtf] : notes) {
-        pending.push_back({ownerOf(thing->id()), NoteFolder::newStem(), rtf, thing->note(), thing->syncID()});
+    pending.reserve(things.size());
+    whose.reserve(things.size());
+    for (std::size_t i = 0; i < things.size(); ++i) {
+        Thing* thing = things[i];
+        pending.push_back(
+            {ownerOf(thing->id()), notes.stems[i], notes.rtfs[i], thing->note(), thing->syncID()});
         whose.push_back(thing->weak_from_this());
     }
-    std::vector<QString> stems;
-    stems.reserve(pending.size());
-    for (const PendingNote& note : pending)
-        stems.push_back(note.stem);
-    m_notes->writeAllLater(std::move(pending), [this, whose = std::move(whose),
-                                                stems = std::move(stems)](const std::vector<bool>& written) {
-        bool named = false;
-        {
-            // The import was the user's edit; its notes reaching their files is only its delivery.
-            UndoRegistrationPause pause(m_store->undoManager());
-            for (std::size_t i = 0; i < whose.size(); ++i) {
-                if (const std::shared_ptr<Record> r = whose[i].lock(); r && written[i]) {
-                    static_cast<Thing&>(*r).setNoteID(stems[i]);
-                    named = true;
+    m_notes->keepBatch(
+        notes.batch, std::move(pending),
+        [this, whose = std::move(whose), stems = notes.stems](const std::vector<bool>& written) {
+            bool named = false;
+            {
+                // The import was the user's edit; its notes reaching their files is only
+                // its delivery.
+                UndoRegistrationPause pause(m_store->undoManager());
+                for (std::size_t i = 0; i < whose.size(); ++i) {
+                    if (const std::shared_ptr<Record> r = whose[i].lock(); r && written[i]) {
+                        static_cast<Thing&>(*r).setNoteID(stems[i]);
+                        named = true;
+                    }
                 }
             }
-        }
-        if (named)
-            m_store->save();
-    });
+            if (named)
+                m_store->save();
+        });
 }
 
 void AppModel::settleNotes()

@@ -101,12 +101,20 @@ ImportOutcome importCalendar(AppModel& model, const ical::CalendarRead& read)
     qint64 made = 0;
     bool pilesMade = false;
     QSet<QString> fullListsTold;
-    // The rich notes are written together after the import, off this thread; a thing names its note
-    // only once the file is on disk, whole. Until then the notes are shown from memory.
+    // The rich notes are written together off this thread from now on, while the things go into the
+    // store and past the import's end; a thing names its note only once the file is on disk, whole.
+    // Until then the notes are shown from memory.
     auto rich = [](const ical::CalendarThing& in) {
-        return in.rtf && !in.rtf->isEmpty() && !isNoteTooBig(*in.rtf) && !isNoteTooBig(in.note);
+        return in.rtf && !in.rtf->isEmpty() && !isNoteTooBig(*in.rtf) && !isNoteTooBig(in.note) &&
+               !oneLine(in.title).isEmpty();
     };
-    std::vector<std::pair<Thing*, QByteArray>> richNotes;
+    std::vector<QByteArray> richNotes;
+    for (const ical::CalendarThing* in : things) {
+        if (rich(*in))
+            richNotes.push_back(*in->rtf);
+    }
+    const AppModel::NewNotes notes = model.startNewNotes(richNotes);
+    std::vector<Thing*> richThings;
     {
         UndoGroup group(store.undoManager());
         for (const ical::CalendarThing* in : things) {
@@ -146,7 +154,7 @@ ImportOutcome importCalendar(AppModel& model, const ical::CalendarRead& read)
             thing->setCalendarText(in->kept);
             Thing* inserted = store.insert(std::move(thing));
             if (rich(*in))
-                richNotes.emplace_back(inserted, *in->rtf);
+                richThings.push_back(inserted);
             for (std::size_t j = 0; j < in->steps.size(); ++j) {
                 const ical::CalendarStep& s = in->steps[j];
                 const QString stepTitle = oneLine(s.title);
@@ -166,7 +174,7 @@ ImportOutcome importCalendar(AppModel& model, const ical::CalendarRead& read)
         }
     }
     // Kept beside the store before the store saves the things: a kill between the two loses no note.
-    model.writeNewNotes(richNotes);
+    model.keepNewNotes(notes, richThings);
     finishImport(model, outcome, made, pilesMade);
     return outcome;
 }

@@ -140,46 +140,50 @@ void NoteKeeper::startQueue()
     }
 }
 
-void NoteKeeper::writeAllLater(std::vector<PendingNote> notes,
-                               std::function<void(const std::vector<bool>&)> done)
+std::shared_ptr<NoteKeeper::Batch> NoteKeeper::startBatch(std::vector<std::pair<QString, QByteArray>> files)
 {
-    if (notes.empty())
-        return;
     startQueue();
+    auto batch = std::make_shared<Batch>();
+    ++m_writing;
+    QObject* receiver = m_receiver.get();
+    m_queue->async([this, folder = m_folder, receiver, files = std::move(files), batch]() mutable {
+        std::vector<bool> written = folder.writeAll(files);
+        QMetaObject::invokeMethod(
+            receiver,
+            [this, batch, written = std::move(written)] {
+                --m_writing;
+                // Back before the notes came (a settle() while the things were made): taken when they do.
+                batch->written = written;
+                if (batch->kept)
+                    tookAll(batch->notes, written, batch->done);
+            },
+            Qt::QueuedConnection);
+    });
+    return batch;
+}
+
+void NoteKeeper::keepBatch(const std::shared_ptr<Batch>& batch, std::vector<PendingNote> notes,
+                           std::function<void(const std::vector<bool>&)> done)
+{
     // They wait from now on, on disk too: the records that will name them may be saved any moment.
     QSet<QString> owners;
     for (const PendingNote& note : notes)
         owners.insert(ownerKey(note.owner));
     std::erase_if(m_pending, [&](const PendingNote& p) { return owners.contains(ownerKey(p.owner)); });
     m_pending.insert(m_pending.end(), notes.begin(), notes.end());
-    const bool kept = store();
-    ++m_writing;
-    std::vector<std::pair<QString, QByteArray>> files;
-    files.reserve(notes.size());
-    for (const PendingNote& note : notes)
-        files.emplace_back(note.stem, note.rtf);
-    // Kept in memory only, a kill would take them: the files are written before the records are saved.
-    if (!kept) {
-        tookAll(notes, m_folder.writeAll(files), done);
-        return;
-    }
-    QObject* receiver = m_receiver.get();
-    m_queue->async([this, folder = m_folder, receiver, files = std::move(files), notes = std::move(notes),
-                    done = std::move(done)]() mutable {
-        std::vector<bool> written = folder.writeAll(files);
-        QMetaObject::invokeMethod(
-            receiver,
-            [this, notes = std::move(notes), written = std::move(written), done = std::move(done)] {
-                tookAll(notes, written, done);
-            },
-            Qt::QueuedConnection);
-    });
+    batch->notes = std::move(notes);
+    batch->done = std::move(done);
+    batch->kept = true;
+    const bool stored = store();
+    if (batch->written)
+        tookAll(batch->notes, *batch->written, batch->done);
+    else if (!stored)
+        settle(); // kept in memory only, a kill would take them: the records wait for the files
 }
 
 void NoteKeeper::tookAll(const std::vector<PendingNote>& notes, const std::vector<bool>& written,
                          const std::function<void(const std::vector<bool>&)>& done)
 {
-    --m_writing;
     QSet<QString> landedNow;
     for (std::size_t i = 0; i < notes.size(); ++i) {
         if (!written[i])

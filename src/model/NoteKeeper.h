@@ -74,13 +74,23 @@ public:
     // were asked for, this one after every earlier one.
     void writeLater(const NoteOwner& owner, const QString& stem, std::function<QByteArray()> encode,
                     const QString& plain, const QString& before, std::function<void(bool)> done);
-    // Notes of things just made, all written together on the notes' thread (one sync, not one each).
-    // Until then each waits as a note that failed does: shown from memory, kept in the file beside the
-    // store (written before this returns, so a kill after the records are saved loses none), and
-    // written again later if its file can't be. `done` hears on this thread which of them landed, in
+    // Notes of things being made (an import's), their files all written together on the notes' thread
+    // (one sync, not one each), from the moment startBatch() is asked while the things are made. Once
+    // the things are there keepBatch() hands over their notes, in the files' order: from then on each
+    // waits as a note that failed does (shown from memory, kept in the file beside the store, which is
+    // written before keepBatch() returns so that a kill after the records are saved loses none, and
+    // written again later if its file can't be). `done` hears on this thread which of them landed, in
     // their order; settle() waits for it.
-    void writeAllLater(std::vector<PendingNote> notes, std::function<void(const std::vector<bool>&)> done);
-    // Whether a writeLater() or writeAllLater() has not been taken back yet.
+    struct Batch {
+        std::vector<PendingNote> notes;
+        std::function<void(const std::vector<bool>&)> done;
+        bool kept = false;
+        std::optional<std::vector<bool>> written; // the files' outcome, once it is back
+    };
+    std::shared_ptr<Batch> startBatch(std::vector<std::pair<QString, QByteArray>> files);
+    void keepBatch(const std::shared_ptr<Batch>& batch, std::vector<PendingNote> notes,
+                   std::function<void(const std::vector<bool>&)> done);
+    // Whether a writeLater() or a batch has not been taken back yet.
     bool isWriting() const { return m_writing > 0; }
     // Waits for every writeLater() and takes their outcomes now (a quit, a closing note).
     void settle();
