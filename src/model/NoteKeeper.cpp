@@ -273,16 +273,23 @@ void NoteKeeper::follow(const NoteOwner& owner, const QString& stem, const QStri
 void NoteKeeper::retry()
 {
     settle();
+    // Together, with one sync: after a kill mid-import a thousand notes may be waiting.
+    std::vector<std::pair<QString, QByteArray>> files;
+    files.reserve(m_pending.size());
+    for (const PendingNote& note : m_pending)
+        files.emplace_back(note.stem, note.rtf);
+    const std::vector<bool> written = m_folder.writeAll(files);
     std::vector<PendingNote> landedNow;
-    for (auto it = m_pending.begin(); it != m_pending.end();) {
-        if (m_folder.write(it->stem, it->rtf)) {
-            remember(it->stem, it->plain, it->rtf);
-            landedNow.push_back(std::move(*it));
-            it = m_pending.erase(it);
+    std::vector<PendingNote> waiting;
+    for (std::size_t i = 0; i < m_pending.size(); ++i) {
+        if (written[i]) {
+            remember(m_pending[i].stem, m_pending[i].plain, m_pending[i].rtf);
+            landedNow.push_back(std::move(m_pending[i]));
         } else {
-            ++it;
+            waiting.push_back(std::move(m_pending[i]));
         }
     }
+    m_pending = std::move(waiting);
     if (!landedNow.empty())
         store();
     if (m_pending.empty()) {
