@@ -151,6 +151,20 @@ public:
     void saveNoteLater(const NoteTarget& target, std::function<QByteArray()> encode, const QString& plain);
     // Waits until every note saved so far is in its file and its record (closing a note, quitting).
     void settleNotes();
+    // The rich notes of things an import is about to add: their files are written from now on, together,
+    // off this thread, under fresh stems, while the things are made.
+    struct NewNotes {
+        std::shared_ptr<NoteKeeper::Batch> batch;
+        std::vector<QString> stems;
+        std::vector<QByteArray> rtfs;
+    };
+    NewNotes startNewNotes(const std::vector<QByteArray>& rtfs);
+    // Their things, made, in the same order: until its file is there each note is shown from memory and
+    // kept beside the store (at once, so that a kill loses none of them); then its thing names the file
+    // (undone meanwhile, it names it when it comes back).
+    void keepNewNotes(const NewNotes& notes, const std::vector<Thing*>& things);
+    // Whether some note waits for its file (noteContent() then has it from memory).
+    bool notesWaiting() const { return !m_notes->pending().empty(); }
     // A note whose thing went while it was open (deleted in the planner): kept as a new thing of ours in
     // Today with that title and note, whose id comes back; none when there is no text to keep.
     std::optional<RecordId> keepNoteAsNewThing(const QString& title, const std::optional<QByteArray>& rtf,

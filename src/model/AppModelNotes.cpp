@@ -85,6 +85,57 @@ void AppModel::saveNoteLater(const NoteTarget& target, std::function<QByteArray(
                         });
 }
 
+AppModel::NewNotes AppModel::startNewNotes(const std::vector<QByteArray>& rtfs)
+{
+    NewNotes out;
+    if (rtfs.empty())
+        return out;
+    out.rtfs = rtfs;
+    std::vector<std::pair<QString, QByteArray>> files;
+    files.reserve(rtfs.size());
+    for (const QByteArray& rtf : rtfs) {
+        out.stems.push_back(NoteFolder::newStem());
+        files.emplace_back(out.stems.back(), rtf);
+    }
+    out.batch = m_notes->startBatch(std::move(files));
+    return out;
+}
+
+void AppModel::keepNewNotes(const NewNotes& notes, const std::vector<Thing*>& things)
+{
+    if (!notes.batch)
+        return;
+    Q_ASSERT(things.size() == notes.stems.size());
+    std::vector<PendingNote> pending;
+    std::vector<std::weak_ptr<Record>> whose;
+    pending.reserve(things.size());
+    whose.reserve(things.size());
+    for (std::size_t i = 0; i < things.size(); ++i) {
+        Thing* thing = things[i];
+        pending.push_back(
+            {ownerOf(thing->id()), notes.stems[i], notes.rtfs[i], thing->note(), thing->syncID()});
+        whose.push_back(thing->weak_from_this());
+    }
+    m_notes->keepBatch(
+        notes.batch, std::move(pending),
+        [this, whose = std::move(whose), stems = notes.stems](const std::vector<bool>& written) {
+            bool named = false;
+            {
+                // The import was the user's edit; its notes reaching their files is only
+                // its delivery.
+                UndoRegistrationPause pause(m_store->undoManager());
+                for (std::size_t i = 0; i < whose.size(); ++i) {
+                    if (const std::shared_ptr<Record> r = whose[i].lock(); r && written[i]) {
+                        static_cast<Thing&>(*r).setNoteID(stems[i]);
+                        named = true;
+                    }
+                }
+            }
+            if (named)
+                m_store->save();
+        });
+}
+
 void AppModel::settleNotes()
 {
     m_notes->settle();
@@ -129,7 +180,7 @@ void AppModel::noteLanded(const PendingNote& note)
         return;
     }
     Thing* thing = m_store->thing(RecordId{EntityKind::Thing, note.owner.id.toLongLong()});
-    if (!thing)
+    if (!thing || (!note.uid.isEmpty() && thing->syncID() != note.uid))
         return;
     {
         // What was typed lands now; the typing itself was the user's edit, this is only its delivery.

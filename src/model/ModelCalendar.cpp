@@ -11,7 +11,6 @@
 #include <QSet>
 
 #include <algorithm>
-#include <thread>
 
 namespace vorn {
 
@@ -54,6 +53,8 @@ ical::CalendarThing calendarThing(const AppModel& model, const Thing& thing, qin
     out.note = thing.note();
     if (thing.noteID())
         out.rtf = NoteFolder(model.notesDir()).read(*thing.noteID());
+    else if (model.notesWaiting())
+        out.rtf = model.noteContent(thing.id()).rtf; // one still on its way to its file goes out too
     for (const Step* step : thing.orderedSteps())
         out.steps.push_back({step->syncID(), step->title(), step->isDone(), step->doneAt()});
     out.kept = thing.calendarText();
@@ -97,23 +98,22 @@ ImportOutcome importCalendar(AppModel& model, const ical::CalendarRead& read)
     std::stable_sort(things.begin(), things.end(), [](const auto* a, const auto* b) {
         return a->order.value_or(LLONG_MAX) < b->order.value_or(LLONG_MAX);
     });
-    const NoteFolder notes(model.notesDir());
     qint64 made = 0;
     bool pilesMade = false;
     QSet<QString> fullListsTold;
-    // The rich notes are written together on a thread of their own while the things go into the store;
-    // a thing names its note only once the file is on disk, whole, and before the import is done.
+    // The rich notes are written together off this thread from now on, while the things go into the
+    // store and past the import's end; a thing names its note only once the file is on disk, whole.
+    // Until then the notes are shown from memory.
     auto rich = [](const ical::CalendarThing& in) {
         return in.rtf && !in.rtf->isEmpty() && !isNoteTooBig(*in.rtf) && !isNoteTooBig(in.note) &&
                !oneLine(in.title).isEmpty();
     };
-    std::vector<std::pair<QString, QByteArray>> richNotes;
+    std::vector<QByteArray> richNotes;
     for (const ical::CalendarThing* in : things) {
         if (rich(*in))
-            richNotes.emplace_back(NoteFolder::newStem(), *in->rtf);
+            richNotes.push_back(*in->rtf);
     }
-    std::vector<bool> written;
-    std::jthread writer([&] { written = notes.writeAll(richNotes); });
+    const AppModel::NewNotes notes = model.startNewNotes(richNotes);
     std::vector<Thing*> richThings;
     {
         UndoGroup group(store.undoManager());
@@ -172,12 +172,9 @@ ImportOutcome importCalendar(AppModel& model, const ical::CalendarRead& read)
             }
             ++made;
         }
-        writer.join();
-        for (std::size_t i = 0; i < richThings.size(); ++i) {
-            if (written[i])
-                richThings[i]->setNoteID(richNotes[i].first);
-        }
     }
+    // Kept beside the store before the store saves the things: a kill between the two loses no note.
+    model.keepNewNotes(notes, richThings);
     finishImport(model, outcome, made, pilesMade);
     return outcome;
 }

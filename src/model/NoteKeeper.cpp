@@ -6,10 +6,13 @@
 #include "model/RetryBackoff.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 
 #include <algorithm>
 
@@ -82,7 +85,7 @@ bool NoteKeeper::write(const NoteOwner& owner, const QString& stem, const QByteA
         return true;
     }
     qCWarning(lcSync) << "note not saved, kept to try again:" << error;
-    keep({owner, stem, rtf, plain});
+    keep({owner, stem, rtf, plain, {}});
     failed();
     return false;
 }
@@ -101,10 +104,7 @@ void NoteKeeper::rememberFirst(const QString& stem, const QString& before,
 void NoteKeeper::writeLater(const NoteOwner& owner, const QString& stem, std::function<QByteArray()> encode,
                             const QString& plain, const QString& before, std::function<void(bool)> done)
 {
-    if (!m_queue) {
-        m_queue = std::make_unique<SerialQueue>(QStringLiteral("vorn-notes"));
-        m_receiver = std::make_unique<QObject>();
-    }
+    startQueue();
     // The file's first contents are read there, before anything of ours is written over them.
     const bool first = !m_versions.contains(stem);
     if (first)
@@ -132,6 +132,82 @@ void NoteKeeper::writeLater(const NoteOwner& owner, const QString& stem, std::fu
     });
 }
 
+void NoteKeeper::startQueue()
+{
+    if (!m_queue) {
+        m_queue = std::make_unique<SerialQueue>(QStringLiteral("vorn-notes"));
+        m_receiver = std::make_unique<QObject>();
+    }
+}
+
+std::shared_ptr<NoteKeeper::Batch> NoteKeeper::startBatch(std::vector<std::pair<QString, QByteArray>> files)
+{
+    startQueue();
+    auto batch = std::make_shared<Batch>();
+    ++m_writing;
+    QObject* receiver = m_receiver.get();
+    m_queue->async([this, folder = m_folder, receiver, files = std::move(files), batch]() mutable {
+        std::vector<bool> written = folder.writeAll(files);
+        QMetaObject::invokeMethod(
+            receiver,
+            [this, batch, written = std::move(written)] {
+                --m_writing;
+                // Back before the notes came (a settle() while the things were made): taken when they do.
+                batch->written = written;
+                if (batch->kept)
+                    tookAll(batch->notes, written, batch->done);
+            },
+            Qt::QueuedConnection);
+    });
+    return batch;
+}
+
+void NoteKeeper::keepBatch(const std::shared_ptr<Batch>& batch, std::vector<PendingNote> notes,
+                           std::function<void(const std::vector<bool>&)> done)
+{
+    // They wait from now on, on disk too: the records that will name them may be saved any moment.
+    QSet<QString> owners;
+    for (const PendingNote& note : notes)
+        owners.insert(ownerKey(note.owner));
+    std::erase_if(m_pending, [&](const PendingNote& p) { return owners.contains(ownerKey(p.owner)); });
+    m_pending.insert(m_pending.end(), notes.begin(), notes.end());
+    batch->notes = std::move(notes);
+    batch->done = std::move(done);
+    batch->kept = true;
+    const bool stored = store();
+    if (batch->written)
+        tookAll(batch->notes, *batch->written, batch->done);
+    else if (!stored)
+        settle(); // kept in memory only, a kill would take them: the records wait for the files
+}
+
+void NoteKeeper::tookAll(const std::vector<PendingNote>& notes, const std::vector<bool>& written,
+                         const std::function<void(const std::vector<bool>&)>& done)
+{
+    QSet<QString> landedNow;
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        if (!written[i])
+            continue;
+        landedNow.insert(ownerKey(notes[i].owner));
+        remember(notes[i].stem, notes[i].plain, notes[i].rtf);
+    }
+    if (!landedNow.isEmpty()) {
+        std::erase_if(m_pending, [&](const PendingNote& p) { return landedNow.contains(ownerKey(p.owner)); });
+        store();
+    }
+    if (landedNow.size() < qsizetype(notes.size())) {
+        qCWarning(lcSync) << notes.size() - std::size_t(landedNow.size())
+                          << "new notes not saved, kept to try again";
+        failed();
+    } else if (m_pending.empty()) {
+        m_told = false;
+        if (m_retry)
+            m_retry->succeeded();
+    }
+    if (done)
+        done(written);
+}
+
 void NoteKeeper::took(Written written, const std::function<void(bool)>& done)
 {
     --m_writing;
@@ -145,7 +221,7 @@ void NoteKeeper::took(Written written, const std::function<void(bool)>& done)
         remember(written.stem, written.plain, written.rtf);
     } else {
         qCWarning(lcSync) << "note not saved, kept to try again:" << written.error;
-        keep({written.owner, written.stem, written.rtf, written.plain});
+        keep({written.owner, written.stem, written.rtf, written.plain, {}});
         failed();
     }
     if (done)
@@ -197,16 +273,23 @@ void NoteKeeper::follow(const NoteOwner& owner, const QString& stem, const QStri
 void NoteKeeper::retry()
 {
     settle();
+    // Together, with one sync: after a kill mid-import a thousand notes may be waiting.
+    std::vector<std::pair<QString, QByteArray>> files;
+    files.reserve(m_pending.size());
+    for (const PendingNote& note : m_pending)
+        files.emplace_back(note.stem, note.rtf);
+    const std::vector<bool> written = m_folder.writeAll(files);
     std::vector<PendingNote> landedNow;
-    for (auto it = m_pending.begin(); it != m_pending.end();) {
-        if (m_folder.write(it->stem, it->rtf)) {
-            remember(it->stem, it->plain, it->rtf);
-            landedNow.push_back(std::move(*it));
-            it = m_pending.erase(it);
+    std::vector<PendingNote> waiting;
+    for (std::size_t i = 0; i < m_pending.size(); ++i) {
+        if (written[i]) {
+            remember(m_pending[i].stem, m_pending[i].plain, m_pending[i].rtf);
+            landedNow.push_back(std::move(m_pending[i]));
         } else {
-            ++it;
+            waiting.push_back(std::move(m_pending[i]));
         }
     }
+    m_pending = std::move(waiting);
     if (!landedNow.empty())
         store();
     if (m_pending.empty()) {
@@ -270,29 +353,36 @@ void NoteKeeper::failed()
         m_retry->failed();
 }
 
-void NoteKeeper::store() const
+bool NoteKeeper::store() const
 {
     if (m_pendingPath.isEmpty())
-        return;
+        return false;
     if (m_pending.empty()) {
         QFile::remove(m_pendingPath);
-        return;
+        return true;
     }
     QJsonArray notes;
     for (const PendingNote& note : m_pending) {
-        notes.append(QJsonObject{
+        QJsonObject o{
             {QStringLiteral("owner"),
              note.owner.kind == NoteOwner::Kind::thing ? QStringLiteral("thing") : QStringLiteral("shared")},
             {QStringLiteral("id"), note.owner.id},
             {QStringLiteral("stem"), note.stem},
             {QStringLiteral("rtf"), QString::fromLatin1(note.rtf.toBase64())},
             {QStringLiteral("plain"), note.plain},
-        });
+        };
+        if (!note.uid.isEmpty())
+            o.insert(QStringLiteral("uid"), note.uid);
+        notes.append(o);
     }
     QString error;
     const QByteArray bytes = QJsonDocument(QJsonObject{{QStringLiteral("notes"), notes}}).toJson();
-    if (!writeFileAtomically(m_pendingPath, bytes, &error, FileLinks::Refuse))
-        qCWarning(lcSync) << "notes waiting for their files are kept in memory only:" << error;
+    // A store in memory has no folder made for it yet.
+    QDir().mkpath(QFileInfo(m_pendingPath).absolutePath());
+    if (writeFileAtomically(m_pendingPath, bytes, &error, FileLinks::Refuse))
+        return true;
+    qCWarning(lcSync) << "notes waiting for their files are kept in memory only:" << error;
+    return false;
 }
 
 void NoteKeeper::load()
@@ -315,6 +405,7 @@ void NoteKeeper::load()
         note.stem = o.value(QStringLiteral("stem")).toString();
         note.rtf = QByteArray::fromBase64(o.value(QStringLiteral("rtf")).toString().toLatin1());
         note.plain = o.value(QStringLiteral("plain")).toString();
+        note.uid = o.value(QStringLiteral("uid")).toString();
         // Only what we could write again: a stem that names no file of ours is skipped.
         if (!note.owner.id.isEmpty() && isSafeNoteStem(note.stem) && !note.rtf.isEmpty())
             m_pending.push_back(std::move(note));

@@ -35,6 +35,9 @@ struct PendingNote {
     QString stem;
     QByteArray rtf;
     QString plain; // trimmed, as the record will keep it
+    // The thing's sync id, when the note came with a thing just made (an import's): it lands on that
+    // thing only, never on another that took the same record number after a kill.
+    QString uid;
 };
 
 // Writes the notes' rich files for the model. A write that fails costs nothing: the note is kept aside,
@@ -71,7 +74,23 @@ public:
     // were asked for, this one after every earlier one.
     void writeLater(const NoteOwner& owner, const QString& stem, std::function<QByteArray()> encode,
                     const QString& plain, const QString& before, std::function<void(bool)> done);
-    // Whether a writeLater() has not been taken back yet.
+    // Notes of things being made (an import's), their files all written together on the notes' thread
+    // (one sync, not one each), from the moment startBatch() is asked while the things are made. Once
+    // the things are there keepBatch() hands over their notes, in the files' order: from then on each
+    // waits as a note that failed does (shown from memory, kept in the file beside the store, which is
+    // written before keepBatch() returns so that a kill after the records are saved loses none, and
+    // written again later if its file can't be). `done` hears on this thread which of them landed, in
+    // their order; settle() waits for it.
+    struct Batch {
+        std::vector<PendingNote> notes;
+        std::function<void(const std::vector<bool>&)> done;
+        bool kept = false;
+        std::optional<std::vector<bool>> written; // the files' outcome, once it is back
+    };
+    std::shared_ptr<Batch> startBatch(std::vector<std::pair<QString, QByteArray>> files);
+    void keepBatch(const std::shared_ptr<Batch>& batch, std::vector<PendingNote> notes,
+                   std::function<void(const std::vector<bool>&)> done);
+    // Whether a writeLater() or a batch has not been taken back yet.
     bool isWriting() const { return m_writing > 0; }
     // Waits for every writeLater() and takes their outcomes now (a quit, a closing note).
     void settle();
@@ -107,12 +126,16 @@ private:
         QString error;
     };
     void took(Written written, const std::function<void(bool)>& done);
+    void tookAll(const std::vector<PendingNote>& notes, const std::vector<bool>& written,
+                 const std::function<void(const std::vector<bool>&)>& done);
+    void startQueue();
     // The first contents this session of the stem's file go with `before`.
     void rememberFirst(const QString& stem, const QString& before, const std::optional<QByteArray>& old);
     void remember(const QString& stem, const QString& plain, const QByteArray& rtf);
     void keep(PendingNote note);
     void drop(const NoteOwner& owner);
-    void store() const;
+    // Whether the waiting notes are on disk now (none waiting: the file is gone).
+    bool store() const;
     void load();
     void failed();
 

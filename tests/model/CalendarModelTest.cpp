@@ -1,9 +1,12 @@
 // The .ics export and import on the model: the demo makes the whole trip, byte for byte apart from
 // DTSTAMP; an import is one undo step and never takes an id a thing here has.
 #include "ical/CalendarTodo.h"
+#include "model/Constants.h"
 #include "model/ModelCalendar.h"
 #include "support/ModelHarness.h"
 
+#include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -62,6 +65,8 @@ TEST(ModelCalendar, TheDemosExportImportsIntoAnEmptyHomeAndExportsTheSame)
             b.push_back(t->title());
         EXPECT_EQ(a, b);
     }
+    // Its file is written after the import, off the main thread; the thing names it once it is there.
+    to->settleNotes();
     const Thing* rich = empty.thingTitled(*to, later.front()->title());
     ASSERT_TRUE(rich && rich->noteID());
 
@@ -126,4 +131,63 @@ TEST(ModelCalendar, AListThereIsNoRoomForGoesToTodayAndTheWordsSayItWasNotSkippe
     EXPECT_EQ(describeImport(outcome).toStdString(),
               "Imported 1 thing. 1 item was left out: line 9 (an event, not a to-do). "
               "No room for a fifth list, so \"Garden\" went to Today.");
+}
+
+// A kill -9 after an import's things are saved and before their rich notes reach their files, the files
+// held back by a notes folder that can't be made: the disk as it stands then (the store, its log, what
+// waits beside it) is what a restart finds. No thing ever names a file that isn't there, the notes open
+// as they were read meanwhile, and once the folder works each lands in its file and its thing names it.
+TEST(ModelCalendar, AKillBeforeTheNotesReachTheirFilesLosesNoneAndNamesNoMissingFile)
+{
+    std::vector<ical::CalendarThing> in(3);
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        in[i].uid = u"kill-%1"_s.arg(i);
+        in[i].title = u"thing %1"_s.arg(i);
+        in[i].note = u"note %1"_s.arg(i);
+    }
+    in[0].rtf = QByteArray("{\\rtf1\\ansi{\\b first} rich\\par}");
+    in[2].rtf = QByteArray("{\\rtf1\\ansi third {\\i rich}\\par}");
+    const QByteArray text = ical::writeCalendar(in, QDateTime(QDate(2026, 3, 1), QTime(8, 0), Qt::UTC));
+
+    ModelHarness before;
+    QFile blocker(before.dir.filePath(u"blocker"_s));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    before.launch.environment.insert(kNotesDirVariable, blocker.fileName() + u"/notes"_s);
+    std::unique_ptr<AppModel> importing = before.start();
+    ASSERT_EQ(importCalendar(*importing, ical::readCalendar(text)).added, 3);
+    // Killed here: the files of the store as they are now are what the next start opens.
+    ModelHarness after;
+    after.manualTimers();
+    ASSERT_TRUE(QDir().mkpath(after.launch.appDataDir));
+    for (const QFileInfo& file : QDir(before.launch.appDataDir).entryInfoList(QDir::Files))
+        ASSERT_TRUE(QFile::copy(file.filePath(), QDir(after.launch.appDataDir).filePath(file.fileName())));
+    importing->settleNotes();
+    for (const ical::CalendarThing& t : in) {
+        const Thing* thing = before.thingTitled(*importing, t.title);
+        ASSERT_TRUE(thing);
+        EXPECT_FALSE(thing->noteID());
+        EXPECT_EQ(importing->noteContent(thing->id()).rtf, t.rtf);
+    }
+
+    std::unique_ptr<AppModel> model = after.start();
+    ASSERT_TRUE(model);
+    const auto expectLanded = [&](bool landed) {
+        for (const ical::CalendarThing& t : in) {
+            SCOPED_TRACE(t.title.toStdString());
+            const Thing* thing = after.thingTitled(*model, t.title);
+            ASSERT_TRUE(thing);
+            if (thing->noteID()) {
+                const QString file = QDir(model->notesDir()).filePath(*thing->noteID() + u".rtf"_s);
+                ASSERT_TRUE(QFile::exists(file)) << "a thing names a file that isn't there";
+            }
+            EXPECT_EQ(thing->note(), t.note);
+            EXPECT_EQ(thing->noteID().has_value(), landed && t.rtf.has_value());
+            EXPECT_EQ(model->noteContent(thing->id()).rtf, t.rtf);
+        }
+    };
+    expectLanded(false);
+    after.timers->advance(after.launch.intervals.saveRetryMaxMSecs);
+    expectLanded(true);
+    EXPECT_FALSE(QFile::exists(QDir(after.launch.appDataDir).filePath(u"pending-notes.json"_s)));
 }
