@@ -1002,7 +1002,7 @@ void CalendarSync::putThing(size_t index, const QString& uid, const ical::Calend
         if (p.uid == uid)
             p.text = withLastModified(p.text, changedAt);
         const Resource* old = byUid.value(p.uid);
-        if (old && sameResourceText(old->text, p.text)) {
+        if (old && !old->etag.isEmpty() && sameResourceText(old->text, p.text)) {
             result->push_back(*old);
             continue;
         }
@@ -1106,11 +1106,19 @@ void CalendarSync::deleteThing(size_t index, const QString& uid, Done done, bool
     *step = [this, index, uid, resources, step, done, counts](size_t at) {
         m_wrote = m_wrote || at > 0;
         if (at >= resources->size()) {
+            const std::vector<LedgerItem> moved = movedRows(m_targets[index], uid);
             forgetRows(m_targets[index], uid);
+            for (const LedgerItem& row : moved)
+                m_ledger->setItem(row);
             if (counts)
                 ++m_outcome.deleted;
             const auto keep = std::exchange(*step, nullptr); // alive until this call ends
             done({});
+            return;
+        }
+        // Never seen there (a row waiting for its thing's first PUT): nothing known to delete.
+        if ((*resources)[at].etag.isEmpty()) {
+            (*step)(at + 1);
             return;
         }
         ++m_outcome.requests;
@@ -1126,6 +1134,29 @@ void CalendarSync::deleteThing(size_t index, const QString& uid, Done done, bool
                          });
     };
     (*step)(0);
+}
+
+std::vector<LedgerItem> CalendarSync::movedRows(const Target& target, const QString& uid) const
+{
+    std::vector<LedgerItem> out;
+    const Thing* thing = movedAway(target, uid);
+    const Target* to = thing ? targetOf(*thing) : nullptr;
+    if (!to)
+        return out;
+    for (const QString& u : QStringList{uid} + m_ledger->stepsOf(uid)) {
+        const LedgerItem* i = m_ledger->item(u);
+        if (!i || i->collection != target.key || i->base.isEmpty())
+            continue;
+        LedgerItem row = *i;
+        row.collection = to->key;
+        row.href = keyOf(caldav::childUrl(to->href, u + QStringLiteral(".ics")));
+        row.etag.clear();
+        row.sent.clear();
+        row.fingerprint.clear();
+        row.baseCollection = i->baseCollection.isEmpty() ? i->collection : i->baseCollection;
+        out.push_back(std::move(row));
+    }
+    return out;
 }
 
 void CalendarSync::refetchAndReplan(size_t index, const QString& uid, QStringList hrefs, int depth, Done done)

@@ -107,6 +107,9 @@ private:
     void putThing(size_t index, const QString& uid, const ical::CalendarThing& copy, Done done);
     // Its resources in the target, the thing's own first; `counts` says whether the outcome counts it.
     void deleteThing(size_t index, const QString& uid, Done done, bool counts = true);
+    // A thing moved from `target` to another list here, its copy in `target` deleted: its rows, moved to
+    // where it goes and not there yet, so that what was agreed stays its base until its PUT is seen.
+    std::vector<LedgerItem> movedRows(const Target& target, const QString& uid) const;
     void joinOrLeave(size_t index, Thing& thing, const calsync::SyncAction& action, Done done);
     // What the ledger holds of the thing in other collections than `target`, the thing's own first.
     std::shared_ptr<std::vector<Resource>> rowsElsewhere(const Target& target, const QString& uid) const;
