@@ -70,8 +70,9 @@ std::vector<SyncAction> planSync(const std::vector<LocalEntry>& local, const Ser
             if (const ServerEntry* stranger = strangersByUid.value(l.uid);
                 stranger && !matched.contains(stranger)) {
                 matched.insert(stranger);
-                // Sent but never agreed on: both made it, as far as the merge can tell.
-                planMerge(out, l, l.href.isEmpty() ? std::nullopt : l.base, *stranger);
+                // Sent but never agreed on here: both made it, as far as the merge can tell, unless it
+                // was agreed on in another collection before it moved here (then that is the base).
+                planMerge(out, l, l.base, *stranger);
                 continue;
             }
         }

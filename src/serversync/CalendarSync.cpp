@@ -506,8 +506,10 @@ void CalendarSync::settlePending(const Target& target, const std::vector<Resourc
         if (there && there->uid == it->uid && sameLines(there->text, it->sent)) {
             it->base = it->sent;
             it->etag = there->etag;
-        } else if (it->etag.isEmpty()) {
-            // Sent for the first time, and not there: never sent.
+            it->baseCollection.clear();
+        } else if (it->etag.isEmpty() && it->base.isEmpty()) {
+            // Sent for the first time, and not there: never sent. (One moved here keeps the copy agreed
+            // on where it was, as the base of what comes.)
             if (untouched)
                 m_ledger->removeItem(it.key());
             neverSent << it.key();
@@ -584,7 +586,8 @@ std::optional<ical::CalendarThing> CalendarSync::agreedElsewhere(const QString& 
         std::vector<QByteArray> texts;
         for (const LedgerItem& row : startRows(uid, other.key))
             texts.push_back(row.base);
-        return assembleThing(texts, listNameOf(other));
+        return assembleThing(texts, known->baseCollection.isEmpty() ? listNameOf(other)
+                                                                    : listNameOfKey(known->baseCollection));
     }
     return std::nullopt;
 }
@@ -595,15 +598,40 @@ QString CalendarSync::listNameOf(const Target& target) const
     return pile ? pile->name() : QString();
 }
 
+void CalendarSync::agreedBefore(const Target& target, LocalSide& side) const
+{
+    if (!side.rows.empty()) {
+        if (!side.rows.front().baseCollection.isEmpty())
+            side.agreedList = listNameOfKey(side.rows.front().baseCollection);
+        return;
+    }
+    const auto known = m_start.constFind(side.uid);
+    if (known == m_start.cend() || known->collection == target.key)
+        return;
+    side.before = startRows(side.uid, known->collection);
+    side.agreedList =
+        listNameOfKey(known->baseCollection.isEmpty() ? known->collection : known->baseCollection);
+}
+
+QString CalendarSync::listNameOfKey(const QString& key) const
+{
+    for (const Target& t : m_targets)
+        if (t.key == key)
+            return listNameOf(t);
+    return QString();
+}
+
 calsync::LocalEntry CalendarSync::localEntry(const Target& target, const QString& uid, const Thing* thing)
 {
-    LocalSide side{uid, std::nullopt, true, m_changedAt.value(uid), startRows(uid, target.key), {}};
+    LocalSide side{uid, std::nullopt, true, m_changedAt.value(uid), startRows(uid, target.key), {}, {}, {}};
     if (thing) {
+        agreedBefore(target, side);
         side.ours = syncCopy(m_model, *thing);
         const QByteArray print = fingerprint(m_model, *thing);
         m_fingerprints.insert(uid, print);
         side.changed = side.rows.empty() || side.rows.front().fingerprint != print;
     } else {
+        agreedBefore(target, side);
         side.there = m_server.value(uid);
     }
     return localEntryOf(side, listNameOf(target));
@@ -647,7 +675,10 @@ void CalendarSync::gatherLocal(std::shared_ptr<Gathering> g)
             continue;
         m_fingerprints.insert(uid, print);
         g->sides.push_back(
-            {uid, syncCopy(m_model, *thing), changed, m_changedAt.value(uid), std::move(rows), {}});
+            {uid, syncCopy(m_model, *thing), changed, m_changedAt.value(uid), std::move(rows), {}, {}, {}});
+        // Moved here from another list: the copy agreed on there is what both sides' edits are weighed
+        // against, should this collection hold a copy already (the other side made the same move).
+        agreedBefore(t, g->sides.back());
     }
     // Deleted here, or moved to another list, since the last sync: a walk over the ledger, in a turn of
     // its own when this one is spent.
@@ -657,9 +688,17 @@ void CalendarSync::gatherLocal(std::shared_ptr<Gathering> g)
         return;
     }
     for (const LedgerItem& i : std::as_const(m_start))
-        if (i.collection == t.key && i.parent.isEmpty() && !g->seen.contains(i.uid))
-            g->sides.push_back({i.uid, std::nullopt, true, m_changedAt.value(i.uid), startRows(i.uid, t.key),
-                                m_server.value(i.uid)});
+        if (i.collection == t.key && i.parent.isEmpty() && !g->seen.contains(i.uid)) {
+            g->sides.push_back({i.uid,
+                                std::nullopt,
+                                true,
+                                m_changedAt.value(i.uid),
+                                startRows(i.uid, t.key),
+                                m_server.value(i.uid),
+                                {},
+                                {}});
+            agreedBefore(t, g->sides.back());
+        }
     const size_t index = g->index;
     const QString token = g->token;
     if (g->sides.empty() && g->view.items.empty() && g->view.removed.empty()) {
@@ -744,12 +783,28 @@ void CalendarSync::act(size_t index, const SyncAction& action, int depth, Done d
     switch (action.kind) {
     case SyncActionKind::PutNew:
     case SyncActionKind::PutChanged:
-        putThing(index, action.uid, *action.thing, replanOn412);
+    case SyncActionKind::MergeThenPut: {
+        if (action.kind == SyncActionKind::MergeThenPut)
+            take();
+        // Moved here from another list: its copy there goes first, so that this PUT is written down as
+        // ours before it goes (the ledger keeps one row a thing), and a kill between the two leaves it
+        // in one collection or none, never in two. Changed there meanwhile: that collection's turn
+        // merges it, and it comes here on the next sync.
+        auto put = [this, index, uid = action.uid, copy = *action.thing, replanOn412,
+                    done](const DavError& e) {
+            if (e.kind == DavErrorKind::PreconditionFailed) {
+                done({});
+                return;
+            }
+            if (e) {
+                done(e);
+                return;
+            }
+            putThing(index, uid, copy, replanOn412);
+        };
+        leaveElsewhere(t, action.uid, put);
         return;
-    case SyncActionKind::MergeThenPut:
-        take();
-        putThing(index, action.uid, *action.thing, replanOn412);
-        return;
+    }
     case SyncActionKind::TakeTheirs:
         if (Thing* moved = movedAway(t, action.uid)) {
             joinOrLeave(index, *moved, action, replanOn412);
@@ -818,13 +873,108 @@ void CalendarSync::joinOrLeave(size_t index, Thing& thing, const SyncAction& act
         return;
     }
     ++m_outcome.taken;
+    // What the server still holds of it where it was agreed on before (this sync may have just sent it
+    // there, the edit here outliving what looked like a delete): it goes on here only, or it would be
+    // met there as a move back. One changed there meanwhile stays for the next sync to meet.
+    auto behind = rowsElsewhere(t, action.uid);
+    auto thenClear = [this, behind, done](const DavError& e) {
+        if (e) {
+            done(e);
+            return;
+        }
+        removeResources(behind, 0, [done](const DavError& r) {
+            done(r.kind == DavErrorKind::PreconditionFailed ? DavError{} : r);
+        });
+    };
     if (merged.outcome == calsync::MergeOutcome::KeepTheirs) {
         noteTook(thing);
         agreed(t, action.uid, knownResources(t, action.uid));
+        thenClear({});
+        return;
+    }
+    putThing(index, action.uid, *merged.thing, thenClear);
+}
+
+std::shared_ptr<std::vector<CalendarSync::Resource>> CalendarSync::rowsElsewhere(const Target& target,
+                                                                                 const QString& uid) const
+{
+    auto out = std::make_shared<std::vector<Resource>>();
+    for (const QString& u : QStringList{uid} + m_ledger->stepsOf(uid))
+        if (const LedgerItem* i = m_ledger->item(u); i && i->collection != target.key && !i->etag.isEmpty())
+            out->push_back({i->uid, i->parent, i->href, i->etag, i->base});
+    // The thing first: its If-Match is what tells an edit over there.
+    std::stable_sort(out->begin(), out->end(), [](const Resource& a, const Resource& b) {
+        return a.parent.isEmpty() && !b.parent.isEmpty();
+    });
+    return out;
+}
+
+void CalendarSync::leaveElsewhere(const Target& target, const QString& uid, Done then)
+{
+    auto known = rowsElsewhere(target, uid);
+    // Sent there by a sync that stopped before it saw the answer: asked for first, so that the copy goes
+    // only while it is still the one we sent (and its row, when it never got there).
+    std::vector<LedgerItem> unsure;
+    for (const QString& u : QStringList{uid} + m_ledger->stepsOf(uid))
+        if (const LedgerItem* i = m_ledger->item(u);
+            i && i->collection != target.key && i->etag.isEmpty() && !i->sent.isEmpty() &&
+            (unsure.empty() || unsure.front().collection == i->collection))
+            unsure.push_back(*i);
+    const auto there = std::find_if(m_targets.begin(), m_targets.end(), [&unsure](const Target& t) {
+        return !unsure.empty() && t.key == unsure.front().collection;
+    });
+    if (there == m_targets.end()) {
+        removeResources(known, 0, then);
+        return;
+    }
+    std::vector<QUrl> urls;
+    for (const LedgerItem& i : unsure)
+        urls.push_back(urlOf(i.href));
+    fetchResources(
+        size_t(there - m_targets.begin()), urls, [this, known, unsure, then](std::vector<Resource> fetched) {
+            for (const LedgerItem& row : unsure) {
+                const auto f = std::find_if(fetched.begin(), fetched.end(),
+                                            [&row](const Resource& r) { return r.href == row.href; });
+                if (f == fetched.end()) {
+                    m_ledger->removeItem(row.uid);
+                } else if (sameLines(f->text, row.sent)) {
+                    // It got there: the copy agreed on, the base of the one that goes out now.
+                    LedgerItem agreedThere = row;
+                    agreedThere.base = row.sent;
+                    agreedThere.etag = f->etag;
+                    agreedThere.sent.clear();
+                    agreedThere.baseCollection.clear();
+                    m_start.insert(row.uid, agreedThere);
+                    known->push_back({row.uid, row.parent, row.href, f->etag, f->text});
+                } else {
+                    then(caldav::davError(DavErrorKind::PreconditionFailed, m_init.account.url.host(), 412));
+                    return;
+                }
+            }
+            std::stable_sort(known->begin(), known->end(), [](const Resource& a, const Resource& b) {
+                return a.parent.isEmpty() && !b.parent.isEmpty();
+            });
+            removeResources(known, 0, then);
+        });
+}
+
+void CalendarSync::removeResources(std::shared_ptr<std::vector<Resource>> resources, size_t at, Done done)
+{
+    if (at >= resources->size()) {
         done({});
         return;
     }
-    putThing(index, action.uid, *merged.thing, done);
+    ++m_outcome.requests;
+    const Resource r = (*resources)[at];
+    m_client->remove(urlOf(r.href), r.etag, [this, resources, at, done, r](DavResult<caldav::DavDone> res) {
+        if (res.error && res.error.kind != DavErrorKind::NotFound) {
+            done(res.error);
+            return;
+        }
+        if (const LedgerItem* i = m_ledger->item(r.uid); i && i->href == r.href)
+            m_ledger->removeItem(r.uid);
+        removeResources(resources, at + 1, done);
+    });
 }
 
 void CalendarSync::putThing(size_t index, const QString& uid, const ical::CalendarThing& copy, Done done)
@@ -852,7 +1002,7 @@ void CalendarSync::putThing(size_t index, const QString& uid, const ical::Calend
         if (p.uid == uid)
             p.text = withLastModified(p.text, changedAt);
         const Resource* old = byUid.value(p.uid);
-        if (old && sameResourceText(old->text, p.text)) {
+        if (old && !old->etag.isEmpty() && sameResourceText(old->text, p.text)) {
             result->push_back(*old);
             continue;
         }
@@ -863,18 +1013,35 @@ void CalendarSync::putThing(size_t index, const QString& uid, const ical::Calend
     for (const Resource& r : existing)
         if (!partUids.contains(r.uid))
             ops->push_back({false, r});
+    // The steps go before their thing: stopped halfway, the server holds steps no thing names yet (which
+    // no side takes in), never a thing that seems to have lost the steps that didn't get there.
+    std::stable_sort(ops->begin(), ops->end(), [&uid](const Op& a, const Op& b) {
+        const auto rank = [&uid](const Op& op) { return !op.put ? 2 : op.resource.uid == uid ? 1 : 0; };
+        return rank(a) < rank(b);
+    });
     // What each PUT carries is written down before it goes. Killed after the PUT and before the ledger
     // heard of it, the next sync then knows the copy it meets there for ours (settlePending), and an edit
     // or a delete made here meanwhile still goes out, rather than losing to our own copy as if another
-    // side had made it. (A thing moved here from another list keeps its one row there until agreed here.)
+    // side had made it. A thing moved here from another list (its copy there gone first) keeps the copy
+    // agreed on there as its base, and says where, until a sync sees it here.
     bool unconfirmed = false;
     for (const Op& op : *ops) {
         if (!op.put)
             continue;
         const LedgerItem* row = m_ledger->item(op.resource.uid);
-        if (row && (row->collection != t.key || row->href != op.resource.href))
+        if (row && row->collection == t.key && row->href != op.resource.href)
             continue;
-        LedgerItem pending = row ? *row : LedgerItem{};
+        LedgerItem pending;
+        const auto start = m_start.constFind(op.resource.uid);
+        const LedgerItem* was = row ? row : start == m_start.cend() ? nullptr : &*start;
+        if (row && row->collection == t.key) {
+            pending = *row;
+        } else if (was && !was->base.isEmpty()) {
+            pending.base = was->base;
+            if (was->collection != t.key || !was->baseCollection.isEmpty())
+                pending.baseCollection =
+                    was->baseCollection.isEmpty() ? was->collection : was->baseCollection;
+        }
         pending.uid = op.resource.uid;
         pending.parent = op.resource.uid == uid ? QString() : uid;
         pending.collection = t.key;
@@ -939,11 +1106,19 @@ void CalendarSync::deleteThing(size_t index, const QString& uid, Done done, bool
     *step = [this, index, uid, resources, step, done, counts](size_t at) {
         m_wrote = m_wrote || at > 0;
         if (at >= resources->size()) {
+            const std::vector<LedgerItem> moved = movedRows(m_targets[index], uid);
             forgetRows(m_targets[index], uid);
+            for (const LedgerItem& row : moved)
+                m_ledger->setItem(row);
             if (counts)
                 ++m_outcome.deleted;
             const auto keep = std::exchange(*step, nullptr); // alive until this call ends
             done({});
+            return;
+        }
+        // Never seen there (a row waiting for its thing's first PUT): nothing known to delete.
+        if ((*resources)[at].etag.isEmpty()) {
+            (*step)(at + 1);
             return;
         }
         ++m_outcome.requests;
@@ -959,6 +1134,29 @@ void CalendarSync::deleteThing(size_t index, const QString& uid, Done done, bool
                          });
     };
     (*step)(0);
+}
+
+std::vector<LedgerItem> CalendarSync::movedRows(const Target& target, const QString& uid) const
+{
+    std::vector<LedgerItem> out;
+    const Thing* thing = movedAway(target, uid);
+    const Target* to = thing ? targetOf(*thing) : nullptr;
+    if (!to)
+        return out;
+    for (const QString& u : QStringList{uid} + m_ledger->stepsOf(uid)) {
+        const LedgerItem* i = m_ledger->item(u);
+        if (!i || i->collection != target.key || i->base.isEmpty())
+            continue;
+        LedgerItem row = *i;
+        row.collection = to->key;
+        row.href = keyOf(caldav::childUrl(to->href, u + QStringLiteral(".ics")));
+        row.etag.clear();
+        row.sent.clear();
+        row.fingerprint.clear();
+        row.baseCollection = i->baseCollection.isEmpty() ? i->collection : i->baseCollection;
+        out.push_back(std::move(row));
+    }
+    return out;
 }
 
 void CalendarSync::refetchAndReplan(size_t index, const QString& uid, QStringList hrefs, int depth, Done done)
@@ -1104,7 +1302,12 @@ void CalendarSync::finishTarget(size_t index, const QString& token)
 bool CalendarSync::commit()
 {
     QString why;
-    if (!m_model.saveNow(&why) || !m_ledger->commit(&why)) {
+    const bool storeSaved = m_model.saveNow(&why);
+    // The family file too: what it holds of our things is taken, at the next start, for the planner's
+    // edits of them, so a copy taken here and killed before its mirror landed would be undone there,
+    // while the ledger says it was agreed.
+    m_model.familySync().flush();
+    if (!storeSaved || !m_ledger->commit(&why)) {
         finish(DavError{
             DavErrorKind::UnexpectedStatus, 0,
             QStringLiteral("Couldn't keep what the sync did: %1. It goes again next time.").arg(why)});
@@ -1120,8 +1323,10 @@ void CalendarSync::finish(const DavError& error)
     // What was done before a failure is kept: the next sync starts from there.
     if (error) {
         QString why;
-        if (m_model.saveNow(&why))
+        if (m_model.saveNow(&why)) {
+            m_model.familySync().flush();
             m_ledger->commit(&why);
+        }
     }
     m_outcome.ok = !error;
     m_outcome.message = error.message;

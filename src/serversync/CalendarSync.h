@@ -107,7 +107,18 @@ private:
     void putThing(size_t index, const QString& uid, const ical::CalendarThing& copy, Done done);
     // Its resources in the target, the thing's own first; `counts` says whether the outcome counts it.
     void deleteThing(size_t index, const QString& uid, Done done, bool counts = true);
+    // A thing moved from `target` to another list here, its copy in `target` deleted: its rows, moved to
+    // where it goes and not there yet, so that what was agreed stays its base until its PUT is seen.
+    std::vector<LedgerItem> movedRows(const Target& target, const QString& uid) const;
     void joinOrLeave(size_t index, Thing& thing, const calsync::SyncAction& action, Done done);
+    // What the ledger holds of the thing in other collections than `target`, the thing's own first.
+    std::shared_ptr<std::vector<Resource>> rowsElsewhere(const Target& target, const QString& uid) const;
+    // Before a thing moved here goes out: its copy where it was goes first, then `then`; a 412 when that
+    // copy changed there meanwhile.
+    void leaveElsewhere(const Target& target, const QString& uid, Done then);
+    // DELETEs each in turn with its ETag, forgetting its row; one gone already is passed by, one changed
+    // meanwhile (a 412) stops it there.
+    void removeResources(std::shared_ptr<std::vector<Resource>> resources, size_t at, Done done);
     void refetchAndReplan(size_t index, const QString& uid, QStringList hrefs, int depth, Done done);
     void finishTarget(size_t index, const QString& token);
     void finish(const caldav::DavError& error);
@@ -121,6 +132,10 @@ private:
     void onward(Next next);
     void nextTurn(Next next);
     calsync::LocalEntry localEntry(const Target& target, const QString& uid, const Thing* thing);
+    // A thing with no rows in `target` that was agreed on in another collection: those rows, as its base.
+    // Also the list its rows' base was agreed in, when another one's.
+    void agreedBefore(const Target& target, LocalSide& side) const;
+    QString listNameOfKey(const QString& key) const;
     // What was last agreed on for the thing in another collection than `target`: it moved since.
     std::optional<ical::CalendarThing> agreedElsewhere(const QString& uid, const Target& target) const;
     QString listNameOf(const Target& target) const;

@@ -153,12 +153,18 @@ calsync::LocalEntry localEntryOf(const LocalSide& side, const QString& listName)
         e.etag = compositeEtag(etags);
     }
     e.ours = side.ours;
-    if (side.ours)
+    const QString baseList = side.agreedList.value_or(listName);
+    if (side.ours && side.rows.empty() && !side.before.empty()) {
+        texts.clear();
+        for (const LedgerItem& r : side.before)
+            texts.push_back(r.base);
+        e.base = assembleThing(texts, side.agreedList.value_or(listName));
+    } else if (side.ours)
         // At rest since the last sync, ours is what was agreed, field for field.
         e.base =
-            side.changed ? (side.rows.empty() ? std::nullopt : assembleThing(texts, listName)) : side.ours;
+            side.changed ? (side.rows.empty() ? std::nullopt : assembleThing(texts, baseList)) : side.ours;
     else
-        e.base = assembleThing(texts, listName);
+        e.base = assembleThing(texts, baseList);
     return e;
 }
 

@@ -67,6 +67,12 @@ struct LocalSide {
     QDateTime modified;
     std::vector<LedgerItem> rows;    // what the ledger agreed on: the thing's row first, then its steps'
     std::vector<SyncResource> there; // gone here: what the server holds of it now, when this sync read it
+    // No rows here, as it moved here from another list since: what was agreed on in that list's
+    // collection. The base of its merge with a copy this collection holds.
+    std::vector<LedgerItem> before;
+    // The list the agreed copy (of `before`, or of rows whose base was agreed elsewhere) was agreed in;
+    // none: this collection's.
+    std::optional<QString> agreedList;
 };
 
 calsync::LocalEntry localEntryOf(const LocalSide& side, const QString& listName);

@@ -23,7 +23,8 @@ CREATE TABLE IF NOT EXISTS item (
     base BLOB NOT NULL,
     fingerprint BLOB NOT NULL,
     changed_at TEXT NOT NULL,
-    sent BLOB NOT NULL DEFAULT x''
+    sent BLOB NOT NULL DEFAULT x'',
+    base_collection TEXT NOT NULL DEFAULT ''
 );
 CREATE TABLE IF NOT EXISTS collection (
     href TEXT PRIMARY KEY,
@@ -86,7 +87,7 @@ std::unique_ptr<SyncLedger> SyncLedger::open(const QString& path, const QString&
     sqlite3_busy_timeout(ledger->m_db, 2000);
     if ((!memory && !ledger->exec("PRAGMA journal_mode = WAL", error)) ||
         !ledger->exec("PRAGMA synchronous = NORMAL", error) || !ledger->exec(kSchema, error) ||
-        !ledger->addSentColumn(error) || !ledger->load(error))
+        !ledger->addSentColumn(error) || !ledger->addBaseCollectionColumn(error) || !ledger->load(error))
         return nullptr;
     return ledger;
 }
@@ -102,6 +103,14 @@ bool SyncLedger::addSentColumn(QString* error)
     if (Statement probe(m_db, "SELECT sent FROM item LIMIT 0"); probe)
         return true;
     return exec("ALTER TABLE item ADD COLUMN sent BLOB NOT NULL DEFAULT x''", error);
+}
+
+bool SyncLedger::addBaseCollectionColumn(QString* error)
+{
+    // A ledger from before the column: every base was agreed in its row's collection.
+    if (Statement probe(m_db, "SELECT base_collection FROM item LIMIT 0"); probe)
+        return true;
+    return exec("ALTER TABLE item ADD COLUMN base_collection TEXT NOT NULL DEFAULT ''", error);
 }
 
 bool SyncLedger::exec(const char* sql, QString* error)
@@ -147,8 +156,8 @@ bool SyncLedger::load(QString* error)
             return true;
         }
     }
-    Statement items(
-        m_db, "SELECT uid, collection, href, etag, base, fingerprint, changed_at, parent, sent FROM item");
+    Statement items(m_db, "SELECT uid, collection, href, etag, base, fingerprint, changed_at, parent, sent, "
+                          "base_collection FROM item");
     Statement collections(m_db, "SELECT href, pile, display_name, token, ctag FROM collection");
     if (!items || !collections) {
         *error = lastError(m_db);
@@ -165,6 +174,7 @@ bool SyncLedger::load(QString* error)
         i.changedAt = QDateTime::fromString(text(items.get(), 6), Qt::ISODateWithMs);
         i.parent = text(items.get(), 7);
         i.sent = blob(items.get(), 8);
+        i.baseCollection = text(items.get(), 9);
         if (!i.parent.isEmpty())
             m_steps[i.parent].push_back(i.uid);
         m_items.insert(i.uid, std::move(i));
@@ -274,8 +284,9 @@ bool SyncLedger::commit(QString* error)
         return false;
     };
     {
-        Statement put(m_db, "INSERT OR REPLACE INTO item (uid, collection, href, etag, base, fingerprint, "
-                            "changed_at, parent, sent) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        Statement put(m_db,
+                      "INSERT OR REPLACE INTO item (uid, collection, href, etag, base, fingerprint, "
+                      "changed_at, parent, sent, base_collection) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
         Statement drop(m_db, "DELETE FROM item WHERE uid = ?");
         if (!put || !drop)
             return fail();
@@ -292,6 +303,7 @@ bool SyncLedger::commit(QString* error)
                 bindText(s, 7, i->changedAt.isValid() ? i->changedAt.toString(Qt::ISODateWithMs) : QString());
                 bindText(s, 8, i->parent);
                 bindBlob(s, 9, i->sent);
+                bindText(s, 10, i->baseCollection);
             } else {
                 s = drop.get();
                 bindText(s, 1, it.key());

@@ -30,6 +30,9 @@ struct LedgerItem {
     // What a PUT carried that no sync has yet seen the server hold (written before the PUT goes); empty:
     // none. A row with this and no ETag is a resource that may not be there at all.
     QByteArray sent;
+    // The collection `base` was agreed in, when not this one: the thing moved here, and no sync has seen
+    // it here yet. Empty: this one.
+    QString baseCollection;
     bool operator==(const LedgerItem&) const = default;
 };
 
@@ -82,6 +85,7 @@ private:
     SyncLedger() = default;
     bool exec(const char* sql, QString* error);
     bool addSentColumn(QString* error);
+    bool addBaseCollectionColumn(QString* error);
     bool load(QString* error);
     void unlinkStep(const LedgerItem& item);
 

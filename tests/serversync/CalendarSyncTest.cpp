@@ -346,6 +346,66 @@ TEST_P(CalendarSyncTest, aThingMovedTwiceOnOneHomeAndRenamedOnTheOtherKeepsBoth)
     EXPECT_EQ(phone(*server, {QStringLiteral("list")}).size(), 1u);
 }
 
+// One home moves a thing to another list while the other moves it too, or edits it where it was. A's
+// changes are the later ones, so a field both changed is A's; what B alone changed stays B's, and the
+// server ends with one copy of each, in the list that won. Each case is a thing of its own, all in the
+// same syncs.
+TEST_P(CalendarSyncTest, movesOnBothHomesKeepEachSidesChangeAndOneCopy)
+{
+    struct Case {
+        const char* title;
+        const char* aTo; // A's move
+        const char* bTo; // B's move; empty: B leaves it in Today
+        bool bTicks;     // B ticks its step
+        const char* bRenames;
+        const char* expected;
+    };
+    const Case cases[] = {
+        // Both to the same list, a step ticked on one: the tick was lost to the later side's copy.
+        {"Report", "Errands", "Errands", true, "", "Report in Errands / Draft [done]"},
+        // Moved on one, renamed where it was on the other: the rename went back there as a second copy.
+        {"Invoice", "Errands", "", false, "Invoice, final", "Invoice, final in Errands / Draft"},
+        // To two lists: the later move wins, and the copy in the other goes.
+        {"Slides", "Work", "Errands", true, "", "Slides in Work / Draft [done]"},
+    };
+    Home a(*server);
+    Home b(*server);
+    a.model->createPile(QStringLiteral("Errands"));
+    a.model->createPile(QStringLiteral("Work"));
+    for (const Case& c : cases)
+        a.model->addStep(*a.model->add(QLatin1String(c.title), Source::today), QStringLiteral("Draft"));
+    a.run();
+    b.run();
+    a.harness.clock->advance(3600);
+    const auto pileOf = [](Home& h, const char* name) {
+        for (Pile* p : h.model->piles())
+            if (p->name() == QLatin1String(name))
+                return p;
+        return static_cast<Pile*>(nullptr);
+    };
+    QStringList expected;
+    for (const Case& c : cases) {
+        a.titled(QLatin1String(c.title))->setPile(pileOf(a, c.aTo));
+        Thing* theirs = b.titled(QLatin1String(c.title));
+        ASSERT_TRUE(theirs);
+        if (*c.bTo)
+            theirs->setPile(pileOf(b, c.bTo));
+        if (c.bTicks)
+            b.model->toggleStep(*theirs->orderedSteps().front());
+        if (*c.bRenames)
+            b.model->rename(*theirs, QLatin1String(c.bRenames));
+        expected << QLatin1String(c.expected);
+    }
+    expected.sort();
+    a.run();
+    b.run();
+    a.run();
+    EXPECT_EQ(a.titles(), expected);
+    EXPECT_EQ(b.titles(), expected);
+    EXPECT_EQ(phone(*server, {QStringLiteral("list")}).size(), 2 * std::size(cases))
+        << "each thing and its step, once";
+}
+
 TEST_P(CalendarSyncTest, takingInManyThingsNeverHoldsTheMainThreadLong)
 {
     // Filled behind the server's back, which only Radicale's storage allows.
