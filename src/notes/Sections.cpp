@@ -181,10 +181,7 @@ std::vector<Heading> headings(const QTextDocument& document)
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         const int start = position;
         position += block.length();
-        const auto first = block.begin();
-        if (first.atEnd())
-            continue;
-        if (const std::optional<int> level = headingRank(block, first.fragment().charFormat()))
+        if (const std::optional<int> level = headingRank(block))
             out.push_back({start, block.length() - (block.next().isValid() ? 0 : 1), *level});
     }
     return out;

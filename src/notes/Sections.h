@@ -5,7 +5,6 @@
 #include <QList>
 
 #include <optional>
-
 #include <vector>
 
 class QTextBlock;

@@ -1,7 +1,6 @@
 #include "notes/editor/NoteEditor.h"
 
 #include "notes/DocumentCopy.h"
-
 #include "notes/NoteComment.h"
 #include "notes/NoteFormats.h"
 #include "notes/RichText.h"
