@@ -97,8 +97,17 @@ inline icaltimetype utcTime(const QDateTime& t)
     return icaltime_from_timet_with_zone(time_t(t.toSecsSinceEpoch()), 0, icaltimezone_get_utc_timezone());
 }
 
-// A time as read: UTC as it is, a zone by its VTIMEZONE (or, lacking one, by the zone's IANA name),
-// floating as this machine's local time, a day alone as its local midnight.
+// libical's own copy of a zone, which it takes when the file carries none: its rules stop in 2582, so
+// past that it says standard time where the zone's IANA rules still say summer time.
+inline bool isBuiltinZone(const icaltimezone* zone, const char* tzid)
+{
+    return zone && tzid &&
+           (zone == icaltimezone_get_builtin_timezone(tzid) ||
+            zone == icaltimezone_get_builtin_timezone_from_tzid(tzid));
+}
+
+// A time as read: UTC as it is, a zone by its VTIMEZONE (or, lacking one, by the zone's IANA name, as
+// the writer converts it), floating as this machine's local time, a day alone as its local midnight.
 inline std::optional<QDateTime> qtTime(const icaltimetype& t, const char* tzid)
 {
     if (icaltime_is_null_time(t) || !icaltime_is_valid_time(t))
@@ -113,12 +122,15 @@ inline std::optional<QDateTime> qtTime(const icaltimetype& t, const char* tzid)
         return std::nullopt;
     if (icaltime_is_utc(t))
         return QDateTime(day, time, Qt::UTC);
-    if (t.zone)
+    const bool fromFile = t.zone && !isBuiltinZone(t.zone, tzid);
+    if (fromFile)
         return QDateTime::fromSecsSinceEpoch(icaltime_as_timet_with_zone(t, t.zone), Qt::UTC);
     if (tzid) {
         if (const QTimeZone zone(tzid); zone.isValid())
             return QDateTime(day, time, zone).toUTC();
     }
+    if (t.zone)
+        return QDateTime::fromSecsSinceEpoch(icaltime_as_timet_with_zone(t, t.zone), Qt::UTC);
     return QDateTime(day, time);
 }
 

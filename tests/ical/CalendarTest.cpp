@@ -372,6 +372,9 @@ TEST(CalendarTest, timesReadAsOtherProgramsMeanThem)
         {"UTC", "DTSTART:20261210T080000Z", berlinNine, false},
         {"a zone without its VTIMEZONE, by its name", "DTSTART;TZID=Europe/Berlin:20261210T090000",
          berlinNine, false},
+        // libical's own zones stop their summer times after 2582; the writer goes by the IANA rules.
+        {"a zone without its VTIMEZONE, far ahead", "DTSTART;TZID=America/New_York:26260701T160000",
+         QDateTime(QDate(2626, 7, 1), QTime(20, 0), Qt::UTC), false},
         {"floating: this machine's time", "DTSTART:20261210T090000",
          QDateTime(QDate(2026, 12, 10), QTime(9, 0)), false},
         {"a day alone", "DTSTART;VALUE=DATE:20261210", QDateTime(QDate(2026, 12, 10), QTime(0, 0)), false},
