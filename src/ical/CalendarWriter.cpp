@@ -280,13 +280,16 @@ void settleZones(icalcomponent* c, const QHash<QByteArray, icalcomponent*>& zone
         icalparameter* tzid = icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER);
         if (!tzid || zones.contains(QByteArray(icalparameter_get_tzid(tzid))))
             continue;
-        const QTimeZone zone(icalparameter_get_tzid(tzid));
+        // The same second the reader took it for: by a zone the item carries inside it, else by the
+        // zone's IANA name.
+        const char* name = icalparameter_get_tzid(tzid);
         icalvalue* value = icalproperty_get_value(p);
-        if (zone.isValid() && value && icalvalue_isa(value) == ICAL_DATETIME_VALUE) {
-            const icaltimetype t = icalvalue_get_datetime(value);
-            const QDateTime local(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second), zone);
-            if (local.isValid())
-                icalvalue_set_datetime(value, utcTime(local));
+        if (value && icalvalue_isa(value) == ICAL_DATETIME_VALUE) {
+            const icaltimetype t = icalproperty_get_datetime_with_component(p, c);
+            if (t.zone || QTimeZone(name).isValid()) {
+                if (const std::optional<QDateTime> read = qtTime(t, name))
+                    icalvalue_set_datetime(value, utcTime(*read));
+            }
         }
         // Every TZID goes: a second one (a broken line) would name a zone nobody carries.
         while (icalparameter* more = icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER))
