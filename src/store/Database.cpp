@@ -13,6 +13,7 @@
 
 #include "store/SqliteFile.h"
 #include "store/SqliteText.h"
+#include "store/WalCheckpointer.h"
 
 namespace vorn {
 
@@ -70,27 +71,6 @@ std::optional<QDateTime> optionalInstant(sqlite3_stmt* s, int col)
     if (sqlite3_column_type(s, col) == SQLITE_NULL)
         return std::nullopt;
     return instant(s, col);
-}
-
-void bindInstant(sqlite3_stmt* s, int i, const QDateTime& v)
-{
-    sqlite3_bind_int64(s, i, v.toMSecsSinceEpoch());
-}
-
-void bindInstant(sqlite3_stmt* s, int i, const std::optional<QDateTime>& v)
-{
-    if (v)
-        bindInstant(s, i, *v);
-    else
-        sqlite3_bind_null(s, i);
-}
-
-void bindRef(sqlite3_stmt* s, int i, const Record* r)
-{
-    if (r)
-        sqlite3_bind_int64(s, i, r->id().number);
-    else
-        sqlite3_bind_null(s, i);
 }
 
 QString newSyncID()
@@ -198,6 +178,10 @@ std::unique_ptr<Database> Database::open(const QString& path, bool readOnly, QSt
         return nullptr;
     if (!db->exec("PRAGMA synchronous = NORMAL", error))
         return nullptr;
+    if (!memory) {
+        db->m_checkpointer = std::make_unique<WalCheckpointer>(name);
+        db->m_checkpointer->watch(db->m_db);
+    }
     if (version < kSchemaVersion) {
         if (!db->exec("BEGIN IMMEDIATE", error))
             return nullptr;
@@ -249,6 +233,8 @@ bool Database::migrate(int from, QString* error)
 
 Database::~Database()
 {
+    // Its connection goes first; closing ours then copies what is left of the log, as the last one.
+    m_checkpointer.reset();
     for (sqlite3_stmt* s : m_statements)
         sqlite3_finalize(s);
     if (m_db)
@@ -402,153 +388,117 @@ bool Database::load(std::vector<std::shared_ptr<Record>>& out, Counters& counter
     return true;
 }
 
-bool Database::writeThing(const Thing& t, QString* error)
-{
-    sqlite3_stmt* s =
-        statement(PutThing,
-                  "INSERT OR REPLACE INTO thing (id, title, created_at, done_at, snoozed_until, "
-                  "z_count, sort_key, pile_id, came_from, note, note_id, sync_id, calendar_text) "
-                  "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                  error);
-    if (!s)
-        return false;
-    sqlite3_bind_int64(s, 1, t.id().number);
-    bindText(s, 2, t.m_title);
-    bindInstant(s, 3, t.m_createdAt);
-    bindInstant(s, 4, t.m_doneAt);
-    bindInstant(s, 5, t.m_snoozedUntil);
-    sqlite3_bind_int(s, 6, t.m_zCount);
-    sqlite3_bind_double(s, 7, t.m_sortKey);
-    bindRef(s, 8, t.m_pile.get());
-    bindText(s, 9, t.m_cameFrom);
-    bindText(s, 10, t.m_note);
-    bindText(s, 11, t.m_noteID);
-    bindText(s, 12, t.m_syncID);
-    if (t.m_calendarText.isEmpty())
-        sqlite3_bind_null(s, 13);
-    else
-        bindText(s, 13, t.m_calendarText);
-    if (sqlite3_step(s) == SQLITE_DONE)
-        return true;
-    if (error)
-        *error = lastError();
-    return false;
-}
-
-bool Database::writePile(const Pile& p, QString* error)
-{
-    sqlite3_stmt* s = statement(
-        PutPile, "INSERT OR REPLACE INTO pile (id, name, created_at, sort_key) VALUES (?, ?, ?, ?)", error);
-    if (!s)
-        return false;
-    sqlite3_bind_int64(s, 1, p.id().number);
-    bindText(s, 2, p.m_name);
-    bindInstant(s, 3, p.m_createdAt);
-    sqlite3_bind_double(s, 4, p.m_sortKey);
-    if (sqlite3_step(s) == SQLITE_DONE)
-        return true;
-    if (error)
-        *error = lastError();
-    return false;
-}
-
-bool Database::writeStep(const Step& st, QString* error)
-{
-    sqlite3_stmt* s = statement(PutStep,
-                                "INSERT OR REPLACE INTO step (id, title, done_at, sort_key, thing_id, "
-                                "sync_id) VALUES (?, ?, ?, ?, ?, ?)",
-                                error);
-    if (!s)
-        return false;
-    sqlite3_bind_int64(s, 1, st.id().number);
-    bindText(s, 2, st.m_title);
-    bindInstant(s, 3, st.m_doneAt);
-    sqlite3_bind_double(s, 4, st.m_sortKey);
-    bindRef(s, 5, st.m_thing.get());
-    bindText(s, 6, st.m_syncID);
-    if (sqlite3_step(s) == SQLITE_DONE)
-        return true;
-    if (error)
-        *error = lastError();
-    return false;
-}
-
-bool Database::erase(const Record& r, QString* error)
-{
-    sqlite3_stmt* s = nullptr;
-    switch (r.kind()) {
-    case EntityKind::Thing:
-        s = statement(DelThing, "DELETE FROM thing WHERE id = ?", error);
-        break;
-    case EntityKind::Pile:
-        s = statement(DelPile, "DELETE FROM pile WHERE id = ?", error);
-        break;
-    case EntityKind::Step:
-        s = statement(DelStep, "DELETE FROM step WHERE id = ?", error);
-        break;
-    }
-    if (!s)
-        return false;
-    sqlite3_bind_int64(s, 1, r.id().number);
-    if (sqlite3_step(s) == SQLITE_DONE)
-        return true;
-    if (error)
-        *error = lastError();
-    return false;
-}
-
 bool Database::hasMoved() const
 {
     int moved = 0;
     return m_db && sqlite3_file_control(m_db, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved;
 }
 
+Database::Batch Database::batchOf(const std::vector<Record*>& records, const Counters& counters, bool whole)
+{
+    using Value = Batch::Value;
+    const auto instant = [](const std::optional<QDateTime>& t) {
+        return t ? Value(t->toMSecsSinceEpoch()) : Value();
+    };
+    const auto ref = [](const Record* r) { return r ? Value(r->id().number) : Value(); };
+    const auto optional = [](const std::optional<QString>& t) { return t ? Value(*t) : Value(); };
+    Batch batch;
+    batch.whole = whole;
+    batch.rows.reserve(records.size() + 2);
+    for (const Record* r : records) {
+        const Value id(r->id().number);
+        if (!r->m_live) {
+            if (r->m_persisted && !whole) {
+                const int slot = r->kind() == EntityKind::Thing  ? DelThing
+                                 : r->kind() == EntityKind::Pile ? DelPile
+                                                                 : DelStep;
+                batch.rows.push_back({slot, {id}});
+            }
+            continue;
+        }
+        if (!whole && r->m_persisted && !r->m_dirty)
+            continue;
+        switch (r->kind()) {
+        case EntityKind::Thing: {
+            const auto& t = static_cast<const Thing&>(*r);
+            batch.rows.push_back(
+                {PutThing,
+                 {id, t.m_title, Value(t.m_createdAt.toMSecsSinceEpoch()), instant(t.m_doneAt),
+                  instant(t.m_snoozedUntil), Value(qint64(t.m_zCount)), Value(t.m_sortKey),
+                  ref(t.m_pile.get()), optional(t.m_cameFrom), t.m_note, optional(t.m_noteID), t.m_syncID,
+                  t.m_calendarText.isEmpty() ? Value() : Value(t.m_calendarText)}});
+            batch.textSize += t.m_note.size() + t.m_calendarText.size();
+            break;
+        }
+        case EntityKind::Pile: {
+            const auto& p = static_cast<const Pile&>(*r);
+            batch.rows.push_back(
+                {PutPile, {id, p.m_name, Value(p.m_createdAt.toMSecsSinceEpoch()), Value(p.m_sortKey)}});
+            break;
+        }
+        case EntityKind::Step: {
+            const auto& st = static_cast<const Step&>(*r);
+            batch.rows.push_back({PutStep,
+                                  {id, st.m_title, instant(st.m_doneAt), Value(st.m_sortKey),
+                                   ref(st.m_thing.get()), st.m_syncID}});
+            break;
+        }
+        }
+    }
+    batch.rows.push_back({PutMeta, {QStringLiteral("next_id"), Value(counters.nextNumber)}});
+    batch.rows.push_back({PutMeta, {QStringLiteral("generation"), Value(counters.generation)}});
+    return batch;
+}
+
 bool Database::save(const std::vector<Record*>& records, const Counters& counters, QString* error, bool whole)
+{
+    return write(batchOf(records, counters, whole), error);
+}
+
+bool Database::write(const Batch& batch, QString* error)
 {
     if (!m_db) {
         if (error)
             *error = QStringLiteral("the store is read-only");
         return false;
     }
+    static const char* const kSql[SlotCount] = {
+        "INSERT OR REPLACE INTO thing (id, title, created_at, done_at, snoozed_until, z_count, sort_key, "
+        "pile_id, came_from, note, note_id, sync_id, calendar_text) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+        "?, ?)",
+        "INSERT OR REPLACE INTO pile (id, name, created_at, sort_key) VALUES (?, ?, ?, ?)",
+        "INSERT OR REPLACE INTO step (id, title, done_at, sort_key, thing_id, sync_id) VALUES (?, ?, ?, ?, "
+        "?, ?)",
+        "DELETE FROM thing WHERE id = ?",
+        "DELETE FROM pile WHERE id = ?",
+        "DELETE FROM step WHERE id = ?",
+        "INSERT OR REPLACE INTO meta (key, value) VALUES (?, ?)",
+    };
     if (!exec("BEGIN IMMEDIATE", error))
         return false;
-    bool ok = !whole || exec("DELETE FROM step; DELETE FROM thing; DELETE FROM pile", error);
-    for (const Record* r : records) {
+    bool ok = !batch.whole || exec("DELETE FROM step; DELETE FROM thing; DELETE FROM pile", error);
+    for (const Batch::Row& row : batch.rows) {
         if (!ok)
             break;
-        if (!r->m_live) {
-            if (r->m_persisted && !whole)
-                ok = erase(*r, error);
-        } else if (whole || !r->m_persisted || r->m_dirty) {
-            switch (r->kind()) {
-            case EntityKind::Thing:
-                ok = writeThing(static_cast<const Thing&>(*r), error);
-                break;
-            case EntityKind::Pile:
-                ok = writePile(static_cast<const Pile&>(*r), error);
-                break;
-            case EntityKind::Step:
-                ok = writeStep(static_cast<const Step&>(*r), error);
-                break;
-            }
+        sqlite3_stmt* s = statement(row.slot, kSql[row.slot], error);
+        if (!s) {
+            ok = false;
+            break;
         }
-        if (!ok)
-            break;
-    }
-    for (const auto& [key, value] :
-         {std::pair("next_id", counters.nextNumber), std::pair("generation", counters.generation)}) {
-        if (!ok)
-            break;
-        sqlite3_stmt* s = statement(PutMeta, "INSERT OR REPLACE INTO meta (key, value) VALUES (?, ?)", error);
-        ok = s != nullptr;
-        if (ok) {
-            sqlite3_bind_text(s, 1, key, -1, SQLITE_STATIC);
-            sqlite3_bind_int64(s, 2, value);
-            ok = sqlite3_step(s) == SQLITE_DONE;
-            sqlite3_reset(s);
-            if (!ok && error)
-                *error = lastError();
+        for (int i = 0; i < int(row.values.size()); ++i) {
+            const Batch::Value& v = row.values[size_t(i)];
+            if (const auto* n = std::get_if<qint64>(&v))
+                sqlite3_bind_int64(s, i + 1, *n);
+            else if (const auto* d = std::get_if<double>(&v))
+                sqlite3_bind_double(s, i + 1, *d);
+            else if (const auto* t = std::get_if<QString>(&v))
+                bindText(s, i + 1, *t);
+            else
+                sqlite3_bind_null(s, i + 1);
         }
+        ok = sqlite3_step(s) == SQLITE_DONE;
+        if (!ok && error)
+            *error = lastError();
     }
     if (ok && exec("COMMIT", error))
         return true;

@@ -5,12 +5,15 @@
 #include <QString>
 
 #include <memory>
+#include <variant>
 #include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
 
 namespace vorn {
+
+class WalCheckpointer;
 
 // The SQLite file behind a Store: schema, loading everything at open, and writing changed records.
 class Database {
@@ -32,8 +35,23 @@ public:
 
     // Reads every record; piles and things are linked, steps are attached to their things.
     bool load(std::vector<std::shared_ptr<Record>>& out, Counters& counters, QString* error);
-    // Writes the given records in one transaction: inserts, updates of changed records and deletes.
-    // `whole` empties the file first and writes every live record given, changed or not.
+    // What a save writes: each statement's values, taken from the records on their own thread, to be
+    // written on any thread (one write at a time). Texts are shared with the records, not copied.
+    struct Batch {
+        using Value = std::variant<std::monostate, qint64, double, QString>; // monostate: NULL
+        struct Row {
+            int slot;
+            std::vector<Value> values;
+        };
+        std::vector<Row> rows;
+        bool whole = false;
+        qsizetype textSize = 0; // characters of the notes and calendar texts in it
+    };
+    // Inserts, updates of changed records and deletes, and the counters. `whole` empties the file first
+    // and writes every live record given, changed or not.
+    static Batch batchOf(const std::vector<Record*>& records, const Counters& counters, bool whole = false);
+    // Writes the batch in one transaction.
+    bool write(const Batch& batch, QString* error);
     bool save(const std::vector<Record*>& records, const Counters& counters, QString* error,
               bool whole = false);
     // Whether the file was deleted or replaced since it was opened: writes would then go to a file
@@ -46,13 +64,10 @@ private:
     // Brings tables of an older format up to today's, inside the opening transaction.
     bool migrate(int from, QString* error);
     sqlite3_stmt* statement(int slot, const char* sql, QString* error);
-    bool writeThing(const Thing& t, QString* error);
-    bool writePile(const Pile& p, QString* error);
-    bool writeStep(const Step& s, QString* error);
-    bool erase(const Record& r, QString* error);
     QString lastError() const;
 
     sqlite3* m_db = nullptr;
+    std::unique_ptr<WalCheckpointer> m_checkpointer; // the log's copy into the file, off the saving thread
     int m_version = kSchemaVersion; // the format of the tables, which a read-only open leaves as it found
 
     std::vector<sqlite3_stmt*> m_statements;

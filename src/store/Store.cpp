@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 namespace vorn {
 
@@ -30,10 +31,88 @@ void Store::useTimers(Timers& timers)
         m_autosave->start(m_autosaveDelay);
 }
 
+// A background save: how each of its records stood before, to be put back if it fails, and its thread.
+struct Store::Writing {
+    struct Was {
+        std::shared_ptr<Record> record;
+        quint32 dirty;
+        bool persisted;
+    };
+    std::vector<Was> records;
+    quint64 number = 0;
+    std::thread thread;
+    bool ok = false; // these two are the thread's until it is joined
+    QString message;
+};
+
+// A batch with this many characters of note and calendar text takes the window several milliseconds
+// to write (about 13 ms a megabyte); smaller ones are written at once, as the caller waits.
+constexpr qsizetype kBackgroundTextSize = 256 * 1024;
+
 void Store::autosaveFired()
 {
-    if (hasChanges())
+    if (!m_pending.isEmpty() && !saveInBackground())
         save();
+}
+
+bool Store::saveInBackground()
+{
+    finishWriting();
+    if (m_pending.isEmpty() || m_readOnly || m_saveWhole || !m_sinceMovedCheck.isValid() ||
+        m_sinceMovedCheck.elapsed() >= m_movedCheckInterval)
+        return false;
+    std::vector<Record*> records;
+    records.reserve(m_pending.size());
+    for (const auto& r : std::as_const(m_pending))
+        records.push_back(r.get());
+    sortForWriting(records);
+    auto batch = std::make_shared<const Database::Batch>(
+        Database::batchOf(records, {m_nextNumber, m_generation + 1}, false));
+    if (batch->textSize < kBackgroundTextSize)
+        return false;
+    m_writing = std::make_unique<Writing>();
+    Writing& w = *m_writing;
+    w.number = ++m_writings;
+    w.records.reserve(records.size());
+    for (Record* r : records) {
+        w.records.push_back({r->shared_from_this(), r->m_dirty, r->m_persisted});
+        r->m_persisted = r->m_live;
+        r->m_dirty = 0;
+    }
+    m_pending.clear();
+    ++m_generation;
+    // Nothing else touches the database until finishWriting() has joined this thread.
+    w.thread = std::thread([this, &w, db = m_db.get(), batch, number = w.number] {
+        w.ok = db->write(*batch, &w.message);
+        QMetaObject::invokeMethod(
+            this,
+            [this, number] {
+                if (m_writing && m_writing->number == number)
+                    finishWriting();
+            },
+            Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void Store::finishWriting()
+{
+    if (!m_writing)
+        return;
+    const std::unique_ptr<Writing> writing = std::move(m_writing);
+    writing->thread.join();
+    if (writing->ok) {
+        Q_EMIT saved();
+        return;
+    }
+    // Changed again meanwhile or not, each record is as unsaved as it was, and more.
+    for (const Writing::Was& was : writing->records) {
+        was.record->m_dirty |= was.dirty;
+        was.record->m_persisted = was.persisted;
+        m_pending.insert(was.record->m_id, was.record);
+    }
+    --m_generation;
+    Q_EMIT saveFailed(writing->message);
 }
 
 Store::~Store()
@@ -264,6 +343,7 @@ void Store::setAutosaveDelay(int msecs)
 bool Store::save(QString* error)
 {
     m_autosave->stop();
+    finishWriting();
     if (m_pending.isEmpty())
         return true;
     if (m_readOnly) {

@@ -65,8 +65,10 @@ public:
     qsizetype thingCount() const { return m_things.size(); }
     qsizetype stepCount() const { return m_steps.size(); }
 
-    bool hasChanges() const { return !m_pending.isEmpty(); }
-    // Writes every pending change in one transaction. On failure nothing is marked saved and error is set.
+    // Changes not yet in the file: pending, or being written there.
+    bool hasChanges() const { return !m_pending.isEmpty() || m_writing; }
+    // Writes every pending change in one transaction (after a write under way has ended). On failure
+    // nothing is marked saved and error is set.
     bool save(QString* error = nullptr);
     // Delay of the automatic save after the first unsaved change; 0 or less turns it off.
     void setAutosaveDelay(int msecs);
@@ -121,6 +123,13 @@ private:
     void noteChange(const Record& record, bool inserted, bool deleted, quint32 fields);
     void deliverChanges();
     void autosaveFired();
+    // The automatic save of a batch that holds big texts (a long note): written on a thread of its own,
+    // so the window doesn't wait for megabytes to reach the file. Its records count as saved meanwhile;
+    // a failure makes them pending again. False when the batch is small, or the save has other work
+    // (a check of the file's place, a rescue to write whole): the caller saves it as usual.
+    bool saveInBackground();
+    // Waits for the write under way, if any, and takes its outcome.
+    void finishWriting();
     void adoptLoaded(std::vector<std::shared_ptr<Record>> records, qint64 nextNumber);
     std::vector<Record*> liveRecords() const;
     void sortForWriting(std::vector<Record*>& records) const;
@@ -152,6 +161,9 @@ private:
     // A rescue taken in: the file is written whole at the next save, then the rescue goes.
     QString m_rescuePath;
     bool m_saveWhole = false;
+    struct Writing;
+    std::unique_ptr<Writing> m_writing; // the background save under way
+    quint64 m_writings = 0;             // background saves started
 };
 
 } // namespace vorn

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUuid>
@@ -338,6 +339,87 @@ TEST_F(PersistenceTest, aSteadyStreamOfEditsIsSavedWithoutWaitingForAPause)
             savedAfter = i + 1;
     }
     EXPECT_EQ(savedAfter, 10) << "saved 200 ms after the first edit, while the edits went on";
+}
+
+// A big note's saves fill the log by megabytes each; it is copied back into the file while the store
+// stays open (not by the save itself), so the log doesn't grow by the note at every save.
+TEST_F(PersistenceTest, aBigNoteSavedOverAndOverReachesTheFileWhileTheLogStaysSmall)
+{
+    constexpr qsizetype kNote = 4 * 1024 * 1024;
+    auto store = open();
+    Thing* thing = store->insert(Thing::make(QStringLiteral("long"), kNoon));
+    QString note(kNote, u'n');
+    ASSERT_TRUE(store->save());
+    thing->setNote(note);
+    ASSERT_TRUE(store->save());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo(path()).size() > kNote; }, 10000))
+        << "the note never left the log: " << QFileInfo(path()).size() << " bytes in the file";
+    for (int i = 0; i < 8; ++i) {
+        note[i] = u'x';
+        thing->setNote(note);
+        ASSERT_TRUE(store->save());
+        QTest::qWait(150); // about the pause between a note's saves
+    }
+    EXPECT_LT(QFileInfo(path() + QStringLiteral("-wal")).size(), 4 * kNote);
+    store.reset();
+    store = open();
+    ASSERT_EQ(store->thingCount(), 1);
+    EXPECT_EQ(store->thingsBySortKey().front()->note(), note);
+}
+
+// The automatic save of a big note is written on a thread of its own: the window goes on at once, and
+// whatever happens meanwhile, the note and what was changed after it end up in the file.
+TEST_F(PersistenceTest, aBigNoteSavedInTheBackgroundIsNeverLost)
+{
+    enum class Meanwhile { nothing, fileRefuses, renamed, closed };
+    const std::pair<const char*, Meanwhile> cases[] = {{"nothing", Meanwhile::nothing},
+                                                       {"the file refuses it", Meanwhile::fileRefuses},
+                                                       {"the thing renamed", Meanwhile::renamed},
+                                                       {"the store closed", Meanwhile::closed}};
+    for (const auto& [name, meanwhile] : cases) {
+        SCOPED_TRACE(name);
+        QFile::remove(path());
+        auto store = open();
+        test::ManualTimers timers;
+        store->useTimers(timers);
+        store->setAutosaveDelay(100);
+        store->setMovedCheckInterval(600000);
+        Thing* thing = store->insert(Thing::make(QStringLiteral("long"), kNoon));
+        const RecordId id = thing->id();
+        ASSERT_TRUE(store->save());
+        QSignalSpy failed(store.get(), &Store::saveFailed);
+        if (meanwhile == Meanwhile::fileRefuses)
+            sql("ALTER TABLE thing RENAME TO thing_elsewhere");
+        const QString note(512 * 1024, u'\u4e2d');
+        thing->setNote(note);
+        timers.advance(100);
+        // Still being written: the autosave returned without waiting for it.
+        EXPECT_TRUE(store->hasChanges());
+        QString title = QStringLiteral("long");
+        switch (meanwhile) {
+        case Meanwhile::nothing:
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !store->hasChanges(); }, 10000));
+            break;
+        case Meanwhile::fileRefuses:
+            ASSERT_TRUE(QTest::qWaitFor([&] { return failed.size() == 1; }, 10000));
+            EXPECT_TRUE(store->hasChanges());
+            sql("ALTER TABLE thing_elsewhere RENAME TO thing");
+            EXPECT_TRUE(store->save());
+            break;
+        case Meanwhile::renamed:
+            title = QStringLiteral("long, renamed while it was written");
+            thing->setTitle(title);
+            EXPECT_TRUE(store->save());
+            break;
+        case Meanwhile::closed:
+            break;
+        }
+        store.reset();
+        store = open();
+        ASSERT_NE(store->thing(id), nullptr);
+        EXPECT_EQ(store->thing(id)->note(), note);
+        EXPECT_EQ(store->thing(id)->title(), title);
+    }
 }
 
 TEST_F(PersistenceTest, aFailedSaveKeepsTheChangesPending)
