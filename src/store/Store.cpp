@@ -61,11 +61,7 @@ bool Store::saveInBackground()
     if (m_pending.isEmpty() || m_readOnly || m_saveWhole || !m_sinceMovedCheck.isValid() ||
         m_sinceMovedCheck.elapsed() >= m_movedCheckInterval)
         return false;
-    std::vector<Record*> records;
-    records.reserve(m_pending.size());
-    for (const auto& r : std::as_const(m_pending))
-        records.push_back(r.get());
-    sortForWriting(records);
+    std::vector<Record*> records = pendingRecords();
     auto batch = std::make_shared<const Database::Batch>(
         Database::batchOf(records, {m_nextNumber, m_generation + 1}, false));
     if (batch->textSize < kBackgroundTextSize)
@@ -356,11 +352,7 @@ bool Store::save(QString* error)
         if (m_db->hasMoved() && !reopen(error))
             return false;
     }
-    std::vector<Record*> records;
-    records.reserve(m_pending.size());
-    for (const auto& r : std::as_const(m_pending))
-        records.push_back(r.get());
-    sortForWriting(records);
+    std::vector<Record*> records = pendingRecords();
     QString message;
     if (!m_db->save(records, {m_nextNumber, m_generation + 1}, &message, m_saveWhole)) {
         if (error)
@@ -382,6 +374,16 @@ bool Store::save(QString* error)
     }
     Q_EMIT saved();
     return true;
+}
+
+std::vector<Record*> Store::pendingRecords() const
+{
+    std::vector<Record*> records;
+    records.reserve(m_pending.size());
+    for (const auto& r : std::as_const(m_pending))
+        records.push_back(r.get());
+    sortForWriting(records);
+    return records;
 }
 
 void Store::sortForWriting(std::vector<Record*>& records) const

@@ -132,6 +132,8 @@ private:
     void finishWriting();
     void adoptLoaded(std::vector<std::shared_ptr<Record>> records, qint64 nextNumber);
     std::vector<Record*> liveRecords() const;
+    // The pending records in the order they are written.
+    std::vector<Record*> pendingRecords() const;
     void sortForWriting(std::vector<Record*>& records) const;
     // A new file in place of one that vanished, with every live record pending for it.
     bool reopen(QString* error);
