@@ -408,23 +408,44 @@ void CalendarSync::fetchChanges(size_t index, std::vector<DavItem> changed, std:
     // A first listing names every item there: compared off the main thread.
     offThread(
         [start = m_start, key = m_targets[index].key, changed = std::move(changed),
-         removed = std::move(removed)]() mutable {
+         removed = std::move(removed), home = m_targets[index].href]() mutable {
             Listing out;
             QHash<QString, QString> etags; // what we agreed on, by path
             QHash<QString, QString> leaving; // copies of ours moved on from here, still to be deleted
+            QHash<QString, QString> leavingThing; // their thing's UID, by path
             for (const LedgerItem& i : start) {
                 if (i.collection == key)
                     etags.insert(i.href, i.etag);
-                if (!i.leavingHref.isEmpty())
+                if (!i.leavingHref.isEmpty()) {
                     leaving.insert(i.leavingHref, i.leavingEtag);
+                    leavingThing.insert(i.leavingHref, thingUidOf(i.uid, i.parent));
+                }
             }
+            // Such a copy changed here since is another side's edit, merged with what we hold: all of
+            // it is read, also the steps that didn't change, which no row here names any more (missing,
+            // they would count as deleted over here).
+            QSet<QString> changedThings;
+            for (const DavItem& item : changed)
+                if (const auto t = leavingThing.constFind(keyOf(item.href));
+                    t != leavingThing.cend() && leaving.value(keyOf(item.href)) != item.etag)
+                    changedThings.insert(*t);
+            QSet<QString> wanted;
+            for (auto it = leavingThing.cbegin(); it != leavingThing.cend(); ++it)
+                if (changedThings.contains(it.value()) && it.key().startsWith(key + u'/')) {
+                    QUrl url = home;
+                    url.setPath(it.key(), QUrl::DecodedMode);
+                    out.wanted.push_back(url);
+                    wanted.insert(it.key());
+                }
             // As we left it, a copy that moved on is no thing of this collection's: met as one, it would
             // be a move back.
-            std::erase_if(changed, [&leaving](const DavItem& item) {
-                return !item.etag.isEmpty() && leaving.value(keyOf(item.href)) == item.etag;
+            std::erase_if(changed, [&](const DavItem& item) {
+                return !item.etag.isEmpty() && leaving.value(keyOf(item.href)) == item.etag &&
+                       !changedThings.contains(leavingThing.value(keyOf(item.href)));
             });
             for (const DavItem& item : changed)
-                if (item.etag.isEmpty() || etags.value(keyOf(item.href)) != item.etag)
+                if ((item.etag.isEmpty() || etags.value(keyOf(item.href)) != item.etag) &&
+                    !wanted.contains(keyOf(item.href)))
                     out.wanted.push_back(item.href);
             for (const QUrl& url : removed)
                 out.gone << keyOf(url);
@@ -895,6 +916,10 @@ void CalendarSync::joinOrLeave(size_t index, Thing& thing, const SyncAction& act
         takeCopy(m_model, &thing, *merged.thing, joins ? here : (now ? pileOfTarget(*now) : nullptr));
     m_fingerprints.insert(action.uid, fingerprint(m_model, thing));
     if (!joins) {
+        // The merge lives in our store alone once the copy here goes: kept on disk first, or a kill
+        // after the DELETE lost the other side's edit.
+        if (!commit())
+            return;
         deleteThing(index, action.uid, done);
         return;
     }
@@ -1030,8 +1055,11 @@ void CalendarSync::finishLeaves(size_t index, Next then)
     auto leaves = std::make_shared<std::vector<Leave>>();
     for (const QString& uid : std::as_const(things)) {
         // Only once the server is seen to hold all of it here: until then the copy it left is the one.
+        // Changed here since, it goes out first, and its PUT then deletes the copy.
         const LedgerItem* own = m_ledger->item(uid);
-        bool whole = own && own->collection == t.key && !own->etag.isEmpty();
+        const Thing* thing = thingWithUid(uid);
+        bool whole = own && own->collection == t.key && !own->etag.isEmpty() &&
+                     (!thing || fingerprint(m_model, *thing) == own->fingerprint);
         for (const QString& u : m_ledger->stepsOf(uid))
             if (const LedgerItem* i = m_ledger->item(u); i && i->collection == t.key && i->etag.isEmpty())
                 whole = false;
