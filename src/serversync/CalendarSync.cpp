@@ -410,8 +410,8 @@ void CalendarSync::fetchChanges(size_t index, std::vector<DavItem> changed, std:
         [start = m_start, key = m_targets[index].key, changed = std::move(changed),
          removed = std::move(removed), home = m_targets[index].href]() mutable {
             Listing out;
-            QHash<QString, QString> etags; // what we agreed on, by path
-            QHash<QString, QString> leaving; // copies of ours moved on from here, still to be deleted
+            QHash<QString, QString> etags;        // what we agreed on, by path
+            QHash<QString, QString> leaving;      // copies of ours moved on from here, still to be deleted
             QHash<QString, QString> leavingThing; // their thing's UID, by path
             for (const LedgerItem& i : start) {
                 if (i.collection == key)

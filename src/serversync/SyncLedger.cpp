@@ -299,10 +299,9 @@ bool SyncLedger::commit(QString* error)
         return false;
     };
     {
-        Statement put(m_db,
-                      "INSERT OR REPLACE INTO item (uid, collection, href, etag, base, fingerprint, "
-                      "changed_at, parent, sent, base_collection, leaving_href, leaving_etag) "
-                      "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        Statement put(m_db, "INSERT OR REPLACE INTO item (uid, collection, href, etag, base, fingerprint, "
+                            "changed_at, parent, sent, base_collection, leaving_href, leaving_etag) "
+                            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
         Statement drop(m_db, "DELETE FROM item WHERE uid = ?");
         if (!put || !drop)
             return fail();
