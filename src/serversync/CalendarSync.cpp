@@ -877,6 +877,11 @@ void CalendarSync::act(size_t index, const SyncAction& action, int depth, Done d
         [[fallthrough]];
     case SyncActionKind::Forget:
         if (!m_server.value(action.uid).empty()) {
+            // Steps added over there to a thing that moved on here, its copy there deleted since (by a
+            // DELETE whose If-Match covers the thing's resource alone): ours takes them in, kept on disk
+            // before they go, and they follow it where it went.
+            if (Thing* moved = movedAway(t, action.uid); moved && adoptSteps(t, *moved) && !commit())
+                return;
             // Its steps, left there without it; one changed meanwhile stays for the next sync to see.
             deleteThing(
                 index, action.uid,
@@ -1293,6 +1298,35 @@ std::vector<LedgerItem> CalendarSync::movedRows(const Target& target, const QStr
         out.push_back(std::move(row));
     }
     return out;
+}
+
+bool CalendarSync::adoptSteps(const Target& target, Thing& thing)
+{
+    const QString& uid = thing.syncID();
+    QHash<QString, QString> agreedEtags;
+    for (const LedgerItem& i : startRows(uid, target.key))
+        agreedEtags.insert(i.uid, i.etag);
+    std::vector<QByteArray> texts;
+    const ical::CalendarThing ours = syncCopy(m_model, thing);
+    ical::CalendarThing out = ours;
+    out.list.clear();
+    for (const CalendarResource& part : splitResources(ical::writeCalendar({out}, m_model.clock().now())))
+        texts.push_back(part.text);
+    const size_t own = texts.size();
+    for (const Resource& r : m_server.value(uid))
+        if (!r.parent.isEmpty() && agreedEtags.value(r.uid) != r.etag)
+            texts.push_back(r.text);
+    if (texts.size() == own)
+        return false;
+    const std::optional<ical::CalendarThing> theirs = assembleThing(texts, ours.list);
+    if (!theirs)
+        return false;
+    const calsync::MergeResult merged = calsync::merge(ours, ours, *theirs, m_changedAt.value(uid));
+    if (!merged.thing || merged.outcome == calsync::MergeOutcome::KeepOurs)
+        return false;
+    const Target* now = targetOf(thing);
+    takeCopy(m_model, &thing, *merged.thing, now ? pileOfTarget(*now) : nullptr);
+    return true;
 }
 
 bool CalendarSync::leaveLater(const Target& target, const QString& uid)

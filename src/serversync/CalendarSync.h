@@ -117,6 +117,9 @@ private:
     // For a thing moved away from `target`, unchanged there: its rows go where it went, the copy here
     // deleted only after the one there is written. False when the ledger holds nothing to move.
     bool leaveLater(const Target& target, const QString& uid);
+    // A thing moved away from `target`, whose copy there is gone but for steps: those never agreed on
+    // join ours. False when there are none.
+    bool adoptSteps(const Target& target, Thing& thing);
     void joinOrLeave(size_t index, Thing& thing, const calsync::SyncAction& action, Done done);
     // What the ledger holds of the thing in other collections than `target`, and the copies its rows here
     // still leave elsewhere: what goes once it is written here, the thing's own first.

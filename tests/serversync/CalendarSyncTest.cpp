@@ -453,6 +453,31 @@ TEST_P(CalendarSyncTest, aMoveStoppedBetweenItsTwoWritesKeepsTheThingAndBothHome
     }
 }
 
+// A step added on one home to a thing the other moves to another list before it heard of the step: the
+// move's DELETE of the copy left behind (its If-Match the thing's resource) doesn't see the step, which
+// then followed the thing nowhere and was deleted as left without it.
+TEST_P(CalendarSyncTest, aStepAddedWhereAThingWasFollowsItsMove)
+{
+    Home a(*server);
+    Home b(*server);
+    Pile* work = a.model->createPile(QStringLiteral("Work"));
+    a.model->addStep(*a.model->add(QStringLiteral("Report"), Source::pile(work->id())),
+                     QStringLiteral("Draft"));
+    a.run();
+    b.run();
+    a.model->addStep(*a.titled(QStringLiteral("Report")), QStringLiteral("Proof"));
+    a.run();
+    b.model->leavePile(*b.titled(QStringLiteral("Report")));
+    for (int i = 0; i < 2; ++i) {
+        b.run();
+        a.run();
+    }
+    const QStringList expected{QStringLiteral("Report / Draft / Proof")};
+    EXPECT_EQ(a.titles(), expected);
+    EXPECT_EQ(b.titles(), expected);
+    EXPECT_EQ(phone(*server, {QStringLiteral("list")}).size(), 3u);
+}
+
 TEST_P(CalendarSyncTest, takingInManyThingsNeverHoldsTheMainThreadLong)
 {
     // Filled behind the server's back, which only Radicale's storage allows.
