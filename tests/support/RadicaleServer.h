@@ -38,7 +38,7 @@ public:
                 serve(m_process, QStringLiteral("/usr/bin/python3"),
                       {QStringLiteral("-m"), QStringLiteral("radicale"), QStringLiteral("--config"),
                        m_dir.filePath(QStringLiteral("config"))},
-                      m_port))
+                      m_port, m_dir.filePath(QStringLiteral("log"))))
             m_problem = QStringLiteral("radicale didn't start: ") + *said;
     }
 
