@@ -363,7 +363,7 @@ void CalendarSync::syncTarget(size_t index)
     if (!t.token.isEmpty() || t.fresh) {
         if (known && t.token == known->token && !t.fresh) {
             settlePending(t, {});
-            planTarget(index, {}, {}, t.token);
+            finishLeaves(index, [this, index] { planTarget(index, {}, {}, m_targets[index].token); });
             return;
         }
         ++m_outcome.requests;
@@ -391,7 +391,7 @@ void CalendarSync::syncTarget(size_t index)
     }
     if (known && !t.ctag.isEmpty() && t.ctag == known->ctag) {
         settlePending(t, {});
-        planTarget(index, {}, {}, QString());
+        finishLeaves(index, [this, index] { planTarget(index, {}, {}, QString()); });
         return;
     }
     everything();
@@ -408,14 +408,44 @@ void CalendarSync::fetchChanges(size_t index, std::vector<DavItem> changed, std:
     // A first listing names every item there: compared off the main thread.
     offThread(
         [start = m_start, key = m_targets[index].key, changed = std::move(changed),
-         removed = std::move(removed)]() mutable {
+         removed = std::move(removed), home = m_targets[index].href]() mutable {
             Listing out;
-            QHash<QString, QString> etags; // what we agreed on, by path
-            for (const LedgerItem& i : start)
+            QHash<QString, QString> etags;        // what we agreed on, by path
+            QHash<QString, QString> leaving;      // copies of ours moved on from here, still to be deleted
+            QHash<QString, QString> leavingThing; // their thing's UID, by path
+            for (const LedgerItem& i : start) {
                 if (i.collection == key)
                     etags.insert(i.href, i.etag);
+                if (!i.leavingHref.isEmpty()) {
+                    leaving.insert(i.leavingHref, i.leavingEtag);
+                    leavingThing.insert(i.leavingHref, thingUidOf(i.uid, i.parent));
+                }
+            }
+            // Such a copy changed here since is another side's edit, merged with what we hold: all of
+            // it is read, also the steps that didn't change, which no row here names any more (missing,
+            // they would count as deleted over here).
+            QSet<QString> changedThings;
             for (const DavItem& item : changed)
-                if (item.etag.isEmpty() || etags.value(keyOf(item.href)) != item.etag)
+                if (const auto t = leavingThing.constFind(keyOf(item.href));
+                    t != leavingThing.cend() && leaving.value(keyOf(item.href)) != item.etag)
+                    changedThings.insert(*t);
+            QSet<QString> wanted;
+            for (auto it = leavingThing.cbegin(); it != leavingThing.cend(); ++it)
+                if (changedThings.contains(it.value()) && it.key().startsWith(key + u'/')) {
+                    QUrl url = home;
+                    url.setPath(it.key(), QUrl::DecodedMode);
+                    out.wanted.push_back(url);
+                    wanted.insert(it.key());
+                }
+            // As we left it, a copy that moved on is no thing of this collection's: met as one, it would
+            // be a move back.
+            std::erase_if(changed, [&](const DavItem& item) {
+                return !item.etag.isEmpty() && leaving.value(keyOf(item.href)) == item.etag &&
+                       !changedThings.contains(leavingThing.value(keyOf(item.href)));
+            });
+            for (const DavItem& item : changed)
+                if ((item.etag.isEmpty() || etags.value(keyOf(item.href)) != item.etag) &&
+                    !wanted.contains(keyOf(item.href)))
                     out.wanted.push_back(item.href);
             for (const QUrl& url : removed)
                 out.gone << keyOf(url);
@@ -431,18 +461,21 @@ void CalendarSync::fetchChanges(size_t index, std::vector<DavItem> changed, std:
                 [this, index, changed = std::move(listing.changed), gone = listing.gone, complete,
                  token](std::vector<Resource> fetched) {
                     settlePending(m_targets[index], fetched);
-                    // Reading the server's copies (libical) is the long part: done off the main
-                    // thread too.
-                    offThread(
-                        [start = m_start, key = m_targets[index].key, list = listNameOf(m_targets[index]),
-                         fetched = std::move(fetched), changed, gone, complete] {
-                            return serverSideOf(start, key, list, fetched, changed, gone, complete);
-                        },
-                        [this, index, token](ServerSide side) {
-                            m_server = std::move(side.resources);
-                            m_unreadable += side.unreadable;
-                            planTarget(index, std::move(side.view), std::move(side.touched), token);
-                        });
+                    finishLeaves(index, [this, index, fetched = std::move(fetched), changed, gone, complete,
+                                         token]() mutable {
+                        // Reading the server's copies (libical) is the long part: done off the main
+                        // thread too.
+                        offThread(
+                            [start = m_start, key = m_targets[index].key, list = listNameOf(m_targets[index]),
+                             fetched = std::move(fetched), changed, gone, complete] {
+                                return serverSideOf(start, key, list, fetched, changed, gone, complete);
+                            },
+                            [this, index, token](ServerSide side) {
+                                m_server = std::move(side.resources);
+                                m_unreadable += side.unreadable;
+                                planTarget(index, std::move(side.view), std::move(side.touched), token);
+                            });
+                    });
                 },
                 true);
         });
@@ -786,12 +819,12 @@ void CalendarSync::act(size_t index, const SyncAction& action, int depth, Done d
     case SyncActionKind::MergeThenPut: {
         if (action.kind == SyncActionKind::MergeThenPut)
             take();
-        // Moved here from another list: its copy there goes first, so that this PUT is written down as
-        // ours before it goes (the ledger keeps one row a thing), and a kill between the two leaves it
-        // in one collection or none, never in two. Changed there meanwhile: that collection's turn
-        // merges it, and it comes here on the next sync.
+        // Moved here from another list: its copy there goes only once this one is written, and the
+        // rows say so meanwhile. Deleted first, a kill between the two left the thing on no collection,
+        // and the other home put back or dropped what it had. A copy there that is not the one we sent
+        // waits for that collection's turn to merge it; it comes here on the next sync.
         auto put = [this, index, uid = action.uid, copy = *action.thing, replanOn412,
-                    done](const DavError& e) {
+                    done](const DavError& e, std::shared_ptr<std::vector<Resource>> left) {
             if (e.kind == DavErrorKind::PreconditionFailed) {
                 done({});
                 return;
@@ -800,9 +833,18 @@ void CalendarSync::act(size_t index, const SyncAction& action, int depth, Done d
                 done(e);
                 return;
             }
-            putThing(index, uid, copy, replanOn412);
+            putThing(
+                index, uid, copy,
+                [this, index, uid, left, replanOn412, done](const DavError& sent) {
+                    if (sent) {
+                        replanOn412(sent);
+                        return;
+                    }
+                    leave(index, uid, left, done);
+                },
+                *left);
         };
-        leaveElsewhere(t, action.uid, put);
+        leftElsewhere(t, action.uid, put);
         return;
     }
     case SyncActionKind::TakeTheirs:
@@ -816,6 +858,11 @@ void CalendarSync::act(size_t index, const SyncAction& action, int depth, Done d
         done({});
         return;
     case SyncActionKind::Delete:
+        // Moved to another list here: deleted where it goes, once written there.
+        if (movedAway(t, action.uid) && leaveLater(t, action.uid)) {
+            done({});
+            return;
+        }
         deleteThing(index, action.uid, replanOn412);
         return;
     case SyncActionKind::DropHere:
@@ -830,6 +877,11 @@ void CalendarSync::act(size_t index, const SyncAction& action, int depth, Done d
         [[fallthrough]];
     case SyncActionKind::Forget:
         if (!m_server.value(action.uid).empty()) {
+            // Steps added over there to a thing that moved on here, its copy there deleted since (by a
+            // DELETE whose If-Match covers the thing's resource alone): ours takes them in, kept on disk
+            // before they go, and they follow it where it went.
+            if (Thing* moved = movedAway(t, action.uid); moved && adoptSteps(t, *moved) && !commit())
+                return;
             // Its steps, left there without it; one changed meanwhile stays for the next sync to see.
             deleteThing(
                 index, action.uid,
@@ -869,6 +921,10 @@ void CalendarSync::joinOrLeave(size_t index, Thing& thing, const SyncAction& act
         takeCopy(m_model, &thing, *merged.thing, joins ? here : (now ? pileOfTarget(*now) : nullptr));
     m_fingerprints.insert(action.uid, fingerprint(m_model, thing));
     if (!joins) {
+        // The merge lives in our store alone once the copy here goes: kept on disk first, or a kill
+        // after the DELETE lost the other side's edit.
+        if (!commit())
+            return;
         deleteThing(index, action.uid, done);
         return;
     }
@@ -877,14 +933,12 @@ void CalendarSync::joinOrLeave(size_t index, Thing& thing, const SyncAction& act
     // there, the edit here outliving what looked like a delete): it goes on here only, or it would be
     // met there as a move back. One changed there meanwhile stays for the next sync to meet.
     auto behind = rowsElsewhere(t, action.uid);
-    auto thenClear = [this, behind, done](const DavError& e) {
+    auto thenClear = [this, index, uid = action.uid, behind, done](const DavError& e) {
         if (e) {
             done(e);
             return;
         }
-        removeResources(behind, 0, [done](const DavError& r) {
-            done(r.kind == DavErrorKind::PreconditionFailed ? DavError{} : r);
-        });
+        leave(index, uid, behind, done);
     };
     if (merged.outcome == calsync::MergeOutcome::KeepTheirs) {
         noteTook(thing);
@@ -892,16 +946,20 @@ void CalendarSync::joinOrLeave(size_t index, Thing& thing, const SyncAction& act
         thenClear({});
         return;
     }
-    putThing(index, action.uid, *merged.thing, thenClear);
+    putThing(index, action.uid, *merged.thing, thenClear, *behind);
 }
 
 std::shared_ptr<std::vector<CalendarSync::Resource>> CalendarSync::rowsElsewhere(const Target& target,
                                                                                  const QString& uid) const
 {
     auto out = std::make_shared<std::vector<Resource>>();
-    for (const QString& u : QStringList{uid} + m_ledger->stepsOf(uid))
-        if (const LedgerItem* i = m_ledger->item(u); i && i->collection != target.key && !i->etag.isEmpty())
+    for (const QString& u : QStringList{uid} + m_ledger->stepsOf(uid)) {
+        const LedgerItem* i = m_ledger->item(u);
+        if (i && i->collection != target.key && !i->etag.isEmpty())
             out->push_back({i->uid, i->parent, i->href, i->etag, i->base});
+        else if (i && i->collection == target.key && !i->leavingHref.isEmpty())
+            out->push_back({i->uid, i->parent, i->leavingHref, i->leavingEtag, {}});
+    }
     // The thing first: its If-Match is what tells an edit over there.
     std::stable_sort(out->begin(), out->end(), [](const Resource& a, const Resource& b) {
         return a.parent.isEmpty() && !b.parent.isEmpty();
@@ -909,7 +967,7 @@ std::shared_ptr<std::vector<CalendarSync::Resource>> CalendarSync::rowsElsewhere
     return out;
 }
 
-void CalendarSync::leaveElsewhere(const Target& target, const QString& uid, Done then)
+void CalendarSync::leftElsewhere(const Target& target, const QString& uid, Left then)
 {
     auto known = rowsElsewhere(target, uid);
     // Sent there by a sync that stopped before it saw the answer: asked for first, so that the copy goes
@@ -924,7 +982,7 @@ void CalendarSync::leaveElsewhere(const Target& target, const QString& uid, Done
         return !unsure.empty() && t.key == unsure.front().collection;
     });
     if (there == m_targets.end()) {
-        removeResources(known, 0, then);
+        then({}, known);
         return;
     }
     std::vector<QUrl> urls;
@@ -947,15 +1005,88 @@ void CalendarSync::leaveElsewhere(const Target& target, const QString& uid, Done
                     m_start.insert(row.uid, agreedThere);
                     known->push_back({row.uid, row.parent, row.href, f->etag, f->text});
                 } else {
-                    then(caldav::davError(DavErrorKind::PreconditionFailed, m_init.account.url.host(), 412));
+                    then(caldav::davError(DavErrorKind::PreconditionFailed, m_init.account.url.host(), 412),
+                         known);
                     return;
                 }
             }
             std::stable_sort(known->begin(), known->end(), [](const Resource& a, const Resource& b) {
                 return a.parent.isEmpty() && !b.parent.isEmpty();
             });
-            removeResources(known, 0, then);
+            then({}, known);
         });
+}
+
+void CalendarSync::leave(size_t index, const QString& uid, std::shared_ptr<std::vector<Resource>> left,
+                         Done done)
+{
+    const QString key = m_targets[index].key;
+    // Said on its rows here until it is done, also after the rows were agreed anew: a sync that stops
+    // before the DELETEs finishes them next time, rather than meeting the copy as a move back.
+    for (const Resource& r : *left)
+        if (const LedgerItem* i = m_ledger->item(r.uid);
+            i && i->collection == key && (i->leavingHref != r.href || i->leavingEtag != r.etag)) {
+            LedgerItem row = *i;
+            row.leavingHref = r.href;
+            row.leavingEtag = r.etag;
+            m_ledger->setItem(row);
+        }
+    removeResources(left, 0, [this, key, uid, done](const DavError& e) {
+        if (e && e.kind != DavErrorKind::PreconditionFailed) {
+            done(e);
+            return;
+        }
+        // Gone, or changed there meanwhile: then it is the other side's, met when that collection is read.
+        for (const QString& u : QStringList{uid} + m_ledger->stepsOf(uid))
+            if (const LedgerItem* i = m_ledger->item(u);
+                i && i->collection == key && !i->leavingHref.isEmpty()) {
+                LedgerItem row = *i;
+                row.leavingHref.clear();
+                row.leavingEtag.clear();
+                m_ledger->setItem(row);
+            }
+        done({});
+    });
+}
+
+void CalendarSync::finishLeaves(size_t index, Next then)
+{
+    const Target& t = m_targets[index];
+    QSet<QString> things;
+    for (const LedgerItem& i : std::as_const(m_start))
+        if (i.collection == t.key && !i.leavingHref.isEmpty())
+            things.insert(thingUidOf(i.uid, i.parent));
+    using Leave = std::pair<QString, std::shared_ptr<std::vector<Resource>>>;
+    auto leaves = std::make_shared<std::vector<Leave>>();
+    for (const QString& uid : std::as_const(things)) {
+        // Only once the server is seen to hold all of it here: until then the copy it left is the one.
+        // Changed here since, it goes out first, and its PUT then deletes the copy.
+        const LedgerItem* own = m_ledger->item(uid);
+        const Thing* thing = thingWithUid(uid);
+        bool whole = own && own->collection == t.key && !own->etag.isEmpty() &&
+                     (!thing || fingerprint(m_model, *thing) == own->fingerprint);
+        for (const QString& u : m_ledger->stepsOf(uid))
+            if (const LedgerItem* i = m_ledger->item(u); i && i->collection == t.key && i->etag.isEmpty())
+                whole = false;
+        if (whole)
+            leaves->push_back({uid, rowsElsewhere(t, uid)});
+    }
+    auto step = std::make_shared<std::function<void(size_t)>>();
+    *step = [this, index, leaves, step, then](size_t at) {
+        if (at >= leaves->size()) {
+            const auto keep = std::exchange(*step, nullptr); // alive until this call ends
+            then();
+            return;
+        }
+        leave(index, (*leaves)[at].first, (*leaves)[at].second, [this, step, at](const DavError& e) {
+            if (failed(e)) {
+                const auto keep = std::exchange(*step, nullptr); // alive until this call ends
+                return;
+            }
+            (*step)(at + 1);
+        });
+    };
+    (*step)(0);
 }
 
 void CalendarSync::removeResources(std::shared_ptr<std::vector<Resource>> resources, size_t at, Done done)
@@ -977,7 +1108,8 @@ void CalendarSync::removeResources(std::shared_ptr<std::vector<Resource>> resour
     });
 }
 
-void CalendarSync::putThing(size_t index, const QString& uid, const ical::CalendarThing& copy, Done done)
+void CalendarSync::putThing(size_t index, const QString& uid, const ical::CalendarThing& copy, Done done,
+                            const std::vector<Resource>& leaving)
 {
     const Target& t = m_targets[index];
     ical::CalendarThing out = copy;
@@ -1022,8 +1154,8 @@ void CalendarSync::putThing(size_t index, const QString& uid, const ical::Calend
     // What each PUT carries is written down before it goes. Killed after the PUT and before the ledger
     // heard of it, the next sync then knows the copy it meets there for ours (settlePending), and an edit
     // or a delete made here meanwhile still goes out, rather than losing to our own copy as if another
-    // side had made it. A thing moved here from another list (its copy there gone first) keeps the copy
-    // agreed on there as its base, and says where, until a sync sees it here.
+    // side had made it. A thing moved here from another list keeps the copy agreed on there as its base,
+    // and says where, until a sync sees it here; and it names the copy it leaves there, deleted after.
     bool unconfirmed = false;
     for (const Op& op : *ops) {
         if (!op.put)
@@ -1047,6 +1179,11 @@ void CalendarSync::putThing(size_t index, const QString& uid, const ical::Calend
         pending.collection = t.key;
         pending.href = op.resource.href;
         pending.sent = op.resource.text;
+        for (const Resource& l : leaving)
+            if (l.uid == pending.uid && l.href != pending.href) {
+                pending.leavingHref = l.href;
+                pending.leavingEtag = l.etag;
+            }
         m_ledger->setItem(pending);
         unconfirmed = true;
     }
@@ -1136,7 +1273,7 @@ void CalendarSync::deleteThing(size_t index, const QString& uid, Done done, bool
     (*step)(0);
 }
 
-std::vector<LedgerItem> CalendarSync::movedRows(const Target& target, const QString& uid) const
+std::vector<LedgerItem> CalendarSync::movedRows(const Target& target, const QString& uid, bool leaving) const
 {
     std::vector<LedgerItem> out;
     const Thing* thing = movedAway(target, uid);
@@ -1148,6 +1285,10 @@ std::vector<LedgerItem> CalendarSync::movedRows(const Target& target, const QStr
         if (!i || i->collection != target.key || i->base.isEmpty())
             continue;
         LedgerItem row = *i;
+        if (leaving && !i->etag.isEmpty()) {
+            row.leavingHref = i->href;
+            row.leavingEtag = i->etag;
+        }
         row.collection = to->key;
         row.href = keyOf(caldav::childUrl(to->href, u + QStringLiteral(".ics")));
         row.etag.clear();
@@ -1157,6 +1298,53 @@ std::vector<LedgerItem> CalendarSync::movedRows(const Target& target, const QStr
         out.push_back(std::move(row));
     }
     return out;
+}
+
+bool CalendarSync::adoptSteps(const Target& target, Thing& thing)
+{
+    const QString& uid = thing.syncID();
+    QHash<QString, QString> agreedEtags;
+    for (const LedgerItem& i : startRows(uid, target.key))
+        agreedEtags.insert(i.uid, i.etag);
+    std::vector<QByteArray> texts;
+    const ical::CalendarThing ours = syncCopy(m_model, thing);
+    ical::CalendarThing out = ours;
+    out.list.clear();
+    for (const CalendarResource& part : splitResources(ical::writeCalendar({out}, m_model.clock().now())))
+        texts.push_back(part.text);
+    const size_t own = texts.size();
+    for (const Resource& r : m_server.value(uid))
+        if (!r.parent.isEmpty() && agreedEtags.value(r.uid) != r.etag)
+            texts.push_back(r.text);
+    if (texts.size() == own)
+        return false;
+    const std::optional<ical::CalendarThing> theirs = assembleThing(texts, ours.list);
+    if (!theirs)
+        return false;
+    const calsync::MergeResult merged = calsync::merge(ours, ours, *theirs, m_changedAt.value(uid));
+    if (!merged.thing || merged.outcome == calsync::MergeOutcome::KeepOurs)
+        return false;
+    const Target* now = targetOf(thing);
+    takeCopy(m_model, &thing, *merged.thing, now ? pileOfTarget(*now) : nullptr);
+    return true;
+}
+
+bool CalendarSync::leaveLater(const Target& target, const QString& uid)
+{
+    // The etags the plan saw: what the DELETE there will carry.
+    QHash<QString, QString> etags;
+    for (const Resource& r : knownResources(target, uid))
+        etags.insert(r.uid, r.etag);
+    std::vector<LedgerItem> moved = movedRows(target, uid, true);
+    if (moved.empty())
+        return false;
+    forgetRows(target, uid);
+    for (LedgerItem& row : moved) {
+        if (!row.leavingHref.isEmpty() && etags.contains(row.uid))
+            row.leavingEtag = etags.value(row.uid);
+        m_ledger->setItem(row);
+    }
+    return true;
 }
 
 void CalendarSync::refetchAndReplan(size_t index, const QString& uid, QStringList hrefs, int depth, Done done)

@@ -104,18 +104,35 @@ private:
     void runActions(size_t index, std::shared_ptr<std::vector<calsync::SyncAction>> actions, size_t at,
                     const QString& token);
     void act(size_t index, const calsync::SyncAction& action, int depth, Done done);
-    void putThing(size_t index, const QString& uid, const ical::CalendarThing& copy, Done done);
+    // `leaving`: the copies it leaves in other collections, written down with what goes out so that a
+    // sync stopped before their DELETEs finishes them.
+    void putThing(size_t index, const QString& uid, const ical::CalendarThing& copy, Done done,
+                  const std::vector<Resource>& leaving = {});
     // Its resources in the target, the thing's own first; `counts` says whether the outcome counts it.
     void deleteThing(size_t index, const QString& uid, Done done, bool counts = true);
-    // A thing moved from `target` to another list here, its copy in `target` deleted: its rows, moved to
-    // where it goes and not there yet, so that what was agreed stays its base until its PUT is seen.
-    std::vector<LedgerItem> movedRows(const Target& target, const QString& uid) const;
+    // A thing moved from `target` to another list here: its rows, moved to where it goes and not there
+    // yet, so that what was agreed stays its base until its PUT is seen. `leaving`: its copy in `target`
+    // is still there, and named in them as the one to delete once that PUT went.
+    std::vector<LedgerItem> movedRows(const Target& target, const QString& uid, bool leaving = false) const;
+    // For a thing moved away from `target`, unchanged there: its rows go where it went, the copy here
+    // deleted only after the one there is written. False when the ledger holds nothing to move.
+    bool leaveLater(const Target& target, const QString& uid);
+    // A thing moved away from `target`, whose copy there is gone but for steps: those never agreed on
+    // join ours. False when there are none.
+    bool adoptSteps(const Target& target, Thing& thing);
     void joinOrLeave(size_t index, Thing& thing, const calsync::SyncAction& action, Done done);
-    // What the ledger holds of the thing in other collections than `target`, the thing's own first.
+    // What the ledger holds of the thing in other collections than `target`, and the copies its rows here
+    // still leave elsewhere: what goes once it is written here, the thing's own first.
     std::shared_ptr<std::vector<Resource>> rowsElsewhere(const Target& target, const QString& uid) const;
-    // Before a thing moved here goes out: its copy where it was goes first, then `then`; a 412 when that
-    // copy changed there meanwhile.
-    void leaveElsewhere(const Target& target, const QString& uid, Done then);
+    using Left = std::function<void(const caldav::DavError&, std::shared_ptr<std::vector<Resource>>)>;
+    // Before a thing moved here goes out: its copies where it was, to delete after its PUT; a 412 when
+    // that copy changed there meanwhile.
+    void leftElsewhere(const Target& target, const QString& uid, Left then);
+    // DELETEs what the thing left elsewhere, written down as leaving on its rows in the target until then.
+    // Changed there meanwhile, it stays as another side's copy.
+    void leave(size_t index, const QString& uid, std::shared_ptr<std::vector<Resource>> left, Done done);
+    // What a stopped sync left behind of the moves into this collection whose copies here it saw whole.
+    void finishLeaves(size_t index, Next then);
     // DELETEs each in turn with its ETag, forgetting its row; one gone already is passed by, one changed
     // meanwhile (a 412) stops it there.
     void removeResources(std::shared_ptr<std::vector<Resource>> resources, size_t at, Done done);

@@ -24,7 +24,9 @@ CREATE TABLE IF NOT EXISTS item (
     fingerprint BLOB NOT NULL,
     changed_at TEXT NOT NULL,
     sent BLOB NOT NULL DEFAULT x'',
-    base_collection TEXT NOT NULL DEFAULT ''
+    base_collection TEXT NOT NULL DEFAULT '',
+    leaving_href TEXT NOT NULL DEFAULT '',
+    leaving_etag TEXT NOT NULL DEFAULT ''
 );
 CREATE TABLE IF NOT EXISTS collection (
     href TEXT PRIMARY KEY,
@@ -87,7 +89,8 @@ std::unique_ptr<SyncLedger> SyncLedger::open(const QString& path, const QString&
     sqlite3_busy_timeout(ledger->m_db, 2000);
     if ((!memory && !ledger->exec("PRAGMA journal_mode = WAL", error)) ||
         !ledger->exec("PRAGMA synchronous = NORMAL", error) || !ledger->exec(kSchema, error) ||
-        !ledger->addSentColumn(error) || !ledger->addBaseCollectionColumn(error) || !ledger->load(error))
+        !ledger->addSentColumn(error) || !ledger->addBaseCollectionColumn(error) ||
+        !ledger->addLeavingColumns(error) || !ledger->load(error))
         return nullptr;
     return ledger;
 }
@@ -111,6 +114,16 @@ bool SyncLedger::addBaseCollectionColumn(QString* error)
     if (Statement probe(m_db, "SELECT base_collection FROM item LIMIT 0"); probe)
         return true;
     return exec("ALTER TABLE item ADD COLUMN base_collection TEXT NOT NULL DEFAULT ''", error);
+}
+
+bool SyncLedger::addLeavingColumns(QString* error)
+{
+    // A ledger from before the columns: its moves deleted the copy left behind first, none is pending.
+    if (Statement probe(m_db, "SELECT leaving_href, leaving_etag FROM item LIMIT 0"); probe)
+        return true;
+    return exec("ALTER TABLE item ADD COLUMN leaving_href TEXT NOT NULL DEFAULT ''; "
+                "ALTER TABLE item ADD COLUMN leaving_etag TEXT NOT NULL DEFAULT ''",
+                error);
 }
 
 bool SyncLedger::exec(const char* sql, QString* error)
@@ -157,7 +170,7 @@ bool SyncLedger::load(QString* error)
         }
     }
     Statement items(m_db, "SELECT uid, collection, href, etag, base, fingerprint, changed_at, parent, sent, "
-                          "base_collection FROM item");
+                          "base_collection, leaving_href, leaving_etag FROM item");
     Statement collections(m_db, "SELECT href, pile, display_name, token, ctag FROM collection");
     if (!items || !collections) {
         *error = lastError(m_db);
@@ -175,6 +188,8 @@ bool SyncLedger::load(QString* error)
         i.parent = text(items.get(), 7);
         i.sent = blob(items.get(), 8);
         i.baseCollection = text(items.get(), 9);
+        i.leavingHref = text(items.get(), 10);
+        i.leavingEtag = text(items.get(), 11);
         if (!i.parent.isEmpty())
             m_steps[i.parent].push_back(i.uid);
         m_items.insert(i.uid, std::move(i));
@@ -284,9 +299,9 @@ bool SyncLedger::commit(QString* error)
         return false;
     };
     {
-        Statement put(m_db,
-                      "INSERT OR REPLACE INTO item (uid, collection, href, etag, base, fingerprint, "
-                      "changed_at, parent, sent, base_collection) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        Statement put(m_db, "INSERT OR REPLACE INTO item (uid, collection, href, etag, base, fingerprint, "
+                            "changed_at, parent, sent, base_collection, leaving_href, leaving_etag) "
+                            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
         Statement drop(m_db, "DELETE FROM item WHERE uid = ?");
         if (!put || !drop)
             return fail();
@@ -304,6 +319,8 @@ bool SyncLedger::commit(QString* error)
                 bindText(s, 8, i->parent);
                 bindBlob(s, 9, i->sent);
                 bindText(s, 10, i->baseCollection);
+                bindText(s, 11, i->leavingHref);
+                bindText(s, 12, i->leavingEtag);
             } else {
                 s = drop.get();
                 bindText(s, 1, it.key());

@@ -33,6 +33,10 @@ struct LedgerItem {
     // The collection `base` was agreed in, when not this one: the thing moved here, and no sync has seen
     // it here yet. Empty: this one.
     QString baseCollection;
+    // The copy this resource left in another collection when its thing moved here, still to be deleted
+    // there (with this ETag) once the copy here is written and seen. Empty: none.
+    QString leavingHref;
+    QString leavingEtag;
     bool operator==(const LedgerItem&) const = default;
 };
 
@@ -86,6 +90,7 @@ private:
     bool exec(const char* sql, QString* error);
     bool addSentColumn(QString* error);
     bool addBaseCollectionColumn(QString* error);
+    bool addLeavingColumns(QString* error);
     bool load(QString* error);
     void unlinkStep(const LedgerItem& item);
 

@@ -3,8 +3,9 @@
 // and the server hold the same things, nothing twice, and each field keeps the edit the merge keeps.
 // Runs alone: synckill_tests --gtest_also_run_disabled_tests (under dbus-run-session). VORN_KILL_SEED=N
 // picks the edits a failure printed; the kills fall by the clock, so a run is not replayed exactly.
-// Disabled while it still fails: a kill between a move's delete where the thing was and its PUT where it
-// goes, or after a PUT the other home then merged over, still loses an edit now and then.
+// Disabled while it still fails now and then: a copy the other home merged over, or wrote before its own
+// merge went out, is met against a base it no longer holds; and a DELETE whose If-Match covers the thing's
+// own resource alone goes over a step ticked there. Either loses an edit.
 #include "model/AppModel.h"
 #include "model/Launch.h"
 #include "support/CalendarServers.h"

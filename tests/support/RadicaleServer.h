@@ -28,15 +28,17 @@ public:
         m_port = freePort();
         const QByteArray dir = m_dir.path().toUtf8();
         write("users", (user() + QLatin1Char(':') + password()).toUtf8());
+        shut(QString());
         write("config", "[server]\nhosts = 127.0.0.1:" + QByteArray::number(m_port) +
                             "\n[auth]\ntype = htpasswd\nhtpasswd_filename = " + dir +
-                            "/users\nhtpasswd_encryption = plain\n[storage]\nfilesystem_folder = " + dir +
+                            "/users\nhtpasswd_encryption = plain\n[rights]\ntype = from_file\nfile = " + dir +
+                            "/rights\n[storage]\nfilesystem_folder = " + dir +
                             "/collections\n[logging]\nlevel = warning\n");
         if (const std::optional<QString> said =
                 serve(m_process, QStringLiteral("/usr/bin/python3"),
                       {QStringLiteral("-m"), QStringLiteral("radicale"), QStringLiteral("--config"),
                        m_dir.filePath(QStringLiteral("config"))},
-                      m_port))
+                      m_port, m_dir.filePath(QStringLiteral("log"))))
             m_problem = QStringLiteral("radicale didn't start: ") + *said;
     }
 
@@ -66,6 +68,20 @@ public:
     void writeItem(const QString& path, const QByteArray& text)
     {
         write(QStringLiteral("collections/collection-root/") + path, text);
+    }
+
+    // Writes to `collection` (a path such as "alice/work", read at each request) are refused from now
+    // on with a 403, as a server whose disk is full or whose rights changed; empty: none are. Otherwise
+    // the rights are Radicale's own default, each user's home and calendars to themselves.
+    void shut(const QString& collection)
+    {
+        QByteArray rules;
+        if (!collection.isEmpty())
+            rules += "[shut]\nuser: .+\ncollection: " + collection.toUtf8() + "\npermissions: r\n";
+        rules += "[root]\nuser: .+\ncollection:\npermissions: R\n"
+                 "[home]\nuser: .+\ncollection: {user}\npermissions: RW\n"
+                 "[calendars]\nuser: .+\ncollection: {user}/[^/]+\npermissions: rw\n";
+        write(QStringLiteral("rights"), rules);
     }
 
 private:

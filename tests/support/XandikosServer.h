@@ -26,7 +26,7 @@ public:
                   {QStringLiteral("--autocreate"), QStringLiteral("-d"),
                    m_dir.filePath(QStringLiteral("root")), QStringLiteral("-l"), QStringLiteral("127.0.0.1"),
                    QStringLiteral("-p"), QString::number(m_port)},
-                  m_port);
+                  m_port, m_dir.filePath(QStringLiteral("log")));
         if (said)
             m_problem = QStringLiteral("xandikos didn't start: ") + *said;
     }
