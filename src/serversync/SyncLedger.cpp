@@ -121,9 +121,13 @@ bool SyncLedger::addLeavingColumns(QString* error)
     // A ledger from before the columns: its moves deleted the copy left behind first, none is pending.
     if (Statement probe(m_db, "SELECT leaving_href, leaving_etag FROM item LIMIT 0"); probe)
         return true;
-    return exec("ALTER TABLE item ADD COLUMN leaving_href TEXT NOT NULL DEFAULT ''; "
-                "ALTER TABLE item ADD COLUMN leaving_etag TEXT NOT NULL DEFAULT ''",
-                error);
+    // Both or neither: a file left with one of them would fail this probe and the first ALTER for good.
+    if (exec("BEGIN; ALTER TABLE item ADD COLUMN leaving_href TEXT NOT NULL DEFAULT ''; "
+             "ALTER TABLE item ADD COLUMN leaving_etag TEXT NOT NULL DEFAULT ''; COMMIT",
+             error))
+        return true;
+    exec("ROLLBACK", nullptr);
+    return false;
 }
 
 bool SyncLedger::exec(const char* sql, QString* error)
