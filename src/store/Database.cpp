@@ -73,6 +73,31 @@ std::optional<QDateTime> optionalInstant(sqlite3_stmt* s, int col)
     return instant(s, col);
 }
 
+const char* sqlOf(int slot)
+{
+    switch (slot) {
+    case PutThing:
+        return "INSERT OR REPLACE INTO thing (id, title, created_at, done_at, snoozed_until, z_count, "
+               "sort_key, "
+               "pile_id, came_from, note, note_id, sync_id, calendar_text) "
+               "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+    case PutPile:
+        return "INSERT OR REPLACE INTO pile (id, name, created_at, sort_key) VALUES (?, ?, ?, ?)";
+    case PutStep:
+        return "INSERT OR REPLACE INTO step (id, title, done_at, sort_key, thing_id, sync_id) "
+               "VALUES (?, ?, ?, ?, ?, ?)";
+    case DelThing:
+        return "DELETE FROM thing WHERE id = ?";
+    case DelPile:
+        return "DELETE FROM pile WHERE id = ?";
+    case DelStep:
+        return "DELETE FROM step WHERE id = ?";
+    case PutMeta:
+        return "INSERT OR REPLACE INTO meta (key, value) VALUES (?, ?)";
+    }
+    return nullptr;
+}
+
 QString newSyncID()
 {
     return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
@@ -462,25 +487,13 @@ bool Database::write(const Batch& batch, QString* error)
             *error = QStringLiteral("the store is read-only");
         return false;
     }
-    static const char* const kSql[SlotCount] = {
-        "INSERT OR REPLACE INTO thing (id, title, created_at, done_at, snoozed_until, z_count, sort_key, "
-        "pile_id, came_from, note, note_id, sync_id, calendar_text) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-        "?, ?)",
-        "INSERT OR REPLACE INTO pile (id, name, created_at, sort_key) VALUES (?, ?, ?, ?)",
-        "INSERT OR REPLACE INTO step (id, title, done_at, sort_key, thing_id, sync_id) VALUES (?, ?, ?, ?, "
-        "?, ?)",
-        "DELETE FROM thing WHERE id = ?",
-        "DELETE FROM pile WHERE id = ?",
-        "DELETE FROM step WHERE id = ?",
-        "INSERT OR REPLACE INTO meta (key, value) VALUES (?, ?)",
-    };
     if (!exec("BEGIN IMMEDIATE", error))
         return false;
     bool ok = !batch.whole || exec("DELETE FROM step; DELETE FROM thing; DELETE FROM pile", error);
     for (const Batch::Row& row : batch.rows) {
         if (!ok)
             break;
-        sqlite3_stmt* s = statement(row.slot, kSql[row.slot], error);
+        sqlite3_stmt* s = statement(row.slot, sqlOf(row.slot), error);
         if (!s) {
             ok = false;
             break;
