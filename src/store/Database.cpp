@@ -452,7 +452,6 @@ Database::Batch Database::batchOf(const std::vector<Record*>& records, const Cou
                   instant(t.m_snoozedUntil), Value(qint64(t.m_zCount)), Value(t.m_sortKey),
                   ref(t.m_pile.get()), optional(t.m_cameFrom), t.m_note, optional(t.m_noteID), t.m_syncID,
                   t.m_calendarText.isEmpty() ? Value() : Value(t.m_calendarText)}});
-            batch.textSize += t.m_note.size() + t.m_calendarText.size();
             break;
         }
         case EntityKind::Pile: {

@@ -45,7 +45,6 @@ public:
         };
         std::vector<Row> rows;
         bool whole = false;
-        qsizetype textSize = 0; // characters of the notes and calendar texts in it
     };
     // Inserts, updates of changed records and deletes, and the counters. `whole` empties the file first
     // and writes every live record given, changed or not.

@@ -61,11 +61,19 @@ bool Store::saveInBackground()
     if (m_pending.isEmpty() || m_readOnly || m_saveWhole || !m_sinceMovedCheck.isValid() ||
         m_sinceMovedCheck.elapsed() >= m_movedCheckInterval)
         return false;
+    // Sized before anything is built: most saves are small, and save() builds their batch itself.
+    qsizetype textSize = 0;
+    for (const auto& r : std::as_const(m_pending)) {
+        if (r->m_live && r->kind() == EntityKind::Thing) {
+            const auto& t = static_cast<const Thing&>(*r);
+            textSize += t.note().size() + t.calendarText().size();
+        }
+    }
+    if (textSize < kBackgroundTextSize)
+        return false;
     std::vector<Record*> records = pendingRecords();
     auto batch = std::make_shared<const Database::Batch>(
         Database::batchOf(records, {m_nextNumber, m_generation + 1}, false));
-    if (batch->textSize < kBackgroundTextSize)
-        return false;
     m_writing = std::make_unique<Writing>();
     Writing& w = *m_writing;
     w.number = ++m_writings;
