@@ -3,7 +3,7 @@
 #include "caldav/DavUrl.h"
 
 #include <QCryptographicHash>
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -161,7 +161,6 @@ bool DavTransport::readBody()
     if (isRedirect(m_answer.status) && m_received <= kSmallBodyLimit)
         return true; // read past
     if (m_reader) {
-        const bool reading = m_unreadBytes > 0;
         if (!piece.isEmpty()) {
             m_unread.push_back(piece);
             m_unreadBytes += piece.size();
@@ -173,7 +172,7 @@ bool DavTransport::readBody()
                 return false;
             }
         }
-        if (!reading && m_unreadBytes > 0)
+        if (m_unreadBytes > 0)
             feedLater();
     } else if (m_received > m_account.responseLimit) {
         m_refusal = davError(DavErrorKind::TooLarge, m_answer.url.host());
@@ -186,9 +185,14 @@ bool DavTransport::readBody()
 
 void DavTransport::feedLater()
 {
+    if (m_feedQueued)
+        return;
+    m_feedQueued = true;
     QTimer::singleShot(0, this, [this, serial = m_serial] {
-        if (serial == m_serial)
-            feedSome();
+        if (serial != m_serial)
+            return;
+        m_feedQueued = false;
+        feedSome();
     });
 }
 
@@ -196,10 +200,16 @@ void DavTransport::feedSome()
 {
     if (!m_reader)
         return;
-    QElapsedTimer turn;
-    turn.start();
-    do {
-        if (!m_reader->feed(takeUnread())) {
+    const QDeadlineTimer turn{std::chrono::nanoseconds(kFeedTurnNs)};
+    for (;;) {
+        if (m_ended && m_unreadBytes == 0)
+            m_reader->lastPieceGiven();
+        const bool caughtUp = m_reader->caughtUp();
+        if (caughtUp && m_unreadBytes == 0)
+            break;
+        if (turn.hasExpired())
+            return feedLater();
+        if (!(caughtUp ? m_reader->feed(takeUnread(), turn) : m_reader->more(turn))) {
             m_refusal = m_reader->error();
             dropUnread();
             if (m_reply)
@@ -208,10 +218,6 @@ void DavTransport::feedSome()
                 complete({m_refusal, {}});
             return;
         }
-    } while (m_unreadBytes > 0 && turn.nsecsElapsed() < kFeedTurnNs);
-    if (m_unreadBytes > 0) {
-        feedLater();
-        return;
     }
     if (m_ended)
         endAnswer();
@@ -290,9 +296,9 @@ void DavTransport::onFinished()
     if (isRedirect(m_answer.status))
         return followRedirect();
     m_ended = true;
-    // The rest of a long multistatus is still being read, a slice a turn: it ends the answer.
-    if (m_reader && m_unreadBytes > 0)
-        return;
+    // A multistatus is read a slice a turn, the rest of it too: its reading ends the answer.
+    if (m_reader)
+        return feedLater();
     endAnswer();
 }
 
@@ -337,6 +343,7 @@ void DavTransport::complete(DavResult<DavReply> result)
     dropUnread();
     m_ended = false;
     ++m_serial; // a slice still waiting belongs to this answer: dropped
+    m_feedQueued = false;
     startNext();
     // Last: the callback may queue more, or delete us.
     done(std::move(result));

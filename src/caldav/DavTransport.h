@@ -39,8 +39,8 @@ struct DavReply {
 // Enough for an error body or a single item; more of an answer that isn't a multistatus is dropped.
 inline constexpr qint64 kSmallBodyLimit = 8 * 1024 * 1024;
 inline constexpr int kRedirectLimit = 5;
-// A multistatus is read in slices, for at most 4 ms a turn of the event loop, so a key press never waits
-// for an answer of thousands of items.
+// A multistatus is read for at most 4 ms a turn of the event loop, its end too, so a key press never
+// waits for an answer of thousands of items.
 inline constexpr qsizetype kFeedSlice = 32 * 1024;
 inline constexpr qint64 kFeedTurnNs = 4'000'000;
 // How much may wait to be read; beyond it an answer is read as it comes, so a hostile one can't fill memory.
@@ -102,8 +102,9 @@ private:
     std::deque<QByteArray> m_unread;
     qsizetype m_unreadAt = 0;
     qint64 m_unreadBytes = 0;
-    bool m_ended = false; // the reply finished; the answer ends once all of it is read
-    quint64 m_serial = 0; // of the request running, so a slice left over from an earlier one is dropped
+    bool m_ended = false;      // the reply finished; the answer ends once all of it is read
+    bool m_feedQueued = false; // a feedSome() is due on the next turn
+    quint64 m_serial = 0;      // of the request running, so a slice left over from an earlier one is dropped
     DavReply m_answer;
     qint64 m_received = 0;
     bool m_headers = false;

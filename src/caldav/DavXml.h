@@ -3,6 +3,7 @@
 #include "caldav/DavError.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QStringList>
 #include <QUrl>
 #include <QXmlStreamReader>
@@ -72,9 +73,17 @@ public:
     explicit MultistatusReader(const QUrl& base, qint64 limit = kResponseLimit);
     ~MultistatusReader();
 
-    // False once the answer is refused; error() says why, and further pieces are ignored.
-    bool feed(const QByteArray& piece);
-    // After the last piece: the whole answer, or why not.
+    // Reads the piece, and what it holds from before, until `until`; what time leaves unread waits for
+    // more() or the next piece. False once the answer is refused; error() says why, and further pieces
+    // are ignored.
+    bool feed(const QByteArray& piece, QDeadlineTimer until = QDeadlineTimer(QDeadlineTimer::Forever));
+    // Reads on in what it holds, until `until`; false as feed().
+    bool more(QDeadlineTimer until);
+    // Whether what it holds is read as far as it can be before another piece (or the end) comes.
+    bool caughtUp() const;
+    // No piece comes after those given: the last part of a slice can be read too.
+    void lastPieceGiven() { m_lastGiven = true; }
+    // After the last piece: the whole answer, or why not. Reads whatever is still unread.
     DavResult<Multistatus> finish();
     const DavError& error() const { return m_error; }
 
@@ -82,7 +91,8 @@ public:
 
 private:
     static constexpr qsizetype kSlice = 64 * 1024;
-    bool parse(const QByteArray& slice);
+    // The tokens of the slice the XML reader holds, until `until` or until it wants more.
+    bool readTokens(QDeadlineTimer until);
     void start();
     void end();
     bool fail(DavErrorKind kind, const char* why);
@@ -93,7 +103,12 @@ private:
     qint64 m_limit;
     qint64 m_read = 0;
     QXmlStreamReader m_xml;
-    QByteArray m_pending; // less than a slice, waiting for the rest
+    // Given but not yet handed to the XML reader (from m_pendingAt on), a slice at a time, so it
+    // judges the same slices however the network split the answer.
+    QByteArray m_pending;
+    qsizetype m_pendingAt = 0;
+    bool m_inSlice = false; // the XML reader holds tokens not read yet
+    bool m_lastGiven = false;
     std::vector<Tag> m_stack;
     QString m_text;
     Multistatus m_out;

@@ -2,6 +2,7 @@
 #include "caldav/DavUrl.h"
 #include "caldav/DavXml.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace vorn::caldav {
@@ -147,7 +148,7 @@ MultistatusReader::Tag MultistatusReader::at(qsizetype fromTop) const
     return i >= 0 ? m_stack[size_t(i)] : Tag::Other;
 }
 
-bool MultistatusReader::feed(const QByteArray& piece)
+bool MultistatusReader::feed(const QByteArray& piece, QDeadlineTimer until)
 {
     if (m_error)
         return false;
@@ -157,22 +158,45 @@ bool MultistatusReader::feed(const QByteArray& piece)
     // What follows the root's end is not read: the answer is whole.
     if (m_closed)
         return true;
-    // The XML reader judges what it is given all at once (an encoding error further on fails it
-    // early), so it gets the same slices however the network split the answer.
     m_pending += piece;
-    qsizetype at = 0;
-    for (; m_pending.size() - at >= kSlice && !m_closed; at += kSlice) {
-        if (!parse(m_pending.mid(at, kSlice)))
-            return false;
-    }
-    m_pending = m_closed ? QByteArray() : m_pending.mid(at);
-    return true;
+    return more(until);
 }
 
-bool MultistatusReader::parse(const QByteArray& slice)
+bool MultistatusReader::more(QDeadlineTimer until)
 {
-    m_xml.addData(slice);
-    while (!m_closed && !m_xml.atEnd()) {
+    while (!m_error && !m_closed) {
+        if (m_inSlice && (!readTokens(until) || m_inSlice))
+            break; // refused, or out of time
+        const qsizetype left = m_pending.size() - m_pendingAt;
+        if (left == 0 || (left < kSlice && !m_lastGiven))
+            break;
+        // The XML reader judges what it is given all at once (an encoding error further on fails it
+        // early), so it is given the same slices however the answer came.
+        m_xml.addData(m_pending.mid(m_pendingAt, kSlice));
+        m_pendingAt += std::min(left, kSlice);
+        m_inSlice = true;
+    }
+    if (m_closed || m_pendingAt == m_pending.size()) {
+        m_pending.clear();
+        m_pendingAt = 0;
+    } else if (m_pendingAt >= kSlice) {
+        m_pending.remove(0, m_pendingAt);
+        m_pendingAt = 0;
+    }
+    return !m_error;
+}
+
+bool MultistatusReader::caughtUp() const
+{
+    return m_error || m_closed || (!m_inSlice && m_pending.size() - m_pendingAt < (m_lastGiven ? 1 : kSlice));
+}
+
+bool MultistatusReader::readTokens(QDeadlineTimer until)
+{
+    // The clock is read every few tokens: a token is a microsecond or two.
+    for (int n = 1; !m_closed && !m_xml.atEnd(); ++n) {
+        if (n % 32 == 0 && until.hasExpired())
+            return true;
         switch (m_xml.readNext()) {
         case QXmlStreamReader::StartElement:
             if (m_stack.size() >= size_t(kDepthLimit))
@@ -201,13 +225,14 @@ bool MultistatusReader::parse(const QByteArray& slice)
             return fail(DavErrorKind::BadXml, "not well-formed");
         }
     }
+    m_inSlice = false;
     return true;
 }
 
 DavResult<Multistatus> MultistatusReader::finish()
 {
-    if (!m_error && !m_closed && !m_pending.isEmpty())
-        parse(std::exchange(m_pending, {}));
+    m_lastGiven = true;
+    more(QDeadlineTimer(QDeadlineTimer::Forever));
     if (!m_error && !m_closed)
         fail(DavErrorKind::BadXml, "cut short");
     if (m_error)

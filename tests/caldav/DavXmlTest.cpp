@@ -64,6 +64,48 @@ TEST(DavXmlTest, namespacesAreReadByTheirNameNotTheirPrefixAndHrefsResolveAgains
         EXPECT_EQ(summary(c.xml), c.expected) << c.what;
 }
 
+// Read with no time to spare, a few tokens a call, an answer gives what it gives read whole: a sync
+// reads thousands of items a few milliseconds a turn, and its end too.
+TEST(DavXmlTest, anAnswerReadAFewTokensATurnGivesWhatItGivesReadWhole)
+{
+    QByteArray xml = R"(<d:multistatus xmlns:d="DAV:" xmlns:c="urn:ietf:params:xml:ns:caldav">)";
+    for (int i = 0; i < 1500; ++i) {
+        xml += QStringLiteral("<d:response><d:href>%1.ics</d:href><d:propstat><d:prop><d:getetag>\"%1\""
+                              "</d:getetag><c:calendar-data>BEGIN:VCALENDAR\nSUMMARY:Thing %1 \u00e9t\u00e9\n"
+                              "END:VCALENDAR\n</c:calendar-data></d:prop><d:status>HTTP/1.1 200 OK</d:status>"
+                              "</d:propstat></d:response>")
+                   .arg(i)
+                   .toUtf8();
+    }
+    xml += "<d:sync-token>t-1</d:sync-token></d:multistatus>";
+    const QUrl base(QStringLiteral("https://cal.example/alice/cal/"));
+    const DavResult<Multistatus> whole = readMultistatus(base, xml);
+    ASSERT_TRUE(whole.ok());
+    ASSERT_EQ(whole.value.responses.size(), 1500u);
+
+    MultistatusReader reader(base);
+    const QDeadlineTimer none(0);
+    int calls = 0;
+    for (qsizetype at = 0; at < xml.size(); at += 7000) {
+        ASSERT_TRUE(reader.feed(xml.mid(at, 7000), none));
+        for (; !reader.caughtUp(); ++calls)
+            ASSERT_TRUE(reader.more(none));
+    }
+    reader.lastPieceGiven();
+    for (; !reader.caughtUp(); ++calls)
+        ASSERT_TRUE(reader.more(none));
+    EXPECT_GT(calls, 500) << "each call stops once its time is up";
+    const DavResult<Multistatus> pieces = reader.finish();
+    ASSERT_TRUE(pieces.ok());
+    EXPECT_EQ(pieces.value.syncToken, QStringLiteral("t-1"));
+    ASSERT_EQ(pieces.value.responses.size(), whole.value.responses.size());
+    for (size_t i = 0; i < whole.value.responses.size(); ++i) {
+        const DavResponse& a = pieces.value.responses[i];
+        const DavResponse& b = whole.value.responses[i];
+        ASSERT_EQ(std::tie(a.href, a.etag, a.calendarData), std::tie(b.href, b.etag, b.calendarData)) << i;
+    }
+}
+
 TEST(DavXmlTest, plainHttpGoesOnlyToLoopbackUnlessAllowed)
 {
     const struct {

@@ -513,8 +513,10 @@ TEST_P(CalendarSyncTest, takingInManyThingsNeverHoldsTheMainThreadLong)
     EXPECT_EQ(outcome.taken, count);
     ASSERT_EQ(b.model->allThings().size(), size_t(count));
     EXPECT_EQ(b.titles().front(), QStringLiteral("Thing 0 / Step of 0"));
-    // Reading 600 items and taking 300 things in one go holds it for hundreds of ms, even in Release.
-    EXPECT_LT(turns.longest(), 60.0);
+    // Reading 600 items and taking 300 things in one go holds it for hundreds of ms, even in Release;
+    // so does reading a multistatus's last slice, or a whole short one, in the turn its reply ends.
+    // Read in turns, the longest is 15-20 ms here (with the sanitizers, a few ms without).
+    EXPECT_LT(turns.longest(), 40.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(On, CalendarSyncTest, ::testing::Values(ServerKind::Radicale, ServerKind::Xandikos),
