@@ -320,7 +320,10 @@ int runWindowApp(int& argc, char** argv, bool newThing)
     traceStartup("shell");
     colorScheme.awaitFirstAnswer(std::chrono::milliseconds(100));
     traceStartup("colour scheme answered");
-    FirstFrame firstFrame(*app->window, [] { setWindowIcon(); });
+    FirstFrame firstFrame(*app->window, [&model] {
+        setWindowIcon();
+        model.familySync().readWholeIfDue();
+    });
     app->window->show();
     traceStartup("shown");
     if (newThing)

@@ -61,6 +61,7 @@ enum Statement {
     Purge,
     Upsert,
     AllThings,
+    LiveRowsSince,
     StoredRow,
     MarkDeleted,
     DeletedByOthers,
@@ -85,6 +86,8 @@ ON CONFLICT(id) DO UPDATE SET
 WHERE things.deleted = 0 OR things.deleted_by IS NULL;)sql",
     "SELECT id, title, done, due_day, zs, steps_json, note_plain, note_id, link, source_app, updated_at "
     "FROM things WHERE deleted = 0;",
+    "SELECT id, title, done, due_day, zs, steps_json, note_plain, note_id, link, source_app, updated_at "
+    "FROM things WHERE deleted = 0 AND (source_app IS NOT ? OR updated_at > ?);",
     "SELECT title, done, due_day, zs, steps_json, note_plain, note_id, link, source_app, deleted "
     "FROM things WHERE id = ?;",
     "UPDATE things SET deleted = 1, deleted_by = ?, updated_at = ? WHERE id = ? AND deleted = 0;",
@@ -421,11 +424,26 @@ struct FamilyStore::Connection {
 
     std::vector<SharedThing> allThings()
     {
-        std::vector<SharedThing> things;
         Use use = statement(AllThings);
-        if (!use)
+        return rows(use.get());
+    }
+
+    // Every live row of the others, and those of `app` written after `after`.
+    std::vector<SharedThing> liveRowsSince(const QString& app, double after)
+    {
+        Use use = statement(LiveRowsSince);
+        if (use) {
+            bindText(use.get(), 1, app);
+            sqlite3_bind_double(use.get(), 2, after);
+        }
+        return rows(use.get());
+    }
+
+    std::vector<SharedThing> rows(sqlite3_stmt* s)
+    {
+        std::vector<SharedThing> things;
+        if (!s)
             return things;
-        sqlite3_stmt* s = use.get();
         int rc;
         while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
             SharedThing& t = things.emplace_back();
@@ -546,15 +564,18 @@ void FamilyStore::mirrorAsync(std::vector<SharedThing> things, const QString& ow
 }
 
 FamilyRead FamilyStore::readHere(const QString& ownApp,
-                                 const std::function<bool(const SharedThing&)>& changed)
+                                 const std::function<bool(const SharedThing&)>& changed, double ownAfter)
 {
     FamilyRead read;
     if (!m_connection->db)
         return read;
-    for (SharedThing& row : m_connection->allThings()) {
-        if (row.sourceApp != ownApp)
+    for (SharedThing& row : m_connection->liveRowsSince(ownApp, ownAfter)) {
+        if (row.sourceApp != ownApp) {
             read.others.push_back(std::move(row));
-        else if (!changed || changed(row))
+            continue;
+        }
+        read.ownLatest = std::max(read.ownLatest, row.updatedAt);
+        if (!changed || changed(row))
             read.ownChanged.push_back(std::move(row));
     }
     read.deletedByOthers = m_connection->deletedByOthers(ownApp);
@@ -562,25 +583,27 @@ FamilyRead FamilyStore::readHere(const QString& ownApp,
     return read;
 }
 
-FamilyRead FamilyStore::read(const QString& ownApp, const std::function<bool(const SharedThing&)>& changed)
+FamilyRead FamilyStore::read(const QString& ownApp, const std::function<bool(const SharedThing&)>& changed,
+                             double ownAfter)
 {
     FamilyRead read;
-    m_queue->sync([&] { read = readHere(ownApp, changed); });
+    m_queue->sync([&] { read = readHere(ownApp, changed, ownAfter); });
     return read;
 }
 
 void FamilyStore::readAsync(const QString& ownApp, std::function<bool(const SharedThing&)> changed,
-                            QObject* context, std::function<void(FamilyRead)> done)
+                            QObject* context, std::function<void(FamilyRead)> done, double ownAfter)
 {
-    m_queue->async([this, ownApp, changed = std::move(changed), context, done = std::move(done)]() mutable {
-        FamilyRead read = readHere(ownApp, changed);
-        // What `changed` captured goes before the caller hears back and next writes its own copy.
-        changed = nullptr;
-        if (context && done)
-            QMetaObject::invokeMethod(
-                context, [done, read = std::move(read)]() mutable { done(std::move(read)); },
-                Qt::QueuedConnection);
-    });
+    m_queue->async(
+        [this, ownApp, changed = std::move(changed), context, done = std::move(done), ownAfter]() mutable {
+            FamilyRead read = readHere(ownApp, changed, ownAfter);
+            // What `changed` captured goes before the caller hears back and next writes its own copy.
+            changed = nullptr;
+            if (context && done)
+                QMetaObject::invokeMethod(
+                    context, [done, read = std::move(read)]() mutable { done(std::move(read)); },
+                    Qt::QueuedConnection);
+        });
 }
 
 void FamilyStore::drain()

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <span>
@@ -24,8 +25,12 @@ struct FamilyRead {
     std::vector<SharedThing> others;
     std::vector<SharedThing> ownChanged;
     std::vector<QString> deletedByOthers;
-    bool open = false; // false: the file couldn't be read, and every list is empty
+    double ownLatest = 0; // the latest updated_at among the rows of ours read, picked or not
+    bool open = false;    // false: the file couldn't be read, and every list is empty
 };
+
+// A read of every row of ours, however old.
+inline constexpr double kEveryOwnRow = -std::numeric_limits<double>::infinity();
 
 // The SQLite file shared with the planner. Every statement runs on the store's own serial queue and the
 // caller waits for it. A store that failed to open answers every call with nothing and writes nothing.
@@ -62,10 +67,12 @@ public:
     // rows, split by `ownApp`, those of ours kept only when `changed(row)` says so (it runs on the queue,
     // so it must only read what it captured). `done(read)` runs on `context`'s thread; the same rules as
     // for mirrorAsync hold. The rows are as the file was after everything queued before this call.
+    // Rows of ours written at or before `ownAfter` are not read at all.
     void readAsync(const QString& ownApp, std::function<bool(const SharedThing&)> changed, QObject* context,
-                   std::function<void(FamilyRead)> done);
+                   std::function<void(FamilyRead)> done, double ownAfter = kEveryOwnRow);
     // The same read, waiting for it.
-    FamilyRead read(const QString& ownApp, const std::function<bool(const SharedThing&)>& changed);
+    FamilyRead read(const QString& ownApp, const std::function<bool(const SharedThing&)>& changed,
+                    double ownAfter = kEveryOwnRow);
     // Waits until everything queued so far has run.
     void drain();
     void markDeleted(const QString& id, const std::optional<QString>& by);
@@ -87,7 +94,8 @@ private:
     QString m_path;
     std::optional<QString> m_openError;
     // On the queue only.
-    FamilyRead readHere(const QString& ownApp, const std::function<bool(const SharedThing&)>& changed);
+    FamilyRead readHere(const QString& ownApp, const std::function<bool(const SharedThing&)>& changed,
+                        double ownAfter);
     bool markDeletedHere(const QString& id, const std::optional<QString>& by);
     std::unique_ptr<Connection> m_connection; // touched only on the queue
     std::unique_ptr<SerialQueue> m_queue;

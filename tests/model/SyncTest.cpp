@@ -320,6 +320,53 @@ TEST_F(SyncTest, theFamilyFileFollowsTheClockAndTodaysOrderOutlivesMidnight)
     EXPECT_EQ(todayTitles(), order);
 }
 
+// A start reads only the rows of ours written since an earlier run compared them, so the planner's edits
+// meanwhile are in the first frame; the rest follows in the background, where an edit made under a clock
+// set back is taken too. Another file is read whole at once.
+TEST_F(SyncTest, aStartReadsTheRowsOfOursWrittenSinceTheLastRunFirstAndAnotherFileWhole)
+{
+    // In a list, where no new day rewrites them.
+    const Pile* work = model->createPile(QStringLiteral("Work"));
+    std::vector<QString> ids;
+    for (int i = 0; i < 50; ++i)
+        ids.push_back(model->add(QStringLiteral("thing %1").arg(i), Source::pile(work->id()))->syncID());
+    mirror();
+    h.clock->set(at("Europe/Berlin", "2026-03-12 09:30:00"));
+    add(QStringLiteral("fresh"));
+    mirror();
+    model->familySync().refresh();
+    ASSERT_EQ(model->familySync().lastOwnRowsCompared(), 51);
+    model.reset();
+
+    planner->setTitle(ids[7], QStringLiteral("renamed while closed"));
+    const QDateTime hourBefore = at("Europe/Berlin", "2026-03-12 08:30:00");
+    FamilyStore slow(h.launch.familyStorePath(), FamilyStore::Mode::ReadWrite, [=] { return hourBefore; });
+    slow.setTitle(ids[3], QStringLiteral("renamed by a clock an hour behind"));
+    model = h.start();
+    EXPECT_EQ(model->familySync().lastOwnRowsCompared(), 1);
+    EXPECT_TRUE(h.thingTitled(*model, QStringLiteral("renamed while closed")));
+    model->familySync().readWholeIfDue();
+    backgroundReadsDone();
+    EXPECT_EQ(model->familySync().lastOwnRowsCompared(), 50) << "all but the one compared already";
+    EXPECT_TRUE(h.thingTitled(*model, QStringLiteral("renamed by a clock an hour behind")));
+    const std::vector<SharedThing> rows = planner->allThings();
+    model.reset();
+
+    // The same rows, as old, in another file: none of them was compared there.
+    QDir(h.dir.path()).mkpath(QStringLiteral("other"));
+    h.launch.sharedDataDir = h.dir.filePath(QStringLiteral("other"));
+    const QDateTime old = at("Europe/Berlin", "2026-03-10 09:30:00");
+    FamilyStore(h.launch.familyStorePath(), FamilyStore::Mode::ReadWrite, [=] {
+        return old;
+    }).upsertAll(rows);
+    FamilyStore(h.launch.familyStorePath(), FamilyStore::Mode::ReadWrite, [=] {
+        return old;
+    }).setTitle(ids[20], QStringLiteral("renamed in the other file"));
+    model = h.start();
+    EXPECT_EQ(model->familySync().lastOwnRowsCompared(), 51);
+    EXPECT_TRUE(h.thingTitled(*model, QStringLiteral("renamed in the other file")));
+}
+
 TEST_F(SyncTest, thePlannersRenamesAndDaysReachOurThings)
 {
     Thing* renamed = add(QStringLiteral("a"));

@@ -24,6 +24,8 @@ namespace {
 // The day our last mirror gave our rows in Today: in a later run, a row still carrying it is ours, not
 // the planner's, whatever the day is by then or wherever the user is.
 constexpr QLatin1StringView kMirroredDayKey{"sync.mirroredDay"};
+// How far the rows of ours in which file were compared by earlier runs: {"file": path, "upTo": updated_at}.
+constexpr QLatin1StringView kOwnRowsReadKey{"sync.ownRowsRead"};
 
 // The file shows our thing otherwise than we would write it: a blank title or a day we didn't take,
 // steps we couldn't read.
@@ -60,6 +62,13 @@ FamilySync::FamilySync(Init init, Store& local, const Schedule& schedule, const 
             m_externalOrder.insert(it.key(), *n);
     }
     m_mirroredDay = m_settings.stringValue(kMirroredDayKey);
+    // Another file (the planner's moved, or another family) has rows we never compared, however old.
+    const QVariantMap read = m_settings.mapValue(kOwnRowsReadKey);
+    const std::optional<double> upTo = Settings::number(read.value(QStringLiteral("upTo")));
+    if (m_family && upTo && read.value(QStringLiteral("file")).toString() == m_family->path()) {
+        m_ownRowsReadUpTo = m_savedOwnRowsReadUpTo = *upTo;
+        m_startSkipsUpTo = *upTo;
+    }
     m_seenNow = m_clock.now();
     // A burst of changes makes one mirror, a moment after the last of them.
     m_debounce = timers.make(QStringLiteral("sync"), false, [this] { mirror(); });
@@ -165,6 +174,12 @@ void FamilySync::schedule()
 
 void FamilySync::flush()
 {
+    // Kept for the next start, which then reads only the rows written since.
+    if (!m_readOnly && m_family && m_ownRowsReadUpTo > m_savedOwnRowsReadUpTo) {
+        m_settings.setValue(kOwnRowsReadKey, QVariantMap{{QStringLiteral("file"), m_family->path()},
+                                                         {QStringLiteral("upTo"), m_ownRowsReadUpTo}});
+        m_savedOwnRowsReadUpTo = m_ownRowsReadUpTo;
+    }
     if ((m_pending || m_debounce->isActive()) && !m_readOnly) {
         m_debounce->stop();
         mirror();
@@ -279,7 +294,12 @@ void FamilySync::refresh()
         return;
     ++m_readGeneration; // a read still on its way saw the file before this one
     // Read in a statement of its own, so the snapshot is gone before applyRead() writes to the original.
-    FamilyRead read = m_family->read(kTodoApp, changedSinceSeen());
+    // The first read leaves out the rows of ours an earlier run compared, which nobody wrote since as a
+    // write moves updated_at to the writer's now; every later read takes them all in again (against what
+    // this run has seen), so even an edit made under a clock set back is taken in a moment later.
+    const double skipUpTo = std::exchange(m_startSkipsUpTo, kEveryOwnRow);
+    m_wholeReadDue = skipUpTo != kEveryOwnRow;
+    FamilyRead read = m_family->read(kTodoApp, changedSinceSeen(), skipUpTo);
     applyRead(std::move(read));
 }
 
@@ -293,6 +313,7 @@ void FamilySync::refreshInBackground()
         return;
     }
     m_reading = true;
+    m_wholeReadDue = false;
     const quint64 generation = ++m_readGeneration;
     m_family->readAsync(kTodoApp, changedSinceSeen(), this, [this, generation](FamilyRead read) {
         m_reading = false;
@@ -302,6 +323,12 @@ void FamilySync::refreshInBackground()
         if (std::exchange(m_readAgain, false))
             refreshInBackground();
     });
+}
+
+void FamilySync::readWholeIfDue()
+{
+    if (m_wholeReadDue)
+        refreshInBackground();
 }
 
 const QHash<QString, Thing*>& FamilySync::thingsBySyncID()
@@ -354,6 +381,10 @@ void FamilySync::applyRead(FamilyRead read)
             ++m_lastOwnRowsCompared;
         }
     }
+    // Every row of ours up to the latest read is compared now (or was before), unless a failed mirror
+    // held the comparison back.
+    if (read.open && !m_unwritten)
+        m_ownRowsReadUpTo = std::max(m_ownRowsReadUpTo, read.ownLatest);
 
     // A row that went away keeps no place; with the file unreadable we can't tell, so nothing goes.
     if (read.open && !m_readOnly) {

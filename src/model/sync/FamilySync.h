@@ -99,6 +99,9 @@ public:
     // The same without waiting for the file: read on the family store's queue, taken in when it's
     // back. Calls while one is on its way make one more read after it.
     void refreshInBackground();
+    // The first read left out the rows of ours an earlier run compared: they are read in the background
+    // now (the window calls this once its first frame is up; any read does it too).
+    void readWholeIfDue();
     // A change broadcast arrived: our own echo is skipped, anything else is read.
     void didChange();
     // The broadcasts as they arrive: all that come before the next turn are one didChange().
@@ -183,6 +186,12 @@ private:
     bool m_readAgain = false; // and news came meanwhile
     quint64 m_readGeneration = 0;
     int m_lastOwnRowsCompared = 0;
+    // The latest updated_at up to which every row of ours was compared, in this run or one before (kept
+    // in the settings); the rows of ours the first read leaves out; whether a read of them all is due.
+    double m_ownRowsReadUpTo = 0;
+    double m_savedOwnRowsReadUpTo = 0;
+    double m_startSkipsUpTo = kEveryOwnRow;
+    bool m_wholeReadDue = false;
 };
 
 } // namespace vorn
