@@ -367,6 +367,56 @@ TEST_F(SyncTest, aStartReadsTheRowsOfOursWrittenSinceTheLastRunFirstAndAnotherFi
     EXPECT_TRUE(h.thingTitled(*model, QStringLiteral("renamed in the other file")));
 }
 
+// Every row of ours read in the background (as after a start) is compared a few milliseconds a turn; an
+// edit here meanwhile keeps its field, the planner's edits are all taken, and the mirror waits for them.
+TEST_F(SyncTest, aBackgroundReadOfThousandsOfOurRowsIsComparedInTurnsAndTheMirrorWaitsForIt)
+{
+    std::vector<Thing*> things;
+    for (int i = 0; i < 3000; ++i)
+        things.push_back(add(QStringLiteral("thing %1").arg(i)));
+    mirror();
+    planner->setTitle(things.front()->syncID(), QStringLiteral("first, renamed there"));
+    planner->setTitle(things.back()->syncID(), QStringLiteral("last, renamed there"));
+
+    model->familySync().refreshInBackground();
+    model->familySync().familyStore()->drain();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall); // the read's answer, and a first turn
+    const int firstTurn = model->familySync().lastOwnRowsCompared();
+    EXPECT_GT(firstTurn, 0);
+    EXPECT_LT(firstTurn, 3000) << "all compared in one turn";
+    model->rename(*things[1500], QStringLiteral("renamed here meanwhile"));
+    h.timers->advance(400); // the mirror's moment: it waits
+    EXPECT_EQ(row(things.back()->syncID())->title, QStringLiteral("last, renamed there"));
+
+    for (int i = 0; i < 10000 && model->familySync().lastOwnRowsCompared() < 3000; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(model->familySync().lastOwnRowsCompared(), 3000);
+    mirror();
+    EXPECT_EQ(things.front()->title(), QStringLiteral("first, renamed there"));
+    EXPECT_EQ(things.back()->title(), QStringLiteral("last, renamed there"));
+    EXPECT_EQ(row(things.back()->syncID())->title, QStringLiteral("last, renamed there"));
+    EXPECT_EQ(row(things[1500]->syncID())->title, QStringLiteral("renamed here meanwhile"));
+}
+
+// Reads while a mirror waits for its moment don't push that moment back: a planner writing every
+// 100 ms would otherwise keep our changes out of the file for as long as it writes.
+TEST_F(SyncTest, aPlannerWritingSteadilyNeverHoldsBackOurMirror)
+{
+    Thing* ours = add(QStringLiteral("ours"));
+    mirror();
+    model->rename(*ours, QStringLiteral("renamed here"));
+    for (int i = 0; i < 3; ++i) {
+        h.timers->advance(100);
+        planner->upsert(
+            plannerRow(QStringLiteral("p%1").arg(i), QStringLiteral("planned"), model->todayISO()));
+        plannerDidWrite();
+    }
+    QSignalSpy mirrored(model.get(), &AppModel::mirrored);
+    h.timers->advance(100); // the 400 ms since our change are up
+    ASSERT_TRUE(mirrored.count() > 0 || mirrored.wait(5000)) << "the reads put the mirror off";
+    EXPECT_EQ(row(ours->syncID())->title, QStringLiteral("renamed here"));
+}
+
 TEST_F(SyncTest, thePlannersRenamesAndDaysReachOurThings)
 {
     Thing* renamed = add(QStringLiteral("a"));

@@ -13,6 +13,7 @@
 
 #include <QCoreApplication>
 #include <QScopedValueRollback>
+#include <QTimer>
 
 #include <algorithm>
 #include <utility>
@@ -174,15 +175,18 @@ void FamilySync::schedule()
 
 void FamilySync::flush()
 {
+    if ((m_pending || m_debounce->isActive()) && !m_readOnly) {
+        m_debounce->stop();
+        if (m_comparing)
+            compareSome(QDeadlineTimer(QDeadlineTimer::Forever));
+        if (m_pending)
+            mirror(); // unless the end of the comparison just did
+    }
     // Kept for the next start, which then reads only the rows written since.
     if (!m_readOnly && m_family && m_ownRowsReadUpTo > m_savedOwnRowsReadUpTo) {
         m_settings.setValue(kOwnRowsReadKey, QVariantMap{{QStringLiteral("file"), m_family->path()},
                                                          {QStringLiteral("upTo"), m_ownRowsReadUpTo}});
         m_savedOwnRowsReadUpTo = m_ownRowsReadUpTo;
-    }
-    if ((m_pending || m_debounce->isActive()) && !m_readOnly) {
-        m_debounce->stop();
-        mirror();
     }
     if (m_mirrorsInFlight == 0 || !m_family)
         return;
@@ -193,6 +197,13 @@ void FamilySync::flush()
 
 void FamilySync::mirror()
 {
+    // Rows of ours the planner may have edited are still being compared: a mirror now would write our
+    // things over edits not taken in yet. It runs once they are.
+    if (m_comparing) {
+        m_pending = true;
+        m_mirrorWaits = true;
+        return;
+    }
     m_pending = false;
     if (!m_family || !m_family->isOpen())
         return;
@@ -319,7 +330,7 @@ void FamilySync::refreshInBackground()
         m_reading = false;
         // A read made meanwhile (ours, right after an edit) saw the file later than this one did.
         if (generation == m_readGeneration)
-            applyRead(std::move(read));
+            applyRead(std::move(read), true);
         if (std::exchange(m_readAgain, false))
             refreshInBackground();
     });
@@ -343,28 +354,58 @@ const QHash<QString, Thing*>& FamilySync::thingsBySyncID()
     return *m_bySyncID;
 }
 
-void FamilySync::applyRead(FamilyRead read)
+void FamilySync::applyRead(FamilyRead read, bool inTurns)
 {
     // What we take from the file is in the file already: no mirror for it, unless we keep something of
     // ours the file lacks (then scheduled on purpose in adoptEdits).
-    const QScopedValueRollback adopting(m_adopting, true);
-    if (!m_readOnly)
-        applyDeletes(read.deletedByOthers);
-
-    qCDebug(lcSync, "refreshFromFamily: %ld other-app things, %ld of ours changed", long(read.others.size()),
-            long(read.ownChanged.size()));
-    replaceRows(std::move(read.others));
+    {
+        const QScopedValueRollback adopting(m_adopting, true);
+        if (!m_readOnly)
+            applyDeletes(read.deletedByOthers);
+        qCDebug(lcSync, "refreshFromFamily: %ld other-app things, %ld of ours changed",
+                long(read.others.size()), long(read.ownChanged.size()));
+        replaceRows(std::move(read.others));
+    }
 
     m_lastOwnRowsCompared = 0;
+    // What an older read still had to compare is this one's to compare now (it isn't seen yet).
+    m_comparing.reset();
     // After a failed mirror the file still holds what our things were before it, which the baseline
     // would take for the planner's edits: ours wait for the next mirror to land first.
-    if (!m_unwritten && !read.ownChanged.empty()) {
+    if (!m_unwritten) {
+        m_comparing = Comparing{std::move(read.ownChanged), 0, read.open ? read.ownLatest : 0};
+        compareSome(inTurns ? QDeadlineTimer(kCompareTurnMSecs) : QDeadlineTimer(QDeadlineTimer::Forever));
+    }
+
+    // A row that went away keeps no place; with the file unreadable we can't tell, so nothing goes.
+    if (read.open && !m_readOnly) {
+        QSet<QString> known;
+        for (const SharedThing& row : m_rows)
+            known.insert(row.id);
+        const qsizetype before = m_externalOrder.size();
+        m_externalOrder.removeIf([&](const auto& entry) { return !known.contains(entry.key()); });
+        if (m_externalOrder.size() != before)
+            saveExternalOrder();
+    }
+    m_host.familyRowsRead();
+}
+
+void FamilySync::compareSome(QDeadlineTimer until)
+{
+    Comparing& c = *m_comparing;
+    {
+        const QScopedValueRollback adopting(m_adopting, true);
         // Adopting edits changes no thing's sync ID, so the index holds; a shallow copy all the same.
         const QHash<QString, Thing*> bySyncID = thingsBySyncID();
         // The planner's edits are not something the user did here, so undo shouldn't take them back.
         UndoRegistrationPause pause(m_local.undoManager());
         const QString day = today();
-        for (const SharedThing& row : read.ownChanged) {
+        for (int n = 0; c.next < c.rows.size(); ++c.next, ++n) {
+            // The clock is read every few rows: a row is a few microseconds.
+            if (n % 64 == 63 && until.hasExpired())
+                break;
+            // Each row goes once compared, so freeing 100,000 of them is spread over the turns too.
+            const SharedThing row = std::move(c.rows[c.next]);
             Thing* thing = bySyncID.value(row.id);
             if (!thing)
                 continue;
@@ -381,22 +422,20 @@ void FamilySync::applyRead(FamilyRead read)
             ++m_lastOwnRowsCompared;
         }
     }
-    // Every row of ours up to the latest read is compared now (or was before), unless a failed mirror
-    // held the comparison back.
-    if (read.open && !m_unwritten)
-        m_ownRowsReadUpTo = std::max(m_ownRowsReadUpTo, read.ownLatest);
-
-    // A row that went away keeps no place; with the file unreadable we can't tell, so nothing goes.
-    if (read.open && !m_readOnly) {
-        QSet<QString> known;
-        for (const SharedThing& row : m_rows)
-            known.insert(row.id);
-        const qsizetype before = m_externalOrder.size();
-        m_externalOrder.removeIf([&](const auto& entry) { return !known.contains(entry.key()); });
-        if (m_externalOrder.size() != before)
-            saveExternalOrder();
+    if (c.next < c.rows.size()) {
+        // Thousands of rows (every one of ours, after a start) are compared a few milliseconds a turn,
+        // so a key press never waits for them.
+        QTimer::singleShot(0, this, [this] {
+            if (m_comparing)
+                compareSome(QDeadlineTimer(kCompareTurnMSecs));
+        });
+        return;
     }
-    m_host.familyRowsRead();
+    // Every row of ours up to the latest this read saw is compared now (or was before).
+    m_ownRowsReadUpTo = std::max(m_ownRowsReadUpTo, c.ownLatest);
+    m_comparing.reset();
+    if (std::exchange(m_mirrorWaits, false))
+        mirror();
 }
 
 bool FamilySync::adoptEdits(const SharedThing& row, Thing& thing, const QString& day)

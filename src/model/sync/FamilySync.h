@@ -10,6 +10,7 @@
 #include "model/RetryBackoff.h"
 #include "model/sync/SyncBaseline.h"
 
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QObject>
 #include <QSet>
@@ -132,7 +133,9 @@ private:
     bool canRead() const;
     // Which of our rows a read hands over: those written since we last compared them.
     std::function<bool(const SharedThing&)> changedSinceSeen() const;
-    void applyRead(FamilyRead read);
+    // `inTurns`: the rows of ours are compared a few milliseconds a turn of the event loop.
+    void applyRead(FamilyRead read, bool inTurns = false);
+    void compareSome(QDeadlineTimer until);
     void applyDeletes(const std::vector<QString>& ids);
     const QHash<QString, Thing*>& thingsBySyncID();
     // `day` is today's, read once per refresh: formatting it is most of the work of a row.
@@ -192,6 +195,16 @@ private:
     double m_savedOwnRowsReadUpTo = 0;
     double m_startSkipsUpTo = kEveryOwnRow;
     bool m_wholeReadDue = false;
+    // The rows of ours a read handed over, compared from `next` on, until the next read takes over;
+    // mirrors wait for it.
+    struct Comparing {
+        std::vector<SharedThing> rows;
+        size_t next = 0;
+        double ownLatest = 0;
+    };
+    std::optional<Comparing> m_comparing;
+    bool m_mirrorWaits = false; // for the comparison to end
+    static constexpr int kCompareTurnMSecs = 4;
 };
 
 } // namespace vorn
