@@ -2,6 +2,9 @@
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QThread>
+
+#include <algorithm>
 
 namespace vorn::test {
 
@@ -119,11 +122,21 @@ QString XSession::run(const QStringList& args, int msecs, bool* ok) const
 QString XSession::waitForWindow(const QString& title, int msecs) const
 {
     const QString pattern = QLatin1Char('^') + QRegularExpression::escape(title) + QLatin1Char('$');
-    bool ok = false;
-    const QString out = run({QStringLiteral("search"), QStringLiteral("--sync"),
-                             QStringLiteral("--onlyvisible"), QStringLiteral("--name"), pattern},
-                            msecs, &ok);
-    return ok ? out.section(QLatin1Char('\n'), 0, 0).trimmed() : QString();
+    QElapsedTimer waited;
+    waited.start();
+    // A window that goes away while xdotool looks at it (a window manager's frames come and go at a
+    // program's start) ends the search with an X error at once: search again until the time is up.
+    while (waited.elapsed() < msecs) {
+        bool ok = false;
+        const QString out = run({QStringLiteral("search"), QStringLiteral("--sync"),
+                                 QStringLiteral("--onlyvisible"), QStringLiteral("--name"), pattern},
+                                int(std::max<qint64>(1, msecs - waited.elapsed())), &ok);
+        const QString id = out.section(QLatin1Char('\n'), 0, 0).trimmed();
+        if (ok && !id.isEmpty())
+            return id;
+        QThread::msleep(50);
+    }
+    return {};
 }
 
 bool XSession::xdotool(const QStringList& args) const
