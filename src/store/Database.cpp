@@ -78,8 +78,7 @@ const char* sqlOf(int slot)
     switch (slot) {
     case PutThing:
         return "INSERT OR REPLACE INTO thing (id, title, created_at, done_at, snoozed_until, z_count, "
-               "sort_key, "
-               "pile_id, came_from, note, note_id, sync_id, calendar_text) "
+               "sort_key, pile_id, came_from, note, note_id, sync_id, calendar_text) "
                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
     case PutPile:
         return "INSERT OR REPLACE INTO pile (id, name, created_at, sort_key) VALUES (?, ?, ?, ?)";

@@ -10,16 +10,19 @@ using namespace vorn::caldav;
 namespace {
 
 // Each response as "href|etag|data", so a table can say what a multistatus holds.
-QStringList summary(const QByteArray& xml)
+QStringList summary(const DavResult<Multistatus>& r)
 {
-    const DavResult<Multistatus> r =
-        readMultistatus(QUrl(QStringLiteral("https://cal.example/alice/cal/")), xml);
     if (!r.ok())
         return {QStringLiteral("error")};
     QStringList out;
     for (const DavResponse& d : r.value.responses)
         out << d.href.toString() + u'|' + d.etag + u'|' + QString::fromUtf8(d.calendarData);
     return out;
+}
+
+QStringList summary(const QByteArray& xml)
+{
+    return summary(readMultistatus(QUrl(QStringLiteral("https://cal.example/alice/cal/")), xml));
 }
 
 TEST(DavXmlTest, namespacesAreReadByTheirNameNotTheirPrefixAndHrefsResolveAgainstTheRequest)
@@ -78,12 +81,10 @@ TEST(DavXmlTest, anAnswerReadAFewTokensATurnGivesWhatItGivesReadWhole)
                    .toUtf8();
     }
     xml += "<d:sync-token>t-1</d:sync-token></d:multistatus>";
-    const QUrl base(QStringLiteral("https://cal.example/alice/cal/"));
-    const DavResult<Multistatus> whole = readMultistatus(base, xml);
-    ASSERT_TRUE(whole.ok());
-    ASSERT_EQ(whole.value.responses.size(), 1500u);
+    const QStringList whole = summary(xml);
+    ASSERT_EQ(whole.size(), 1500);
 
-    MultistatusReader reader(base);
+    MultistatusReader reader(QUrl(QStringLiteral("https://cal.example/alice/cal/")));
     const QDeadlineTimer none(0);
     int calls = 0;
     for (qsizetype at = 0; at < xml.size(); at += 7000) {
@@ -96,14 +97,8 @@ TEST(DavXmlTest, anAnswerReadAFewTokensATurnGivesWhatItGivesReadWhole)
         ASSERT_TRUE(reader.more(none));
     EXPECT_GT(calls, 500) << "each call stops once its time is up";
     const DavResult<Multistatus> pieces = reader.finish();
-    ASSERT_TRUE(pieces.ok());
     EXPECT_EQ(pieces.value.syncToken, QStringLiteral("t-1"));
-    ASSERT_EQ(pieces.value.responses.size(), whole.value.responses.size());
-    for (size_t i = 0; i < whole.value.responses.size(); ++i) {
-        const DavResponse& a = pieces.value.responses[i];
-        const DavResponse& b = whole.value.responses[i];
-        ASSERT_EQ(std::tie(a.href, a.etag, a.calendarData), std::tie(b.href, b.etag, b.calendarData)) << i;
-    }
+    EXPECT_EQ(summary(pieces), whole);
 }
 
 TEST(DavXmlTest, plainHttpGoesOnlyToLoopbackUnlessAllowed)

@@ -356,12 +356,9 @@ TEST_F(SyncTest, aStartReadsTheRowsOfOursWrittenSinceTheLastRunFirstAndAnotherFi
     QDir(h.dir.path()).mkpath(QStringLiteral("other"));
     h.launch.sharedDataDir = h.dir.filePath(QStringLiteral("other"));
     const QDateTime old = at("Europe/Berlin", "2026-03-10 09:30:00");
-    FamilyStore(h.launch.familyStorePath(), FamilyStore::Mode::ReadWrite, [=] {
-        return old;
-    }).upsertAll(rows);
-    FamilyStore(h.launch.familyStorePath(), FamilyStore::Mode::ReadWrite, [=] {
-        return old;
-    }).setTitle(ids[20], QStringLiteral("renamed in the other file"));
+    FamilyStore other(h.launch.familyStorePath(), FamilyStore::Mode::ReadWrite, [=] { return old; });
+    other.upsertAll(rows);
+    other.setTitle(ids[20], QStringLiteral("renamed in the other file"));
     model = h.start();
     EXPECT_EQ(model->familySync().lastOwnRowsCompared(), 51);
     EXPECT_TRUE(h.thingTitled(*model, QStringLiteral("renamed in the other file")));
