@@ -53,9 +53,16 @@ ServerSide serverSideOf(const QHash<QString, LedgerItem>& start, const QString& 
     ServerSide out;
     QHash<QString, SyncResource> byHref;
     QHash<QString, QString> thingOfHref;
+    // Copies of ours moved on from here, not yet deleted: unchanged there (a changed one is read whole),
+    // so the text we agreed on is theirs.
+    QHash<QString, std::vector<SyncResource>> leftHere;
     for (const LedgerItem& i : start) {
-        if (i.collection != collection)
+        if (i.collection != collection) {
+            if (!i.leavingEtag.isEmpty() && i.leavingHref.startsWith(collection + u'/'))
+                leftHere[thingUidOf(i.uid, i.parent)].push_back(
+                    {i.uid, i.parent, i.leavingHref, i.leavingEtag, i.base});
             continue;
+        }
         byHref.insert(i.href, {i.uid, i.parent, i.href, i.etag, i.base});
         thingOfHref.insert(i.href, thingUidOf(i.uid, i.parent));
     }
@@ -88,8 +95,18 @@ ServerSide serverSideOf(const QHash<QString, LedgerItem>& start, const QString& 
     view.complete = complete;
     for (const QString& uid : std::as_const(touched)) {
         std::vector<SyncResource> resources = byThing.value(uid);
-        const auto parent = std::find_if(resources.begin(), resources.end(),
-                                         [&](const SyncResource& r) { return r.uid == uid; });
+        auto parent = std::find_if(resources.begin(), resources.end(),
+                                   [&](const SyncResource& r) { return r.uid == uid; });
+        // A step added over there to a thing that moved on from here: the thing is the copy it left,
+        // with that step. Seen as steps without their thing, it would be deleted with the copy.
+        if (const auto left = leftHere.constFind(uid); parent == resources.end() && left != leftHere.cend()) {
+            for (const SyncResource& r : *left)
+                if (std::none_of(resources.begin(), resources.end(),
+                                 [&r](const SyncResource& have) { return have.uid == r.uid; }))
+                    resources.push_back(r);
+            parent = std::find_if(resources.begin(), resources.end(),
+                                  [&](const SyncResource& r) { return r.uid == uid; });
+        }
         if (parent == resources.end()) {
             // The thing's own resource went: the thing went, whatever of its steps is left (kept here,
             // so that a write of the thing goes over them rather than into them).

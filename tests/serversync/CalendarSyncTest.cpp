@@ -478,6 +478,41 @@ TEST_P(CalendarSyncTest, aStepAddedWhereAThingWasFollowsItsMove)
     EXPECT_EQ(phone(*server, {QStringLiteral("list")}).size(), 3u);
 }
 
+// The same step, added while the move waits for its write where it goes (that list's collection
+// refused it): the step met where the thing is leaving is the other home's edit of the copy left there,
+// and goes with the thing, rather than being deleted with that copy.
+TEST_P(CalendarSyncTest, aStepAddedWhereAThingIsLeavingFollowsItsMove)
+{
+    auto* radicale = dynamic_cast<RadicaleServer*>(server.get());
+    if (!radicale)
+        GTEST_SKIP() << "shuts a collection with Radicale's rights";
+    Home a(*server);
+    Home b(*server);
+    Pile* work = a.model->createPile(QStringLiteral("Work"));
+    a.model->add(QStringLiteral("Report"), Source::today);
+    a.run();
+    b.run();
+    Thing* report = a.titled(QStringLiteral("Report"));
+    a.model->rename(*report, QStringLiteral("Report, final"));
+    report->setPile(work);
+    radicale->shut(a.sync->ledger().collectionOfPile(work->id().number)->href.mid(1));
+    QSignalSpy stopped(a.sync.get(), &CalendarSync::finished);
+    a.sync->sync();
+    ASSERT_TRUE(stopped.wait(60'000));
+    EXPECT_FALSE(a.sync->lastOutcome().ok) << "the write where it goes was refused";
+    radicale->shut(QString());
+    b.model->addStep(*b.titled(QStringLiteral("Report")), QStringLiteral("Draft"));
+    b.run();
+    for (int i = 0; i < 2; ++i) {
+        a.run();
+        b.run();
+    }
+    const QStringList expected{QStringLiteral("Report, final in Work / Draft")};
+    EXPECT_EQ(a.titles(), expected);
+    EXPECT_EQ(b.titles(), expected);
+    EXPECT_EQ(phone(*server, {QStringLiteral("list")}).size(), 2u) << "the thing and its step, once";
+}
+
 TEST_P(CalendarSyncTest, takingInManyThingsNeverHoldsTheMainThreadLong)
 {
     // Filled behind the server's back, which only Radicale's storage allows.
