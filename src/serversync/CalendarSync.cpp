@@ -473,7 +473,12 @@ void CalendarSync::fetchChanges(size_t index, std::vector<DavItem> changed, std:
                             [this, index, token](ServerSide side) {
                                 m_server = std::move(side.resources);
                                 m_unreadable += side.unreadable;
-                                planTarget(index, std::move(side.view), std::move(side.touched), token);
+                                // Listed once more next time, until their thing comes.
+                                const LedgerCollection* known = m_ledger->collection(m_targets[index].key);
+                                const QString next = !side.strays ? token : known ? known->token : QString();
+                                if (side.strays)
+                                    m_targets[index].ctag.clear();
+                                planTarget(index, std::move(side.view), std::move(side.touched), next);
                             });
                     });
                 },
@@ -537,9 +542,15 @@ void CalendarSync::settlePending(const Target& target, const std::vector<Resourc
         // there (or that copy changed since, and is met as another side's): what was agreed before stays.
         const Resource* there = byHref.value(it->href);
         if (there && there->uid == it->uid && sameLines(there->text, it->sent)) {
-            it->base = it->sent;
+            // Moved here, and its copy where it was not deleted yet: what was agreed there stays the base
+            // that copy is weighed against (a step added since is in no base). Else an edit of ours the
+            // sent copy carries looks agreed on, and the other side's value of that field, met there, wins.
+            const auto thing = it->parent.isEmpty() ? it : m_start.constFind(it->parent);
+            if (thing == m_start.cend() || thing->leavingHref.isEmpty()) {
+                it->base = it->sent;
+                it->baseCollection.clear();
+            }
             it->etag = there->etag;
-            it->baseCollection.clear();
         } else if (it->etag.isEmpty() && it->base.isEmpty()) {
             // Sent for the first time, and not there: never sent. (One moved here keeps the copy agreed
             // on where it was, as the base of what comes.)
@@ -982,7 +993,7 @@ void CalendarSync::leftElsewhere(const Target& target, const QString& uid, Left 
         return !unsure.empty() && t.key == unsure.front().collection;
     });
     if (there == m_targets.end()) {
-        then({}, known);
+        checkLeft(known, then);
         return;
     }
     std::vector<QUrl> urls;
@@ -1013,6 +1024,36 @@ void CalendarSync::leftElsewhere(const Target& target, const QString& uid, Left 
             std::stable_sort(known->begin(), known->end(), [](const Resource& a, const Resource& b) {
                 return a.parent.isEmpty() && !b.parent.isEmpty();
             });
+            checkLeft(known, then);
+        });
+}
+
+void CalendarSync::checkLeft(std::shared_ptr<std::vector<Resource>> known, Left then)
+{
+    // Where the thing's own copy is: its steps' are in the same collection.
+    const auto there = std::find_if(m_targets.begin(), m_targets.end(), [&known](const Target& t) {
+        return !known->empty() && known->front().href.startsWith(t.key + u'/');
+    });
+    std::vector<QUrl> urls;
+    for (const Resource& r : *known)
+        if (!r.etag.isEmpty() && there != m_targets.end() && r.href.startsWith(there->key + u'/'))
+            urls.push_back(urlOf(r.href));
+    if (urls.empty()) {
+        then({}, known);
+        return;
+    }
+    fetchResources(
+        size_t(there - m_targets.begin()), urls, [this, known, then](std::vector<Resource> fetched) {
+            QHash<QString, QString> now;
+            for (const Resource& f : fetched)
+                now.insert(f.href, f.etag);
+            // Gone is fine (deleted over there: our edit outlives it); changed is the other side's edit.
+            for (const Resource& r : *known)
+                if (const auto e = now.constFind(r.href); e != now.cend() && *e != r.etag) {
+                    then(caldav::davError(DavErrorKind::PreconditionFailed, m_init.account.url.host(), 412),
+                         known);
+                    return;
+                }
             then({}, known);
         });
 }

@@ -113,6 +113,8 @@ ServerSide serverSideOf(const QHash<QString, LedgerItem>& start, const QString& 
             if (const auto known = start.constFind(uid);
                 known != start.cend() && known->collection == collection)
                 view.removed.push_back(known->href);
+            else if (!resources.empty())
+                out.strays = true;
             out.resources.insert(uid, std::move(resources));
             continue;
         }

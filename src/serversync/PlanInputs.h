@@ -50,6 +50,10 @@ struct ServerSide {
     QHash<QString, std::vector<SyncResource>> resources; // by thing UID, for each thing the view names
     QSet<QString> touched;                               // the UIDs of the things the view says anything of
     int unreadable = 0;
+    // Steps here whose thing isn't, nor was: on their way with it (a move over there, stopped after its
+    // steps went and before the thing did), or left by someone. Read again at the next sync, as a later
+    // listing that names the thing won't name them.
+    bool strays = false;
 };
 
 // What the server holds now of the things its news touched: what we agreed on (`start`, the ledger as
