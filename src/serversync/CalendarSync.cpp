@@ -545,7 +545,7 @@ void CalendarSync::settlePending(const Target& target, const std::vector<Resourc
             // Moved here, and its copy where it was not deleted yet: what was agreed there stays the base
             // that copy is weighed against (a step added since is in no base). Else an edit of ours the
             // sent copy carries looks agreed on, and the other side's value of that field, met there, wins.
-            const auto thing = it->parent.isEmpty() ? it : m_start.constFind(it->parent);
+            const auto thing = m_start.constFind(it->parent.isEmpty() ? it.key() : it->parent);
             if (thing == m_start.cend() || thing->leavingHref.isEmpty()) {
                 it->base = it->sent;
                 it->baseCollection.clear();

@@ -18,7 +18,6 @@ goes through as it is, one upstream connection each.
 """
 
 import http.client
-import os
 import http.server
 import sys
 import threading
@@ -51,8 +50,6 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def forward(self):
         body = self.rfile.read(int(self.headers.get("Content-Length") or 0))
-        if os.environ.get("STOP_PROXY_LOG"):
-            sys.stderr.write(f"proxy: {self.command} {self.path}\n")
         held, mode = False, None
         if self.command in WRITES:
             with lock:
@@ -69,8 +66,6 @@ class Handler(http.server.BaseHTTPRequestHandler):
         answer = conn.getresponse()
         data = answer.read()
         conn.close()
-        if os.environ.get("STOP_PROXY_LOG"):
-            sys.stderr.write(f"proxy:   {answer.status} {self.command}\n")
         if held:
             self.hold()
             return
