@@ -1024,20 +1024,27 @@ void CalendarSync::leftElsewhere(const Target& target, const QString& uid, Left 
             std::stable_sort(known->begin(), known->end(), [](const Resource& a, const Resource& b) {
                 return a.parent.isEmpty() && !b.parent.isEmpty();
             });
-            checkLeft(known, then);
+            QSet<QString> read;
+            for (const Resource& f : fetched)
+                read.insert(f.href);
+            checkLeft(known, then, read);
         });
 }
 
-void CalendarSync::checkLeft(std::shared_ptr<std::vector<Resource>> known, Left then)
+void CalendarSync::checkLeft(std::shared_ptr<std::vector<Resource>> known, Left then,
+                             const QSet<QString>& justRead)
 {
     // Where the thing's own copy is: its steps' are in the same collection.
-    const auto there = std::find_if(m_targets.begin(), m_targets.end(), [&known](const Target& t) {
-        return !known->empty() && known->front().href.startsWith(t.key + u'/');
-    });
+    const auto there = known->empty()
+                           ? m_targets.end()
+                           : std::find_if(m_targets.begin(), m_targets.end(), [&known](const Target& t) {
+                                 return known->front().href.startsWith(t.key + u'/');
+                             });
     std::vector<QUrl> urls;
-    for (const Resource& r : *known)
-        if (!r.etag.isEmpty() && there != m_targets.end() && r.href.startsWith(there->key + u'/'))
-            urls.push_back(urlOf(r.href));
+    if (there != m_targets.end())
+        for (const Resource& r : *known)
+            if (!r.etag.isEmpty() && !justRead.contains(r.href) && r.href.startsWith(there->key + u'/'))
+                urls.push_back(urlOf(r.href));
     if (urls.empty()) {
         then({}, known);
         return;

@@ -128,11 +128,12 @@ private:
     // Before a thing moved here goes out: its copies where it was, to delete after its PUT; a 412 when
     // that copy changed there meanwhile.
     void leftElsewhere(const Target& target, const QString& uid, Left then);
-    // The copies `known` names where the thing was, as the server holds them now: one changed there since
-    // is the other side's edit, merged in that collection's turn. Written here first, ours would reach
-    // the other side as a copy made before that edit, and its merge there (against a base that holds the
-    // edit) would take our older fields for changes.
-    void checkLeft(std::shared_ptr<std::vector<Resource>> known, Left then);
+    // The copies `known` names where the thing was, as the server holds them now (but for those
+    // `justRead`): one changed there since is the other side's edit, merged in that collection's turn.
+    // Written here first, ours would reach the other side as a copy made before that edit, and its merge
+    // there (against a base that holds the edit) would take our older fields for changes.
+    void checkLeft(std::shared_ptr<std::vector<Resource>> known, Left then,
+                   const QSet<QString>& justRead = {});
     // DELETEs what the thing left elsewhere, written down as leaving on its rows in the target until then.
     // Changed there meanwhile, it stays as another side's copy.
     void leave(size_t index, const QString& uid, std::shared_ptr<std::vector<Resource>> left, Done done);

@@ -86,14 +86,19 @@ public:
         return test::runProgram(QStringLiteral(VORN_TODO_BINARY), args, environment(), input);
     }
 
+    void startSync(QProcess& p) const
+    {
+        p.setProcessEnvironment(environment());
+        p.start(QStringLiteral(VORN_TODO_BINARY), {QStringLiteral("--sync")});
+        p.closeWriteChannel();
+    }
+
     // A sync to its end; with `killAfterMs`, SIGKILLed that long after it started unless it ended first.
     // False when it was killed.
     bool sync(int killAfterMs = -1, QString* said = nullptr) const
     {
         QProcess p;
-        p.setProcessEnvironment(environment());
-        p.start(QStringLiteral(VORN_TODO_BINARY), {QStringLiteral("--sync")});
-        p.closeWriteChannel();
+        startSync(p);
         if (killAfterMs >= 0 && !p.waitForFinished(killAfterMs)) {
             p.kill(); // SIGKILL
             p.waitForFinished(10'000);
@@ -504,7 +509,7 @@ TEST_P(TwoHomesKillTest, DISABLED_randomEditsOnTwoHomesWithKilledSyncsEndTheSame
               << start.size() << " things at the end\n";
 }
 
-// Between both homes and the server: holds the request a test names, before it reaches the server or after
+// Between both homes and the server: holds the write a test names, before it reaches the server or after
 // the server answered it, and the test kills the sync that sent it right there (stop_proxy.py).
 class StopProxy {
 public:
@@ -521,21 +526,23 @@ public:
         m_p.waitForFinished();
     }
     const QUrl& url() const { return m_url; }
-    // 0: none held.
-    void hold(int request, bool afterTheAnswer)
+    // The `write`th from now (0: none) is held.
+    void hold(int write, bool afterTheAnswer)
     {
         m_p.write(
-            QStringLiteral("hold %1 %2\n").arg(request).arg(afterTheAnswer ? "after" : "before").toUtf8());
+            QStringLiteral("hold %1 %2\n").arg(write).arg(afterTheAnswer ? "after" : "before").toUtf8());
     }
     int count()
     {
         m_p.write("count\n");
         return line().toInt();
     }
-    // Runs the sync to its end, or kills it at the request held; true when it was killed.
+    // Runs the sync to its end, or kills it at the write held; true when it was killed.
     bool killedWhenHeld(QProcess& sync)
     {
-        for (QElapsedTimer t; t.isValid() ? t.elapsed() < 60'000 : (t.start(), true);) {
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 60'000) {
             if (m_p.canReadLine() || m_p.waitForReadyRead(20)) {
                 EXPECT_EQ(line(), QStringLiteral("held"));
                 sync.kill();
@@ -545,7 +552,7 @@ public:
             if (sync.waitForFinished(0) || sync.state() == QProcess::NotRunning)
                 return false;
         }
-        ADD_FAILURE() << "the sync neither ended nor sent the request to hold";
+        ADD_FAILURE() << "the sync neither ended nor sent the write to hold";
         return false;
     }
 
@@ -662,9 +669,7 @@ private:
     {
         proxy.hold(hold, afterTheAnswer);
         QProcess p;
-        p.setProcessEnvironment(home.environment());
-        p.start(QStringLiteral(VORN_TODO_BINARY), {QStringLiteral("--sync")});
-        p.closeWriteChannel();
+        home.startSync(p);
         if (!proxy.killedWhenHeld(p)) {
             EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
         }
