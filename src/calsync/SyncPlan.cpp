@@ -15,7 +15,7 @@ using Kind = SyncActionKind;
 void planMerge(std::vector<SyncAction>& out, const LocalEntry& l,
                const std::optional<ical::CalendarThing>& base, const ServerEntry& s)
 {
-    MergeResult r = merge(base, l.ours, s.theirs, l.modified);
+    MergeResult r = merge(baseAfterSend(base, l.sent, s.theirs), l.ours, s.theirs, l.modified);
     switch (r.outcome) {
     case MergeOutcome::Delete:
         out.push_back({Kind::Delete, l.uid, s.href, s.etag, std::nullopt});

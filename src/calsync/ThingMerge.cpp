@@ -249,6 +249,53 @@ CalendarThing mergeBoth(const std::optional<CalendarThing>& base, const Calendar
 
 } // namespace
 
+std::optional<CalendarThing> baseAfterSend(const std::optional<CalendarThing>& base,
+                                           const std::optional<CalendarThing>& sent,
+                                           const std::optional<CalendarThing>& theirs)
+{
+    if (!base || !sent || !theirs)
+        return base;
+    CalendarThing out = *base;
+    const auto agree = [](auto& field, const auto& sentValue, const auto& theirValue) {
+        if (sentValue == theirValue)
+            field = sentValue;
+    };
+    agree(out.title, sent->title, theirs->title);
+    if (noteOf(*sent) == noteOf(*theirs)) {
+        out.note = sent->note;
+        out.rtf = sent->rtf;
+    }
+    if (doneOf(*sent) == doneOf(*theirs)) {
+        out.done = sent->done;
+        out.doneAt = sent->doneAt;
+    }
+    if (wakeOf(*sent) == wakeOf(*theirs)) {
+        out.wake = sent->wake;
+        out.someday = sent->someday;
+    }
+    agree(out.zs, sent->zs, theirs->zs);
+    agree(out.order, sent->order, theirs->order);
+    agree(out.list, sent->list, theirs->list);
+    for (const CalendarStep& s : sent->steps) {
+        const auto there = std::find_if(theirs->steps.begin(), theirs->steps.end(),
+                                        [&s](const CalendarStep& t) { return t.uid == s.uid; });
+        if (there == theirs->steps.end())
+            continue;
+        const auto agreed = std::find_if(out.steps.begin(), out.steps.end(),
+                                         [&s](const CalendarStep& b) { return b.uid == s.uid; });
+        if (agreed == out.steps.end()) {
+            out.steps.push_back(s);
+            continue;
+        }
+        agree(agreed->title, s.title, there->title);
+        if (doneOf(s) == doneOf(*there)) {
+            agreed->done = s.done;
+            agreed->doneAt = s.doneAt;
+        }
+    }
+    return out;
+}
+
 bool sameFields(const CalendarThing& a, const CalendarThing& b)
 {
     if (a.steps.size() != b.steps.size())

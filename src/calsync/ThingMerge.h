@@ -31,6 +31,15 @@ MergeResult merge(const std::optional<ical::CalendarThing>& base,
                   const std::optional<ical::CalendarThing>& ours,
                   const std::optional<ical::CalendarThing>& theirs, const QDateTime& oursModified);
 
+// The base to weigh `theirs` against when a PUT of ours, `sent`, may have got there and no sync saw the
+// server hold it since (the sync was stopped before it heard the answer, and another side wrote over it
+// later). A field the server holds as we sent it came from us: it counts as agreed, so an edit of ours
+// made since wins rather than meeting our own older value as the other side's. The other fields keep the
+// agreed copy's value; a step we sent that the server holds is agreed as sent.
+std::optional<ical::CalendarThing> baseAfterSend(const std::optional<ical::CalendarThing>& base,
+                                                 const std::optional<ical::CalendarThing>& sent,
+                                                 const std::optional<ical::CalendarThing>& theirs);
+
 // Whether the two hold the same in every field we merge (not the kept text or LAST-MODIFIED).
 bool sameFields(const ical::CalendarThing& a, const ical::CalendarThing& b);
 

@@ -558,6 +558,14 @@ void CalendarSync::settlePending(const Target& target, const std::vector<Resourc
                 m_ledger->removeItem(it.key());
             neverSent << it.key();
             continue;
+        } else {
+            // Not seen there as sent: the ledger forgets it, but this sync's merges still weigh the
+            // server's copy against it, field by field (a field it holds as we sent it is ours).
+            LedgerItem row = *it;
+            row.sent.clear();
+            if (untouched)
+                m_ledger->setItem(row);
+            continue;
         }
         it->sent.clear();
         if (untouched)
@@ -617,8 +625,9 @@ Pile* CalendarSync::pileOfTarget(const Target& target) const
     return target.pile ? m_model.pile({EntityKind::Pile, target.pile}) : nullptr;
 }
 
-std::optional<ical::CalendarThing> CalendarSync::agreedElsewhere(const QString& uid,
-                                                                 const Target& target) const
+std::optional<ical::CalendarThing>
+CalendarSync::agreedElsewhere(const QString& uid, const Target& target,
+                              std::optional<ical::CalendarThing>* sent) const
 {
     // The ledger keeps one row per thing: the collection it names is the one it was last agreed in.
     const auto known = m_start.constFind(uid);
@@ -627,9 +636,15 @@ std::optional<ical::CalendarThing> CalendarSync::agreedElsewhere(const QString& 
     for (const Target& other : m_targets) {
         if (other.key != known->collection)
             continue;
-        std::vector<QByteArray> texts;
-        for (const LedgerItem& row : startRows(uid, other.key))
+        std::vector<QByteArray> texts, sentTexts;
+        bool unseen = false;
+        for (const LedgerItem& row : startRows(uid, other.key)) {
             texts.push_back(row.base);
+            sentTexts.push_back(row.sent.isEmpty() ? row.base : row.sent);
+            unseen = unseen || !row.sent.isEmpty();
+        }
+        if (sent && unseen)
+            *sent = assembleThing(sentTexts, listNameOf(other));
         return assembleThing(texts, known->baseCollection.isEmpty() ? listNameOf(other)
                                                                     : listNameOfKey(known->baseCollection));
     }
@@ -917,11 +932,17 @@ void CalendarSync::joinOrLeave(size_t index, Thing& thing, const SyncAction& act
     // in two collections.
     const Target& t = m_targets[index];
     const Target* now = targetOf(thing);
-    const std::optional<ical::CalendarThing> base = !startRows(action.uid, t.key).empty()
-                                                        ? localEntry(t, action.uid, nullptr).base
-                                                        : agreedElsewhere(action.uid, t);
+    std::optional<ical::CalendarThing> base, sent;
+    if (!startRows(action.uid, t.key).empty()) {
+        calsync::LocalEntry here = localEntry(t, action.uid, nullptr);
+        base = std::move(here.base);
+        sent = std::move(here.sent);
+    } else {
+        base = agreedElsewhere(action.uid, t, &sent);
+    }
     const calsync::MergeResult merged =
-        calsync::merge(base, syncCopy(m_model, thing), action.thing, m_changedAt.value(action.uid));
+        calsync::merge(calsync::baseAfterSend(base, sent, action.thing), syncCopy(m_model, thing),
+                       action.thing, m_changedAt.value(action.uid));
     if (!merged.thing) {
         done({});
         return;

@@ -159,8 +159,11 @@ private:
     // Also the list its rows' base was agreed in, when another one's.
     void agreedBefore(const Target& target, LocalSide& side) const;
     QString listNameOfKey(const QString& key) const;
-    // What was last agreed on for the thing in another collection than `target`: it moved since.
-    std::optional<ical::CalendarThing> agreedElsewhere(const QString& uid, const Target& target) const;
+    // What was last agreed on for the thing in another collection than `target`: it moved since. With
+    // `sent`, also what our PUTs there carried that no sync saw land (none when nothing such).
+    std::optional<ical::CalendarThing>
+    agreedElsewhere(const QString& uid, const Target& target,
+                    std::optional<ical::CalendarThing>* sent = nullptr) const;
     QString listNameOf(const Target& target) const;
     std::vector<LedgerItem> startRows(const QString& uid, const QString& collection) const;
     std::vector<Resource> knownResources(const Target& target, const QString& uid) const;

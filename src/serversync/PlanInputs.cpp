@@ -173,12 +173,25 @@ calsync::LocalEntry localEntryOf(const LocalSide& side, const QString& listName)
     }
     e.ours = side.ours;
     const QString baseList = side.agreedList.value_or(listName);
+    // What our last PUTs carried where no sync saw them land, the rows not sent as agreed.
+    const auto sentOf = [](const std::vector<LedgerItem>& rows, const QString& list) {
+        std::vector<QByteArray> sent;
+        for (const LedgerItem& r : rows)
+            sent.push_back(r.sent.isEmpty() ? r.base : r.sent);
+        const bool any =
+            std::any_of(rows.begin(), rows.end(), [](const LedgerItem& r) { return !r.sent.isEmpty(); });
+        return any ? assembleThing(sent, list) : std::nullopt;
+    };
     if (side.ours && side.rows.empty() && !side.before.empty()) {
         texts.clear();
         for (const LedgerItem& r : side.before)
             texts.push_back(r.base);
-        e.base = assembleThing(texts, side.agreedList.value_or(listName));
-    } else if (side.ours)
+        e.base = assembleThing(texts, baseList);
+        e.sent = sentOf(side.before, baseList);
+        return e;
+    }
+    e.sent = sentOf(side.rows, listName);
+    if (side.ours)
         // At rest since the last sync, ours is what was agreed, field for field.
         e.base =
             side.changed ? (side.rows.empty() ? std::nullopt : assembleThing(texts, baseList)) : side.ours;

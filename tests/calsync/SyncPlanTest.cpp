@@ -11,7 +11,7 @@ using K = SyncActionKind;
 TEST(SyncPlan, eachThingGetsTheRequestThatKeepsEveryEdit)
 {
     const QString href = "/c/T1.ics";
-    const LocalEntry synced{"T1", baseThing(), baseThing(), kBase, false, href, "1"};
+    const LocalEntry synced{"T1", baseThing(), baseThing(), kBase, false, href, "1", std::nullopt};
     LocalEntry edited = synced, deleted = synced, unsent;
     edited.ours->title = "Paint", edited.changed = true, edited.modified = kLate;
     deleted.ours.reset(), deleted.changed = true;

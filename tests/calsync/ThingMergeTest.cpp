@@ -67,6 +67,41 @@ TEST(ThingMerge, stepsMergeByTheirIdAndAnEditOutlivesADelete)
     }
 }
 
+// Our PUT got there, the other side wrote over it, and we edited the same fields again: a field the
+// server holds as we sent it is ours, so our newer edit wins without a conflict. One it doesn't hold so
+// (the PUT never got there, or the other side changed it) meets ours as before.
+TEST(ThingMerge, whatTheServerHoldsAsWeSentItIsAgreed)
+{
+    auto title = [](const char* v) { return [=](CalendarThing& t) { t.title = v; }; };
+    auto tick = [](int i, bool done) {
+        return [=](CalendarThing& t) { t.steps[std::size_t(i)].done = done; };
+    };
+    const Edit none = [](auto&) {}, done = [](auto&t) { t.done = true; };
+    const Edit addMine = [](auto& t) { t.steps.push_back({"Mine", "Mine", false, {}}); };
+    const Edit dropMine = [](auto& t) { t.steps.pop_back(); };
+    const std::tuple<Edit, Edit, Edit, const char*> cases[] = {
+        // sent, then theirs over what we sent, then ours over what we sent: title|steps|note's end
+        {title("Paint 1"), done, title("Paint 2"), "Paint 2+|Measure,Drive,Pay|White"},
+        {tick(0, true), done, tick(0, false), "Buy paint+|Measure,Drive,Pay|White"},
+        {addMine, done, dropMine, "Buy paint+|Measure,Drive,Pay|White"},
+        {title("Paint 1"), title("Paint 3"), title("Paint 2"),
+         "Paint 2|Measure,Drive,Pay|Also titled: Paint 3"},
+        {none, none, title("Paint 2"), "Paint 2|Measure,Drive,Pay|White"},
+    };
+    for (const auto& [sentEdit, theirEdit, ourEdit, expected] : cases) {
+        SCOPED_TRACE(expected);
+        const CalendarThing base = baseThing();
+        CalendarThing sent = base;
+        sentEdit(sent);
+        CalendarThing theirs = server(sent), ours = sent;
+        theirEdit(theirs), ourEdit(ours);
+        const CalendarThing m = *merge(baseAfterSend(base, sent, theirs), ours, theirs, kLate).thing;
+        EXPECT_EQ(m.title + (m.done ? "+" : "") + u'|' + steps(m) + u'|' + m.note.section("\n\n", -1),
+                  QString::fromUtf8(expected));
+    }
+    EXPECT_EQ(baseAfterSend(std::nullopt, baseThing(), baseThing()), std::nullopt);
+}
+
 // The rich copy shows what the plain text shows, in the body's look; a merge made again adds nothing.
 TEST(ThingMerge, aLosingNoteIsKeptInBothCopiesOfTheNoteOnce)
 {

@@ -2,7 +2,10 @@
 // `vorn-todo --sync` processes, some killed with SIGKILL at a random moment. After each round both homes
 // and the server hold the same things, nothing twice, and each field keeps the edit the merge keeps.
 // Runs alone: synckill_tests --gtest_also_run_disabled_tests (under dbus-run-session). VORN_KILL_SEED=N
-// picks the edits a failure printed; the kills fall by the clock, so a run is not replayed exactly.
+// picks the edits a failure printed; the kills fall by the clock, so a run is not replayed exactly. For
+// the story of a failure, VORN_KILL_LOG=DIR writes each home's edits and its syncs' requests to
+// DIR/A.log and DIR/B.log; VORN_KILL_BINARY runs another build of the program (a copy, so that a build
+// meanwhile doesn't replace it under a long series of runs).
 // Disabled while it still fails now and then: a copy the other home merged over, or wrote before its own
 // merge went out, is met against a base it no longer holds; and a DELETE whose If-Match covers the thing's
 // own resource alone goes over a step ticked there. Either loses an edit.
@@ -18,6 +21,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -73,6 +77,22 @@ std::string describe(const World& w)
     return out;
 }
 
+// A line of the home's story, when VORN_KILL_LOG asks for one.
+void tell(const QString& home, const QString& line)
+{
+    static const QString dir = qEnvironmentVariable("VORN_KILL_LOG");
+    if (dir.isEmpty())
+        return;
+    QFile f(QDir(dir).filePath(home + QStringLiteral(".log")));
+    if (f.open(QIODevice::Append))
+        f.write(line.toUtf8() + '\n');
+}
+
+QString programPath()
+{
+    return qEnvironmentVariable("VORN_KILL_BINARY", QStringLiteral(VORN_TODO_BINARY));
+}
+
 // One home: its own HOME folder, which the program finds its store, notes and settings in.
 class KillHome {
 public:
@@ -83,13 +103,16 @@ public:
 
     test::ProgramResult run(const QStringList& args, const QByteArray& input = {}) const
     {
-        return test::runProgram(QStringLiteral(VORN_TODO_BINARY), args, environment(), input);
+        return test::runProgram(programPath(), args, environment(), input);
     }
 
     void startSync(QProcess& p) const
     {
-        p.setProcessEnvironment(environment());
-        p.start(QStringLiteral(VORN_TODO_BINARY), {QStringLiteral("--sync")});
+        QProcessEnvironment env = environment();
+        if (qEnvironmentVariableIsSet("VORN_KILL_LOG"))
+            env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("com.vorn.todo.caldav.debug=true"));
+        p.setProcessEnvironment(env);
+        p.start(programPath(), {QStringLiteral("--sync")});
         p.closeWriteChannel();
     }
 
@@ -102,14 +125,17 @@ public:
         if (killAfterMs >= 0 && !p.waitForFinished(killAfterMs)) {
             p.kill(); // SIGKILL
             p.waitForFinished(10'000);
+            tell(m_name, QStringLiteral("--- sync killed after %1 ms\n").arg(killAfterMs) +
+                             QString::fromUtf8(p.readAllStandardError()));
             return false;
         }
         if (p.state() != QProcess::NotRunning) {
             EXPECT_TRUE(p.waitForFinished(30'000)) << m_name.toStdString() << ": no end of the sync";
         }
         const QString out = QString::fromUtf8(p.readAllStandardOutput());
-        EXPECT_EQ(p.exitCode(), 0) << m_name.toStdString() << ": " << out.toStdString()
-                                   << p.readAllStandardError().toStdString();
+        const QByteArray err = p.readAllStandardError();
+        tell(m_name, QStringLiteral("--- sync\n") + QString::fromUtf8(err) + out);
+        EXPECT_EQ(p.exitCode(), 0) << m_name.toStdString() << ": " << out.toStdString() << err.toStdString();
         if (said)
             *said = out;
         return true;
@@ -237,7 +263,9 @@ private:
             return;
         }
         Thing& t = *things[size_t(pick(int(things.size())))];
-        switch (pick(9)) {
+        const int kind = pick(9);
+        tell(m_who, QStringLiteral("edit %1 of %2").arg(kind).arg(t.syncID().left(8)));
+        switch (kind) {
         case 0:
         case 1:
             m.rename(t, text("title"));
@@ -476,6 +504,8 @@ TEST_P(TwoHomesKillTest, DISABLED_randomEditsOnTwoHomesWithKilledSyncsEndTheSame
         KillHome& late = round % 2 == 0 ? b : a;
         Editor& editEarly = round % 2 == 0 ? editA : editB;
         Editor& editLate = round % 2 == 0 ? editB : editA;
+        for (const KillHome* h : {&a, &b})
+            tell(h->name(), QStringLiteral("=== round %1").arg(round));
         World midway;
         for (int batch = 0; batch < 2; ++batch) {
             std::unique_ptr<AppModel> m = early.open();
@@ -581,29 +611,34 @@ protected:
 
     // Killed at each write in turn; `half` 1 or 2 takes only the first or the second half of them, so
     // that no one case runs for long.
-    void run(Killed killed, bool afterTheAnswer, int half = 0)
+    static constexpr int kThings = 16;
+
+    // Both homes on the account through the proxy, holding the same things: one for each kill, in Work,
+    // each with three steps; each round edits only its own.
+    void setUpHomes(StopProxy& proxy)
     {
-        StopProxy proxy(server->url());
         for (KillHome* h : {&a, &b}) {
             const test::ProgramResult setup = h->run({QStringLiteral("--sync-setup"), proxy.url().toString(),
                                                       QStringLiteral("--user"), server->user()},
                                                      server->password().toUtf8() + '\n');
             ASSERT_EQ(setup.exitCode, 0) << setup.err.toStdString();
         }
-        // A thing for each kill, synced to both homes at once; each round edits only its own.
-        constexpr int kThings = 16;
-        {
-            std::unique_ptr<AppModel> m = a.open();
-            Pile* work = m->createPile(QStringLiteral("Work"));
-            for (int i = 0; i < kThings; ++i) {
-                Thing* t = m->add(QStringLiteral("Report %1").arg(i), Source::pile(work->id()));
-                for (const char* step : {"One", "Two", "Three"})
-                    m->addStep(*t, QString::fromLatin1(step));
-            }
-            KillHome::close(m);
+        std::unique_ptr<AppModel> m = a.open();
+        Pile* work = m->createPile(QStringLiteral("Work"));
+        for (int i = 0; i < kThings; ++i) {
+            Thing* t = m->add(QStringLiteral("Report %1").arg(i), Source::pile(work->id()));
+            for (const char* step : {"One", "Two", "Three"})
+                m->addStep(*t, QString::fromLatin1(step));
         }
+        KillHome::close(m);
         a.sync();
         b.sync();
+    }
+
+    void run(Killed killed, bool afterTheAnswer, int half = 0)
+    {
+        StopProxy proxy(server->url());
+        ASSERT_NO_FATAL_FAILURE(setUpHomes(proxy));
         KillHome& mover = b;
         KillHome& other = a;
         KillHome& first = killed == Killed::OtherAfterMover ? mover : other;
@@ -652,7 +687,6 @@ protected:
         EXPECT_TRUE(there == a.read()) << "server:\n" << describe(there) << "homes:\n" << describe(a.read());
     }
 
-private:
     static void edit(KillHome& home, const QString& title, const std::function<void(AppModel&, Thing&)>& f)
     {
         std::unique_ptr<AppModel> m = home.open();
@@ -675,7 +709,60 @@ private:
         }
         return proxy.count();
     }
+
+    // The thing whose title starts so, as the home holds it.
+    static ThingState named(KillHome& home, const QString& title)
+    {
+        const World w = home.read();
+        const auto it = std::find_if(w.begin(), w.end(),
+                                     [&](const auto& e) { return e.second.title.startsWith(title + u','); });
+        EXPECT_NE(it, w.end()) << home.name().toStdString() << " has no " << title.toStdString() << ":\n"
+                               << describe(w);
+        return it == w.end() ? ThingState{} : it->second;
+    }
 };
+
+// A sync killed once the server answered one of its writes, the other home then writing over that copy,
+// and the first home editing the same fields again before its next sync: what the killed sync sent is met
+// again as its own, not as the other home's edit (no conflict of a title with our own older one, no tick
+// of ours taken back over our untick).
+TEST_P(KillAtEveryWriteTest, editsMadeAfterAKilledSyncWinOverWhatItSent)
+{
+    StopProxy proxy(server->url());
+    ASSERT_NO_FATAL_FAILURE(setUpHomes(proxy));
+    int writes = 0;
+    for (int hold = 0; hold <= writes; ++hold) {
+        SCOPED_TRACE("write " + std::to_string(hold) + (hold == 0 ? " (none)" : ""));
+        const QString name = QStringLiteral("Report %1").arg(hold);
+        edit(b, name, [&name](AppModel& m, Thing& t) {
+            m.rename(t, name + QStringLiteral(", first"));
+            m.toggleStep(*t.orderedSteps()[1]);
+        });
+        const int sent = sync(proxy, b, hold, true);
+        if (hold == 0)
+            writes = sent;
+        edit(a, name, [](AppModel& m, Thing& t) {
+            m.saveNote(t.id(), std::nullopt, QStringLiteral("Call Ann"));
+            m.toggleStep(*t.orderedSteps()[0]);
+        });
+        sync(proxy, a, 0, false);
+        edit(b, name + QStringLiteral(", first"), [&name](AppModel& m, Thing& t) {
+            m.rename(t, name + QStringLiteral(", final"));
+            m.toggleStep(*t.orderedSteps()[1]);
+            m.leavePile(t);
+        });
+        settle();
+        const ThingState end = named(a, name);
+        EXPECT_TRUE(end == named(b, name));
+        EXPECT_EQ((QStringList{end.title, end.note.trimmed(), end.list}).join(u'|').toStdString(),
+                  QString(name + QStringLiteral(", final|Call Ann|")).toStdString());
+        std::map<QString, bool> done;
+        for (const auto& [uid, step] : end.steps)
+            done[step.title] = step.done;
+        EXPECT_EQ(done, (std::map<QString, bool>{{"One", true}, {"Three", false}, {"Two", false}}));
+    }
+    EXPECT_GE(writes, 2) << "the sync killed writes";
+}
 
 TEST_P(KillAtEveryWriteTest, theMoversSyncKilledBeforeOneOfItsFirstWritesGotThere)
 {
