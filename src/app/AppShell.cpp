@@ -77,11 +77,13 @@ SyncAccountDialog* AppShell::showSyncAccount()
     if (!m_syncAccount) {
         m_syncAccount =
             new SyncAccountDialog(m_model.settings(), m_sync ? &m_sync->secrets() : nullptr, &m_window);
-        if (m_sync)
+        if (m_sync) {
             connect(m_syncAccount, &SyncAccountDialog::answered, this, [this](bool connected) {
                 if (connected)
                     m_sync->accountSetUp();
             });
+            m_syncAccount->setStopper([this](auto done) { m_sync->stopSyncing(std::move(done)); });
+        }
     }
     m_syncAccount->show();
     m_syncAccount->raise();

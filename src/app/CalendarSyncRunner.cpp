@@ -9,6 +9,7 @@
 #include "serversync/SyncSchedule.h"
 
 #include <QDir>
+#include <QFile>
 
 namespace vorn {
 
@@ -115,6 +116,39 @@ void CalendarSyncRunner::accountSetUp()
     syncNow([](bool, const QString&) {});
 }
 
+void CalendarSyncRunner::stopSyncing(std::function<void(bool, const QString&)> done)
+{
+    if (isSyncing()) {
+        m_stopAfter.push_back(std::move(done));
+        return;
+    }
+    Settings& settings = m_model.settings();
+    settings.sync(); // --sync-setup may have written it from another process
+    const std::optional<CalendarAccount> account = readCalendarAccount(settings);
+    if (!account) {
+        done(true, QStringLiteral("Not syncing with a calendar server: nothing to stop."));
+        return;
+    }
+    // Closed before its file goes; no schedule starts a sync meanwhile.
+    m_schedule.reset();
+    m_sync.reset();
+    m_accountKey.clear();
+    m_secrets->removePassword(account->secretKey(), [this, host = account->url.host(),
+                                                     done](const secrets::SecretResult& r) {
+        forgetCalendarAccount(m_model.settings());
+        if (m_ledgerPath != QLatin1String(":memory:"))
+            for (const char* end : {"", "-wal", "-shm", "-journal"})
+                QFile::remove(m_ledgerPath + QLatin1String(end));
+        Q_EMIT statusChanged();
+        QString said = QStringLiteral("Stopped syncing with %1. Your things stay here, and on the server as "
+                                      "they are.")
+                           .arg(host);
+        if (!r.ok())
+            said += QStringLiteral(" Its password is still in your keyring, though: %1").arg(r.message);
+        done(r.ok(), said);
+    });
+}
+
 bool CalendarSyncRunner::isSyncing() const
 {
     return m_sync && m_sync->isRunning();
@@ -158,6 +192,10 @@ void CalendarSyncRunner::finished(const SyncOutcome& outcome)
     Q_EMIT statusChanged();
     for (const auto& done : std::exchange(m_waiting, std::exchange(m_waitingNext, {})))
         done(outcome.ok, describeSync(outcome));
+    // Only once no sync is asked for any more: a sync still to come would meet no account.
+    if (!m_stopAfter.empty() && !isSyncing())
+        for (auto& done : std::exchange(m_stopAfter, {}))
+            stopSyncing(std::move(done));
 }
 
 } // namespace vorn

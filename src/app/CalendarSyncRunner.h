@@ -34,6 +34,9 @@ public:
     // The dialog kept a new account: the status lines show it, and it syncs at once (and on the schedule
     // from then on, in the running app).
     void accountSetUp();
+    // No more syncing with the account: its password leaves the keyring, the settings forget it, and
+    // what the syncs kept goes. The things stay, here and on the server. A sync under way ends first.
+    void stopSyncing(std::function<void(bool ok, const QString& said)> done);
     bool isSyncing() const;
     // Where the account's password lives: the keyring's entries of the app, or a demo run's own.
     secrets::SecretStore& secrets() { return *m_secrets; }
@@ -64,6 +67,7 @@ private:
     // a sync is the next one, which sees what changed meanwhile.
     std::vector<std::function<void(bool, const QString&)>> m_waiting;
     std::vector<std::function<void(bool, const QString&)>> m_waitingNext;
+    std::vector<std::function<void(bool, const QString&)>> m_stopAfter; // asked while a sync ran
 };
 
 // What a sync did, in a line.

@@ -64,6 +64,8 @@ CommandLine CommandLine::parse(const QStringList& arguments)
             c.syncStatus = true;
         } else if (a == QLatin1String("--sync")) {
             c.sync = true;
+        } else if (a == QLatin1String("--sync-stop")) {
+            c.syncStop = true;
         } else if (a == QLatin1String("--new-thing")) {
             c.newThing = true;
         } else if (a.startsWith(QLatin1String("--"))) {
@@ -112,6 +114,9 @@ QString CommandLine::usage()
         "                   end of its sync.\n"
         "  --sync-status    Print the calendar server account, when the last sync was and the last\n"
         "                   failure, and exit.\n"
+        "  --sync-stop      Stop syncing with the calendar server and exit: forgets the account and\n"
+        "                   takes its password out of the keyring. Your things stay, here and on the\n"
+        "                   server. Through the running app when there is one.\n"
         "  --new-thing      Bring the app forward with a new thing's field open (starts it if needed).\n"
         "  -demo            Run on throw-away sample data (nothing is saved).\n"
         "  -demoTab NAME    With -demo: the tab to open (today, later, done-ish, random or a list name).\n"

@@ -22,6 +22,7 @@ struct CommandLine {
     bool allowHttp = false;
     bool syncStatus = false; // --sync-status
     bool sync = false;       // --sync
+    bool syncStop = false;   // --sync-stop
     QString error;           // set when the arguments make no sense
 
     static CommandLine parse(const QStringList& arguments);

@@ -100,6 +100,23 @@ QString InstanceService::SyncCalendar(bool& worked)
     return {};
 }
 
+QString InstanceService::StopCalendarSync(bool& worked)
+{
+    worked = false;
+    if (!m_calendarSync)
+        return QStringLiteral("This vorn todo doesn't sync with a calendar server.");
+    if (!calledFromDBus()) {
+        worked = true;
+        m_calendarSync->stopSyncing([](bool, const QString&) {});
+        return {};
+    }
+    setDelayedReply(true);
+    m_calendarSync->stopSyncing([call = message(), bus = connection()](bool ok, const QString& said) {
+        bus.send(call.createReply(QVariantList{said, ok}));
+    });
+    return {};
+}
+
 void InstanceService::CalendarAccountChanged()
 {
     if (m_calendarSync)

@@ -46,6 +46,8 @@ public Q_SLOTS:
     Q_SCRIPTABLE QString SyncCalendar(bool& worked);
     // `vorn-todo --sync-setup` kept an account: the app syncs with it now, and on its schedule from then on.
     Q_SCRIPTABLE void CalendarAccountChanged();
+    // `vorn-todo --sync-stop`: the account forgotten, once a sync under way has ended.
+    Q_SCRIPTABLE QString StopCalendarSync(bool& worked);
 
 public:
     // The running app's calendar sync, which SyncCalendar starts; none: it doesn't sync.

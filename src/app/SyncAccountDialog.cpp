@@ -10,6 +10,7 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -82,6 +83,10 @@ SyncAccountDialog::SyncAccountDialog(Settings& settings, secrets::SecretStore* s
     m_connect = buttons->addButton(QStringLiteral("Connect"), QDialogButtonBox::AcceptRole);
     m_connect->setObjectName(QStringLiteral("connect"));
     m_connect->setDefault(true);
+    m_stop = buttons->addButton(QStringLiteral("Stop Syncing"), QDialogButtonBox::DestructiveRole);
+    m_stop->setObjectName(QStringLiteral("stopSyncing"));
+    m_stop->setAutoDefault(false);
+    connect(m_stop, &QPushButton::clicked, this, &SyncAccountDialog::askToStop);
     QPushButton* close = buttons->addButton(QDialogButtonBox::Close);
     close->setObjectName(QStringLiteral("close"));
     close->setAutoDefault(false);
@@ -93,6 +98,7 @@ SyncAccountDialog::SyncAccountDialog(Settings& settings, secrets::SecretStore* s
         m_allowHttp->setChecked(saved->allowInsecureHttp);
     }
     followAddress();
+    followAccount();
 
     // Accept would close the dialog: Connect only asks, and the answer is shown here.
     connect(buttons, &QDialogButtonBox::accepted, this, &SyncAccountDialog::connectAccount);
@@ -101,6 +107,48 @@ SyncAccountDialog::SyncAccountDialog(Settings& settings, secrets::SecretStore* s
 }
 
 SyncAccountDialog::~SyncAccountDialog() = default;
+
+void SyncAccountDialog::setStopper(Stopper stop)
+{
+    m_stopper = std::move(stop);
+    followAccount();
+}
+
+void SyncAccountDialog::followAccount()
+{
+    m_stop->setVisible(m_stopper && readCalendarAccount(m_settings).has_value());
+}
+
+void SyncAccountDialog::askToStop()
+{
+    const std::optional<CalendarAccount> account = readCalendarAccount(m_settings);
+    if (!account || !m_stopper || m_setup->isBusy())
+        return;
+    auto* ask = new QMessageBox(
+        QMessageBox::Question, QStringLiteral("Stop syncing with %1?").arg(account->url.host()),
+        QStringLiteral("Stop syncing with %1?").arg(account->url.host()), QMessageBox::NoButton, this);
+    ask->setObjectName(QStringLiteral("confirmStop"));
+    ask->setInformativeText(
+        QStringLiteral("Your things stay here, and on the server as they are. The "
+                       "password leaves your keyring; to sync again, connect once more."));
+    QPushButton* yes = ask->addButton(QStringLiteral("Stop Syncing"), QMessageBox::DestructiveRole);
+    ask->addButton(QMessageBox::Cancel);
+    ask->setDefaultButton(QMessageBox::Cancel); // Return alone doesn't stop anything
+    ask->setAttribute(Qt::WA_DeleteOnClose);
+    connect(ask, &QMessageBox::finished, this, [this, ask, yes] {
+        if (ask->clickedButton() != yes)
+            return;
+        setBusy(true);
+        m_answer->hide();
+        m_stopper([this](bool ok, const QString& said) {
+            setBusy(false);
+            followAccount();
+            showAnswer(false, said);
+            Q_EMIT stopped(ok);
+        });
+    });
+    ask->open();
+}
 
 void SyncAccountDialog::followAddress()
 {
@@ -135,6 +183,7 @@ void SyncAccountDialog::connectAccount()
         setBusy(false);
         if (result.ok)
             m_password->clear(); // it is in the keyring now; nothing of it stays on screen
+        followAccount();
         showAnswer(result.ok, result.said);
     });
 }
@@ -151,6 +200,7 @@ void SyncAccountDialog::setBusy(bool busy)
 {
     m_busy->setVisible(busy);
     m_connect->setEnabled(!busy);
+    m_stop->setEnabled(!busy);
     // Read-only rather than disabled, so the keyboard stays in the field it was in.
     for (QLineEdit* edit : {m_address, m_user, m_password})
         edit->setReadOnly(busy);

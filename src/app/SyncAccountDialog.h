@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -30,14 +32,22 @@ public:
 
     static constexpr int fixedWidth = 420;
 
+    // What "Stop Syncing" does, once the user said yes: the running sync's own (it ends a sync under way
+    // first), answering in words. Without it, or with no account kept, there is no such button.
+    using Stopper = std::function<void(std::function<void(bool ok, const QString& said)>)>;
+    void setStopper(Stopper stop);
+
 Q_SIGNALS:
     void answered(bool connected); // after each Connect, once the answer is shown
+    void stopped(bool cleanly);    // after Stop Syncing, once the answer is shown
 
 private:
     void connectAccount();
     void showAnswer(bool ok, const QString& said);
     void followAddress();
     void setBusy(bool busy);
+    void askToStop();
+    void followAccount();
 
     Settings& m_settings;
     secrets::SecretStore* m_secrets;
@@ -49,6 +59,8 @@ private:
     QProgressBar* m_busy;
     QLabel* m_answer;
     QPushButton* m_connect;
+    QPushButton* m_stop;
+    Stopper m_stopper;
 };
 
 } // namespace vorn

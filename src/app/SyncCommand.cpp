@@ -141,6 +141,39 @@ CommandResult syncCommand(const Launch& launch, QDBusConnection bus)
     return result;
 }
 
+CommandResult syncStopCommand(const Launch& launch, QDBusConnection bus)
+{
+    StoreChange change;
+    change.refusedInDemo =
+        QStringLiteral("--sync-stop forgets your own account, so it doesn't go with -demo");
+    change.method = QStringLiteral("StopCalendarSync");
+    change.elsewhere = QStringLiteral("use File > Sync with a Calendar Server… in its window");
+    // A sync under way ends first, which may take minutes on a first sync of many things.
+    change.answerWithinMSecs = kSyncAnswerMinutes * 60 * 1000;
+    change.tooLong = QStringLiteral("the running vorn todo is still syncing after %1 minutes; it stops "
+                                    "syncing once that sync is over")
+                         .arg(kSyncAnswerMinutes);
+    change.exitCodeOf = [](const QVariantList& reply) { return reply.value(1).toBool() ? 0 : 1; };
+    bool worked = true;
+    change.apply = [&launch, &worked](AppModel& model) {
+        CalendarSyncRunner runner(model, launch);
+        std::optional<QString> said;
+        QEventLoop loop;
+        runner.stopSyncing([&](bool ok, const QString& what) {
+            worked = ok;
+            said = what;
+            loop.quit();
+        });
+        if (!said)
+            loop.exec();
+        return *said;
+    };
+    CommandResult result = changeStore(launch, bus, change);
+    if (result.exitCode == 0 && !worked)
+        result.exitCode = 1;
+    return result;
+}
+
 CommandResult syncStatusCommand(const Launch& launch)
 {
     const std::unique_ptr<Settings> settings = launch.standardSettings();

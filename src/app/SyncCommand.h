@@ -33,6 +33,10 @@ void announceAccount(QDBusConnection bus);
 // `vorn-todo --sync`: one sync with the calendar server, by the running app when there is one.
 CommandResult syncCommand(const Launch& launch, QDBusConnection bus);
 
+// `vorn-todo --sync-stop`: no more syncing; the account and its password are forgotten, the things stay.
+// By the running app when there is one.
+CommandResult syncStopCommand(const Launch& launch, QDBusConnection bus);
+
 // `vorn-todo --sync-status`: the account (never its password), the last sync and the last failure.
 CommandResult syncStatusCommand(const Launch& launch);
 

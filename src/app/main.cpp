@@ -62,7 +62,7 @@ int main(int argc, char** argv)
     const CommandLine cl = CommandLine::parse(arguments);
     // A plain start opens the window; everything else is a command-line mode that needs no display.
     if (cl.error.isEmpty() && !cl.help && !cl.version && !cl.list && !cl.add && !cl.exportAll &&
-        !cl.importFile && !cl.syncSetup && !cl.syncStatus && !cl.sync)
+        !cl.importFile && !cl.syncSetup && !cl.syncStatus && !cl.sync && !cl.syncStop)
         return runWindowApp(argc, argv, cl.newThing);
 
     QCoreApplication app(argc, argv);
@@ -101,6 +101,8 @@ int main(int argc, char** argv)
         return finish(syncStatusCommand(launch));
     if (cl.sync)
         return finish(syncCommand(launch, QDBusConnection::sessionBus()));
+    if (cl.syncStop)
+        return finish(syncStopCommand(launch, QDBusConnection::sessionBus()));
     return finish(readStore(launch, [&launch, &cl](AppModel& model) {
         openDemoTab(model, launch);
         return printList(model, *cl.list);

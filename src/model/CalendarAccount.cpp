@@ -74,6 +74,13 @@ void writeCalendarAccount(Settings& settings, const CalendarAccount& account)
                       QString::fromLatin1(account.trustedCertificateSha256.toHex()));
 }
 
+void forgetCalendarAccount(Settings& settings)
+{
+    writeSyncStatus(settings, {});
+    for (const char* key : {keys::url, keys::user, keys::allowInsecureHttp, keys::trustedCertificate})
+        settings.remove(QString::fromLatin1(key));
+}
+
 CalendarSyncStatus readSyncStatus(const Settings& settings)
 {
     CalendarSyncStatus s;

@@ -31,6 +31,8 @@ struct CalendarAccount {
 std::optional<CalendarAccount> readCalendarAccount(const Settings& settings);
 // Saves the account. One for another address or user clears the sync status, which was the old one's.
 void writeCalendarAccount(Settings& settings, const CalendarAccount& account);
+// No account any more: the settings forget it and its sync status (the keyring is the caller's).
+void forgetCalendarAccount(Settings& settings);
 
 // What the sync leaves behind for the status lines (--sync-status, Preferences, the tray).
 struct CalendarSyncStatus {

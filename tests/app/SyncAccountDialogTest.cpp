@@ -6,6 +6,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -87,6 +88,36 @@ TEST_F(SyncAccountDialogTest, connectSaysWhatItFoundOrWhyNotAndKeepsOnlyWhatWork
     EXPECT_EQ(child<QLineEdit>(again, "address")->text(), server.radicale->url().toString());
     EXPECT_EQ(child<QLineEdit>(again, "user")->text(), QStringLiteral("alice"));
     EXPECT_TRUE(child<QLineEdit>(again, "password")->text().isEmpty());
+
+    // Stop Syncing, only where the running sync can stop: asked first, Cancel the default.
+    EXPECT_TRUE(child<QPushButton>(again, "stopSyncing")->isHidden());
+    int stops = 0;
+    again.setStopper([&](auto done) {
+        ++stops;
+        forgetCalendarAccount(settings);
+        done(true, QStringLiteral("Stopped."));
+    });
+    again.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&again));
+    for (const bool yes : {false, true}) {
+        child<QPushButton>(again, "stopSyncing")->click();
+        auto* ask = child<QMessageBox>(again, "confirmStop");
+        ASSERT_TRUE(ask && QTest::qWaitForWindowExposed(ask));
+        EXPECT_EQ(ask->text().toStdString(), "Stop syncing with 127.0.0.1?");
+        QSignalSpy stopped(&again, &SyncAccountDialog::stopped);
+        if (yes) {
+            for (QAbstractButton* b : ask->buttons())
+                if (b->text() == QStringLiteral("Stop Syncing"))
+                    b->click();
+        } else {
+            QTest::keyClick(ask, Qt::Key_Return);
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(stops, yes ? 1 : 0);
+        EXPECT_EQ(stopped.size(), yes ? 1 : 0);
+        EXPECT_EQ(child<QPushButton>(again, "stopSyncing")->isVisible(), !yes);
+    }
+    EXPECT_EQ(child<QLabel>(again, "answer")->text(), QStringLiteral("Stopped."));
 }
 
 } // namespace

@@ -229,6 +229,27 @@ TEST_F(SyncSetupTest, syncingFromTheCommandLineCarriesThingsBothWaysAndThenHasNo
               QStringLiteral("Synced. Nothing new on either side.\n"));
     EXPECT_FALSE(
         run({QStringLiteral("--sync-status")}, {}).out.contains(QStringLiteral("Last sync: not yet")));
+
+    // Stopped: the account, its password and what the syncs kept go; the things stay.
+    const QString ledger = home.filePath(QStringLiteral(".local/share/Vorn/vorn-todo/calendar-sync.sqlite"));
+    ASSERT_TRUE(QFile::exists(ledger));
+    SecretStore keyring;
+    const CalendarAccount account = *readCalendarAccount(Settings(settingsPath()));
+    const auto password = [&] {
+        return test::awaitSecret([&](auto cb) { keyring.readPassword(account.secretKey(), cb); }).problem;
+    };
+    ASSERT_EQ(password(), SecretProblem::None);
+    const ProgramResult stop = run({QStringLiteral("--sync-stop")}, {});
+    EXPECT_EQ(stop.exitCode, 0) << stop.err.toStdString();
+    EXPECT_EQ(stop.out.toStdString(), "Stopped syncing with 127.0.0.1. Your things stay here, and on the "
+                                      "server as they are.\n");
+    EXPECT_FALSE(QFile::exists(ledger));
+    EXPECT_FALSE(settingsText().contains("calendarSync")) << settingsText().toStdString();
+    EXPECT_EQ(password(), SecretProblem::NotFound);
+    EXPECT_TRUE(run({QStringLiteral("--export")}, {}).out.contains(QStringLiteral("Call the plumber")));
+    EXPECT_EQ(run({QStringLiteral("--sync")}, {}).exitCode, 1);
+    EXPECT_EQ(run({QStringLiteral("--sync-stop")}, {}).out.toStdString(),
+              "Not syncing with a calendar server: nothing to stop.\n");
 }
 
 TEST_F(SyncSetupTest, syncThroughTheRunningAppWaitsForItsOutcomeAndExitsAsItWent)
@@ -264,6 +285,14 @@ TEST_F(SyncSetupTest, syncThroughTheRunningAppWaitsForItsOutcomeAndExitsAsItWent
     EXPECT_EQ(failed.exitCode, 1);
     EXPECT_EQ(failed.err.toStdString(), "vorn-todo: Can't reach 127.0.0.1 right now.\n");
     EXPECT_EQ(app.state(), QProcess::Running) << "a failed sync is a line, not the app's end";
+
+    // Stopped by the running app, which syncs no more: no failure to tell of, no account.
+    const ProgramResult stopped = run({QStringLiteral("--sync-stop")}, {});
+    EXPECT_EQ(stopped.exitCode, 0) << stopped.err.toStdString();
+    EXPECT_TRUE(stopped.out.startsWith(QStringLiteral("Stopped syncing with 127.0.0.1.")))
+        << stopped.out.toStdString();
+    EXPECT_TRUE(run({QStringLiteral("--sync-status")}, {}).out.startsWith(QStringLiteral("Not set up yet")));
+    EXPECT_TRUE(run({QStringLiteral("--sync")}, {}).err.contains(QStringLiteral("Not set up yet")));
 }
 
 } // namespace
