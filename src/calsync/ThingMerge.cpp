@@ -253,9 +253,12 @@ std::optional<CalendarThing> baseAfterSend(const std::optional<CalendarThing>& b
                                            const std::optional<CalendarThing>& sent,
                                            const std::optional<CalendarThing>& theirs)
 {
-    if (!base || !sent || !theirs)
+    if (!sent || !theirs)
         return base;
-    CalendarThing out = *base;
+    // Never agreed before: the server holds the thing only as we sent it, so that is the base.
+    CalendarThing out = base ? *base : *sent;
+    if (!base)
+        out.steps.clear(); // those the server holds join below
     const auto agree = [](auto& field, const auto& sentValue, const auto& theirValue) {
         if (sentValue == theirValue)
             field = sentValue;

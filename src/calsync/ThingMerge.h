@@ -35,7 +35,8 @@ MergeResult merge(const std::optional<ical::CalendarThing>& base,
 // server hold it since (the sync was stopped before it heard the answer, and another side wrote over it
 // later). A field the server holds as we sent it came from us: it counts as agreed, so an edit of ours
 // made since wins rather than meeting our own older value as the other side's. The other fields keep the
-// agreed copy's value; a step we sent that the server holds is agreed as sent.
+// agreed copy's value (none agreed: what was sent); a step we sent that the server holds is agreed as
+// sent.
 std::optional<ical::CalendarThing> baseAfterSend(const std::optional<ical::CalendarThing>& base,
                                                  const std::optional<ical::CalendarThing>& sent,
                                                  const std::optional<ical::CalendarThing>& theirs);

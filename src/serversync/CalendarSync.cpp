@@ -342,7 +342,7 @@ void CalendarSync::runSteps(std::shared_ptr<std::deque<std::function<void(Next)>
 void CalendarSync::syncTarget(size_t index)
 {
     if (index >= m_targets.size()) {
-        finish({});
+        putBack(0);
         return;
     }
     // What the server holds is read and kept per collection: the last one's copy of a thing that moved
@@ -453,6 +453,7 @@ void CalendarSync::fetchChanges(size_t index, std::vector<DavItem> changed, std:
             return out;
         },
         [this, index, complete, token](Listing listing) {
+            forgetGoneLeaves(index, listing.gone, complete ? &listing.changed : nullptr);
             m_toMove += int(listing.wanted.size());
             if (!listing.wanted.empty())
                 reportProgress();
@@ -484,6 +485,27 @@ void CalendarSync::fetchChanges(size_t index, std::vector<DavItem> changed, std:
                 },
                 true);
         });
+}
+
+void CalendarSync::forgetGoneLeaves(size_t index, const QStringList& gone, const std::vector<DavItem>* all)
+{
+    const QString prefix = m_targets[index].key + u'/';
+    const QSet<QString> went(gone.begin(), gone.end());
+    QSet<QString> listed;
+    if (all)
+        for (const DavItem& item : *all)
+            listed.insert(keyOf(item.href));
+    // Copies ours left here that the server no longer holds: no DELETE to send for them.
+    std::vector<LedgerItem> done;
+    for (const LedgerItem& i : m_ledger->items())
+        if (i.leavingHref.startsWith(prefix) &&
+            (went.contains(i.leavingHref) || (all && !listed.contains(i.leavingHref))))
+            done.push_back(i);
+    for (LedgerItem& i : done) {
+        i.leavingHref.clear();
+        i.leavingEtag.clear();
+        m_ledger->setItem(i);
+    }
 }
 
 void CalendarSync::fetchResources(size_t index, std::vector<QUrl> hrefs,
@@ -533,6 +555,7 @@ void CalendarSync::settlePending(const Target& target, const std::vector<Resourc
     for (const Resource& r : fetched)
         byHref.insert(r.href, &r);
     QStringList neverSent;
+    QSet<QString> forgotten; // by the ledger too
     for (auto it = m_start.begin(); it != m_start.end(); ++it) {
         if (it->collection != target.key || it->sent.isEmpty())
             continue;
@@ -541,38 +564,54 @@ void CalendarSync::settlePending(const Target& target, const std::vector<Resourc
         // Holding what we sent, the server's copy is the one both sides agreed on. Else the PUT never got
         // there (or that copy changed since, and is met as another side's): what was agreed before stays.
         const Resource* there = byHref.value(it->href);
-        if (there && there->uid == it->uid && sameLines(there->text, it->sent)) {
+        const bool held = there && there->uid == it->uid && sameLines(there->text, it->sent);
+        if (!held && it->etag.isEmpty() && it->base.isEmpty()) {
+            // Sent for the first time, and not there: never sent. (One moved here keeps the copy agreed
+            // on where it was, as the base of what comes.)
+            if (untouched) {
+                m_ledger->removeItem(it.key());
+                forgotten.insert(it.key());
+            }
+            neverSent << it.key();
+            continue;
+        }
+        LedgerItem row = *it;
+        row.sent.clear();
+        if (held) {
             // Moved here, and its copy where it was not deleted yet: what was agreed there stays the base
             // that copy is weighed against (a step added since is in no base). Else an edit of ours the
             // sent copy carries looks agreed on, and the other side's value of that field, met there, wins.
             const auto thing = m_start.constFind(it->parent.isEmpty() ? it.key() : it->parent);
             if (thing == m_start.cend() || thing->leavingHref.isEmpty()) {
-                it->base = it->sent;
-                it->baseCollection.clear();
+                row.base = it->sent;
+                row.baseCollection.clear();
             }
+            row.etag = there->etag;
             it->etag = there->etag;
-        } else if (it->etag.isEmpty() && it->base.isEmpty()) {
-            // Sent for the first time, and not there: never sent. (One moved here keeps the copy agreed
-            // on where it was, as the base of what comes.)
-            if (untouched)
-                m_ledger->removeItem(it.key());
-            neverSent << it.key();
-            continue;
-        } else {
-            // Not seen there as sent: the ledger forgets it, but this sync's merges still weigh the
-            // server's copy against it, field by field (a field it holds as we sent it is ours).
-            LedgerItem row = *it;
-            row.sent.clear();
-            if (untouched)
-                m_ledger->setItem(row);
+        }
+        if (untouched)
+            m_ledger->setItem(row);
+        // This sync's merges keep the base from before and what was sent, field by field
+        // (baseAfterSend): a field the server holds as we sent it is ours. So is a copy of the thing met
+        // in another collection, moved there by the other home before it saw our PUT: weighed against our
+        // own copy as if that home had agreed to it, our edits would count as its deletes.
+    }
+    for (const QString& uid : std::as_const(neverSent)) {
+        // A thing whose steps got there before the sync stopped keeps its row (no ETag: it is not
+        // there), so that a delete here still finds them: forgotten, they stayed there for good.
+        const auto row = m_start.find(uid);
+        const QStringList steps = m_startSteps.value(uid);
+        if (row->parent.isEmpty() && std::any_of(steps.begin(), steps.end(), [&](const QString& s) {
+                const auto step = m_start.constFind(s);
+                return step != m_start.cend() && step->collection == target.key && !step->etag.isEmpty();
+            })) {
+            row->sent.clear();
+            if (forgotten.contains(uid))
+                m_ledger->setItem(*row);
             continue;
         }
-        it->sent.clear();
-        if (untouched)
-            m_ledger->setItem(*it);
-    }
-    for (const QString& uid : std::as_const(neverSent))
         m_start.remove(uid);
+    }
 }
 
 std::vector<LedgerItem> CalendarSync::startRows(const QString& uid, const QString& collection) const
@@ -839,6 +878,11 @@ void CalendarSync::act(size_t index, const SyncAction& action, int depth, Done d
         m_fingerprints.insert(action.uid, fingerprint(m_model, *thing));
         ++m_outcome.taken;
     };
+    if (action.kind == SyncActionKind::PutNew && !action.href.isEmpty() && !m_puttingBack) {
+        m_putBack.push_back({index, action.uid, action.href, m_server.value(action.uid)});
+        done({});
+        return;
+    }
     switch (action.kind) {
     case SyncActionKind::PutNew:
     case SyncActionKind::PutChanged:
@@ -953,8 +997,18 @@ void CalendarSync::joinOrLeave(size_t index, Thing& thing, const SyncAction& act
         takeCopy(m_model, &thing, *merged.thing, joins ? here : (now ? pileOfTarget(*now) : nullptr));
     m_fingerprints.insert(action.uid, fingerprint(m_model, thing));
     if (!joins) {
-        // The merge lives in our store alone once the copy here goes: kept on disk first, or a kill
-        // after the DELETE lost the other side's edit.
+        // The copy here is taken in: it is what our rows here, which move on with the thing, agree on, so
+        // the next merge (a copy the other home writes meanwhile, where it was) doesn't take what we took
+        // in from it for our own edit. The merge lives in our store alone once the copy here goes: kept
+        // on disk first, or a kill after the DELETE lost the other side's edit.
+        for (const Resource& r : knownResources(t, action.uid))
+            if (const LedgerItem* i = m_ledger->item(r.uid);
+                i && i->collection == t.key && i->href == r.href) {
+                LedgerItem row = *i;
+                row.base = r.text;
+                row.etag = r.etag;
+                m_ledger->setItem(row);
+            }
         if (!commit())
             return;
         deleteThing(index, action.uid, done);
@@ -1360,6 +1414,10 @@ std::vector<LedgerItem> CalendarSync::movedRows(const Target& target, const QStr
         }
         row.collection = to->key;
         row.href = keyOf(caldav::childUrl(to->href, u + QStringLiteral(".ics")));
+        if (row.leavingHref == row.href) { // back where it was left: nothing to delete there
+            row.leavingHref.clear();
+            row.leavingEtag.clear();
+        }
         row.etag.clear();
         row.sent.clear();
         row.fingerprint.clear();
@@ -1478,9 +1536,22 @@ void CalendarSync::refetchAndReplan(size_t index, const QString& uid, QStringLis
 
 void CalendarSync::agreed(const Target& target, const QString& uid, const std::vector<Resource>& resources)
 {
+    // A copy of it still known in another collection (a move here that was stopped before it deleted it
+    // there, ours or the other home's) is one it leaves there: forgotten, nobody would delete it, and
+    // the server would hold the thing twice for good. Gone there already, its DELETE finds nothing.
+    QHash<QString, std::pair<QString, QString>> leaving;
+    for (const Resource& r : resources)
+        if (const LedgerItem* was = m_ledger->item(r.uid)) {
+            if (was->collection != target.key && !was->etag.isEmpty() && was->href != r.href)
+                leaving.insert(r.uid, {was->href, was->etag});
+            else if (was->collection == target.key && !was->leavingHref.isEmpty())
+                leaving.insert(r.uid, {was->leavingHref, was->leavingEtag});
+        }
     forgetRows(target, uid);
     for (const Resource& r : resources) {
         LedgerItem item;
+        if (const auto l = leaving.constFind(r.uid); l != leaving.cend())
+            std::tie(item.leavingHref, item.leavingEtag) = *l;
         item.uid = r.uid;
         item.parent = r.uid == uid ? QString() : uid;
         item.collection = target.key;
@@ -1556,6 +1627,35 @@ void CalendarSync::finishTarget(size_t index, const QString& token)
     syncTarget(index + 1);
 }
 
+void CalendarSync::putBack(size_t at)
+{
+    if (at >= m_putBack.size()) {
+        const bool any = !m_putBack.empty();
+        m_putBack.clear();
+        if (!any || commit())
+            finish({});
+        return;
+    }
+    const PutBack back = m_putBack[at];
+    const Target& t = m_targets[back.index];
+    Thing* thing = thingWithUid(back.uid);
+    const LedgerItem* row = m_ledger->item(back.uid);
+    if (!thing || targetOf(*thing) != &t || (row && row->collection != t.key)) {
+        putBack(at + 1);
+        return;
+    }
+    m_server.clear();
+    m_server.insert(back.uid, back.there);
+    m_fingerprints.insert(back.uid, fingerprint(m_model, *thing));
+    m_puttingBack = true;
+    act(back.index, {SyncActionKind::PutNew, back.uid, back.href, QString(), syncCopy(m_model, *thing)}, 0,
+        [this, at](const DavError& e) {
+            m_puttingBack = false;
+            if (!failed(e))
+                putBack(at + 1);
+        });
+}
+
 bool CalendarSync::commit()
 {
     QString why;
@@ -1595,6 +1695,8 @@ void CalendarSync::finish(const DavError& error)
                       .arg(m_unreadable);
     m_running = false;
     m_server.clear();
+    m_putBack.clear();
+    m_puttingBack = false;
     Q_EMIT finished(m_outcome);
     if (m_again) {
         m_again = false;

@@ -176,6 +176,9 @@ private:
     void forgetRows(const Target& target, const QString& uid);
     QUrl urlOf(const QString& key) const;
     bool failed(const caldav::DavError& error);
+    void putBack(size_t at);
+    // The copies left in that collection that its listing says are gone (`all`: every item there).
+    void forgetGoneLeaves(size_t index, const QStringList& gone, const std::vector<caldav::DavItem>* all);
     void noteTook(const Thing& thing);
 
     AppModel& m_model;
@@ -203,6 +206,18 @@ private:
     int m_toMove = 0;
     int m_unreadable = 0;
     bool m_wrote = false; // the current collection took a write of ours
+    // Things gone from a collection while edited here: put back there (the edit outlives the delete) at
+    // the sync's end, unless another collection took them meanwhile. Gone as a move over there, they are
+    // met where they went and merged there against what was agreed; put back at once, that copy would be
+    // agreed on here first, and met as the base of that merge after a kill, losing our edits to theirs.
+    struct PutBack {
+        size_t index;
+        QString uid;
+        QString href;
+        std::vector<Resource> there; // what the server held of it there, as the plan saw it
+    };
+    std::vector<PutBack> m_putBack;
+    bool m_puttingBack = false;
     // Records the sync changed in the model, until the change feed has told of them.
     QSet<RecordId> m_took;
     // When each thing last changed here this run, from the store's change feed.

@@ -99,7 +99,10 @@ TEST(ThingMerge, whatTheServerHoldsAsWeSentItIsAgreed)
         EXPECT_EQ(m.title + (m.done ? "+" : "") + u'|' + steps(m) + u'|' + m.note.section("\n\n", -1),
                   QString::fromUtf8(expected));
     }
-    EXPECT_EQ(baseAfterSend(std::nullopt, baseThing(), baseThing()), std::nullopt);
+    CalendarThing made = baseThing(), later = server(made);
+    later.steps.pop_back();
+    EXPECT_EQ(steps(*baseAfterSend(std::nullopt, made, later)), QStringLiteral("Measure,Drive"));
+    EXPECT_EQ(baseAfterSend(std::nullopt, std::nullopt, later), std::nullopt);
 }
 
 // The rich copy shows what the plain text shows, in the body's look; a merge made again adds nothing.

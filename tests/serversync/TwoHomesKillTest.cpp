@@ -40,10 +40,13 @@ namespace {
 using test::ServerKind;
 using test::TestCalendarServer;
 
+// `doneAt` (whole seconds, 0: not done) tells a mark taken off and put back, which is an edit of it, from
+// one left alone; homes and the server are compared by the mark alone.
 struct StepState {
     QString title;
     bool done = false;
-    bool operator==(const StepState&) const = default;
+    qint64 doneAt = 0;
+    bool operator==(const StepState& o) const { return title == o.title && done == o.done; }
     friend void PrintTo(const StepState& s, std::ostream* os)
     {
         *os << s.title.toStdString() << (s.done ? " [done]" : "");
@@ -57,8 +60,28 @@ struct ThingState {
     QString note;
     QString list; // empty: Today, Later or Done-ish
     std::map<QString, StepState> steps;
-    bool operator==(const ThingState&) const = default;
+    qint64 doneAt = 0;
+    bool operator==(const ThingState& o) const
+    {
+        return title == o.title && done == o.done && note == o.note && list == o.list && steps == o.steps;
+    }
 };
+
+qint64 secondsOf(const std::optional<QDateTime>& at)
+{
+    return at ? at->toSecsSinceEpoch() : 0;
+}
+
+// A mark taken off and put back is an edit too.
+bool edited(const ThingState& before, const ThingState& after)
+{
+    if (before != after || before.doneAt != after.doneAt)
+        return true;
+    for (const auto& [uid, step] : after.steps)
+        if (step.doneAt != before.steps.at(uid).doneAt)
+            return true;
+    return false;
+}
 
 using World = std::map<QString, ThingState>; // by UID
 
@@ -174,9 +197,11 @@ public:
         std::unique_ptr<AppModel> model = open();
         World out;
         for (const Thing* t : model->allThings()) {
-            ThingState s{t->title(), t->isDone(), t->note(), t->pile() ? t->pile()->name() : QString(), {}};
+            ThingState s{t->title(), t->isDone(),
+                         t->note(),  t->pile() ? t->pile()->name() : QString(),
+                         {},         secondsOf(t->doneAt())};
             for (const Step* step : t->steps())
-                s.steps[step->syncID()] = {step->title(), step->isDone()};
+                s.steps[step->syncID()] = {step->title(), step->isDone(), secondsOf(step->doneAt())};
             EXPECT_TRUE(out.emplace(t->syncID(), std::move(s)).second)
                 << m_name.toStdString() << " holds " << t->syncID().toStdString() << " twice";
         }
@@ -218,14 +243,17 @@ World serverWorld(const TestCalendarServer& server)
                                text(o, "status") == QLatin1String("COMPLETED"),
                                text(o, "description"),
                                calendar == QLatin1String("vorn todo") ? QString() : calendar,
-                               {}};
+                               {},
+                               0};
     }
     for (const QJsonObject& o : todos)
         if (const QString parent = text(o, "parent"); !parent.isEmpty()) {
             EXPECT_TRUE(out.count(parent))
-                << "a step without its thing: " << text(o, "summary").toStdString();
+                << "a step without its thing: " << text(o, "summary").toStdString() << " "
+                << text(o, "uid").toStdString() << " of " << parent.toStdString() << " in "
+                << text(o, "calendar").toStdString();
             out[parent].steps[text(o, "uid")] = {text(o, "summary"),
-                                                 text(o, "status") == QLatin1String("COMPLETED")};
+                                                 text(o, "status") == QLatin1String("COMPLETED"), 0};
         }
     for (const auto& [uid, n] : seen)
         EXPECT_EQ(n, 1) << "the server holds " << uid.toStdString() << " " << n << " times";
@@ -247,7 +275,9 @@ private:
     int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(m_rng); }
     QString text(const char* what)
     {
-        return QStringLiteral("%1 %2 %3").arg(m_who, QLatin1String(what)).arg(++m_count);
+        const QString made = QStringLiteral("%1 %2 %3").arg(m_who, QLatin1String(what)).arg(++m_count);
+        tell(m_who, QStringLiteral("  ") + made);
+        return made;
     }
 
     void one(AppModel& m)
@@ -359,8 +389,8 @@ void expectKept(const World& start, const World& midWorld, const World& earlyWor
         }
         // Deleted on one side, it stays when the other side edited it: the edit outlives the delete. An edit
         // the early home took back before its sync midway may or may not have got there first.
-        const bool lateEdited = y && *y != *s;
-        const bool earlyEdited = (x && *x != *s) || (m && *m != *s);
+        const bool lateEdited = y && edited(*s, *y);
+        const bool earlyEdited = (x && edited(*s, *x)) || (m && edited(*s, *m));
         if (!x && !y) {
             EXPECT_FALSE(e) << "deleted on both sides, and back";
             continue;
@@ -369,15 +399,15 @@ void expectKept(const World& start, const World& midWorld, const World& earlyWor
             EXPECT_FALSE(e) << "deleted, and back";
             continue;
         }
-        if (!y && x && *x == *s && !e)
+        if (!y && x && !edited(*s, *x) && !e)
             continue; // edited midway and back again: the delete may have come first
         ASSERT_TRUE(e) << "edited, and lost to a delete";
         const auto field = [](const ThingState* t, auto member) { return t ? &(t->*member) : nullptr; };
         bool titleConflict = false;
         EXPECT_TRUE(kept(s->title, field(m, &ThingState::title), field(x, &ThingState::title),
                          field(y, &ThingState::title), e->title, &titleConflict));
-        EXPECT_TRUE(kept(s->done, field(m, &ThingState::done), field(x, &ThingState::done),
-                         field(y, &ThingState::done), e->done));
+        EXPECT_TRUE(kept(s->doneAt, field(m, &ThingState::doneAt), field(x, &ThingState::doneAt),
+                         field(y, &ThingState::doneAt), e->doneAt));
         EXPECT_TRUE(kept(s->list, field(m, &ThingState::list), field(x, &ThingState::list),
                          field(y, &ThingState::list), e->list));
         bool noteConflict = false;
@@ -414,8 +444,8 @@ void expectKept(const World& start, const World& midWorld, const World& earlyWor
                 continue;
             }
             EXPECT_EQ(se->title, ss->title);
-            EXPECT_TRUE(kept(ss->done, sm ? &sm->done : nullptr, sx ? &sx->done : nullptr,
-                             sy ? &sy->done : nullptr, se->done));
+            EXPECT_TRUE(kept(ss->doneAt, sm ? &sm->doneAt : nullptr, sx ? &sx->doneAt : nullptr,
+                             sy ? &sy->doneAt : nullptr, se->doneAt));
         }
     }
 }
@@ -607,6 +637,7 @@ protected:
         Mover,           // the mover's sync, the other home's edits not sent yet
         MoverAfterOther, // the mover's, after the other home's sync
         OtherAfterMover, // the other home's, after the mover's
+        MoverThenOther,  // the mover's, then the other home's once its edits were answered
     };
 
     // Killed at each write in turn; `half` 1 or 2 takes only the first or the second half of them, so
@@ -659,9 +690,11 @@ protected:
                 m.rename(t, name + QStringLiteral(", final"));
                 m.toggleStep(*t.orderedSteps()[0]);
             });
-            if (killed != Killed::Mover)
+            if (killed != Killed::Mover && killed != Killed::MoverThenOther)
                 sync(proxy, first, 0, false);
             const int sent = sync(proxy, victim, hold, afterTheAnswer);
+            if (killed == Killed::MoverThenOther)
+                sync(proxy, other, 2, true); // its step, then its thing, still where the mover took it from
             if (hold == 0)
                 writes = sent;
             settle();
@@ -792,6 +825,16 @@ TEST_P(KillAtEveryWriteTest, theMoversSyncKilledAfterTheOtherHomesEditsWentOut)
 TEST_P(KillAtEveryWriteTest, theOtherHomesSyncKilledAfterTheMoveWentOut)
 {
     run(Killed::OtherAfterMover, true);
+}
+
+TEST_P(KillAtEveryWriteTest, bothHomesSyncsKilledOnceTheServerAnsweredTheMoversFirstWrites)
+{
+    run(Killed::MoverThenOther, true, 1);
+}
+
+TEST_P(KillAtEveryWriteTest, bothHomesSyncsKilledOnceTheServerAnsweredTheMoversLastWrites)
+{
+    run(Killed::MoverThenOther, true, 2);
 }
 
 // The kill points are the client's, and each costs a few seconds: one server is enough.
