@@ -84,34 +84,29 @@ QString InstanceService::Import(const QString& text, bool todoTxt)
 
 QString InstanceService::SyncCalendar(bool& worked)
 {
-    worked = false;
-    if (!m_calendarSync)
-        return QStringLiteral("This vorn todo doesn't sync with a calendar server.");
-    if (!calledFromDBus()) {
-        worked = true;
-        m_calendarSync->syncNow([](bool, const QString&) {});
-        return QStringLiteral("Syncing now.");
-    }
-    // The answer goes when the sync ends, which may be minutes; the app goes on meanwhile.
-    setDelayedReply(true);
-    m_calendarSync->syncNow([call = message(), bus = connection()](bool ok, const QString& said) {
-        bus.send(call.createReply(QVariantList{said, ok}));
-    });
-    return {};
+    return answerWhenDone(&CalendarSyncRunner::syncNow, worked, QStringLiteral("Syncing now."));
 }
 
 QString InstanceService::StopCalendarSync(bool& worked)
+{
+    return answerWhenDone(&CalendarSyncRunner::stopSyncing, worked, QString());
+}
+
+QString
+InstanceService::answerWhenDone(void (CalendarSyncRunner::*run)(std::function<void(bool, const QString&)>),
+                                bool& worked, const QString& started)
 {
     worked = false;
     if (!m_calendarSync)
         return QStringLiteral("This vorn todo doesn't sync with a calendar server.");
     if (!calledFromDBus()) {
         worked = true;
-        m_calendarSync->stopSyncing([](bool, const QString&) {});
-        return {};
+        (m_calendarSync->*run)([](bool, const QString&) {});
+        return started;
     }
+    // The answer goes when the sync ends, which may be minutes; the app goes on meanwhile.
     setDelayedReply(true);
-    m_calendarSync->stopSyncing([call = message(), bus = connection()](bool ok, const QString& said) {
+    (m_calendarSync->*run)([call = message(), bus = connection()](bool ok, const QString& said) {
         bus.send(call.createReply(QVariantList{said, ok}));
     });
     return {};

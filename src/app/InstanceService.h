@@ -6,6 +6,7 @@
 #include <QString>
 #include <QVariantList>
 
+#include <functional>
 #include <optional>
 
 namespace vorn {
@@ -54,6 +55,11 @@ public:
     void setCalendarSync(CalendarSyncRunner* runner) { m_calendarSync = runner; }
 
 private:
+    // Runs it on the app's sync; over the bus the reply waits for its end (what it said, and whether it
+    // worked), else `started` answers at once.
+    QString answerWhenDone(void (CalendarSyncRunner::*run)(std::function<void(bool, const QString&)>),
+                           bool& worked, const QString& started);
+
     AppModel& m_model;
     std::optional<QDBusConnection> m_bus;
     CalendarSyncRunner* m_calendarSync = nullptr;

@@ -109,24 +109,23 @@ void announceAccount(QDBusConnection bus)
     callInstance(bus, QStringLiteral("CalendarAccountChanged"), {}, nullptr, nullptr, 5000);
 }
 
-CommandResult syncCommand(const Launch& launch, QDBusConnection bus)
+namespace {
+
+using RunnerCall = void (CalendarSyncRunner::*)(std::function<void(bool, const QString&)>);
+
+// A change the running app's sync makes, or a runner of our own on the locked store: both answer when
+// it is done, in words, and whether it worked (exit code 1 when not).
+CommandResult runnerCommand(const Launch& launch, QDBusConnection bus, StoreChange change, RunnerCall call)
 {
-    StoreChange change;
-    change.refusedInDemo = QStringLiteral("--sync syncs your own lists, so it doesn't go with -demo");
-    change.method = QStringLiteral("SyncCalendar");
-    change.elsewhere = QStringLiteral("it syncs by itself every few minutes");
     // A first sync of many things can take minutes; the running app answers when it is done.
     change.answerWithinMSecs = kSyncAnswerMinutes * 60 * 1000;
-    change.tooLong = QStringLiteral("the running vorn todo is still syncing after %1 minutes; it goes on by "
-                                    "itself, and vorn-todo --sync-status says how it went once it's done")
-                         .arg(kSyncAnswerMinutes);
     change.exitCodeOf = [](const QVariantList& reply) { return reply.value(1).toBool() ? 0 : 1; };
     bool worked = true;
-    change.apply = [&launch, &worked](AppModel& model) {
+    change.apply = [&launch, &worked, call](AppModel& model) {
         CalendarSyncRunner runner(model, launch);
         std::optional<QString> said;
         QEventLoop loop;
-        runner.syncNow([&](bool ok, const QString& what) {
+        (runner.*call)([&](bool ok, const QString& what) {
             worked = ok;
             said = what;
             loop.quit();
@@ -141,6 +140,20 @@ CommandResult syncCommand(const Launch& launch, QDBusConnection bus)
     return result;
 }
 
+} // namespace
+
+CommandResult syncCommand(const Launch& launch, QDBusConnection bus)
+{
+    StoreChange change;
+    change.refusedInDemo = QStringLiteral("--sync syncs your own lists, so it doesn't go with -demo");
+    change.method = QStringLiteral("SyncCalendar");
+    change.elsewhere = QStringLiteral("it syncs by itself every few minutes");
+    change.tooLong = QStringLiteral("the running vorn todo is still syncing after %1 minutes; it goes on by "
+                                    "itself, and vorn-todo --sync-status says how it went once it's done")
+                         .arg(kSyncAnswerMinutes);
+    return runnerCommand(launch, bus, std::move(change), &CalendarSyncRunner::syncNow);
+}
+
 CommandResult syncStopCommand(const Launch& launch, QDBusConnection bus)
 {
     StoreChange change;
@@ -148,30 +161,11 @@ CommandResult syncStopCommand(const Launch& launch, QDBusConnection bus)
         QStringLiteral("--sync-stop forgets your own account, so it doesn't go with -demo");
     change.method = QStringLiteral("StopCalendarSync");
     change.elsewhere = QStringLiteral("use File > Sync with a Calendar Server… in its window");
-    // A sync under way ends first, which may take minutes on a first sync of many things.
-    change.answerWithinMSecs = kSyncAnswerMinutes * 60 * 1000;
+    // A sync under way ends first.
     change.tooLong = QStringLiteral("the running vorn todo is still syncing after %1 minutes; it stops "
                                     "syncing once that sync is over")
                          .arg(kSyncAnswerMinutes);
-    change.exitCodeOf = [](const QVariantList& reply) { return reply.value(1).toBool() ? 0 : 1; };
-    bool worked = true;
-    change.apply = [&launch, &worked](AppModel& model) {
-        CalendarSyncRunner runner(model, launch);
-        std::optional<QString> said;
-        QEventLoop loop;
-        runner.stopSyncing([&](bool ok, const QString& what) {
-            worked = ok;
-            said = what;
-            loop.quit();
-        });
-        if (!said)
-            loop.exec();
-        return *said;
-    };
-    CommandResult result = changeStore(launch, bus, change);
-    if (result.exitCode == 0 && !worked)
-        result.exitCode = 1;
-    return result;
+    return runnerCommand(launch, bus, std::move(change), &CalendarSyncRunner::stopSyncing);
 }
 
 CommandResult syncStatusCommand(const Launch& launch)

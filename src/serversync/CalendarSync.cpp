@@ -879,6 +879,18 @@ void CalendarSync::act(size_t index, const SyncAction& action, int depth, Done d
         ++m_outcome.taken;
     };
     if (action.kind == SyncActionKind::PutNew && !action.href.isEmpty() && !m_puttingBack) {
+        // What went there is no longer taken for there: this collection's token moves on before the sync's
+        // end, so a sync stopped before that end still puts it back (and not just what changed of it).
+        QSet<QString> there;
+        for (const Resource& r : m_server.value(action.uid))
+            there.insert(r.uid);
+        for (const QString& u : QStringList{action.uid} + m_ledger->stepsOf(action.uid))
+            if (const LedgerItem* i = m_ledger->item(u);
+                i && i->collection == t.key && !i->etag.isEmpty() && !there.contains(u)) {
+                LedgerItem row = *i;
+                row.etag.clear();
+                m_ledger->setItem(row);
+            }
         m_putBack.push_back({index, action.uid, action.href, m_server.value(action.uid)});
         done({});
         return;
