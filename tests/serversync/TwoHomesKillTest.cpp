@@ -6,9 +6,10 @@
 // the story of a failure, VORN_KILL_LOG=DIR writes each home's edits and its syncs' requests to
 // DIR/A.log and DIR/B.log; VORN_KILL_BINARY runs another build of the program (a copy, so that a build
 // meanwhile doesn't replace it under a long series of runs).
-// Disabled while it still fails now and then: a copy the other home merged over, or wrote before its own
-// merge went out, is met against a base it no longer holds; and a DELETE whose If-Match covers the thing's
-// own resource alone goes over a step ticked there. Either loses an edit.
+// Disabled while it still fails now and then: a move agreed on in one collection, killed before the sync
+// met the other home's move of the same thing in another, is merged later against our own copy as the
+// base; and a DELETE whose If-Match covers the thing's own resource alone goes over a step ticked there.
+// Either loses an edit.
 // The other case kills one sync at each of its writes in turn, held there by a proxy between the homes and
 // the server (stop_proxy.py): the same kills every run, so what it finds stays found.
 #include "model/AppModel.h"
