@@ -19,8 +19,8 @@ struct LocalEntry {
     bool changed = false;                    // changed here since the last sync
     QString href;                            // where the server held it at the last sync; empty: never sent
     QString etag;                            // its ETag then
-    // What a PUT of ours carried that no sync saw the server hold (stopped before the answer came, and
-    // the copy there changed since); none: nothing such. See baseAfterSend.
+    // What a PUT of ours carried that no sync before this one saw land (stopped before the answer came);
+    // none: nothing such. See baseAfterSend.
     std::optional<ical::CalendarThing> sent;
 };
 

@@ -31,12 +31,12 @@ MergeResult merge(const std::optional<ical::CalendarThing>& base,
                   const std::optional<ical::CalendarThing>& ours,
                   const std::optional<ical::CalendarThing>& theirs, const QDateTime& oursModified);
 
-// The base to weigh `theirs` against when a PUT of ours, `sent`, may have got there and no sync saw the
-// server hold it since (the sync was stopped before it heard the answer, and another side wrote over it
-// later). A field the server holds as we sent it came from us: it counts as agreed, so an edit of ours
-// made since wins rather than meeting our own older value as the other side's. The other fields keep the
-// agreed copy's value (none agreed: what was sent); a step we sent that the server holds is agreed as
-// sent.
+// The base to weigh `theirs` against when a PUT of ours, `sent`, may have got there and no sync before
+// this one saw it land (the sync was stopped before it heard the answer; another side may have written
+// over it since, or moved the thing elsewhere from the copy before it). A field the server holds as we sent
+// it came from us: it counts as agreed, so an edit of ours made since wins rather than meeting our own older
+// value as the other side's. The other fields keep the agreed copy's value (none agreed: what was sent); a
+// step we sent that the server holds is agreed as sent.
 std::optional<ical::CalendarThing> baseAfterSend(const std::optional<ical::CalendarThing>& base,
                                                  const std::optional<ical::CalendarThing>& sent,
                                                  const std::optional<ical::CalendarThing>& theirs);

@@ -489,6 +489,8 @@ void CalendarSync::fetchChanges(size_t index, std::vector<DavItem> changed, std:
 
 void CalendarSync::forgetGoneLeaves(size_t index, const QStringList& gone, const std::vector<DavItem>* all)
 {
+    if (gone.isEmpty() && !all)
+        return; // most listings: nothing went, so no walk over the ledger
     const QString prefix = m_targets[index].key + u'/';
     const QSet<QString> went(gone.begin(), gone.end());
     QSet<QString> listed;
@@ -675,15 +677,12 @@ CalendarSync::agreedElsewhere(const QString& uid, const Target& target,
     for (const Target& other : m_targets) {
         if (other.key != known->collection)
             continue;
-        std::vector<QByteArray> texts, sentTexts;
-        bool unseen = false;
-        for (const LedgerItem& row : startRows(uid, other.key)) {
+        const std::vector<LedgerItem> rows = startRows(uid, other.key);
+        std::vector<QByteArray> texts;
+        for (const LedgerItem& row : rows)
             texts.push_back(row.base);
-            sentTexts.push_back(row.sent.isEmpty() ? row.base : row.sent);
-            unseen = unseen || !row.sent.isEmpty();
-        }
-        if (sent && unseen)
-            *sent = assembleThing(sentTexts, listNameOf(other));
+        if (sent)
+            *sent = sentCopyOf(rows, listNameOf(other));
         return assembleThing(texts, known->baseCollection.isEmpty() ? listNameOf(other)
                                                                     : listNameOfKey(known->baseCollection));
     }

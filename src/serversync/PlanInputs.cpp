@@ -138,6 +138,16 @@ ServerSide serverSideOf(const QHash<QString, LedgerItem>& start, const QString& 
     return out;
 }
 
+std::optional<ical::CalendarThing> sentCopyOf(const std::vector<LedgerItem>& rows, const QString& listName)
+{
+    if (std::none_of(rows.begin(), rows.end(), [](const LedgerItem& r) { return !r.sent.isEmpty(); }))
+        return std::nullopt;
+    std::vector<QByteArray> texts;
+    for (const LedgerItem& r : rows)
+        texts.push_back(r.sent.isEmpty() ? r.base : r.sent);
+    return assembleThing(texts, listName);
+}
+
 calsync::LocalEntry localEntryOf(const LocalSide& side, const QString& listName)
 {
     calsync::LocalEntry e;
@@ -173,24 +183,15 @@ calsync::LocalEntry localEntryOf(const LocalSide& side, const QString& listName)
     }
     e.ours = side.ours;
     const QString baseList = side.agreedList.value_or(listName);
-    // What our last PUTs carried where no sync saw them land, the rows not sent as agreed.
-    const auto sentOf = [](const std::vector<LedgerItem>& rows, const QString& list) {
-        std::vector<QByteArray> sent;
-        for (const LedgerItem& r : rows)
-            sent.push_back(r.sent.isEmpty() ? r.base : r.sent);
-        const bool any =
-            std::any_of(rows.begin(), rows.end(), [](const LedgerItem& r) { return !r.sent.isEmpty(); });
-        return any ? assembleThing(sent, list) : std::nullopt;
-    };
     if (side.ours && side.rows.empty() && !side.before.empty()) {
         texts.clear();
         for (const LedgerItem& r : side.before)
             texts.push_back(r.base);
         e.base = assembleThing(texts, baseList);
-        e.sent = sentOf(side.before, baseList);
+        e.sent = sentCopyOf(side.before, baseList);
         return e;
     }
-    e.sent = sentOf(side.rows, listName);
+    e.sent = sentCopyOf(side.rows, listName);
     if (side.ours)
         // At rest since the last sync, ours is what was agreed, field for field.
         e.base =

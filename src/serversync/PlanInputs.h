@@ -81,4 +81,8 @@ struct LocalSide {
 
 calsync::LocalEntry localEntryOf(const LocalSide& side, const QString& listName);
 
+// What the rows' last PUTs carried where no sync has yet seen them land, the rows not sent as agreed; none
+// when no row has such a PUT.
+std::optional<ical::CalendarThing> sentCopyOf(const std::vector<LedgerItem>& rows, const QString& listName);
+
 } // namespace vorn
