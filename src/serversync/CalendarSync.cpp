@@ -193,8 +193,80 @@ void CalendarSync::begin()
             m_thingIds.clear();
             for (const Thing* t : m_model.store().thingsBySortKey())
                 m_thingIds.insert(t->syncID(), t->id());
+            settleTaking();
             askHome();
         });
+}
+
+void CalendarSync::settleTaking()
+{
+    QStringList gone;
+    for (auto it = m_start.begin(); it != m_start.end(); ++it) {
+        if (!it->taking)
+            continue;
+        if (!m_thingIds.contains(it->parent.isEmpty() ? it.key() : it->parent)) {
+            gone << it.key();
+            continue;
+        }
+        // Here: agreed on as taken. At rest since, it is in step; else its copy is weighed against
+        // what was taken (no fingerprint).
+        it->taking = false;
+        if (const Thing* thing = it->parent.isEmpty() ? thingWithUid(it.key()) : nullptr) {
+            std::vector<QByteArray> texts{it->base};
+            for (const QString& step : m_startSteps.value(it.key()))
+                if (const auto s = m_start.constFind(step);
+                    s != m_start.cend() && s->collection == it->collection)
+                    texts.push_back(s->base);
+            const LedgerCollection* c = m_ledger->collection(it->collection);
+            const Pile* pile = c && c->pile ? m_model.pile({EntityKind::Pile, c->pile}) : nullptr;
+            const std::optional<ical::CalendarThing> taken =
+                assembleThing(texts, pile ? pile->name() : QString());
+            if (taken && calsync::sameFields(*taken, syncCopy(m_model, *thing)))
+                it->fingerprint = fingerprint(m_model, *thing);
+        }
+        m_ledger->setItem(*it);
+    }
+    // Never got here: not ours to delete there. It comes again as news, from a full listing of its
+    // collection (the token stays where it was when all went well, but that is not this sync's to know).
+    QSet<QString> relist;
+    for (const QString& uid : std::as_const(gone)) {
+        const LedgerItem row = m_start.take(uid);
+        if (!row.parent.isEmpty())
+            m_startSteps[row.parent].removeAll(uid);
+        m_ledger->removeItem(uid);
+        relist.insert(row.collection);
+    }
+    for (const QString& href : std::as_const(relist))
+        if (const LedgerCollection* c = m_ledger->collection(href)) {
+            LedgerCollection again = *c;
+            again.token.clear();
+            again.ctag.clear();
+            m_ledger->setCollection(again);
+        }
+}
+
+bool CalendarSync::markTaking(const Target& target, const std::vector<SyncAction>& actions)
+{
+    bool any = false;
+    for (const SyncAction& a : actions) {
+        if (a.kind != SyncActionKind::TakeTheirs || thingWithUid(a.uid) || m_ledger->item(a.uid))
+            continue;
+        for (const Resource& r : knownResources(target, a.uid)) {
+            if (m_ledger->item(r.uid))
+                continue;
+            LedgerItem row;
+            row.uid = r.uid;
+            row.parent = r.uid == a.uid ? QString() : a.uid;
+            row.collection = target.key;
+            row.href = r.href;
+            row.etag = r.etag;
+            row.base = r.text;
+            row.taking = true;
+            m_ledger->setItem(row);
+            any = true;
+        }
+    }
+    return any;
 }
 
 void CalendarSync::askHome()
@@ -364,6 +436,11 @@ void CalendarSync::syncTarget(size_t index)
         if (known && t.token == known->token && !t.fresh) {
             settlePending(t, {});
             finishLeaves(index, [this, index] { planTarget(index, {}, {}, m_targets[index].token); });
+            return;
+        }
+        // Synced before, its token forgotten since: what we hold of it meets everything there.
+        if (known && knownToken.isEmpty()) {
+            everything();
             return;
         }
         ++m_outcome.requests;
@@ -822,6 +899,8 @@ void CalendarSync::gatherLocal(std::shared_ptr<Gathering> g)
             // Said before the first write comes back, so a long one shows from its start.
             if (writes > 0)
                 reportProgress();
+            if (markTaking(m_targets[index], *actions) && !commit())
+                return;
             runActions(index, actions, 0, token);
         });
 }

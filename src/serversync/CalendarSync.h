@@ -147,6 +147,14 @@ private:
     void finish(const caldav::DavError& error);
     // Saves the model, then the ledger: the ledger may never say agreed what the store doesn't hold.
     bool commit();
+    // Writes rows down as taking for the things new here that `actions` take in, before the model
+    // holds them (the store may save any moment after): true when there were any. Without them, a kill
+    // before the ledger's commit left a thing here that the next sync took for made here, and put back
+    // over a delete there.
+    bool markTaking(const Target& target, const std::vector<calsync::SyncAction>& actions);
+    // What the rows a killed sync left as taking mean now: agreed on when the store holds the thing,
+    // else forgotten.
+    void settleTaking();
 
     // Runs `work` (plain copies only) on the worker and hands its result to `then` here.
     template <class Work, class Then> void offThread(Work work, Then then);

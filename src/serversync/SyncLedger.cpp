@@ -26,7 +26,8 @@ CREATE TABLE IF NOT EXISTS item (
     sent BLOB NOT NULL DEFAULT x'',
     base_collection TEXT NOT NULL DEFAULT '',
     leaving_href TEXT NOT NULL DEFAULT '',
-    leaving_etag TEXT NOT NULL DEFAULT ''
+    leaving_etag TEXT NOT NULL DEFAULT '',
+    taking INTEGER NOT NULL DEFAULT 0
 );
 CREATE TABLE IF NOT EXISTS collection (
     href TEXT PRIMARY KEY,
@@ -90,7 +91,7 @@ std::unique_ptr<SyncLedger> SyncLedger::open(const QString& path, const QString&
     if ((!memory && !ledger->exec("PRAGMA journal_mode = WAL", error)) ||
         !ledger->exec("PRAGMA synchronous = NORMAL", error) || !ledger->exec(kSchema, error) ||
         !ledger->addSentColumn(error) || !ledger->addBaseCollectionColumn(error) ||
-        !ledger->addLeavingColumns(error) || !ledger->load(error))
+        !ledger->addLeavingColumns(error) || !ledger->addTakingColumn(error) || !ledger->load(error))
         return nullptr;
     return ledger;
 }
@@ -128,6 +129,14 @@ bool SyncLedger::addLeavingColumns(QString* error)
         return true;
     exec("ROLLBACK", nullptr);
     return false;
+}
+
+bool SyncLedger::addTakingColumn(QString* error)
+{
+    // A ledger from before the column: its takes were written down after the store held them.
+    if (Statement probe(m_db, "SELECT taking FROM item LIMIT 0"); probe)
+        return true;
+    return exec("ALTER TABLE item ADD COLUMN taking INTEGER NOT NULL DEFAULT 0", error);
 }
 
 bool SyncLedger::exec(const char* sql, QString* error)
@@ -174,7 +183,7 @@ bool SyncLedger::load(QString* error)
         }
     }
     Statement items(m_db, "SELECT uid, collection, href, etag, base, fingerprint, changed_at, parent, sent, "
-                          "base_collection, leaving_href, leaving_etag FROM item");
+                          "base_collection, leaving_href, leaving_etag, taking FROM item");
     Statement collections(m_db, "SELECT href, pile, display_name, token, ctag FROM collection");
     if (!items || !collections) {
         *error = lastError(m_db);
@@ -194,6 +203,7 @@ bool SyncLedger::load(QString* error)
         i.baseCollection = text(items.get(), 9);
         i.leavingHref = text(items.get(), 10);
         i.leavingEtag = text(items.get(), 11);
+        i.taking = sqlite3_column_int(items.get(), 12) != 0;
         if (!i.parent.isEmpty())
             m_steps[i.parent].push_back(i.uid);
         m_items.insert(i.uid, std::move(i));
@@ -304,8 +314,8 @@ bool SyncLedger::commit(QString* error)
     };
     {
         Statement put(m_db, "INSERT OR REPLACE INTO item (uid, collection, href, etag, base, fingerprint, "
-                            "changed_at, parent, sent, base_collection, leaving_href, leaving_etag) "
-                            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                            "changed_at, parent, sent, base_collection, leaving_href, leaving_etag, taking) "
+                            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
         Statement drop(m_db, "DELETE FROM item WHERE uid = ?");
         if (!put || !drop)
             return fail();
@@ -325,6 +335,7 @@ bool SyncLedger::commit(QString* error)
                 bindText(s, 10, i->baseCollection);
                 bindText(s, 11, i->leavingHref);
                 bindText(s, 12, i->leavingEtag);
+                sqlite3_bind_int(s, 13, i->taking ? 1 : 0);
             } else {
                 s = drop.get();
                 bindText(s, 1, it.key());

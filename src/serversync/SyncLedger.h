@@ -37,6 +37,10 @@ struct LedgerItem {
     // there (with this ETag) once the copy here is written and seen. Empty: none.
     QString leavingHref;
     QString leavingEtag;
+    // Written before the model takes in a thing new here, and left so until a sync sees the store hold
+    // it: a kill in between leaves rows for a thing that may not be here. Such a thing is not one deleted
+    // here, and one that is here is not one made here.
+    bool taking = false;
     bool operator==(const LedgerItem&) const = default;
 };
 
@@ -91,6 +95,7 @@ private:
     bool addSentColumn(QString* error);
     bool addBaseCollectionColumn(QString* error);
     bool addLeavingColumns(QString* error);
+    bool addTakingColumn(QString* error);
     bool load(QString* error);
     void unlinkStep(const LedgerItem& item);
 

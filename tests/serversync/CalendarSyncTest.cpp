@@ -2,6 +2,7 @@
 // others see, and what both sides did survives.
 #include "serversync/CalendarSync.h"
 #include "model/AppModel.h"
+#include "serversync/SyncLedger.h"
 #include "store/Dates.h"
 #include "support/CalendarServers.h"
 #include "support/ModelHarness.h"
@@ -30,14 +31,27 @@ struct Home {
     Home(const TestCalendarServer& server, const QString& ledger = {})
     {
         model = harness.start();
-        CalendarSync::Init init;
         init.account.url = server.url();
         init.account.user = server.user();
         init.account.password = server.password();
         init.ledgerPath = ledger.isEmpty() ? harness.dir.filePath(QStringLiteral("ledger.db")) : ledger;
+        startSync();
+    }
+
+    void startSync()
+    {
         QString error;
         sync = CalendarSync::make(*model, init, &error);
         EXPECT_TRUE(sync) << error.toStdString();
+    }
+
+    // The same home started again, reading back what it kept in its files.
+    void restart()
+    {
+        sync.reset();
+        model.reset();
+        model = harness.start();
+        startSync();
     }
 
     SyncOutcome run()
@@ -68,6 +82,7 @@ struct Home {
     }
 
     ModelHarness harness;
+    CalendarSync::Init init;
     std::unique_ptr<AppModel> model;
     std::unique_ptr<CalendarSync> sync;
 };
@@ -234,13 +249,8 @@ TEST_P(CalendarSyncTest, aSyncThatForgotWhatItSentMakesNothingTwice)
     a.harness.clock->advance(60);
     a.model->rename(*a.titled(QStringLiteral("Milk")), QStringLiteral("More milk"));
     // As after a kill between the PUTs and the ledger's write: the server has it all, the ledger nothing.
-    QString error;
-    CalendarSync::Init init;
-    init.account.url = server->url();
-    init.account.user = server->user();
-    init.account.password = server->password();
-    init.ledgerPath = ledgers.filePath(QStringLiteral("second.db"));
-    a.sync = CalendarSync::make(*a.model, init, &error);
+    a.init.ledgerPath = ledgers.filePath(QStringLiteral("second.db"));
+    a.startSync();
     a.run();
     EXPECT_EQ(a.model->allThings().size(), 4u);
     const std::vector<QJsonObject> seen = phone(*server, {QStringLiteral("list")});
@@ -256,19 +266,62 @@ TEST_P(CalendarSyncTest, aRestartFindsNothingToSend)
     phone(*server, {QStringLiteral("add"), QStringLiteral("Groceries"), QStringLiteral("Pack"),
                     QStringLiteral("Passport")});
     EXPECT_EQ(a.run().taken, 1);
-    // The same home started again: what it reads back from its files is what it agreed on.
-    a.sync.reset();
-    a.model.reset();
-    a.model = a.harness.start();
-    CalendarSync::Init init;
-    init.account.url = server->url();
-    init.account.user = server->user();
-    init.account.password = server->password();
-    init.ledgerPath = a.harness.dir.filePath(QStringLiteral("ledger.db"));
-    QString error;
-    a.sync = CalendarSync::make(*a.model, init, &error);
+    // What it reads back from its files is what it agreed on.
+    a.restart();
     const SyncOutcome again = a.run();
     EXPECT_EQ(again.sent + again.taken + again.deleted, 0);
+}
+
+TEST_P(CalendarSyncTest, aSyncKilledWhileTakingThingsInNeitherDeletesNorMakesThemAgain)
+{
+    Home a(*server);
+    Pile* groceries = a.model->createPile(QStringLiteral("Groceries"));
+    for (const char* title : {"At rest", "Deleted there", "Never got here", "Renamed here"})
+        a.model->add(QString::fromUtf8(title), Source::pile(groceries->id()));
+    a.model->addStep(*a.titled(QStringLiteral("At rest")), QStringLiteral("Its step"));
+    a.run();
+    Home b(*server);
+    b.run();
+
+    // As a kill leaves it: every row written down as taking, and the store holding the thing or not yet
+    // (the one "never got here"); one of them edited since.
+    b.sync.reset();
+    b.harness.clock->advance(60);
+    b.model->rename(*b.titled(QStringLiteral("Renamed here")), QStringLiteral("Renamed, kept"));
+    b.model->remove({RowID::thing(b.titled(QStringLiteral("Never got here"))->id())}, std::nullopt);
+    ASSERT_TRUE(b.model->saveNow());
+    {
+        QString error;
+        auto ledger = SyncLedger::open(
+            b.init.ledgerPath,
+            server->user() + u'@' + server->url().adjusted(QUrl::RemoveUserInfo).toString(QUrl::FullyEncoded),
+            &error);
+        ASSERT_TRUE(ledger) << error.toStdString();
+        ASSERT_EQ(ledger->items().size(), 5u);
+        for (LedgerItem row : ledger->items()) {
+            row.taking = true;
+            row.fingerprint.clear();
+            ledger->setItem(row);
+        }
+        ASSERT_TRUE(ledger->commit(&error)) << error.toStdString();
+    }
+    a.model->remove({RowID::thing(a.titled(QStringLiteral("Deleted there"))->id()),
+                     RowID::thing(a.titled(QStringLiteral("Renamed here"))->id())},
+                    std::nullopt);
+    a.run();
+
+    b.restart();
+    const SyncOutcome after = b.run();
+    EXPECT_EQ(after.taken, 1);   // "never got here", not deleted there
+    EXPECT_EQ(after.deleted, 1); // "deleted there", not made here
+    EXPECT_EQ(after.sent, 1);    // the edit outlives the delete; the thing at rest stays at rest
+    a.run();
+    const QStringList both{QStringLiteral("At rest in Groceries / Its step"),
+                           QStringLiteral("Never got here in Groceries"),
+                           QStringLiteral("Renamed, kept in Groceries")};
+    EXPECT_EQ(b.titles(), both);
+    EXPECT_EQ(a.titles(), both);
+    EXPECT_EQ(phone(*server, {QStringLiteral("list")}).size(), 4u);
 }
 
 TEST_P(CalendarSyncTest, aTokenTheServerNoLongerKnowsListsEverythingAndMakesNothingTwice)

@@ -63,7 +63,9 @@ TEST(SyncLedgerTest, aLedgerOfEveryEarlierFormatOpensWithItsRowsAndKeepsTheNewFi
 {
     const char* const columns[] = {
         "", ", sent BLOB NOT NULL DEFAULT x''",
-        ", sent BLOB NOT NULL DEFAULT x'', base_collection TEXT NOT NULL DEFAULT ''"};
+        ", sent BLOB NOT NULL DEFAULT x'', base_collection TEXT NOT NULL DEFAULT ''",
+        ", sent BLOB NOT NULL DEFAULT x'', base_collection TEXT NOT NULL DEFAULT '', "
+        "leaving_href TEXT NOT NULL DEFAULT '', leaving_etag TEXT NOT NULL DEFAULT ''"};
     for (const char* extra : columns) {
         SCOPED_TRACE(extra);
         QTemporaryDir dir;
@@ -90,10 +92,12 @@ TEST(SyncLedgerTest, aLedgerOfEveryEarlierFormatOpensWithItsRowsAndKeepsTheNewFi
         LedgerItem moved = *ledger->item(QStringLiteral("t1"));
         EXPECT_EQ(moved.etag, QStringLiteral("\"7\""));
         EXPECT_TRUE(moved.leavingHref.isEmpty());
+        EXPECT_FALSE(moved.taking);
         moved.sent = "BEGIN:VCALENDAR";
         moved.baseCollection = QStringLiteral("/old");
         moved.leavingHref = QStringLiteral("/old/t1.ics");
         moved.leavingEtag = QStringLiteral("\"3\"");
+        moved.taking = true;
         ledger->setItem(moved);
         ASSERT_TRUE(ledger->commit(&error)) << error.toStdString();
         ledger.reset();
