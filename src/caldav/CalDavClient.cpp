@@ -1,4 +1,5 @@
 #include "caldav/CalDavClient.h"
+#include "caldav/DavLog.h"
 #include "caldav/DavTransport.h"
 #include "caldav/DavUrl.h"
 
@@ -55,8 +56,11 @@ std::vector<DavItem> itemsOf(const Multistatus& ms, const QUrl& collection)
 {
     std::vector<DavItem> out;
     for (const DavResponse& r : ms.responses) {
-        if (!r.etag.isEmpty() && !namesCollection(ms, r, collection))
+        if (!r.etag.isEmpty() && !namesCollection(ms, r, collection)) {
+            qCDebug(lcCalDav, "  item %s %s%s", qPrintable(r.href.path()), qPrintable(r.etag),
+                    r.calendarData.isEmpty() ? "" : " with its text");
             out.push_back({r.href, r.etag, r.calendarData});
+        }
     }
     return out;
 }
@@ -176,29 +180,34 @@ void CalDavClient::listCollections(const QUrl& home, Callback<std::vector<DavCol
 
 void CalDavClient::syncCollection(const QUrl& collection, const QString& token, Callback<DavSyncChanges> done)
 {
-    report(collection, syncCollectionBody(token), "0",
-           [collection, done = std::move(done)](DavResult<DavReply> r) {
-               if (r.ok() && (r.value.status == 403 || r.value.status == 409) &&
-                   namesInvalidSyncToken(r.value.body))
-                   return done({davError(DavErrorKind::TokenExpired, collection.host(), r.value.status), {}});
-               if (const DavError error = multistatusError(r))
-                   return done({error, {}});
-               DavSyncChanges out;
-               out.token = r.value.multistatus.syncToken;
-               for (const DavResponse& item : r.value.multistatus.responses) {
-                   if (namesCollection(r.value.multistatus, item, collection))
-                       continue;
-                   const bool gone = item.status == 404 || item.status == 410 ||
-                                     (item.etag.isEmpty() && !item.propstat.empty() &&
-                                      std::all_of(item.propstat.begin(), item.propstat.end(),
-                                                  [](int s) { return s == 404; }));
-                   if (gone)
-                       out.removed.push_back(item.href);
-                   else if (!item.etag.isEmpty())
-                       out.changed.push_back({item.href, item.etag, {}});
-               }
-               done({{}, std::move(out)});
-           });
+    report(
+        collection, syncCollectionBody(token), "0",
+        [collection, done = std::move(done)](DavResult<DavReply> r) {
+            if (r.ok() && (r.value.status == 403 || r.value.status == 409) &&
+                namesInvalidSyncToken(r.value.body))
+                return done({davError(DavErrorKind::TokenExpired, collection.host(), r.value.status), {}});
+            if (const DavError error = multistatusError(r))
+                return done({error, {}});
+            DavSyncChanges out;
+            out.token = r.value.multistatus.syncToken;
+            for (const DavResponse& item : r.value.multistatus.responses) {
+                if (namesCollection(r.value.multistatus, item, collection))
+                    continue;
+                const bool gone =
+                    item.status == 404 || item.status == 410 ||
+                    (item.etag.isEmpty() && !item.propstat.empty() &&
+                     std::all_of(item.propstat.begin(), item.propstat.end(), [](int s) { return s == 404; }));
+                // Told item by item in a debug log: what a sync did follows from what it was told.
+                if (gone) {
+                    qCDebug(lcCalDav, "  gone %s", qPrintable(item.href.path()));
+                    out.removed.push_back(item.href);
+                } else if (!item.etag.isEmpty()) {
+                    qCDebug(lcCalDav, "  changed %s %s", qPrintable(item.href.path()), qPrintable(item.etag));
+                    out.changed.push_back({item.href, item.etag, {}});
+                }
+            }
+            done({{}, std::move(out)});
+        });
 }
 
 void CalDavClient::multiget(const QUrl& collection, const std::vector<QUrl>& hrefs,

@@ -51,6 +51,11 @@ ServerSide serverSideOf(const QHash<QString, LedgerItem>& start, const QString& 
                         const std::vector<caldav::DavItem>& listed, const QStringList& removed, bool complete)
 {
     ServerSide out;
+    // What the server can have taken away: a copy it was seen to hold, or one agreed on here and waiting to
+    // be put back. One never seen here (sent, or moved here) is not its to take, and our side plans it.
+    const auto canGo = [](const LedgerItem& i) {
+        return !i.etag.isEmpty() || (!i.base.isEmpty() && i.baseCollection.isEmpty());
+    };
     QHash<QString, SyncResource> byHref;
     QHash<QString, QString> thingOfHref;
     // Copies of ours moved on from here, not yet deleted: unchanged there (a changed one is read whole),
@@ -63,8 +68,12 @@ ServerSide serverSideOf(const QHash<QString, LedgerItem>& start, const QString& 
                     {i.uid, i.parent, i.leavingHref, i.leavingEtag, i.base});
             continue;
         }
-        byHref.insert(i.href, {i.uid, i.parent, i.href, i.etag, i.base});
         thingOfHref.insert(i.href, thingUidOf(i.uid, i.parent));
+        // No ETag: a copy that may not be there (put back at a sync's end that never came, or sent and
+        // never seen). Taken for the server's, its text made a thing whose other resources went look
+        // like one that lost them over there, and the merge deleted them here.
+        if (!i.etag.isEmpty())
+            byHref.insert(i.href, {i.uid, i.parent, i.href, i.etag, i.base});
     }
     QSet<QString>& touched = out.touched;
     QSet<QString> listedHrefs;
@@ -111,10 +120,12 @@ ServerSide serverSideOf(const QHash<QString, LedgerItem>& start, const QString& 
             // The thing's own resource went: the thing went, whatever of its steps is left (kept here,
             // so that a write of the thing goes over them rather than into them).
             if (const auto known = start.constFind(uid);
-                known != start.cend() && known->collection == collection)
-                view.removed.push_back(known->href);
-            else if (!resources.empty())
+                known != start.cend() && known->collection == collection) {
+                if (canGo(*known))
+                    view.removed.push_back(known->href);
+            } else if (!resources.empty()) {
                 out.strays = true;
+            }
             out.resources.insert(uid, std::move(resources));
             continue;
         }
@@ -130,7 +141,7 @@ ServerSide serverSideOf(const QHash<QString, LedgerItem>& start, const QString& 
         view.complete = false;
         for (const LedgerItem& i : start)
             if (i.collection == collection && i.parent.isEmpty() && !touched.contains(i.uid) &&
-                !byHref.contains(i.href)) {
+                !byHref.contains(i.href) && canGo(i)) {
                 view.removed.push_back(i.href);
                 touched.insert(i.uid);
             }
