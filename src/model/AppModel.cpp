@@ -29,6 +29,9 @@ AppModel::AppModel(ModelInit init, QObject* parent)
 
     // The autosave runs on our timers too, so a test that drives them drives it.
     m_store->useTimers(*m_timers);
+    // Each thing keeps when it last changed, for a sync's conflicts (a sync of its own process, or after
+    // a restart, has not heard the change).
+    m_store->useClock([clock = m_clock.get()] { return clock->now(); });
     m_dragReset = m_timers->make(QStringLiteral("drag"), false, [this] { endDrag(); });
     m_toastTimer = m_timers->make(QStringLiteral("toast"), false, [this] { clearToast(); });
     m_clockTimer = m_timers->make(QStringLiteral("clock"), true, [this] { tick(); });

@@ -32,6 +32,9 @@ constexpr int kMaxReplans = 3;
 // The longest stretch of sync work on the main thread before a key press gets its turn; half of a frame,
 // so that the press and its repaint fit in one.
 constexpr qint64 kSliceNs = 4'000'000;
+// Things new here written down as taking in one go, ahead of the actions that take them in: their commit
+// saves the things taken before them too, and at more than a few dozen that is the longest turn of a sync.
+constexpr size_t kTakingAhead = 25;
 
 QString keyOf(const QUrl& url)
 {
@@ -245,10 +248,12 @@ void CalendarSync::settleTaking()
         }
 }
 
-bool CalendarSync::markTaking(const Target& target, const std::vector<SyncAction>& actions)
+bool CalendarSync::markTaking(const Target& target, const std::vector<SyncAction>& actions, size_t from,
+                              size_t to)
 {
     bool any = false;
-    for (const SyncAction& a : actions) {
+    for (size_t i = from; i < std::min(to, actions.size()); ++i) {
+        const SyncAction& a = actions[i];
         if (a.kind != SyncActionKind::TakeTheirs || thingWithUid(a.uid) || m_ledger->item(a.uid))
             continue;
         for (const Resource& r : knownResources(target, a.uid)) {
@@ -717,6 +722,14 @@ std::vector<CalendarSync::Resource> CalendarSync::knownResources(const Target& t
     return out;
 }
 
+QDateTime CalendarSync::changedHere(const QString& uid) const
+{
+    // The store's stamp holds for edits this process never heard of; ours, for things deleted since.
+    if (const Thing* thing = thingWithUid(uid); thing && thing->changedAt().isValid())
+        return thing->changedAt();
+    return m_changedAt.value(uid);
+}
+
 Thing* CalendarSync::thingWithUid(const QString& uid) const
 {
     const auto it = m_thingIds.constFind(uid);
@@ -797,7 +810,7 @@ QString CalendarSync::listNameOfKey(const QString& key) const
 
 calsync::LocalEntry CalendarSync::localEntry(const Target& target, const QString& uid, const Thing* thing)
 {
-    LocalSide side{uid, std::nullopt, true, m_changedAt.value(uid), startRows(uid, target.key), {}, {}, {}};
+    LocalSide side{uid, std::nullopt, true, changedHere(uid), startRows(uid, target.key), {}, {}, {}};
     if (thing) {
         agreedBefore(target, side);
         side.ours = syncCopy(m_model, *thing);
@@ -849,7 +862,7 @@ void CalendarSync::gatherLocal(std::shared_ptr<Gathering> g)
             continue;
         m_fingerprints.insert(uid, print);
         g->sides.push_back(
-            {uid, syncCopy(m_model, *thing), changed, m_changedAt.value(uid), std::move(rows), {}, {}, {}});
+            {uid, syncCopy(m_model, *thing), changed, changedHere(uid), std::move(rows), {}, {}, {}});
         // Moved here from another list: the copy agreed on there is what both sides' edits are weighed
         // against, should this collection hold a copy already (the other side made the same move).
         agreedBefore(t, g->sides.back());
@@ -866,7 +879,7 @@ void CalendarSync::gatherLocal(std::shared_ptr<Gathering> g)
             g->sides.push_back({i.uid,
                                 std::nullopt,
                                 true,
-                                m_changedAt.value(i.uid),
+                                changedHere(i.uid),
                                 startRows(i.uid, t.key),
                                 m_server.value(i.uid),
                                 {},
@@ -899,8 +912,6 @@ void CalendarSync::gatherLocal(std::shared_ptr<Gathering> g)
             // Said before the first write comes back, so a long one shows from its start.
             if (writes > 0)
                 reportProgress();
-            if (markTaking(m_targets[index], *actions) && !commit())
-                return;
             runActions(index, actions, 0, token);
         });
 }
@@ -915,6 +926,15 @@ void CalendarSync::runActions(size_t index, std::shared_ptr<std::vector<SyncActi
 {
     if (at >= actions->size()) {
         finishTarget(index, token);
+        return;
+    }
+    // The things new here among the next hundred are written down as taking before the model holds
+    // them, in a turn of its own.
+    if (at % kTakingAhead == 0 && markTaking(m_targets[index], *actions, at, at + kTakingAhead)) {
+        nextTurn([this, index, actions, at, token] {
+            if (commit())
+                runActions(index, actions, at, token);
+        });
         return;
     }
     act(index, (*actions)[at], 0, [this, index, actions, at, token](const DavError& error) {
@@ -1076,7 +1096,7 @@ void CalendarSync::joinOrLeave(size_t index, Thing& thing, const SyncAction& act
     }
     const calsync::MergeResult merged =
         calsync::merge(calsync::baseAfterSend(base, sent, action.thing), syncCopy(m_model, thing),
-                       action.thing, m_changedAt.value(action.uid));
+                       action.thing, changedHere(action.uid));
     if (!merged.thing) {
         done({});
         return;
@@ -1341,7 +1361,7 @@ void CalendarSync::putThing(size_t index, const QString& uid, const ical::Calend
     auto result = std::make_shared<std::vector<Resource>>();
     QSet<QString> partUids;
     // When it changed here is what another side's change is weighed against.
-    const QDateTime changedAt = m_changedAt.value(uid, m_model.clock().now());
+    const QDateTime changedAt = changedHere(uid).isValid() ? changedHere(uid) : m_model.clock().now();
     for (CalendarResource p : parts) {
         partUids.insert(p.uid);
         if (p.uid == uid)
@@ -1538,7 +1558,7 @@ bool CalendarSync::adoptSteps(const Target& target, Thing& thing)
     const std::optional<ical::CalendarThing> theirs = assembleThing(texts, ours.list);
     if (!theirs)
         return false;
-    const calsync::MergeResult merged = calsync::merge(ours, ours, *theirs, m_changedAt.value(uid));
+    const calsync::MergeResult merged = calsync::merge(ours, ours, *theirs, changedHere(uid));
     if (!merged.thing || merged.outcome == calsync::MergeOutcome::KeepOurs)
         return false;
     const Target* now = targetOf(thing);
@@ -1650,7 +1670,7 @@ void CalendarSync::agreed(const Target& target, const QString& uid, const std::v
         item.base = r.text;
         if (r.uid == uid) {
             item.fingerprint = m_fingerprints.value(uid);
-            item.changedAt = m_changedAt.value(uid);
+            item.changedAt = changedHere(uid);
         }
         m_ledger->setItem(item);
     }

@@ -147,11 +147,12 @@ private:
     void finish(const caldav::DavError& error);
     // Saves the model, then the ledger: the ledger may never say agreed what the store doesn't hold.
     bool commit();
-    // Writes rows down as taking for the things new here that `actions` take in, before the model
-    // holds them (the store may save any moment after): true when there were any. Without them, a kill
-    // before the ledger's commit left a thing here that the next sync took for made here, and put back
-    // over a delete there.
-    bool markTaking(const Target& target, const std::vector<calsync::SyncAction>& actions);
+    // Writes rows down as taking for the things new here that `actions` [from, to) take in, before the
+    // model holds them (the store may save any moment after): true when there were any. Without them, a
+    // kill before the ledger's commit left a thing here that the next sync took for made here, and put
+    // back over a delete there.
+    bool markTaking(const Target& target, const std::vector<calsync::SyncAction>& actions, size_t from,
+                    size_t to);
     // What the rows a killed sync left as taking mean now: agreed on when the store holds the thing,
     // else forgotten.
     void settleTaking();
@@ -176,6 +177,8 @@ private:
     std::vector<LedgerItem> startRows(const QString& uid, const QString& collection) const;
     std::vector<Resource> knownResources(const Target& target, const QString& uid) const;
     Thing* thingWithUid(const QString& uid) const;
+    // When the thing last changed here, as far as anyone knows (invalid: not known).
+    QDateTime changedHere(const QString& uid) const;
     const Target* targetOf(const Thing& thing) const;
     // Our thing of that UID when it is now in another target's list than `target`.
     Thing* movedAway(const Target& target, const QString& uid) const;

@@ -37,7 +37,8 @@ CREATE TABLE IF NOT EXISTS thing (
     note TEXT NOT NULL DEFAULT '',
     note_id TEXT,
     sync_id TEXT NOT NULL,
-    calendar_text TEXT
+    calendar_text TEXT,
+    changed_at INTEGER
 );
 CREATE TABLE IF NOT EXISTS pile (
     id INTEGER PRIMARY KEY,
@@ -78,8 +79,8 @@ const char* sqlOf(int slot)
     switch (slot) {
     case PutThing:
         return "INSERT OR REPLACE INTO thing (id, title, created_at, done_at, snoozed_until, z_count, "
-               "sort_key, pile_id, came_from, note, note_id, sync_id, calendar_text) "
-               "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+               "sort_key, pile_id, came_from, note, note_id, sync_id, calendar_text, changed_at) "
+               "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
     case PutPile:
         return "INSERT OR REPLACE INTO pile (id, name, created_at, sort_key) VALUES (?, ?, ?, ?)";
     case PutStep:
@@ -192,8 +193,16 @@ std::unique_ptr<Database> Database::open(const QString& path, bool readOnly, QSt
     // A file another process has only just made holds no tables yet: to a reader it is an empty store.
     if (readOnly && tableCount == 0)
         return std::unique_ptr<Database>(new Database);
+    const auto hasChangedAt = [&db] {
+        sqlite3_stmt* probe = nullptr;
+        const bool has = sqlite3_prepare_v2(db->m_db, "SELECT changed_at FROM thing LIMIT 0", -1, &probe,
+                                            nullptr) == SQLITE_OK;
+        sqlite3_finalize(probe);
+        return has;
+    };
     if (readOnly) {
         db->m_version = version;
+        db->m_hasChangedAt = hasChangedAt();
         return db;
     }
 
@@ -217,6 +226,8 @@ std::unique_ptr<Database> Database::open(const QString& path, bool readOnly, QSt
         if (!db->exec("COMMIT", error))
             return nullptr;
     }
+    if (!hasChangedAt() && !db->exec("ALTER TABLE thing ADD COLUMN changed_at INTEGER", error))
+        return nullptr;
     db->m_version = kSchemaVersion;
     return db;
 }
@@ -335,11 +346,11 @@ bool Database::load(std::vector<std::shared_ptr<Record>>& out, Counters& counter
     things.reserve(1024);
     if (sqlite3_prepare_v2(
             m_db,
-            m_version >= 2
-                ? "SELECT id, title, created_at, done_at, snoozed_until, z_count, sort_key, pile_id, "
-                  "came_from, note, note_id, sync_id, calendar_text FROM thing ORDER BY id"
-                : "SELECT id, title, created_at, done_at, snoozed_until, z_count, sort_key, pile_id, "
-                  "came_from, note, note_id, sync_id, NULL FROM thing ORDER BY id",
+            QByteArray(QByteArray("SELECT id, title, created_at, done_at, snoozed_until, z_count, sort_key, "
+                                  "pile_id, came_from, note, note_id, sync_id, ") +
+                       (m_version >= 2 ? "calendar_text, " : "NULL, ") +
+                       (m_hasChangedAt ? "changed_at" : "NULL") + " FROM thing ORDER BY id")
+                .constData(),
             -1, &s, nullptr) != SQLITE_OK)
         return failed();
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
@@ -358,6 +369,8 @@ bool Database::load(std::vector<std::shared_ptr<Record>>& out, Counters& counter
         t->m_noteID = optionalText(s, 10);
         t->m_syncID = text(s, 11);
         t->m_calendarText = text(s, 12);
+        if (sqlite3_column_type(s, 13) != SQLITE_NULL)
+            t->m_changedAt = instant(s, 13);
         maxNumber = std::max(maxNumber, t->m_id.number);
         things.insert(t->m_id.number, t);
         out.push_back(t);
@@ -450,7 +463,8 @@ Database::Batch Database::batchOf(const std::vector<Record*>& records, const Cou
                  {id, t.m_title, Value(t.m_createdAt.toMSecsSinceEpoch()), instant(t.m_doneAt),
                   instant(t.m_snoozedUntil), Value(qint64(t.m_zCount)), Value(t.m_sortKey),
                   ref(t.m_pile.get()), optional(t.m_cameFrom), t.m_note, optional(t.m_noteID), t.m_syncID,
-                  t.m_calendarText.isEmpty() ? Value() : Value(t.m_calendarText)}});
+                  t.m_calendarText.isEmpty() ? Value() : Value(t.m_calendarText),
+                  t.m_changedAt.isValid() ? Value(t.m_changedAt.toMSecsSinceEpoch()) : Value()}});
             break;
         }
         case EntityKind::Pile: {

@@ -68,6 +68,9 @@ private:
     sqlite3* m_db = nullptr;
     std::unique_ptr<WalCheckpointer> m_checkpointer; // the log's copy into the file, off the saving thread
     int m_version = kSchemaVersion; // the format of the tables, which a read-only open leaves as it found
+    // Whether its things have a `changed_at` column: added by the first open for writing, with no new
+    // format, since a build that doesn't know it only writes the column empty.
+    bool m_hasChangedAt = true;
 
     std::vector<sqlite3_stmt*> m_statements;
 };

@@ -73,6 +73,7 @@ enum ThingField : quint32 {
     ThingNoteID = 1u << 9,
     ThingSyncID = 1u << 10,
     ThingCalendarText = 1u << 11,
+    ThingChangedAt = 1u << 12,
 };
 
 class Thing final : public Record {
@@ -97,6 +98,9 @@ public:
     // The iCalendar text the thing last came in as, which an export writes our fields over so that
     // what other programs put there stays; empty for a thing that never came from a calendar.
     const QString& calendarText() const { return m_calendarText; }
+    // When the thing or one of its steps last changed here (the store keeps it, stamped at each change,
+    // not counting its place in a list); invalid for one kept before stores knew it.
+    const QDateTime& changedAt() const { return m_changedAt; }
     // The live steps in stored order.
     const std::vector<Step*>& steps() const { return m_steps; }
 
@@ -141,6 +145,7 @@ private:
     std::optional<QString> m_noteID;
     QString m_syncID;
     QString m_calendarText;
+    QDateTime m_changedAt;
     std::vector<Step*> m_steps;
 };
 

@@ -218,6 +218,7 @@ void Store::attach(const std::shared_ptr<Record>& r, bool registerUndo)
     }
     link(*r);
     markPending(*r);
+    stampChange(*r, 0);
     if (registerUndo) {
         m_undo.registerUndo([this, r] {
             if (r->m_live)
@@ -267,6 +268,8 @@ void Store::remove(Record* record)
             t->setPile(nullptr);
     }
 
+    if (record->kind() == EntityKind::Step)
+        stampChange(*record, 0);
     unlink(*record);
     record->m_live = false;
     switch (record->kind()) {
@@ -299,7 +302,29 @@ void Store::didChange(Record& record, quint32 field, std::function<void(Record&)
         return;
     markPending(record);
     m_undo.registerUndo([rec = record.shared_from_this(), undo = std::move(undo)] { undo(*rec); });
+    stampChange(record, field);
     noteChange(record, false, false, field);
+}
+
+void Store::stampChange(Record& record, quint32 fields)
+{
+    if (!m_now)
+        return;
+    Thing* thing = nullptr;
+    if (record.kind() == EntityKind::Thing) {
+        // Its place among the others, and the calendar text kept with it, are no change of the thing.
+        if (fields != 0 && (fields & ~(ThingSortKey | ThingCalendarText)) == 0)
+            return;
+        thing = static_cast<Thing*>(&record);
+    } else if (record.kind() == EntityKind::Step) {
+        thing = static_cast<Step&>(record).thing();
+    }
+    if (!thing || !thing->m_live)
+        return;
+    // Not an undoable change of its own, nor news: it goes with the change that made it.
+    thing->m_changedAt = m_now();
+    thing->m_dirty |= ThingChangedAt;
+    markPending(*thing);
 }
 
 void Store::markPending(Record& record)

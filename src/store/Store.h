@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -75,6 +76,8 @@ public:
     // The automatic save waits on a timer made by `timers` ("autosave") instead of a Qt timer of its own,
     // so a test moves its time on. A wait already running starts again on the new timer.
     void useTimers(Timers& timers);
+    // The clock each thing's `changedAt` is stamped from; without one, nothing is stamped.
+    void useClock(std::function<QDateTime()> now) { m_now = std::move(now); }
     int autosaveDelay() const { return m_autosaveDelay; }
     // How often a save first asks whether the file is still where it was opened (a stat of its path, a
     // tenth of a small save). Saves skipped between two checks lose nothing: a file found gone is made
@@ -119,6 +122,8 @@ private:
     void link(Record& record);
     void unlink(Record& record);
     void markPending(Record& record);
+    // Stamps the thing the change of `record` is a change of, unless it is only a change of place.
+    void stampChange(Record& record, quint32 fields);
     // Adds what happened to the record to the turn's batch, posting the batch at its first change.
     void noteChange(const Record& record, bool inserted, bool deleted, quint32 fields);
     void deliverChanges();
@@ -156,6 +161,7 @@ private:
     // A save of a few changed records costs well under a millisecond in WAL mode, so the store keeps
     // close behind the user: a crash or kill -9 loses at most the last tenth of a second.
     int m_autosaveDelay = 100;
+    std::function<QDateTime()> m_now;
     std::unique_ptr<Timer> m_autosave;
     int m_movedCheckInterval = 1000;
     QElapsedTimer m_sinceMovedCheck;

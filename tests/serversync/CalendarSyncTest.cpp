@@ -272,6 +272,39 @@ TEST_P(CalendarSyncTest, aRestartFindsNothingToSend)
     EXPECT_EQ(again.sent + again.taken + again.deleted, 0);
 }
 
+TEST_P(CalendarSyncTest, theLaterOfTwoTitlesWinsAlsoWhenTheSyncNeverHeardOfTheEdit)
+{
+    // A restart between the edit and its sync: what the store kept of when it changed decides.
+    struct Case {
+        int aAt, bAt; // seconds on each home's clock
+        const char* kept;
+        const char* alsoTitled;
+    };
+    for (const Case& c : {Case{120, 60, "Taxes, A", "Taxes, B"}, Case{60, 120, "Taxes, B", "Taxes, A"}}) {
+        SCOPED_TRACE(c.kept);
+        server = startServer(GetParam());
+        ASSERT_TRUE(server->ready()) << server->problem().toStdString();
+        Home a(*server);
+        fill(a);
+        a.run();
+        Home b(*server);
+        b.run();
+        a.harness.clock->advance(c.aAt);
+        a.model->rename(*a.titled(QStringLiteral("Taxes")), QStringLiteral("Taxes, A"));
+        b.harness.clock->advance(c.bAt);
+        b.model->rename(*b.titled(QStringLiteral("Taxes")), QStringLiteral("Taxes, B"));
+        b.run();
+        a.restart();
+        a.run();
+        b.run();
+        for (Home* h : {&a, &b}) {
+            const Thing* t = h->titled(QString::fromUtf8(c.kept));
+            ASSERT_TRUE(t);
+            EXPECT_TRUE(t->note().contains(QString::fromUtf8(c.alsoTitled))) << t->note().toStdString();
+        }
+    }
+}
+
 TEST_P(CalendarSyncTest, aSyncKilledWhileTakingThingsInNeitherDeletesNorMakesThemAgain)
 {
     Home a(*server);

@@ -661,9 +661,6 @@ protected:
         MoverAfterOther, // the mover's, after the other home's sync
         OtherAfterMover, // the other home's, after the mover's
         MoverThenOther,  // the mover's, then the other home's once its edits were answered
-        // The mover's, then the other home's before its first write went out, then the mover's next sync
-        // (the rest of its move) before the other home's
-        MoverThenOtherThenMover,
     };
 
     // Killed at each write in turn; `half` 1 or 2 takes only the first or the second half of them, so
@@ -716,18 +713,11 @@ protected:
                 m.rename(t, name + QStringLiteral(", final"));
                 m.toggleStep(*t.orderedSteps()[0]);
             });
-            const bool thenOther =
-                killed == Killed::MoverThenOther || killed == Killed::MoverThenOtherThenMover;
-            if (killed != Killed::Mover && !thenOther)
+            if (killed != Killed::Mover && killed != Killed::MoverThenOther)
                 sync(proxy, first, 0, false);
             const int sent = sync(proxy, victim, hold, afterTheAnswer);
             if (killed == Killed::MoverThenOther)
                 sync(proxy, other, 2, true); // its step, then its thing, still where the mover took it from
-            if (killed == Killed::MoverThenOtherThenMover) {
-                // Killed at its first write: the list the thing left is behind it by then.
-                sync(proxy, other, 1, false);
-                sync(proxy, mover, 0, false);
-            }
             if (hold == 0)
                 writes = sent;
             settle();
@@ -868,11 +858,6 @@ TEST_P(KillAtEveryWriteTest, bothHomesSyncsKilledOnceTheServerAnsweredTheMoversF
 TEST_P(KillAtEveryWriteTest, bothHomesSyncsKilledOnceTheServerAnsweredTheMoversLastWrites)
 {
     run(Killed::MoverThenOther, true, 2);
-}
-
-TEST_P(KillAtEveryWriteTest, bothHomesSyncsKilledAndTheMoverEndsItsMoveBeforeTheOtherSyncsAgain)
-{
-    run(Killed::MoverThenOtherThenMover, true, 2);
 }
 
 // The kill points are the client's, and each costs a few seconds: one server is enough.

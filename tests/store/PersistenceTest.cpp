@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QUuid>
 
+#include <functional>
 #include <map>
 
 #include <sqlite3.h>
@@ -183,7 +184,9 @@ TEST_F(PersistenceTest, aFirstFormatStoreOpensAndItsStepsGetLastingIDs)
         ASSERT_EQ(pack->steps().size(), 2u);
         EXPECT_EQ(pack->steps()[1]->doneAt(), QDateTime::fromMSecsSinceEpoch(1772884800000, Qt::UTC));
         EXPECT_TRUE(pack->calendarText().isEmpty());
-        // A step made now numbers on from the file's counter.
+        EXPECT_FALSE(pack->changedAt().isValid());
+        // A step made now numbers on from the file's counter, and stamps its thing in the new column.
+        store->useClock([] { return kNoon; });
         EXPECT_EQ(store->insert(Step::make(QStringLiteral("hat"), pack, kNoon))->id().number, 6);
         ASSERT_TRUE(store->save());
     }
@@ -200,7 +203,40 @@ TEST_F(PersistenceTest, aFirstFormatStoreOpensAndItsStepsGetLastingIDs)
         EXPECT_EQ(now.size(), 4u);
         now.erase(6);
         EXPECT_EQ(now, migrated);
+        EXPECT_EQ(again->thing({EntityKind::Thing, 1})->changedAt(), kNoon);
     }
+}
+
+TEST_F(PersistenceTest, aThingIsStampedWhenItOrAStepChangesButNotWhenItOnlyMoves)
+{
+    QDateTime now = kNoon;
+    auto store = open();
+    store->useClock([&now] { return now; });
+    Thing* t = store->insert(Thing::make(QStringLiteral("Pack"), kNoon));
+    Step* step = store->insert(Step::make(QStringLiteral("socks"), t, kNoon));
+    const struct {
+        const char* change;
+        std::function<void()> apply;
+        bool stamps;
+    } cases[] = {
+        {"its title", [&] { t->setTitle(QStringLiteral("Pack bags")); }, true},
+        {"its place in the list", [&] { t->setSortKey(t->sortKey() + 1); }, false},
+        {"the calendar text kept with it", [&] { t->setCalendarText(QStringLiteral("BEGIN:VTODO")); }, false},
+        {"a step's mark", [&] { step->setDoneAt(kNoon); }, true},
+        {"a new step", [&] { store->insert(Step::make(QStringLiteral("shoes"), t, kNoon)); }, true},
+        {"a step deleted", [&] { store->remove(step); }, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.change);
+        const QDateTime before = t->changedAt();
+        now = now.addSecs(60);
+        c.apply();
+        EXPECT_EQ(t->changedAt(), c.stamps ? now : before);
+    }
+    ASSERT_TRUE(store->save());
+    const QDateTime last = t->changedAt();
+    store.reset();
+    EXPECT_EQ(open(Store::Mode::ReadOnly)->thing({EntityKind::Thing, 1})->changedAt(), last);
 }
 
 TEST_F(PersistenceTest, aStepKeepsItsIDThroughUndoAndRedoOfItsDeletion)
