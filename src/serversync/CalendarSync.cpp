@@ -215,11 +215,9 @@ void CalendarSync::settleTaking()
         // what was taken (no fingerprint).
         it->taking = false;
         if (const Thing* thing = it->parent.isEmpty() ? thingWithUid(it.key()) : nullptr) {
-            std::vector<QByteArray> texts{it->base};
-            for (const QString& step : m_startSteps.value(it.key()))
-                if (const auto s = m_start.constFind(step);
-                    s != m_start.cend() && s->collection == it->collection)
-                    texts.push_back(s->base);
+            std::vector<QByteArray> texts;
+            for (const LedgerItem& row : startRows(it.key(), it->collection))
+                texts.push_back(row.base);
             const LedgerCollection* c = m_ledger->collection(it->collection);
             const Pile* pile = c && c->pile ? m_model.pile({EntityKind::Pile, c->pile}) : nullptr;
             const std::optional<ical::CalendarThing> taken =
@@ -928,8 +926,8 @@ void CalendarSync::runActions(size_t index, std::shared_ptr<std::vector<SyncActi
         finishTarget(index, token);
         return;
     }
-    // The things new here among the next hundred are written down as taking before the model holds
-    // them, in a turn of its own.
+    // The things new here among the next few are written down as taking before the model holds them, in
+    // a turn of its own.
     if (at % kTakingAhead == 0 && markTaking(m_targets[index], *actions, at, at + kTakingAhead)) {
         nextTurn([this, index, actions, at, token] {
             if (commit())
@@ -1361,7 +1359,9 @@ void CalendarSync::putThing(size_t index, const QString& uid, const ical::Calend
     auto result = std::make_shared<std::vector<Resource>>();
     QSet<QString> partUids;
     // When it changed here is what another side's change is weighed against.
-    const QDateTime changedAt = changedHere(uid).isValid() ? changedHere(uid) : m_model.clock().now();
+    QDateTime changedAt = changedHere(uid);
+    if (!changedAt.isValid())
+        changedAt = m_model.clock().now();
     for (CalendarResource p : parts) {
         partUids.insert(p.uid);
         if (p.uid == uid)
