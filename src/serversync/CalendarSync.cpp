@@ -1069,7 +1069,10 @@ void CalendarSync::act(size_t index, const SyncAction& action, int depth, Done d
                 false);
             return;
         }
-        forgetRows(t, action.uid);
+        // Gone over there while it moved to another list here: what was agreed goes on with it, as the
+        // base of the copy it meets on its way (the other home's move of it, in a third list), also after
+        // this sync stops before it gets there.
+        forgetOrMoveRows(t, action.uid);
         done({});
         return;
     }
@@ -1476,10 +1479,7 @@ void CalendarSync::deleteThing(size_t index, const QString& uid, Done done, bool
     *step = [this, index, uid, resources, step, done, counts](size_t at) {
         m_wrote = m_wrote || at > 0;
         if (at >= resources->size()) {
-            const std::vector<LedgerItem> moved = movedRows(m_targets[index], uid);
-            forgetRows(m_targets[index], uid);
-            for (const LedgerItem& row : moved)
-                m_ledger->setItem(row);
+            forgetOrMoveRows(m_targets[index], uid);
             if (counts)
                 ++m_outcome.deleted;
             const auto keep = std::exchange(*step, nullptr); // alive until this call ends
@@ -1685,6 +1685,14 @@ void CalendarSync::forgetRows(const Target& target, const QString& uid)
         if (const LedgerItem* i = m_ledger->item(u); i && i->collection == target.key)
             m_ledger->removeItem(u);
     m_server.remove(uid);
+}
+
+void CalendarSync::forgetOrMoveRows(const Target& target, const QString& uid)
+{
+    const std::vector<LedgerItem> moved = movedRows(target, uid);
+    forgetRows(target, uid);
+    for (const LedgerItem& row : moved)
+        m_ledger->setItem(row);
 }
 
 void CalendarSync::finishTarget(size_t index, const QString& token)

@@ -114,6 +114,8 @@ private:
     // yet, so that what was agreed stays its base until its PUT is seen. `leaving`: its copy in `target`
     // is still there, and named in them as the one to delete once that PUT went.
     std::vector<LedgerItem> movedRows(const Target& target, const QString& uid, bool leaving = false) const;
+    // Its rows in `target` go; those of a thing that moved to another list here go where it went.
+    void forgetOrMoveRows(const Target& target, const QString& uid);
     // For a thing moved away from `target`, unchanged there: its rows go where it went, the copy here
     // deleted only after the one there is written. False when the ledger holds nothing to move.
     bool leaveLater(const Target& target, const QString& uid);

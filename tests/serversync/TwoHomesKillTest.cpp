@@ -13,6 +13,7 @@
 // The other case kills one sync at each of its writes in turn, held there by a proxy between the homes and
 // the server (stop_proxy.py): the same kills every run, so what it finds stays found.
 #include "model/AppModel.h"
+#include "model/ImportTarget.h"
 #include "model/Launch.h"
 #include "support/CalendarServers.h"
 #include "support/FakeWorkspace.h"
@@ -609,11 +610,13 @@ public:
         m_p.waitForFinished();
     }
     const QUrl& url() const { return m_url; }
-    // The `write`th from now (0: none) is held.
-    void hold(int write, bool afterTheAnswer)
+    // The `write`th from now (0: none) is held; with `methods` ("REPORT"), the `write`th of those.
+    void hold(int write, bool afterTheAnswer, const QString& methods = {})
     {
-        m_p.write(
-            QStringLiteral("hold %1 %2\n").arg(write).arg(afterTheAnswer ? "after" : "before").toUtf8());
+        m_p.write(QStringLiteral("hold %1 %2 %3\n")
+                      .arg(write)
+                      .arg(afterTheAnswer ? "after" : "before", methods)
+                      .toUtf8());
     }
     int count()
     {
@@ -755,13 +758,19 @@ protected:
     }
 
     // Writes the home's sync sent (its last one held, and the sync killed there).
-    static int sync(StopProxy& proxy, KillHome& home, int hold, bool afterTheAnswer)
+    static int sync(StopProxy& proxy, KillHome& home, int hold, bool afterTheAnswer,
+                    const QString& methods = {})
     {
-        proxy.hold(hold, afterTheAnswer);
+        proxy.hold(hold, afterTheAnswer, methods);
         QProcess p;
         home.startSync(p);
-        if (!proxy.killedWhenHeld(p)) {
-            EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        const bool killed = proxy.killedWhenHeld(p);
+        const QByteArray err = p.readAllStandardError();
+        tell(home.name(), (killed ? QStringLiteral("--- sync killed at write %1\n").arg(hold)
+                                  : QStringLiteral("--- sync\n")) +
+                              QString::fromUtf8(err));
+        if (!killed) {
+            EXPECT_EQ(p.exitCode(), 0) << err.toStdString();
         }
         return proxy.count();
     }
@@ -818,6 +827,37 @@ TEST_P(KillAtEveryWriteTest, editsMadeAfterAKilledSyncWinOverWhatItSent)
         EXPECT_EQ(done, (std::map<QString, bool>{{"One", true}, {"Three", false}, {"Two", false}}));
     }
     EXPECT_GE(writes, 2) << "the sync killed writes";
+}
+
+// Both homes move the same thing out of the list they agreed on, each to a list of its own, one renaming it
+// too; the other's sync is killed once it met the thing gone there, before it wrote anything. What was
+// agreed went on with the thing: the rename is no conflict with a title that home never changed.
+TEST_P(KillAtEveryWriteTest, aThingMovedOnBothHomesKeepsTheRenameWhenTheLaterMoversSyncIsKilled)
+{
+    StopProxy proxy(server->url());
+    ASSERT_NO_FATAL_FAILURE(setUpHomes(proxy));
+    const QString name = QStringLiteral("Report 0");
+    edit(a, name, [](AppModel& m, Thing& t) {
+        m.leavePile(t);
+        m.createPile(QStringLiteral("Errands"));
+    });
+    sync(proxy, a, 0, false);
+    sync(proxy, b, 0, false);
+    edit(a, name, [&name](AppModel& m, Thing& t) {
+        t.setPile(pileNamed(m, QStringLiteral("Errands")));
+        m.rename(t, name + QStringLiteral(", final"));
+    });
+    // News in Work, so that the sync asks for it.
+    edit(a, QStringLiteral("Report 1"), [](AppModel& m, Thing& t) { m.toggleDone(t); });
+    sync(proxy, a, 0, false);
+    edit(b, name, [](AppModel& m, Thing& t) { t.setPile(pileNamed(m, QStringLiteral("Work"))); });
+    // Killed as it asks for that news, once it let go of its copy in Today.
+    EXPECT_EQ(sync(proxy, b, 2, false, QStringLiteral("REPORT")), 2);
+    settle();
+    const ThingState end = named(a, name);
+    EXPECT_TRUE(end == named(b, name));
+    EXPECT_EQ((QStringList{end.title, end.note.trimmed(), end.list}).join(u'|').toStdString(),
+              QString(name + QStringLiteral(", final||Work")).toStdString());
 }
 
 TEST_P(KillAtEveryWriteTest, theMoversSyncKilledBeforeOneOfItsFirstWritesGotThere)

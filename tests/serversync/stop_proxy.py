@@ -9,9 +9,10 @@ Prints the port it listens on (127.0.0.1), then reads commands, one a line, from
     hold N before   the Nth write (PUT, DELETE, MKCALENDAR, PROPPATCH) from now is held before it
                     reaches the server
     hold N after    ... held once the server has answered it, the answer not passed on
-    count           prints how many writes came since the last hold (or the start)
-
-Reads are let through: a sync killed at one does nothing a kill before the next write doesn't.
+    hold N before REPORT,PROPFIND
+                    the Nth of those requests instead (a sync keeps what it did with a collection
+                    before it asks for the next one, so a kill at a read is a point of its own)
+    count           prints how many of them came since the last hold (or the start)
 
 A held request prints "held" and is never answered: the test kills the client then. Every other request
 goes through as it is, one upstream connection each.
@@ -27,7 +28,7 @@ WRITES = {"PUT", "DELETE", "MKCALENDAR", "PROPPATCH"}
 HOP_BY_HOP = {"connection", "keep-alive", "transfer-encoding", "content-length", "host", "proxy-connection"}
 
 lock = threading.Lock()
-state = {"count": 0, "hold": None, "mode": "before"}
+state = {"count": 0, "hold": None, "mode": "before", "methods": WRITES}
 upstream = urllib.parse.urlsplit(sys.argv[1])
 
 
@@ -51,7 +52,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def forward(self):
         body = self.rfile.read(int(self.headers.get("Content-Length") or 0))
         held, mode = False, None
-        if self.command in WRITES:
+        with lock:
+            counted = self.command in state["methods"]
+        if counted:
             with lock:
                 state["count"] += 1
                 held = state["hold"] == state["count"]
@@ -95,7 +98,8 @@ def commands():
             continue
         if words[0] == "hold":
             with lock:
-                state.update(count=0, hold=int(words[1]), mode=words[2])
+                methods = set(words[3].split(",")) if len(words) > 3 else WRITES
+                state.update(count=0, hold=int(words[1]), mode=words[2], methods=methods)
         elif words[0] == "count":
             with lock:
                 n = state["count"]
