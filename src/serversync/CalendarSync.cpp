@@ -646,8 +646,9 @@ void CalendarSync::settlePending(const Target& target, const std::vector<Resourc
         // Holding what we sent, the server's copy is the one both sides agreed on. Else the PUT never got
         // there (or that copy changed since, and is met as another side's): what was agreed before stays.
         const Resource* there = byHref.value(it->href);
-        const bool held = there && there->uid == it->uid && sameLines(there->text, it->sent);
-        if (!held && it->etag.isEmpty() && it->base.isEmpty()) {
+        const bool ours = there && there->uid == it->uid;
+        const bool held = ours && sameLines(there->text, it->sent);
+        if (!ours && it->etag.isEmpty() && it->base.isEmpty()) {
             // Sent for the first time, and not there: never sent. (One moved here keeps the copy agreed
             // on where it was, as the base of what comes.)
             if (untouched) {
@@ -659,6 +660,10 @@ void CalendarSync::settlePending(const Target& target, const std::vector<Resourc
         }
         LedgerItem row = *it;
         row.sent.clear();
+        // Sent for the first time and written over since (the other home took it in and wrote its own
+        // copy): it got there, and what we sent is what that home's edit is weighed against.
+        if (ours && !held && row.base.isEmpty())
+            row.base = it->sent;
         if (held) {
             // Moved here, and its copy where it was not deleted yet: what was agreed there stays the base
             // that copy is weighed against (a step added since is in no base). Else an edit of ours the

@@ -860,6 +860,41 @@ TEST_P(KillAtEveryWriteTest, aThingMovedOnBothHomesKeepsTheRenameWhenTheLaterMov
               QString(name + QStringLiteral(", final||Work")).toStdString());
 }
 
+// A step added on one home, its sync killed once the server took the step; the other home then renames
+// it. The first home's next tick is weighed against the step it sent, which got there: the other home's
+// copy of it is that home's edit, not a step made on both sides whose tick or rename loses to the other.
+TEST_P(KillAtEveryWriteTest, aStepWhosePutLandedBeforeTheKillKeepsTheOtherHomesRenameAndOurTick)
+{
+    StopProxy proxy(server->url());
+    ASSERT_NO_FATAL_FAILURE(setUpHomes(proxy));
+    const QString name = QStringLiteral("Report 0");
+    edit(b, name, [](AppModel& m, Thing& t) { m.addStep(t, QStringLiteral("Four")); });
+    EXPECT_EQ(sync(proxy, b, 1, true), 1);
+    const auto four = [](Thing& t) {
+        Step* found = nullptr;
+        for (Step* s : t.orderedSteps())
+            found = s->title().startsWith(QLatin1String("Four")) ? s : found;
+        return found;
+    };
+    sync(proxy, a, 0, false);
+    edit(a, name, [&](AppModel& m, Thing& t) { m.renameStep(*four(t), QStringLiteral("Four, renamed")); });
+    sync(proxy, a, 0, false);
+    edit(b, name, [&](AppModel& m, Thing& t) { m.toggleStep(*four(t)); });
+    settle();
+    for (KillHome* home : {&a, &b}) {
+        const World w = home->read();
+        const auto it =
+            std::find_if(w.begin(), w.end(), [&](const auto& e) { return e.second.title == name; });
+        ASSERT_NE(it, w.end()) << describe(w);
+        QStringList steps;
+        for (const auto& [uid, step] : it->second.steps)
+            steps << step.title + (step.done ? QStringLiteral(" [done]") : QString());
+        steps.sort();
+        EXPECT_EQ(steps.join(u'|').toStdString(), "Four, renamed [done]|One|Three|Two")
+            << home->name().toStdString();
+    }
+}
+
 TEST_P(KillAtEveryWriteTest, theMoversSyncKilledBeforeOneOfItsFirstWritesGotThere)
 {
     run(Killed::Mover, false, 1);
