@@ -9,7 +9,7 @@
 #include "app/MainWindow.h"
 #include "app/QuitGuard.h"
 #include "app/StoreCommand.h"
-#include "app/StoreLock.h"
+#include "app/StoreOpening.h"
 #include "model/AppModel.h"
 #include "model/Launch.h"
 #include "model/StartupTrace.h"
@@ -23,7 +23,6 @@
 
 #include <QApplication>
 #include <QIcon>
-#include <QLockFile>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QSocketNotifier>
@@ -128,6 +127,9 @@ public:
             qApp->removeEventFilter(this);
             traceStartup("first paint");
             QTimer::singleShot(0, this, [this] {
+                // The frame waits in the connection to the display until it is flushed: a round trip
+                // sends it and sees it taken before the rest of the start-up holds the thread.
+                QGuiApplication::sync();
                 traceStartup("first frame flushed");
                 m_then();
                 traceStartup("after the first frame");
@@ -202,10 +204,10 @@ void shareCommands(MainWindow& window, FocusPanelController& focus)
     });
 }
 
-std::unique_ptr<WindowApp> openWindowApp(const Launch& launch, QString* error)
+std::unique_ptr<WindowApp> openWindowApp(const Launch& launch, QString* error, std::unique_ptr<Store> opened)
 {
     auto app = std::make_unique<WindowApp>();
-    app->model = openModel(launch, error);
+    app->model = opened ? makeModel(launch, std::move(opened)) : openModel(launch, error);
     if (!app->model)
         return nullptr;
     traceStartup("model made");
@@ -238,10 +240,16 @@ int runWindowApp(int& argc, char** argv, bool newThing)
     }
     traceStartup("window start");
     FontConfigWarmUp fonts;
-    QApplication qapp(argc, argv);
-    traceStartup("QApplication");
+    // Named before the application exists: the store's folders follow the names.
     QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
     QCoreApplication::setApplicationName(QStringLiteral("vorn-todo"));
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    Launch launch = Launch::fromProcess(arguments);
+    StoreOpening opening(launch);
+    QApplication qapp(argc, argv);
+    traceStartup("QApplication");
     // No application display name: Qt would append it to every window title.
     // The desktop entry's name is the app id on Wayland (the icon follows the first frame).
     QGuiApplication::setDesktopFileName(QStringLiteral("com.vorn.todo"));
@@ -249,35 +257,37 @@ int runWindowApp(int& argc, char** argv, bool newThing)
 
     ClipboardPasteboard pasteboard;
     DesktopWorkspace workspace;
-    Launch launch = Launch::fromProcess();
+    // Without the options QApplication took for itself.
+    launch.arguments = QCoreApplication::arguments();
     launch.pasteboard = &pasteboard;
     launch.workspace = &workspace;
     traceStartup("signals");
     // Before anything else: a second start has nothing to set up. The first start holds the store's
     // lock, so only a start that can't take it asks the bus for the running app; without a bus (or
     // while the first app is still starting) the lock alone keeps a second writer out.
-    std::unique_ptr<QLockFile> lock;
-    if (!lockStore(launch, lock)) {
+    StoreOpening::Opened opened = opening.take();
+    if (!opened.locked) {
         if (int rc = 0; handedOver(launch, newThing, &rc))
             return rc;
         QTextStream(stderr) << "vorn todo is already running.\n";
         return 0;
     }
 
-    traceStartup("store locked");
+    traceStartup("store locked and open");
     fonts.wait();
     traceStartup("font configuration");
     // Without it the pixel-font titles fall back to the UI face; nothing to report.
     VornFont::registerFont();
     traceStartup("pixel font");
-    // Asked first, so the portal answers while the store opens.
+    // Asked first, so the portal answers while the model and the window are made.
     DesktopColorScheme colorScheme(QDBusConnection::sessionBus());
     wearDesktopAppearance(colorScheme);
     colorScheme.start();
     traceStartup("colour scheme asked");
 
-    QString error;
-    std::unique_ptr<WindowApp> app = openWindowApp(launch, &error);
+    QString error = opened.error;
+    std::unique_ptr<WindowApp> app =
+        opened.store ? openWindowApp(launch, &error, std::move(opened.store)) : nullptr;
     if (!app) {
         const QString message = storeUnopenedMessage(error);
         QTextStream(stderr) << message << '\n';

@@ -11,6 +11,7 @@ namespace vorn {
 
 class AppModel;
 class MainWindow;
+class Store;
 struct Launch;
 
 // Whether this process can put up a window: a display to talk to, or a platform chosen explicitly.
@@ -28,9 +29,11 @@ struct WindowApp {
 // Puts the main window's menu commands on the focus panel too, once it is made.
 void shareCommands(MainWindow& window, FocusPanelController& focus);
 
-// Opens the store, makes the model and the main window, lends the model its window hooks and opens
-// the demo tab. Null with `error` set when the store can't be opened. Needs a QApplication.
-std::unique_ptr<WindowApp> openWindowApp(const Launch& launch, QString* error);
+// Opens the store (or takes the one `opened` already), makes the model and the main window, lends the
+// model its window hooks and opens the demo tab. Null with `error` set when the store can't be opened.
+// Needs a QApplication.
+std::unique_ptr<WindowApp> openWindowApp(const Launch& launch, QString* error,
+                                         std::unique_ptr<Store> opened = nullptr);
 
 // The whole windowed run of the program: display check, hand-over to an app already running, application,
 // font, clipboard and desktop services, the window, tray and settings, the event loop, and a last save.

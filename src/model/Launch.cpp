@@ -17,8 +17,13 @@ namespace vorn {
 
 Launch Launch::fromProcess()
 {
+    return fromProcess(QCoreApplication::arguments());
+}
+
+Launch Launch::fromProcess(QStringList arguments)
+{
     Launch l;
-    l.arguments = QCoreApplication::arguments();
+    l.arguments = std::move(arguments);
     l.environment = QProcessEnvironment::systemEnvironment();
     l.clock = clockOrSystem(nullptr);
     l.appDataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);

@@ -27,8 +27,10 @@ struct Launch : ModelRuntime {
     // Whether to join the session bus for the family's change broadcast (tests keep off the user's bus).
     bool useSessionBus = true;
 
-    // The process's own arguments, environment, clock and standard folders.
+    // The process's own arguments, environment, clock and standard folders. Before the application
+    // exists, its arguments come from the caller (and its names must be set).
     static Launch fromProcess();
+    static Launch fromProcess(QStringList arguments);
     // This launch for a run that shows no window.
     Launch withoutWindow() const
     {

@@ -5,6 +5,7 @@
 #include "app/MenuBarView.h"
 #include "app/QuitGuard.h"
 #include "app/SettingsView.h"
+#include "app/StoreOpening.h"
 #include "app/SyncAccountDialog.h"
 #include "app/TrayIcon.h"
 #include "app/WindowStart.h"
@@ -31,6 +32,7 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -274,6 +276,27 @@ TEST(ShellWithoutTray, ctrlWInFocusModeLeavesTheMainWindowInTheTaskbar)
     EXPECT_FALSE(app->model->isFocusMode());
     EXPECT_TRUE(app->window->isVisible()) << "something of the app is left to click";
     EXPECT_TRUE(app->window->isMinimized());
+}
+
+// The window's start opens the store on a thread of its own while the application starts: the store is
+// the main thread's after, its news reach the window, and its lock keeps a second opening out.
+TEST(StoreOpening, opensTheStoreForTheMainThreadAndKeepsASecondStartOut)
+{
+    test::ModelHarness h;
+    StoreOpening first(h.launch);
+    StoreOpening::Opened opened = first.take();
+    ASSERT_TRUE(opened.locked && opened.store) << opened.error.toStdString();
+    EXPECT_EQ(opened.store->thread(), QThread::currentThread());
+    StoreOpening second(h.launch);
+    const StoreOpening::Opened refused = second.take();
+    EXPECT_FALSE(refused.locked || refused.store);
+
+    std::unique_ptr<AppModel> model = makeModel(h.launch, std::move(opened.store));
+    QSignalSpy news(&model->store(), &Store::changes);
+    model->add(QStringLiteral("Water the plants"), Source::list(TodoList::today));
+    EXPECT_TRUE(news.wait(2000)) << "the store's news are delivered on the main thread's loop";
+    QString why;
+    EXPECT_TRUE(model->saveNow(&why)) << why.toStdString();
 }
 
 TEST_F(ShellTest, fileExportAndImportTellWhatHappened)

@@ -1,0 +1,42 @@
+#include "app/StoreOpening.h"
+
+#include "app/StoreLock.h"
+#include "model/StartupTrace.h"
+#include "store/Store.h"
+
+#include <QThread>
+
+namespace vorn {
+
+StoreOpening::StoreOpening(Launch launch) : m_launch(std::move(launch))
+{
+    // Asked here, before the other thread makes any object: the first thread Qt meets becomes its main
+    // thread, and the store is handed to it from the other one.
+    QThread* main = QThread::currentThread();
+    m_thread = std::thread([this, main] {
+        m_opened.locked = lockStore(m_launch, m_opened.lock);
+        traceStartup("store locked (opening thread)");
+        if (!m_opened.locked)
+            return;
+        m_opened.store = makeStore(m_launch, &m_opened.error);
+        // Its signals and its writer's answers belong to the main thread's event loop.
+        if (m_opened.store)
+            m_opened.store->moveToThread(main);
+        traceStartup("store open (opening thread)");
+    });
+}
+
+StoreOpening::~StoreOpening()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+StoreOpening::Opened StoreOpening::take()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+    return std::move(m_opened);
+}
+
+} // namespace vorn
