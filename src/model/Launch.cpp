@@ -154,10 +154,12 @@ std::unique_ptr<Settings> Launch::standardSettings() const
     return std::make_unique<Settings>(settingsPath, parseArgumentDomain(arguments));
 }
 
-std::unique_ptr<Store> makeStore(const Launch& launch, QString* error)
+std::unique_ptr<Store> makeStore(const Launch& launch, QString* error, Timers* timers)
 {
     const Store::Mode mode = launch.readOnly ? Store::Mode::ReadOnly : Store::Mode::ReadWrite;
     std::unique_ptr<Store> store = Store::open(launch.storePath(), error, mode);
+    if (store && timers)
+        store->useTimers(*timers);
     if (store && !launch.isDemo()) {
         // The newest rescue wins; the others are older than it and go once it is written back.
         QStringList rescues = launch.rescuePaths();

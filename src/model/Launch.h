@@ -68,7 +68,9 @@ LastSave saveOrRescue(Store& store, const Launch& launch, QString* message);
 // Opens the local object store: in memory for demo runs and under a test harness (demo runs get
 // the sample data), the file in the app data folder otherwise, with what a failed quit kept for it taken
 // back in (Store::adoptedRescue). Null with error set when it can't be opened.
-std::unique_ptr<Store> makeStore(const Launch& launch, QString* error);
+// `timers`: what the store starts its autosave on until the model gives it its own (a store opened on
+// another thread, whose Qt timers could not start).
+std::unique_ptr<Store> makeStore(const Launch& launch, QString* error, Timers* timers = nullptr);
 
 // The model over that store, with the standard settings, or the demo's own wiped suite in demo mode.
 std::unique_ptr<AppModel> makeModel(const Launch& launch, std::unique_ptr<Store> store);

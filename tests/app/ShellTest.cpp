@@ -299,6 +299,23 @@ TEST(StoreOpening, opensTheStoreForTheMainThreadAndKeepsASecondStartOut)
     EXPECT_TRUE(model->saveNow(&why)) << why.toStdString();
 }
 
+// A demo's sample things are written as the store opens: its autosave is asked for on a thread that
+// can't run a Qt timer, which said so on standard error at every start.
+TEST(StoreOpening, startsNoTimerOnAThreadThatCantRunOne)
+{
+    static QStringList said;
+    said.clear();
+    const QtMessageHandler before =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) { said << m; });
+    test::ModelHarness h;
+    h.demo();
+    StoreOpening opening(h.launch);
+    StoreOpening::Opened opened = opening.take();
+    qInstallMessageHandler(before);
+    ASSERT_TRUE(opened.store) << opened.error.toStdString();
+    EXPECT_EQ(said.join(u'\n').toStdString(), "");
+}
+
 TEST_F(ShellTest, fileExportAndImportTellWhatHappened)
 {
     AppShell shell(*model, *window);
