@@ -252,10 +252,15 @@ bool CalendarSync::markTaking(const Target& target, const std::vector<SyncAction
     bool any = false;
     for (size_t i = from; i < std::min(to, actions.size()); ++i) {
         const SyncAction& a = actions[i];
-        if (a.kind != SyncActionKind::TakeTheirs || thingWithUid(a.uid) || m_ledger->item(a.uid))
+        // New here, or back: deleted here and edited over there, its rows still those agreed before the
+        // delete. Either way the store may keep it before the ledger says it was taken.
+        const LedgerItem* known = m_ledger->item(a.uid);
+        if (a.kind != SyncActionKind::TakeTheirs || thingWithUid(a.uid) ||
+            (known && (known->collection != target.key || known->taking)))
             continue;
         for (const Resource& r : knownResources(target, a.uid)) {
-            if (m_ledger->item(r.uid))
+            if (const LedgerItem* had = m_ledger->item(r.uid);
+                had && (had->collection != target.key || had->taking))
                 continue;
             LedgerItem row;
             row.uid = r.uid;

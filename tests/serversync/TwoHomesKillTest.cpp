@@ -623,14 +623,16 @@ public:
         m_p.write("count\n");
         return line().toInt();
     }
-    // Runs the sync to its end, or kills it at the write held; true when it was killed.
-    bool killedWhenHeld(QProcess& sync)
+    // Runs the sync to its end, or kills it at the write held (`afterMs` later: a sync waiting for an
+    // answer goes on with what its event loop does meanwhile, such as saving); true when it was killed.
+    bool killedWhenHeld(QProcess& sync, int afterMs = 0)
     {
         QElapsedTimer waited;
         waited.start();
         while (waited.elapsed() < 60'000) {
             if (m_p.canReadLine() || m_p.waitForReadyRead(20)) {
                 EXPECT_EQ(line(), QStringLiteral("held"));
+                sync.waitForFinished(afterMs);
                 sync.kill();
                 sync.waitForFinished(10'000);
                 return true;
@@ -759,12 +761,12 @@ protected:
 
     // Writes the home's sync sent (its last one held, and the sync killed there).
     static int sync(StopProxy& proxy, KillHome& home, int hold, bool afterTheAnswer,
-                    const QString& methods = {})
+                    const QString& methods = {}, int killAfterMs = 0)
     {
         proxy.hold(hold, afterTheAnswer, methods);
         QProcess p;
         home.startSync(p);
-        const bool killed = proxy.killedWhenHeld(p);
+        const bool killed = proxy.killedWhenHeld(p, killAfterMs);
         const QByteArray err = p.readAllStandardError();
         tell(home.name(), (killed ? QStringLiteral("--- sync killed at write %1\n").arg(hold)
                                   : QStringLiteral("--- sync\n")) +
@@ -892,6 +894,35 @@ TEST_P(KillAtEveryWriteTest, aStepWhosePutLandedBeforeTheKillKeepsTheOtherHomesR
         steps.sort();
         EXPECT_EQ(steps.join(u'|').toStdString(), "Four, renamed [done]|One|Three|Two")
             << home->name().toStdString();
+    }
+}
+
+// A thing edited and deleted on one home while the other adds it a step: the step outlives the delete,
+// and the first home takes the thing back. Its sync killed once the store kept it, before the ledger did,
+// the thing is still one taken in, not one edited here: deleted on the other home as well, it goes.
+TEST_P(KillAtEveryWriteTest, aThingTakenBackAfterOurDeleteIsNotOurEditAfterAKill)
+{
+    StopProxy proxy(server->url());
+    ASSERT_NO_FATAL_FAILURE(setUpHomes(proxy));
+    const QString name = QStringLiteral("Report 0");
+    edit(b, name, [](AppModel& m, Thing& t) {
+        m.saveNote(t.id(), std::nullopt, QStringLiteral("Call Ann"));
+        m.remove({RowID::thing(t.id())}, std::nullopt);
+    });
+    // A write in the same collection, so that the sync asks for its news once more at its end.
+    edit(b, QStringLiteral("Report 1"), [](AppModel& m, Thing& t) { m.toggleDone(t); });
+    edit(a, name, [](AppModel& m, Thing& t) { m.addStep(t, QStringLiteral("Four")); });
+    sync(proxy, a, 0, false);
+    // Its listing, the copies that changed, then the news after its write: held while the store saves.
+    EXPECT_EQ(sync(proxy, b, 3, false, QStringLiteral("REPORT"), 1000), 3);
+    edit(a, name, [](AppModel& m, Thing& t) { m.remove({RowID::thing(t.id())}, std::nullopt); });
+    sync(proxy, a, 0, false);
+    settle();
+    for (KillHome* home : {&a, &b}) {
+        const World w = home->read();
+        EXPECT_TRUE(std::none_of(w.begin(), w.end(), [&](const auto& e) { return e.second.title == name; }))
+            << home->name().toStdString() << ":\n"
+            << describe(w);
     }
 }
 
