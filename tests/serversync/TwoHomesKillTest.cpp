@@ -768,7 +768,7 @@ protected:
         home.startSync(p);
         const bool killed = proxy.killedWhenHeld(p, killAfterMs);
         const QByteArray err = p.readAllStandardError();
-        tell(home.name(), (killed ? QStringLiteral("--- sync killed at write %1\n").arg(hold)
+        tell(home.name(), (killed ? QStringLiteral("--- sync killed at the request held (%1)\n").arg(hold)
                                   : QStringLiteral("--- sync\n")) +
                               QString::fromUtf8(err));
         if (!killed) {

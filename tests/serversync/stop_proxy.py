@@ -53,9 +53,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         body = self.rfile.read(int(self.headers.get("Content-Length") or 0))
         held, mode = False, None
         with lock:
-            counted = self.command in state["methods"]
-        if counted:
-            with lock:
+            if self.command in state["methods"]:
                 state["count"] += 1
                 held = state["hold"] == state["count"]
                 mode = state["mode"]
