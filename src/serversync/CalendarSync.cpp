@@ -675,6 +675,11 @@ void CalendarSync::settlePending(const Target& target, const std::vector<Resourc
             // sent copy carries looks agreed on, and the other side's value of that field, met there, wins.
             const auto thing = m_start.constFind(it->parent.isEmpty() ? it.key() : it->parent);
             if (thing == m_start.cend() || thing->leavingHref.isEmpty()) {
+                if (it->parent.isEmpty())
+                    keepMovedFrom(*it, target.key, row, [this](const QString& u) {
+                        const auto i = m_start.constFind(u);
+                        return i == m_start.cend() ? nullptr : &*i;
+                    });
                 row.base = it->sent;
                 row.baseCollection.clear();
             }
@@ -772,6 +777,16 @@ CalendarSync::agreedElsewhere(const QString& uid, const Target& target,
     const auto known = m_start.constFind(uid);
     if (known == m_start.cend() || known->collection == target.key)
         return std::nullopt;
+    // Moved there by us: the other home, moving it from where it was before, saw none of that copy.
+    if (!known->movedFrom.isEmpty()) {
+        std::vector<QByteArray> texts;
+        for (const QByteArray& t : known->movedFrom.split('\0'))
+            if (!t.isEmpty())
+                texts.push_back(t);
+        if (sent)
+            sent->reset();
+        return assembleThing(texts, listNameOfKey(known->movedFromCollection));
+    }
     for (const Target& other : m_targets) {
         if (other.key != known->collection)
             continue;
@@ -978,6 +993,7 @@ void CalendarSync::act(size_t index, const SyncAction& action, int depth, Done d
     };
     // The model takes the copy; what it then holds is what the ledger will say was agreed.
     auto take = [this, &t, &action] {
+        m_metTheirs.insert(action.uid);
         Thing* thing = takeCopy(m_model, thingWithUid(action.uid), *action.thing, pileOfTarget(t));
         m_thingIds.insert(thing->syncID(), thing->id());
         noteTook(*thing);
@@ -1051,7 +1067,7 @@ void CalendarSync::act(size_t index, const SyncAction& action, int depth, Done d
             done({});
             return;
         }
-        deleteThing(index, action.uid, replanOn412);
+        deleteThing(index, action.uid, replanOn412, true, depth);
         return;
     case SyncActionKind::DropHere:
         // Gone over there while at rest here; unless it moved to a list of another collection meanwhile.
@@ -1079,6 +1095,14 @@ void CalendarSync::act(size_t index, const SyncAction& action, int depth, Done d
                 false);
             return;
         }
+        // Deleted here before its move from another list got there: the copy it left there goes, with
+        // the ETag it was left with. Forgotten, it stayed there for good, and an edit of it over there
+        // came back without the steps that edit didn't touch.
+        if (const std::optional<size_t> from =
+                thingWithUid(action.uid) ? std::nullopt : rowsBackWhereLeft(t, action.uid)) {
+            deleteLeftCopy(*from, action.uid, depth, done);
+            return;
+        }
         // Gone over there while it moved to another list here: what was agreed goes on with it, as the
         // base of the copy it meets on its way (the other home's move of it, in a third list), also after
         // this sync stops before it gets there.
@@ -1097,6 +1121,7 @@ void CalendarSync::joinOrLeave(size_t index, Thing& thing, const SyncAction& act
     // in two collections.
     const Target& t = m_targets[index];
     const Target* now = targetOf(thing);
+    m_metTheirs.insert(action.uid);
     std::optional<ical::CalendarThing> base, sent;
     if (!startRows(action.uid, t.key).empty()) {
         calsync::LocalEntry here = localEntry(t, action.uid, nullptr);
@@ -1476,7 +1501,7 @@ void CalendarSync::putThing(size_t index, const QString& uid, const ical::Calend
     (*step)(0);
 }
 
-void CalendarSync::deleteThing(size_t index, const QString& uid, Done done, bool counts)
+void CalendarSync::deleteThing(size_t index, const QString& uid, Done done, bool counts, int depth)
 {
     const Target& t = m_targets[index];
     auto resources = std::make_shared<std::vector<Resource>>(knownResources(t, uid));
@@ -1486,13 +1511,19 @@ void CalendarSync::deleteThing(size_t index, const QString& uid, Done done, bool
         return a.parent.isEmpty() && !b.parent.isEmpty();
     });
     auto step = std::make_shared<std::function<void(size_t)>>();
-    *step = [this, index, uid, resources, step, done, counts](size_t at) {
+    *step = [this, index, uid, resources, step, done, counts, depth](size_t at) {
         m_wrote = m_wrote || at > 0;
         if (at >= resources->size()) {
-            forgetOrMoveRows(m_targets[index], uid);
             if (counts)
                 ++m_outcome.deleted;
             const auto keep = std::exchange(*step, nullptr); // alive until this call ends
+            // Deleted here before its move from another list was done: the copy left there goes too.
+            if (const std::optional<size_t> from =
+                    thingWithUid(uid) ? std::nullopt : rowsBackWhereLeft(m_targets[index], uid)) {
+                deleteLeftCopy(*from, uid, depth, done);
+                return;
+            }
+            forgetOrMoveRows(m_targets[index], uid);
             done({});
             return;
         }
@@ -1574,6 +1605,64 @@ bool CalendarSync::adoptSteps(const Target& target, Thing& thing)
     const Target* now = targetOf(thing);
     takeCopy(m_model, &thing, *merged.thing, now ? pileOfTarget(*now) : nullptr);
     return true;
+}
+
+std::optional<size_t> CalendarSync::rowsBackWhereLeft(const Target& target, const QString& uid)
+{
+    std::optional<size_t> from;
+    std::vector<LedgerItem> back;
+    for (const QString& u : QStringList{uid} + m_ledger->stepsOf(uid)) {
+        const LedgerItem* i = m_ledger->item(u);
+        if (!i || i->collection != target.key || i->leavingHref.isEmpty())
+            continue;
+        for (size_t j = 0; !from && j < m_targets.size(); ++j)
+            if (i->leavingHref.startsWith(m_targets[j].key + u'/'))
+                from = j;
+        if (!from || !i->leavingHref.startsWith(m_targets[*from].key + u'/'))
+            continue;
+        LedgerItem row = *i;
+        row.collection = m_targets[*from].key;
+        row.href = std::exchange(row.leavingHref, {});
+        row.etag = std::exchange(row.leavingEtag, {});
+        row.sent.clear();
+        if (row.baseCollection == row.collection)
+            row.baseCollection.clear();
+        back.push_back(std::move(row));
+    }
+    if (!from)
+        return std::nullopt;
+    forgetRows(target, uid);
+    for (const LedgerItem& row : back)
+        m_ledger->setItem(row);
+    return from;
+}
+
+void CalendarSync::deleteLeftCopy(size_t index, const QString& uid, int depth, Done done)
+{
+    auto resources = std::make_shared<std::vector<Resource>>();
+    QStringList hrefs;
+    for (const QString& u : QStringList{uid} + m_ledger->stepsOf(uid))
+        if (const LedgerItem* i = m_ledger->item(u); i && i->collection == m_targets[index].key) {
+            resources->push_back({i->uid, i->parent, i->href, i->etag, i->base});
+            hrefs << i->href;
+        }
+    // The thing first: its If-Match is what tells an edit over there.
+    std::stable_sort(resources->begin(), resources->end(), [](const Resource& a, const Resource& b) {
+        return a.parent.isEmpty() && !b.parent.isEmpty();
+    });
+    removeResources(resources, 0, [this, index, uid, hrefs, depth, done](const DavError& e) {
+        // Edited over there meanwhile: the edit keeps the thing, taken back whole from what is there.
+        if (e.kind == DavErrorKind::PreconditionFailed) {
+            refetchAndReplan(index, uid, hrefs, depth, done);
+            return;
+        }
+        if (e) {
+            done(e);
+            return;
+        }
+        forgetRows(m_targets[index], uid);
+        done({});
+    });
 }
 
 bool CalendarSync::leaveLater(const Target& target, const QString& uid)
@@ -1659,6 +1748,11 @@ void CalendarSync::agreed(const Target& target, const QString& uid, const std::v
     // A copy of it still known in another collection (a move here that was stopped before it deleted it
     // there, ours or the other home's) is one it leaves there: forgotten, nobody would delete it, and
     // the server would hold the thing twice for good. Gone there already, its DELETE finds nothing.
+    // Agreed on as another side's copy (taken or merged), the other side saw where it is.
+    const bool theirs = m_metTheirs.remove(uid);
+    LedgerItem thingRow;
+    if (const LedgerItem* was = m_ledger->item(uid); was && !theirs)
+        keepMovedFrom(*was, target.key, thingRow, [this](const QString& u) { return m_ledger->item(u); });
     QHash<QString, std::pair<QString, QString>> leaving;
     for (const Resource& r : resources)
         if (const LedgerItem* was = m_ledger->item(r.uid)) {
@@ -1681,10 +1775,32 @@ void CalendarSync::agreed(const Target& target, const QString& uid, const std::v
         if (r.uid == uid) {
             item.fingerprint = m_fingerprints.value(uid);
             item.changedAt = changedHere(uid);
+            item.movedFrom = thingRow.movedFrom;
+            item.movedFromCollection = thingRow.movedFromCollection;
         }
         m_ledger->setItem(item);
     }
     m_server.insert(uid, resources);
+}
+
+void CalendarSync::keepMovedFrom(const LedgerItem& was, const QString& targetKey, LedgerItem& row,
+                                 const std::function<const LedgerItem*(const QString&)>& rows) const
+{
+    if (!was.movedFrom.isEmpty()) {
+        row.movedFrom = was.movedFrom;
+        row.movedFromCollection = was.movedFromCollection;
+        return;
+    }
+    const auto agreedIn = [](const LedgerItem& i) {
+        return i.baseCollection.isEmpty() ? i.collection : i.baseCollection;
+    };
+    const QString from = agreedIn(was);
+    if (from == targetKey || was.base.isEmpty())
+        return;
+    row.movedFromCollection = from;
+    for (const QString& u : QStringList{was.uid} + m_ledger->stepsOf(was.uid))
+        if (const LedgerItem* i = rows(u); i && !i->base.isEmpty() && agreedIn(*i) == from)
+            row.movedFrom += '\0' + i->base;
 }
 
 void CalendarSync::forgetRows(const Target& target, const QString& uid)

@@ -109,13 +109,19 @@ private:
     void putThing(size_t index, const QString& uid, const ical::CalendarThing& copy, Done done,
                   const std::vector<Resource>& leaving = {});
     // Its resources in the target, the thing's own first; `counts` says whether the outcome counts it.
-    void deleteThing(size_t index, const QString& uid, Done done, bool counts = true);
+    void deleteThing(size_t index, const QString& uid, Done done, bool counts = true, int depth = 0);
     // A thing moved from `target` to another list here: its rows, moved to where it goes and not there
     // yet, so that what was agreed stays its base until its PUT is seen. `leaving`: its copy in `target`
     // is still there, and named in them as the one to delete once that PUT went.
     std::vector<LedgerItem> movedRows(const Target& target, const QString& uid, bool leaving = false) const;
     // Its rows in `target` go; those of a thing that moved to another list here go where it went.
     void forgetOrMoveRows(const Target& target, const QString& uid);
+    // A thing deleted here while its move to `target` was half done: its rows in `target` that still
+    // leave a copy in the collection it came from go back there, as that copy (href and ETag); the rest
+    // go. The index of that collection; none when no row leaves a copy in one we sync.
+    std::optional<size_t> rowsBackWhereLeft(const Target& target, const QString& uid);
+    // The thing's copy in the target, as its rows name it, deleted; edited there meanwhile, taken back.
+    void deleteLeftCopy(size_t index, const QString& uid, int depth, Done done);
     // For a thing moved away from `target`, unchanged there: its rows go where it went, the copy here
     // deleted only after the one there is written. False when the ledger holds nothing to move.
     bool leaveLater(const Target& target, const QString& uid);
@@ -187,6 +193,10 @@ private:
     Pile* pileOfTarget(const Target& target) const;
     void agreed(const Target& target, const QString& uid, const std::vector<Resource>& resources);
     void forgetRows(const Target& target, const QString& uid);
+    // What the thing's row `was` (in the ledger now, or as the sync began) leaves as its `movedFrom` once
+    // its copy in `target` is agreed on; `rows` finds the rows of it and its steps.
+    void keepMovedFrom(const LedgerItem& was, const QString& targetKey, LedgerItem& row,
+                       const std::function<const LedgerItem*(const QString&)>& rows) const;
     QUrl urlOf(const QString& key) const;
     bool failed(const caldav::DavError& error);
     void putBack(size_t at);
@@ -235,6 +245,7 @@ private:
     QSet<RecordId> m_took;
     // When each thing last changed here this run, from the store's change feed.
     QHash<QString, QDateTime> m_changedAt;
+    QSet<QString> m_metTheirs; // things this sync took or merged a copy of another side's of, by UID
 };
 
 } // namespace vorn

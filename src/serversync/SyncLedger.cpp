@@ -27,7 +27,9 @@ CREATE TABLE IF NOT EXISTS item (
     base_collection TEXT NOT NULL DEFAULT '',
     leaving_href TEXT NOT NULL DEFAULT '',
     leaving_etag TEXT NOT NULL DEFAULT '',
-    taking INTEGER NOT NULL DEFAULT 0
+    taking INTEGER NOT NULL DEFAULT 0,
+    moved_from BLOB NOT NULL DEFAULT x'',
+    moved_from_collection TEXT NOT NULL DEFAULT ''
 );
 CREATE TABLE IF NOT EXISTS collection (
     href TEXT PRIMARY KEY,
@@ -91,7 +93,8 @@ std::unique_ptr<SyncLedger> SyncLedger::open(const QString& path, const QString&
     if ((!memory && !ledger->exec("PRAGMA journal_mode = WAL", error)) ||
         !ledger->exec("PRAGMA synchronous = NORMAL", error) || !ledger->exec(kSchema, error) ||
         !ledger->addSentColumn(error) || !ledger->addBaseCollectionColumn(error) ||
-        !ledger->addLeavingColumns(error) || !ledger->addTakingColumn(error) || !ledger->load(error))
+        !ledger->addLeavingColumns(error) || !ledger->addTakingColumn(error) ||
+        !ledger->addMovedFromColumns(error) || !ledger->load(error))
         return nullptr;
     return ledger;
 }
@@ -139,6 +142,19 @@ bool SyncLedger::addTakingColumn(QString* error)
     return exec("ALTER TABLE item ADD COLUMN taking INTEGER NOT NULL DEFAULT 0", error);
 }
 
+bool SyncLedger::addMovedFromColumns(QString* error)
+{
+    // A ledger from before the columns: its moves met the other side's copies against their own.
+    if (Statement probe(m_db, "SELECT moved_from, moved_from_collection FROM item LIMIT 0"); probe)
+        return true;
+    if (exec("BEGIN; ALTER TABLE item ADD COLUMN moved_from BLOB NOT NULL DEFAULT x''; "
+             "ALTER TABLE item ADD COLUMN moved_from_collection TEXT NOT NULL DEFAULT ''; COMMIT",
+             error))
+        return true;
+    exec("ROLLBACK", nullptr);
+    return false;
+}
+
 bool SyncLedger::exec(const char* sql, QString* error)
 {
     char* message = nullptr;
@@ -183,7 +199,8 @@ bool SyncLedger::load(QString* error)
         }
     }
     Statement items(m_db, "SELECT uid, collection, href, etag, base, fingerprint, changed_at, parent, sent, "
-                          "base_collection, leaving_href, leaving_etag, taking FROM item");
+                          "base_collection, leaving_href, leaving_etag, taking, moved_from, "
+                          "moved_from_collection FROM item");
     Statement collections(m_db, "SELECT href, pile, display_name, token, ctag FROM collection");
     if (!items || !collections) {
         *error = lastError(m_db);
@@ -204,6 +221,8 @@ bool SyncLedger::load(QString* error)
         i.leavingHref = text(items.get(), 10);
         i.leavingEtag = text(items.get(), 11);
         i.taking = sqlite3_column_int(items.get(), 12) != 0;
+        i.movedFrom = blob(items.get(), 13);
+        i.movedFromCollection = text(items.get(), 14);
         if (!i.parent.isEmpty())
             m_steps[i.parent].push_back(i.uid);
         m_items.insert(i.uid, std::move(i));
@@ -314,8 +333,9 @@ bool SyncLedger::commit(QString* error)
     };
     {
         Statement put(m_db, "INSERT OR REPLACE INTO item (uid, collection, href, etag, base, fingerprint, "
-                            "changed_at, parent, sent, base_collection, leaving_href, leaving_etag, taking) "
-                            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                            "changed_at, parent, sent, base_collection, leaving_href, leaving_etag, taking, "
+                            "moved_from, moved_from_collection) "
+                            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
         Statement drop(m_db, "DELETE FROM item WHERE uid = ?");
         if (!put || !drop)
             return fail();
@@ -336,6 +356,8 @@ bool SyncLedger::commit(QString* error)
                 bindText(s, 11, i->leavingHref);
                 bindText(s, 12, i->leavingEtag);
                 sqlite3_bind_int(s, 13, i->taking ? 1 : 0);
+                bindBlob(s, 14, i->movedFrom);
+                bindText(s, 15, i->movedFromCollection);
             } else {
                 s = drop.get();
                 bindText(s, 1, it.key());

@@ -41,6 +41,12 @@ struct LedgerItem {
     // it: a kill in between leaves rows for a thing that may not be here. Such a thing is not one deleted
     // here, and one that is here is not one made here.
     bool taking = false;
+    // A thing's row only: what was agreed on in the collection it came from (`movedFromCollection`),
+    // each resource's text after a NUL, when our move brought it here and no copy of another side's has
+    // been agreed on since. The other home, moving it on from there itself, weighs its copy against that,
+    // never against ours here it didn't see. Empty: none.
+    QByteArray movedFrom;
+    QString movedFromCollection;
     bool operator==(const LedgerItem&) const = default;
 };
 
@@ -96,6 +102,7 @@ private:
     bool addBaseCollectionColumn(QString* error);
     bool addLeavingColumns(QString* error);
     bool addTakingColumn(QString* error);
+    bool addMovedFromColumns(QString* error);
     bool load(QString* error);
     void unlinkStep(const LedgerItem& item);
 

@@ -926,6 +926,83 @@ TEST_P(KillAtEveryWriteTest, aThingTakenBackAfterOurDeleteIsNotOurEditAfterAKill
     }
 }
 
+// A thing moved to another list on one home, its sync killed before the copy there was written, then
+// deleted there; the other home edits it where it was, before or after the first home's next sync. Its
+// copy there is deleted all the same, or meets the edit, and the other home's edit keeps the thing,
+// whole: also the step nobody touched.
+TEST_P(KillAtEveryWriteTest, aThingDeletedHereWhileItsMoveWasHalfDoneKeepsTheOtherHomesEditAndAllItsSteps)
+{
+    StopProxy proxy(server->url());
+    ASSERT_NO_FATAL_FAILURE(setUpHomes(proxy));
+    {
+        // A list whose collection comes after Work's, where the thing goes once it left Work.
+        std::unique_ptr<AppModel> m = a.open();
+        m->createPile(QStringLiteral("Writing"));
+        KillHome::close(m);
+    }
+    for (const bool deleteSyncedFirst : {true, false}) {
+        SCOPED_TRACE(deleteSyncedFirst ? "the delete synced before the edit" : "the edit synced first");
+        const QString name = QStringLiteral("Report %1").arg(int(deleteSyncedFirst));
+        edit(a, name, [](AppModel& m, Thing& t) { t.setPile(pileNamed(m, QStringLiteral("Writing"))); });
+        // Held at its first PUT, the thing's in Writing, while the ledger keeps the move.
+        EXPECT_EQ(sync(proxy, a, 1, false, QStringLiteral("PUT"), 1000), 1);
+        edit(a, name, [](AppModel& m, Thing& t) { m.remove({RowID::thing(t.id())}, std::nullopt); });
+        if (deleteSyncedFirst)
+            sync(proxy, a, 0, false);
+        edit(b, name, [&name](AppModel& m, Thing& t) {
+            m.rename(t, name + QStringLiteral(", final"));
+            m.toggleStep(*t.orderedSteps()[0]);
+        });
+        sync(proxy, b, 0, false);
+        settle();
+        for (KillHome* home : {&a, &b}) {
+            const ThingState end = named(*home, name);
+            QStringList steps{end.list};
+            for (const auto& [uid, step] : end.steps)
+                steps << step.title + (step.done ? QStringLiteral(" [done]") : QString());
+            std::sort(steps.begin() + 1, steps.end());
+            EXPECT_EQ(steps.join(u'|').toStdString(), "Work|One [done]|Three|Two")
+                << home->name().toStdString();
+        }
+    }
+    const World there = serverWorld(*server);
+    EXPECT_TRUE(there == a.read()) << "server:\n" << describe(there) << "homes:\n" << describe(a.read());
+}
+
+// Both homes move the same thing to lists of their own and edit it; the later mover's sync is killed
+// once its copy was written, before it met the other's. Its next sync meets the other's copy against the
+// one agreed before both moves, not against its own copy the other home never saw: every edit stays, and
+// the later move says where the thing goes.
+TEST_P(KillAtEveryWriteTest, aThingMovedToTwoListsAtOnceKeepsTheEditsOfBoth)
+{
+    StopProxy proxy(server->url());
+    ASSERT_NO_FATAL_FAILURE(setUpHomes(proxy));
+    const QString name = QStringLiteral("Report 0");
+    edit(a, name, [](AppModel& m, Thing& t) {
+        t.setPile(m.createPile(QStringLiteral("Errands")));
+        m.addStep(t, QStringLiteral("Four"));
+        m.saveNote(t.id(), std::nullopt, QStringLiteral("Call Ann"));
+    });
+    sync(proxy, a, 0, false);
+    edit(b, name, [&name](AppModel& m, Thing& t) {
+        m.leavePile(t);
+        m.rename(t, name + QStringLiteral(", final"));
+    });
+    // Held at the DELETE of its copy in Work, after its PUTs in Today.
+    EXPECT_GE(sync(proxy, b, 1, false, QStringLiteral("DELETE"), 1000), 1);
+    settle();
+    for (KillHome* home : {&a, &b}) {
+        const ThingState end = named(*home, name);
+        QStringList steps;
+        for (const auto& [uid, step] : end.steps)
+            steps << step.title;
+        steps.sort();
+        EXPECT_EQ((QStringList{end.title, end.note.trimmed(), end.list} + steps).join(u'|').toStdString(),
+                  QString(name + QStringLiteral(", final|Call Ann||Four|One|Three|Two")).toStdString())
+            << home->name().toStdString();
+    }
+}
+
 TEST_P(KillAtEveryWriteTest, theMoversSyncKilledBeforeOneOfItsFirstWritesGotThere)
 {
     run(Killed::Mover, false, 1);
