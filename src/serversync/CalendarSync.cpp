@@ -769,16 +769,16 @@ Pile* CalendarSync::pileOfTarget(const Target& target) const
     return target.pile ? m_model.pile({EntityKind::Pile, target.pile}) : nullptr;
 }
 
-std::optional<ical::CalendarThing>
-CalendarSync::agreedElsewhere(const QString& uid, const Target& target,
-                              std::optional<ical::CalendarThing>* sent) const
+std::optional<ical::CalendarThing> CalendarSync::agreedElsewhere(const QString& uid, const Target& target,
+                                                                 std::optional<ical::CalendarThing>* sent,
+                                                                 bool beforeOurMove) const
 {
     // The ledger keeps one row per thing: the collection it names is the one it was last agreed in.
     const auto known = m_start.constFind(uid);
     if (known == m_start.cend() || known->collection == target.key)
         return std::nullopt;
-    // Moved there by us: the other home, moving it from where it was before, saw none of that copy.
-    if (!known->movedFrom.isEmpty()) {
+    // Moved there by us, and moved on over there from where it was before: that side never saw our copy.
+    if (beforeOurMove && !known->movedFrom.isEmpty()) {
         std::vector<QByteArray> texts;
         for (const QByteArray& t : known->movedFrom.split('\0'))
             if (!t.isEmpty())
@@ -1052,8 +1052,13 @@ void CalendarSync::act(size_t index, const SyncAction& action, int depth, Done d
         return;
     }
     case SyncActionKind::TakeTheirs:
-        if (Thing* moved = movedAway(t, action.uid)) {
-            joinOrLeave(index, *moved, action, replanOn412);
+        if (movedAway(t, action.uid)) {
+            ourMoveUnseen(index, action.uid, [this, index, action, depth, done, replanOn412](bool unseen) {
+                if (Thing* moved = movedAway(m_targets[index], action.uid))
+                    joinOrLeave(index, *moved, action, replanOn412, unseen);
+                else // deleted or moved here meanwhile
+                    act(index, action, depth, done);
+            });
             return;
         }
         // Another list's thing, moved here over there, joins this list.
@@ -1112,7 +1117,30 @@ void CalendarSync::act(size_t index, const SyncAction& action, int depth, Done d
     }
 }
 
-void CalendarSync::joinOrLeave(size_t index, Thing& thing, const SyncAction& action, Done done)
+void CalendarSync::ourMoveUnseen(size_t index, const QString& uid, std::function<void(bool)> then)
+{
+    const Target& t = m_targets[index];
+    const auto known = m_start.constFind(uid);
+    if (known == m_start.cend() || known->movedFrom.isEmpty() || known->etag.isEmpty() ||
+        known->collection == t.key || !startRows(uid, t.key).empty()) {
+        then(false);
+        return;
+    }
+    const auto there = std::find_if(m_targets.begin(), m_targets.end(),
+                                    [&](const Target& other) { return other.key == known->collection; });
+    if (there == m_targets.end()) {
+        then(false);
+        return;
+    }
+    fetchResources(size_t(there - m_targets.begin()), {urlOf(known->href)},
+                   [then, href = known->href, etag = known->etag](const std::vector<Resource>& found) {
+                       then(std::any_of(found.begin(), found.end(),
+                                        [&](const Resource& r) { return r.href == href && r.etag == etag; }));
+                   });
+}
+
+void CalendarSync::joinOrLeave(size_t index, Thing& thing, const SyncAction& action, Done done,
+                               bool beforeOurMove)
 {
     // The thing is in another list here than this collection's, and its copy here changed: moved to that
     // list here, or moved to this one over there, while the other side edited it. Both edits meet, against
@@ -1128,7 +1156,7 @@ void CalendarSync::joinOrLeave(size_t index, Thing& thing, const SyncAction& act
         base = std::move(here.base);
         sent = std::move(here.sent);
     } else {
-        base = agreedElsewhere(action.uid, t, &sent);
+        base = agreedElsewhere(action.uid, t, &sent, beforeOurMove);
     }
     const calsync::MergeResult merged =
         calsync::merge(calsync::baseAfterSend(base, sent, action.thing), syncCopy(m_model, thing),

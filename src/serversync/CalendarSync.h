@@ -128,7 +128,14 @@ private:
     // A thing moved away from `target`, whose copy there is gone but for steps: those never agreed on
     // join ours. False when there are none.
     bool adoptSteps(const Target& target, Thing& thing);
-    void joinOrLeave(size_t index, Thing& thing, const calsync::SyncAction& action, Done done);
+    // `beforeOurMove`: the copy met there was moved on from where the thing was before our move of it, by
+    // a side that never saw the copy our move wrote (ourMoveUnseen).
+    void joinOrLeave(size_t index, Thing& thing, const calsync::SyncAction& action, Done done,
+                     bool beforeOurMove);
+    // Whether the copy our move wrote, which the thing's row names, is still on the server as we wrote it:
+    // the other side, moving the thing on from there, would have deleted it. Asked only of a thing whose
+    // row keeps what was agreed before that move, met in a collection we hold no rows in.
+    void ourMoveUnseen(size_t index, const QString& uid, std::function<void(bool)> then);
     // What the ledger holds of the thing in other collections than `target`, and the copies its rows here
     // still leave elsewhere: what goes once it is written here, the thing's own first.
     std::shared_ptr<std::vector<Resource>> rowsElsewhere(const Target& target, const QString& uid) const;
@@ -177,10 +184,11 @@ private:
     void agreedBefore(const Target& target, LocalSide& side) const;
     QString listNameOfKey(const QString& key) const;
     // What was last agreed on for the thing in another collection than `target`: it moved since. With
-    // `sent`, also what our PUTs there carried that no sync saw land (none when nothing such).
-    std::optional<ical::CalendarThing>
-    agreedElsewhere(const QString& uid, const Target& target,
-                    std::optional<ical::CalendarThing>* sent = nullptr) const;
+    // `sent`, also what our PUTs there carried that no sync saw land (none when nothing such). With
+    // `beforeOurMove`, what was agreed where our move took it from, when the row keeps that.
+    std::optional<ical::CalendarThing> agreedElsewhere(const QString& uid, const Target& target,
+                                                       std::optional<ical::CalendarThing>* sent = nullptr,
+                                                       bool beforeOurMove = false) const;
     QString listNameOf(const Target& target) const;
     std::vector<LedgerItem> startRows(const QString& uid, const QString& collection) const;
     std::vector<Resource> knownResources(const Target& target, const QString& uid) const;

@@ -5,6 +5,8 @@
 
 #include <sqlite3.h>
 
+#include <string>
+
 namespace vorn {
 
 namespace {
@@ -92,9 +94,7 @@ std::unique_ptr<SyncLedger> SyncLedger::open(const QString& path, const QString&
     sqlite3_busy_timeout(ledger->m_db, 2000);
     if ((!memory && !ledger->exec("PRAGMA journal_mode = WAL", error)) ||
         !ledger->exec("PRAGMA synchronous = NORMAL", error) || !ledger->exec(kSchema, error) ||
-        !ledger->addSentColumn(error) || !ledger->addBaseCollectionColumn(error) ||
-        !ledger->addLeavingColumns(error) || !ledger->addTakingColumn(error) ||
-        !ledger->addMovedFromColumns(error) || !ledger->load(error))
+        !ledger->addColumns(error) || !ledger->load(error))
         return nullptr;
     return ledger;
 }
@@ -104,55 +104,41 @@ SyncLedger::~SyncLedger()
     sqlite3_close(m_db);
 }
 
-bool SyncLedger::addSentColumn(QString* error)
+bool SyncLedger::addColumns(QString* error)
 {
-    // A ledger from before the column: every row in it was agreed, nothing pending.
-    if (Statement probe(m_db, "SELECT sent FROM item LIMIT 0"); probe)
-        return true;
-    return exec("ALTER TABLE item ADD COLUMN sent BLOB NOT NULL DEFAULT x''", error);
-}
-
-bool SyncLedger::addBaseCollectionColumn(QString* error)
-{
-    // A ledger from before the column: every base was agreed in its row's collection.
-    if (Statement probe(m_db, "SELECT base_collection FROM item LIMIT 0"); probe)
-        return true;
-    return exec("ALTER TABLE item ADD COLUMN base_collection TEXT NOT NULL DEFAULT ''", error);
-}
-
-bool SyncLedger::addLeavingColumns(QString* error)
-{
-    // A ledger from before the columns: its moves deleted the copy left behind first, none is pending.
-    if (Statement probe(m_db, "SELECT leaving_href, leaving_etag FROM item LIMIT 0"); probe)
-        return true;
-    // Both or neither: a file left with one of them would fail this probe and the first ALTER for good.
-    if (exec("BEGIN; ALTER TABLE item ADD COLUMN leaving_href TEXT NOT NULL DEFAULT ''; "
-             "ALTER TABLE item ADD COLUMN leaving_etag TEXT NOT NULL DEFAULT ''; COMMIT",
-             error))
-        return true;
-    exec("ROLLBACK", nullptr);
-    return false;
-}
-
-bool SyncLedger::addTakingColumn(QString* error)
-{
-    // A ledger from before the column: its takes were written down after the store held them.
-    if (Statement probe(m_db, "SELECT taking FROM item LIMIT 0"); probe)
-        return true;
-    return exec("ALTER TABLE item ADD COLUMN taking INTEGER NOT NULL DEFAULT 0", error);
-}
-
-bool SyncLedger::addMovedFromColumns(QString* error)
-{
-    // A ledger from before the columns: its moves met the other side's copies against their own.
-    if (Statement probe(m_db, "SELECT moved_from, moved_from_collection FROM item LIMIT 0"); probe)
-        return true;
-    if (exec("BEGIN; ALTER TABLE item ADD COLUMN moved_from BLOB NOT NULL DEFAULT x''; "
-             "ALTER TABLE item ADD COLUMN moved_from_collection TEXT NOT NULL DEFAULT ''; COMMIT",
-             error))
-        return true;
-    exec("ROLLBACK", nullptr);
-    return false;
+    // Columns newer than the file, each with what its default says of a ledger from before it.
+    struct Added {
+        const char* probe;
+        const char* alter;
+    };
+    static constexpr Added kAdded[] = {
+        // Every row in it was agreed, nothing pending.
+        {"SELECT sent FROM item LIMIT 0", "ALTER TABLE item ADD COLUMN sent BLOB NOT NULL DEFAULT x''"},
+        // Every base was agreed in its row's collection.
+        {"SELECT base_collection FROM item LIMIT 0",
+         "ALTER TABLE item ADD COLUMN base_collection TEXT NOT NULL DEFAULT ''"},
+        // Its moves deleted the copy left behind first, none is pending.
+        {"SELECT leaving_href, leaving_etag FROM item LIMIT 0",
+         "ALTER TABLE item ADD COLUMN leaving_href TEXT NOT NULL DEFAULT ''; "
+         "ALTER TABLE item ADD COLUMN leaving_etag TEXT NOT NULL DEFAULT ''"},
+        // Its takes were written down after the store held them.
+        {"SELECT taking FROM item LIMIT 0", "ALTER TABLE item ADD COLUMN taking INTEGER NOT NULL DEFAULT 0"},
+        // Its moves met the other side's copies against their own.
+        {"SELECT moved_from, moved_from_collection FROM item LIMIT 0",
+         "ALTER TABLE item ADD COLUMN moved_from BLOB NOT NULL DEFAULT x''; "
+         "ALTER TABLE item ADD COLUMN moved_from_collection TEXT NOT NULL DEFAULT ''"},
+    };
+    for (const Added& added : kAdded) {
+        if (Statement probe(m_db, added.probe); probe)
+            continue;
+        // A pair both or neither: a file left with one of them would fail the probe and the ALTER for good.
+        const std::string sql = std::string("BEGIN; ") + added.alter + "; COMMIT";
+        if (!exec(sql.c_str(), error)) {
+            exec("ROLLBACK", nullptr);
+            return false;
+        }
+    }
+    return true;
 }
 
 bool SyncLedger::exec(const char* sql, QString* error)

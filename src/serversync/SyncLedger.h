@@ -98,11 +98,7 @@ public:
 private:
     SyncLedger() = default;
     bool exec(const char* sql, QString* error);
-    bool addSentColumn(QString* error);
-    bool addBaseCollectionColumn(QString* error);
-    bool addLeavingColumns(QString* error);
-    bool addTakingColumn(QString* error);
-    bool addMovedFromColumns(QString* error);
+    bool addColumns(QString* error);
     bool load(QString* error);
     void unlinkStep(const LedgerItem& item);
 

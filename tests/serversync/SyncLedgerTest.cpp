@@ -65,7 +65,10 @@ TEST(SyncLedgerTest, aLedgerOfEveryEarlierFormatOpensWithItsRowsAndKeepsTheNewFi
         "", ", sent BLOB NOT NULL DEFAULT x''",
         ", sent BLOB NOT NULL DEFAULT x'', base_collection TEXT NOT NULL DEFAULT ''",
         ", sent BLOB NOT NULL DEFAULT x'', base_collection TEXT NOT NULL DEFAULT '', "
-        "leaving_href TEXT NOT NULL DEFAULT '', leaving_etag TEXT NOT NULL DEFAULT ''"};
+        "leaving_href TEXT NOT NULL DEFAULT '', leaving_etag TEXT NOT NULL DEFAULT ''",
+        ", sent BLOB NOT NULL DEFAULT x'', base_collection TEXT NOT NULL DEFAULT '', "
+        "leaving_href TEXT NOT NULL DEFAULT '', leaving_etag TEXT NOT NULL DEFAULT '', "
+        "taking INTEGER NOT NULL DEFAULT 0"};
     for (const char* extra : columns) {
         SCOPED_TRACE(extra);
         QTemporaryDir dir;
@@ -93,11 +96,14 @@ TEST(SyncLedgerTest, aLedgerOfEveryEarlierFormatOpensWithItsRowsAndKeepsTheNewFi
         EXPECT_EQ(moved.etag, QStringLiteral("\"7\""));
         EXPECT_TRUE(moved.leavingHref.isEmpty());
         EXPECT_FALSE(moved.taking);
+        EXPECT_TRUE(moved.movedFrom.isEmpty());
         moved.sent = "BEGIN:VCALENDAR";
         moved.baseCollection = QStringLiteral("/old");
         moved.leavingHref = QStringLiteral("/old/t1.ics");
         moved.leavingEtag = QStringLiteral("\"3\"");
         moved.taking = true;
+        moved.movedFrom = QByteArray("\0BEGIN:VCALENDAR", 16);
+        moved.movedFromCollection = QStringLiteral("/older");
         ledger->setItem(moved);
         ASSERT_TRUE(ledger->commit(&error)) << error.toStdString();
         ledger.reset();
