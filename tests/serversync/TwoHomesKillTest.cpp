@@ -776,6 +776,16 @@ protected:
         return proxy.count();
     }
 
+    // "title|note|list|step [done]|…", its steps sorted.
+    static std::string summary(const ThingState& thing)
+    {
+        QStringList steps;
+        for (const auto& [uid, step] : thing.steps)
+            steps << step.title + (step.done ? QStringLiteral(" [done]") : QString());
+        steps.sort();
+        return (QStringList{thing.title, thing.note.trimmed(), thing.list} + steps).join(u'|').toStdString();
+    }
+
     // The thing whose title starts so, as the home holds it.
     static ThingState named(KillHome& home, const QString& title)
     {
@@ -954,15 +964,10 @@ TEST_P(KillAtEveryWriteTest, aThingDeletedHereWhileItsMoveWasHalfDoneKeepsTheOth
         });
         sync(proxy, b, 0, false);
         settle();
-        for (KillHome* home : {&a, &b}) {
-            const ThingState end = named(*home, name);
-            QStringList steps{end.list};
-            for (const auto& [uid, step] : end.steps)
-                steps << step.title + (step.done ? QStringLiteral(" [done]") : QString());
-            std::sort(steps.begin() + 1, steps.end());
-            EXPECT_EQ(steps.join(u'|').toStdString(), "Work|One [done]|Three|Two")
+        for (KillHome* home : {&a, &b})
+            EXPECT_EQ(summary(named(*home, name)),
+                      QString(name + QStringLiteral(", final||Work|One [done]|Three|Two")).toStdString())
                 << home->name().toStdString();
-        }
     }
     const World there = serverWorld(*server);
     EXPECT_TRUE(there == a.read()) << "server:\n" << describe(there) << "homes:\n" << describe(a.read());
@@ -1002,16 +1007,10 @@ TEST_P(KillAtEveryWriteTest, aThingMovedOnTwoHomesIsWeighedAgainstTheCopyTheOthe
         else // held at the DELETE of its copy in Work, after its PUTs in Today
             EXPECT_GE(sync(proxy, b, 1, false, QStringLiteral("DELETE"), 1000), 1);
         settle();
-        for (KillHome* home : {&a, &b}) {
-            const ThingState end = named(*home, name);
-            QStringList steps;
-            for (const auto& [uid, step] : end.steps)
-                steps << step.title;
-            steps.sort();
-            EXPECT_EQ((QStringList{end.title, end.note.trimmed(), end.list} + steps).join(u'|').toStdString(),
+        for (KillHome* home : {&a, &b})
+            EXPECT_EQ(summary(named(*home, name)),
                       QString(name + QStringLiteral(", final|Call Ann||Four|One|Three|Two")).toStdString())
                 << home->name().toStdString();
-        }
     }
 }
 
