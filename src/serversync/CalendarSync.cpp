@@ -32,6 +32,14 @@ constexpr int kMaxReplans = 3;
 // The longest stretch of sync work on the main thread before a key press gets its turn; half of a frame,
 // so that the press and its repaint fit in one.
 constexpr qint64 kSliceNs = 4'000'000;
+
+// The thing's own resource before its steps': its If-Match is what tells an edit over there.
+void thingFirst(std::vector<SyncResource>& resources)
+{
+    std::stable_sort(resources.begin(), resources.end(), [](const SyncResource& a, const SyncResource& b) {
+        return a.parent.isEmpty() && !b.parent.isEmpty();
+    });
+}
 // Things new here written down as taking in one go, ahead of the actions that take them in: their commit
 // saves the things taken before them too, and at more than a few dozen that is the longest turn of a sync.
 constexpr size_t kTakingAhead = 25;
@@ -1220,10 +1228,7 @@ std::shared_ptr<std::vector<CalendarSync::Resource>> CalendarSync::rowsElsewhere
         else if (i && i->collection == target.key && !i->leavingHref.isEmpty())
             out->push_back({i->uid, i->parent, i->leavingHref, i->leavingEtag, {}});
     }
-    // The thing first: its If-Match is what tells an edit over there.
-    std::stable_sort(out->begin(), out->end(), [](const Resource& a, const Resource& b) {
-        return a.parent.isEmpty() && !b.parent.isEmpty();
-    });
+    thingFirst(*out);
     return out;
 }
 
@@ -1270,9 +1275,7 @@ void CalendarSync::leftElsewhere(const Target& target, const QString& uid, Left 
                     return;
                 }
             }
-            std::stable_sort(known->begin(), known->end(), [](const Resource& a, const Resource& b) {
-                return a.parent.isEmpty() && !b.parent.isEmpty();
-            });
+            thingFirst(*known);
             QSet<QString> read;
             for (const Resource& f : fetched)
                 read.insert(f.href);
@@ -1535,9 +1538,7 @@ void CalendarSync::deleteThing(size_t index, const QString& uid, Done done, bool
     auto resources = std::make_shared<std::vector<Resource>>(knownResources(t, uid));
     // The thing first: its If-Match is what tells an edit over there, and an edit that outlives this
     // delete keeps its steps. Stopped halfway, the steps left without their thing go at the next sync.
-    std::stable_sort(resources->begin(), resources->end(), [](const Resource& a, const Resource& b) {
-        return a.parent.isEmpty() && !b.parent.isEmpty();
-    });
+    thingFirst(*resources);
     auto step = std::make_shared<std::function<void(size_t)>>();
     *step = [this, index, uid, resources, step, done, counts, depth](size_t at) {
         m_wrote = m_wrote || at > 0;
@@ -1674,10 +1675,7 @@ void CalendarSync::deleteLeftCopy(size_t index, const QString& uid, int depth, D
             resources->push_back({i->uid, i->parent, i->href, i->etag, i->base});
             hrefs << i->href;
         }
-    // The thing first: its If-Match is what tells an edit over there.
-    std::stable_sort(resources->begin(), resources->end(), [](const Resource& a, const Resource& b) {
-        return a.parent.isEmpty() && !b.parent.isEmpty();
-    });
+    thingFirst(*resources);
     removeResources(resources, 0, [this, index, uid, hrefs, depth, done](const DavError& e) {
         // Edited over there meanwhile: the edit keeps the thing, taken back whole from what is there.
         if (e.kind == DavErrorKind::PreconditionFailed) {
@@ -1773,14 +1771,14 @@ void CalendarSync::refetchAndReplan(size_t index, const QString& uid, QStringLis
 
 void CalendarSync::agreed(const Target& target, const QString& uid, const std::vector<Resource>& resources)
 {
-    // A copy of it still known in another collection (a move here that was stopped before it deleted it
-    // there, ours or the other home's) is one it leaves there: forgotten, nobody would delete it, and
-    // the server would hold the thing twice for good. Gone there already, its DELETE finds nothing.
     // Agreed on as another side's copy (taken or merged), the other side saw where it is.
     const bool theirs = m_metTheirs.remove(uid);
     LedgerItem thingRow;
     if (const LedgerItem* was = m_ledger->item(uid); was && !theirs)
         keepMovedFrom(*was, target.key, thingRow, [this](const QString& u) { return m_ledger->item(u); });
+    // A copy of it still known in another collection (a move here that was stopped before it deleted it
+    // there, ours or the other home's) is one it leaves there: forgotten, nobody would delete it, and
+    // the server would hold the thing twice for good. Gone there already, its DELETE finds nothing.
     QHash<QString, std::pair<QString, QString>> leaving;
     for (const Resource& r : resources)
         if (const LedgerItem* was = m_ledger->item(r.uid)) {
